@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace favorites {
+
+/// The favorites catalogue: every plain file of the Favorites folder tree and every subfolder.
+///
+/// The lists are indexed from 1 like the rows of the link table; element 0 exists and is unused,
+/// so file i is row i everywhere in the program.
+struct Catalogue
+{
+    QString favPath;         // the Favorites folder, as the registry names it; fixed after start-up
+    int fileCount = 0;       // collected files
+    QStringList fileName{QString()};  // 1..fileCount: name with extension
+    QStringList filePath{QString()};  // 1..fileCount: folder holding the file, no trailing separator
+    int folderCount = 0;     // collected subfolders (start-up only)
+    QStringList folderList{QString()}; // 1..folderCount: full path of every subfolder at any depth
+
+    /// Forgets the collected files (the lists keep their unused element 0).
+    void clearFiles()
+    {
+        fileCount = 0;
+        fileName = QStringList{QString()};
+        filePath = QStringList{QString()};
+    }
+
+    /// Forgets the collected folders.
+    void clearFolders()
+    {
+        folderCount = 0;
+        folderList = QStringList{QString()};
+    }
+};
+
+} // namespace favorites

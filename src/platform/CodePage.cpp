@@ -1,0 +1,72 @@
+#include "platform/CodePage.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+namespace platform {
+
+namespace {
+
+bool hasUtf16LeBom(const QByteArray& bytes)
+{
+    return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+           static_cast<unsigned char>(bytes[1]) == 0xFE;
+}
+
+} // namespace
+
+bool isValidSystemText(const QByteArray& bytes)
+{
+    QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless);
+    const QString text = decoder.decode(bytes);
+    return !decoder.hasError();
+}
+
+QString decodeSystem(const QByteArray& bytes)
+{
+    QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless);
+    return decoder.decode(bytes);
+}
+
+QByteArray encodeSystem(const QString& text)
+{
+    QStringEncoder encoder(QStringConverter::System, QStringConverter::Flag::Stateless);
+    return encoder.encode(text);
+}
+
+DecodedText decodeText(const QByteArray& bytes)
+{
+    if (hasUtf16LeBom(bytes)) {
+        QStringDecoder decoder(QStringConverter::Utf16LE, QStringConverter::Flag::Stateless);
+        return {decoder.decode(bytes.mid(2)), TextEncoding::Utf16Le};
+    }
+#ifndef Q_OS_WIN
+    if (!isValidSystemText(bytes)) {
+        QStringDecoder gb("GB18030", QStringConverter::Flag::Stateless);
+        if (gb.isValid())
+            return {gb.decode(bytes), TextEncoding::Gb18030};
+    }
+#endif
+    return {decodeSystem(bytes), TextEncoding::System};
+}
+
+QByteArray encodeText(const QString& text, TextEncoding encoding)
+{
+    switch (encoding) {
+    case TextEncoding::Utf16Le: {
+        QStringEncoder encoder(QStringConverter::Utf16LE, QStringConverter::Flag::Stateless);
+        return QByteArray("\xFF\xFE", 2) + QByteArray(encoder.encode(text));
+    }
+    case TextEncoding::Gb18030: {
+        QStringEncoder encoder("GB18030", QStringConverter::Flag::Stateless);
+        if (encoder.isValid())
+            return encoder.encode(text);
+        break;
+    }
+    case TextEncoding::System:
+        break;
+    }
+    return encodeSystem(text);
+}
+
+} // namespace platform

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace platform {
+
+// How a text file's bytes were encoded, so that a rewrite keeps them as they were.
+enum class TextEncoding
+{
+    System,   // the system code page: the ANSI code page on Windows, UTF-8 elsewhere
+    Gb18030,  // outside Windows: a file from a Chinese Windows that is not valid UTF-8
+    Utf16Le   // a file that starts with a UTF-16LE byte-order mark (the mark is kept on write)
+};
+
+struct DecodedText
+{
+    QString text;
+    TextEncoding encoding = TextEncoding::System;
+};
+
+/// Decodes the bytes of a text file: UTF-16LE when it starts with that byte-order mark, else the system
+/// code page; outside Windows, bytes that are not valid UTF-8 are read as GB18030. Never fails.
+DecodedText decodeText(const QByteArray& bytes);
+
+/// Encodes text in the given encoding (a UTF-16LE file gets its byte-order mark back).
+QByteArray encodeText(const QString& text, TextEncoding encoding);
+
+/// The system code page both ways, for names and values that are not whole files.
+QString decodeSystem(const QByteArray& bytes);
+QByteArray encodeSystem(const QString& text);
+
+/// True when the bytes decode in the system code page without a single invalid sequence.
+bool isValidSystemText(const QByteArray& bytes);
+
+} // namespace platform

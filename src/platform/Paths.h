@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QFileInfo>
+#include <QString>
+
+namespace platform {
+
+/// The platform's path separator as the program writes it: "\" on Windows, "/" elsewhere.
+QChar separator();
+
+/// Joins a folder (no trailing separator) and a name by plain concatenation with the separator.
+QString joinPath(const QString& folder, const QString& name);
+
+/// A path in the platform's native form, without a trailing separator (a root keeps its own).
+QString nativePath(const QString& path);
+
+/// The folder that holds the program file, in native form without a trailing separator.
+QString programFolder();
+
+/// True for the files a plain-file listing leaves out: hidden or system files
+/// (on Windows their attributes; elsewhere, names that begin with ".").
+bool isHiddenOrSystem(const QFileInfo& info);
+
+} // namespace platform
