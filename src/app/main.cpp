@@ -1,12 +1,17 @@
 #include <QApplication>
 
+#include "platform/Paths.h"
+#include "table/AppState.h"
 #include "ui/MainWindow.h"
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessaly"));
-    ui::MainWindow window;
+
+    table::AppState state;
+    state.programFolder = platform::programFolder();
+    ui::MainWindow window(state);
     window.show();
     return QApplication::exec();
 }

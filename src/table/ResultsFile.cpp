@@ -1,0 +1,142 @@
+#include "table/ResultsFile.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include "platform/CodePage.h"
+#include "platform/Paths.h"
+
+namespace table {
+
+namespace {
+
+QString indexKey(const QString& folder, const QString& fileName)
+{
+    // NUL cannot occur in a path, so the key is unambiguous.
+    return folder + QChar(0) + fileName;
+}
+
+int numericCount(const QString& slot0)
+{
+    bool ok = false;
+    const int n = slot0.toInt(&ok);
+    return ok && n >= 0 && n <= 4 ? n : 0;
+}
+
+void addLine(SavedRows& saved, const QByteArray& bytes)
+{
+    if (bytes.isEmpty() || bytes.contains('\0') || !platform::isValidSystemText(bytes))
+        return;
+    const QStringList pieces = platform::decodeSystem(bytes).split(QLatin1Char('|'));
+    SavedRow row;
+    for (int k = 0; k < 6 && k < pieces.size(); ++k)
+        row[k + 1] = pieces.at(k);
+    row[0] = historyCount(row);
+    const QString key = indexKey(row[1], row[2]);
+    if (!saved.firstLine.contains(key))
+        saved.firstLine.insert(key, int(saved.lines.size()));
+    saved.lines.append(row);
+}
+
+} // namespace
+
+History SavedRows::historyFor(const QString& folder, const QString& fileName) const
+{
+    const auto it = firstLine.constFind(indexKey(folder, fileName));
+    if (it == firstLine.constEnd())
+        return History{};
+    const SavedRow& row = lines.at(it.value());
+    return History{row[0], row[3], row[4], row[5], row[6]};
+}
+
+QString resultsFilePath(const QString& programFolder)
+{
+    return platform::joinPath(programFolder, QStringLiteral("data.txt"));
+}
+
+QString historyCount(const SavedRow& row)
+{
+    for (int field = 3; field <= 6; ++field) {
+        if (row[field].isEmpty())
+            return QString::number(field - 3);
+    }
+    return QStringLiteral("4");
+}
+
+SavedRows readResults(const QString& path)
+{
+    SavedRows saved;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return saved;
+    const QByteArray all = file.readAll();
+    // A line ends at CR, CR LF or LF.
+    qsizetype start = 0;
+    const qsizetype size = all.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char c = all.at(i);
+        if (c != '\r' && c != '\n')
+            continue;
+        addLine(saved, all.mid(start, i - start));
+        if (c == '\r' && i + 1 < size && all.at(i + 1) == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < size)
+        addLine(saved, all.mid(start));
+    return saved;
+}
+
+void foldHistory(History& history, const QString& verdict)
+{
+    const int n = numericCount(history[0]);
+    if (n < 4) {
+        history[n + 1] = verdict;
+        return;
+    }
+    history[1] = history[2];
+    history[2] = history[3];
+    history[3] = history[4];
+    history[4] = verdict;
+}
+
+bool isStorableName(const QString& text)
+{
+    return !text.contains(QLatin1Char('|')) && !text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n'));
+}
+
+bool saveResults(const QString& path, const favorites::Catalogue& catalogue, LinkTable& table, QString* error)
+{
+    const int rows = qMin(catalogue.fileCount, table.rowCount());
+    QVector<History> folded(table.rowHistory.begin(), table.rowHistory.end());
+    QByteArray out;
+    out.reserve(rows * 96);
+    const QString bar = QStringLiteral("|");
+    for (int i = 1; i <= rows; ++i) {
+        foldHistory(folded[i], table.rowState.at(i));
+        const QString& folder = catalogue.filePath.at(i);
+        const QString& name = catalogue.fileName.at(i);
+        if (!isStorableName(folder) || !isStorableName(name))
+            continue;
+        const History& h = folded.at(i);
+        out += platform::encodeSystem(folder + bar + name + bar + h[1] + bar + h[2] + bar + h[3] + bar + h[4]);
+        out += "\r\n";
+    }
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    if (file.write(out) != out.size() || !file.commit()) {
+        if (error)
+            *error = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    table.rowHistory = folded;
+    return true;
+}
+
+} // namespace table

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <array>
+
+#include <QHash>
+#include <QString>
+#include <QVector>
+
+#include "favorites/Catalogue.h"
+#include "table/LinkTable.h"
+
+namespace table {
+
+/// One line of the results file: fields 1..6 as written (folder, file name, four verdicts),
+/// field 0 the history count computed while reading.
+using SavedRow = std::array<QString, 7>;
+
+/// The lines of the results file in file order, with an index from (folder, file name) to the first
+/// line that names them.
+struct SavedRows
+{
+    QVector<SavedRow> lines;
+    QHash<QString, int> firstLine;
+
+    /// The history of the first line for this folder and file name (exact, case-sensitive match),
+    /// or five empty slots when no line names them.
+    History historyFor(const QString& folder, const QString& fileName) const;
+};
+
+/// The results file of a program folder: program folder + separator + "data.txt".
+QString resultsFilePath(const QString& programFolder);
+
+/// The history count of a line: the number of leading non-empty verdict fields, "0".."4".
+QString historyCount(const SavedRow& row);
+
+/// Reads the results file. A missing or unreadable file gives no lines; empty lines and lines that
+/// are not text (NUL bytes, invalid encoding) are skipped; missing fields read as empty.
+SavedRows readResults(const QString& path);
+
+/// Appends a verdict to a history: into the first free slot while fewer than four are filled,
+/// otherwise the oldest is dropped. Slot 0 is left alone (the next load recomputes it).
+void foldHistory(History& history, const QString& verdict);
+
+/// True when a folder or file name can be stored in a results line without breaking it ("|", CR, LF).
+bool isStorableName(const QString& text);
+
+/// Saves every row: folds each row's verdict into its history and rewrites the results file whole
+/// and atomically. Rows whose folder or name cannot be stored are left out of the file. On failure
+/// the file and the in-memory histories are left as they were, and error tells why.
+bool saveResults(const QString& path, const favorites::Catalogue& catalogue, LinkTable& table,
+                 QString* error = nullptr);
+
+} // namespace table

@@ -1,0 +1,203 @@
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "platform/Paths.h"
+#include "support/TempFavorites.h"
+#include "table/ResultsFile.h"
+
+using table::History;
+using table::SavedRows;
+
+class ResultsFileTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void historyCount_data();
+    void historyCount();
+    void readingSkipsEmptyAndNonTextLines();
+    void shortLinesReadMissingFieldsAsEmpty();
+    void firstDuplicateLineWinsAndMatchIsCaseSensitive();
+    void missingFileReadsAsNoLines();
+    void foldFillsFirstFreeSlotThenShifts();
+    void saveWritesEveryRowWithCrLf();
+    void saveOfNoRowsLeavesEmptyFile();
+    void unstorableNamesDoNotDamageOtherLines();
+    void failedSaveKeepsOldFileAndHistories();
+};
+
+void ResultsFileTest::historyCount_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("count");
+    QTest::newRow("one") << "D:\\Fav|a.url|YES|||" << "1";
+    QTest::newRow("four") << "D:\\Fav|a.url|NO|NO|NO|NO" << "4";
+    QTest::newRow("gap") << "D:\\Fav|a.url||YES||" << "0";
+    QTest::newRow("three") << "D:\\Fav|a.url|YES|NO|YES|" << "3";
+    QTest::newRow("extra fields ignored") << "D:\\Fav|a.url|NO|NO|NO|NO|junk|more" << "4";
+}
+
+void ResultsFileTest::historyCount()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, count);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("data.txt");
+    QVERIFY(testsupport::writeFile(path, line.toUtf8() + "\r\n"));
+    const SavedRows saved = table::readResults(path);
+    QCOMPARE(saved.lines.size(), 1);
+    QCOMPARE(saved.lines.at(0)[0], count);
+    QCOMPARE(saved.historyFor("D:\\Fav", "a.url")[0], count);
+}
+
+void ResultsFileTest::readingSkipsEmptyAndNonTextLines()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("data.txt");
+    QByteArray withNul("/f|b", 4);
+    withNul.append('\0');
+    withNul.append(".url|NO|||\r\n");
+    const QByteArray bytes = "\r\n/f|a.url|YES|||\r\n\r\n" + withNul + "/f|c.url|\xff\xfe|||\r/f|d.url|NO|||\n/f|e.url|YES|||";
+    QVERIFY(testsupport::writeFile(path, bytes));
+    const SavedRows saved = table::readResults(path);
+    QCOMPARE(saved.lines.size(), 3); // a, d (LF end), e (no final line end); the NUL and invalid lines skipped
+    QCOMPARE(saved.historyFor("/f", "a.url")[1], QString("YES"));
+    QCOMPARE(saved.historyFor("/f", "d.url")[1], QString("NO"));
+    QCOMPARE(saved.historyFor("/f", "e.url")[0], QString("1"));
+    QCOMPARE(saved.historyFor("/f", "c.url"), History{});
+}
+
+void ResultsFileTest::shortLinesReadMissingFieldsAsEmpty()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("data.txt");
+    QVERIFY(testsupport::writeFile(path, "/only-folder\r\n/f|b.url|YES\r\n"));
+    const SavedRows saved = table::readResults(path);
+    QCOMPARE(saved.lines.size(), 2);
+    QCOMPARE(saved.lines.at(0)[1], QString("/only-folder"));
+    QCOMPARE(saved.lines.at(0)[2], QString());
+    QCOMPARE(saved.lines.at(0)[0], QString("0"));
+    const History h = saved.historyFor("/f", "b.url");
+    QCOMPARE(h, (History{"1", "YES", "", "", ""}));
+}
+
+void ResultsFileTest::firstDuplicateLineWinsAndMatchIsCaseSensitive()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("data.txt");
+    QVERIFY(testsupport::writeFile(path, "/Fav/Links|a.url|YES|||\r\n/Fav/Links|a.url|NO|NO||\r\n"));
+    const SavedRows saved = table::readResults(path);
+    QCOMPARE(saved.historyFor("/Fav/Links", "a.url"), (History{"1", "YES", "", "", ""}));
+    QCOMPARE(saved.historyFor("/Fav/links", "a.url"), History{});
+    QCOMPARE(saved.historyFor("/Fav/Links", "A.url"), History{});
+}
+
+void ResultsFileTest::missingFileReadsAsNoLines()
+{
+    QTemporaryDir dir;
+    QVERIFY(table::readResults(dir.filePath("none.txt")).lines.isEmpty());
+    QVERIFY(table::readResults(dir.path()).lines.isEmpty()); // a folder, not a file
+}
+
+void ResultsFileTest::foldFillsFirstFreeSlotThenShifts()
+{
+    History h{"", "", "", "", ""};
+    table::foldHistory(h, "NO");
+    QCOMPARE(h, (History{"", "NO", "", "", ""}));
+
+    History two{"2", "YES", "NO", "", ""};
+    table::foldHistory(two, "");
+    QCOMPARE(two, (History{"2", "YES", "NO", "", ""})); // an unprobed row writes an empty slot
+
+    History full{"4", "NO", "NO", "NO", "NO"};
+    table::foldHistory(full, "YES");
+    QCOMPARE(full, (History{"4", "NO", "NO", "NO", "YES"}));
+    table::foldHistory(full, "");
+    QCOMPARE(full, (History{"4", "NO", "NO", "YES", ""}));
+}
+
+namespace {
+
+favorites::Catalogue catalogueOf(const QStringList& folders, const QStringList& names)
+{
+    favorites::Catalogue cat;
+    cat.favPath = "/Fav";
+    for (int i = 0; i < names.size(); ++i) {
+        ++cat.fileCount;
+        cat.filePath.append(folders.at(i));
+        cat.fileName.append(names.at(i));
+    }
+    return cat;
+}
+
+table::LinkTable tableOf(const QVector<History>& histories, const QStringList& states)
+{
+    table::LinkTable t;
+    for (int i = 0; i < histories.size(); ++i) {
+        t.rowUrl.append(QString());
+        t.rowFolder.append(QString());
+        t.rowState.append(states.at(i));
+        t.rowHistory.append(histories.at(i));
+    }
+    return t;
+}
+
+} // namespace
+
+void ResultsFileTest::saveWritesEveryRowWithCrLf()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("data.txt");
+    const auto cat = catalogueOf({"/Fav", "/Fav/Links", "/Fav/新闻"}, {"a.url", "b.url", "c.url"});
+    auto t = tableOf({History{}, History{"1", "YES", "", "", ""}, History{"4", "NO", "NO", "NO", "NO"}},
+                     {"", "NO", "YES"});
+    QString error;
+    QVERIFY2(table::saveResults(path, cat, t, &error), qPrintable(error));
+    QCOMPARE(testsupport::readFile(path), QByteArray("/Fav|a.url||||\r\n"
+                                                     "/Fav/Links|b.url|YES|NO||\r\n"
+                                                     "/Fav/新闻|c.url|NO|NO|NO|YES\r\n"));
+    QCOMPARE(t.rowHistory.at(2), (History{"1", "YES", "NO", "", ""}));
+
+    // Read back: the counts follow the written fields.
+    const SavedRows saved = table::readResults(path);
+    QCOMPARE(saved.historyFor("/Fav", "a.url")[0], QString("0"));
+    QCOMPARE(saved.historyFor("/Fav/Links", "b.url")[0], QString("2"));
+    QCOMPARE(saved.historyFor("/Fav/新闻", "c.url")[0], QString("4"));
+}
+
+void ResultsFileTest::saveOfNoRowsLeavesEmptyFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("data.txt");
+    QVERIFY(testsupport::writeFile(path, "/Fav|old.url|YES|||\r\n"));
+    favorites::Catalogue cat;
+    table::LinkTable t;
+    QVERIFY(table::saveResults(path, cat, t));
+    QCOMPARE(QFileInfo(path).size(), 0);
+}
+
+void ResultsFileTest::unstorableNamesDoNotDamageOtherLines()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("data.txt");
+    const auto cat = catalogueOf({"/Fav", "/Fav", "/Fav/a|b", "/Fav"}, {"ok1.url", "x|y.url", "z.url", "line\nbreak.url"});
+    auto t = tableOf({History{}, History{}, History{}, History{}}, {"YES", "YES", "YES", "YES"});
+    QVERIFY(table::saveResults(path, cat, t));
+    QCOMPARE(testsupport::readFile(path), QByteArray("/Fav|ok1.url|YES|||\r\n"));
+}
+
+void ResultsFileTest::failedSaveKeepsOldFileAndHistories()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("missing-folder/data.txt");
+    const auto cat = catalogueOf({"/Fav"}, {"a.url"});
+    auto t = tableOf({History{"1", "YES", "", "", ""}}, {"NO"});
+    QString error;
+    QVERIFY(!table::saveResults(path, cat, t, &error));
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(t.rowHistory.at(1), (History{"1", "YES", "", "", ""}));
+}
+
+QTEST_GUILESS_MAIN(ResultsFileTest)
+#include "tst_resultsfile.moc"
