@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Tessaly needs to build, test and run, when any is missing.
+# Sourced by run.sh and test.sh; does nothing on a machine that has them all.
+set -euo pipefail
+
+TESSALY_PACKAGES=(
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev
+    fonts-noto-cjk
+    util-linux
+)
+
+tessaly_install_deps() {
+    local missing=()
+    local pkg
+    for pkg in "${TESSALY_PACKAGES[@]}" "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$pkg")
+        fi
+    done
+    if [ ${#missing[@]} -eq 0 ]; then
+        return 0
+    fi
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo=(sudo)
+    fi
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+tessaly_build() {
+    local dir=$1
+    shift
+    cmake -S "$TESSALY_ROOT" -B "$dir" -G Ninja "$@"
+    cmake --build "$dir"
+}

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test headless. Exits non-zero on any failure.
+set -euo pipefail
+TESSALY_ROOT=$(cd "$(dirname "$0")" && pwd)
+source "$TESSALY_ROOT/scripts/deps.sh"
+tessaly_install_deps
+
+tessaly_build "$TESSALY_ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cd "$TESSALY_ROOT/build"
+QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600
