@@ -11,6 +11,7 @@ namespace ui {
 QFont songTi(qreal pointSize, bool bold = false);
 
 /// The installed font families songTi() draws from, best first; empty when none of the candidates is installed.
+/// Both functions need the application object to exist (the font database is read once, at the first call).
 QStringList songTiFamilies();
 
 } // namespace ui
