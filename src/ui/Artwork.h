@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QIcon>
+#include <QImage>
+#include <QPixmap>
+#include <QRgb>
+#include <QVector>
+
+// All pictures of the program, drawn with QPainter when asked for; nothing is read from files.
+// Functions taking a device pixel ratio draw at that ratio (the pixmap's devicePixelRatio() is set), so the
+// logical size stays the same and the picture stays sharp on high-density screens.
+namespace ui {
+
+/// The toolbar strip: one row of 16 cells of 32 x 32 pixels, numbered 0 to 15 from the left.
+inline constexpr int ToolbarCellCount = 16;
+inline constexpr int ToolbarCellSize = 32;
+
+/// The colour that stands for "transparent" in the 24-bit strip (magenta).
+inline constexpr QRgb StripKeyColour = 0xFFFF00FF;
+
+/// The cells the toolbar commands use.
+enum ToolbarCell : int
+{
+    RestoreCell = 0,       // folder with a back arrow
+    BackupCell = 1,        // folder with a forward arrow
+    DeleteInvalidCell = 2, // bin with a red cross
+    ExitCell = 4,          // power button
+    StartCell = 5,         // green play button
+    StopCell = 12,         // red square
+    AboutCell = 13,        // "i" in a blue circle
+    SaveCell = 15,         // floppy disk
+};
+
+/// The dial pictures: twelve steps of a turning dial, 20 x 20 pixels on the window's green.
+inline constexpr int DialPictureCount = 12;
+inline constexpr int DialPictureSize = 20;
+/// The dial picture shown by an idle channel (mark at twelve o'clock).
+inline constexpr int IdleDialPicture = 1;
+/// Background of the dial pictures: the main window's light green.
+inline constexpr QRgb DialBackground = 0xFF80FF80;
+
+/// Size of the verdict pictures (tick and cross).
+inline constexpr int VerdictPictureSize = 12;
+
+/// Size of the about box picture.
+inline constexpr int AboutPictureWidth = 300;
+inline constexpr int AboutPictureHeight = 95;
+
+/// The toolbar strip as a 24-bit image (512 x 32, Format_RGB888) with magenta where it is transparent; the grey
+/// strip (colour = false) is the grey-scale rendering of the colour strip, magenta kept.
+QImage toolbarStripImage(bool colour);
+
+/// The same strip as a pixmap whose background is transparent (edges kept smooth); 512 x 32 logical pixels.
+QPixmap toolbarStrip(bool colour, qreal devicePixelRatio = 1.0);
+
+/// One 32 x 32 cell of toolbarStrip(); a null pixmap for a cell outside 0..15.
+QPixmap toolbarCell(int cell, bool colour, qreal devicePixelRatio = 1.0);
+
+/// Toolbar button icon of a cell: Normal mode the grey cell, Active mode (pointer over the button) the colour
+/// cell, each at 1x and 2x. A null icon for a cell outside 0..15.
+QIcon toolbarIcon(int cell);
+
+/// The twelve dial pictures, indexed 1 to 12 like their holders data1 .. data12: element k has the red mark
+/// (k - 1) twelfths of a turn clockwise from twelve o'clock, element 1 being the idle picture. Element 0 is a null
+/// pixmap and is not used; the vector has 13 elements.
+QVector<QPixmap> dialPictures(qreal devicePixelRatio = 1.0);
+
+/// The "YES" mark: a green tick, 12 x 12, transparent background.
+QPixmap yesPicture(qreal devicePixelRatio = 1.0);
+
+/// The "NO" mark: a red cross, 12 x 12, transparent background.
+QPixmap noPicture(qreal devicePixelRatio = 1.0);
+
+/// The program icon at 16, 32, 48 and 256 pixels.
+QIcon windowIcon();
+
+/// The window icon's picture at one size (side in pixels); a null pixmap for a side below 1.
+QPixmap windowIconPixmap(int side);
+
+/// The about box picture, 300 x 95 logical pixels: a globe with links and the name "Tessaly".
+QPixmap aboutPicture(qreal devicePixelRatio = 1.0);
+
+} // namespace ui

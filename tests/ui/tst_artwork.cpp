@@ -1,0 +1,382 @@
+#include <QtTest>
+
+#include <cmath>
+
+#include <QIcon>
+#include <QImage>
+#include <QPixmap>
+
+#include "ui/Artwork.h"
+
+namespace {
+
+enum class Hue
+{
+    None,
+    Red,
+    Green,
+    Blue,
+    Yellow
+};
+
+Hue hueOf(QRgb pixel)
+{
+    const int r = qRed(pixel), g = qGreen(pixel), b = qBlue(pixel);
+    if (r > g + 60 && r > b + 60)
+        return Hue::Red;
+    if (g > r + 40 && g > b + 40)
+        return Hue::Green;
+    if (b > r + 40 && b > g + 10)
+        return Hue::Blue;
+    if (r > b + 80 && g > b + 60)
+        return Hue::Yellow;
+    return Hue::None;
+}
+
+// Pixels of each hue among the drawn (non-key) pixels of an image region.
+QMap<Hue, int> hueCounts(const QImage& image, const QRect& region)
+{
+    QMap<Hue, int> counts;
+    for (int y = region.top(); y <= region.bottom(); ++y) {
+        for (int x = region.left(); x <= region.right(); ++x) {
+            const QRgb pixel = image.pixel(x, y);
+            if (pixel != ui::StripKeyColour)
+                ++counts[hueOf(pixel)];
+        }
+    }
+    return counts;
+}
+
+QRect cellRect(int cell)
+{
+    return QRect(cell * ui::ToolbarCellSize, 0, ui::ToolbarCellSize, ui::ToolbarCellSize);
+}
+
+bool isGrey(const QImage& image)
+{
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < argb.height(); ++y)
+        for (int x = 0; x < argb.width(); ++x) {
+            const QRgb p = argb.pixel(x, y);
+            if (qAlpha(p) > 0 && (qRed(p) != qGreen(p) || qGreen(p) != qBlue(p)))
+                return false;
+        }
+    return true;
+}
+
+bool isRedMark(QRgb p)
+{
+    return qRed(p) > 170 && qGreen(p) < 90 && qBlue(p) < 90;
+}
+
+} // namespace
+
+class TestArtwork : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void stripImagesAre24BitWithKeyColour();
+    void greyStripIsGreyScaleOfColourStrip();
+    void everyCellIsDrawnAndDistinct();
+    void commandCellsShowTheirSymbol_data();
+    void commandCellsShowTheirSymbol();
+    void stripPixmapIsTransparentWhereKeyed();
+    void stripPixmapAtDoubleDensity();
+    void cellsMatchTheStrip();
+    void toolbarIconModes();
+    void dialPictures_data();
+    void dialPictures();
+    void dialPicturesIndexing();
+    void verdictPictures();
+    void windowIconSizes();
+    void aboutPicture();
+};
+
+void TestArtwork::stripImagesAre24BitWithKeyColour()
+{
+    for (bool colour : {true, false}) {
+        const QImage strip = ui::toolbarStripImage(colour);
+        QCOMPARE(strip.size(), QSize(512, 32));
+        QCOMPARE(strip.format(), QImage::Format_RGB888);
+        QCOMPARE(strip.depth(), 24);
+        // Every cell's corners are background, i.e. the key colour.
+        for (int cell = 0; cell < ui::ToolbarCellCount; ++cell) {
+            const QRect r = cellRect(cell);
+            for (const QPoint& corner : {r.topLeft(), r.topRight(), r.bottomLeft(), r.bottomRight()})
+                QCOMPARE(strip.pixel(corner), ui::StripKeyColour);
+        }
+    }
+}
+
+void TestArtwork::greyStripIsGreyScaleOfColourStrip()
+{
+    const QImage colour = ui::toolbarStripImage(true);
+    const QImage grey = ui::toolbarStripImage(false);
+    int drawn = 0;
+    for (int y = 0; y < colour.height(); ++y) {
+        for (int x = 0; x < colour.width(); ++x) {
+            const QRgb c = colour.pixel(x, y);
+            const QRgb g = grey.pixel(x, y);
+            if (c == ui::StripKeyColour) {
+                QCOMPARE(g, ui::StripKeyColour);
+            } else {
+                ++drawn;
+                const int level = qGray(c);
+                QCOMPARE(g, qRgb(level, level, level));
+            }
+        }
+    }
+    QVERIFY(drawn > 16 * 200);
+}
+
+void TestArtwork::everyCellIsDrawnAndDistinct()
+{
+    const QImage strip = ui::toolbarStripImage(true);
+    QVector<QImage> cells;
+    for (int cell = 0; cell < ui::ToolbarCellCount; ++cell) {
+        const QImage image = strip.copy(cellRect(cell));
+        int drawn = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                drawn += image.pixel(x, y) != ui::StripKeyColour;
+        // A real symbol: neither empty nor a filled square.
+        QVERIFY2(drawn > 150 && drawn < 32 * 32 - 100, qPrintable(QStringLiteral("cell %1: %2").arg(cell).arg(drawn)));
+        for (int other = 0; other < cells.size(); ++other)
+            QVERIFY2(image != cells.at(other), qPrintable(QStringLiteral("cells %1 and %2").arg(other).arg(cell)));
+        cells.append(image);
+    }
+}
+
+void TestArtwork::commandCellsShowTheirSymbol_data()
+{
+    QTest::addColumn<int>("cell");
+    QTest::addColumn<int>("main");    // the hue with the most pixels
+    QTest::addColumn<int>("present"); // a second hue that must be there (None: no requirement)
+    QTest::addColumn<int>("absent");  // a hue that must not be there (None: no requirement)
+
+    QTest::newRow("restore: folder, blue arrow")
+        << int(ui::RestoreCell) << int(Hue::Yellow) << int(Hue::Blue) << int(Hue::Green);
+    QTest::newRow("backup: folder, green arrow")
+        << int(ui::BackupCell) << int(Hue::Yellow) << int(Hue::Green) << int(Hue::Blue);
+    QTest::newRow("delete invalid: red cross")
+        << int(ui::DeleteInvalidCell) << int(Hue::None) << int(Hue::Red) << int(Hue::Green);
+    QTest::newRow("exit: red power sign") << int(ui::ExitCell) << int(Hue::None) << int(Hue::Red) << int(Hue::Green);
+    QTest::newRow("start: green") << int(ui::StartCell) << int(Hue::Green) << int(Hue::None) << int(Hue::Red);
+    QTest::newRow("stop: red") << int(ui::StopCell) << int(Hue::Red) << int(Hue::None) << int(Hue::Green);
+    QTest::newRow("about: blue") << int(ui::AboutCell) << int(Hue::Blue) << int(Hue::None) << int(Hue::Red);
+    QTest::newRow("save: blue disk, white label")
+        << int(ui::SaveCell) << int(Hue::None) << int(Hue::Blue) << int(Hue::Green);
+}
+
+void TestArtwork::commandCellsShowTheirSymbol()
+{
+    QFETCH(int, cell);
+    QFETCH(int, main);
+    QFETCH(int, present);
+    QFETCH(int, absent);
+
+    const QMap<Hue, int> counts = hueCounts(ui::toolbarStripImage(true), cellRect(cell));
+    Hue top = Hue::None;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        if (it.value() > counts.value(top))
+            top = it.key();
+    QCOMPARE(int(top), main);
+    if (Hue(present) != Hue::None)
+        QVERIFY(counts.value(Hue(present)) >= 40);
+    if (Hue(absent) != Hue::None)
+        QCOMPARE(counts.value(Hue(absent)), 0);
+}
+
+void TestArtwork::stripPixmapIsTransparentWhereKeyed()
+{
+    for (bool colour : {true, false}) {
+        const QPixmap pixmap = ui::toolbarStrip(colour);
+        QCOMPARE(pixmap.size(), QSize(512, 32));
+        QCOMPARE(pixmap.devicePixelRatio(), 1.0);
+        QVERIFY(pixmap.hasAlphaChannel());
+        const QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+        const QImage keyed = ui::toolbarStripImage(colour);
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const bool transparentish = qAlpha(image.pixel(x, y)) < 128;
+                QCOMPARE(transparentish, keyed.pixel(x, y) == ui::StripKeyColour);
+            }
+        }
+        QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
+    }
+    QVERIFY(isGrey(ui::toolbarStrip(false).toImage()));
+    QVERIFY(!isGrey(ui::toolbarStrip(true).toImage()));
+}
+
+void TestArtwork::stripPixmapAtDoubleDensity()
+{
+    const QPixmap pixmap = ui::toolbarStrip(true, 2.0);
+    QCOMPARE(pixmap.size(), QSize(1024, 64));
+    QCOMPARE(pixmap.devicePixelRatio(), 2.0);
+    QCOMPARE(pixmap.deviceIndependentSize(), QSizeF(512, 32));
+    const QPixmap cell = ui::toolbarCell(ui::StopCell, true, 2.0);
+    QCOMPARE(cell.size(), QSize(64, 64));
+    QCOMPARE(cell.deviceIndependentSize(), QSizeF(32, 32));
+}
+
+void TestArtwork::cellsMatchTheStrip()
+{
+    for (bool colour : {true, false}) {
+        const QImage strip = ui::toolbarStrip(colour).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        for (int cell = 0; cell < ui::ToolbarCellCount; ++cell) {
+            const QImage image =
+                ui::toolbarCell(cell, colour).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            QCOMPARE(image.size(), QSize(32, 32));
+            QVERIFY2(image == strip.copy(cellRect(cell)), qPrintable(QStringLiteral("cell %1").arg(cell)));
+        }
+    }
+    QVERIFY(ui::toolbarCell(-1, true).isNull());
+    QVERIFY(ui::toolbarCell(16, false).isNull());
+}
+
+void TestArtwork::toolbarIconModes()
+{
+    const QIcon icon = ui::toolbarIcon(ui::StartCell);
+    QVERIFY(!icon.isNull());
+    QVERIFY(icon.availableSizes(QIcon::Normal).contains(QSize(32, 32)));
+    QVERIFY(icon.availableSizes(QIcon::Active).contains(QSize(32, 32)));
+    QVERIFY(icon.availableSizes(QIcon::Normal).contains(QSize(64, 64)));
+
+    const QImage normal = icon.pixmap(QSize(32, 32), 1.0, QIcon::Normal).toImage();
+    const QImage active = icon.pixmap(QSize(32, 32), 1.0, QIcon::Active).toImage();
+    QCOMPARE(normal.size(), QSize(32, 32));
+    QVERIFY(isGrey(normal));
+    QVERIFY(!isGrey(active));
+    const auto premultiplied = QImage::Format_ARGB32_Premultiplied;
+    QCOMPARE(normal.convertToFormat(premultiplied),
+             ui::toolbarCell(ui::StartCell, false).toImage().convertToFormat(premultiplied));
+    QCOMPARE(active.convertToFormat(premultiplied),
+             ui::toolbarCell(ui::StartCell, true).toImage().convertToFormat(premultiplied));
+
+    const QImage sharp = icon.pixmap(QSize(32, 32), 2.0, QIcon::Active).toImage();
+    QCOMPARE(sharp.size(), QSize(64, 64));
+
+    QVERIFY(ui::toolbarIcon(16).isNull());
+    QVERIFY(ui::toolbarIcon(-1).isNull());
+}
+
+void TestArtwork::dialPictures_data()
+{
+    QTest::addColumn<int>("picture");
+    for (int k = 1; k <= ui::DialPictureCount; ++k)
+        QTest::addRow("data%d", k) << k;
+}
+
+void TestArtwork::dialPictures()
+{
+    QFETCH(int, picture);
+
+    const QVector<QPixmap> pictures = ui::dialPictures();
+    const QImage image = pictures.at(picture).toImage().convertToFormat(QImage::Format_ARGB32);
+    QCOMPARE(image.size(), QSize(20, 20));
+    for (const QPoint& corner : {QPoint(0, 0), QPoint(19, 0), QPoint(0, 19), QPoint(19, 19)})
+        QCOMPARE(image.pixel(corner), ui::DialBackground);
+
+    // The red mark's centre lies (picture - 1) twelfths of a turn clockwise from twelve o'clock, on the rim.
+    double sumX = 0, sumY = 0;
+    int count = 0;
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 20; ++x)
+            if (isRedMark(image.pixel(x, y))) {
+                sumX += x + 0.5;
+                sumY += y + 0.5;
+                ++count;
+            }
+    QVERIFY(count >= 6);
+    const double dx = sumX / count - 10.0;
+    const double dy = sumY / count - 10.0;
+    QVERIFY(std::hypot(dx, dy) > 4.0);
+    double clockwise = std::atan2(dx, -dy) * 180.0 / M_PI;
+    if (clockwise < 0)
+        clockwise += 360.0;
+    double expected = (picture - 1) * 30.0;
+    double error = std::fabs(clockwise - expected);
+    error = std::min(error, 360.0 - error);
+    QVERIFY2(error < 8.0, qPrintable(QStringLiteral("mark at %1 degrees").arg(clockwise)));
+
+    // The ball is green and fills the middle.
+    QCOMPARE(hueOf(image.pixel(10, 10)), Hue::Green);
+}
+
+void TestArtwork::dialPicturesIndexing()
+{
+    const QVector<QPixmap> pictures = ui::dialPictures();
+    QCOMPARE(pictures.size(), 13);
+    QVERIFY(pictures.at(0).isNull());
+    for (int k = 1; k <= 12; ++k)
+        for (int other = k + 1; other <= 12; ++other)
+            QVERIFY(pictures.at(k).toImage() != pictures.at(other).toImage());
+
+    const QVector<QPixmap> sharp = ui::dialPictures(2.0);
+    QCOMPARE(sharp.size(), 13);
+    QCOMPARE(sharp.at(ui::IdleDialPicture).size(), QSize(40, 40));
+    QCOMPARE(sharp.at(ui::IdleDialPicture).deviceIndependentSize(), QSizeF(20, 20));
+}
+
+void TestArtwork::verdictPictures()
+{
+    const QImage yes = ui::yesPicture().toImage().convertToFormat(QImage::Format_ARGB32);
+    const QImage no = ui::noPicture().toImage().convertToFormat(QImage::Format_ARGB32);
+    QCOMPARE(yes.size(), QSize(12, 12));
+    QCOMPARE(no.size(), QSize(12, 12));
+    QCOMPARE(qAlpha(yes.pixel(0, 11)), 0);
+    QCOMPARE(qAlpha(no.pixel(6, 0)), 0);
+
+    auto count = [](const QImage& image, Hue hue) {
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                n += qAlpha(image.pixel(x, y)) >= 128 && hueOf(image.pixel(x, y)) == hue;
+        return n;
+    };
+    QVERIFY(count(yes, Hue::Green) >= 12);
+    QCOMPARE(count(yes, Hue::Red), 0);
+    QVERIFY(count(no, Hue::Red) >= 12);
+    QCOMPARE(count(no, Hue::Green), 0);
+    // The cross crosses in the middle; the tick leaves the middle of its top edge empty.
+    QVERIFY(qAlpha(no.pixel(6, 6)) >= 128 || qAlpha(no.pixel(5, 5)) >= 128);
+    QCOMPARE(qAlpha(yes.pixel(1, 1)), 0);
+
+    QCOMPARE(ui::yesPicture(2.0).size(), QSize(24, 24));
+}
+
+void TestArtwork::windowIconSizes()
+{
+    const QIcon icon = ui::windowIcon();
+    const QList<QSize> sizes = icon.availableSizes();
+    for (int side : {16, 32, 48, 256}) {
+        QVERIFY2(sizes.contains(QSize(side, side)), qPrintable(QString::number(side)));
+        const QImage image = ui::windowIconPixmap(side).toImage().convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(image.size(), QSize(side, side));
+        QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
+        QCOMPARE(qAlpha(image.pixel(side / 2, side / 2)), 255);
+    }
+    QVERIFY(ui::windowIconPixmap(0).isNull());
+}
+
+void TestArtwork::aboutPicture()
+{
+    const QPixmap pixmap = ui::aboutPicture();
+    QCOMPARE(pixmap.size(), QSize(300, 95));
+    const QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+    QSet<QRgb> colours;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            QCOMPARE(qAlpha(image.pixel(x, y)), 255);
+            colours.insert(image.pixel(x, y));
+        }
+    QVERIFY(colours.size() > 200);
+
+    const QPixmap sharp = ui::aboutPicture(2.0);
+    QCOMPARE(sharp.size(), QSize(600, 190));
+    QCOMPARE(sharp.deviceIndependentSize(), QSizeF(300, 95));
+}
+
+QTEST_MAIN(TestArtwork)
+#include "tst_artwork.moc"
