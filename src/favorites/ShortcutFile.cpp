@@ -8,9 +8,11 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-namespace favorites {
+namespace favorites
+{
 
-namespace {
+namespace
+{
 
 const QString sectionName = QStringLiteral("InternetShortcut");
 const QString keyName = QStringLiteral("URL");
@@ -49,8 +51,7 @@ QFileDevice::Permissions modeOf(const QFileInfo& info)
     const QFileDevice::Permissions modeFlags = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                                QFileDevice::ExeOwner | QFileDevice::ReadGroup |
                                                QFileDevice::WriteGroup | QFileDevice::ExeGroup |
-                                               QFileDevice::ReadOther | QFileDevice::WriteOther |
-                                               QFileDevice::ExeOther;
+                                               QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
     return info.permissions() & modeFlags;
 }
 
@@ -102,8 +103,7 @@ bool SetUrl(const QString& filePath, const QString& address, QString* error)
         return true;
     if (exists && !info.isWritable())
         return fail(error, filePath, QStringLiteral("the file is read-only"));
-    const QByteArray newBytes =
-        platform::writeProfileString(oldBytes, decoded.encoding, sectionName, keyName, address);
+    const QByteArray newBytes = platform::writeProfileString(oldBytes, decoded.encoding, sectionName, keyName, address);
     // Blanks or quotes around the address, or characters the file's code page lacks, would not come back.
     if (platform::readProfileString(newBytes, decoded.encoding, sectionName, keyName) != address) {
         return fail(error, filePath,

@@ -5,7 +5,8 @@
 
 // The address inside an Internet shortcut file: key "URL" of section "InternetShortcut".
 
-namespace favorites {
+namespace favorites
+{
 
 /// Shortcut files are small (a few KB at most); a bigger file is not treated as one and is never loaded whole.
 constexpr qint64 maxShortcutFileSize = 1024 * 1024;

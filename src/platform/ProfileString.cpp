@@ -3,9 +3,11 @@
 #include <QList>
 #include <QStringDecoder>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
 // The same parser runs on decoded text and on raw bytes. On bytes it looks only at CR, LF, '[', ';', '=' and
 // blanks, which never occur inside a multi-byte character of UTF-8 or of the ANSI code pages (GBK, GB18030,
@@ -73,10 +75,7 @@ bool sameName(const QString& a, const QString& b)
 
 struct TextCodec
 {
-    QString decode(const QString& source, qsizetype from, qsizetype length) const
-    {
-        return source.mid(from, length);
-    }
+    QString decode(const QString& source, qsizetype from, qsizetype length) const { return source.mid(from, length); }
     QString encode(const QString& text) const { return text; }
 };
 
@@ -104,8 +103,7 @@ struct Line
     qsizetype next;  // first unit after the line end
 };
 
-template <typename Source>
-QList<Line> splitLines(const Source& source, qsizetype from)
+template <typename Source> QList<Line> splitLines(const Source& source, qsizetype from)
 {
     QList<Line> lines;
     const qsizetype size = source.size();
@@ -138,9 +136,9 @@ qsizetype startOfText(const QByteArray& source)
 // Where the key and its section are, as far as a read or a write needs to know.
 struct Location
 {
-    int sectionLine = -1; // the first header of the section
-    int lastKeyLine = -1; // the last key line of that section seen so far
-    int keyLine = -1;     // the key's line
+    int sectionLine = -1;  // the first header of the section
+    int lastKeyLine = -1;  // the last key line of that section seen so far
+    int keyLine = -1;      // the key's line
     qsizetype equals = -1; // position of the '=' on the key's line
 };
 
@@ -255,8 +253,7 @@ QString readProfileString(const QString& fileText, const QString& section, const
     return readValue(fileText, TextCodec(), section, key, defaultValue);
 }
 
-QString writeProfileString(const QString& fileText, const QString& section, const QString& key,
-                           const QString& value)
+QString writeProfileString(const QString& fileText, const QString& section, const QString& key, const QString& value)
 {
     return writeValue(fileText, TextCodec(), section, key, value);
 }

@@ -20,7 +20,8 @@
 // Beyond Windows, a UTF-8 byte-order mark at the start is passed over (and kept), so that the first line can
 // still be a header.
 
-namespace platform {
+namespace platform
+{
 
 /// The value of key in the first section named section of a decoded file text; defaultValue (trailing spaces
 /// removed) when the section or the key is missing.
@@ -29,8 +30,7 @@ QString readProfileString(const QString& fileText, const QString& section, const
 
 /// The file text with key in section set to value (line breaks in value are dropped, as a value cannot span
 /// lines). Never fails: a missing key or section is added.
-QString writeProfileString(const QString& fileText, const QString& section, const QString& key,
-                           const QString& value);
+QString writeProfileString(const QString& fileText, const QString& section, const QString& key, const QString& value);
 
 /// As above, on the raw bytes of a file in the given encoding. Only the names and the value are decoded, so
 /// bytes that the encoding cannot represent (a file from another code page) are left exactly as they were.

@@ -20,7 +20,8 @@ using platform::TextEncoding;
 using testsupport::readFile;
 using testsupport::writeFile;
 
-namespace {
+namespace
+{
 
 QString samplePath(const QString& name)
 {
@@ -137,7 +138,10 @@ private slots:
 
 private:
     static void addSamples();
-    QString file(const QString& name) const { return m_dir->filePath(name); }
+    QString file(const QString& name) const
+    {
+        return m_dir->filePath(name);
+    }
 
     std::unique_ptr<QTemporaryDir> m_dir;
 };
@@ -154,42 +158,110 @@ void TestShortcutFile::addSamples()
     QTest::addColumn<QString>("expected");
     QTest::addColumn<bool>("cp1251");
 
-    QTest::newRow("01") << QStringLiteral("01-ie-default-baseurl-differs-hotkey.url") << QStringLiteral("http://team.eu.enet/sites/akersolutionsvt/PMO/PMO%20%20Active%20Projects/Utsira/Project%20Management/Hour%20codes%20Utsira.xlsx") << false;
-    QTest::newRow("02") << QStringLiteral("02-ie-cp1251-host-A-W-utf7-sections.url") << QStringLiteral("http://нашаоснастка.рф/frezernaja-osnastka/cangovyj-patron-pod-konus-morze-mtb-er.html") << true;
-    QTest::newRow("03") << QStringLiteral("03-ie-default-A-W-idn-cp1251.url") << QStringLiteral("http://моторезина.рф/") << true;
-    QTest::newRow("04") << QStringLiteral("04-ie-many-doc-frame-sections.url") << QStringLiteral("http://теплорасчет.рф/") << true;
-    QTest::newRow("05") << QStringLiteral("05-ie-long-url-no-default.url") << QStringLiteral("http://vi.vipr.ebaydesc.com/ws/eBayISAPI.dll?ViewItemDescV4&item=171640434692&t=1424272334000&tid=10&category=57122&seller=suriy_teera&vipguid=6fc29ab014c0a5e2c713d9d3ff6a9239&excTrk=1&tto=3500&lsite=0&ittenable=false&domain=ebay.com&descgauge=1") << false;
-    QTest::newRow("06") << QStringLiteral("06-ie-doc-origurl-javascript.url") << QStringLiteral("http://www.ebay.com/itm/PDJ-CNC-router-plans-kit-milling-machine-plasma-rapid-prototyping-projects-DVD-/301387413809?nma=true&si=3ueb9ICBT4nJfTszNbVh3va4WFM%253D&orig_cvip=true&rt=nc&_trksid=p2047675.l2557") << false;
-    QTest::newRow("07") << QStringLiteral("07-ie11-propstore-prop16-19-first.url") << QStringLiteral("https://www.avito.ru/sankt-peterburg/oborudovanie_dlya_biznesa/tiski_361498422") << false;
+    QTest::newRow("01") << QStringLiteral("01-ie-default-baseurl-differs-hotkey.url")
+                        << QStringLiteral("http://team.eu.enet/sites/akersolutionsvt/PMO/PMO%20%20Active%20Projects/"
+                                          "Utsira/Project%20Management/Hour%20codes%20Utsira.xlsx")
+                        << false;
+    QTest::newRow("02") << QStringLiteral("02-ie-cp1251-host-A-W-utf7-sections.url")
+                        << QStringLiteral(
+                               "http://нашаоснастка.рф/frezernaja-osnastka/cangovyj-patron-pod-konus-morze-mtb-er.html")
+                        << true;
+    QTest::newRow("03") << QStringLiteral("03-ie-default-A-W-idn-cp1251.url") << QStringLiteral("http://моторезина.рф/")
+                        << true;
+    QTest::newRow("04") << QStringLiteral("04-ie-many-doc-frame-sections.url")
+                        << QStringLiteral("http://теплорасчет.рф/") << true;
+    QTest::newRow("05") << QStringLiteral("05-ie-long-url-no-default.url")
+                        << QStringLiteral("http://vi.vipr.ebaydesc.com/ws/"
+                                          "eBayISAPI.dll?ViewItemDescV4&item=171640434692&t=1424272334000&tid=10&"
+                                          "category=57122&seller=suriy_teera&vipguid=6fc29ab014c0a5e2c713d9d3ff6a9239&"
+                                          "excTrk=1&tto=3500&lsite=0&ittenable=false&domain=ebay.com&descgauge=1")
+                        << false;
+    QTest::newRow("06")
+        << QStringLiteral("06-ie-doc-origurl-javascript.url")
+        << QStringLiteral(
+               "http://www.ebay.com/itm/"
+               "PDJ-CNC-router-plans-kit-milling-machine-plasma-rapid-prototyping-projects-DVD-/"
+               "301387413809?nma=true&si=3ueb9ICBT4nJfTszNbVh3va4WFM%253D&orig_cvip=true&rt=nc&_trksid=p2047675.l2557")
+        << false;
+    QTest::newRow("07") << QStringLiteral("07-ie11-propstore-prop16-19-first.url")
+                        << QStringLiteral(
+                               "https://www.avito.ru/sankt-peterburg/oborudovanie_dlya_biznesa/tiski_361498422")
+                        << false;
     QTest::newRow("08") << QStringLiteral("08-empty-zero-byte-file.url") << QStringLiteral("") << false;
-    QTest::newRow("09") << QStringLiteral("09-ie8-suggested-sites-monitoreditem.url") << QStringLiteral("https://ieonline.microsoft.com/#ieslice") << false;
-    QTest::newRow("10") << QStringLiteral("10-ie-doc-relative-origurl-port.url") << QStringLiteral("http://komusdev.novardis.com:1080/") << false;
-    QTest::newRow("11") << QStringLiteral("11-ie-cp1251-long-url-truncation.url") << QStringLiteral("http://схема-авто.рф/%D1%84%D0%B8%D0%BB%D1%8C%D1%82%D1%80-%D1%81%D1%82%D0%B0%D0%B1%D0%B8%D0%BB%D0%B8%D0%B7%D0%B0%D1%82%D0%BE%D1%80-%D0%B4%D0%BB%D1%8F-%D0%BF%D0%B8%D1%82%D0%B0%D0%BD%D0%B8%D1%8F-%D1%87%D1%83%D0%B2%D1%81.html") << true;
-    QTest::newRow("12") << QStringLiteral("12-yandex-no-final-newline-lf.url") << QStringLiteral("http://mail.yandex.ru/?win=163&clid=2101163") << false;
-    QTest::newRow("13") << QStringLiteral("13-minimal-section-only-lf.url") << QStringLiteral("http://farsila.ru/?utm_source=favorites03&utm_content=558b955080c3520c5dd0ac544069e881") << false;
-    QTest::newRow("14") << QStringLiteral("14-ie8-zhtw-default-roamed-monitoreditem.url") << QStringLiteral("https://ieonline.microsoft.com/#ieslice") << false;
-    QTest::newRow("15") << QStringLiteral("15-cr-only-line-endings-mac.url") << QStringLiteral("http://banks.id.au/filemaker/plugins/simpleplugin/") << false;
-    QTest::newRow("16") << QStringLiteral("16-crlf-no-final-newline.url") << QStringLiteral("https://tools.stefankueng.com/") << false;
+    QTest::newRow("09") << QStringLiteral("09-ie8-suggested-sites-monitoreditem.url")
+                        << QStringLiteral("https://ieonline.microsoft.com/#ieslice") << false;
+    QTest::newRow("10") << QStringLiteral("10-ie-doc-relative-origurl-port.url")
+                        << QStringLiteral("http://komusdev.novardis.com:1080/") << false;
+    QTest::newRow("11")
+        << QStringLiteral("11-ie-cp1251-long-url-truncation.url")
+        << QStringLiteral(
+               "http://схема-авто.рф/"
+               "%D1%84%D0%B8%D0%BB%D1%8C%D1%82%D1%80-%D1%81%D1%82%D0%B0%D0%B1%D0%B8%D0%BB%D0%B8%D0%B7%D0%B0%D1%82%D0%"
+               "BE%D1%80-%D0%B4%D0%BB%D1%8F-%D0%BF%D0%B8%D1%82%D0%B0%D0%BD%D0%B8%D1%8F-%D1%87%D1%83%D0%B2%D1%81.html")
+        << true;
+    QTest::newRow("12") << QStringLiteral("12-yandex-no-final-newline-lf.url")
+                        << QStringLiteral("http://mail.yandex.ru/?win=163&clid=2101163") << false;
+    QTest::newRow("13") << QStringLiteral("13-minimal-section-only-lf.url")
+                        << QStringLiteral(
+                               "http://farsila.ru/?utm_source=favorites03&utm_content=558b955080c3520c5dd0ac544069e881")
+                        << false;
+    QTest::newRow("14") << QStringLiteral("14-ie8-zhtw-default-roamed-monitoreditem.url")
+                        << QStringLiteral("https://ieonline.microsoft.com/#ieslice") << false;
+    QTest::newRow("15") << QStringLiteral("15-cr-only-line-endings-mac.url")
+                        << QStringLiteral("http://banks.id.au/filemaker/plugins/simpleplugin/") << false;
+    QTest::newRow("16") << QStringLiteral("16-crlf-no-final-newline.url")
+                        << QStringLiteral("https://tools.stefankueng.com/") << false;
     QTest::newRow("17") << QStringLiteral("17-not-a-shortcut-hash-comment-list.url") << QStringLiteral("") << false;
-    QTest::newRow("18") << QStringLiteral("18-old-default-modified-long-url.url") << QStringLiteral("http://www.microsoft.com/isapi/redir.dll?prd=windows&sbp=mediaplayer&plcid=&pver=6.1&os=&over=&olcid=&clcid=&ar=Media&sba=RadioBar&o1=&o2=&o3=") << false;
-    QTest::newRow("19") << QStringLiteral("19-2004-default-baseurl-ftp-modified.url") << QStringLiteral("ftp://ftp.uk.linux.org/pub/people/dwmw2/mtd/cvs/mtd/mtd-jffs-HOWTO.txt") << false;
-    QTest::newRow("20") << QStringLiteral("20-2004-blank-line-between-sections.url") << QStringLiteral("http://www.dtek.chalmers.se/~d99scox/Linux_i_tradlosa_IP_telefoner.pdf") << false;
-    QTest::newRow("21") << QStringLiteral("21-yahoo-installer-iconindex-first.url") << QStringLiteral("http://red.clientapps.yahoo.com/customize/links/msgr8/*http://www.yahoo.com/") << false;
-    QTest::newRow("22") << QStringLiteral("22-very-long-url-414-bytes.url") << QStringLiteral("http://images.google.com/imgres?imgurl=http://hotspot.webblogg.se/images/greekgodess_1147080743.png&imgrefurl=http://hotspot.webblogg.se/080506093754_hitta_stilen___greek_goddess.html&h=600&w=400&sz=246&hl=en&start=18&um=1&tbnid=Q2QBxYIqDm3P5M:&tbnh=135&tbnw=90&prev=/images%3Fq%3Dkl%25C3%25A4der%2Bi%2Bantikens%2Brom%26svnum%3D10%26um%3D1%26hl%3Den%26client%3Dfirefox-a%26rls%3Dorg.mozilla:en-US:official%26sa%3DG") << false;
-    QTest::newRow("23") << QStringLiteral("23-ie7-propstore-after.url") << QStringLiteral("http://go.microsoft.com/fwlink/?linkid=57277") << false;
-    QTest::newRow("24") << QStringLiteral("24-minimal-crlf.url") << QStringLiteral("http://assimp.sourceforge.net") << false;
-    QTest::newRow("25") << QStringLiteral("25-minimal-lf.url") << QStringLiteral("https://github.com/jacob-jarick/Tab-All-The-Things") << false;
-    QTest::newRow("26") << QStringLiteral("26-lf-no-final-newline.url") << QStringLiteral("https://azefalo.github.io/") << false;
-    QTest::newRow("27") << QStringLiteral("27-trailing-space-only-line.url") << QStringLiteral("http://nine.codeplex.com") << false;
-    QTest::newRow("28") << QStringLiteral("28-win8-bing-default-idlist-first-envvar-icon.url") << QStringLiteral("http://go.microsoft.com/fwlink/p/?LinkId=255142") << false;
-    QTest::newRow("29") << QStringLiteral("29-ie-modified-hotkey-favicon.url") << QStringLiteral("http://happysolver.sourceforge.net/") << false;
+    QTest::newRow("18") << QStringLiteral("18-old-default-modified-long-url.url")
+                        << QStringLiteral("http://www.microsoft.com/isapi/"
+                                          "redir.dll?prd=windows&sbp=mediaplayer&plcid=&pver=6.1&os=&over=&olcid=&"
+                                          "clcid=&ar=Media&sba=RadioBar&o1=&o2=&o3=")
+                        << false;
+    QTest::newRow("19") << QStringLiteral("19-2004-default-baseurl-ftp-modified.url")
+                        << QStringLiteral("ftp://ftp.uk.linux.org/pub/people/dwmw2/mtd/cvs/mtd/mtd-jffs-HOWTO.txt")
+                        << false;
+    QTest::newRow("20") << QStringLiteral("20-2004-blank-line-between-sections.url")
+                        << QStringLiteral("http://www.dtek.chalmers.se/~d99scox/Linux_i_tradlosa_IP_telefoner.pdf")
+                        << false;
+    QTest::newRow("21") << QStringLiteral("21-yahoo-installer-iconindex-first.url")
+                        << QStringLiteral(
+                               "http://red.clientapps.yahoo.com/customize/links/msgr8/*http://www.yahoo.com/")
+                        << false;
+    QTest::newRow("22") << QStringLiteral("22-very-long-url-414-bytes.url")
+                        << QStringLiteral("http://images.google.com/imgres?imgurl=http://hotspot.webblogg.se/images/"
+                                          "greekgodess_1147080743.png&imgrefurl=http://hotspot.webblogg.se/"
+                                          "080506093754_hitta_stilen___greek_goddess.html&h=600&w=400&sz=246&hl=en&"
+                                          "start=18&um=1&tbnid=Q2QBxYIqDm3P5M:&tbnh=135&tbnw=90&prev=/"
+                                          "images%3Fq%3Dkl%25C3%25A4der%2Bi%2Bantikens%2Brom%26svnum%3D10%26um%3D1%"
+                                          "26hl%3Den%26client%3Dfirefox-a%26rls%3Dorg.mozilla:en-US:official%26sa%3DG")
+                        << false;
+    QTest::newRow("23") << QStringLiteral("23-ie7-propstore-after.url")
+                        << QStringLiteral("http://go.microsoft.com/fwlink/?linkid=57277") << false;
+    QTest::newRow("24") << QStringLiteral("24-minimal-crlf.url") << QStringLiteral("http://assimp.sourceforge.net")
+                        << false;
+    QTest::newRow("25") << QStringLiteral("25-minimal-lf.url")
+                        << QStringLiteral("https://github.com/jacob-jarick/Tab-All-The-Things") << false;
+    QTest::newRow("26") << QStringLiteral("26-lf-no-final-newline.url") << QStringLiteral("https://azefalo.github.io/")
+                        << false;
+    QTest::newRow("27") << QStringLiteral("27-trailing-space-only-line.url")
+                        << QStringLiteral("http://nine.codeplex.com") << false;
+    QTest::newRow("28") << QStringLiteral("28-win8-bing-default-idlist-first-envvar-icon.url")
+                        << QStringLiteral("http://go.microsoft.com/fwlink/p/?LinkId=255142") << false;
+    QTest::newRow("29") << QStringLiteral("29-ie-modified-hotkey-favicon.url")
+                        << QStringLiteral("http://happysolver.sourceforge.net/") << false;
     QTest::newRow("30") << QStringLiteral("30-steam-scheme.url") << QStringLiteral("steam://rungameid/230410") << false;
-    QTest::newRow("31") << QStringLiteral("31-firefox-created-shortcutcache-icon.url") << QStringLiteral("https://github.com/GabrielOnDelphi/Delphi_Fix_SetFocus") << false;
+    QTest::newRow("31") << QStringLiteral("31-firefox-created-shortcutcache-icon.url")
+                        << QStringLiteral("https://github.com/GabrielOnDelphi/Delphi_Fix_SetFocus") << false;
     QTest::newRow("32") << QStringLiteral("32-not-a-shortcut-bare-url.url") << QStringLiteral("") << false;
-    QTest::newRow("33") << QStringLiteral("33-handmade-comments-quoted-path.url") << QStringLiteral("C:\\Users\\marti\\OneDrive\\Dokumenty\\0404--HLAVNI-ROZCESTNIK--MAIN-INDEX") << false;
-    QTest::newRow("34") << QStringLiteral("34-installer-propstore-last-no-final-newline.url") << QStringLiteral("http://s3browser.com/?f=dot-url") << false;
-    QTest::newRow("35") << QStringLiteral("35-iconfile-only-trailing-blank-line.url") << QStringLiteral("https://www.state-machine.com/qpc/") << false;
-    QTest::newRow("36") << QStringLiteral("36-trailing-empty-line-lf.url") << QStringLiteral("http://www.davep.org/norton-guides/#weg") << false;
+    QTest::newRow("33") << QStringLiteral("33-handmade-comments-quoted-path.url")
+                        << QStringLiteral("C:\\Users\\marti\\OneDrive\\Dokumenty\\0404--HLAVNI-ROZCESTNIK--MAIN-INDEX")
+                        << false;
+    QTest::newRow("34") << QStringLiteral("34-installer-propstore-last-no-final-newline.url")
+                        << QStringLiteral("http://s3browser.com/?f=dot-url") << false;
+    QTest::newRow("35") << QStringLiteral("35-iconfile-only-trailing-blank-line.url")
+                        << QStringLiteral("https://www.state-machine.com/qpc/") << false;
+    QTest::newRow("36") << QStringLiteral("36-trailing-empty-line-lf.url")
+                        << QStringLiteral("http://www.davep.org/norton-guides/#weg") << false;
 }
 
 void TestShortcutFile::getUrlSamples()
@@ -256,17 +328,16 @@ void TestShortcutFile::getUrl_data()
     QTest::newRow("blank URL") << QByteArray("[InternetShortcut]\r\nURL=  \t\r\n") << QString();
     const QByteArray address200 = "http://example.com/" + QByteArray(181, 'a');
     QCOMPARE(address200.size(), 200);
-    QTest::newRow("200 characters whole") << QByteArray("[InternetShortcut]\r\nURL=" + address200 + "\r\n")
-                                          << QString::fromLatin1(address200);
+    QTest::newRow("200 characters whole")
+        << QByteArray("[InternetShortcut]\r\nURL=" + address200 + "\r\n") << QString::fromLatin1(address200);
     const QByteArray address128 = "http://example.com/" + QByteArray(109, 'b');
-    QTest::newRow("128 characters whole") << QByteArray("[InternetShortcut]\r\nURL=" + address128 + "\r\n")
-                                          << QString::fromLatin1(address128);
+    QTest::newRow("128 characters whole")
+        << QByteArray("[InternetShortcut]\r\nURL=" + address128 + "\r\n") << QString::fromLatin1(address128);
     const QString wide = QStringLiteral("http://例子.测试/") + QString(100, QChar(0x8DEF));
-    QTest::newRow("300 UTF-8 bytes whole") << QByteArray("[InternetShortcut]\r\nURL=" + wide.toUtf8() + "\r\n")
-                                           << wide;
+    QTest::newRow("300 UTF-8 bytes whole") << QByteArray("[InternetShortcut]\r\nURL=" + wide.toUtf8() + "\r\n") << wide;
     QTest::newRow("not a shortcut") << QByteArray("Visit http://example.com/ some day.\r\n") << QString();
-    QTest::newRow("URL in another section") << QByteArray("[DEFAULT]\r\nURL=http://a/\r\nBASEURL=http://b/\r\n")
-                                            << QString();
+    QTest::newRow("URL in another section")
+        << QByteArray("[DEFAULT]\r\nURL=http://a/\r\nBASEURL=http://b/\r\n") << QString();
     QTest::newRow("URL before any section") << QByteArray("URL=http://a/\r\n[InternetShortcut]\r\n") << QString();
     QTest::newRow("binary junk") << QByteArray("\x00\x01\xFF\xFE\x00[\x00", 7) << QString();
 }
@@ -322,7 +393,8 @@ void TestShortcutFile::utf16LeFileStaysUtf16Le()
     QCOMPARE(GetUrl(path), QStringLiteral("http://a.example/"));
 
     QVERIFY(SetUrl(path, QStringLiteral("http://b.example/新")));
-    const QString changed = QString(text).replace(QStringLiteral("http://a.example/"), QStringLiteral("http://b.example/新"));
+    const QString changed =
+        QString(text).replace(QStringLiteral("http://a.example/"), QStringLiteral("http://b.example/新"));
     QCOMPARE(readFile(path), QByteArray("\xFF\xFE") + QByteArray(utf16.encode(changed)));
     QCOMPARE(GetUrl(path), QStringLiteral("http://b.example/新"));
 }

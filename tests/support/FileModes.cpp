@@ -4,9 +4,11 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace testsupport {
+namespace testsupport
+{
 
-namespace {
+namespace
+{
 
 struct ModeBit
 {

@@ -2,7 +2,8 @@
 
 #include <QString>
 
-namespace testsupport {
+namespace testsupport
+{
 
 /// True when the file system refuses to create a file in a folder without write permission, which is not
 /// the case for the superuser. Probes in a new subfolder of folder.
