@@ -197,6 +197,21 @@ bool isSameOrInside(const QString& path, const QString& folder)
            path.startsWith(folder.endsWith(u'/') ? folder : folder + u'/', Qt::CaseInsensitive);
 }
 
+// The delete operations take the paths the program builds from the Favorites folder. A relative path or a
+// root folder can only come from a mistake such as an empty folder name, and would delete far more than meant.
+bool refuseUnsafe(const QString& path, bool isFolder, QString* error)
+{
+    QString reason;
+    if (QFileInfo(path).isRelative())
+        reason = QStringLiteral("not an absolute path; nothing deleted");
+    else if (isFolder && QDir(QFileInfo(path).canonicalFilePath()).isRoot())
+        reason = QStringLiteral("a root folder; nothing deleted");
+    else
+        return false;
+    fail(error, path, reason);
+    return true;
+}
+
 } // namespace
 
 bool KillFile(const QString& path, QString* error)
@@ -207,6 +222,8 @@ bool KillFile(const QString& path, QString* error)
         const QFileInfo folderInfo(folder);
         if (!folderInfo.isDir())
             return fail(error, folder, QStringLiteral("the folder does not exist"));
+        if (refuseUnsafe(folder, true, error))
+            return false;
         if (!folderInfo.isReadable())
             return fail(error, folder, QStringLiteral("the folder cannot be read"));
         const QFileInfoList entries = QDir(folder).entryInfoList(everyEntry);
@@ -218,6 +235,8 @@ bool KillFile(const QString& path, QString* error)
         }
         return true;
     }
+    if (refuseUnsafe(path, false, error))
+        return false;
     if (!isPresent(info))
         return fail(error, path, QStringLiteral("the file does not exist"));
     if (isRealFolder(info))
@@ -230,6 +249,8 @@ bool KillFile(const QString& path, QString* error)
 bool KillFolder(const QString& path, QString* error)
 {
     const QFileInfo info(path);
+    if (refuseUnsafe(path, isRealFolder(info), error))
+        return false;
     if (isFolderLink(info))
         return removeLink(path, error);
     if (!isRealFolder(info))

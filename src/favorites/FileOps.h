@@ -7,6 +7,7 @@
 // what it did before that stays done. Read-only files and folders are made writable where that is needed to
 // delete or replace them. Links to folders met inside a folder are never followed: they are deleted as links
 // and left out of copies (the folders named in the call may themselves be reached through a link).
+// The delete operations refuse a relative path and never empty or delete a root folder.
 
 namespace favorites
 {

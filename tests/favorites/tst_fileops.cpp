@@ -71,6 +71,7 @@ private slots:
     void copyTreeFailures();
     void copyTreeIntoItselfRefused();
     void reportsFailureInLockedFolder();
+    void relativePathsNotDeleted();
 
 private:
     QString path(const QString& relative) const { return m_dir->filePath(relative); }
@@ -414,6 +415,29 @@ void TestFileOps::reportsFailureInLockedFolder()
     QVERIFY(!treeError.isEmpty());
     QCOMPARE(entriesOf(path(QStringLiteral("locked"))), QStringList{QStringLiteral("a.url")});
     QCOMPARE(readFile(path(QStringLiteral("locked/a.url"))), QByteArray("a"));
+}
+
+void TestFileOps::relativePathsNotDeleted()
+{
+    // Paths built from an empty folder name; if they were obeyed, only the temporary folder is at stake here.
+    make(QStringLiteral("a.url"), "a");
+    make(QStringLiteral("sub/b.url"), "b");
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+    QString fileError;
+    const bool allKilled = KillFile(QStringLiteral("*.*"), &fileError);
+    const bool killed = KillFile(QStringLiteral("a.url"));
+    QString folderError;
+    const bool folderKilled = KillFolder(QStringLiteral("sub"), &folderError);
+    QVERIFY(QDir::setCurrent(previous));
+
+    QVERIFY(!allKilled);
+    QVERIFY(!fileError.isEmpty());
+    QVERIFY(!killed);
+    QVERIFY(!folderKilled);
+    QVERIFY(folderError.contains(QStringLiteral("sub")));
+    QCOMPARE(readFile(path(QStringLiteral("a.url"))), QByteArray("a"));
+    QCOMPARE(readFile(path(QStringLiteral("sub/b.url"))), QByteArray("b"));
 }
 
 QTEST_GUILESS_MAIN(TestFileOps)
