@@ -1,0 +1,444 @@
+#include "favorites/FileOps.h"
+#include "support/FileModes.h"
+#include "support/TempFavorites.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QMap>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace favorites;
+using testsupport::readFile;
+using testsupport::writeFile;
+
+namespace
+{
+
+// Every file and folder under root, by relative path, with the bytes of each file ("<dir>" for folders,
+// "<link>" and the target for links).
+QMap<QString, QByteArray> snapshot(const QString& root)
+{
+    QMap<QString, QByteArray> entries;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QFileInfo info = it.fileInfo();
+        const QString relative = QDir(root).relativeFilePath(path);
+        if (info.isSymLink())
+            entries.insert(relative, "<link>" + info.symLinkTarget().toUtf8());
+        else if (info.isDir())
+            entries.insert(relative, "<dir>");
+        else
+            entries.insert(relative, readFile(path));
+    }
+    return entries;
+}
+
+QStringList entriesOf(const QString& folder)
+{
+    QStringList names = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    names.sort();
+    return names;
+}
+
+} // namespace
+
+class TestFileOps : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void killFolderOnNothingOrFile();
+    void killFolderDeletesReadOnlyNestedTree();
+    void killFolderLeavesLinkTargets();
+    void killFileAllFilesKeepsSubfolders();
+    void killFileAllFilesInEmptyOrMissingFolder();
+    void killFileWildcardCharactersAreNames_data();
+    void killFileWildcardCharactersAreNames();
+    void killFileReadOnly();
+    void killFileFailures();
+    void copyOne();
+    void copyOneNeverReplaces();
+    void copyOneFailures();
+    void copyTreeCreatesDestination();
+    void copyTreeMerges();
+    void copyTreeDoesNotFollowFolderLinks();
+    void copyTreeFailures();
+    void copyTreeIntoItselfRefused();
+    void reportsFailureInLockedFolder();
+    void relativePathsNotDeleted();
+
+private:
+    QString path(const QString& relative) const { return m_dir->filePath(relative); }
+    void make(const QString& relative, const QByteArray& bytes = "x") { QVERIFY(writeFile(path(relative), bytes)); }
+    void makeFolder(const QString& relative) { QVERIFY(QDir().mkpath(path(relative))); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestFileOps::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+void TestFileOps::killFolderOnNothingOrFile()
+{
+    QString error;
+    QVERIFY(KillFolder(path(QStringLiteral("nothing")), &error));
+    QVERIFY(error.isEmpty());
+    QVERIFY(!QFileInfo::exists(path(QStringLiteral("nothing"))));
+
+    make(QStringLiteral("file"), "keep");
+    QVERIFY(KillFolder(path(QStringLiteral("file")), &error));
+    QCOMPARE(readFile(path(QStringLiteral("file"))), QByteArray("keep"));
+}
+
+void TestFileOps::killFolderDeletesReadOnlyNestedTree()
+{
+    make(QStringLiteral("fav/a.url"));
+    make(QStringLiteral("fav/.hidden"));
+    make(QStringLiteral("fav/sub/b.url"));
+    make(QStringLiteral("fav/sub/deeper/c"));
+    makeFolder(QStringLiteral("fav/empty"));
+    make(QStringLiteral("other/keep.url"), "keep");
+    QVERIFY(testsupport::setMode(path(QStringLiteral("fav/a.url")), 0444));
+    QVERIFY(testsupport::setMode(path(QStringLiteral("fav/sub/deeper/c")), 0400));
+    QVERIFY(testsupport::setMode(path(QStringLiteral("fav/sub/deeper")), 0555));
+    QVERIFY(testsupport::setMode(path(QStringLiteral("fav/sub")), 0500));
+
+    QString error;
+    QVERIFY2(KillFolder(path(QStringLiteral("fav")), &error), qPrintable(error));
+    QVERIFY(!QFileInfo::exists(path(QStringLiteral("fav"))));
+    QCOMPARE(entriesOf(m_dir->path()), QStringList{QStringLiteral("other")});
+    QCOMPARE(readFile(path(QStringLiteral("other/keep.url"))), QByteArray("keep"));
+}
+
+void TestFileOps::killFolderLeavesLinkTargets()
+{
+#ifdef Q_OS_UNIX
+    make(QStringLiteral("target/t.url"), "t");
+    make(QStringLiteral("target-file"), "f");
+    makeFolder(QStringLiteral("fav"));
+    QVERIFY(QFile::link(path(QStringLiteral("target")), path(QStringLiteral("fav/linked"))));
+    QVERIFY(QFile::link(path(QStringLiteral("target-file")), path(QStringLiteral("fav/linked-file"))));
+    QVERIFY(QFile::link(path(QStringLiteral("target")), path(QStringLiteral("top-link"))));
+
+    QString error;
+    QVERIFY2(KillFolder(path(QStringLiteral("fav")), &error), qPrintable(error));
+    QVERIFY(!QFileInfo::exists(path(QStringLiteral("fav"))));
+    QVERIFY2(KillFolder(path(QStringLiteral("top-link")), &error), qPrintable(error));
+    QVERIFY(!QFileInfo(path(QStringLiteral("top-link"))).isSymLink());
+
+    QCOMPARE(readFile(path(QStringLiteral("target/t.url"))), QByteArray("t"));
+    QCOMPARE(readFile(path(QStringLiteral("target-file"))), QByteArray("f"));
+#else
+    QSKIP("symbolic links are made with the Unix tools here");
+#endif
+}
+
+void TestFileOps::killFileAllFilesKeepsSubfolders()
+{
+    make(QStringLiteral("fav/a.url"));
+    make(QStringLiteral("fav/no-extension"));
+    make(QStringLiteral("fav/.hidden.url"));
+    make(QStringLiteral("fav/read-only.url"));
+    make(QStringLiteral("fav/sub/b.url"), "b");
+    make(QStringLiteral("fav/sub.url/c.url"), "c"); // a folder with an extension
+    makeFolder(QStringLiteral("fav/empty"));
+    QVERIFY(testsupport::setMode(path(QStringLiteral("fav/read-only.url")), 0444));
+#ifdef Q_OS_UNIX
+    make(QStringLiteral("outside/o.url"), "o");
+    QVERIFY(QFile::link(path(QStringLiteral("outside")), path(QStringLiteral("fav/folder-link"))));
+    QVERIFY(QFile::link(path(QStringLiteral("outside/o.url")), path(QStringLiteral("fav/file-link.url"))));
+#endif
+
+    QString error;
+    QVERIFY2(KillFile(path(QStringLiteral("fav/*.*")), &error), qPrintable(error));
+
+    QStringList kept{QStringLiteral("empty"), QStringLiteral("sub"), QStringLiteral("sub.url")};
+#ifdef Q_OS_UNIX
+    kept.append(QStringLiteral("folder-link"));
+    QCOMPARE(readFile(path(QStringLiteral("outside/o.url"))), QByteArray("o")); // the link went, not its target
+#endif
+    kept.sort();
+    QCOMPARE(entriesOf(path(QStringLiteral("fav"))), kept);
+    QCOMPARE(readFile(path(QStringLiteral("fav/sub/b.url"))), QByteArray("b"));
+    QCOMPARE(readFile(path(QStringLiteral("fav/sub.url/c.url"))), QByteArray("c"));
+}
+
+void TestFileOps::killFileAllFilesInEmptyOrMissingFolder()
+{
+    makeFolder(QStringLiteral("empty"));
+    QString error;
+    QVERIFY2(KillFile(path(QStringLiteral("empty/*.*")), &error), qPrintable(error));
+    QVERIFY(QFileInfo(path(QStringLiteral("empty"))).isDir());
+
+    QVERIFY(!KillFile(path(QStringLiteral("missing/*.*")), &error));
+    QVERIFY(error.contains(QDir::toNativeSeparators(path(QStringLiteral("missing")))));
+}
+
+void TestFileOps::killFileWildcardCharactersAreNames_data()
+{
+    QTest::addColumn<QString>("victim");
+    QTest::newRow("star") << QStringLiteral("a*b.url");
+    QTest::newRow("question mark") << QStringLiteral("a?b.url");
+    QTest::newRow("star extension") << QStringLiteral("*.url");
+    QTest::newRow("star name") << QStringLiteral("a.*");
+    QTest::newRow("lone star") << QStringLiteral("*");
+}
+
+void TestFileOps::killFileWildcardCharactersAreNames()
+{
+    QFETCH(QString, victim);
+    const QStringList names{QStringLiteral("a*b.url"), QStringLiteral("a?b.url"), QStringLiteral("aXb.url"),
+                            QStringLiteral("*.url"),   QStringLiteral("a.*"),     QStringLiteral("*"),
+                            QStringLiteral("a.url")};
+    for (const QString& name : names)
+        make(QStringLiteral("fav/") + name);
+
+    QString error;
+    QVERIFY2(KillFile(path(QStringLiteral("fav/") + victim), &error), qPrintable(error));
+    QStringList expected = names;
+    expected.removeOne(victim);
+    expected.sort();
+    QCOMPARE(entriesOf(path(QStringLiteral("fav"))), expected);
+}
+
+void TestFileOps::killFileReadOnly()
+{
+    make(QStringLiteral("ro.url"));
+    QVERIFY(testsupport::setMode(path(QStringLiteral("ro.url")), 0444));
+    QString error;
+    QVERIFY2(KillFile(path(QStringLiteral("ro.url")), &error), qPrintable(error));
+    QVERIFY(!QFileInfo::exists(path(QStringLiteral("ro.url"))));
+}
+
+void TestFileOps::killFileFailures()
+{
+    QString error;
+    QVERIFY(!KillFile(path(QStringLiteral("missing.url")), &error));
+    QVERIFY(error.contains(QDir::toNativeSeparators(path(QStringLiteral("missing.url")))));
+
+    make(QStringLiteral("folder/inside.url"));
+    error.clear();
+    QVERIFY(!KillFile(path(QStringLiteral("folder")), &error));
+    QVERIFY(error.contains(QDir::toNativeSeparators(path(QStringLiteral("folder")))));
+    QVERIFY(QFileInfo::exists(path(QStringLiteral("folder/inside.url"))));
+}
+
+void TestFileOps::copyOne()
+{
+    make(QStringLiteral("old/news.url"), "content");
+    makeFolder(QStringLiteral("new"));
+    QString error;
+    QVERIFY2(CopyOne(path(QStringLiteral("old/news.url")), path(QStringLiteral("new/renamed.url")), &error),
+             qPrintable(error));
+    QCOMPARE(readFile(path(QStringLiteral("new/renamed.url"))), QByteArray("content"));
+    QCOMPARE(readFile(path(QStringLiteral("old/news.url"))), QByteArray("content"));
+}
+
+void TestFileOps::copyOneNeverReplaces()
+{
+    make(QStringLiteral("a.url"), "source");
+    make(QStringLiteral("b.url"), "destination");
+    QString error;
+    QVERIFY(!CopyOne(path(QStringLiteral("a.url")), path(QStringLiteral("b.url")), &error));
+    QVERIFY(error.contains(QDir::toNativeSeparators(path(QStringLiteral("b.url")))));
+    QCOMPARE(readFile(path(QStringLiteral("a.url"))), QByteArray("source"));
+    QCOMPARE(readFile(path(QStringLiteral("b.url"))), QByteArray("destination"));
+
+    // Onto itself: the caller deletes the source next, so this must fail.
+    QVERIFY(!CopyOne(path(QStringLiteral("a.url")), path(QStringLiteral("a.url")), &error));
+    QCOMPARE(readFile(path(QStringLiteral("a.url"))), QByteArray("source"));
+}
+
+void TestFileOps::copyOneFailures()
+{
+    make(QStringLiteral("a.url"), "source");
+    QString error;
+    QVERIFY(!CopyOne(path(QStringLiteral("a.url")), path(QStringLiteral("missing/a.url")), &error));
+    QVERIFY(error.contains(QDir::toNativeSeparators(path(QStringLiteral("missing/a.url")))));
+    QVERIFY(!QFileInfo::exists(path(QStringLiteral("missing"))));
+
+    error.clear();
+    QVERIFY(!CopyOne(path(QStringLiteral("none.url")), path(QStringLiteral("b.url")), &error));
+    QVERIFY(error.contains(QDir::toNativeSeparators(path(QStringLiteral("none.url")))));
+    QVERIFY(!QFileInfo::exists(path(QStringLiteral("b.url"))));
+
+    makeFolder(QStringLiteral("folder"));
+    QVERIFY(!CopyOne(path(QStringLiteral("folder")), path(QStringLiteral("copy")), &error));
+    QVERIFY(!QFileInfo::exists(path(QStringLiteral("copy"))));
+}
+
+void TestFileOps::copyTreeCreatesDestination()
+{
+    make(QStringLiteral("fav/a.url"), "a");
+    make(QStringLiteral("fav/.hidden"), "h");
+    make(QStringLiteral("fav/no-extension"), "n");
+    make(QStringLiteral("fav/sub/b.url"), "b");
+    make(QStringLiteral("fav/sub/deeper/c.url"), "c");
+    makeFolder(QStringLiteral("fav/empty"));
+    make(QStringLiteral("fav/ro.url"), "r");
+    QVERIFY(testsupport::setMode(path(QStringLiteral("fav/ro.url")), 0444));
+    const QMap<QString, QByteArray> original = snapshot(path(QStringLiteral("fav")));
+
+    QString error;
+    QVERIFY2(CopyTree(path(QStringLiteral("fav")), path(QStringLiteral("backup/data")), &error), qPrintable(error));
+    QCOMPARE(snapshot(path(QStringLiteral("backup/data"))), original);
+    QCOMPARE(snapshot(path(QStringLiteral("fav"))), original);
+
+    // A second backup over the first replaces the read-only copy too.
+    make(QStringLiteral("fav/sub/b.url"), "b2");
+    QVERIFY2(CopyTree(path(QStringLiteral("fav")), path(QStringLiteral("backup/data")), &error), qPrintable(error));
+    QCOMPARE(snapshot(path(QStringLiteral("backup/data"))), snapshot(path(QStringLiteral("fav"))));
+}
+
+void TestFileOps::copyTreeMerges()
+{
+    make(QStringLiteral("src/same.url"), "new");
+    make(QStringLiteral("src/only-src.url"), "s");
+    make(QStringLiteral("src/sub/same.url"), "new-sub");
+    make(QStringLiteral("dst/same.url"), "old");
+    make(QStringLiteral("dst/only-dst.url"), "d");
+    make(QStringLiteral("dst/sub/kept.url"), "k");
+    make(QStringLiteral("dst/sub/same.url"), "old-sub");
+    QVERIFY(testsupport::setMode(path(QStringLiteral("dst/same.url")), 0444));
+
+    QString error;
+    QVERIFY2(CopyTree(path(QStringLiteral("src")), path(QStringLiteral("dst")), &error), qPrintable(error));
+    const QMap<QString, QByteArray> expected{
+        {QStringLiteral("same.url"), "new"},   {QStringLiteral("only-src.url"), "s"},
+        {QStringLiteral("only-dst.url"), "d"}, {QStringLiteral("sub"), "<dir>"},
+        {QStringLiteral("sub/kept.url"), "k"}, {QStringLiteral("sub/same.url"), "new-sub"},
+    };
+    QCOMPARE(snapshot(path(QStringLiteral("dst"))), expected);
+}
+
+void TestFileOps::copyTreeDoesNotFollowFolderLinks()
+{
+#ifdef Q_OS_UNIX
+    make(QStringLiteral("outside/big.url"), "o");
+    make(QStringLiteral("fav/a.url"), "a");
+    make(QStringLiteral("target.url"), "t");
+    QVERIFY(QFile::link(path(QStringLiteral("outside")), path(QStringLiteral("fav/folder-link"))));
+    QVERIFY(QFile::link(path(QStringLiteral("fav")), path(QStringLiteral("fav/loop"))));
+    QVERIFY(QFile::link(path(QStringLiteral("target.url")), path(QStringLiteral("fav/file-link.url"))));
+    QVERIFY(QFile::link(path(QStringLiteral("gone")), path(QStringLiteral("fav/dangling"))));
+
+    QString error;
+    QVERIFY2(CopyTree(path(QStringLiteral("fav")), path(QStringLiteral("backup")), &error), qPrintable(error));
+    const QMap<QString, QByteArray> expected{
+        {QStringLiteral("a.url"), "a"},
+        {QStringLiteral("file-link.url"), "t"}, // a link to a file is copied as the file
+    };
+    QCOMPARE(snapshot(path(QStringLiteral("backup"))), expected);
+#else
+    QSKIP("symbolic links are made with the Unix tools here");
+#endif
+}
+
+void TestFileOps::copyTreeFailures()
+{
+    QString error;
+    QVERIFY(!CopyTree(path(QStringLiteral("missing")), path(QStringLiteral("dst")), &error));
+    QVERIFY(error.contains(QDir::toNativeSeparators(path(QStringLiteral("missing")))));
+    QVERIFY(!QFileInfo::exists(path(QStringLiteral("dst"))));
+
+    make(QStringLiteral("src/a.url"), "a");
+    make(QStringLiteral("file"), "f");
+    error.clear();
+    QVERIFY(!CopyTree(path(QStringLiteral("src")), path(QStringLiteral("file")), &error));
+    QVERIFY(error.contains(QDir::toNativeSeparators(path(QStringLiteral("file")))));
+    QCOMPARE(readFile(path(QStringLiteral("file"))), QByteArray("f"));
+
+    // A file where the source has a folder stops the copy; what was copied before stays.
+    make(QStringLiteral("src2/a.url"), "a");
+    make(QStringLiteral("src2/sub/b.url"), "b");
+    make(QStringLiteral("dst2/sub"), "a file");
+    error.clear();
+    QVERIFY(!CopyTree(path(QStringLiteral("src2")), path(QStringLiteral("dst2")), &error));
+    QVERIFY(error.contains(QDir::toNativeSeparators(path(QStringLiteral("dst2/sub")))));
+    QCOMPARE(readFile(path(QStringLiteral("dst2/sub"))), QByteArray("a file"));
+
+    // A folder where the source has a file.
+    make(QStringLiteral("src3/x.url"), "x");
+    make(QStringLiteral("dst3/x.url/inner"), "i");
+    error.clear();
+    QVERIFY(!CopyTree(path(QStringLiteral("src3")), path(QStringLiteral("dst3")), &error));
+    QVERIFY(error.contains(QDir::toNativeSeparators(path(QStringLiteral("dst3/x.url")))));
+    QCOMPARE(readFile(path(QStringLiteral("dst3/x.url/inner"))), QByteArray("i"));
+}
+
+void TestFileOps::copyTreeIntoItselfRefused()
+{
+    make(QStringLiteral("fav/a.url"), "a");
+    const QMap<QString, QByteArray> original = snapshot(path(QStringLiteral("fav")));
+    QString error;
+    QVERIFY(!CopyTree(path(QStringLiteral("fav")), path(QStringLiteral("fav/data")), &error));
+    QVERIFY(!error.isEmpty());
+    QVERIFY(!CopyTree(path(QStringLiteral("fav")), path(QStringLiteral("fav/./x/../")), &error));
+    QVERIFY(!CopyTree(path(QStringLiteral("fav")), path(QStringLiteral("fav")), &error));
+    QCOMPARE(snapshot(path(QStringLiteral("fav"))), original);
+}
+
+void TestFileOps::reportsFailureInLockedFolder()
+{
+    if (!testsupport::permissionsEnforced(m_dir->path()))
+        QSKIP("folder permissions are not enforced for this user");
+    make(QStringLiteral("locked/a.url"), "a");
+    make(QStringLiteral("src/a.url"), "new");
+    QVERIFY(testsupport::setMode(path(QStringLiteral("locked")), 0555));
+
+    QString killError;
+    const bool killed = KillFile(path(QStringLiteral("locked/a.url")), &killError);
+    QString allError;
+    const bool allKilled = KillFile(path(QStringLiteral("locked/*.*")), &allError);
+    QString copyError;
+    const bool copied = CopyOne(path(QStringLiteral("src/a.url")), path(QStringLiteral("locked/b.url")), &copyError);
+    QString treeError;
+    const bool merged = CopyTree(path(QStringLiteral("src")), path(QStringLiteral("locked")), &treeError);
+    testsupport::setMode(path(QStringLiteral("locked")), 0755);
+
+    QVERIFY(!killed);
+    QVERIFY(killError.contains(QDir::toNativeSeparators(path(QStringLiteral("locked/a.url")))));
+    QVERIFY(!allKilled);
+    QVERIFY(allError.contains(QDir::toNativeSeparators(path(QStringLiteral("locked/a.url")))));
+    QVERIFY(!copied);
+    QVERIFY(!copyError.isEmpty());
+    QVERIFY(!merged);
+    QVERIFY(!treeError.isEmpty());
+    QCOMPARE(entriesOf(path(QStringLiteral("locked"))), QStringList{QStringLiteral("a.url")});
+    QCOMPARE(readFile(path(QStringLiteral("locked/a.url"))), QByteArray("a"));
+}
+
+void TestFileOps::relativePathsNotDeleted()
+{
+    // Paths built from an empty folder name; if they were obeyed, only the temporary folder is at stake here.
+    make(QStringLiteral("a.url"), "a");
+    make(QStringLiteral("sub/b.url"), "b");
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+    QString fileError;
+    const bool allKilled = KillFile(QStringLiteral("*.*"), &fileError);
+    const bool killed = KillFile(QStringLiteral("a.url"));
+    QString folderError;
+    const bool folderKilled = KillFolder(QStringLiteral("sub"), &folderError);
+    QVERIFY(QDir::setCurrent(previous));
+
+    QVERIFY(!allKilled);
+    QVERIFY(!fileError.isEmpty());
+    QVERIFY(!killed);
+    QVERIFY(!folderKilled);
+    QVERIFY(folderError.contains(QStringLiteral("sub")));
+    QCOMPARE(readFile(path(QStringLiteral("a.url"))), QByteArray("a"));
+    QCOMPARE(readFile(path(QStringLiteral("sub/b.url"))), QByteArray("b"));
+}
+
+QTEST_GUILESS_MAIN(TestFileOps)
+#include "tst_fileops.moc"
