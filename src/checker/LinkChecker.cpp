@@ -8,7 +8,8 @@
 #include "favorites/Catalogue.h"
 #include "table/LinkTable.h"
 
-namespace checker {
+namespace checker
+{
 
 LinkChecker::LinkChecker(favorites::Catalogue& catalogue, table::LinkTable& table, QObject* parent)
     : QObject(parent), m_catalogue(catalogue), m_table(table), m_timer1(new QTimer(this))

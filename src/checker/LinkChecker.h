@@ -8,14 +8,17 @@
 
 class QTimer;
 
-namespace favorites {
+namespace favorites
+{
 struct Catalogue;
 }
-namespace table {
+namespace table
+{
 struct LinkTable;
 }
 
-namespace checker {
+namespace checker
+{
 
 class TransferChannel;
 

@@ -12,9 +12,11 @@
 #include <QSslSocket>
 #endif
 
-namespace checker {
+namespace checker
+{
 
-namespace {
+namespace
+{
 
 // The system's proxy settings, except that loopback hosts are always reached directly: the global
 // system-proxy factory has that exception built in, a per-manager factory has to make it itself.

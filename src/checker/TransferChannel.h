@@ -9,7 +9,8 @@ class QNetworkAccessManager;
 class QNetworkReply;
 class QTimer;
 
-namespace checker {
+namespace checker
+{
 
 /// One asynchronous HTTP transfer at a time, reporting its progress as numbered states.
 ///

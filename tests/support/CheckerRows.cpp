@@ -3,7 +3,8 @@
 #include "favorites/Catalogue.h"
 #include "table/LinkTable.h"
 
-namespace testsupport {
+namespace testsupport
+{
 
 void setRows(favorites::Catalogue& catalogue, table::LinkTable& table, const QStringList& addresses,
              const QString& initialState)

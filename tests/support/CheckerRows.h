@@ -3,14 +3,17 @@
 #include <QString>
 #include <QStringList>
 
-namespace favorites {
+namespace favorites
+{
 struct Catalogue;
 }
-namespace table {
+namespace table
+{
 struct LinkTable;
 }
 
-namespace testsupport {
+namespace testsupport
+{
 
 /// Fills catalogue and table by hand with one row per address: fileCount = rows, file names
 /// "row<i>.url" in the folder "/fav", rowState all "" (or initialState), no history.

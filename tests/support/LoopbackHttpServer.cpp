@@ -9,9 +9,11 @@
 #include <sys/socket.h>
 #endif
 
-namespace testsupport {
+namespace testsupport
+{
 
-namespace {
+namespace
+{
 
 QByteArray reasonPhrase(int status)
 {
@@ -208,11 +210,11 @@ void LoopbackHttpServer::handle(QTcpSocket* socket, const Request& request)
     }
     case Route::Reset:
 #if defined(Q_OS_UNIX)
-        {
-            // Linger on with a zero time-out turns the close into a reset.
-            struct linger reset = {1, 0};
-            ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
-        }
+    {
+        // Linger on with a zero time-out turns the close into a reset.
+        struct linger reset = {1, 0};
+        ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    }
 #endif
         dropRequest(socket);
         socket->abort();

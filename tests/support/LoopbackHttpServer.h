@@ -12,7 +12,8 @@
 class QTcpServer;
 class QTcpSocket;
 
-namespace testsupport {
+namespace testsupport
+{
 
 /// A small HTTP/1.1 server for tests and benchmarks, listening on loopback addresses only.
 ///
@@ -50,8 +51,8 @@ public:
     struct Request
     {
         QByteArray method;
-        QString path;  // without the query
-        QString query; // without the '?'
+        QString path;       // without the query
+        QString query;      // without the '?'
         QByteArray headers; // the raw header lines after the request line
     };
 
