@@ -1,0 +1,179 @@
+#include "checker/TransferChannel.h"
+
+#include <QAuthenticator>
+#include <QHostAddress>
+#include <QMetaObject>
+#include <QNetworkAccessManager>
+#include <QNetworkProxyFactory>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTimer>
+#if QT_CONFIG(ssl)
+#include <QSslSocket>
+#endif
+
+namespace checker
+{
+
+namespace
+{
+
+// The system's proxy settings, except that loopback hosts are always reached directly: the global
+// system-proxy factory has that exception built in, a per-manager factory has to make it itself.
+class SystemProxyFactory : public QNetworkProxyFactory
+{
+public:
+    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery& query) override
+    {
+        const QString host = query.peerHostName();
+        if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 || QHostAddress(host).isLoopback())
+            return {QNetworkProxy(QNetworkProxy::NoProxy)};
+        return QNetworkProxyFactory::systemProxyForQuery(query);
+    }
+};
+
+bool schemeSupported(const QString& scheme)
+{
+    if (scheme == QLatin1String("http"))
+        return true;
+#if QT_CONFIG(ssl)
+    if (scheme == QLatin1String("https"))
+        return QSslSocket::supportsSsl();
+#endif
+    return false;
+}
+
+} // namespace
+
+TransferChannel::TransferChannel(int requestTimeoutMs, QObject* parent)
+    : QObject(parent), m_manager(new QNetworkAccessManager(this)), m_deadline(new QTimer(this)),
+      m_timeoutMs(qMax(1, requestTimeoutMs))
+{
+    m_manager->setProxyFactory(new SystemProxyFactory);
+    m_manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
+    // Leaving the authenticator untouched sends no credentials: the 401 itself is the answer.
+    connect(m_manager, &QNetworkAccessManager::authenticationRequired, this, [](QNetworkReply*, QAuthenticator*) {});
+    connect(m_manager, &QNetworkAccessManager::proxyAuthenticationRequired, this,
+            [](const QNetworkProxy&, QAuthenticator*) {});
+    m_deadline->setSingleShot(true);
+    connect(m_deadline, &QTimer::timeout, this, &TransferChannel::onDeadline);
+}
+
+TransferChannel::~TransferChannel()
+{
+    release();
+}
+
+QUrl TransferChannel::requestUrl(const QString& address)
+{
+    // Decided here rather than by the network layer: Qt turns an invalid URL or port into a misleading
+    // "connection refused" and an empty host into a name look-up.
+    QUrl url(address, QUrl::TolerantMode);
+    if (address.isEmpty() || !url.isValid() || !schemeSupported(url.scheme()) || url.host().isEmpty())
+        return QUrl();
+    const int port = url.port();
+    if (port != -1 && (port < 1 || port > 65535))
+        return QUrl();
+    url.setUserInfo(QString());
+    return url;
+}
+
+bool TransferChannel::Execute(const QString& address, const QString& operation)
+{
+    if (m_reply || operation != QLatin1String("HEAD"))
+        return false;
+    const QUrl url = requestUrl(address);
+    if (!url.isValid())
+        return false;
+
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
+    request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
+    request.setAttribute(QNetworkRequest::AuthenticationReuseAttribute, QNetworkRequest::Manual);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    QNetworkReply* reply = m_manager->head(request);
+    if (!reply)
+        return false;
+
+    m_reply = reply;
+    const quint64 serial = ++m_serial;
+    connect(reply, &QNetworkReply::requestSent, this, [this, serial] {
+        if (m_reply && serial == m_serial)
+            emit StateChanged(icRequestSent);
+    });
+    connect(reply, &QNetworkReply::metaDataChanged, this, &TransferChannel::onMetaDataChanged);
+    connect(reply, &QNetworkReply::finished, this, &TransferChannel::onFinished);
+    m_deadline->start(m_timeoutMs);
+    // Reported as an event of its own so that no report runs inside the caller's Execute. The reply's
+    // own signals are posted later still, so "requesting" comes first.
+    QMetaObject::invokeMethod(
+        this,
+        [this, serial] {
+            if (m_reply && serial == m_serial)
+                emit StateChanged(icRequesting);
+        },
+        Qt::QueuedConnection);
+    return true;
+}
+
+bool TransferChannel::StillExecuting() const
+{
+    return !m_reply.isNull();
+}
+
+void TransferChannel::Cancel()
+{
+    release();
+}
+
+void TransferChannel::setRequestTimeout(int ms)
+{
+    m_timeoutMs = qMax(1, ms);
+}
+
+void TransferChannel::onMetaDataChanged()
+{
+    if (m_reply)
+        emit StateChanged(icResponseReceived);
+}
+
+void TransferChannel::onFinished()
+{
+    if (!m_reply)
+        return;
+    // A status code means the server answered, whatever error() makes of the status.
+    const bool answered = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+    finish(answered ? icResponseCompleted : icError);
+}
+
+void TransferChannel::onDeadline()
+{
+    if (!m_reply)
+        return;
+    const bool answered = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+    finish(answered ? icResponseCompleted : icError);
+}
+
+void TransferChannel::finish(int finalState)
+{
+    // Idle before the report, so that the receiver may start the next request at once.
+    release();
+    emit StateChanged(finalState);
+}
+
+void TransferChannel::release()
+{
+    m_deadline->stop();
+    QNetworkReply* reply = m_reply;
+    m_reply = nullptr;
+    if (!reply)
+        return;
+    // abort() emits finished synchronously: cut the reply off from us first.
+    disconnect(reply, nullptr, this, nullptr);
+    if (reply->isRunning())
+        reply->abort();
+    reply->deleteLater();
+}
+
+} // namespace checker
