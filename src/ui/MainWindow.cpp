@@ -267,7 +267,10 @@ void MainWindow::setupStatusBar()
         m_panels[p] = label;
     }
     // Panel 7 shows today's date and follows it past midnight.
-    auto showDate = [this] { setPanelText(7, QLocale().toString(QDate::currentDate(), QLocale::ShortFormat)); };
+    // Written the way the program's Chinese users read a date (2026/12/7), which also fits the panel.
+    auto showDate = [this] {
+        setPanelText(7, QLocale(QLocale::Chinese, QLocale::China).toString(QDate::currentDate(), QLocale::ShortFormat));
+    };
     showDate();
     m_dateTimer = new QTimer(this);
     m_dateTimer->setInterval(30 * 1000);
