@@ -79,7 +79,7 @@ signals:
     void StateChanged(int state);
 
 private:
-    void onMetaDataChanged();
+    void progress(quint64 serial, int state);
     void onFinished();
     void onDeadline();
     void finish(int finalState);
@@ -89,7 +89,8 @@ private:
     QTimer* m_deadline = nullptr;
     QPointer<QNetworkReply> m_reply;
     int m_timeoutMs = kDefaultRequestTimeoutMs;
-    quint64 m_serial = 0; // identifies the request a queued report belongs to
+    quint64 m_serial = 0;    // identifies the request a queued report belongs to
+    int m_progress = icNone; // last intermediate state reported for the request in progress
 };
 
 } // namespace checker
