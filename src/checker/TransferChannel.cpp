@@ -56,7 +56,7 @@ TransferChannel::TransferChannel(int requestTimeoutMs, QObject* parent)
     connect(m_manager, &QNetworkAccessManager::proxyAuthenticationRequired, this,
             [](const QNetworkProxy&, QAuthenticator*) {});
     m_deadline->setSingleShot(true);
-    connect(m_deadline, &QTimer::timeout, this, &TransferChannel::onDeadline);
+    connect(m_deadline, &QTimer::timeout, this, &TransferChannel::conclude);
 }
 
 TransferChannel::~TransferChannel()
@@ -106,7 +106,7 @@ bool TransferChannel::Execute(const QString& address, const QString& operation)
     m_progress = icNone;
     connect(reply, &QNetworkReply::requestSent, this, [this, serial] { progress(serial, icRequestSent); });
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, serial] { progress(serial, icResponseReceived); });
-    connect(reply, &QNetworkReply::finished, this, &TransferChannel::onFinished);
+    connect(reply, &QNetworkReply::finished, this, &TransferChannel::conclude);
     m_deadline->start(m_timeoutMs);
     return true;
 }
@@ -135,19 +135,12 @@ void TransferChannel::progress(quint64 serial, int state)
     emit StateChanged(state);
 }
 
-void TransferChannel::onFinished()
+void TransferChannel::conclude()
 {
     if (!m_reply)
         return;
-    // A status code means the server answered, whatever error() makes of the status.
-    const bool answered = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-    finish(answered ? icResponseCompleted : icError);
-}
-
-void TransferChannel::onDeadline()
-{
-    if (!m_reply)
-        return;
+    // A status code means the server answered, whatever error() makes of the status; at the deadline
+    // a response whose headers are in counts as answered too.
     const bool answered = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
     finish(answered ? icResponseCompleted : icError);
 }

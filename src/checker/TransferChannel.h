@@ -23,7 +23,9 @@ namespace checker
 /// Each channel has its own network access manager, so channels never queue behind each other for
 /// connections to the same host. Redirects are not followed (a redirect is an answer), no credentials
 /// are ever sent (a 401 is an answer), cookies are neither stored nor sent, and the proxy is the one the
-/// system configures, except for loopback hosts, which are always reached directly.
+/// system configures, except for loopback hosts, which are always reached directly. https addresses are
+/// probed too (when TLS is available); a certificate the system does not trust gives no answer. The
+/// time-out counts from Execute to the end of the answer, however slowly it trickles in.
 class TransferChannel : public QObject
 {
     Q_OBJECT
@@ -80,8 +82,7 @@ signals:
 
 private:
     void progress(quint64 serial, int state);
-    void onFinished();
-    void onDeadline();
+    void conclude();
     void finish(int finalState);
     void release();
 

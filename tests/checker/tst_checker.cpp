@@ -89,6 +89,7 @@ private slots:
     void finalStatePerBehaviour();
     void refusedIsError();
     void hangEndsAtTimeOut();
+    void httpsToPlainServerIsError();
     void cancelReportsNothing();
     void cannotStart_data();
     void cannotStart();
@@ -243,6 +244,20 @@ void TestChecker::hangEndsAtTimeOut()
     QTRY_COMPARE(m_server->openConnections(), 0);
     settle();
     QCOMPARE(finalCount(states), 1);
+}
+
+void TestChecker::httpsToPlainServerIsError()
+{
+    const QString address = QStringLiteral("https://127.0.0.1:%1/200").arg(m_server->port());
+    if (!TransferChannel::requestUrl(address).isValid())
+        QSKIP("no TLS support in this Qt build: https addresses cannot be started");
+    // The test server waits for a request line that never comes: the handshake ends at the time-out.
+    TransferChannel channel(1000);
+    QSignalSpy states(&channel, &TransferChannel::StateChanged);
+    QVERIFY(channel.Execute(address, QStringLiteral("HEAD")));
+    QTRY_COMPARE_WITH_TIMEOUT(finalCount(states), 1, kRunTimeoutMs);
+    QCOMPARE(statesOf(states).last(), int(TransferChannel::icError));
+    QCOMPARE(m_server->totalRequests(), 0);
 }
 
 void TestChecker::cancelReportsNothing()
