@@ -1,0 +1,114 @@
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "checker/LinkChecker.h"
+#include "platform/Paths.h"
+#include "support/LoopbackHttpServer.h"
+#include "support/TempFavorites.h"
+#include "table/AppState.h"
+#include "ui/MainWindow.h"
+
+using table::LinkTableModel;
+
+// A whole check seen from the window: the toolbar starts it, the grid fills, the indicators turn and
+// settle, the status bar and the message box report the end.
+class WindowRunTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void runFillsResultColumnAndEndsWithMessage();
+    void sliderRebuildsIndicatorsAndLayout();
+};
+
+void WindowRunTest::runFillsResultColumnAndEndsWithMessage()
+{
+    testsupport::LoopbackHttpServer server;
+    QVERIFY(server.listen());
+    QTemporaryDir dir;
+    const QString fav = platform::joinPath(dir.path(), "Favorites");
+    QVERIFY(testsupport::writeFile(fav + "/a-alive.url", testsupport::shortcutBytes(server.url("/200"))));
+    QVERIFY(testsupport::writeFile(fav + "/b-missing.url", testsupport::shortcutBytes(server.url("/404"))));
+    QVERIFY(testsupport::writeFile(fav + "/c-dead.url", testsupport::shortcutBytes(server.url("/reset"))));
+    QVERIFY(testsupport::writeFile(fav + "/d-ftp.url", testsupport::shortcutBytes("ftp://127.0.0.1/")));
+    qputenv("TESSALY_FAVORITES", fav.toUtf8());
+
+    table::AppState state;
+    state.programFolder = dir.path();
+    ui::MainWindow window(state);
+    QSignalSpy loaded(&window, &ui::MainWindow::tableLoaded);
+    QVERIFY(loaded.wait(5000));
+    window.model().setCell(4, LinkTableModel::ResultColumn, "earlier");
+
+    window.slider()->setValue(3);
+    QCOMPARE(window.panelText(3), QString("线程数：3"));
+    QSignalSpy finished(&window, &ui::MainWindow::checkFinished);
+    QString boxText;
+    bool boxHasExclamation = false;
+    connect(&window, &ui::MainWindow::checkFinished, this, [&] {
+        QTimer::singleShot(0, this, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                boxText = box->text();
+                boxHasExclamation = box->icon() == QMessageBox::Warning;
+                box->accept();
+            }
+        });
+    });
+
+    window.Toolbar1_ButtonClick("a");
+    QCOMPARE(window.panelText(5), QString("正在检测"));
+    QVERIFY(finished.wait(15000));
+    QTRY_COMPARE(boxText, QString("检测完毕"));
+    QVERIFY(boxHasExclamation);
+    QCOMPARE(window.panelText(5), QString("检测完毕"));
+    QCOMPARE(finished.count(), 1);
+
+    QCOMPARE(window.model().cell(1, LinkTableModel::ResultColumn), QString("YES"));
+    QCOMPARE(window.model().cell(2, LinkTableModel::ResultColumn), QString("YES"));
+    QCOMPARE(window.model().cell(3, LinkTableModel::ResultColumn), QString("NO"));
+    QCOMPARE(window.model().cell(4, LinkTableModel::ResultColumn), QString("earlier")); // skipped, kept
+    QCOMPARE(state.table.rowState, QStringList({"", "YES", "YES", "NO", ""}));
+    const QModelIndex cross = window.model().index(2, LinkTableModel::ResultColumn);
+    QCOMPARE(window.model().data(cross, Qt::AccessibleTextRole).toString(), QString("NO"));
+    QVERIFY(!window.model().data(cross, Qt::DecorationRole).value<QPixmap>().isNull());
+    // Every dial is back at its idle picture.
+    for (int i = 0; i < window.indicatorCount(); ++i)
+        QCOMPARE(window.checker().picture(i), checker::LinkChecker::kIdlePicture);
+}
+
+void WindowRunTest::sliderRebuildsIndicatorsAndLayout()
+{
+    QTemporaryDir dir;
+    qputenv("TESSALY_FAVORITES", dir.path().toUtf8());
+    table::AppState state;
+    state.programFolder = dir.path();
+    ui::MainWindow window(state);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const int gridHeight = window.grid()->height();
+
+    window.slider()->setValue(40);
+    QCOMPARE(window.indicatorCount(), 40);
+    QCOMPARE(window.panelText(3), QString("线程数：40"));
+    QCOMPARE(window.indicator(39)->accessibleName(), QString("探测通道 40"));
+    // A second row of indicators takes one pitch (380 twips) off the grid.
+    // (380 twips are 25 1/3 pixels; the grid's height is rounded to whole pixels.)
+    QVERIFY2(qAbs(gridHeight - window.grid()->height() - 25) <= 1,
+             qPrintable(QString("%1 -> %2").arg(gridHeight).arg(window.grid()->height())));
+    QVERIFY(window.indicator(32)->y() > window.indicator(31)->y());
+    QCOMPARE(window.indicator(32)->x(), window.indicator(0)->x());
+
+    window.slider()->setValue(1);
+    QCOMPARE(window.indicatorCount(), 1);
+    QCOMPARE(window.grid()->height(), gridHeight);
+}
+
+QTEST_MAIN(WindowRunTest)
+#include "tst_windowrun.moc"
