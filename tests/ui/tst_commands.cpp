@@ -32,7 +32,8 @@ using testsupport::snapshotTree;
 using testsupport::WindowFixture;
 using testsupport::writeFile;
 
-namespace {
+namespace
+{
 
 const QString kSaveCommand = QStringLiteral("保存检测结果");
 const QString kDeleteCommand = QStringLiteral("删除收藏夹无效地址");
@@ -142,8 +143,7 @@ void CommandsTest::checkThenSaveFoldsResultsIntoHistory()
     testsupport::LoopbackHttpServer server;
     QVERIFY(server.listen());
     const QString alive = server.url(QStringLiteral("/200"));
-    const QString dead =
-        QStringLiteral("http://127.0.0.1:%1/").arg(testsupport::LoopbackHttpServer::closedPort());
+    const QString dead = QStringLiteral("http://127.0.0.1:%1/").arg(testsupport::LoopbackHttpServer::closedPort());
 
     WindowFixture f;
     QVERIFY(f.addFavorite("a.url", alive));
@@ -171,9 +171,9 @@ void CommandsTest::checkThenSaveFoldsResultsIntoHistory()
     QCOMPARE(w.model().dataRowCount(), 0);
     QCOMPARE(w.panelText(3), QString("地址 4 条"));
     const QString s = platform::separator();
-    QCOMPARE(resultLines(f.results()), QStringList({f.fav() + "|a.url|YES|NO|YES|",
-                                                    f.fav() + s + "Sub|b.url|NO|NO|NO|NO",
-                                                    f.fav() + s + "Sub" + s + "Deep|c.url|YES|||"}));
+    QCOMPARE(resultLines(f.results()),
+             QStringList({f.fav() + "|a.url|YES|NO|YES|", f.fav() + s + "Sub|b.url|NO|NO|NO|NO",
+                          f.fav() + s + "Sub" + s + "Deep|c.url|YES|||"}));
 
     QVERIFY(loaded.wait(5000));
     QCOMPARE(gridRows(w.model()),
@@ -276,8 +276,7 @@ void CommandsTest::backupTwiceReplacesTheFirst()
     QCOMPARE(snapshotTree(f.backup()), snapshotTree(f.fav()));
     QVERIFY(!QFileInfo::exists(f.backup() + "/a.url"));
     // Nothing but the backup is left in the program folder.
-    QCOMPARE(QDir(f.program()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             QStringList{"data"});
+    QCOMPARE(QDir(f.program()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"data"});
 
     // The table and the status bar are untouched and no reload comes.
     QTest::qWait(400);
@@ -326,8 +325,8 @@ void CommandsTest::restoreBringsBackTheBackupAtAnyDepth()
     QCOMPARE(snapshotTree(f.backup()), backedUp);
     QVERIFY(loaded.wait(5000));
     const QString s = platform::separator();
-    QCOMPARE(gridRows(w.model()), QStringList({"|a|http://a/|||||", s + "Sub|b|http://b/|||||",
-                                               s + "Sub" + s + "Deep|c|http://c/|||||"}));
+    QCOMPARE(gridRows(w.model()),
+             QStringList({"|a|http://a/|||||", s + "Sub|b|http://b/|||||", s + "Sub" + s + "Deep|c|http://c/|||||"}));
     QCOMPARE(watcher.count(), 0);
 }
 
@@ -439,14 +438,22 @@ void CommandsTest::nestedFoldersAreRefused_data()
     QTest::addColumn<QString>("program");
     QTest::addColumn<QString>("key");
     for (const char* key : {"e", "f"}) {
-        QTest::addRow("favorites inside the backup %s", key) << "prog/data/Fav" << "prog" << key;
-        QTest::addRow("backup inside the favorites %s", key) << "Fav" << "Fav/prog" << key;
-        QTest::addRow("favorites are the backup %s", key) << "prog/data" << "prog" << key;
-        QTest::addRow("backup inside favorites through a link %s", key) << "Link/Fav" << "Real/Fav/prog" << key;
+        QTest::addRow("favorites inside the backup %s", key) << "prog/data/Fav"
+                                                             << "prog" << key;
+        QTest::addRow("backup inside the favorites %s", key) << "Fav"
+                                                             << "Fav/prog" << key;
+        QTest::addRow("favorites are the backup %s", key) << "prog/data"
+                                                          << "prog" << key;
+        QTest::addRow("backup inside favorites through a link %s", key) << "Link/Fav"
+                                                                        << "Real/Fav/prog" << key;
     }
     // The backup is built beside the old one before it takes its place: those folders count too.
-    QTest::addRow("favorites are the new backup e") << "prog/data.new" << "prog" << "e";
-    QTest::addRow("favorites inside the old backup e") << "prog/data.old/Fav" << "prog" << "e";
+    QTest::addRow("favorites are the new backup e") << "prog/data.new"
+                                                    << "prog"
+                                                    << "e";
+    QTest::addRow("favorites inside the old backup e") << "prog/data.old/Fav"
+                                                       << "prog"
+                                                       << "e";
 }
 
 void CommandsTest::nestedFoldersAreRefused()
@@ -694,7 +701,8 @@ void CommandsTest::lockedFolderFailures()
         ModalWatcher watcher;
         w.Toolbar1_ButtonClick(key);
         QCOMPARE(watcher.messageTexts().size(), 1);
-        QVERIFY2(watcher.messageTexts().constFirst().contains(commandName(key)), qPrintable(watcher.messageTexts().at(0)));
+        QVERIFY2(watcher.messageTexts().constFirst().contains(commandName(key)),
+                 qPrintable(watcher.messageTexts().at(0)));
         QTRY_COMPARE(gridNames(w.model()), diskNames(root + "/Favorites"));
         if (key == "c" || key == "e")
             QCOMPARE(gridRows(w.model()), rows);
@@ -729,8 +737,8 @@ void CommandsTest::lockedFolderFailures()
     env.insert("HOME", f.root());
     QString output;
     QString why;
-    const int rc = testsupport::runAsNobody(QStringLiteral("lockedFolderFailures:%1").arg(QTest::currentDataTag()),
-                                            env, &output, &why);
+    const int rc = testsupport::runAsNobody(QStringLiteral("lockedFolderFailures:%1").arg(QTest::currentDataTag()), env,
+                                            &output, &why);
     if (rc == -1)
         QSKIP(qPrintable("cannot run as nobody: " + why));
     QVERIFY2(rc == 0, qPrintable(output));
