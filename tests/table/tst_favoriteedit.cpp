@@ -40,6 +40,7 @@ private slots:
     void applyPaths();
     void caseOnlyRenameIsAMove();
     void rowsOutsideTheTableAreRefused();
+    void addressThatCannotBeStoredChangesNothing();
     void movedFavoriteIsFoundAtTheNextLoad();
 
 private:
@@ -251,6 +252,22 @@ void FavoriteEditTest::rowsOutsideTheTableAreRefused()
     }
     QCOMPARE(snapshotTree(m_dir->path()), disk);
     QCOMPARE(m_model->dataRowCount(), 2);
+}
+
+void FavoriteEditTest::addressThatCannotBeStoredChangesNothing()
+{
+    const int row = rowOf("a.url");
+    const QMap<QString, QByteArray> disk = snapshotTree(m_dir->path());
+    const QStringList cells = rowCells(row);
+    QString error;
+    // A line break would end the entry and start a section of its own in the file.
+    QVERIFY(!table::applyFavoriteEdit(m_state, *m_model, row, {"", "moved", "http://x.test/\r\n[Evil]\r\nURL=y"},
+                                      &error));
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(snapshotTree(m_dir->path()), disk);
+    QCOMPARE(rowCells(row), cells);
+    QCOMPARE(m_state.table.rowUrl.at(row), QString("http://a.test/"));
+    QCOMPARE(m_state.catalogue.fileName.at(row), QString("a.url"));
 }
 
 void FavoriteEditTest::movedFavoriteIsFoundAtTheNextLoad()
