@@ -85,6 +85,11 @@ bool backupFavorites(const QString& favPath, const QString& backupFolder, QStrin
     // Build the new backup beside the old one; swap only when it is complete.
     const QString fresh = backupFolder + QStringLiteral(".new");
     const QString old = backupFolder + QStringLiteral(".old");
+    // Both are emptied before use: neither may be, hold or lie inside the Favorites folder.
+    for (const QString& working : {fresh, old}) {
+        if (foldersOverlap(favPath, working))
+            return fail(error, QStringLiteral("备份用的临时文件夹与收藏夹互相包含：") + working);
+    }
     if (!KillFolder(fresh, error) || !KillFolder(old, error))
         return false;
     if (!CopyTree(favPath, fresh, error)) {

@@ -27,7 +27,8 @@ bool deleteFavorites(const QString& favPath, const QStringList& files, int* dele
 
 /// Replaces the backup folder with a fresh copy of favPath. The copy is built beside the old backup and
 /// takes its place only once it is complete, so a failed backup leaves the previous one whole.
-/// Refuses when favPath cannot be worked on or the two folders lie inside each other.
+/// Refuses when favPath cannot be worked on or lies inside each other with the backup folder or the
+/// working folders beside it (backupFolder + ".new" and ".old").
 bool backupFavorites(const QString& favPath, const QString& backupFolder, QString* error = nullptr);
 
 /// Replaces the contents of favPath with those of the backup folder: every file directly in favPath and

@@ -387,6 +387,14 @@ void MainWindow::rebuildTable()
     m_loadIe->start();
 }
 
+void MainWindow::finishPendingLoad()
+{
+    // Between a rebuild and its load the catalogue already lists the files on disk while the rows still
+    // hold the table before it: row i of one is not file i of the other until the table is loaded.
+    if (m_loadIe->isActive())
+        load_ie_Timer();
+}
+
 void MainWindow::reportFailure(const QString& command, const QString& what)
 {
     const QString message = command + QStringLiteral("失败：") + what;
@@ -416,6 +424,7 @@ void MainWindow::Toolbar1_ButtonClick(const QString& key)
 
 void MainWindow::saveResults()
 {
+    finishPendingLoad();
     QString error;
     // The file is written first: when it cannot be, the table stays as it is and nothing is lost.
     if (!table::saveResults(table::resultsFilePath(m_state.programFolder), m_state.catalogue, m_state.table, &error)) {
@@ -435,6 +444,7 @@ void MainWindow::deleteInvalid()
         reportFailure(QStringLiteral("删除收藏夹无效地址"), problem);
         return;
     }
+    finishPendingLoad();
     QStringList dead;
     const int rows = qMin(cat.fileCount, m_state.table.rowCount());
     for (int i = 1; i <= rows; ++i) {

@@ -89,6 +89,7 @@ private:
     void setPanelText(int panel, const QString& text);
     void showFavoritesCount();
     void rebuildTable();
+    void finishPendingLoad();
     void reportFailure(const QString& command, const QString& what);
     void updateIndicators(int count);
     void Form_Resize();

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QProcessEnvironment>
+#include <QString>
+
+namespace testsupport
+{
+
+/// The user and group the unprivileged runs use ("nobody").
+constexpr int kNobodyId = 65534;
+
+/// True when this process runs as the superuser, for whom folder permissions are not enforced.
+bool isSuperuser();
+
+/// True when this process was started by runAsNobody().
+bool isUnprivilegedChild();
+
+/// Runs this test executable again as the user "nobody" (through setpriv), running only the given test
+/// function ("name" or "name:tag") with extra added to the environment. Returns its exit code (1 when it crashed
+/// or hung), or -1 when it cannot be started (the reason in *why). Its standard output and error go into *output.
+int runAsNobody(const QString& testFunction, const QProcessEnvironment& extra, QString* output, QString* why);
+
+/// Gives path, and everything under it when it is a folder, to the user "nobody". Returns false on failure.
+bool giveToNobody(const QString& path);
+
+} // namespace testsupport

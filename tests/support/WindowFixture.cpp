@@ -1,0 +1,96 @@
+#include "support/WindowFixture.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QSignalSpy>
+
+#include "favorites/Maintenance.h"
+#include "platform/CodePage.h"
+#include "platform/Paths.h"
+#include "support/TempFavorites.h"
+#include "table/LinkTableModel.h"
+#include "table/ResultsFile.h"
+#include "ui/MainWindow.h"
+
+namespace testsupport
+{
+
+QMap<QString, QByteArray> snapshotTree(const QString& root)
+{
+    QMap<QString, QByteArray> tree;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QFileInfo info = it.fileInfo();
+        const QString relative = QDir(root).relativeFilePath(path);
+        if (info.isDir())
+            tree.insert(relative + u'/', QByteArray());
+        else
+            tree.insert(relative, readFile(path));
+    }
+    return tree;
+}
+
+QStringList gridRows(const table::LinkTableModel& model)
+{
+    QStringList rows;
+    for (int r = 1; r <= model.dataRowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < table::LinkTableModel::ColumnCount; ++c)
+            cells.append(model.cell(r, c));
+        rows.append(cells.join(u'|'));
+    }
+    return rows;
+}
+
+WindowFixture::WindowFixture()
+    : m_fav(platform::joinPath(m_dir.path(), QStringLiteral("Favorites"))),
+      m_program(platform::joinPath(m_dir.path(), QStringLiteral("prog")))
+{
+    QDir().mkpath(m_fav);
+    QDir().mkpath(m_program);
+}
+
+WindowFixture::~WindowFixture() = default;
+
+QString WindowFixture::backup() const
+{
+    return favorites::backupFolderPath(state.programFolder.isEmpty() ? m_program : state.programFolder);
+}
+
+QString WindowFixture::results() const
+{
+    return table::resultsFilePath(state.programFolder.isEmpty() ? m_program : state.programFolder);
+}
+
+bool WindowFixture::addFavorite(const QString& relativePath, const QString& address) const
+{
+    return writeFile(platform::joinPath(m_fav, relativePath), shortcutBytes(address));
+}
+
+bool WindowFixture::writeResults(const QStringList& lines) const
+{
+    QByteArray bytes;
+    for (const QString& line : lines)
+        bytes += platform::encodeSystem(m_fav + line) + "\r\n";
+    return writeFile(results(), bytes);
+}
+
+bool WindowFixture::start(const QString& favoritesValue, const QString& programFolder)
+{
+    qputenv("TESSALY_FAVORITES", (favoritesValue.isNull() ? m_fav : favoritesValue).toUtf8());
+    state.programFolder = programFolder.isEmpty() ? m_program : programFolder;
+    m_window = std::make_unique<ui::MainWindow>(state);
+    m_window->show();
+    return waitLoaded();
+}
+
+bool WindowFixture::waitLoaded() const
+{
+    QSignalSpy loaded(m_window.get(), &ui::MainWindow::tableLoaded);
+    return loaded.wait(5000);
+}
+
+} // namespace testsupport

@@ -1,0 +1,289 @@
+#include <memory>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "favorites/Enumeration.h"
+#include "favorites/ShortcutFile.h"
+#include "platform/Paths.h"
+#include "support/TempFavorites.h"
+#include "support/WindowFixture.h"
+#include "table/FavoriteEdit.h"
+#include "table/Loader.h"
+
+using table::LinkTableModel;
+using testsupport::readFile;
+using testsupport::snapshotTree;
+using testsupport::writeFile;
+
+namespace
+{
+
+// A shortcut file with more in it than the address, to see that an edit keeps the rest.
+QByteArray richShortcut(const QString& address)
+{
+    return QByteArray("[DEFAULT]\r\nBASEURL=") + address.toUtf8() + QByteArray("\r\n[InternetShortcut]\r\nURL=") +
+           address.toUtf8() + QByteArray("\r\nIconIndex=1\r\nHotKey=0\r\n[Extra]\r\nKeep=this\r\n");
+}
+
+} // namespace
+
+class FavoriteEditTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void applyPaths_data();
+    void applyPaths();
+    void caseOnlyRenameIsAMove();
+    void rowsOutsideTheTableAreRefused();
+    void addressThatCannotBeStoredChangesNothing();
+    void movedFavoriteIsFoundAtTheNextLoad();
+
+private:
+    int rowOf(const QString& relativePath) const;
+    QStringList rowCells(int row) const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_fav;
+    table::AppState m_state;
+    std::unique_ptr<LinkTableModel> m_model;
+};
+
+void FavoriteEditTest::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_fav = platform::joinPath(m_dir->path(), "Favorites");
+    QVERIFY(writeFile(m_fav + "/a.url", richShortcut("http://a.test/")));
+    QVERIFY(writeFile(m_fav + "/Sub/b.url", richShortcut("http://b.test/")));
+    QVERIFY(QDir().mkpath(m_fav + "/Sub/Deep"));
+    QVERIFY(QDir().mkpath(m_fav + "/Other"));
+    QVERIFY(QDir().mkpath(m_dir->path() + "/x"));
+    QVERIFY(writeFile(m_dir->path() + "/Outside/keep.txt", "outside"));
+
+    m_state = table::AppState();
+    m_state.catalogue.favPath = m_fav;
+    favorites::ListFolders(m_state.catalogue, m_fav);
+    favorites::collectFiles(m_state.catalogue);
+    m_model = std::make_unique<LinkTableModel>();
+    table::loadTable(m_state.catalogue, m_state.table, *m_model, m_dir->filePath("data.txt"));
+    QCOMPARE(m_state.catalogue.fileCount, 2);
+    // A check result and a history, which an edit never touches.
+    for (int i = 1; i <= 2; ++i) {
+        m_state.table.rowState[i] = "YES";
+        m_state.table.rowHistory[i] = table::History{"2", "NO", "YES", "", ""};
+        m_model->setCell(i, LinkTableModel::ResultColumn, "YES");
+        m_model->setCell(i, LinkTableModel::History1Column, "NO");
+        m_model->setCell(i, LinkTableModel::History2Column, "YES");
+    }
+}
+
+int FavoriteEditTest::rowOf(const QString& relativePath) const
+{
+    const favorites::Catalogue& cat = m_state.catalogue;
+    for (int i = 1; i <= cat.fileCount; ++i) {
+        if (platform::joinPath(cat.filePath.at(i), cat.fileName.at(i)) == platform::joinPath(m_fav, relativePath))
+            return i;
+    }
+    return 0;
+}
+
+QStringList FavoriteEditTest::rowCells(int row) const
+{
+    QStringList cells;
+    for (int c = 0; c < LinkTableModel::ColumnCount; ++c)
+        cells.append(m_model->cell(row, c));
+    return cells;
+}
+
+void FavoriteEditTest::applyPaths_data()
+{
+    QTest::addColumn<QString>("file");   // the favorite edited, relative to the Favorites folder
+    QTest::addColumn<QString>("folder"); // as typed ("/" stands for the separator)
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("applied");
+    QTest::addColumn<QString>("result");  // where the favorite is afterwards
+    QTest::addColumn<bool>("newAddress"); // whether it holds the new address
+
+    QTest::newRow("address only") << "a.url"
+                                  << ""
+                                  << "a" << true << "a.url" << true;
+    QTest::newRow("address only in a folder") << "Sub/b.url"
+                                              << "/Sub"
+                                              << "b" << true << "Sub/b.url" << true;
+    QTest::newRow("move to the Favorites root") << "Sub/b.url"
+                                                << ""
+                                                << "b" << true << "b.url" << true;
+    QTest::newRow("move deeper") << "a.url"
+                                 << "/Sub/Deep"
+                                 << "a" << true << "Sub/Deep/a.url" << true;
+    QTest::newRow("rename") << "a.url"
+                            << ""
+                            << "renamed" << true << "renamed.url" << true;
+    QTest::newRow("rename and move") << "Sub/b.url"
+                                     << "/Other"
+                                     << "新名字" << true << "Other/新名字.url" << true;
+    QTest::newRow("name typed with its extension") << "a.url"
+                                                   << ""
+                                                   << "a.url" << true << "a.url.url" << true;
+    QTest::newRow("empty name") << "Sub/b.url"
+                                << "/Sub"
+                                << "" << true << "Sub/.url" << true;
+    // The move fails: the favorite stays where it was, already holding the new address.
+    QTest::newRow("name taken") << "a.url"
+                                << "/Sub"
+                                << "b" << false << "a.url" << true;
+    QTest::newRow("name too long") << "a.url"
+                                   << "" << QString(300, 'n') << false << "a.url" << true;
+    // The same file written differently is never a move that deletes it.
+    QTest::newRow("folder with a trailing separator") << "Sub/b.url"
+                                                      << "/Sub/"
+                                                      << "b" << false << "Sub/b.url" << true;
+    QTest::newRow("folder with a doubled separator") << "Sub/b.url"
+                                                     << "//Sub"
+                                                     << "b" << false << "Sub/b.url" << true;
+    QTest::newRow("folder through dots to itself") << "Sub/b.url"
+                                                   << "/Sub/../Sub"
+                                                   << "b" << false << "Sub/b.url" << true;
+    // Refused before anything is touched.
+    QTest::newRow("folder missing") << "a.url"
+                                    << "/Nope"
+                                    << "a" << false << "a.url" << false;
+    QTest::newRow("folder without leading separator") << "a.url"
+                                                      << "Sub"
+                                                      << "a" << false << "a.url" << false;
+    QTest::newRow("folder outside the Favorites") << "a.url"
+                                                  << "/../x"
+                                                  << "a" << false << "a.url" << false;
+    QTest::newRow("folder outside, existing") << "a.url"
+                                              << "/../Outside"
+                                              << "a" << false << "a.url" << false;
+    QTest::newRow("name with a separator") << "a.url"
+                                           << ""
+                                           << "../../Outside/a" << false << "a.url" << false;
+    QTest::newRow("name into a subfolder") << "a.url"
+                                           << ""
+                                           << "Sub/a" << false << "a.url" << false;
+    QTest::newRow("name dot dot") << "Sub/b.url"
+                                  << "/Sub"
+                                  << ".." << false << "Sub/b.url" << false;
+}
+
+void FavoriteEditTest::applyPaths()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, folder);
+    QFETCH(QString, name);
+    QFETCH(bool, applied);
+    QFETCH(QString, result);
+    QFETCH(bool, newAddress);
+    const QString s = platform::separator();
+    folder.replace("/", s);
+    const int row = rowOf(file);
+    QVERIFY(row > 0);
+    const QByteArray oldBytes = readFile(m_fav + "/" + file);
+    const QString oldAddress = m_state.table.rowUrl.at(row);
+    const QString oldFolder = m_state.table.rowFolder.at(row);
+    const QString oldName = m_state.catalogue.fileName.at(row);
+    const QStringList oldCells = rowCells(row);
+    QMap<QString, QByteArray> outside = snapshotTree(m_dir->path());
+    const QString address = "http://changed.test/?q=1";
+
+    QString error;
+    const bool ok = table::applyFavoriteEdit(m_state, *m_model, row, {folder, name, address}, &error);
+    QCOMPARE(ok, applied);
+    QCOMPARE(error.isEmpty(), applied);
+
+    // On disk: the favorite is at one place, holding the address it should, every other byte kept.
+    const QByteArray expectedBytes =
+        newAddress ? QByteArray(oldBytes).replace("\r\nURL=" + oldAddress.toUtf8(), "\r\nURL=" + address.toUtf8())
+                   : oldBytes;
+    QVERIFY(expectedBytes.contains(newAddress ? address.toUtf8() : oldAddress.toUtf8()));
+    QCOMPARE(readFile(m_fav + "/" + result), expectedBytes);
+    if (result != file)
+        QVERIFY(!QFileInfo::exists(m_fav + "/" + file));
+    outside.remove(QDir(m_dir->path()).relativeFilePath(m_fav + "/" + file));
+    QMap<QString, QByteArray> now = snapshotTree(m_dir->path());
+    now.remove(QDir(m_dir->path()).relativeFilePath(m_fav + "/" + result));
+    QCOMPARE(now, outside); // nothing else appeared, vanished or changed
+
+    // In memory and in the grid: what is on disk; the result and history are untouched.
+    const favorites::Catalogue& cat = m_state.catalogue;
+    QCOMPARE(platform::joinPath(cat.filePath.at(row), cat.fileName.at(row)),
+             platform::joinPath(m_fav, result.replace("/", s)));
+    QCOMPARE(m_state.table.rowUrl.at(row), newAddress ? address : oldAddress);
+    QCOMPARE(m_state.table.rowState.at(row), QString("YES"));
+    QCOMPARE(m_state.table.rowHistory.at(row), (table::History{"2", "NO", "YES", "", ""}));
+    const QStringList cells = rowCells(row);
+    QCOMPARE(cells.mid(3), oldCells.mid(3));
+    QCOMPARE(cells.at(LinkTableModel::AddressColumn), m_state.table.rowUrl.at(row));
+    if (applied) {
+        QCOMPARE(m_state.table.rowFolder.at(row), folder);
+        QCOMPARE(cells.at(LinkTableModel::FolderColumn), folder);
+        QCOMPARE(cells.at(LinkTableModel::NameColumn), name);
+    } else {
+        QCOMPARE(m_state.table.rowFolder.at(row), oldFolder);
+        QCOMPARE(cat.fileName.at(row), oldName);
+        QCOMPARE(cells.mid(0, 2), oldCells.mid(0, 2));
+    }
+}
+
+void FavoriteEditTest::caseOnlyRenameIsAMove()
+{
+    if (QFileInfo::exists(m_fav + "/A.url"))
+        QSKIP("The temporary folder ignores letter case; the copy would meet the file itself.");
+    const int row = rowOf("a.url");
+    QVERIFY(table::applyFavoriteEdit(m_state, *m_model, row, {"", "A", "http://a.test/"}));
+    QVERIFY(QFileInfo::exists(m_fav + "/A.url"));
+    QVERIFY(!QDir(m_fav).entryList(QDir::Files).contains("a.url"));
+    QCOMPARE(m_model->cell(row, LinkTableModel::NameColumn), QString("A"));
+}
+
+void FavoriteEditTest::rowsOutsideTheTableAreRefused()
+{
+    const QMap<QString, QByteArray> disk = snapshotTree(m_dir->path());
+    for (int row : {-1, 0, 3, 100}) {
+        QString error;
+        QVERIFY(!table::applyFavoriteEdit(m_state, *m_model, row, {"", "z", "http://z/"}, &error));
+        QVERIFY(!error.isEmpty());
+    }
+    QCOMPARE(snapshotTree(m_dir->path()), disk);
+    QCOMPARE(m_model->dataRowCount(), 2);
+}
+
+void FavoriteEditTest::addressThatCannotBeStoredChangesNothing()
+{
+    const int row = rowOf("a.url");
+    const QMap<QString, QByteArray> disk = snapshotTree(m_dir->path());
+    const QStringList cells = rowCells(row);
+    QString error;
+    // A line break would end the entry and start a section of its own in the file.
+    QVERIFY(!table::applyFavoriteEdit(m_state, *m_model, row, {"", "moved", "http://x.test/\r\n[Evil]\r\nURL=y"},
+                                      &error));
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(snapshotTree(m_dir->path()), disk);
+    QCOMPARE(rowCells(row), cells);
+    QCOMPARE(m_state.table.rowUrl.at(row), QString("http://a.test/"));
+    QCOMPARE(m_state.catalogue.fileName.at(row), QString("a.url"));
+}
+
+void FavoriteEditTest::movedFavoriteIsFoundAtTheNextLoad()
+{
+    const int row = rowOf("Sub/b.url");
+    QVERIFY(table::applyFavoriteEdit(m_state, *m_model, row,
+                                     {platform::separator() + QString("Other"), "c", "http://c.test/"}));
+    favorites::collectFiles(m_state.catalogue);
+    LinkTableModel reloaded;
+    table::loadTable(m_state.catalogue, m_state.table, reloaded, m_dir->filePath("data.txt"));
+    const QString s = platform::separator();
+    QStringList shown;
+    for (int r = 1; r <= reloaded.dataRowCount(); ++r)
+        shown << reloaded.cell(r, 0) + "|" + reloaded.cell(r, 1) + "|" + reloaded.cell(r, 2);
+    QCOMPARE(shown, QStringList({"|a|http://a.test/", s + "Other|c|http://c.test/"}));
+}
+
+QTEST_MAIN(FavoriteEditTest)
+#include "tst_favoriteedit.moc"

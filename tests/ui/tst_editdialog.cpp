@@ -1,0 +1,482 @@
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTest>
+
+#include "platform/Paths.h"
+#include "support/FileModes.h"
+#include "support/ModalWatcher.h"
+#include "support/TempFavorites.h"
+#include "support/Unprivileged.h"
+#include "support/WindowFixture.h"
+#include "table/LinkTableModel.h"
+#include "ui/EditDialog.h"
+#include "ui/MainWindow.h"
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+using table::LinkTableModel;
+using testsupport::gridRows;
+using testsupport::ModalWatcher;
+using testsupport::readFile;
+using testsupport::snapshotTree;
+using testsupport::WindowFixture;
+
+namespace
+{
+
+const QString kEditFailed = QStringLiteral("修改收藏失败");
+
+// What the test does in the dialog, and what it saw there.
+struct DialogRun
+{
+    QString folder;       // typed into the folder box, unless folderIndex >= 0
+    int folderIndex = -1; // an entry of the folder list to choose
+    QString name;
+    QString address;
+    QString press = "apply"; // "apply", "cancel", "close" or "keys"
+
+    bool opened = false;
+    bool openAfterPress = false;
+    QString title;
+    QString shownFolder;
+    QStringList folderList;
+    QString shownName;
+    QString shownAddress;
+};
+
+// Double-clicks grid row `row` (1-based) and runs `run` in the dialog; a dialog left open is cancelled.
+void editRow(ui::MainWindow& window, ModalWatcher& watcher, int row, DialogRun& run)
+{
+    watcher.onNext([&run](QWidget* widget) {
+        auto* dialog = qobject_cast<ui::EditDialog*>(widget);
+        if (!dialog) {
+            testsupport::closeModal(widget);
+            return;
+        }
+        run.opened = true;
+        run.title = dialog->windowTitle();
+        run.shownFolder = dialog->folderBox()->currentText();
+        for (int i = 0; i < dialog->folderBox()->count(); ++i)
+            run.folderList.append(dialog->folderBox()->itemText(i));
+        run.shownName = dialog->nameBox()->text();
+        run.shownAddress = dialog->addressBox()->text();
+
+        if (run.folderIndex >= 0)
+            dialog->folderBox()->setCurrentIndex(run.folderIndex);
+        else
+            dialog->folderBox()->setEditText(run.folder);
+        dialog->nameBox()->setText(run.name);
+        dialog->addressBox()->setText(run.address);
+        if (run.press == "apply") {
+            dialog->applyButton()->click();
+        } else if (run.press == "cancel") {
+            dialog->cancelButton()->click();
+        } else if (run.press == "close") {
+            dialog->close();
+        } else {
+            QWidget* focusable[] = {dialog->folderBox()->lineEdit(), dialog->nameBox(), dialog->addressBox(),
+                                    dialog->applyButton(), dialog->cancelButton()};
+            for (QWidget* target : focusable) {
+                target->setFocus();
+                for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
+                    QTest::keyClick(target, key);
+                QTest::keyClick(dialog, Qt::Key_Escape);
+            }
+        }
+        run.openAfterPress = dialog->isVisible();
+        if (dialog->isVisible())
+            dialog->cancelButton()->click();
+    });
+    window.MSHFlexGrid1_DblClick(row);
+}
+
+QString sep()
+{
+    return QString(platform::separator());
+}
+
+} // namespace
+
+class EditDialogTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void realDoubleClickOpensTheRow();
+    void applyPaths_data();
+    void applyPaths();
+    void cancelAndCloseBoxChangeNothing_data();
+    void cancelAndCloseBoxChangeNothing();
+    void enterAndEscDoNotPressButtons();
+    void doubleClickOffDataRowsDoesNothing();
+    void doubleClickOnEmptyTableDoesNothing();
+    void savedHistoryFollowsTheNewName();
+    void lockedFolderFailures_data();
+    void lockedFolderFailures();
+
+private:
+    std::unique_ptr<WindowFixture> m_f;
+};
+
+void EditDialogTest::init()
+{
+    if (testsupport::isUnprivilegedChild())
+        return;
+    m_f = std::make_unique<WindowFixture>();
+    QVERIFY(m_f->addFavorite("a.url", "http://a.test/"));
+    QVERIFY(m_f->addFavorite("Sub/b.url", "http://b.test/"));
+    QVERIFY(m_f->addFavorite("Sub/taken.url", "http://taken.test/"));
+    QVERIFY(QDir().mkpath(m_f->fav() + "/Sub/Deep"));
+    QVERIFY(QDir().mkpath(m_f->fav() + "/Other"));
+    QVERIFY(QDir().mkpath(m_f->root() + "/x"));
+    QVERIFY(m_f->writeResults({"|a.url|NO|YES||", "/Sub|b.url|NO|NO|NO|"}));
+}
+
+void EditDialogTest::cleanup()
+{
+    m_f.reset();
+}
+
+void EditDialogTest::realDoubleClickOpensTheRow()
+{
+    QVERIFY(m_f->start());
+    ui::MainWindow& w = m_f->window();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    ModalWatcher watcher;
+    DialogRun run;
+    run.press = "cancel";
+    watcher.onNext([&run](QWidget* widget) {
+        auto* dialog = qobject_cast<ui::EditDialog*>(widget);
+        run.opened = dialog != nullptr;
+        if (dialog) {
+            run.shownFolder = dialog->folderBox()->currentText();
+            for (int i = 0; i < dialog->folderBox()->count(); ++i)
+                run.folderList.append(dialog->folderBox()->itemText(i));
+            run.shownName = dialog->nameBox()->text();
+            run.shownAddress = dialog->addressBox()->text();
+            run.title = dialog->windowTitle();
+        }
+        testsupport::closeModal(widget);
+    });
+    QTableView* grid = w.grid();
+    const QRect cell = grid->visualRect(w.model().index(1, LinkTableModel::NameColumn));
+    // A real double-click: the first click, then the second one that the system reports as a double-click.
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+    QTRY_VERIFY(run.opened);
+    QCOMPARE(m_f->state.editRow, 2);
+    QCOMPARE(run.title, QString("修改"));
+    QCOMPARE(run.shownFolder, sep() + "Sub");
+    QCOMPARE(run.folderList, QStringList({"", sep() + "Other", sep() + "Sub", sep() + "Sub" + sep() + "Deep"}));
+    QCOMPARE(run.shownName, QString("b"));
+    QCOMPARE(run.shownAddress, QString("http://b.test/"));
+}
+
+void EditDialogTest::applyPaths_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("folder"); // "/" stands for the separator; "#n" chooses entry n of the list
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("applied");
+    QTest::addColumn<QString>("result"); // where the favorite is afterwards, relative to the Favorites
+    QTest::addColumn<bool>("untouched"); // refused before anything on disk changed
+
+    // Rows: 1 a.url, 2 Sub/b.url, 3 Sub/taken.url.
+    QTest::newRow("address only") << 2 << "/Sub"
+                                  << "b" << true << "Sub/b.url" << false;
+    QTest::newRow("move to the Favorites root") << 2 << "#0"
+                                                << "b" << true << "b.url" << false;
+    QTest::newRow("move into a listed folder") << 1 << "#3"
+                                               << "a" << true << "Sub/Deep/a.url" << false;
+    QTest::newRow("rename") << 1 << ""
+                            << "新的名称" << true << "新的名称.url" << false;
+    QTest::newRow("name typed with its extension") << 1 << ""
+                                                   << "a.url" << true << "a.url.url" << false;
+    QTest::newRow("empty name") << 2 << "/Sub"
+                                << "" << true << "Sub/.url" << false;
+    // The move fails after the address has been written: the favorite stays, holding it.
+    QTest::newRow("name taken") << 1 << "/Sub"
+                                << "taken" << false << "a.url" << false;
+    QTest::newRow("folder missing") << 1 << "/Nope"
+                                    << "a" << false << "a.url" << true;
+    QTest::newRow("name with a separator") << 1 << ""
+                                           << "../x/a" << false << "a.url" << true;
+    QTest::newRow("folder outside the Favorites") << 1 << "/../x"
+                                                  << "a" << false << "a.url" << true;
+}
+
+void EditDialogTest::applyPaths()
+{
+    QFETCH(int, row);
+    QFETCH(QString, folder);
+    QFETCH(QString, name);
+    QFETCH(bool, applied);
+    QFETCH(QString, result);
+    QFETCH(bool, untouched);
+    QVERIFY(m_f->start());
+    ui::MainWindow& w = m_f->window();
+    const QStringList before = gridRows(w.model());
+    const QMap<QString, QByteArray> disk = snapshotTree(m_f->root());
+    const QString original = row == 1 ? "a.url" : "Sub/b.url";
+    const QString address = "http://new.test/路径";
+
+    ModalWatcher watcher;
+    DialogRun run;
+    if (folder.startsWith("#"))
+        run.folderIndex = folder.mid(1).toInt();
+    else
+        run.folder = folder.replace("/", sep());
+    run.name = name;
+    run.address = address;
+    editRow(w, watcher, row, run);
+    QVERIFY(run.opened);
+    QCOMPARE(run.openAfterPress, !applied);
+    QCOMPARE(watcher.messageTexts().size(), applied ? 0 : 1);
+    if (!applied)
+        QVERIFY2(watcher.messageTexts().constFirst().startsWith(kEditFailed), qPrintable(watcher.messageTexts().at(0)));
+
+    if (untouched)
+        QCOMPARE(snapshotTree(m_f->root()), disk);
+    // The favorite is at one place only; nothing else on disk changed.
+    QMap<QString, QByteArray> now = snapshotTree(m_f->root());
+    QMap<QString, QByteArray> expected = disk;
+    const QString favRel = QDir(m_f->root()).relativeFilePath(m_f->fav()) + "/";
+    const QByteArray bytes = now.value(favRel + result);
+    QVERIFY2(!bytes.isEmpty(), qPrintable(result));
+    expected.remove(favRel + original);
+    now.remove(favRel + result);
+    QCOMPARE(now, expected);
+
+    // The grid row shows what is on disk, its result and history untouched; the other rows are as they were.
+    const QStringList cells = gridRows(w.model()).at(row - 1).split('|');
+    const QString shownAddress = cells.at(LinkTableModel::AddressColumn);
+    QVERIFY(bytes.contains("URL=" + shownAddress.toUtf8() + "\r\n"));
+    QCOMPARE(cells.mid(3), before.at(row - 1).split('|').mid(3));
+    if (applied) {
+        QCOMPARE(shownAddress, address);
+        QCOMPARE(cells.at(LinkTableModel::FolderColumn),
+                 run.folderIndex >= 0 ? run.folderList.at(run.folderIndex) : run.folder);
+        QCOMPARE(cells.at(LinkTableModel::NameColumn), name);
+    } else {
+        QCOMPARE(cells.mid(0, 2), before.at(row - 1).split('|').mid(0, 2));
+    }
+    for (int r = 1; r <= before.size(); ++r) {
+        if (r != row)
+            QCOMPARE(gridRows(w.model()).at(r - 1), before.at(r - 1));
+    }
+}
+
+void EditDialogTest::cancelAndCloseBoxChangeNothing_data()
+{
+    QTest::addColumn<QString>("press");
+    QTest::newRow("取消") << "cancel";
+    QTest::newRow("close box") << "close";
+}
+
+void EditDialogTest::cancelAndCloseBoxChangeNothing()
+{
+    QFETCH(QString, press);
+    QVERIFY(m_f->start());
+    ui::MainWindow& w = m_f->window();
+    const QStringList rows = gridRows(w.model());
+    const QMap<QString, QByteArray> disk = snapshotTree(m_f->root());
+    const favorites::Catalogue catalogue = m_f->state.catalogue;
+    const table::LinkTable table = m_f->state.table;
+
+    ModalWatcher watcher;
+    DialogRun run;
+    run.folderIndex = 1;
+    run.name = "other";
+    run.address = "http://other.test/";
+    run.press = press;
+    editRow(w, watcher, 2, run);
+    QVERIFY(run.opened);
+    QVERIFY(!run.openAfterPress);
+    QCOMPARE(watcher.count(), 1);
+    QCOMPARE(snapshotTree(m_f->root()), disk);
+    QCOMPARE(gridRows(w.model()), rows);
+    QCOMPARE(m_f->state.catalogue.fileName, catalogue.fileName);
+    QCOMPARE(m_f->state.catalogue.filePath, catalogue.filePath);
+    QCOMPARE(m_f->state.table.rowUrl, table.rowUrl);
+    QCOMPARE(m_f->state.table.rowFolder, table.rowFolder);
+    QCOMPARE(m_f->state.table.rowHistory, table.rowHistory);
+}
+
+void EditDialogTest::enterAndEscDoNotPressButtons()
+{
+    QVERIFY(m_f->start());
+    ui::MainWindow& w = m_f->window();
+    const QStringList rows = gridRows(w.model());
+    const QMap<QString, QByteArray> disk = snapshotTree(m_f->root());
+    ModalWatcher watcher;
+    DialogRun run;
+    run.folder = "";
+    run.name = "pressed";
+    run.address = "http://pressed.test/";
+    run.press = "keys";
+    editRow(w, watcher, 1, run);
+    QVERIFY(run.opened);
+    QVERIFY(run.openAfterPress);
+    QCOMPARE(watcher.count(), 1);
+    QCOMPARE(snapshotTree(m_f->root()), disk);
+    QCOMPARE(gridRows(w.model()), rows);
+}
+
+void EditDialogTest::doubleClickOffDataRowsDoesNothing()
+{
+    QVERIFY(m_f->start());
+    ui::MainWindow& w = m_f->window();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    ModalWatcher watcher;
+    for (int row : {0, -1, 4, 100})
+        w.MSHFlexGrid1_DblClick(row);
+    QHeaderView* header = w.grid()->horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(header->sectionViewportPosition(1) + 5, header->height() / 2));
+    QTest::mouseDClick(header->viewport(), Qt::LeftButton, Qt::NoModifier,
+                       QPoint(header->sectionViewportPosition(1) + 5, header->height() / 2));
+    // Below the last row.
+    QTest::mouseClick(w.grid()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(5, w.grid()->viewport()->height() - 3));
+    QTest::mouseDClick(w.grid()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                       QPoint(5, w.grid()->viewport()->height() - 3));
+    // While a command's reload is pending the grid holds only its blank row.
+    w.Toolbar1_ButtonClick("d");
+    w.MSHFlexGrid1_DblClick(1);
+    QTest::qWait(50);
+    QCOMPARE(watcher.count(), 0);
+    QCOMPARE(m_f->state.editRow, 0);
+}
+
+void EditDialogTest::doubleClickOnEmptyTableDoesNothing()
+{
+    WindowFixture empty;
+    QVERIFY(empty.start());
+    ui::MainWindow& w = empty.window();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCOMPARE(w.model().rowCount(), 1);
+    ModalWatcher watcher;
+    w.MSHFlexGrid1_DblClick(1);
+    const QRect blank = w.grid()->visualRect(w.model().index(0, LinkTableModel::NameColumn));
+    QVERIFY(blank.isValid());
+    QTest::mouseClick(w.grid()->viewport(), Qt::LeftButton, Qt::NoModifier, blank.center());
+    QTest::mouseDClick(w.grid()->viewport(), Qt::LeftButton, Qt::NoModifier, blank.center());
+    QTest::qWait(50);
+    QCOMPARE(watcher.count(), 0);
+    QCOMPARE(empty.state.editRow, 0);
+}
+
+void EditDialogTest::savedHistoryFollowsTheNewName()
+{
+    QVERIFY(m_f->start());
+    ui::MainWindow& w = m_f->window();
+    ModalWatcher watcher;
+    DialogRun run;
+    run.folderIndex = 1; // Other
+    run.name = "z";
+    run.address = "http://z.test/";
+    editRow(w, watcher, 1, run);
+    QVERIFY(run.opened && !run.openAfterPress);
+    QVERIFY(QFileInfo::exists(m_f->fav() + "/Other/z.url"));
+
+    w.Toolbar1_ButtonClick("c");
+    const QString lines = QString::fromUtf8(readFile(m_f->results()));
+    QVERIFY2(lines.contains(m_f->fav() + sep() + "Other|z.url|NO|YES||\r\n"), qPrintable(lines));
+    QVERIFY2(!lines.contains("|a.url|"), qPrintable(lines));
+    QTRY_VERIFY(gridRows(w.model()).contains(sep() + "Other|z|http://z.test/||NO|YES||"));
+}
+
+void EditDialogTest::lockedFolderFailures_data()
+{
+    QTest::addColumn<QString>("locked"); // the folder that cannot be written, relative to the Favorites
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("name");
+    // Rows: 1 a.url, 2 Sub/b.url, 3 Sub/taken.url.
+    QTest::newRow("address of a favorite in a locked folder") << "Sub" << 2 << "/Sub"
+                                                              << "b";
+    QTest::newRow("move out of a locked folder") << "Sub" << 2 << ""
+                                                 << "b";
+    QTest::newRow("move into a locked folder") << "Other" << 1 << "/Other"
+                                               << "a";
+}
+
+// The locked folder is prepared as root and the edit made as the user "nobody".
+void EditDialogTest::lockedFolderFailures()
+{
+    QFETCH(QString, locked);
+    QFETCH(int, row);
+    QFETCH(QString, folder);
+    QFETCH(QString, name);
+    if (testsupport::isUnprivilegedChild()) {
+        const QString root = qEnvironmentVariable("TESSALY_TEST_ROOT");
+        qputenv("TESSALY_FAVORITES", (root + "/Favorites").toUtf8());
+        table::AppState state;
+        state.programFolder = root + "/prog";
+        ui::MainWindow w(state);
+        QSignalSpy loaded(&w, &ui::MainWindow::tableLoaded);
+        QVERIFY(loaded.wait(5000));
+        const QStringList before = gridRows(w.model());
+        ModalWatcher watcher;
+        DialogRun run;
+        run.folder = folder.replace("/", sep());
+        run.name = name;
+        run.address = "http://new.test/";
+        editRow(w, watcher, row, run);
+        QVERIFY(run.opened);
+        QVERIFY(run.openAfterPress);
+        QCOMPARE(watcher.messageTexts().size(), 1);
+        QVERIFY(watcher.messageTexts().constFirst().startsWith(kEditFailed));
+        // The grid row names a place where the favorite is, holding the address it shows.
+        const QStringList cells = gridRows(w.model()).at(row - 1).split('|');
+        const QString path = root + "/Favorites" + cells.at(0) + sep() + cells.at(1) + ".url";
+        QVERIFY2(readFile(path).contains("URL=" + cells.at(2).toUtf8() + "\r\n"), qPrintable(path));
+        QCOMPARE(cells.mid(3), before.at(row - 1).split('|').mid(3));
+        return;
+    }
+    if (!testsupport::isSuperuser())
+        QSKIP("The locked folder is prepared as root and the edit made as nobody; this run is not root.");
+#ifdef Q_OS_UNIX
+    QVERIFY(testsupport::setMode(m_f->root(), 0755));
+    QVERIFY(testsupport::giveToNobody(m_f->root()));
+    const QString lockedPath = m_f->fav() + "/" + locked;
+    QVERIFY(::lchown(QFile::encodeName(lockedPath).constData(), 0, 0) == 0);
+    QVERIFY(testsupport::setMode(lockedPath, 0755));
+    const QMap<QString, QByteArray> before = snapshotTree(m_f->fav());
+
+    QProcessEnvironment env;
+    env.insert("TESSALY_TEST_ROOT", m_f->root());
+    env.insert("HOME", m_f->root());
+    QString output;
+    QString why;
+    const int rc = testsupport::runAsNobody(QStringLiteral("lockedFolderFailures:%1").arg(QTest::currentDataTag()), env,
+                                            &output, &why);
+    if (rc == -1)
+        QSKIP(qPrintable("cannot run as nobody: " + why));
+    QVERIFY2(rc == 0, qPrintable(output));
+    QVERIFY2(output.contains("PASS   : EditDialogTest::lockedFolderFailures"), qPrintable(output));
+
+    // Every favorite is still there (the edited one possibly at both places, with the new address).
+    const QMap<QString, QByteArray> after = snapshotTree(m_f->fav());
+    const QString edited = row == 1 ? "a.url" : "Sub/b.url";
+    for (auto it = before.cbegin(); it != before.cend(); ++it) {
+        QVERIFY2(after.contains(it.key()), qPrintable(it.key()));
+        if (it.key() != edited)
+            QCOMPARE(after.value(it.key()), it.value());
+    }
+#endif
+}
+
+QTEST_MAIN(EditDialogTest)
+#include "tst_editdialog.moc"
