@@ -33,9 +33,11 @@ class TransferChannel;
 ///
 /// Guarantees the window can rely on:
 /// - a verdict is written only to the row it was probed for, and only when the table has not been
-///   reloaded since (the loader bumps LinkTable::generation); nothing is ever written to row 0 or
-///   beyond the table;
-/// - StartTh during a run does nothing; runStarted and runFinished always come in pairs;
+///   reloaded since (the loader bumps LinkTable::generation after refilling the table); nothing is ever
+///   written to row 0 or beyond the table. A run that sees a reload goes on with the new table's rows
+///   after the cursor;
+/// - StartTh during a run does nothing, also between StopTh and the runFinished that follows it;
+///   runStarted and runFinished always come in pairs;
 /// - the pool can be resized during a run: surviving channels finish their request for their own row,
 ///   new channels join the run, removed channels' requests are cancelled without a verdict;
 /// - an address no request can be made of is judged "NO" and its channel goes on.

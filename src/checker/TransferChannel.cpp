@@ -56,7 +56,7 @@ TransferChannel::TransferChannel(int requestTimeoutMs, QObject* parent)
     connect(m_manager, &QNetworkAccessManager::proxyAuthenticationRequired, this,
             [](const QNetworkProxy&, QAuthenticator*) {});
     m_deadline->setSingleShot(true);
-    connect(m_deadline, &QTimer::timeout, this, &TransferChannel::onDeadline);
+    connect(m_deadline, &QTimer::timeout, this, &TransferChannel::conclude);
 }
 
 TransferChannel::~TransferChannel()
@@ -92,28 +92,22 @@ bool TransferChannel::Execute(const QString& address, const QString& operation)
     request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
     request.setAttribute(QNetworkRequest::AuthenticationReuseAttribute, QNetworkRequest::Manual);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    const quint64 serial = ++m_serial;
+    // "Requesting" is reported as an event of its own, so that no report runs inside the caller's
+    // Execute. It is posted before the request is handed to the network thread, whose reports are
+    // posted to this thread later and therefore come after it.
+    QMetaObject::invokeMethod(
+        this, [this, serial] { progress(serial, icRequesting); }, Qt::QueuedConnection);
     QNetworkReply* reply = m_manager->head(request);
     if (!reply)
         return false;
 
     m_reply = reply;
-    const quint64 serial = ++m_serial;
-    connect(reply, &QNetworkReply::requestSent, this, [this, serial] {
-        if (m_reply && serial == m_serial)
-            emit StateChanged(icRequestSent);
-    });
-    connect(reply, &QNetworkReply::metaDataChanged, this, &TransferChannel::onMetaDataChanged);
-    connect(reply, &QNetworkReply::finished, this, &TransferChannel::onFinished);
+    m_progress = icNone;
+    connect(reply, &QNetworkReply::requestSent, this, [this, serial] { progress(serial, icRequestSent); });
+    connect(reply, &QNetworkReply::metaDataChanged, this, [this, serial] { progress(serial, icResponseReceived); });
+    connect(reply, &QNetworkReply::finished, this, &TransferChannel::conclude);
     m_deadline->start(m_timeoutMs);
-    // Reported as an event of its own so that no report runs inside the caller's Execute. The reply's
-    // own signals are posted later still, so "requesting" comes first.
-    QMetaObject::invokeMethod(
-        this,
-        [this, serial] {
-            if (m_reply && serial == m_serial)
-                emit StateChanged(icRequesting);
-        },
-        Qt::QueuedConnection);
     return true;
 }
 
@@ -132,25 +126,21 @@ void TransferChannel::setRequestTimeout(int ms)
     m_timeoutMs = qMax(1, ms);
 }
 
-void TransferChannel::onMetaDataChanged()
+void TransferChannel::progress(quint64 serial, int state)
 {
-    if (m_reply)
-        emit StateChanged(icResponseReceived);
+    // Only for the request in progress, and only forwards: the dial never turns back.
+    if (!m_reply || serial != m_serial || state <= m_progress)
+        return;
+    m_progress = state;
+    emit StateChanged(state);
 }
 
-void TransferChannel::onFinished()
+void TransferChannel::conclude()
 {
     if (!m_reply)
         return;
-    // A status code means the server answered, whatever error() makes of the status.
-    const bool answered = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-    finish(answered ? icResponseCompleted : icError);
-}
-
-void TransferChannel::onDeadline()
-{
-    if (!m_reply)
-        return;
+    // A status code means the server answered, whatever error() makes of the status; at the deadline
+    // a response whose headers are in counts as answered too.
     const bool answered = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
     finish(answered ? icResponseCompleted : icError);
 }

@@ -23,7 +23,9 @@ namespace checker
 /// Each channel has its own network access manager, so channels never queue behind each other for
 /// connections to the same host. Redirects are not followed (a redirect is an answer), no credentials
 /// are ever sent (a 401 is an answer), cookies are neither stored nor sent, and the proxy is the one the
-/// system configures, except for loopback hosts, which are always reached directly.
+/// system configures, except for loopback hosts, which are always reached directly. https addresses are
+/// probed too (when TLS is available); a certificate the system does not trust gives no answer. The
+/// time-out counts from Execute to the end of the answer, however slowly it trickles in.
 class TransferChannel : public QObject
 {
     Q_OBJECT
@@ -79,9 +81,8 @@ signals:
     void StateChanged(int state);
 
 private:
-    void onMetaDataChanged();
-    void onFinished();
-    void onDeadline();
+    void progress(quint64 serial, int state);
+    void conclude();
     void finish(int finalState);
     void release();
 
@@ -89,7 +90,8 @@ private:
     QTimer* m_deadline = nullptr;
     QPointer<QNetworkReply> m_reply;
     int m_timeoutMs = kDefaultRequestTimeoutMs;
-    quint64 m_serial = 0; // identifies the request a queued report belongs to
+    quint64 m_serial = 0;    // identifies the request a queued report belongs to
+    int m_progress = icNone; // last intermediate state reported for the request in progress
 };
 
 } // namespace checker

@@ -26,14 +26,15 @@ bool fail(QString* error, const QString& path, const QString& reason)
 
 // Reads at most one byte more than the limit, so that a file that grew after it was measured is still
 // caught without being loaded.
-bool readSmallFile(const QString& path, QByteArray* bytes, QString* reason)
+bool readSmallFile(const QString& path, QByteArray* bytes, QString* reason, qint64 expectedSize = maxShortcutFileSize)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         *reason = file.errorString();
         return false;
     }
-    *bytes = file.read(maxShortcutFileSize + 1);
+    // read() reserves the whole amount it is asked for: ask for what the file should hold, plus a margin.
+    *bytes = file.read(qMin(expectedSize + 4096, maxShortcutFileSize + 1));
     if (file.error() != QFileDevice::NoError) {
         *reason = file.errorString();
         return false;
@@ -65,7 +66,7 @@ QString GetUrl(const QString& filePath)
         return QString();
     QByteArray bytes;
     QString reason;
-    if (!readSmallFile(filePath, &bytes, &reason))
+    if (!readSmallFile(filePath, &bytes, &reason, info.size()))
         return QString();
     return platform::readProfileString(bytes, platform::decodeText(bytes).encoding, sectionName, keyName);
 }

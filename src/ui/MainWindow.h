@@ -1,23 +1,34 @@
 #pragma once
 
 #include <array>
+#include <vector>
 
+#include <QPixmap>
+#include <QVector>
 #include <QWidget>
 
 #include "table/AppState.h"
 #include "table/LinkTableModel.h"
 
+class QAction;
 class QFrame;
 class QLabel;
+class QSlider;
 class QTableView;
 class QTimer;
+class QToolBar;
+
+namespace checker {
+class LinkChecker;
+}
 
 namespace ui {
 
-/// The main window: toolbar, grid, channel indicators, status bar and the busy notice.
+/// The main window: toolbar with the eight commands and the thread-count slider, the grid of favorites,
+/// one indicator per probe channel, the status bar and the busy notice.
 ///
-/// All children are placed by the window's own layout rule (in twips, 15 per pixel), so the
-/// geometry is the same on every platform style.
+/// Children are placed by the window's own layout rule (in twips, 15 per pixel). The window shows what
+/// the core reports and runs the commands; the data lives in the AppState it is given.
 class MainWindow : public QWidget
 {
     Q_OBJECT
@@ -27,19 +38,40 @@ public:
     /// Builds the window and runs the start-up sequence: finds the Favorites folder, collects the files
     /// and schedules the table load.
     explicit MainWindow(table::AppState& state, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     /// Resets the grid to its header and one blank row and empties the information panel.
     void myClear();
+    /// Stops every probe channel (the run then ends at the completion watch's next tick).
+    void StopTh();
 
     /// The text of status bar panel 1..7.
     QString panelText(int panel) const;
     table::LinkTableModel& model() { return m_model; }
+    checker::LinkChecker& checker() { return *m_checker; }
     QTableView* grid() const { return m_grid; }
     QFrame* busyNotice() const { return m_frame1; }
+    QSlider* slider() const { return m_slider1; }
+    QToolBar* toolbar() const { return m_toolbar1; }
+    /// The action of the toolbar button with this key ("a".."h"); nullptr for any other key.
+    QAction* action(const QString& key) const;
+    /// The indicator of probe channel i (0-based).
+    QLabel* indicator(int channel) const;
+    int indicatorCount() const { return int(m_myShow.size()); }
+
+public slots:
+    /// Runs the command of the toolbar button with this key ("a".."h"); any other key does nothing.
+    void Toolbar1_ButtonClick(const QString& key);
+    /// Opens the edit dialog for grid row `row` (1-based); rows without a favorite are ignored.
+    void MSHFlexGrid1_DblClick(int row);
 
 signals:
     /// The table has been (re)loaded and the busy notice hidden.
     void tableLoaded();
+    /// A command failed; the text (also shown in a message box) names the command and what failed.
+    void commandFailed(const QString& message);
+    /// The check has ended (the message box "检测完毕" is about to show).
+    void checkFinished();
 
 private slots:
     void Form_Load();
@@ -48,22 +80,40 @@ private slots:
     void load_stop_Timer();
 
 private:
+    void setupToolbar();
+    void setupSliderGroup();
     void setupGrid();
     void setupStatusBar();
     void setupBusyNotice();
+    void setupChecker();
     void setPanelText(int panel, const QString& text);
     void showFavoritesCount();
+    void rebuildTable();
+    void reportFailure(const QString& command, const QString& what);
+    void updateIndicators(int count);
     void Form_Resize();
 
+    void saveResults();
+    void deleteInvalid();
+    void backup();
+    void restore();
+
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
     table::AppState& m_state;
     table::LinkTableModel m_model;
+    checker::LinkChecker* m_checker = nullptr;
+    QToolBar* m_toolbar1 = nullptr;
+    std::array<QAction*, 8> m_actions{};
+    QSlider* m_slider1 = nullptr;
     QTableView* m_grid = nullptr;
     QWidget* m_statusBar = nullptr;
     std::array<QLabel*, 7> m_panels{};
     QFrame* m_frame1 = nullptr;
     QLabel* m_label1 = nullptr;
+    std::vector<QLabel*> m_myShow;
+    QVector<QPixmap> m_dial; // 1..12, element 0 unused
     QTimer* m_loadStart = nullptr;
     QTimer* m_loadIe = nullptr;
     QTimer* m_loadStop = nullptr;

@@ -202,9 +202,10 @@ void LoopbackHttpServer::handle(QTcpSocket* socket, const Request& request)
         if (route.delayFromQuery)
             delay = QUrlQuery(request.query).queryItemValue(QStringLiteral("ms")).toInt();
         if (delay <= 0) {
-            answer(socket, route);
+            answer(socket, route, request.method);
         } else {
-            QTimer::singleShot(delay, socket, [this, socket, route] { answer(socket, route); });
+            const QByteArray method = request.method;
+            QTimer::singleShot(delay, socket, [this, socket, route, method] { answer(socket, route, method); });
         }
         break;
     }
@@ -228,12 +229,15 @@ void LoopbackHttpServer::handle(QTcpSocket* socket, const Request& request)
     }
 }
 
-void LoopbackHttpServer::answer(QTcpSocket* socket, const Route& route)
+void LoopbackHttpServer::answer(QTcpSocket* socket, const Route& route, const QByteArray& method)
 {
     if (!m_sockets.contains(socket) || m_pending.value(socket) <= 0)
         return;
     QByteArray response = "HTTP/1.1 " + QByteArray::number(route.status) + ' ' + reasonPhrase(route.status) +
-                          "\r\nContent-Length: 0\r\n" + route.extraHeaders + "\r\n";
+                          "\r\nContent-Length: " + QByteArray::number(route.body.size()) + "\r\n" + route.extraHeaders +
+                          "\r\n";
+    if (method != "HEAD")
+        response += route.body;
     socket->write(response);
     dropRequest(socket);
 }

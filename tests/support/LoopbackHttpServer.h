@@ -43,6 +43,7 @@ public:
         Kind kind = Answer;
         int status = 200;
         QByteArray extraHeaders; // complete header lines, each ending in "\r\n"
+        QByteArray body;         // sent to GET, announced by Content-Length to HEAD as well
         int delayMs = 0;
         bool delayFromQuery = false;
     };
@@ -97,7 +98,7 @@ private:
     void onNewConnection(QTcpServer* server);
     void onReadyRead(QTcpSocket* socket);
     void handle(QTcpSocket* socket, const Request& request);
-    void answer(QTcpSocket* socket, const Route& route);
+    void answer(QTcpSocket* socket, const Route& route, const QByteArray& method);
     void dropRequest(QTcpSocket* socket);
     void forget(QTcpSocket* socket);
 

@@ -1,0 +1,38 @@
+#!/usr/bin/env python3
+"""A stand-in for the web while taking screenshots: an HTTP proxy on loopback that answers every
+request itself, after a short pause, so Tessaly's demo run never leaves the machine.
+
+Hosts whose name contains "gone" get no answer (the connection is closed), like dead sites."""
+import random
+import socketserver
+import sys
+import time
+from http.server import BaseHTTPRequestHandler
+
+
+class Handler(BaseHTTPRequestHandler):
+    def do_HEAD(self):
+        time.sleep(random.uniform(0.3, 2.5))
+        if "gone" in self.path or "geocities" in self.path:
+            self.close_connection = True
+            self.connection.close()
+            return
+        self.send_response(random.choice([200, 200, 200, 301, 404]))
+        self.send_header("Content-Length", "0")
+        self.end_headers()
+
+    do_GET = do_HEAD
+
+    def log_message(self, *args):
+        pass
+
+
+class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+
+if __name__ == "__main__":
+    port = int(sys.argv[1]) if len(sys.argv) > 1 else 18080
+    with Server(("127.0.0.1", port), Handler) as server:
+        server.serve_forever()

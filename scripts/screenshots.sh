@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Takes the README's screenshots of the running program under Xvfb: the main window after loading the
+# demo favorites, during a 40-channel run, the edit dialog and the about box. Every probe goes to a
+# stand-in web on loopback (scripts/fake_web.py), never to the network.
+#
+# Usage: scripts/screenshots.sh [output folder, default docs/]   (QT_SCALE_FACTOR is passed through)
+set -euo pipefail
+TESSALY_ROOT=$(cd "$(dirname "$0")/.." && pwd)
+source "$TESSALY_ROOT/scripts/deps.sh"
+tessaly_install_deps xvfb xauth imagemagick xdotool python3
+tessaly_build "$TESSALY_ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+out=${1:-$TESSALY_ROOT/docs}
+mkdir -p "$out"
+work=$(mktemp -d)
+trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
+
+cp -r "$TESSALY_ROOT/examples/Favorites" "$work/Favorites"
+mkdir -p "$work/program"
+cp "$TESSALY_ROOT/build/src/tessaly" "$work/program/"
+sed "s#@FAVORITES@#$work/Favorites#g" "$TESSALY_ROOT/examples/data.txt.in" > "$work/program/data.txt"
+
+python3 "$TESSALY_ROOT/scripts/fake_web.py" 18080 &
+
+export TESSALY_FAVORITES="$work/Favorites"
+export http_proxy=http://127.0.0.1:18080 https_proxy=http://127.0.0.1:18080 no_proxy=
+export OUT="$out" PROGRAM="$work/program/tessaly"
+xvfb-run -a -s "-screen 0 1280x900x24" bash -c '
+set -euo pipefail
+"$PROGRAM" &
+sleep 3
+win=$(xdotool search --sync --name "^Tessaly" | head -n1)
+shot() { import -window "$1" "$OUT/$2"; }
+at() { xdotool mousemove --window "$win" "$1" "$2"; }     # window coordinates at scale 1
+scale=${QT_SCALE_FACTOR:-1}
+px() { python3 -c "print(round($1 * $scale))"; }
+# Wide enough for every column of the grid.
+xdotool windowsize "$win" "$(px 1000)" "$(px 640)"
+sleep 1
+shot "$win" main-window.png
+
+# Edit dialog: double-click the second row, then cancel.
+at "$(px 300)" "$(px 80)"; xdotool click --repeat 2 --delay 60 1
+dlg=$(xdotool search --sync --name "^修改$" | head -n1)
+sleep 0.5
+shot "$dlg" edit-dialog.png
+xdotool mousemove --window "$dlg" "$(px 272)" "$(px 128)" click 1
+sleep 0.5
+
+# About box: the seventh toolbar button; any key closes it.
+at "$(px 270)" "$(px 20)"; xdotool click 1
+sleep 0.8
+# The about box has no caption to find it by; it stands centred on the screen.
+w=$(px 489); h=$(px 186)
+import -window root -crop "${w}x${h}+$(( (1280 - w) / 2 ))+$(( (900 - h) / 2 ))" +repage "$OUT/about-box.png"
+xdotool mousemove "$(px 640)" "$(px 450)"; xdotool key space
+sleep 0.5
+
+# A 40-channel run: focus the slider by its handle, End moves it to 40, then the first toolbar button.
+at "$(px 455)" "$(px 8)"; xdotool click 1; xdotool key End
+sleep 0.3
+at "$(px 24)" "$(px 20)"; xdotool click 1
+sleep 1.6
+shot "$win" checking-40-channels.png
+kill %1 2>/dev/null || true
+'

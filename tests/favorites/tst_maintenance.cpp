@@ -1,0 +1,162 @@
+#include <memory>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "favorites/Maintenance.h"
+#include "platform/Paths.h"
+#include "support/TempFavorites.h"
+
+using testsupport::readFile;
+using testsupport::shortcutBytes;
+using testsupport::writeFile;
+
+class MaintenanceTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void backupTwiceReplacesTheFirst();
+    void backupOfEmptyFolderIsEmpty();
+    void failedBackupLeavesPreviousBackupWhole();
+    void restoreBringsBackDeletedAndRemovesAdded();
+    void restoreWithoutBackupDeletesNothing();
+    void refusalsForUnusableFavoritesFolder();
+    void refusalsForNestedFolders();
+    void deleteStopsOutsideTheFavoritesFolder();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_fav;
+    QString m_backup;
+};
+
+void MaintenanceTest::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_fav = platform::joinPath(m_dir->path(), "Favorites");
+    m_backup = favorites::backupFolderPath(platform::joinPath(m_dir->path(), "program"));
+    QVERIFY(QDir().mkpath(m_fav));
+    QVERIFY(QDir().mkpath(platform::joinPath(m_dir->path(), "program")));
+}
+
+void MaintenanceTest::backupTwiceReplacesTheFirst()
+{
+    QVERIFY(writeFile(m_fav + "/a.url", shortcutBytes("http://a/")));
+    QVERIFY(writeFile(m_fav + "/Sub/Deep/b.url", shortcutBytes("http://b/")));
+    QString error;
+    QVERIFY2(favorites::backupFavorites(m_fav, m_backup, &error), qPrintable(error));
+    QCOMPARE(readFile(m_backup + "/Sub/Deep/b.url"), shortcutBytes("http://b/"));
+
+    QVERIFY(QFile::remove(m_fav + "/a.url"));
+    QVERIFY(writeFile(m_fav + "/c.url", shortcutBytes("http://c/")));
+    QVERIFY2(favorites::backupFavorites(m_fav, m_backup, &error), qPrintable(error));
+    QVERIFY(!QFile::exists(m_backup + "/a.url")); // only in the old backup: gone
+    QVERIFY(QFile::exists(m_backup + "/c.url"));
+    QVERIFY(QFile::exists(m_backup + "/Sub/Deep/b.url"));
+    QVERIFY(!QFile::exists(m_backup + ".new"));
+    QVERIFY(!QFile::exists(m_backup + ".old"));
+}
+
+void MaintenanceTest::backupOfEmptyFolderIsEmpty()
+{
+    QVERIFY(favorites::backupFavorites(m_fav, m_backup));
+    QVERIFY(QFileInfo(m_backup).isDir());
+    QVERIFY(QDir(m_backup).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+}
+
+void MaintenanceTest::failedBackupLeavesPreviousBackupWhole()
+{
+    QVERIFY(writeFile(m_fav + "/a.url", shortcutBytes("http://a/")));
+    QVERIFY(favorites::backupFavorites(m_fav, m_backup));
+    // The new copy cannot be built: a file stands where its folder would go.
+    QVERIFY(writeFile(m_backup + ".new", "in the way"));
+    QVERIFY(QFile::remove(m_fav + "/a.url"));
+    QVERIFY(writeFile(m_fav + "/b.url", shortcutBytes("http://b/")));
+    QString error;
+    QVERIFY(!favorites::backupFavorites(m_fav, m_backup, &error));
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(readFile(m_backup + "/a.url"), shortcutBytes("http://a/"));
+    QVERIFY(!QFile::exists(m_backup + "/b.url"));
+}
+
+void MaintenanceTest::restoreBringsBackDeletedAndRemovesAdded()
+{
+    QVERIFY(writeFile(m_fav + "/a.url", shortcutBytes("http://a/")));
+    QVERIFY(writeFile(m_fav + "/Sub/b.url", shortcutBytes("http://b/")));
+    QVERIFY(writeFile(m_fav + "/Sub/Deep/c.url", shortcutBytes("http://c/")));
+    QVERIFY(favorites::backupFavorites(m_fav, m_backup));
+
+    QVERIFY(QFile::remove(m_fav + "/Sub/Deep/c.url"));
+    QVERIFY(writeFile(m_fav + "/added.url", shortcutBytes("http://x/")));
+    QVERIFY(writeFile(m_fav + "/Sub/Deep/Deeper/added2.url", shortcutBytes("http://y/")));
+    QVERIFY(writeFile(m_fav + "/a.url", shortcutBytes("http://changed/")));
+
+    QString error;
+    QVERIFY2(favorites::restoreFavorites(m_backup, m_fav, &error), qPrintable(error));
+    QCOMPARE(readFile(m_fav + "/Sub/Deep/c.url"), shortcutBytes("http://c/"));
+    QCOMPARE(readFile(m_fav + "/a.url"), shortcutBytes("http://a/"));
+    QVERIFY(!QFile::exists(m_fav + "/added.url"));
+    QVERIFY(!QFile::exists(m_fav + "/Sub/Deep/Deeper"));
+    QVERIFY(QFile::exists(m_backup + "/Sub/Deep/c.url")); // the backup itself is untouched
+}
+
+void MaintenanceTest::restoreWithoutBackupDeletesNothing()
+{
+    QVERIFY(writeFile(m_fav + "/a.url", shortcutBytes("http://a/")));
+    QVERIFY(writeFile(m_fav + "/Sub/b.url", shortcutBytes("http://b/")));
+    QString error;
+    QVERIFY(!favorites::restoreFavorites(m_backup, m_fav, &error));
+    QVERIFY(error.contains(m_backup));
+    QVERIFY(QFile::exists(m_fav + "/a.url"));
+    QVERIFY(QFile::exists(m_fav + "/Sub/b.url"));
+}
+
+void MaintenanceTest::refusalsForUnusableFavoritesFolder()
+{
+    QVERIFY(writeFile(m_dir->filePath("top.url"), shortcutBytes("http://top/")));
+    QVERIFY(writeFile(m_dir->filePath("file-not-folder"), "x"));
+    QVERIFY(favorites::backupFavorites(m_fav, m_backup));
+    for (const QString& bad : {QString(), m_dir->filePath("missing"), m_dir->filePath("file-not-folder")}) {
+        QString error;
+        QVERIFY(!favorites::restoreFavorites(m_backup, bad, &error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(!favorites::backupFavorites(bad, m_backup + "2", &error));
+        int deleted = -1;
+        QVERIFY(!favorites::deleteFavorites(bad, {m_dir->filePath("top.url")}, &deleted, &error));
+        QCOMPARE(deleted, 0);
+    }
+    QVERIFY(QFile::exists(m_dir->filePath("top.url")));
+    QVERIFY(!QFile::exists(m_backup + "2"));
+}
+
+void MaintenanceTest::refusalsForNestedFolders()
+{
+    QVERIFY(writeFile(m_fav + "/a.url", shortcutBytes("http://a/")));
+    QString error;
+    QVERIFY(!favorites::backupFavorites(m_fav, m_fav + "/data", &error));
+    QVERIFY(!QFile::exists(m_fav + "/data"));
+    QVERIFY(!favorites::backupFavorites(m_fav, m_fav, &error));
+    QVERIFY(!favorites::restoreFavorites(m_dir->path(), m_fav, &error)); // backup holds the Favorites folder
+    QVERIFY(QFile::exists(m_fav + "/a.url"));
+    QVERIFY(favorites::foldersOverlap(m_fav + "/x/..", m_fav));
+    QVERIFY(!favorites::foldersOverlap(m_fav, m_fav + "2"));
+}
+
+void MaintenanceTest::deleteStopsOutsideTheFavoritesFolder()
+{
+    QVERIFY(writeFile(m_fav + "/dead.url", shortcutBytes("http://dead/")));
+    QVERIFY(writeFile(m_dir->filePath("outside.url"), shortcutBytes("http://o/")));
+    int deleted = 0;
+    QString error;
+    QVERIFY(!favorites::deleteFavorites(m_fav, {m_fav + "/dead.url", m_fav + "/../outside.url"}, &deleted, &error));
+    QCOMPARE(deleted, 1);
+    QVERIFY(!QFile::exists(m_fav + "/dead.url"));
+    QVERIFY(QFile::exists(m_dir->filePath("outside.url")));
+}
+
+QTEST_GUILESS_MAIN(MaintenanceTest)
+#include "tst_maintenance.moc"
