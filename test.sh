@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test headless. Exits non-zero on any failure.
+# Installs what is missing (for the tests also MinGW-w64 and Wine, unless TESSALY_WINDOWS_CHECK=0), builds,
+# and runs every test headless. Exits non-zero on any failure.
 set -euo pipefail
 TESSALY_ROOT=$(cd "$(dirname "$0")" && pwd)
 source "$TESSALY_ROOT/scripts/deps.sh"
-tessaly_install_deps
+tessaly_install_deps "${TESSALY_TEST_PACKAGES[@]}"
 
 tessaly_build "$TESSALY_ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cd "$TESSALY_ROOT/build"

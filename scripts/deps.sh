@@ -8,7 +8,15 @@ TESSALY_PACKAGES=(
     qt6-base-dev
     fonts-noto-cjk
     util-linux
+    desktop-file-utils appstream dpkg-dev
 )
+
+# Only for the tests (test.sh): the Windows check cross-compiles with MinGW-w64 and runs under Wine.
+# TESSALY_WINDOWS_CHECK=0 leaves them out (the check is then skipped, except under CI where it fails).
+TESSALY_TEST_PACKAGES=()
+if [ "${TESSALY_WINDOWS_CHECK:-1}" != "0" ]; then
+    TESSALY_TEST_PACKAGES+=(g++-mingw-w64-x86-64 wine64)
+fi
 
 tessaly_install_deps() {
     local missing=()

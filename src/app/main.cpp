@@ -1,17 +1,40 @@
 #include <QApplication>
+#include <QTimer>
 
 #include "platform/Paths.h"
 #include "table/AppState.h"
+#include "ui/Artwork.h"
 #include "ui/MainWindow.h"
+
+namespace
+{
+
+// Test hook, not a user option: TESSALY_EXIT_AFTER_MS=N quits the program N milliseconds after its window
+// opened, so that scripts (the package test) can start an installed copy and see it end on its own.
+void quitLaterWhenAsked(QApplication& app)
+{
+    bool ok = false;
+    const int delay = qEnvironmentVariableIntValue("TESSALY_EXIT_AFTER_MS", &ok);
+    if (ok && delay >= 0)
+        QTimer::singleShot(delay, &app, &QCoreApplication::quit);
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    // The application name also names the user's data folder (~/.local/share/Tessaly, %APPDATA%\Tessaly).
     QApplication::setApplicationName(QStringLiteral("Tessaly"));
+    // Ties the window to the installed io.github.tessaly.Tessaly.desktop (its icon on Wayland).
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.tessaly.Tessaly"));
+    QApplication::setWindowIcon(ui::windowIcon());
 
     table::AppState state;
-    state.programFolder = platform::programFolder();
+    // Beside the program when that folder is writable, else in the user's data folder (an installed copy).
+    state.programFolder = platform::dataFolder(platform::programFolder());
     ui::MainWindow window(state);
     window.show();
+    quitLaterWhenAsked(app);
     return QApplication::exec();
 }

@@ -15,24 +15,8 @@ bool hasUtf16LeBom(const QByteArray& bytes)
 
 } // namespace
 
-bool isValidSystemText(const QByteArray& bytes)
-{
-    QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless);
-    const QString text = decoder.decode(bytes);
-    return !decoder.hasError();
-}
-
-QString decodeSystem(const QByteArray& bytes)
-{
-    QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless);
-    return decoder.decode(bytes);
-}
-
-QByteArray encodeSystem(const QString& text)
-{
-    QStringEncoder encoder(QStringConverter::System, QStringConverter::Flag::Stateless);
-    return encoder.encode(text);
-}
+// The system code page itself (decodeSystem, encodeSystem, isValidSystemText) is in CodePage_unix.cpp and
+// CodePage_win.cpp.
 
 DecodedText decodeText(const QByteArray& bytes)
 {

@@ -17,6 +17,12 @@ QString nativePath(const QString& path);
 /// The folder that holds the program file, in native form without a trailing separator.
 QString programFolder();
 
+/// The folder for the results file and the backup folder: programFolder when a file can be created in it (a
+/// portable copy keeps its data beside itself), else the user's data folder (QStandardPaths::AppDataLocation,
+/// created if missing; for a program installed under /usr or Program Files). Native form, no trailing separator.
+/// Returns programFolder when the user's data folder cannot be created either, so the first write reports it.
+QString dataFolder(const QString& programFolder);
+
 /// True for the files a plain-file listing leaves out: hidden or system files
 /// (on Windows their attributes; elsewhere, names that begin with ".").
 bool isHiddenOrSystem(const QFileInfo& info);

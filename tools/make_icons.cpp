@@ -1,0 +1,42 @@
+// Writes the program icon as PNG files for the hicolor icon theme, from the same drawing as the window icon.
+// Usage: tessaly_icons OUTPUT_FOLDER NAME SIDE... ; writes OUTPUT_FOLDER/<side>x<side>/apps/NAME.png for each
+// side. Run at build time; exits non-zero when a file cannot be written.
+
+#include <cstdio>
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+
+#include "ui/Artwork.h"
+
+int main(int argc, char* argv[])
+{
+    // Drawing into a pixmap needs a GUI application, but never a display.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() < 4) {
+        std::fprintf(stderr, "usage: tessaly_icons OUTPUT_FOLDER NAME SIDE...\n");
+        return 2;
+    }
+    const QDir output(args.at(1));
+    const QString name = args.at(2);
+    for (int i = 3; i < args.size(); ++i) {
+        bool ok = false;
+        const int side = args.at(i).toInt(&ok);
+        const QPixmap picture = ok ? ui::windowIconPixmap(side) : QPixmap();
+        if (picture.isNull()) {
+            std::fprintf(stderr, "tessaly_icons: bad icon size '%s'\n", qPrintable(args.at(i)));
+            return 1;
+        }
+        const QString folder = QStringLiteral("%1x%1/apps").arg(side);
+        const QString file = output.filePath(folder + QLatin1Char('/') + name + QLatin1String(".png"));
+        if (!output.mkpath(folder) || !picture.toImage().save(file, "PNG")) {
+            std::fprintf(stderr, "tessaly_icons: cannot write %s\n", qPrintable(file));
+            return 1;
+        }
+    }
+    return 0;
+}
