@@ -26,6 +26,16 @@ void showRow(const AppState& state, LinkTableModel& model, int row)
     model.setCell(row, LinkTableModel::AddressColumn, state.table.rowUrl.at(row));
 }
 
+// The folder as the program writes folders: "/Sub/" and "/Sub/Deeper/.." both become "/Sub", so that the
+// row's folder matches what the next enumeration finds (and its saved history is kept).
+QString normalizedFolder(const QString& folder)
+{
+    if (folder.isEmpty() || !folder.startsWith(platform::separator()))
+        return folder;
+    const QString clean = QDir::cleanPath(QDir::fromNativeSeparators(folder));
+    return clean == QLatin1String("/") ? QString() : platform::nativePath(clean);
+}
+
 } // namespace
 
 QString favoriteEditProblem(const AppState& state, const FavoriteEdit& edit)
@@ -33,11 +43,14 @@ QString favoriteEditProblem(const AppState& state, const FavoriteEdit& edit)
     if (edit.name.contains(QLatin1Char('/')) || edit.name.contains(platform::separator()) || edit.name == QLatin1String(".") ||
         edit.name == QLatin1String(".."))
         return QStringLiteral("名称不能包含路径分隔符：") + edit.name;
+    // A name the folder listing leaves out would drop the favorite from the table.
+    if (platform::isHiddenOrSystem(QFileInfo(edit.name + QStringLiteral(".url"))))
+        return QStringLiteral("这样的名称会使收藏成为隐藏文件：") + edit.name + QStringLiteral(".url");
     if (!edit.folder.isEmpty() && !edit.folder.startsWith(platform::separator()))
         return QStringLiteral("目录必须以 ") + platform::separator() + QStringLiteral(" 开头：") + edit.folder;
 
     const QString favPath = state.catalogue.favPath;
-    const QString target = favPath + edit.folder;
+    const QString target = favPath + normalizedFolder(edit.folder);
     const QFileInfo info(target);
     if (!info.isDir())
         return QStringLiteral("目录不存在：") + target;
@@ -58,7 +71,7 @@ bool applyFavoriteEdit(AppState& state, LinkTableModel& model, int row, const Fa
     const QString oldName = cat.fileName.at(row);
     const QString oldFolder = cat.filePath.at(row);
     const QString newName = edit.name + QStringLiteral(".url");
-    const QString newFolder = cat.favPath + edit.folder;
+    const QString newFolder = cat.favPath + normalizedFolder(edit.folder);
     const bool moves = newFolder != oldFolder || newName != oldName;
     if (moves) {
         const QString problem = favoriteEditProblem(state, edit);

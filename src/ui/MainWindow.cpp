@@ -424,6 +424,12 @@ void MainWindow::Toolbar1_ButtonClick(const QString& key)
 
 void MainWindow::saveResults()
 {
+    // Without a Favorites folder the table is empty: saving would only wipe every saved history.
+    const QString problem = favorites::favoritesFolderProblem(m_state.catalogue.favPath);
+    if (!problem.isEmpty()) {
+        reportFailure(QStringLiteral("保存检测结果"), problem);
+        return;
+    }
     finishPendingLoad();
     QString error;
     // The file is written first: when it cannot be, the table stays as it is and nothing is lost.

@@ -203,8 +203,9 @@ void EditDialogTest::applyPaths_data()
                             << "新的名称" << true << "新的名称.url" << false;
     QTest::newRow("name typed with its extension") << 1 << ""
                                                    << "a.url" << true << "a.url.url" << false;
+    // ".url" would be a hidden file here: refused before anything is written.
     QTest::newRow("empty name") << 2 << "/Sub"
-                                << "" << true << "Sub/.url" << false;
+                                << "" << false << "Sub/b.url" << true;
     // The move fails after the address has been written: the favorite stays, holding it.
     QTest::newRow("name taken") << 1 << "/Sub"
                                 << "taken" << false << "a.url" << false;
