@@ -25,7 +25,10 @@ python3 "$TESSALY_ROOT/scripts/fake_web.py" 18080 &
 export TESSALY_FAVORITES="$work/Favorites"
 export http_proxy=http://127.0.0.1:18080 https_proxy=http://127.0.0.1:18080 no_proxy=
 export OUT="$out" PROGRAM="$work/program/tessaly"
-xvfb-run -a -s "-screen 0 1280x900x24" bash -c '
+# The screen grows with the scale factor, so that the scaled window fits as the unscaled one does.
+scale=${QT_SCALE_FACTOR:-1}
+export SCREEN_W=$(python3 -c "print(round(1280 * $scale))") SCREEN_H=$(python3 -c "print(round(900 * $scale))")
+xvfb-run -a -s "-screen 0 ${SCREEN_W}x${SCREEN_H}x24" bash -c '
 set -euo pipefail
 "$PROGRAM" &
 sleep 3
@@ -52,8 +55,8 @@ at "$(px 270)" "$(px 20)"; xdotool click 1
 sleep 0.8
 # The about box has no caption to find it by; it stands centred on the screen.
 w=$(px 489); h=$(px 186)
-import -window root -crop "${w}x${h}+$(( (1280 - w) / 2 ))+$(( (900 - h) / 2 ))" +repage "$OUT/about-box.png"
-xdotool mousemove "$(px 640)" "$(px 450)"; xdotool key space
+import -window root -crop "${w}x${h}+$(( (SCREEN_W - w) / 2 ))+$(( (SCREEN_H - h) / 2 ))" +repage "$OUT/about-box.png"
+xdotool mousemove "$(( SCREEN_W / 2 ))" "$(( SCREEN_H / 2 ))"; xdotool key space
 sleep 0.5
 
 # A 40-channel run: focus the slider by its handle, End moves it to 40, then the first toolbar button.
