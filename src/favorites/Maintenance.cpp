@@ -66,7 +66,7 @@ bool deleteFavorites(const QString& favPath, const QStringList& files, int* dele
         // Only ever a favorite: never a path that leads out of the Favorites folder.
         if (!isInside(QFileInfo(file).absolutePath(), favPath))
             return fail(error, QStringLiteral("不在收藏夹中：") + file);
-        if (!KillFile(file, error))
+        if (!deleteOneFile(file, error))
             return false;
         if (deleted)
             ++*deleted;

@@ -67,7 +67,13 @@ QString GetUrl(const QString& filePath)
     QString reason;
     if (!readSmallFile(filePath, &bytes, &reason))
         return QString();
-    return platform::readProfileString(bytes, platform::decodeText(bytes).encoding, sectionName, keyName);
+    QString address = platform::readProfileString(bytes, platform::decodeText(bytes).encoding, sectionName, keyName);
+    // The address is a string that ends at its terminator, as the platform's reader hands it over: a NUL byte
+    // inside the line ends it there.
+    const qsizetype nul = address.indexOf(QChar(0));
+    if (nul >= 0)
+        address.truncate(nul);
+    return address;
 }
 
 bool SetUrl(const QString& filePath, const QString& address, QString* error)

@@ -1,6 +1,7 @@
 #include "table/ResultsFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include "platform/CodePage.h"
@@ -65,11 +66,18 @@ QString historyCount(const SavedRow& row)
 
 SavedRows readResults(const QString& path)
 {
-    SavedRows saved;
+    // Only a regular file: opening a named pipe would wait for a writer that never comes.
+    if (!QFileInfo(path).isFile())
+        return SavedRows();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return saved;
-    const QByteArray all = file.readAll();
+        return SavedRows();
+    return readResultsFromBytes(file.readAll());
+}
+
+SavedRows readResultsFromBytes(const QByteArray& all)
+{
+    SavedRows saved;
     // A line ends at CR, CR LF or LF.
     qsizetype start = 0;
     const qsizetype size = all.size();
@@ -123,6 +131,13 @@ bool saveResults(const QString& path, const favorites::Catalogue& catalogue, Lin
         out += "\r\n";
     }
 
+    // A folder or a named pipe in the file's place is left alone: writing to a pipe could block for ever.
+    const QFileInfo existing(path);
+    if (existing.exists() && !existing.isFile()) {
+        if (error)
+            *error = QStringLiteral("not a regular file");
+        return false;
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         if (error)
