@@ -2,10 +2,10 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include "platform/CodePage.h"
 #include "platform/Paths.h"
+#include "platform/SaveFile.h"
 
 namespace table {
 
@@ -138,18 +138,8 @@ bool saveResults(const QString& path, const favorites::Catalogue& catalogue, Lin
             *error = QStringLiteral("not a regular file");
         return false;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = file.errorString();
+    if (!platform::saveFileContents(path, out, error))
         return false;
-    }
-    if (file.write(out) != out.size() || !file.commit()) {
-        if (error)
-            *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
     table.rowHistory = folded;
     return true;
 }
