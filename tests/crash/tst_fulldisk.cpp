@@ -3,6 +3,8 @@
 // mount namespace (unshare), which disappears with the child. Where the machine does not allow that, the
 // tests are skipped with the reason.
 
+#include <memory>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -86,6 +88,7 @@ private:
     QString m_results;
     QString m_backup;
     table::AppState m_state;
+    std::unique_ptr<table::LinkTableModel> m_model;
 };
 
 void FullDiskTest::initTestCase()
@@ -152,6 +155,7 @@ void FullDiskTest::init()
     m_state = table::AppState();
     m_state.catalogue.favPath = m_fav;
     m_state.programFolder = m_program;
+    m_model = std::make_unique<table::LinkTableModel>();
 }
 
 void FullDiskTest::cleanup()
@@ -185,9 +189,8 @@ void FullDiskTest::emptyFiller()
 
 void FullDiskTest::load()
 {
-    static table::LinkTableModel model;
     favorites::collectFiles(m_state.catalogue);
-    table::loadTable(m_state.catalogue, m_state.table, model, m_results);
+    table::loadTable(m_state.catalogue, m_state.table, *m_model, m_results);
 }
 
 void FullDiskTest::saveOnFullDisk_data()
@@ -294,9 +297,8 @@ void FullDiskTest::editOnFullDisk()
     QFETCH(QString, address);
     const TreeSnapshot favorites = favoritesTree(10, QStringLiteral("now"));
     QVERIFY(testsupport::writeTree(m_fav, favorites));
-    favorites::collectFiles(m_state.catalogue);
-    table::LinkTableModel model;
-    table::loadTable(m_state.catalogue, m_state.table, model, m_results);
+    load();
+    table::LinkTableModel& model = *m_model;
     int row = 0;
     for (int i = 1; i <= m_state.catalogue.fileCount; ++i) {
         if (m_state.catalogue.fileName.at(i) == QLatin1String("fav1.url"))
