@@ -99,7 +99,8 @@ bool deleteTree(const QString& path, QString* error)
         return true;
     const bool empty = QDir(path).isEmpty(everyEntry);
     return fail(error, path,
-                empty ? QStringLiteral("the folder cannot be removed (in use or access denied)")
+                empty ? QStringLiteral("the folder cannot be removed (in use, access denied, or it holds an entry "
+                                       "whose name cannot be read in this system's encoding)")
                       : QStringLiteral("the folder cannot be emptied (access denied)"));
 }
 
@@ -235,6 +236,12 @@ bool KillFile(const QString& path, QString* error)
         }
         return true;
     }
+    return deleteOneFile(path, error);
+}
+
+bool deleteOneFile(const QString& path, QString* error)
+{
+    const QFileInfo info(path);
     if (refuseUnsafe(path, false, error))
         return false;
     if (!isPresent(info))

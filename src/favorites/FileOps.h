@@ -18,6 +18,11 @@ namespace favorites
 /// file is missing or is a folder, or the folder of "*.*" is missing (no file to match is not a failure).
 bool KillFile(const QString& path, QString* error = nullptr);
 
+/// Deletes exactly the one file at path, whatever its name: "*.*" or a name holding '*' or '?' is only a name
+/// here. A link is deleted, not its target. Returns false when the file is missing, is a folder, or cannot be
+/// deleted. Deleting one favorite goes through this, never through KillFile, whose "*.*" names every file.
+bool deleteOneFile(const QString& path, QString* error = nullptr);
+
 /// Deletes the folder at path with everything in it, read-only files and folders included; a link to a
 /// folder is deleted as a link. Does nothing and returns true when no folder is there (nothing, or a file).
 /// Returns false when something in it cannot be deleted.

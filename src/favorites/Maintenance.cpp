@@ -31,6 +31,34 @@ bool fail(QString* error, const QString& text)
     return false;
 }
 
+QString freshBackupPath(const QString& backupFolder)
+{
+    return backupFolder + QStringLiteral(".new");
+}
+
+QString oldBackupPath(const QString& backupFolder)
+{
+    return backupFolder + QStringLiteral(".old");
+}
+
+// A backup stopped (the program killed, the machine off) between setting the previous backup aside and putting
+// the new one in its place leaves no backup folder, the previous backup under ".old" and the new one under
+// ".new"; the new one is complete then, because the previous one is set aside only once the copy is done.
+// Puts the newest complete backup back in place. Anything else left over is cleared by the next backup.
+bool recoverInterruptedBackup(const QString& backupFolder, QString* error)
+{
+    const QString fresh = freshBackupPath(backupFolder);
+    const QString old = oldBackupPath(backupFolder);
+    if (QFileInfo::exists(backupFolder) || QFileInfo(backupFolder).isSymLink() || !QFileInfo(old).isDir())
+        return true;
+    QDir dir;
+    if (QFileInfo(fresh).isDir() && dir.rename(fresh, backupFolder))
+        return true;
+    if (dir.rename(old, backupFolder))
+        return true;
+    return fail(error, QStringLiteral("无法恢复中断的备份：") + old);
+}
+
 } // namespace
 
 QString backupFolderPath(const QString& programFolder)
@@ -66,7 +94,7 @@ bool deleteFavorites(const QString& favPath, const QStringList& files, int* dele
         // Only ever a favorite: never a path that leads out of the Favorites folder.
         if (!isInside(QFileInfo(file).absolutePath(), favPath))
             return fail(error, QStringLiteral("不在收藏夹中：") + file);
-        if (!KillFile(file, error))
+        if (!deleteOneFile(file, error))
             return false;
         if (deleted)
             ++*deleted;
@@ -83,6 +111,7 @@ bool backupFavorites(const QString& favPath, const QString& backupFolder, QStrin
         return fail(error, QStringLiteral("备份文件夹与收藏夹互相包含：") + backupFolder);
 
     // Build the new backup beside the old one; swap only when it is complete.
+<<<<<<< HEAD
     const QString fresh = backupFolder + QStringLiteral(".new");
     const QString old = backupFolder + QStringLiteral(".old");
     // Both are emptied before use: neither may be, hold or lie inside the Favorites folder.
@@ -91,6 +120,11 @@ bool backupFavorites(const QString& favPath, const QString& backupFolder, QStrin
             return fail(error, QStringLiteral("备份用的临时文件夹与收藏夹互相包含：") + working);
     }
     if (!KillFolder(fresh, error) || !KillFolder(old, error))
+=======
+    const QString fresh = freshBackupPath(backupFolder);
+    const QString old = oldBackupPath(backupFolder);
+    if (!recoverInterruptedBackup(backupFolder, error) || !KillFolder(fresh, error) || !KillFolder(old, error))
+>>>>>>> wip-hostile
         return false;
     if (!CopyTree(favPath, fresh, error)) {
         KillFolder(fresh);
@@ -118,12 +152,14 @@ bool restoreFavorites(const QString& backupFolder, const QString& favPath, QStri
     const QString problem = favoritesFolderProblem(favPath);
     if (!problem.isEmpty())
         return fail(error, problem);
+    if (foldersOverlap(favPath, backupFolder))
+        return fail(error, QStringLiteral("备份文件夹与收藏夹互相包含：") + backupFolder);
+    if (!recoverInterruptedBackup(backupFolder, error))
+        return false;
     if (!QFileInfo(backupFolder).isDir())
         return fail(error, QStringLiteral("没有备份可以还原：") + backupFolder);
     if (!QDir(backupFolder).isReadable())
         return fail(error, QStringLiteral("无法读取备份：") + backupFolder);
-    if (foldersOverlap(favPath, backupFolder))
-        return fail(error, QStringLiteral("备份文件夹与收藏夹互相包含：") + backupFolder);
 
     if (!KillFile(platform::joinPath(favPath, QStringLiteral("*.*")), error))
         return false;

@@ -2,11 +2,11 @@
 
 #include "platform/CodePage.h"
 #include "platform/ProfileString.h"
+#include "platform/SaveFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace favorites
 {
@@ -68,7 +68,13 @@ QString GetUrl(const QString& filePath)
     QString reason;
     if (!readSmallFile(filePath, &bytes, &reason, info.size()))
         return QString();
-    return platform::readProfileString(bytes, platform::decodeText(bytes).encoding, sectionName, keyName);
+    QString address = platform::readProfileString(bytes, platform::decodeText(bytes).encoding, sectionName, keyName);
+    // The address is a string that ends at its terminator, as the platform's reader hands it over: a NUL byte
+    // inside the line ends it there.
+    const qsizetype nul = address.indexOf(QChar(0));
+    if (nul >= 0)
+        address.truncate(nul);
+    return address;
 }
 
 bool SetUrl(const QString& filePath, const QString& address, QString* error)
@@ -113,16 +119,9 @@ bool SetUrl(const QString& filePath, const QString& address, QString* error)
     }
 
     const QFileDevice::Permissions mode = exists ? modeOf(info) : QFileDevice::Permissions();
-    QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(error, filePath, file.errorString());
-    if (file.write(newBytes) != newBytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
+    QString reason;
+    if (!platform::saveFileContents(filePath, newBytes, &reason))
         return fail(error, filePath, reason);
-    }
-    if (!file.commit())
-        return fail(error, filePath, file.errorString());
     // QSaveFile copies the permissions through the running user's view of them, which can differ from the
     // file's mode (for the superuser every file looks executable); put the mode back as it was.
     if (exists && !info.isSymLink())

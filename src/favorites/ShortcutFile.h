@@ -11,8 +11,9 @@ namespace favorites
 /// Shortcut files are small (a few KB at most); a bigger file is not treated as one and is never loaded whole.
 constexpr qint64 maxShortcutFileSize = 1024 * 1024;
 
-/// The whole address stored in the shortcut file at filePath; "" when the file, the section or the key is
-/// missing, the file cannot be read, is not a regular file or is larger than maxShortcutFileSize.
+/// The whole address stored in the shortcut file at filePath, up to a NUL byte if the line holds one; "" when
+/// the file, the section or the key is missing, the file cannot be read, is not a regular file or is larger
+/// than maxShortcutFileSize.
 QString GetUrl(const QString& filePath);
 
 /// Stores address as the URL of the shortcut file, keeping every other byte of it and its encoding, through

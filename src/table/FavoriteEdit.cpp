@@ -93,7 +93,7 @@ bool applyFavoriteEdit(AppState& state, LinkTableModel& model, int row, const Fa
         cat.filePath[row] = newFolder;
         t.rowFolder[row] = relativeFolder(cat.favPath, newFolder);
         showRow(state, model, row);
-        if (!favorites::KillFile(oldPath, error))
+        if (!favorites::deleteOneFile(oldPath, error))
             return false; // the favorite now exists at both places
     }
     return true;

@@ -1,10 +1,11 @@
 #include "table/ResultsFile.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
 
 #include "platform/CodePage.h"
 #include "platform/Paths.h"
+#include "platform/SaveFile.h"
 
 namespace table {
 
@@ -65,11 +66,18 @@ QString historyCount(const SavedRow& row)
 
 SavedRows readResults(const QString& path)
 {
-    SavedRows saved;
+    // Only a regular file: opening a named pipe would wait for a writer that never comes.
+    if (!QFileInfo(path).isFile())
+        return SavedRows();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return saved;
-    const QByteArray all = file.readAll();
+        return SavedRows();
+    return readResultsFromBytes(file.readAll());
+}
+
+SavedRows readResultsFromBytes(const QByteArray& all)
+{
+    SavedRows saved;
     // A line ends at CR, CR LF or LF.
     qsizetype start = 0;
     const qsizetype size = all.size();
@@ -123,18 +131,15 @@ bool saveResults(const QString& path, const favorites::Catalogue& catalogue, Lin
         out += "\r\n";
     }
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // A folder or a named pipe in the file's place is left alone: writing to a pipe could block for ever.
+    const QFileInfo existing(path);
+    if (existing.exists() && !existing.isFile()) {
         if (error)
-            *error = file.errorString();
+            *error = QStringLiteral("not a regular file");
         return false;
     }
-    if (file.write(out) != out.size() || !file.commit()) {
-        if (error)
-            *error = file.errorString();
-        file.cancelWriting();
+    if (!platform::saveFileContents(path, out, error))
         return false;
-    }
     table.rowHistory = folded;
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include <QByteArray>
 #include <QHash>
 #include <QString>
 #include <QVector>
@@ -33,9 +34,13 @@ QString resultsFilePath(const QString& programFolder);
 /// The history count of a line: the number of leading non-empty verdict fields, "0".."4".
 QString historyCount(const SavedRow& row);
 
-/// Reads the results file. A missing or unreadable file gives no lines; empty lines and lines that
-/// are not text (NUL bytes, invalid encoding) are skipped; missing fields read as empty.
+/// Reads the results file. A missing or unreadable file, or one that is not a regular file, gives no lines;
+/// empty lines and lines that are not text (NUL bytes, invalid encoding) are skipped; missing fields read
+/// as empty.
 SavedRows readResults(const QString& path);
+
+/// The same reading, on the whole contents of a results file.
+SavedRows readResultsFromBytes(const QByteArray& bytes);
 
 /// Appends a verdict to a history: into the first free slot while fewer than four are filled,
 /// otherwise the oldest is dropped. Slot 0 is left alone (the next load recomputes it).
@@ -46,7 +51,8 @@ bool isStorableName(const QString& text);
 
 /// Saves every row: folds each row's verdict into its history and rewrites the results file whole
 /// and atomically. Rows whose folder or name cannot be stored are left out of the file. On failure
-/// the file and the in-memory histories are left as they were, and error tells why.
+/// (including something other than a regular file in its place) the file and the in-memory histories are
+/// left as they were, and error tells why.
 bool saveResults(const QString& path, const favorites::Catalogue& catalogue, LinkTable& table,
                  QString* error = nullptr);
 

@@ -61,6 +61,8 @@ private slots:
     void killFileWildcardCharactersAreNames_data();
     void killFileWildcardCharactersAreNames();
     void killFileReadOnly();
+    void deleteOneFileTakesPatternsAsNames_data();
+    void deleteOneFileTakesPatternsAsNames();
     void killFileFailures();
     void copyOne();
     void copyOneNeverReplaces();
@@ -217,6 +219,37 @@ void TestFileOps::killFileReadOnly()
     QString error;
     QVERIFY2(KillFile(path(QStringLiteral("ro.url")), &error), qPrintable(error));
     QVERIFY(!QFileInfo::exists(path(QStringLiteral("ro.url"))));
+}
+
+void TestFileOps::deleteOneFileTakesPatternsAsNames_data()
+{
+    QTest::addColumn<QString>("victim");
+    QTest::newRow("*.*") << QStringLiteral("*.*");
+    QTest::newRow("star") << QStringLiteral("*");
+    QTest::newRow("plain") << QStringLiteral("a.url");
+}
+
+// A favorite that is really called "*.*" is one file to delete, not every file beside it.
+void TestFileOps::deleteOneFileTakesPatternsAsNames()
+{
+    QFETCH(QString, victim);
+    const QStringList names{QStringLiteral("*.*"), QStringLiteral("*"), QStringLiteral("a.url"), QStringLiteral("b")};
+    for (const QString& name : names)
+        make(QStringLiteral("fav/") + name);
+    make(QStringLiteral("fav/sub/c.url"));
+
+    QString error;
+    QVERIFY2(deleteOneFile(path(QStringLiteral("fav/") + victim), &error), qPrintable(error));
+    QStringList expected = names;
+    expected << QStringLiteral("sub");
+    expected.removeOne(victim);
+    expected.sort();
+    QCOMPARE(entriesOf(path(QStringLiteral("fav"))), expected);
+
+    QVERIFY(!deleteOneFile(path(QStringLiteral("fav/") + victim), &error));
+    QVERIFY(error.contains(QStringLiteral("does not exist")));
+    QVERIFY(!deleteOneFile(path(QStringLiteral("fav/sub")), &error));
+    QVERIFY(QFileInfo::exists(path(QStringLiteral("fav/sub/c.url"))));
 }
 
 void TestFileOps::killFileFailures()

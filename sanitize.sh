@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds the whole project with AddressSanitizer and UndefinedBehaviorSanitizer (gcc) in build-asan/ and runs
+# every test there headless. Exits non-zero on any failure or sanitizer report.
+set -euo pipefail
+TESSALY_ROOT=$(cd "$(dirname "$0")" && pwd)
+source "$TESSALY_ROOT/scripts/deps.sh"
+tessaly_install_deps
+
+started=$(date +%s)
+tessaly_build "$TESSALY_ROOT/build-asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSALY_SANITIZE=ON
+echo "sanitize: build took $(( $(date +%s) - started )) s"
+
+# Leaks are looked for too. The suite runs clean without any suppression (Qt's offscreen platform included);
+# should a library ever need one, add LSAN_OPTIONS=suppressions=<file> here and say why in docs/reliability.md.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:strict_string_checks=1:check_initialization_order=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
+cd "$TESSALY_ROOT/build-asan"
+tests_started=$(date +%s)
+QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 900
+echo "sanitize: tests took $(( $(date +%s) - tests_started )) s, total $(( $(date +%s) - started )) s"

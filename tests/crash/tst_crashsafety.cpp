@@ -1,0 +1,402 @@
+// The commands that change data, killed (SIGKILL) at random points: a helper process runs the command over
+// and over through the program's own functions, and is killed after a random time. After every kill, the
+// next run starts from whatever was left, as it would for a user, and the test checks that nothing was lost:
+// every favorite is whole in the Favorites folder or in the backup, the results file is the old one or the
+// new one and never a mix, and a favorite being moved is whole at its old or its new place.
+
+#include <memory>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include "favorites/Enumeration.h"
+#include "favorites/Maintenance.h"
+#include "platform/Paths.h"
+#include "support/TempFavorites.h"
+#include "support/TreeSnapshot.h"
+#include "table/LinkTableModel.h"
+#include "table/Loader.h"
+#include "table/ResultsFile.h"
+
+using testsupport::readFile;
+using testsupport::snapshotTree;
+using testsupport::TreeSnapshot;
+using testsupport::writeFile;
+
+namespace
+{
+
+// Bounds of each killing loop: rounds, and a time after which it stops early on a slow machine.
+constexpr int killRounds = 40;
+constexpr qint64 loopBudgetMs = 12000;
+// The helper is killed this long (at most) after it has started its rounds.
+constexpr int maxDelayMicros = 30000;
+
+QByteArray shortcut(const QString& address, int n)
+{
+    return "[InternetShortcut]\r\nURL=" + address.toUtf8() + "\r\nIconIndex=" + QByteArray::number(n) +
+           "\r\n[{000214A0-0000-0000-C000-000000000046}]\r\nProp3=19,11\r\n";
+}
+
+// A tree of `count` favorites in a few folders; `variant` changes the addresses, so two trees differ in
+// content where their names meet.
+TreeSnapshot favoritesTree(int count, const QString& variant)
+{
+    TreeSnapshot tree;
+    const QStringList folders{QString(), QStringLiteral("Links"), QStringLiteral("News/Sport"),
+                              QStringLiteral("Tools")};
+    for (const QString& folder : folders) {
+        if (!folder.isEmpty()) {
+            tree.folders.insert(folder);
+            if (folder.contains(u'/'))
+                tree.folders.insert(folder.section(u'/', 0, 0));
+        }
+    }
+    for (int i = 0; i < count; ++i) {
+        const QString folder = folders.at(i % folders.size());
+        const QString name = QStringLiteral("fav%1.url").arg(i);
+        tree.files.insert(folder.isEmpty() ? name : folder + u'/' + name,
+                          shortcut(QStringLiteral("http://%1.example/%2").arg(variant).arg(i), i));
+    }
+    return tree;
+}
+
+// A file name that QSaveFile gives a finished copy for the split second before it takes the real name.
+bool isLeftoverOf(const QString& relative, const QString& real)
+{
+    static const QRegularExpression suffix(QStringLiteral("^\\.[A-Za-z0-9]{6}$"));
+    return relative.startsWith(real) && suffix.match(relative.mid(real.size())).hasMatch();
+}
+
+} // namespace
+
+class CrashSafetyTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void interruptedBackupIsRecovered_data();
+    void interruptedBackupIsRecovered();
+    void killedSave();
+    void killedBackup();
+    void killedRestore();
+    void killedEdit();
+
+private:
+    QString path(const QString& relative) const { return platform::joinPath(m_work, relative); }
+    // Starts the helper on the work folder and kills it a random time after it has begun its rounds.
+    // Fails the test when it ends by itself (a command failed) or never gets going.
+    void runAndKill(const QString& command);
+    // Whether more rounds fit in the loop's bounds.
+    bool moreRounds(int round) const { return round < killRounds && m_loopClock.elapsed() < loopBudgetMs; }
+    void reportRounds(const char* command, int rounds) const;
+
+    QRandomGenerator m_random;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_work;
+    QString m_fav;
+    QString m_program;
+    QString m_results;
+    QString m_backup;
+    QElapsedTimer m_loopClock;
+};
+
+void CrashSafetyTest::initTestCase()
+{
+    QVERIFY2(QFileInfo(QStringLiteral(TESSALY_CRASH_HELPER)).isExecutable(), TESSALY_CRASH_HELPER);
+    const quint32 seed = qEnvironmentVariableIsSet("TESSALY_CRASH_SEED")
+                             ? quint32(qEnvironmentVariableIntValue("TESSALY_CRASH_SEED"))
+                             : QRandomGenerator::system()->generate();
+    qInfo("kill times drawn with TESSALY_CRASH_SEED=%u", seed);
+    m_random.seed(seed);
+}
+
+void CrashSafetyTest::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_work = m_dir->path();
+    m_fav = path(QStringLiteral("Favorites"));
+    m_program = path(QStringLiteral("program"));
+    m_results = table::resultsFilePath(m_program);
+    m_backup = favorites::backupFolderPath(m_program);
+    QVERIFY(QDir().mkpath(m_fav));
+    QVERIFY(QDir().mkpath(m_program));
+    m_loopClock.start();
+}
+
+void CrashSafetyTest::runAndKill(const QString& command)
+{
+    QProcess helper;
+    helper.start(QStringLiteral(TESSALY_CRASH_HELPER), {command, m_work});
+    QVERIFY2(helper.waitForStarted(10000), qPrintable(helper.errorString()));
+    while (!helper.canReadLine()) {
+        if (!helper.waitForReadyRead(30000)) {
+            helper.kill();
+            helper.waitForFinished(10000);
+            QFAIL(qPrintable(QStringLiteral("the helper never started its rounds: %1")
+                                 .arg(QString::fromLocal8Bit(helper.readAllStandardError()))));
+        }
+    }
+    QCOMPARE(helper.readLine(), QByteArray("ready\n"));
+    QThread::usleep(m_random.bounded(maxDelayMicros));
+    helper.kill(); // SIGKILL
+    QVERIFY(helper.waitForFinished(10000));
+    QVERIFY2(helper.exitStatus() == QProcess::CrashExit,
+             qPrintable(QStringLiteral("the helper ended by itself with %1: %2")
+                            .arg(helper.exitCode())
+                            .arg(QString::fromLocal8Bit(helper.readAllStandardError()))));
+}
+
+void CrashSafetyTest::reportRounds(const char* command, int rounds) const
+{
+    qInfo("%s killed %d times in %lld ms", command, rounds, static_cast<long long>(m_loopClock.elapsed()));
+    QVERIFY(rounds >= 5);
+}
+
+void CrashSafetyTest::interruptedBackupIsRecovered_data()
+{
+    QTest::addColumn<QStringList>("present"); // of "data", "data.old", "data.new"
+    QTest::addColumn<QString>("restored");    // what a restore brings back: "old", "new" or "" (no backup)
+
+    // Killed while copying: the previous backup is in place, the copy half done.
+    QTest::newRow("during the copy") << QStringList{"data", "data.new:half"} << QStringLiteral("old");
+    // Killed between moving the previous backup aside and putting the new one in its place.
+    QTest::newRow("between the renames") << QStringList{"data.old", "data.new"} << QStringLiteral("new");
+    // Only the previous backup set aside (putting the new one in place failed and so did putting the old back).
+    QTest::newRow("only the previous one set aside") << QStringList{"data.old"} << QStringLiteral("old");
+    // Killed while deleting the previous backup after the new one was in place.
+    QTest::newRow("while deleting the previous one")
+        << QStringList{"data:new", "data.old:half"} << QStringLiteral("new");
+    // Killed during the very first backup: there is none yet.
+    QTest::newRow("first backup during the copy") << QStringList{"data.new:half"} << QString();
+}
+
+// What a kill can leave of a backup at each of its steps: the next restore finds the newest complete backup,
+// and the next backup starts cleanly from there.
+void CrashSafetyTest::interruptedBackupIsRecovered()
+{
+    QFETCH(QStringList, present);
+    QFETCH(QString, restored);
+
+    const TreeSnapshot oldBackup = favoritesTree(12, QStringLiteral("old"));
+    const TreeSnapshot newBackup = favoritesTree(16, QStringLiteral("new"));
+    TreeSnapshot half = newBackup;
+    while (half.files.size() > 5)
+        half.files.erase(std::prev(half.files.end()));
+    const TreeSnapshot favorites = favoritesTree(9, QStringLiteral("now"));
+    QVERIFY(testsupport::writeTree(m_fav, favorites));
+    for (const QString& entry : present) {
+        const QString name = entry.section(u':', 0, 0);
+        const QString what = entry.section(u':', 1);
+        const TreeSnapshot& tree = what == QLatin1String("half")       ? half
+                                   : what == QLatin1String("new")      ? newBackup
+                                   : name == QLatin1String("data.new") ? newBackup
+                                                                       : oldBackup;
+        QVERIFY(testsupport::writeTree(platform::joinPath(m_program, name), tree));
+    }
+
+    const QString target = path(QStringLiteral("Restored"));
+    QVERIFY(QDir().mkpath(target));
+    QString error;
+    const bool ok = favorites::restoreFavorites(m_backup, target, &error);
+    QCOMPARE(ok, !restored.isEmpty());
+    if (ok) {
+        const TreeSnapshot& expected = restored == QLatin1String("new") ? newBackup : oldBackup;
+        const TreeSnapshot actual = snapshotTree(target);
+        QVERIFY2(actual == expected, qPrintable(testsupport::describeDifference(expected, actual)));
+    } else {
+        QVERIFY2(error.contains(m_backup), qPrintable(error));
+    }
+
+    QVERIFY2(favorites::backupFavorites(m_fav, m_backup, &error), qPrintable(error));
+    QCOMPARE(snapshotTree(m_backup), favorites);
+    QVERIFY(!QFileInfo::exists(m_backup + QStringLiteral(".new")));
+    QVERIFY(!QFileInfo::exists(m_backup + QStringLiteral(".old")));
+    QCOMPARE(snapshotTree(m_fav), favorites);
+}
+
+void CrashSafetyTest::killedSave()
+{
+    const TreeSnapshot favorites = favoritesTree(600, QStringLiteral("save"));
+    QVERIFY(testsupport::writeTree(m_fav, favorites));
+    favorites::Catalogue catalogue;
+    catalogue.favPath = m_fav;
+    favorites::collectFiles(catalogue);
+    // A history to begin with, so that the saved lines differ from round to round.
+    QByteArray lines;
+    for (int i = 1; i <= catalogue.fileCount; ++i) {
+        lines +=
+            (catalogue.filePath.at(i) + u'|' + catalogue.fileName.at(i)).toUtf8() + (i % 3 == 0   ? "|YES|NO|NO|YES\r\n"
+                                                                                     : i % 3 == 1 ? "|NO|||\r\n"
+                                                                                                  : "||||\r\n");
+    }
+    QVERIFY(writeFile(m_results, lines));
+
+    const QString scratch = path(QStringLiteral("scratch.txt"));
+    int round = 0;
+    for (; moreRounds(round); ++round) {
+        // The two files a round can write, computed the way the helper computes them.
+        const QByteArray old = readFile(m_results);
+        QByteArray written[2];
+        for (int k = 0; k < 2; ++k) {
+            table::LinkTable t;
+            table::LinkTableModel model;
+            table::loadTable(catalogue, t, model, m_results);
+            for (int i = 1; i <= t.rowCount(); ++i)
+                t.rowState[i] = k == 0 ? table::kYes : table::kNo;
+            QVERIFY(table::saveResults(scratch, catalogue, t));
+            written[k] = readFile(scratch);
+        }
+
+        runAndKill(QStringLiteral("save"));
+
+        const QByteArray now = readFile(m_results);
+        QVERIFY2(now == old || now == written[0] || now == written[1],
+                 qPrintable(QStringLiteral("round %1: the results file is a mix (%2 bytes; old %3, new %4 or %5)")
+                                .arg(round)
+                                .arg(now.size())
+                                .arg(old.size())
+                                .arg(written[0].size())
+                                .arg(written[1].size())));
+        const QStringList entries = QDir(m_program).entryList(QDir::Files | QDir::Hidden);
+        for (const QString& entry : entries) {
+            if (entry == QLatin1String("data.txt"))
+                continue;
+            QVERIFY2(isLeftoverOf(entry, QStringLiteral("data.txt")), qPrintable(entry));
+            const QByteArray leftover = readFile(platform::joinPath(m_program, entry));
+            QVERIFY(leftover == written[0] || leftover == written[1]);
+            QVERIFY(QFile::remove(platform::joinPath(m_program, entry)));
+        }
+    }
+    QCOMPARE(snapshotTree(m_fav), favorites);
+    reportRounds("save", round);
+}
+
+void CrashSafetyTest::killedBackup()
+{
+    const TreeSnapshot a = favoritesTree(60, QStringLiteral("a"));
+    const TreeSnapshot b = favoritesTree(45, QStringLiteral("b"));
+    const TreeSnapshot previous = favoritesTree(30, QStringLiteral("previous"));
+    QVERIFY(testsupport::writeTree(m_fav, a));
+    QVERIFY(testsupport::writeTree(path(QStringLiteral("FavoritesB")), b));
+    QVERIFY(testsupport::writeTree(m_backup, previous));
+    QVERIFY(writeFile(m_results, "results\r\n"));
+
+    const QString target = path(QStringLiteral("Restored"));
+    int round = 0;
+    for (; moreRounds(round); ++round) {
+        runAndKill(QStringLiteral("backup"));
+
+        // Nothing a backup reads is touched.
+        QCOMPARE(snapshotTree(m_fav), a);
+        QCOMPARE(snapshotTree(path(QStringLiteral("FavoritesB"))), b);
+        QCOMPARE(readFile(m_results), QByteArray("results\r\n"));
+        // The backup, as the next restore finds it, is one whole copy: the previous one or a new one.
+        QDir(target).removeRecursively();
+        QVERIFY(QDir().mkpath(target));
+        QString error;
+        QVERIFY2(favorites::restoreFavorites(m_backup, target, &error),
+                 qPrintable(QStringLiteral("round %1: %2").arg(round).arg(error)));
+        const TreeSnapshot restored = snapshotTree(target);
+        QVERIFY2(restored == a || restored == b || restored == previous,
+                 qPrintable(QStringLiteral("round %1: the backup is not whole:\n%2")
+                                .arg(round)
+                                .arg(testsupport::describeDifference(a, restored))));
+    }
+    reportRounds("backup", round);
+}
+
+void CrashSafetyTest::killedRestore()
+{
+    const TreeSnapshot backup = favoritesTree(50, QStringLiteral("backup"));
+    const TreeSnapshot current = favoritesTree(70, QStringLiteral("current"));
+    QVERIFY(testsupport::writeTree(m_fav, current));
+    QVERIFY(testsupport::writeTree(m_backup, backup));
+    QVERIFY(writeFile(m_results, "results\r\n"));
+
+    int round = 0;
+    for (; moreRounds(round); ++round) {
+        runAndKill(QStringLiteral("restore"));
+
+        // The backup is never touched, so every favorite in it is whole; whatever is in the Favorites folder
+        // is a whole file of the backup or of the folder as it was.
+        QCOMPARE(snapshotTree(m_backup), backup);
+        QCOMPARE(readFile(m_results), QByteArray("results\r\n"));
+        const TreeSnapshot now = snapshotTree(m_fav);
+        for (auto it = now.files.cbegin(); it != now.files.cend(); ++it) {
+            QVERIFY2(backup.files.value(it.key()) == it.value() || current.files.value(it.key()) == it.value(),
+                     qPrintable(QStringLiteral("round %1: %2 is not whole").arg(round).arg(it.key())));
+        }
+    }
+    reportRounds("restore", round);
+    // The next restore that runs to its end puts the whole backup in place.
+    QString error;
+    QVERIFY2(favorites::restoreFavorites(m_backup, m_fav, &error), qPrintable(error));
+    QCOMPARE(snapshotTree(m_fav), backup);
+}
+
+void CrashSafetyTest::killedEdit()
+{
+    const TreeSnapshot others = favoritesTree(40, QStringLiteral("other"));
+    QVERIFY(testsupport::writeTree(m_fav, others));
+    const QString one = QStringLiteral("One/moving.url");
+    const QString two = QStringLiteral("Two/moved.url");
+    const QByteArray atOne = shortcut(QStringLiteral("http://one.example/moving"), 7);
+    const QByteArray atTwo = shortcut(QStringLiteral("http://two.example/moved"), 7);
+    QVERIFY(writeFile(path(QStringLiteral("Favorites/")) + one, atOne));
+    QVERIFY(QDir(m_fav).mkpath(QStringLiteral("Two")));
+    QVERIFY(writeFile(m_results, "results\r\n"));
+
+    int round = 0;
+    int both = 0;
+    for (; moreRounds(round); ++round) {
+        runAndKill(QStringLiteral("edit"));
+
+        QCOMPARE(readFile(m_results), QByteArray("results\r\n"));
+        TreeSnapshot now = snapshotTree(m_fav);
+        // The favorite is whole at its old place, its new place, or both (copied, not yet deleted), with the
+        // old address or the new one.
+        const bool hasOne = now.files.contains(one);
+        const bool hasTwo = now.files.contains(two);
+        QVERIFY2(hasOne || hasTwo, qPrintable(QStringLiteral("round %1: the favorite is lost").arg(round)));
+        for (const QString& place : {one, two}) {
+            if (now.files.contains(place)) {
+                const QByteArray bytes = now.files.take(place);
+                QVERIFY2(bytes == atOne || bytes == atTwo,
+                         qPrintable(QStringLiteral("round %1: %2 is not whole").arg(round).arg(place)));
+            }
+        }
+        // A finished copy that had not yet taken its name is the only other file allowed.
+        for (const QString& name : now.files.keys()) {
+            if (isLeftoverOf(name, one) || isLeftoverOf(name, two)) {
+                const QByteArray bytes = now.files.take(name);
+                QVERIFY(bytes == atOne || bytes == atTwo);
+                QVERIFY(QFile::remove(path(QStringLiteral("Favorites/")) + name));
+            }
+        }
+        now.folders.remove(QStringLiteral("One"));
+        now.folders.remove(QStringLiteral("Two"));
+        QVERIFY2(now == others, qPrintable(testsupport::describeDifference(others, now)));
+        // Caught between the copy and the delete: the user removes the second copy before going on.
+        if (hasOne && hasTwo) {
+            ++both;
+            QVERIFY(QFile::remove(path(QStringLiteral("Favorites/")) + two));
+        }
+    }
+    qInfo("the favorite was at both places after %d kills", both);
+    reportRounds("edit", round);
+}
+
+QTEST_GUILESS_MAIN(CrashSafetyTest)
+#include "tst_crashsafety.moc"

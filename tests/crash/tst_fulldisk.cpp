@@ -1,0 +1,329 @@
+// Saving, backing up and editing on a disk that is full: each reports a clear reason and loses nothing.
+// Each test runs again in a child process with a small file system of its own: a tmpfs mounted in a private
+// mount namespace (unshare), which disappears with the child. Where the machine does not allow that, the
+// tests are skipped with the reason.
+
+#include <memory>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "favorites/Enumeration.h"
+#include "favorites/Maintenance.h"
+#include "favorites/ShortcutFile.h"
+#include "platform/Paths.h"
+#include "support/ChildRun.h"
+#include "support/TempFavorites.h"
+#include "support/TreeSnapshot.h"
+#include "table/AppState.h"
+#include "table/FavoriteEdit.h"
+#include "table/LinkTableModel.h"
+#include "table/Loader.h"
+#include "table/ResultsFile.h"
+
+using testsupport::readFile;
+using testsupport::snapshotTree;
+using testsupport::TreeSnapshot;
+using testsupport::writeFile;
+
+namespace
+{
+
+const char smallFilesystemSize[] = "size=4m";
+
+TreeSnapshot favoritesTree(int count, const QString& variant)
+{
+    TreeSnapshot tree;
+    tree.folders = {QStringLiteral("Links"), QStringLiteral("Other")};
+    for (int i = 0; i < count; ++i) {
+        const QString name = QStringLiteral("%1/fav%2.url").arg(i % 2 ? QStringLiteral("Links") : QString()).arg(i);
+        tree.files.insert(QDir::cleanPath(name.startsWith(u'/') ? name.mid(1) : name),
+                          testsupport::shortcutBytes(QStringLiteral("http://%1.example/%2").arg(variant).arg(i)));
+    }
+    return tree;
+}
+
+bool mentionsFullDisk(const QString& error)
+{
+    return error.contains(QStringLiteral("No space left on device"), Qt::CaseInsensitive) ||
+           error.contains(QStringLiteral("disk is full"), Qt::CaseInsensitive);
+}
+
+} // namespace
+
+class FullDiskTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void saveOnFullDisk_data();
+    void saveOnFullDisk();
+    void backupOnFullDisk_data();
+    void backupOnFullDisk();
+    void editOnFullDisk_data();
+    void editOnFullDisk();
+
+private:
+    // Runs the current test function again in a child on a small file system (or skips): the parent's part
+    // of every test, whose own part runs in the child.
+    void runInSmallFilesystem();
+    // Fills the file system with a filler file until nothing is left, then frees `leave` bytes of it.
+    void fillUp(qint64 leave);
+    void emptyFiller();
+    void load();
+
+    QStringList m_wrapper; // the command that gives a child its own small file system
+    QString m_skipReason;
+    QString m_root;
+    QString m_fav;
+    QString m_program;
+    QString m_results;
+    QString m_backup;
+    table::AppState m_state;
+    std::unique_ptr<table::LinkTableModel> m_model;
+};
+
+void FullDiskTest::initTestCase()
+{
+    if (testsupport::isChildRun())
+        return;
+#ifndef Q_OS_LINUX
+    m_skipReason = QStringLiteral("a small file system of its own needs Linux mount namespaces");
+#else
+    if (QStandardPaths::findExecutable(QStringLiteral("unshare")).isEmpty()) {
+        m_skipReason = QStringLiteral("unshare (util-linux) is not installed");
+        return;
+    }
+    const QString mount = QStringLiteral("mount -t tmpfs -o %1 tessaly-full \"$0\" && exec \"$@\"")
+                              .arg(QLatin1String(smallFilesystemSize));
+    QByteArray output;
+    // As a user, a user namespace brings the right to mount; as root a mount namespace is enough.
+    for (const QString& flags : {QStringLiteral("-rm"), QStringLiteral("-m")}) {
+        const QStringList wrapper{QStringLiteral("unshare"), flags, QStringLiteral("/bin/sh"), QStringLiteral("-c"),
+                                  mount};
+        QStringList probe = wrapper;
+        probe << QDir::tempPath() << QStringLiteral("/bin/true");
+        if (testsupport::runCommand(probe.takeFirst(), probe, &output) == 0) {
+            m_wrapper = wrapper;
+            return;
+        }
+    }
+    m_skipReason = QStringLiteral("this machine does not let a test mount a small tmpfs in a namespace of its own "
+                                  "(unshare -rm / -m): ") +
+                   QString::fromLocal8Bit(output).trimmed();
+#endif
+}
+
+void FullDiskTest::runInSmallFilesystem()
+{
+    if (!m_skipReason.isEmpty())
+        QSKIP(qPrintable(m_skipReason));
+    // The mount point: an empty folder that the child's tmpfs covers, gone when the child ends.
+    QTemporaryDir mountPoint;
+    QVERIFY(mountPoint.isValid());
+    QStringList wrapper = m_wrapper;
+    wrapper << mountPoint.path();
+    const QByteArray function(QTest::currentTestFunction());
+    const QByteArray tag(QTest::currentDataTag());
+    QByteArray output;
+    const int code =
+        testsupport::runSelfInChild(wrapper, QString::fromUtf8(function + ':' + tag), mountPoint.path(), &output);
+    QVERIFY2(code == 0, output.constData());
+    QVERIFY2(output.contains("PASS   : FullDiskTest::" + function + '(' + tag + ')'), output.constData());
+}
+
+void FullDiskTest::init()
+{
+    if (!testsupport::isChildRun())
+        return;
+    m_root = testsupport::childRunValue();
+    QVERIFY(!m_root.isEmpty());
+    m_fav = platform::joinPath(m_root, QStringLiteral("Favorites"));
+    m_program = platform::joinPath(m_root, QStringLiteral("program"));
+    m_results = table::resultsFilePath(m_program);
+    m_backup = favorites::backupFolderPath(m_program);
+    QVERIFY(QDir().mkpath(m_fav));
+    QVERIFY(QDir().mkpath(m_program));
+    m_state = table::AppState();
+    m_state.catalogue.favPath = m_fav;
+    m_state.programFolder = m_program;
+    m_model = std::make_unique<table::LinkTableModel>();
+}
+
+void FullDiskTest::cleanup()
+{
+    if (testsupport::isChildRun())
+        emptyFiller();
+}
+
+void FullDiskTest::fillUp(qint64 leave)
+{
+    QFile filler(platform::joinPath(m_root, QStringLiteral("filler")));
+    QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    const QByteArray chunk(64 * 1024, 'f');
+    qint64 written;
+    while ((written = filler.write(chunk)) == chunk.size()) {
+    }
+    for (const QByteArray& small : {QByteArray(4096, 'f'), QByteArray(1, 'f')}) {
+        while (filler.write(small) == small.size()) {
+        }
+    }
+    filler.close();
+    QVERIFY(filler.size() > 0);
+    if (leave > 0)
+        QVERIFY(filler.resize(qMax<qint64>(0, filler.size() - leave)));
+}
+
+void FullDiskTest::emptyFiller()
+{
+    QFile::remove(platform::joinPath(m_root, QStringLiteral("filler")));
+}
+
+void FullDiskTest::load()
+{
+    favorites::collectFiles(m_state.catalogue);
+    table::loadTable(m_state.catalogue, m_state.table, *m_model, m_results);
+}
+
+void FullDiskTest::saveOnFullDisk_data()
+{
+    QTest::addColumn<int>("favorites");
+    QTest::addColumn<qint64>("leave"); // bytes left free: none, or less than the new file needs
+    QTest::newRow("nothing free") << 400 << qint64(0);
+    QTest::newRow("room for a part") << 400 << qint64(8192);
+    // A file smaller than the write buffer is only written when it is committed.
+    QTest::newRow("small file, nothing free") << 12 << qint64(0);
+}
+
+void FullDiskTest::saveOnFullDisk()
+{
+    if (!testsupport::isChildRun())
+        return runInSmallFilesystem();
+    QFETCH(int, favorites);
+    QFETCH(qint64, leave);
+    QVERIFY(testsupport::writeTree(m_fav, favoritesTree(favorites, QStringLiteral("save"))));
+    load();
+    // An old results file with one verdict per row; the new one is larger.
+    for (int i = 1; i <= m_state.table.rowCount(); ++i)
+        m_state.table.rowState[i] = table::kYes;
+    QVERIFY(table::saveResults(m_results, m_state.catalogue, m_state.table));
+    load();
+    const QByteArray old = readFile(m_results);
+    for (int i = 1; i <= m_state.table.rowCount(); ++i)
+        m_state.table.rowState[i] = table::kNo;
+    const QVector<table::History> histories = m_state.table.rowHistory;
+
+    fillUp(leave);
+    QString error;
+    QVERIFY(!table::saveResults(m_results, m_state.catalogue, m_state.table, &error));
+    qInfo("saving on a full disk: %s", qPrintable(error));
+    QVERIFY2(mentionsFullDisk(error), qPrintable(error));
+    QCOMPARE(readFile(m_results), old);
+    QCOMPARE(m_state.table.rowHistory, histories);
+    QCOMPARE(QDir(m_program).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList{QStringLiteral("data.txt")});
+
+    // With room again, the same save goes through.
+    emptyFiller();
+    QVERIFY2(table::saveResults(m_results, m_state.catalogue, m_state.table, &error), qPrintable(error));
+    load();
+    QCOMPARE(m_state.table.rowHistory.at(1), (table::History{"2", "YES", "NO", "", ""}));
+}
+
+void FullDiskTest::backupOnFullDisk_data()
+{
+    QTest::addColumn<qint64>("leave");
+    QTest::newRow("nothing free") << qint64(0);
+    QTest::newRow("room for a part") << qint64(64 * 1024);
+}
+
+void FullDiskTest::backupOnFullDisk()
+{
+    if (!testsupport::isChildRun())
+        return runInSmallFilesystem();
+    QFETCH(qint64, leave);
+    const TreeSnapshot previous = favoritesTree(40, QStringLiteral("previous"));
+    const TreeSnapshot favorites = favoritesTree(120, QStringLiteral("now"));
+    QVERIFY(testsupport::writeTree(m_fav, previous));
+    QString error;
+    QVERIFY2(favorites::backupFavorites(m_fav, m_backup, &error), qPrintable(error));
+    QVERIFY(QDir(m_fav).removeRecursively());
+    QVERIFY(testsupport::writeTree(m_fav, favorites));
+    QVERIFY(writeFile(m_results, "results\r\n"));
+
+    fillUp(leave);
+    QVERIFY(!favorites::backupFavorites(m_fav, m_backup, &error));
+    qInfo("backing up on a full disk: %s", qPrintable(error));
+    QVERIFY2(mentionsFullDisk(error), qPrintable(error));
+    QCOMPARE(snapshotTree(m_backup), previous);
+    QCOMPARE(snapshotTree(m_fav), favorites);
+    QCOMPARE(readFile(m_results), QByteArray("results\r\n"));
+    QVERIFY(!QFileInfo::exists(m_backup + QStringLiteral(".new")));
+    QVERIFY(!QFileInfo::exists(m_backup + QStringLiteral(".old")));
+
+    emptyFiller();
+    QVERIFY2(favorites::backupFavorites(m_fav, m_backup, &error), qPrintable(error));
+    QCOMPARE(snapshotTree(m_backup), favorites);
+}
+
+void FullDiskTest::editOnFullDisk_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("address");
+    const QString address = QStringLiteral("http://now.example/1");
+    QTest::newRow("new address") << QStringLiteral("/Links") << QStringLiteral("fav1")
+                                 << QStringLiteral("http://changed.example/");
+    QTest::newRow("moved") << QStringLiteral("/Other") << QStringLiteral("fav1") << address;
+    QTest::newRow("renamed") << QStringLiteral("/Links") << QStringLiteral("renamed") << address;
+    QTest::newRow("all three") << QStringLiteral("/Other") << QStringLiteral("renamed")
+                               << QStringLiteral("http://changed.example/");
+}
+
+void FullDiskTest::editOnFullDisk()
+{
+    if (!testsupport::isChildRun())
+        return runInSmallFilesystem();
+    QFETCH(QString, folder);
+    QFETCH(QString, name);
+    QFETCH(QString, address);
+    const TreeSnapshot favorites = favoritesTree(10, QStringLiteral("now"));
+    QVERIFY(testsupport::writeTree(m_fav, favorites));
+    load();
+    table::LinkTableModel& model = *m_model;
+    int row = 0;
+    for (int i = 1; i <= m_state.catalogue.fileCount; ++i) {
+        if (m_state.catalogue.fileName.at(i) == QLatin1String("fav1.url"))
+            row = i;
+    }
+    QVERIFY(row > 0);
+    const QString oldUrl = m_state.table.rowUrl.at(row);
+
+    fillUp(0);
+    QString error;
+    QVERIFY(!table::applyFavoriteEdit(m_state, model, row, {folder, name, address}, &error));
+    qInfo("editing on a full disk: %s", qPrintable(error));
+    QVERIFY2(mentionsFullDisk(error), qPrintable(error));
+    QVERIFY2(error.contains(QStringLiteral("fav1.url")), qPrintable(error));
+    // Nothing moved, nothing half-written; the row still names the favorite where it is.
+    QCOMPARE(snapshotTree(m_fav), favorites);
+    QCOMPARE(m_state.catalogue.fileName.at(row), QStringLiteral("fav1.url"));
+    QCOMPARE(m_state.catalogue.filePath.at(row), m_fav + QStringLiteral("/Links"));
+    QCOMPARE(m_state.table.rowUrl.at(row), oldUrl);
+    QCOMPARE(model.cell(row, table::LinkTableModel::AddressColumn), oldUrl);
+
+    emptyFiller();
+    QVERIFY2(table::applyFavoriteEdit(m_state, model, row, {folder, name, address}, &error), qPrintable(error));
+    QCOMPARE(favorites::GetUrl(platform::joinPath(m_fav + folder, name + QStringLiteral(".url"))), address);
+}
+
+QTEST_GUILESS_MAIN(FullDiskTest)
+#include "tst_fulldisk.moc"

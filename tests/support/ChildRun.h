@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// Running one test function of the current test binary again in a child process, behind a wrapper command
+// that changes what the child may do: another user (setpriv), its own mount namespace (unshare).
+
+namespace testsupport
+{
+
+/// True in a child started by runSelfInChild.
+bool isChildRun();
+
+/// The value handed to the child by runSelfInChild ("" in the parent).
+QString childRunValue();
+
+/// Runs `wrapper... <this binary> testFunction` with the child marker set to value, waits at most
+/// timeoutMs, and returns its exit code; -1 when it could not be started or did not end in time (it is
+/// then killed). output receives what it printed, both channels.
+int runSelfInChild(const QStringList& wrapper, const QString& testFunction, const QString& value, QByteArray* output,
+                   int timeoutMs = 120000);
+
+/// Runs a command and returns its exit code (-1 when it cannot be started or does not end within timeoutMs).
+int runCommand(const QString& program, const QStringList& arguments, QByteArray* output = nullptr,
+               int timeoutMs = 30000);
+
+} // namespace testsupport

@@ -1,0 +1,92 @@
+#include "support/FuzzChecks.h"
+
+#include <QHash>
+
+#include "platform/CodePage.h"
+#include "platform/ProfileString.h"
+#include "table/ResultsFile.h"
+
+namespace testsupport
+{
+
+namespace
+{
+
+const QString section = QStringLiteral("InternetShortcut");
+const QString key = QStringLiteral("URL");
+
+QString encodingName(platform::TextEncoding encoding)
+{
+    switch (encoding) {
+    case platform::TextEncoding::System:
+        return QStringLiteral("system");
+    case platform::TextEncoding::Gb18030:
+        return QStringLiteral("GB18030");
+    case platform::TextEncoding::Utf16Le:
+        return QStringLiteral("UTF-16LE");
+    }
+    return QString();
+}
+
+} // namespace
+
+QString checkProfileStringInput(const QByteArray& input)
+{
+    // The address a round writes: plain, so that it must come back exactly.
+    const QString address = QStringLiteral("http://fuzz.example/") + QString::number(input.size());
+    const platform::DecodedText decoded = platform::decodeText(input);
+    platform::encodeText(decoded.text, decoded.encoding);
+
+    for (const platform::TextEncoding encoding :
+         {platform::TextEncoding::System, platform::TextEncoding::Gb18030, platform::TextEncoding::Utf16Le}) {
+        const QString name = encodingName(encoding);
+        platform::readProfileString(input, encoding, section, key);
+        const QByteArray written = platform::writeProfileString(input, encoding, section, key, address);
+        const QString readBack = platform::readProfileString(written, encoding, section, key);
+        if (readBack != address)
+            return QStringLiteral("%1: wrote %2, read back %3").arg(name, address, readBack.left(200));
+        if (platform::writeProfileString(written, encoding, section, key, address) != written)
+            return QStringLiteral("%1: writing the same address twice changed the file").arg(name);
+    }
+
+    if (platform::isValidSystemText(input)) {
+        const QString text = platform::decodeSystem(input);
+        const QString fromText = platform::readProfileString(text, section, key);
+        const QString fromBytes = platform::readProfileString(input, platform::TextEncoding::System, section, key);
+        if (fromText != fromBytes)
+            return QStringLiteral("the text reader found %1, the byte reader %2")
+                .arg(fromText.left(200), fromBytes.left(200));
+        const QString writtenText = platform::writeProfileString(text, section, key, address);
+        if (platform::readProfileString(writtenText, section, key) != address)
+            return QStringLiteral("text: the address does not read back");
+    }
+    return QString();
+}
+
+QString checkResultsInput(const QByteArray& input)
+{
+    const table::SavedRows saved = table::readResultsFromBytes(input);
+    if (saved.lines.size() > input.count('\r') + input.count('\n') + 1)
+        return QStringLiteral("%1 lines from %2 line breaks").arg(saved.lines.size()).arg(input.count('\n'));
+    QHash<QPair<QString, QString>, qsizetype> first;
+    for (qsizetype n = 0; n < saved.lines.size(); ++n) {
+        const table::SavedRow& row = saved.lines.at(n);
+        for (int field = 1; field <= 6; ++field) {
+            if (row[field].contains(u'\r') || row[field].contains(u'\n') || row[field].contains(u'|') ||
+                row[field].contains(QChar(0)))
+                return QStringLiteral("line %1: field %2 holds a separator").arg(n + 1).arg(field);
+        }
+        if (row[0] != table::historyCount(row))
+            return QStringLiteral("line %1: history count %2").arg(n + 1).arg(row[0]);
+        first.insert({row[1], row[2]}, first.value({row[1], row[2]}, n));
+    }
+    for (auto it = first.cbegin(); it != first.cend(); ++it) {
+        const table::SavedRow& row = saved.lines.at(it.value());
+        const table::History expected{row[0], row[3], row[4], row[5], row[6]};
+        if (saved.historyFor(it.key().first, it.key().second) != expected)
+            return QStringLiteral("line %1 is not the one found for its favorite").arg(it.value() + 1);
+    }
+    return QString();
+}
+
+} // namespace testsupport

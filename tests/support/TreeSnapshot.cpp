@@ -1,0 +1,76 @@
+#include "support/TreeSnapshot.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+
+#include "support/TempFavorites.h"
+
+namespace testsupport
+{
+
+TreeSnapshot snapshotTree(const QString& root)
+{
+    TreeSnapshot tree;
+    if (!QFileInfo(root).isDir())
+        return tree;
+    const QDir base(root);
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo info = it.fileInfo();
+        const QString relative = base.relativeFilePath(info.filePath());
+        if (info.isDir())
+            tree.folders.insert(relative);
+        else
+            tree.files.insert(relative, readFile(info.filePath()));
+    }
+    return tree;
+}
+
+QString describeDifference(const TreeSnapshot& expected, const TreeSnapshot& actual)
+{
+    QStringList lines;
+    for (auto it = expected.files.cbegin(); it != expected.files.cend(); ++it) {
+        if (!actual.files.contains(it.key()))
+            lines << QStringLiteral("missing file %1").arg(it.key());
+        else if (actual.files.value(it.key()) != it.value())
+            lines << QStringLiteral("changed file %1 (%2 bytes, expected %3)")
+                         .arg(it.key())
+                         .arg(actual.files.value(it.key()).size())
+                         .arg(it.value().size());
+    }
+    for (auto it = actual.files.cbegin(); it != actual.files.cend(); ++it) {
+        if (!expected.files.contains(it.key()))
+            lines << QStringLiteral("unexpected file %1").arg(it.key());
+    }
+    for (const QString& folder : expected.folders) {
+        if (!actual.folders.contains(folder))
+            lines << QStringLiteral("missing folder %1").arg(folder);
+    }
+    for (const QString& folder : actual.folders) {
+        if (!expected.folders.contains(folder))
+            lines << QStringLiteral("unexpected folder %1").arg(folder);
+    }
+    lines.sort();
+    return lines.join(QLatin1Char('\n'));
+}
+
+bool writeTree(const QString& root, const TreeSnapshot& tree)
+{
+    if (!QDir().mkpath(root))
+        return false;
+    for (const QString& folder : tree.folders) {
+        if (!QDir(root).mkpath(folder))
+            return false;
+    }
+    for (auto it = tree.files.cbegin(); it != tree.files.cend(); ++it) {
+        if (!writeFile(root + QLatin1Char('/') + it.key(), it.value()))
+            return false;
+    }
+    return true;
+}
+
+} // namespace testsupport
