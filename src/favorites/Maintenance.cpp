@@ -59,6 +59,19 @@ bool recoverInterruptedBackup(const QString& backupFolder, QString* error)
     return fail(error, QStringLiteral("无法恢复中断的备份：") + old);
 }
 
+// Why the backup folder or its working folders cannot be used with this Favorites folder ("" when they
+// can): backup and restore empty and rename them, so none may be, hold or lie inside the Favorites folder.
+QString overlapProblem(const QString& favPath, const QString& backupFolder)
+{
+    if (foldersOverlap(favPath, backupFolder))
+        return QStringLiteral("备份文件夹与收藏夹互相包含：") + backupFolder;
+    for (const QString& working : {freshBackupPath(backupFolder), oldBackupPath(backupFolder)}) {
+        if (foldersOverlap(favPath, working))
+            return QStringLiteral("备份用的临时文件夹与收藏夹互相包含：") + working;
+    }
+    return QString();
+}
+
 } // namespace
 
 QString backupFolderPath(const QString& programFolder)
@@ -107,24 +120,14 @@ bool backupFavorites(const QString& favPath, const QString& backupFolder, QStrin
     const QString problem = favoritesFolderProblem(favPath);
     if (!problem.isEmpty())
         return fail(error, problem);
-    if (foldersOverlap(favPath, backupFolder))
-        return fail(error, QStringLiteral("备份文件夹与收藏夹互相包含：") + backupFolder);
+    const QString overlap = overlapProblem(favPath, backupFolder);
+    if (!overlap.isEmpty())
+        return fail(error, overlap);
 
     // Build the new backup beside the old one; swap only when it is complete.
-<<<<<<< HEAD
-    const QString fresh = backupFolder + QStringLiteral(".new");
-    const QString old = backupFolder + QStringLiteral(".old");
-    // Both are emptied before use: neither may be, hold or lie inside the Favorites folder.
-    for (const QString& working : {fresh, old}) {
-        if (foldersOverlap(favPath, working))
-            return fail(error, QStringLiteral("备份用的临时文件夹与收藏夹互相包含：") + working);
-    }
-    if (!KillFolder(fresh, error) || !KillFolder(old, error))
-=======
     const QString fresh = freshBackupPath(backupFolder);
     const QString old = oldBackupPath(backupFolder);
     if (!recoverInterruptedBackup(backupFolder, error) || !KillFolder(fresh, error) || !KillFolder(old, error))
->>>>>>> wip-hostile
         return false;
     if (!CopyTree(favPath, fresh, error)) {
         KillFolder(fresh);
@@ -152,8 +155,9 @@ bool restoreFavorites(const QString& backupFolder, const QString& favPath, QStri
     const QString problem = favoritesFolderProblem(favPath);
     if (!problem.isEmpty())
         return fail(error, problem);
-    if (foldersOverlap(favPath, backupFolder))
-        return fail(error, QStringLiteral("备份文件夹与收藏夹互相包含：") + backupFolder);
+    const QString overlap = overlapProblem(favPath, backupFolder);
+    if (!overlap.isEmpty())
+        return fail(error, overlap);
     if (!recoverInterruptedBackup(backupFolder, error))
         return false;
     if (!QFileInfo(backupFolder).isDir())

@@ -26,15 +26,10 @@ bool deleteFavorites(const QString& favPath, const QStringList& files, int* dele
                      QString* error = nullptr);
 
 /// Replaces the backup folder with a fresh copy of favPath. The copy is built beside the old backup and
-<<<<<<< HEAD
-/// takes its place only once it is complete, so a failed backup leaves the previous one whole.
-/// Refuses when favPath cannot be worked on or lies inside each other with the backup folder or the
-/// working folders beside it (backupFolder + ".new" and ".old").
-=======
 /// takes its place only once it is complete, so a failed backup leaves the previous one whole. A backup that
 /// was stopped half-way (the program killed) is put right first, as restoreFavorites does.
-/// Refuses when favPath cannot be worked on or the two folders lie inside each other.
->>>>>>> wip-hostile
+/// Refuses when favPath cannot be worked on or lies inside each other with the backup folder or the
+/// working folders beside it (backupFolder + ".new" and ".old").
 bool backupFavorites(const QString& favPath, const QString& backupFolder, QString* error = nullptr);
 
 /// Replaces the contents of favPath with those of the backup folder: every file directly in favPath and

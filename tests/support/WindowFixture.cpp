@@ -16,7 +16,7 @@
 namespace testsupport
 {
 
-QMap<QString, QByteArray> snapshotTree(const QString& root)
+QMap<QString, QByteArray> folderContents(const QString& root)
 {
     QMap<QString, QByteArray> tree;
     QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,

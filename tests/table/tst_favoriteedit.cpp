@@ -15,7 +15,7 @@
 
 using table::LinkTableModel;
 using testsupport::readFile;
-using testsupport::snapshotTree;
+using testsupport::folderContents;
 using testsupport::writeFile;
 
 namespace
@@ -190,7 +190,7 @@ void FavoriteEditTest::applyPaths()
     const QString oldFolder = m_state.table.rowFolder.at(row);
     const QString oldName = m_state.catalogue.fileName.at(row);
     const QStringList oldCells = rowCells(row);
-    QMap<QString, QByteArray> outside = snapshotTree(m_dir->path());
+    QMap<QString, QByteArray> outside = folderContents(m_dir->path());
     const QString address = "http://changed.test/?q=1";
 
     QString error;
@@ -207,7 +207,7 @@ void FavoriteEditTest::applyPaths()
     if (result != file)
         QVERIFY(!QFileInfo::exists(m_fav + "/" + file));
     outside.remove(QDir(m_dir->path()).relativeFilePath(m_fav + "/" + file));
-    QMap<QString, QByteArray> now = snapshotTree(m_dir->path());
+    QMap<QString, QByteArray> now = folderContents(m_dir->path());
     now.remove(QDir(m_dir->path()).relativeFilePath(m_fav + "/" + result));
     QCOMPARE(now, outside); // nothing else appeared, vanished or changed
 
@@ -248,27 +248,27 @@ void FavoriteEditTest::caseOnlyRenameIsAMove()
 
 void FavoriteEditTest::rowsOutsideTheTableAreRefused()
 {
-    const QMap<QString, QByteArray> disk = snapshotTree(m_dir->path());
+    const QMap<QString, QByteArray> disk = folderContents(m_dir->path());
     for (int row : {-1, 0, 3, 100}) {
         QString error;
         QVERIFY(!table::applyFavoriteEdit(m_state, *m_model, row, {"", "z", "http://z/"}, &error));
         QVERIFY(!error.isEmpty());
     }
-    QCOMPARE(snapshotTree(m_dir->path()), disk);
+    QCOMPARE(folderContents(m_dir->path()), disk);
     QCOMPARE(m_model->dataRowCount(), 2);
 }
 
 void FavoriteEditTest::addressThatCannotBeStoredChangesNothing()
 {
     const int row = rowOf("a.url");
-    const QMap<QString, QByteArray> disk = snapshotTree(m_dir->path());
+    const QMap<QString, QByteArray> disk = folderContents(m_dir->path());
     const QStringList cells = rowCells(row);
     QString error;
     // A line break would end the entry and start a section of its own in the file.
     QVERIFY(!table::applyFavoriteEdit(m_state, *m_model, row, {"", "moved", "http://x.test/\r\n[Evil]\r\nURL=y"},
                                       &error));
     QVERIFY(!error.isEmpty());
-    QCOMPARE(snapshotTree(m_dir->path()), disk);
+    QCOMPARE(folderContents(m_dir->path()), disk);
     QCOMPARE(rowCells(row), cells);
     QCOMPARE(m_state.table.rowUrl.at(row), QString("http://a.test/"));
     QCOMPARE(m_state.catalogue.fileName.at(row), QString("a.url"));

@@ -28,7 +28,7 @@ using testsupport::gridRows;
 using testsupport::ModalWatcher;
 using testsupport::readFile;
 using testsupport::shortcutBytes;
-using testsupport::snapshotTree;
+using testsupport::folderContents;
 using testsupport::WindowFixture;
 using testsupport::writeFile;
 
@@ -88,8 +88,8 @@ QStringList diskNames(const QString& fav)
 bool everyFavoriteKept(const QMap<QString, QByteArray>& before, const QString& fav, const QString& backup,
                        const QStringList& except = {})
 {
-    const QMap<QString, QByteArray> inFav = snapshotTree(fav);
-    const QMap<QString, QByteArray> inBackup = snapshotTree(backup);
+    const QMap<QString, QByteArray> inFav = folderContents(fav);
+    const QMap<QString, QByteArray> inBackup = folderContents(backup);
     for (auto it = before.cbegin(); it != before.cend(); ++it) {
         if (it.key().endsWith(u'/') || except.contains(it.key()))
             continue;
@@ -214,7 +214,7 @@ void CommandsTest::deleteRemovesOnlyFavoritesWithFourSavedFailures()
         w.model().setCell(i, LinkTableModel::ResultColumn, "NO");
     }
     const QByteArray savedResults = readFile(f.results());
-    QMap<QString, QByteArray> expected = snapshotTree(f.fav());
+    QMap<QString, QByteArray> expected = folderContents(f.fav());
     expected.remove("dead.url");
     expected.remove("Sub/Deep/dead2.url");
 
@@ -223,7 +223,7 @@ void CommandsTest::deleteRemovesOnlyFavoritesWithFourSavedFailures()
     w.Toolbar1_ButtonClick("d");
     QCOMPARE(w.panelText(3), QString("地址 6 条"));
     QCOMPARE(w.model().dataRowCount(), 0);
-    QCOMPARE(snapshotTree(f.fav()), expected);
+    QCOMPARE(folderContents(f.fav()), expected);
     QCOMPARE(readFile(f.results()), savedResults);
 
     QVERIFY(loaded.wait(5000));
@@ -241,14 +241,14 @@ void CommandsTest::deleteWithNothingToDeleteStillReloads()
     QVERIFY(f.start());
     ui::MainWindow& w = f.window();
     const QStringList rowsBefore = gridRows(w.model());
-    const QMap<QString, QByteArray> before = snapshotTree(f.root());
+    const QMap<QString, QByteArray> before = folderContents(f.root());
 
     QSignalSpy loaded(&w, &ui::MainWindow::tableLoaded);
     w.Toolbar1_ButtonClick("d");
     QCOMPARE(w.model().dataRowCount(), 0);
     QCOMPARE(w.panelText(3), QString("地址 2 条"));
     QVERIFY(loaded.wait(5000));
-    QCOMPARE(snapshotTree(f.root()), before);
+    QCOMPARE(folderContents(f.root()), before);
     QCOMPARE(gridRows(w.model()), rowsBefore);
 }
 
@@ -267,13 +267,13 @@ void CommandsTest::backupTwiceReplacesTheFirst()
     w.Toolbar1_ButtonClick("e");
     QCOMPARE(watcher.messageTexts(), QStringList{kBackupDone});
     QCOMPARE(watcher.seen().constFirst().title, QString("Tessaly"));
-    QCOMPARE(snapshotTree(f.backup()), snapshotTree(f.fav()));
+    QCOMPARE(folderContents(f.backup()), folderContents(f.fav()));
 
     QVERIFY(QFile::remove(f.fav() + "/a.url"));
     QVERIFY(f.addFavorite("Sub/Deep/c.url", "http://c/"));
     w.Toolbar1_ButtonClick("e");
     QCOMPARE(watcher.messageTexts(), QStringList({kBackupDone, kBackupDone}));
-    QCOMPARE(snapshotTree(f.backup()), snapshotTree(f.fav()));
+    QCOMPARE(folderContents(f.backup()), folderContents(f.fav()));
     QVERIFY(!QFileInfo::exists(f.backup() + "/a.url"));
     // Nothing but the backup is left in the program folder.
     QCOMPARE(QDir(f.program()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"data"});
@@ -294,7 +294,7 @@ void CommandsTest::backupOfEmptyFavoritesIsEmpty()
     f.window().Toolbar1_ButtonClick("e");
     QCOMPARE(watcher.messageTexts(), QStringList{kBackupDone});
     QVERIFY(QFileInfo(f.backup()).isDir());
-    QCOMPARE(snapshotTree(f.backup()), (QMap<QString, QByteArray>()));
+    QCOMPARE(folderContents(f.backup()), (QMap<QString, QByteArray>()));
 }
 
 void CommandsTest::restoreBringsBackTheBackupAtAnyDepth()
@@ -307,7 +307,7 @@ void CommandsTest::restoreBringsBackTheBackupAtAnyDepth()
     ui::MainWindow& w = f.window();
     ModalWatcher watcher;
     w.Toolbar1_ButtonClick("e");
-    const QMap<QString, QByteArray> backedUp = snapshotTree(f.fav());
+    const QMap<QString, QByteArray> backedUp = folderContents(f.fav());
 
     QVERIFY(QFile::remove(f.fav() + "/a.url"));
     QVERIFY(QFile::remove(f.fav() + "/Sub/Deep/c.url"));
@@ -321,8 +321,8 @@ void CommandsTest::restoreBringsBackTheBackupAtAnyDepth()
     w.Toolbar1_ButtonClick("f");
     QCOMPARE(w.panelText(3), QString("地址 3 条"));
     QCOMPARE(w.model().dataRowCount(), 0);
-    QCOMPARE(snapshotTree(f.fav()), backedUp);
-    QCOMPARE(snapshotTree(f.backup()), backedUp);
+    QCOMPARE(folderContents(f.fav()), backedUp);
+    QCOMPARE(folderContents(f.backup()), backedUp);
     QVERIFY(loaded.wait(5000));
     const QString s = platform::separator();
     QCOMPARE(gridRows(w.model()),
@@ -339,7 +339,7 @@ void CommandsTest::unknownKeysDoNothing()
     QVERIFY(writeFile(f.backup() + "/old.url", shortcutBytes("http://old/")));
     QVERIFY(f.start());
     ui::MainWindow& w = f.window();
-    const QMap<QString, QByteArray> disk = snapshotTree(f.root());
+    const QMap<QString, QByteArray> disk = folderContents(f.root());
     const QStringList rows = gridRows(w.model());
     QStringList panels;
     for (int p = 1; p <= 7; ++p)
@@ -361,7 +361,7 @@ void CommandsTest::unknownKeysDoNothing()
     QVERIFY(!w.busyNotice()->isVisible());
     QCOMPARE(watcher.count(), 0);
     QCOMPARE(failed.count(), 0);
-    QCOMPARE(snapshotTree(f.root()), disk);
+    QCOMPARE(folderContents(f.root()), disk);
     QCOMPARE(gridRows(w.model()), rows);
 }
 
@@ -389,7 +389,7 @@ void CommandsTest::refusalsWhenFavoritesFolderUnusable()
     const QString value = favorites == "-" ? QString("") : platform::joinPath(f.root(), favorites);
     QVERIFY(f.start(value));
     ui::MainWindow& w = f.window();
-    const QMap<QString, QByteArray> disk = snapshotTree(f.root());
+    const QMap<QString, QByteArray> disk = folderContents(f.root());
 
     ModalWatcher watcher;
     QSignalSpy failed(&w, &ui::MainWindow::commandFailed);
@@ -400,7 +400,7 @@ void CommandsTest::refusalsWhenFavoritesFolderUnusable()
     if (!value.isEmpty())
         QVERIFY2(text.contains(value), qPrintable(text));
     QCOMPARE(failed.count(), 1);
-    QCOMPARE(snapshotTree(f.root()), disk);
+    QCOMPARE(folderContents(f.root()), disk);
 }
 
 void CommandsTest::restoreWithoutBackupDeletesNothing_data()
@@ -420,7 +420,7 @@ void CommandsTest::restoreWithoutBackupDeletesNothing()
         QVERIFY(writeFile(f.backup(), "not a folder"));
     QVERIFY(f.start());
     ui::MainWindow& w = f.window();
-    const QMap<QString, QByteArray> disk = snapshotTree(f.root());
+    const QMap<QString, QByteArray> disk = folderContents(f.root());
     const QStringList rows = gridRows(w.model());
 
     ModalWatcher watcher;
@@ -428,7 +428,7 @@ void CommandsTest::restoreWithoutBackupDeletesNothing()
     QCOMPARE(watcher.messageTexts().size(), 1);
     const QString text = watcher.messageTexts().constFirst();
     QVERIFY2(text.contains(kRestoreCommand) && text.contains(f.backup()), qPrintable(text));
-    QCOMPARE(snapshotTree(f.root()), disk);
+    QCOMPARE(folderContents(f.root()), disk);
     // Whatever the command did, the table shows what is on disk.
     QTRY_COMPARE(gridRows(w.model()), rows);
 }
@@ -474,14 +474,14 @@ void CommandsTest::nestedFoldersAreRefused()
     QVERIFY(QDir().mkpath(prog));
     QVERIFY(writeFile(favorites::backupFolderPath(prog) + "/old.url", shortcutBytes("http://old/")));
     QVERIFY(f.start(fav, prog));
-    const QMap<QString, QByteArray> disk = snapshotTree(f.root());
+    const QMap<QString, QByteArray> disk = folderContents(f.root());
 
     ModalWatcher watcher;
     f.window().Toolbar1_ButtonClick(key);
     QCOMPARE(watcher.messageTexts().size(), 1);
     QVERIFY2(watcher.messageTexts().constFirst().contains(commandName(key)),
              qPrintable(watcher.messageTexts().constFirst()));
-    QCOMPARE(snapshotTree(f.root()), disk);
+    QCOMPARE(folderContents(f.root()), disk);
 }
 
 void CommandsTest::saveFailureIsReportedAndProgramStaysUsable()
@@ -496,7 +496,7 @@ void CommandsTest::saveFailureIsReportedAndProgramStaysUsable()
     f.state.table.rowState[1] = "YES";
     w.model().setCell(1, LinkTableModel::ResultColumn, "YES");
     const QStringList rows = gridRows(w.model());
-    const QMap<QString, QByteArray> disk = snapshotTree(f.root());
+    const QMap<QString, QByteArray> disk = folderContents(f.root());
 
     ModalWatcher watcher;
     QSignalSpy failed(&w, &ui::MainWindow::commandFailed);
@@ -505,7 +505,7 @@ void CommandsTest::saveFailureIsReportedAndProgramStaysUsable()
     const QString text = watcher.messageTexts().constFirst();
     QVERIFY2(text.contains(kSaveCommand) && text.contains(f.results()), qPrintable(text));
     QCOMPARE(failed.count(), 1);
-    QCOMPARE(snapshotTree(f.root()), disk);
+    QCOMPARE(folderContents(f.root()), disk);
     QCOMPARE(gridRows(w.model()), rows);
     QCOMPARE(w.panelText(3), QString("地址 2 条"));
 
@@ -530,7 +530,7 @@ void CommandsTest::deleteFailureIsReportedAndTableShowsDisk()
     ui::MainWindow& w = f.window();
     // The first favorite to delete vanishes after the load.
     QVERIFY(QFile::remove(f.fav() + "/a-gone.url"));
-    const QMap<QString, QByteArray> before = snapshotTree(f.fav());
+    const QMap<QString, QByteArray> before = folderContents(f.fav());
 
     ModalWatcher watcher;
     QSignalSpy failed(&w, &ui::MainWindow::commandFailed);
@@ -586,8 +586,8 @@ void CommandsTest::backupFailureKeepsPreviousBackup()
     }
     QVERIFY(f.start(QString(), program));
     ui::MainWindow& w = f.window();
-    const QMap<QString, QByteArray> favBefore = snapshotTree(f.fav());
-    const QMap<QString, QByteArray> backupBefore = snapshotTree(f.backup());
+    const QMap<QString, QByteArray> favBefore = folderContents(f.fav());
+    const QMap<QString, QByteArray> backupBefore = folderContents(f.backup());
     const QStringList rows = gridRows(w.model());
 
     ModalWatcher watcher;
@@ -597,8 +597,8 @@ void CommandsTest::backupFailureKeepsPreviousBackup()
     QVERIFY2(watcher.messageTexts().constFirst().contains(kBackupCommand), qPrintable(watcher.messageTexts().at(0)));
     QVERIFY(!watcher.messageTexts().contains(kBackupDone));
     QCOMPARE(failed.count(), 1);
-    QCOMPARE(snapshotTree(f.fav()), favBefore);
-    QCOMPARE(snapshotTree(f.backup()), backupBefore);
+    QCOMPARE(folderContents(f.fav()), favBefore);
+    QCOMPARE(folderContents(f.backup()), backupBefore);
     QCOMPARE(gridRows(w.model()), rows);
     QVERIFY(!QFileInfo::exists(f.backup() + ".new"));
 }
@@ -614,7 +614,7 @@ void CommandsTest::restoreFailureLeavesEveryFavoriteInTheBackup()
     ModalWatcher watcher;
     w.Toolbar1_ButtonClick("e");
     QCOMPARE(watcher.messageTexts(), QStringList{kBackupDone});
-    const QMap<QString, QByteArray> backedUp = snapshotTree(f.fav());
+    const QMap<QString, QByteArray> backedUp = folderContents(f.fav());
 
     // A hidden folder is left in place by the restore, and the backup holds a file of that name.
     QVERIFY(QFile::remove(f.fav() + "/.hidden"));
@@ -627,14 +627,14 @@ void CommandsTest::restoreFailureLeavesEveryFavoriteInTheBackup()
     QVERIFY2(watcher.messageTexts().constFirst().contains(kRestoreCommand), qPrintable(watcher.messageTexts().at(0)));
     QCOMPARE(failed.count(), 1);
     QVERIFY(everyFavoriteKept(backedUp, f.fav(), f.backup(), {".hidden"}));
-    QCOMPARE(snapshotTree(f.backup()), backedUp);
+    QCOMPARE(folderContents(f.backup()), backedUp);
     QTRY_COMPARE(gridNames(w.model()), diskNames(f.fav()));
 
     // With the way clear, the restore completes.
     QVERIFY(QDir(f.fav() + "/.hidden").removeRecursively());
     w.Toolbar1_ButtonClick("f");
     QCOMPARE(watcher.count(), 1);
-    QCOMPARE(snapshotTree(f.fav()), backedUp);
+    QCOMPARE(folderContents(f.fav()), backedUp);
     QTRY_COMPARE(gridNames(w.model()), QStringList({"/a", "/Sub/b"}));
 }
 
@@ -729,8 +729,8 @@ void CommandsTest::lockedFolderFailures()
     const QString locked = key == "c" ? f.program() : f.fav() + "/Locked";
     QVERIFY(::lchown(QFile::encodeName(locked).constData(), 0, 0) == 0);
     QVERIFY(testsupport::setMode(locked, key == "e" ? 0700 : 0755));
-    const QMap<QString, QByteArray> favBefore = snapshotTree(f.fav());
-    const QMap<QString, QByteArray> backupBefore = snapshotTree(f.backup());
+    const QMap<QString, QByteArray> favBefore = folderContents(f.fav());
+    const QMap<QString, QByteArray> backupBefore = folderContents(f.backup());
     const QByteArray resultsBefore = readFile(f.results());
 
     QProcessEnvironment env;
@@ -747,9 +747,9 @@ void CommandsTest::lockedFolderFailures()
 
     QVERIFY(everyFavoriteKept(favBefore, f.fav(), f.backup(), {"added.url"}));
     if (key == "d")
-        QCOMPARE(snapshotTree(f.fav()), favBefore);
+        QCOMPARE(folderContents(f.fav()), favBefore);
     if (key == "e" || key == "c")
-        QCOMPARE(snapshotTree(f.backup()), backupBefore);
+        QCOMPARE(folderContents(f.backup()), backupBefore);
     QCOMPARE(readFile(f.results()), resultsBefore);
     testsupport::setMode(locked, 0755);
 #endif

@@ -27,7 +27,7 @@ using table::LinkTableModel;
 using testsupport::gridRows;
 using testsupport::ModalWatcher;
 using testsupport::readFile;
-using testsupport::snapshotTree;
+using testsupport::folderContents;
 using testsupport::WindowFixture;
 
 namespace
@@ -228,7 +228,7 @@ void EditDialogTest::applyPaths()
     QVERIFY(m_f->start());
     ui::MainWindow& w = m_f->window();
     const QStringList before = gridRows(w.model());
-    const QMap<QString, QByteArray> disk = snapshotTree(m_f->root());
+    const QMap<QString, QByteArray> disk = folderContents(m_f->root());
     const QString original = row == 1 ? "a.url" : "Sub/b.url";
     const QString address = "http://new.test/路径";
 
@@ -248,9 +248,9 @@ void EditDialogTest::applyPaths()
         QVERIFY2(watcher.messageTexts().constFirst().startsWith(kEditFailed), qPrintable(watcher.messageTexts().at(0)));
 
     if (untouched)
-        QCOMPARE(snapshotTree(m_f->root()), disk);
+        QCOMPARE(folderContents(m_f->root()), disk);
     // The favorite is at one place only; nothing else on disk changed.
-    QMap<QString, QByteArray> now = snapshotTree(m_f->root());
+    QMap<QString, QByteArray> now = folderContents(m_f->root());
     QMap<QString, QByteArray> expected = disk;
     const QString favRel = QDir(m_f->root()).relativeFilePath(m_f->fav()) + "/";
     const QByteArray bytes = now.value(favRel + result);
@@ -291,7 +291,7 @@ void EditDialogTest::cancelAndCloseBoxChangeNothing()
     QVERIFY(m_f->start());
     ui::MainWindow& w = m_f->window();
     const QStringList rows = gridRows(w.model());
-    const QMap<QString, QByteArray> disk = snapshotTree(m_f->root());
+    const QMap<QString, QByteArray> disk = folderContents(m_f->root());
     const favorites::Catalogue catalogue = m_f->state.catalogue;
     const table::LinkTable table = m_f->state.table;
 
@@ -305,7 +305,7 @@ void EditDialogTest::cancelAndCloseBoxChangeNothing()
     QVERIFY(run.opened);
     QVERIFY(!run.openAfterPress);
     QCOMPARE(watcher.count(), 1);
-    QCOMPARE(snapshotTree(m_f->root()), disk);
+    QCOMPARE(folderContents(m_f->root()), disk);
     QCOMPARE(gridRows(w.model()), rows);
     QCOMPARE(m_f->state.catalogue.fileName, catalogue.fileName);
     QCOMPARE(m_f->state.catalogue.filePath, catalogue.filePath);
@@ -319,7 +319,7 @@ void EditDialogTest::enterAndEscDoNotPressButtons()
     QVERIFY(m_f->start());
     ui::MainWindow& w = m_f->window();
     const QStringList rows = gridRows(w.model());
-    const QMap<QString, QByteArray> disk = snapshotTree(m_f->root());
+    const QMap<QString, QByteArray> disk = folderContents(m_f->root());
     ModalWatcher watcher;
     DialogRun run;
     run.folder = "";
@@ -330,7 +330,7 @@ void EditDialogTest::enterAndEscDoNotPressButtons()
     QVERIFY(run.opened);
     QVERIFY(run.openAfterPress);
     QCOMPARE(watcher.count(), 1);
-    QCOMPARE(snapshotTree(m_f->root()), disk);
+    QCOMPARE(folderContents(m_f->root()), disk);
     QCOMPARE(gridRows(w.model()), rows);
 }
 
@@ -454,7 +454,7 @@ void EditDialogTest::lockedFolderFailures()
     const QString lockedPath = m_f->fav() + "/" + locked;
     QVERIFY(::lchown(QFile::encodeName(lockedPath).constData(), 0, 0) == 0);
     QVERIFY(testsupport::setMode(lockedPath, 0755));
-    const QMap<QString, QByteArray> before = snapshotTree(m_f->fav());
+    const QMap<QString, QByteArray> before = folderContents(m_f->fav());
 
     QProcessEnvironment env;
     env.insert("TESSALY_TEST_ROOT", m_f->root());
@@ -469,7 +469,7 @@ void EditDialogTest::lockedFolderFailures()
     QVERIFY2(output.contains("PASS   : EditDialogTest::lockedFolderFailures"), qPrintable(output));
 
     // Every favorite is still there (the edited one possibly at both places, with the new address).
-    const QMap<QString, QByteArray> after = snapshotTree(m_f->fav());
+    const QMap<QString, QByteArray> after = folderContents(m_f->fav());
     const QString edited = row == 1 ? "a.url" : "Sub/b.url";
     for (auto it = before.cbegin(); it != before.cend(); ++it) {
         QVERIFY2(after.contains(it.key()), qPrintable(it.key()));
