@@ -103,7 +103,11 @@ LoopbackHttpServer::~LoopbackHttpServer()
     const QSet<QTcpSocket*> sockets = m_sockets;
     for (QTcpSocket* socket : sockets) {
         disconnect(socket, nullptr, this, nullptr);
-        socket->abort();
+        // What a flood has queued would otherwise still be delivered after the server has gone.
+        if (m_takenOver.contains(socket))
+            resetNow(socket);
+        else
+            socket->abort();
         delete socket;
     }
 }
@@ -187,10 +191,11 @@ QHash<QString, LoopbackHttpServer::Route> LoopbackHttpServer::hostileRoutes()
         QByteArray name = "X-Filler-" + QByteArray::number(i).rightJustified(4, '0') + ": ";
         lines += name + QByteArray(1024 - name.size() - 2, 'h') + "\r\n";
     }
-    routes.insert(QStringLiteral("/huge-head-lines"), rawRoute(Route::Raw, lines + "Content-Length: 0\r\n\r\n"));
-    const QByteArray oneLine =
-        "HTTP/1.1 200 OK\r\nX-Filler: " + QByteArray(1024 * 1024, 'h') + "\r\nContent-Length: 0\r\n\r\n";
-    routes.insert(QStringLiteral("/huge-head-line"), rawRoute(Route::Raw, oneLine));
+    // Complete answers: the connection is closed after them, so that nothing waits on it.
+    const QByteArray end = "Content-Length: 0\r\nConnection: close\r\n\r\n";
+    routes.insert(QStringLiteral("/huge-head-lines"), rawRoute(Route::Raw, lines + end, QByteArray(), true));
+    const QByteArray oneLine = "HTTP/1.1 200 OK\r\nX-Filler: " + QByteArray(1024 * 1024, 'h') + "\r\n" + end;
+    routes.insert(QStringLiteral("/huge-head-line"), rawRoute(Route::Raw, oneLine, QByteArray(), true));
 
     // Bytes of no protocol at all: a fixed pseudo-random block with no line end in it.
     QByteArray garbage;
@@ -219,6 +224,11 @@ QHash<QString, LoopbackHttpServer::Route> LoopbackHttpServer::hostileRoutes()
 
     routes.insert(QStringLiteral("/status-only"), rawRoute(Route::Raw, "HTTP/1.1 200 OK\r\n", QByteArray(), true));
     routes.insert(QStringLiteral("/only-1xx"), rawRoute(Route::Raw, "HTTP/1.1 100 Continue\r\n\r\n"));
+    routes.insert(QStringLiteral("/only-103"),
+                  rawRoute(Route::Raw, "HTTP/1.1 103 Early Hints\r\nLink: </a.css>; rel=preload\r\n\r\n"));
+    routes.insert(QStringLiteral("/endless-head"),
+                  rawRoute(Route::Flood, "HTTP/1.1 200 OK\r\n",
+                           QByteArray("X-Endless: " + QByteArray(52, 'e') + "\r\n").repeated(256)));
     routes.insert(QStringLiteral("/endless-1xx"),
                   rawRoute(Route::Flood, QByteArray(), QByteArray("HTTP/1.1 100 Continue\r\n\r\n").repeated(512)));
     return routes;

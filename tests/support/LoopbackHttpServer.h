@@ -117,10 +117,12 @@ public:
     /// The hostile behaviours by path: /trickle (a 200 head one byte per second), /endless-body (a
     /// 200 head without length, then body bytes without end), /endless-chunked (a chunked 200, chunks
     /// without end), /huge-head-lines and /huge-head-line (a 200 status line, then a 1 MiB header block
-    /// of 1 KiB lines or of one line), /garbage (binary bytes, connection kept open), /http09 (a bare
-    /// HTML body, then close), /tls (a TLS ServerHello record, connection kept open), /status-only (a
-    /// 200 status line, then close), /only-1xx (one 100 Continue, then nothing), /endless-1xx (100
-    /// Continue responses without end). /hang is the existing route.
+    /// of 1 KiB lines or of one line, then close), /garbage (binary bytes, connection kept open), /http09
+    /// (a bare HTML body, then close), /tls (a TLS ServerHello record, connection kept open),
+    /// /status-only (a 200 status line, then close), /only-1xx (one 100 Continue, then nothing),
+    /// /only-103 (one 103 Early Hints, then nothing), /endless-1xx (100 Continue responses without
+    /// end), /endless-head (a 200 status line, then header lines without end). /hang is the existing
+    /// route.
     static QHash<QString, Route> hostileRoutes();
 
 signals:
