@@ -26,7 +26,9 @@ public:
     QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery& query) override
     {
         const QString host = query.peerHostName();
-        if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 || QHostAddress(host).isLoopback())
+        // No host at all is the drain request of a retired manager, which must fail where it is.
+        if (host.isEmpty() || host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 ||
+            QHostAddress(host).isLoopback())
             return {QNetworkProxy(QNetworkProxy::NoProxy)};
         return QNetworkProxyFactory::systemProxyForQuery(query);
     }
@@ -46,15 +48,9 @@ bool schemeSupported(const QString& scheme)
 } // namespace
 
 TransferChannel::TransferChannel(int requestTimeoutMs, QObject* parent)
-    : QObject(parent), m_manager(new QNetworkAccessManager(this)), m_deadline(new QTimer(this)),
-      m_timeoutMs(qMax(1, requestTimeoutMs))
+    : QObject(parent), m_deadline(new QTimer(this)), m_timeoutMs(qMax(1, requestTimeoutMs))
 {
-    m_manager->setProxyFactory(new SystemProxyFactory);
-    m_manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
-    // Leaving the authenticator untouched sends no credentials: the 401 itself is the answer.
-    connect(m_manager, &QNetworkAccessManager::authenticationRequired, this, [](QNetworkReply*, QAuthenticator*) {});
-    connect(m_manager, &QNetworkAccessManager::proxyAuthenticationRequired, this,
-            [](const QNetworkProxy&, QAuthenticator*) {});
+    m_manager = makeManager();
     m_deadline->setSingleShot(true);
     connect(m_deadline, &QTimer::timeout, this, &TransferChannel::conclude);
 }
@@ -62,6 +58,35 @@ TransferChannel::TransferChannel(int requestTimeoutMs, QObject* parent)
 TransferChannel::~TransferChannel()
 {
     release();
+}
+
+QNetworkAccessManager* TransferChannel::makeManager()
+{
+    auto* manager = new QNetworkAccessManager(this);
+    manager->setProxyFactory(new SystemProxyFactory);
+    manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
+    // Leaving the authenticator untouched sends no credentials: the 401 itself is the answer.
+    connect(manager, &QNetworkAccessManager::authenticationRequired, this, [](QNetworkReply*, QAuthenticator*) {});
+    connect(manager, &QNetworkAccessManager::proxyAuthenticationRequired, this,
+            [](const QNetworkProxy&, QAuthenticator*) {});
+    return manager;
+}
+
+void TransferChannel::retireManager()
+{
+    // Qt reads a response head one byte at a time straight from the socket and goes back to its network
+    // thread's event loop only when no byte is waiting. A server that keeps sending (a head of megabytes,
+    // 1xx responses without end) holds that thread, and with it the abort, for as long as it sends:
+    // a later request on the same manager would wait behind it, and deleting the manager would wait up
+    // to 5 s for the thread. So the next request goes to a fresh manager, and the old one is deleted once
+    // its thread has come back: a request without a host fails inside that thread at once (no look-up,
+    // no connection), and it is handled only after the abort, which was posted to the thread first.
+    QNetworkAccessManager* old = m_manager;
+    disconnect(old, nullptr, this, nullptr);
+    old->setParent(nullptr);
+    QNetworkReply* drain = old->head(QNetworkRequest(QUrl(QStringLiteral("http://"))));
+    connect(drain, &QNetworkReply::finished, old, &QObject::deleteLater);
+    m_manager = makeManager();
 }
 
 QUrl TransferChannel::requestUrl(const QString& address)
@@ -140,16 +165,18 @@ void TransferChannel::conclude()
     if (!m_reply)
         return;
     // A status code means the server answered, whatever error() makes of the status; at the deadline
-    // a response whose headers are in counts as answered too.
-    const bool answered = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-    finish(answered ? icResponseCompleted : icError);
-}
-
-void TransferChannel::finish(int finalState)
-{
-    // Idle before the report, so that the receiver may start the next request at once.
+    // a response whose headers are in counts as answered too. The channel is idle before the report, so
+    // that the receiver may start the next request at once.
+    const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const bool answered = status.isValid();
+    // Qt waits past a 100 Continue, but takes any other 1xx for the whole response and keeps the
+    // connection for the next request, with the rest of the server's answer (or its silence) still on
+    // it. That connection goes with the manager.
+    const bool interim = answered && status.toInt() < 200;
     release();
-    emit StateChanged(finalState);
+    if (interim)
+        retireManager();
+    emit StateChanged(answered ? icResponseCompleted : icError);
 }
 
 void TransferChannel::release()
@@ -161,9 +188,12 @@ void TransferChannel::release()
         return;
     // abort() emits finished synchronously: cut the reply off from us first.
     disconnect(reply, nullptr, this, nullptr);
-    if (reply->isRunning())
+    const bool running = reply->isRunning();
+    if (running)
         reply->abort();
     reply->deleteLater();
+    if (running)
+        retireManager();
 }
 
 } // namespace checker

@@ -25,7 +25,9 @@ namespace checker
 /// are ever sent (a 401 is an answer), cookies are neither stored nor sent, and the proxy is the one the
 /// system configures, except for loopback hosts, which are always reached directly. https addresses are
 /// probed too (when TLS is available); a certificate the system does not trust gives no answer. The
-/// time-out counts from Execute to the end of the answer, however slowly it trickles in.
+/// time-out counts from Execute to the end of the answer, however slowly it trickles in. A request that
+/// is cut off (time-out, Cancel) takes its manager with it, so that a server which keeps Qt's network
+/// thread busy cannot hold up the channel's later requests.
 class TransferChannel : public QObject
 {
     Q_OBJECT
@@ -83,8 +85,9 @@ signals:
 private:
     void progress(quint64 serial, int state);
     void conclude();
-    void finish(int finalState);
     void release();
+    QNetworkAccessManager* makeManager();
+    void retireManager();
 
     QNetworkAccessManager* m_manager = nullptr;
     QTimer* m_deadline = nullptr;

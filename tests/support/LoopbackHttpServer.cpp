@@ -54,6 +54,31 @@ LoopbackHttpServer::Route dropRoute(LoopbackHttpServer::Route::Kind kind)
     return route;
 }
 
+LoopbackHttpServer::Route rawRoute(LoopbackHttpServer::Route::Kind kind, const QByteArray& raw,
+                                   const QByteArray& flood = QByteArray(), bool closeAfter = false)
+{
+    LoopbackHttpServer::Route route;
+    route.kind = kind;
+    route.raw = raw;
+    route.flood = flood;
+    route.closeAfter = closeAfter;
+    return route;
+}
+
+// A close that the peer sees as a reset.
+void resetNow(QTcpSocket* socket)
+{
+#if defined(Q_OS_UNIX)
+    // Linger on with a zero time-out turns the close into a reset.
+    struct linger reset = {1, 0};
+    ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+#endif
+    socket->abort();
+}
+
+// How much a flood keeps queued in the socket beyond what the kernel has taken.
+constexpr qint64 kFloodWindow = 64 * 1024;
+
 } // namespace
 
 LoopbackHttpServer::LoopbackHttpServer(QObject* parent) : QObject(parent)
@@ -78,12 +103,16 @@ LoopbackHttpServer::~LoopbackHttpServer()
     const QSet<QTcpSocket*> sockets = m_sockets;
     for (QTcpSocket* socket : sockets) {
         disconnect(socket, nullptr, this, nullptr);
-        socket->abort();
+        // What a flood has queued would otherwise still be delivered after the server has gone.
+        if (m_takenOver.contains(socket))
+            resetNow(socket);
+        else
+            socket->abort();
         delete socket;
     }
 }
 
-bool LoopbackHttpServer::listen(const QHostAddress& address, quint16 port)
+bool LoopbackHttpServer::listen(const QHostAddress& address, quint16 port, OnAccept onAccept)
 {
     if (!address.isLoopback())
         return false;
@@ -92,7 +121,7 @@ bool LoopbackHttpServer::listen(const QHostAddress& address, quint16 port)
         delete server;
         return false;
     }
-    connect(server, &QTcpServer::newConnection, this, [this, server] { onNewConnection(server); });
+    connect(server, &QTcpServer::newConnection, this, [this, server, onAccept] { onNewConnection(server, onAccept); });
     m_servers.append(server);
     return true;
 }
@@ -126,6 +155,8 @@ void LoopbackHttpServer::resetCounters()
     m_perPath.clear();
     m_requests.clear();
     m_total = 0;
+    m_accepted = 0;
+    m_flooded = 0;
     m_maxOpen = m_sockets.size();
     m_maxInFlight = m_inFlight;
 }
@@ -140,18 +171,92 @@ quint16 LoopbackHttpServer::closedPort()
     return port;
 }
 
-void LoopbackHttpServer::onNewConnection(QTcpServer* server)
+QHash<QString, LoopbackHttpServer::Route> LoopbackHttpServer::hostileRoutes()
+{
+    QHash<QString, Route> routes;
+    Route trickle = rawRoute(Route::Trickle, "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+    trickle.byteIntervalMs = 1000;
+    routes.insert(QStringLiteral("/trickle"), trickle);
+
+    routes.insert(
+        QStringLiteral("/endless-body"),
+        rawRoute(Route::Flood, "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n", QByteArray(16 * 1024, 'x')));
+    QByteArray chunk = "400\r\n" + QByteArray(0x400, 'y') + "\r\n";
+    routes.insert(QStringLiteral("/endless-chunked"),
+                  rawRoute(Route::Flood, "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", chunk.repeated(16)));
+
+    // 1 MiB of header lines after a good status line: 1024 lines of 1 KiB, or one line of 1 MiB.
+    QByteArray lines = "HTTP/1.1 200 OK\r\n";
+    for (int i = 0; i < 1024; ++i) {
+        QByteArray name = "X-Filler-" + QByteArray::number(i).rightJustified(4, '0') + ": ";
+        lines += name + QByteArray(1024 - name.size() - 2, 'h') + "\r\n";
+    }
+    // Complete answers: the connection is closed after them, so that nothing waits on it.
+    const QByteArray end = "Content-Length: 0\r\nConnection: close\r\n\r\n";
+    routes.insert(QStringLiteral("/huge-head-lines"), rawRoute(Route::Raw, lines + end, QByteArray(), true));
+    const QByteArray oneLine = "HTTP/1.1 200 OK\r\nX-Filler: " + QByteArray(1024 * 1024, 'h') + "\r\n" + end;
+    routes.insert(QStringLiteral("/huge-head-line"), rawRoute(Route::Raw, oneLine, QByteArray(), true));
+
+    // Bytes of no protocol at all: a fixed pseudo-random block with no line end in it.
+    QByteArray garbage;
+    quint32 x = 0x9e3779b9u;
+    while (garbage.size() < 4096) {
+        x = x * 1664525u + 1013904223u;
+        const char c = char(x >> 24);
+        if (c != '\n' && c != '\r')
+            garbage += c;
+    }
+    routes.insert(QStringLiteral("/garbage"), rawRoute(Route::Raw, garbage));
+    routes.insert(
+        QStringLiteral("/http09"),
+        rawRoute(Route::Raw, "<html><head><title>old</title></head><body>hello</body></html>\n", QByteArray(), true));
+
+    // A TLS 1.2 ServerHello record, as a server that speaks only TLS would start its side.
+    QByteArray hello = QByteArray::fromHex("1603030031" // record: handshake, TLS 1.2, 49 bytes
+                                           "0200002d"   // ServerHello, 45 bytes
+                                           "0303");     // TLS 1.2
+    hello += QByteArray(32, '\x5a');                    // server random
+    hello += QByteArray::fromHex("00"                   // no session id
+                                 "c02f"                 // TLS_ECDHE_RSA_WITH_AES_128_GCM_SHA256
+                                 "00"                   // no compression
+                                 "0005ff01000100");     // renegotiation_info
+    routes.insert(QStringLiteral("/tls"), rawRoute(Route::Raw, hello));
+
+    routes.insert(QStringLiteral("/status-only"), rawRoute(Route::Raw, "HTTP/1.1 200 OK\r\n", QByteArray(), true));
+    routes.insert(QStringLiteral("/only-1xx"), rawRoute(Route::Raw, "HTTP/1.1 100 Continue\r\n\r\n"));
+    routes.insert(QStringLiteral("/only-103"),
+                  rawRoute(Route::Raw, "HTTP/1.1 103 Early Hints\r\nLink: </a.css>; rel=preload\r\n\r\n"));
+    routes.insert(QStringLiteral("/endless-head"),
+                  rawRoute(Route::Flood, "HTTP/1.1 200 OK\r\n",
+                           QByteArray("X-Endless: " + QByteArray(52, 'e') + "\r\n").repeated(256)));
+    routes.insert(QStringLiteral("/endless-1xx"),
+                  rawRoute(Route::Flood, QByteArray(), QByteArray("HTTP/1.1 100 Continue\r\n\r\n").repeated(512)));
+    return routes;
+}
+
+void LoopbackHttpServer::onNewConnection(QTcpServer* server, OnAccept onAccept)
 {
     while (QTcpSocket* socket = server->nextPendingConnection()) {
+        ++m_accepted;
+        if (onAccept == OnAccept::Reset) {
+            resetNow(socket);
+            socket->deleteLater();
+            continue;
+        }
         m_sockets.insert(socket);
         m_maxOpen = qMax(m_maxOpen, int(m_sockets.size()));
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+        if (onAccept == OnAccept::Serve)
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] { forget(socket); });
     }
 }
 
 void LoopbackHttpServer::onReadyRead(QTcpSocket* socket)
 {
+    if (m_takenOver.contains(socket)) {
+        socket->readAll();
+        return;
+    }
     QByteArray& buffer = m_buffers[socket];
     buffer += socket->readAll();
     for (;;) {
@@ -179,6 +284,10 @@ void LoopbackHttpServer::onReadyRead(QTcpSocket* socket)
         handle(socket, request);
         if (!m_sockets.contains(socket) || socket->state() != QAbstractSocket::ConnectedState)
             return;
+        if (m_takenOver.contains(socket)) {
+            m_buffers.remove(socket);
+            return;
+        }
     }
 }
 
@@ -210,15 +319,8 @@ void LoopbackHttpServer::handle(QTcpSocket* socket, const Request& request)
         break;
     }
     case Route::Reset:
-#if defined(Q_OS_UNIX)
-    {
-        // Linger on with a zero time-out turns the close into a reset.
-        struct linger reset = {1, 0};
-        ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
-    }
-#endif
         dropRequest(socket);
-        socket->abort();
+        resetNow(socket);
         break;
     case Route::Close:
         dropRequest(socket);
@@ -226,6 +328,66 @@ void LoopbackHttpServer::handle(QTcpSocket* socket, const Request& request)
         break;
     case Route::Hang:
         break;
+    case Route::Raw:
+    case Route::Trickle:
+    case Route::Flood:
+        takeOver(socket, route);
+        break;
+    }
+}
+
+void LoopbackHttpServer::takeOver(QTcpSocket* socket, const Route& route)
+{
+    // Like a server that handles one request per connection at a time: while it misbehaves on this
+    // connection it does not read further requests from it. The request stays in flight until the
+    // connection ends, unless the route closes the connection itself.
+    m_takenOver.insert(socket);
+    switch (route.kind) {
+    case Route::Raw:
+        socket->write(route.raw);
+        if (route.closeAfter) {
+            dropRequest(socket);
+            socket->disconnectFromHost();
+        }
+        break;
+    case Route::Trickle:
+        trickle(socket, route.raw, route.byteIntervalMs);
+        break;
+    case Route::Flood:
+        socket->write(route.raw);
+        if (route.flood.isEmpty())
+            break;
+        connect(socket, &QTcpSocket::bytesWritten, this,
+                [this, socket, chunk = route.flood] { feedFlood(socket, chunk); });
+        feedFlood(socket, route.flood);
+        break;
+    default:
+        break;
+    }
+}
+
+void LoopbackHttpServer::trickle(QTcpSocket* socket, QByteArray rest, int intervalMs)
+{
+    if (rest.isEmpty())
+        return;
+    socket->write(rest.left(1));
+    rest.remove(0, 1);
+    if (rest.isEmpty())
+        return;
+    // The socket owns the timer: it stops with the connection.
+    QTimer::singleShot(qMax(1, intervalMs), socket, [this, socket, rest, intervalMs] {
+        if (m_sockets.contains(socket) && socket->state() == QAbstractSocket::ConnectedState)
+            trickle(socket, rest, intervalMs);
+    });
+}
+
+void LoopbackHttpServer::feedFlood(QTcpSocket* socket, const QByteArray& chunk)
+{
+    // Only as much as the peer takes: what it does not read stays in the kernel's buffers.
+    while (m_sockets.contains(socket) && socket->state() == QAbstractSocket::ConnectedState &&
+           socket->bytesToWrite() < kFloodWindow) {
+        socket->write(chunk);
+        m_flooded += chunk.size();
     }
 }
 
@@ -256,6 +418,7 @@ void LoopbackHttpServer::forget(QTcpSocket* socket)
         return;
     m_inFlight -= m_pending.take(socket);
     m_buffers.remove(socket);
+    m_takenOver.remove(socket);
     socket->deleteLater();
 }
 

@@ -21,9 +21,13 @@ namespace testsupport
 ///   /200, /404, /405 (405 to HEAD, with Allow: GET), /301 (Location: /200), /401 (a Basic challenge),
 ///   /reset (the connection is reset at once, no answer), /close (closed without an answer),
 ///   /hang (accepted and never answered), /slow?ms=N (200 after N ms). Any other path gets 404.
-/// Routes can be added or replaced with setRoute(), which is how fault injection is meant to grow.
+/// Routes can be added or replaced with setRoute(). Faults are injected with the raw kinds of Route
+/// (bytes sent as they are, trickled, or flooded without end) and, before any request is read, with
+/// the accept action of a listener (reset at once, or never read). hostileRoutes() has a ready set.
 /// Connections are kept alive between requests. The server counts open connections, requests in
-/// flight (received and not yet answered or dropped) and the peaks of both, and requests per path.
+/// flight (received and not yet answered or dropped) and the peaks of both, requests per path, and the
+/// bytes written by floods. A flood writes only while the peer takes the bytes, so its memory stays
+/// bounded on both sides; a connection a raw kind has taken over reads and discards anything more.
 class LoopbackHttpServer : public QObject
 {
     Q_OBJECT
@@ -35,10 +39,13 @@ public:
     {
         enum Kind
         {
-            Answer, // send status (after delayMs, or after the request's ?ms=N when delayFromQuery)
-            Reset,  // reset the connection (TCP RST), no answer
-            Close,  // close the connection normally, no answer
-            Hang,   // keep the connection open and never answer
+            Answer,  // send status (after delayMs, or after the request's ?ms=N when delayFromQuery)
+            Reset,   // reset the connection (TCP RST), no answer
+            Close,   // close the connection normally, no answer
+            Hang,    // keep the connection open and never answer
+            Raw,     // send raw as it is; then close when closeAfter, else keep the connection open
+            Trickle, // send raw one byte every byteIntervalMs, then keep the connection open
+            Flood,   // send raw, then flood over and over for as long as the connection is open
         };
         Kind kind = Answer;
         int status = 200;
@@ -46,6 +53,18 @@ public:
         QByteArray body;         // sent to GET, announced by Content-Length to HEAD as well
         int delayMs = 0;
         bool delayFromQuery = false;
+        QByteArray raw;   // Raw, Trickle, Flood: the bytes sent first, whatever the method
+        QByteArray flood; // Flood: repeated after raw (must not be empty)
+        int byteIntervalMs = 1000;
+        bool closeAfter = false;
+    };
+
+    /// What a listener does with a connection before reading anything from it.
+    enum class OnAccept
+    {
+        Serve,  // read requests and handle them by route
+        Reset,  // reset the connection at once (TCP RST)
+        Silent, // keep the connection open, never read from it and never write to it
     };
 
     /// A request as received.
@@ -62,7 +81,8 @@ public:
 
     /// Starts listening on one more loopback address (port 0: any free port). Refuses, returning false,
     /// a non-loopback address or a port that cannot be bound.
-    bool listen(const QHostAddress& address = QHostAddress(QHostAddress::LocalHost), quint16 port = 0);
+    bool listen(const QHostAddress& address = QHostAddress(QHostAddress::LocalHost), quint16 port = 0,
+                OnAccept onAccept = OnAccept::Serve);
     /// The port of listener i (in the order of listen calls); 0 when there is none.
     quint16 port(int listener = 0) const;
     /// The address of listener i.
@@ -80,6 +100,10 @@ public:
     int inFlight() const { return m_inFlight; }
     int maxInFlight() const { return m_maxInFlight; }
     int totalRequests() const { return m_total; }
+    /// Connections accepted, over all listeners (also those reset or left silent at once).
+    int acceptedConnections() const { return m_accepted; }
+    /// Bytes written by Flood routes so far.
+    qint64 floodedBytes() const { return m_flooded; }
     /// Requests received for the path (query ignored).
     int requestCount(const QString& path) const { return m_perPath.value(path); }
     /// Every request received, in order (when recording).
@@ -90,12 +114,26 @@ public:
     /// A loopback port on which nothing listens, for "connection refused".
     static quint16 closedPort();
 
+    /// The hostile behaviours by path: /trickle (a 200 head one byte per second), /endless-body (a
+    /// 200 head without length, then body bytes without end), /endless-chunked (a chunked 200, chunks
+    /// without end), /huge-head-lines and /huge-head-line (a 200 status line, then a 1 MiB header block
+    /// of 1 KiB lines or of one line, then close), /garbage (binary bytes, connection kept open), /http09
+    /// (a bare HTML body, then close), /tls (a TLS ServerHello record, connection kept open),
+    /// /status-only (a 200 status line, then close), /only-1xx (one 100 Continue, then nothing),
+    /// /only-103 (one 103 Early Hints, then nothing), /endless-1xx (100 Continue responses without
+    /// end), /endless-head (a 200 status line, then header lines without end). /hang is the existing
+    /// route.
+    static QHash<QString, Route> hostileRoutes();
+
 signals:
     /// A request has been received and is about to be handled.
     void requestReceived(const QString& path);
 
 private:
-    void onNewConnection(QTcpServer* server);
+    void onNewConnection(QTcpServer* server, OnAccept onAccept);
+    void takeOver(QTcpSocket* socket, const Route& route);
+    void trickle(QTcpSocket* socket, QByteArray rest, int intervalMs);
+    void feedFlood(QTcpSocket* socket, const QByteArray& chunk);
     void onReadyRead(QTcpSocket* socket);
     void handle(QTcpSocket* socket, const Request& request);
     void answer(QTcpSocket* socket, const Route& route, const QByteArray& method);
@@ -107,6 +145,7 @@ private:
     QSet<QTcpSocket*> m_sockets;
     QHash<QTcpSocket*, QByteArray> m_buffers;
     QHash<QTcpSocket*, int> m_pending; // requests in flight per connection
+    QSet<QTcpSocket*> m_takenOver;     // connections a raw kind owns: further input is discarded
     QHash<QString, int> m_perPath;
     QList<Request> m_requests;
     bool m_record = true;
@@ -114,6 +153,8 @@ private:
     int m_inFlight = 0;
     int m_maxInFlight = 0;
     int m_total = 0;
+    int m_accepted = 0;
+    qint64 m_flooded = 0;
 };
 
 } // namespace testsupport

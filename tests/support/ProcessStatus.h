@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
+
+namespace testsupport
+{
+
+/// A figure in kB from /proc/self/status, such as "VmHWM:" (peak resident set) or "VmRSS:"; -1 where
+/// there is no such file or line.
+qint64 processStatusKb(const char* key);
+
+/// The number of threads of this process whose name starts with namePrefix (all of them for an empty
+/// prefix), from /proc/self/task; -1 where that cannot be read. Linux truncates names to 15 bytes.
+int processThreadCount(const QByteArray& namePrefix = QByteArray());
+
+} // namespace testsupport

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <functional>
+
+#include <QHostAddress>
+#include <QString>
+#include <QThread>
+
+#include "support/LoopbackHttpServer.h"
+
+namespace testsupport
+{
+
+/// A LoopbackHttpServer on a thread of its own, as a server on another machine would be: a server
+/// busy flooding or trickling never waits on the event loop of the code under test, nor the other way
+/// round. Every access to the server goes through its thread.
+class ServerThread
+{
+    Q_DISABLE_COPY_MOVE(ServerThread)
+
+public:
+    /// Starts the thread with a server that has no listener yet.
+    ServerThread();
+    /// Deletes the server on its thread, which closes every connection, and ends the thread.
+    ~ServerThread();
+
+    /// Runs f on the server's thread and returns when it is done.
+    void call(const std::function<void(LoopbackHttpServer&)>& f);
+
+    /// LoopbackHttpServer::listen on the server's thread; false when it refuses.
+    bool listen(const QHostAddress& address, quint16 port = 0,
+                LoopbackHttpServer::OnAccept onAccept = LoopbackHttpServer::OnAccept::Serve);
+    /// LoopbackHttpServer::url of listener i.
+    QString url(const QString& path, int listener = 0);
+    /// Adds or replaces the behaviour of a path.
+    void setRoute(const QString& path, const LoopbackHttpServer::Route& route);
+
+    int openConnections();
+    int acceptedConnections();
+    int totalRequests();
+    qint64 floodedBytes();
+
+private:
+    QThread m_thread;
+    LoopbackHttpServer* m_server = nullptr;
+};
+
+} // namespace testsupport
