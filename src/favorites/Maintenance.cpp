@@ -59,10 +59,14 @@ bool recoverInterruptedBackup(const QString& backupFolder, QString* error)
     return fail(error, QStringLiteral("无法恢复中断的备份：") + old);
 }
 
-// Why the backup folder or its working folders cannot be used with this Favorites folder ("" when they
-// can): backup and restore empty and rename them, so none may be, hold or lie inside the Favorites folder.
-QString overlapProblem(const QString& favPath, const QString& backupFolder)
+// Why a backup or a restore cannot be made between these folders ("" when it can): the Favorites folder
+// must be usable, and as backup and restore empty and rename the backup folder and its working folders,
+// none of those may be, hold or lie inside the Favorites folder.
+QString backupProblem(const QString& favPath, const QString& backupFolder)
 {
+    const QString problem = favoritesFolderProblem(favPath);
+    if (!problem.isEmpty())
+        return problem;
     if (foldersOverlap(favPath, backupFolder))
         return QStringLiteral("备份文件夹与收藏夹互相包含：") + backupFolder;
     for (const QString& working : {freshBackupPath(backupFolder), oldBackupPath(backupFolder)}) {
@@ -117,12 +121,9 @@ bool deleteFavorites(const QString& favPath, const QStringList& files, int* dele
 
 bool backupFavorites(const QString& favPath, const QString& backupFolder, QString* error)
 {
-    const QString problem = favoritesFolderProblem(favPath);
+    const QString problem = backupProblem(favPath, backupFolder);
     if (!problem.isEmpty())
         return fail(error, problem);
-    const QString overlap = overlapProblem(favPath, backupFolder);
-    if (!overlap.isEmpty())
-        return fail(error, overlap);
 
     // Build the new backup beside the old one; swap only when it is complete.
     const QString fresh = freshBackupPath(backupFolder);
@@ -152,12 +153,9 @@ bool backupFavorites(const QString& favPath, const QString& backupFolder, QStrin
 
 bool restoreFavorites(const QString& backupFolder, const QString& favPath, QString* error)
 {
-    const QString problem = favoritesFolderProblem(favPath);
+    const QString problem = backupProblem(favPath, backupFolder);
     if (!problem.isEmpty())
         return fail(error, problem);
-    const QString overlap = overlapProblem(favPath, backupFolder);
-    if (!overlap.isEmpty())
-        return fail(error, overlap);
     if (!recoverInterruptedBackup(backupFolder, error))
         return false;
     if (!QFileInfo(backupFolder).isDir())

@@ -20,7 +20,9 @@
 
 using checker::LinkChecker;
 using checker::TransferChannel;
+using testsupport::finalCount;
 using testsupport::LoopbackHttpServer;
+using testsupport::statesOf;
 
 namespace
 {
@@ -31,20 +33,6 @@ constexpr int kTestWatchMs = 60;
 constexpr int kRunTimeoutMs = 15000;
 
 const char* const kResolveChildFlag = "--resolve-child";
-
-QList<int> statesOf(const QSignalSpy& spy)
-{
-    QList<int> states;
-    for (const QList<QVariant>& args : spy)
-        states.append(args.at(0).toInt());
-    return states;
-}
-
-int finalCount(const QSignalSpy& spy)
-{
-    const QList<int> states = statesOf(spy);
-    return int(std::count_if(states.begin(), states.end(), [](int s) { return s == 11 || s == 12; }));
-}
 
 // Rows written by verdict signals: row -> how often.
 QHash<int, int> verdictRows(const QSignalSpy& spy)

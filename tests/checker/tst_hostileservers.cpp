@@ -27,8 +27,10 @@
 
 using checker::LinkChecker;
 using checker::TransferChannel;
+using testsupport::finalCount;
 using testsupport::LoopbackHttpServer;
 using testsupport::ServerThread;
+using testsupport::statesOf;
 
 namespace
 {
@@ -124,20 +126,6 @@ std::unique_ptr<ServerThread> startHostileServer(const QList<QHostAddress>& addr
 QString addressOf(ServerThread& server, const Behaviour& behaviour, int addressIndex = 0)
 {
     return server.url(QLatin1String(behaviour.path), addressIndex * ListenersPerAddress + behaviour.listener);
-}
-
-QList<int> statesOf(const QSignalSpy& spy)
-{
-    QList<int> states;
-    for (const QList<QVariant>& args : spy)
-        states.append(args.at(0).toInt());
-    return states;
-}
-
-int finalCount(const QSignalSpy& spy)
-{
-    const QList<int> states = statesOf(spy);
-    return int(std::count_if(states.begin(), states.end(), [](int s) { return s == 11 || s == 12; }));
 }
 
 QString describe(const QList<int>& states)

@@ -1,41 +1,21 @@
 #include "favorites/FileOps.h"
 #include "support/FileModes.h"
 #include "support/TempFavorites.h"
+#include "support/TreeSnapshot.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFileInfo>
 #include <QMap>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace favorites;
+using testsupport::folderContents;
 using testsupport::readFile;
 using testsupport::writeFile;
 
 namespace
 {
-
-// Every file and folder under root, by relative path, with the bytes of each file ("<dir>" for folders,
-// "<link>" and the target for links).
-QMap<QString, QByteArray> snapshot(const QString& root)
-{
-    QMap<QString, QByteArray> entries;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QFileInfo info = it.fileInfo();
-        const QString relative = QDir(root).relativeFilePath(path);
-        if (info.isSymLink())
-            entries.insert(relative, "<link>" + info.symLinkTarget().toUtf8());
-        else if (info.isDir())
-            entries.insert(relative, "<dir>");
-        else
-            entries.insert(relative, readFile(path));
-    }
-    return entries;
-}
 
 QStringList entriesOf(const QString& folder)
 {
@@ -319,17 +299,17 @@ void TestFileOps::copyTreeCreatesDestination()
     makeFolder(QStringLiteral("fav/empty"));
     make(QStringLiteral("fav/ro.url"), "r");
     QVERIFY(testsupport::setMode(path(QStringLiteral("fav/ro.url")), 0444));
-    const QMap<QString, QByteArray> original = snapshot(path(QStringLiteral("fav")));
+    const QMap<QString, QByteArray> original = folderContents(path(QStringLiteral("fav")));
 
     QString error;
     QVERIFY2(CopyTree(path(QStringLiteral("fav")), path(QStringLiteral("backup/data")), &error), qPrintable(error));
-    QCOMPARE(snapshot(path(QStringLiteral("backup/data"))), original);
-    QCOMPARE(snapshot(path(QStringLiteral("fav"))), original);
+    QCOMPARE(folderContents(path(QStringLiteral("backup/data"))), original);
+    QCOMPARE(folderContents(path(QStringLiteral("fav"))), original);
 
     // A second backup over the first replaces the read-only copy too.
     make(QStringLiteral("fav/sub/b.url"), "b2");
     QVERIFY2(CopyTree(path(QStringLiteral("fav")), path(QStringLiteral("backup/data")), &error), qPrintable(error));
-    QCOMPARE(snapshot(path(QStringLiteral("backup/data"))), snapshot(path(QStringLiteral("fav"))));
+    QCOMPARE(folderContents(path(QStringLiteral("backup/data"))), folderContents(path(QStringLiteral("fav"))));
 }
 
 void TestFileOps::copyTreeMerges()
@@ -347,10 +327,10 @@ void TestFileOps::copyTreeMerges()
     QVERIFY2(CopyTree(path(QStringLiteral("src")), path(QStringLiteral("dst")), &error), qPrintable(error));
     const QMap<QString, QByteArray> expected{
         {QStringLiteral("same.url"), "new"},   {QStringLiteral("only-src.url"), "s"},
-        {QStringLiteral("only-dst.url"), "d"}, {QStringLiteral("sub"), "<dir>"},
+        {QStringLiteral("only-dst.url"), "d"}, {QStringLiteral("sub/"), ""},
         {QStringLiteral("sub/kept.url"), "k"}, {QStringLiteral("sub/same.url"), "new-sub"},
     };
-    QCOMPARE(snapshot(path(QStringLiteral("dst"))), expected);
+    QCOMPARE(folderContents(path(QStringLiteral("dst"))), expected);
 }
 
 void TestFileOps::copyTreeDoesNotFollowFolderLinks()
@@ -370,7 +350,7 @@ void TestFileOps::copyTreeDoesNotFollowFolderLinks()
         {QStringLiteral("a.url"), "a"},
         {QStringLiteral("file-link.url"), "t"}, // a link to a file is copied as the file
     };
-    QCOMPARE(snapshot(path(QStringLiteral("backup"))), expected);
+    QCOMPARE(folderContents(path(QStringLiteral("backup"))), expected);
 #else
     QSKIP("symbolic links are made with the Unix tools here");
 #endif
@@ -411,13 +391,13 @@ void TestFileOps::copyTreeFailures()
 void TestFileOps::copyTreeIntoItselfRefused()
 {
     make(QStringLiteral("fav/a.url"), "a");
-    const QMap<QString, QByteArray> original = snapshot(path(QStringLiteral("fav")));
+    const QMap<QString, QByteArray> original = folderContents(path(QStringLiteral("fav")));
     QString error;
     QVERIFY(!CopyTree(path(QStringLiteral("fav")), path(QStringLiteral("fav/data")), &error));
     QVERIFY(!error.isEmpty());
     QVERIFY(!CopyTree(path(QStringLiteral("fav")), path(QStringLiteral("fav/./x/../")), &error));
     QVERIFY(!CopyTree(path(QStringLiteral("fav")), path(QStringLiteral("fav")), &error));
-    QCOMPARE(snapshot(path(QStringLiteral("fav"))), original);
+    QCOMPARE(folderContents(path(QStringLiteral("fav"))), original);
 }
 
 void TestFileOps::reportsFailureInLockedFolder()

@@ -1,5 +1,9 @@
 #include "support/CheckerRows.h"
 
+#include <algorithm>
+
+#include <QSignalSpy>
+
 #include "favorites/Catalogue.h"
 #include "table/LinkTable.h"
 
@@ -20,6 +24,20 @@ void setRows(favorites::Catalogue& catalogue, table::LinkTable& table, const QSt
         table.rowHistory.append(table::History{});
     }
     catalogue.fileCount = int(addresses.size());
+}
+
+QList<int> statesOf(const QSignalSpy& spy)
+{
+    QList<int> states;
+    for (const QList<QVariant>& args : spy)
+        states.append(args.at(0).toInt());
+    return states;
+}
+
+int finalCount(const QSignalSpy& spy)
+{
+    const QList<int> states = statesOf(spy);
+    return int(std::count_if(states.begin(), states.end(), [](int s) { return s == 11 || s == 12; }));
 }
 
 } // namespace testsupport

@@ -30,6 +30,26 @@ TreeSnapshot snapshotTree(const QString& root)
     return tree;
 }
 
+QMap<QString, QByteArray> folderContents(const QString& root)
+{
+    QMap<QString, QByteArray> tree;
+    const QDir base(root);
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo info = it.fileInfo();
+        const QString relative = base.relativeFilePath(info.filePath());
+        if (info.isSymLink())
+            tree.insert(relative, "<link>" + info.symLinkTarget().toUtf8());
+        else if (info.isDir())
+            tree.insert(relative + QLatin1Char('/'), QByteArray());
+        else
+            tree.insert(relative, readFile(info.filePath()));
+    }
+    return tree;
+}
+
 QString describeDifference(const TreeSnapshot& expected, const TreeSnapshot& actual)
 {
     QStringList lines;

@@ -19,6 +19,11 @@ struct TreeSnapshot
     bool operator!=(const TreeSnapshot& other) const { return !(*this == other); }
 };
 
+/// The same in one map, convenient for comparing whole trees: the bytes of each file; for each folder an
+/// entry whose path ends in "/" with empty bytes; for each symbolic link "<link>" and its target, the link
+/// not followed. Hidden entries included.
+QMap<QString, QByteArray> folderContents(const QString& root);
+
 /// Takes the snapshot of root (an empty one when root does not exist).
 TreeSnapshot snapshotTree(const QString& root);
 

@@ -1,7 +1,6 @@
 #include "support/WindowFixture.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFileInfo>
 #include <QSignalSpy>
 
@@ -15,23 +14,6 @@
 
 namespace testsupport
 {
-
-QMap<QString, QByteArray> folderContents(const QString& root)
-{
-    QMap<QString, QByteArray> tree;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QFileInfo info = it.fileInfo();
-        const QString relative = QDir(root).relativeFilePath(path);
-        if (info.isDir())
-            tree.insert(relative + u'/', QByteArray());
-        else
-            tree.insert(relative, readFile(path));
-    }
-    return tree;
-}
 
 QStringList gridRows(const table::LinkTableModel& model)
 {

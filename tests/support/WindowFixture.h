@@ -22,10 +22,6 @@ class MainWindow;
 namespace testsupport
 {
 
-/// Every file and folder under root, by path relative to root ("/" separated): the bytes of each file,
-/// and for each folder an entry whose path ends in "/" and whose bytes are empty. Hidden entries included.
-QMap<QString, QByteArray> folderContents(const QString& root);
-
 /// The data rows of the grid, each as its eight cells joined by "|".
 QStringList gridRows(const table::LinkTableModel& model);
 

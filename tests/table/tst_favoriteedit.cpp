@@ -9,6 +9,7 @@
 #include "favorites/ShortcutFile.h"
 #include "platform/Paths.h"
 #include "support/TempFavorites.h"
+#include "support/TreeSnapshot.h"
 #include "support/WindowFixture.h"
 #include "table/FavoriteEdit.h"
 #include "table/Loader.h"

@@ -15,6 +15,7 @@
 #include "support/ModalWatcher.h"
 #include "support/TempFavorites.h"
 #include "support/Unprivileged.h"
+#include "support/TreeSnapshot.h"
 #include "support/WindowFixture.h"
 #include "table/LinkTableModel.h"
 #include "ui/MainWindow.h"
