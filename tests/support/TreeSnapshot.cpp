@@ -10,43 +10,50 @@
 namespace testsupport
 {
 
-TreeSnapshot snapshotTree(const QString& root)
+namespace
 {
-    TreeSnapshot tree;
-    if (!QFileInfo(root).isDir())
-        return tree;
+
+// Calls visit(relative path, entry) for every entry below root, hidden ones included.
+template <typename Visit>
+void walk(const QString& root, Visit visit)
+{
     const QDir base(root);
     QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         it.next();
         const QFileInfo info = it.fileInfo();
-        const QString relative = base.relativeFilePath(info.filePath());
+        visit(base.relativeFilePath(info.filePath()), info);
+    }
+}
+
+} // namespace
+
+TreeSnapshot snapshotTree(const QString& root)
+{
+    TreeSnapshot tree;
+    if (!QFileInfo(root).isDir())
+        return tree;
+    walk(root, [&tree](const QString& relative, const QFileInfo& info) {
         if (info.isDir())
             tree.folders.insert(relative);
         else
             tree.files.insert(relative, readFile(info.filePath()));
-    }
+    });
     return tree;
 }
 
 QMap<QString, QByteArray> folderContents(const QString& root)
 {
     QMap<QString, QByteArray> tree;
-    const QDir base(root);
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        it.next();
-        const QFileInfo info = it.fileInfo();
-        const QString relative = base.relativeFilePath(info.filePath());
+    walk(root, [&tree](const QString& relative, const QFileInfo& info) {
         if (info.isSymLink())
             tree.insert(relative, "<link>" + info.symLinkTarget().toUtf8());
         else if (info.isDir())
             tree.insert(relative + QLatin1Char('/'), QByteArray());
         else
             tree.insert(relative, readFile(info.filePath()));
-    }
+    });
     return tree;
 }
 
