@@ -4,6 +4,7 @@
 
 #include <QSignalSpy>
 
+#include "checker/TransferChannel.h"
 #include "favorites/Catalogue.h"
 #include "table/LinkTable.h"
 
@@ -37,7 +38,9 @@ QList<int> statesOf(const QSignalSpy& spy)
 int finalCount(const QSignalSpy& spy)
 {
     const QList<int> states = statesOf(spy);
-    return int(std::count_if(states.begin(), states.end(), [](int s) { return s == 11 || s == 12; }));
+    return int(std::count_if(states.begin(), states.end(), [](int s) {
+        return s == checker::TransferChannel::icError || s == checker::TransferChannel::icResponseCompleted;
+    }));
 }
 
 } // namespace testsupport
