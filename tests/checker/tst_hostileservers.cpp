@@ -77,6 +77,32 @@ bool verdictDependsOnSpeed(const Behaviour& behaviour)
     return behaviour.timeoutMs == kLongTimeoutMs;
 }
 
+// A flood that nobody reads stops once the kernel's buffers on both ends are full: a few MiB on
+// loopback. Far more than that means someone is reading it.
+constexpr qint64 kFloodBound = 32 * 1024 * 1024;
+
+// Waits until the server's floods have sent nothing more for half a second; returns the bytes sent,
+// or -1 when they are still going after 5 s.
+qint64 floodAtRest(ServerThread& server)
+{
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = server.floodedBytes();
+    QElapsedTimer still;
+    still.start();
+    while (clock.elapsed() < 5000) {
+        QTest::qWait(100);
+        const qint64 now = server.floodedBytes();
+        if (now != last) {
+            last = now;
+            still.restart();
+        } else if (still.elapsed() >= 500) {
+            return now;
+        }
+    }
+    return -1;
+}
+
 const Behaviour kBehaviours[] = {
     {"accept and never answer", "/200", Silent, 11, kShortTimeoutMs, true, false},
     {"head one byte a second", "/trickle", Serving, 11, kShortTimeoutMs, true, false},
@@ -202,8 +228,15 @@ void TestHostileServers::verdictPerBehaviour()
         QVERIFY(s >= TransferChannel::icNone && s <= TransferChannel::icResponseCompleted);
 
     if (floods) {
-        // A body without end after the answer to HEAD is not read on: the connection is dropped.
-        QTRY_COMPARE(server->openConnections(), 0);
+        // Qt reads no body for HEAD. Whether it drops the connection at once depends on whether body
+        // bytes were already there when it read the head; if not, it leaves them unread on an idle
+        // connection and TCP holds the server back. Either way the flood comes to rest, bounded by the
+        // kernel's socket buffers, and takes no memory of ours.
+        const qint64 flooded = floodAtRest(*server);
+        qInfo("flood at rest after %lld bytes; connections still open: %d", static_cast<long long>(flooded),
+              server->openConnections());
+        QVERIFY2(flooded >= 0, "the flood did not come to rest within 5 s");
+        QVERIFY(flooded < kFloodBound);
     }
     QTest::qWait(200);
     QCOMPARE(finalCount(states), 1);
