@@ -18,6 +18,16 @@ if [ "${TESSALY_WINDOWS_CHECK:-1}" != "0" ]; then
     TESSALY_TEST_PACKAGES+=(g++-mingw-w64-x86-64 wine64)
 fi
 
+# For the Windows program (scripts/qt-mingw.sh, scripts/build-windows.sh, scripts/windows-smoke.sh): the posix
+# MinGW-w64 compilers, the host Qt tools of the same version, Wine on a virtual X screen, and what the smoke
+# test drives and photographs the window with.
+TESSALY_WINDOWS_PACKAGES=(
+    cmake ninja-build dpkg-dev xz-utils
+    qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
+    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+    wine64 xvfb xauth xdotool x11-utils imagemagick fonts-noto-cjk locales zip
+)
+
 tessaly_install_deps() {
     local missing=()
     local pkg
