@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QTimer>
 
+#include "platform/Descriptors.h"
 #include "platform/Paths.h"
 #include "table/AppState.h"
 #include "ui/Artwork.h"
@@ -23,6 +24,9 @@ void quitLaterWhenAsked(QApplication& app)
 
 int main(int argc, char* argv[])
 {
+    // A check opens a connection per channel at a time, but a desktop session may start programs with
+    // as few as 1024 descriptors: take whatever the system allows.
+    platform::raiseOpenFileLimit();
     QApplication app(argc, argv);
     // The application name also names the user's data folder (~/.local/share/Tessaly, %APPDATA%\Tessaly).
     QApplication::setApplicationName(QStringLiteral("Tessaly"));

@@ -86,33 +86,48 @@ void LinkChecker::Slider1_Change(int value)
         for (int i = old; i < n; ++i)
             m_channels.push_back(makeChannel(i));
     } else {
-        for (int i = n; i < old; ++i)
-            destroyChannel(m_channels[std::size_t(i)]);
+        for (int i = n; i < old; ++i) {
+            Channel& channel = m_channels[std::size_t(i)];
+            // The request of a removed channel is cancelled without a verdict: its row is handed out
+            // again, so that every row of the run still gets exactly one.
+            if (channel.inet->StillExecuting() && channel.generation == m_table.generation)
+                returnRow(m_channelRow[i]);
+            destroyChannel(channel);
+        }
         m_channels.resize(std::size_t(n));
     }
     m_channelRow = rows;
     m_threadCount = n;
 
-    // New channels join a run in progress and take the next rows.
-    for (int i = old; i < n; ++i)
-        arm(i);
+    // New channels join a run in progress and take the next rows; so do channels that had found every
+    // row handed out, when rows have come back.
+    for (int i = 0; i < n; ++i) {
+        const Channel& channel = m_channels[std::size_t(i)];
+        if (i >= old || (!m_returnedRows.isEmpty() && !channel.timer->isActive() && !channel.inet->StillExecuting()))
+            arm(i);
+    }
     emit threadCountChanged(n);
 }
 
 void LinkChecker::StartTh()
 {
-    if (m_running)
+    if (dispatching())
         return;
+    // A start between a stop and the watch's tick that ends the stopped run begins the new run at once:
+    // the stopped run ends here without a message of its own, and the new run brings the one message.
+    const bool afterStop = m_running;
     m_running = true;
     m_stopped = false;
     m_rowCursor = 0;
     m_channelRow.fill(0);
+    m_returnedRows.clear();
     for (int i = 0; i < m_threadCount; ++i) {
         m_channels[std::size_t(i)].inet->Cancel();
         arm(i);
     }
     m_timer1->start();
-    emit runStarted();
+    if (!afterStop)
+        emit runStarted();
 }
 
 void LinkChecker::StopTh()
@@ -138,13 +153,12 @@ void LinkChecker::Timer_Timer(int Index)
     if (!dispatching() || channel.inet->StillExecuting())
         return;
 
-    if (m_rowCursor >= lastRow()) {
+    const int r = takeRow();
+    m_channelRow[Index] = r;
+    if (r == 0) {
         // Every row has been handed out: the channel stays idle for the rest of the run.
-        m_channelRow[Index] = 0;
         return;
     }
-    const int r = ++m_rowCursor;
-    m_channelRow[Index] = r;
     const QString& address = m_table.rowUrl.at(r);
     if (!address.contains(QLatin1String("http://"), Qt::CaseSensitive)) {
         arm(Index);
@@ -154,9 +168,9 @@ void LinkChecker::Timer_Timer(int Index)
         channel.generation = m_table.generation;
         return;
     }
-    // No request can be made of this address: it is as unreachable as one that gets no answer, and
-    // the channel must not fall silent for the rest of the run.
-    writeVerdict(r, m_table.generation, table::kNo);
+    // No request can be made of this address (a bookmarklet, no host, a port out of range), or none can
+    // be made right now (out of descriptors): the row keeps its previous result, as no server was asked,
+    // and the channel goes on with the next row rather than fall silent for the rest of the run.
     arm(Index);
 }
 
@@ -175,8 +189,12 @@ void LinkChecker::Inet_StateChanged(int Index, int state)
     setPicture(Index, shown);
     if (!final)
         return;
-    writeVerdict(m_channelRow[Index], m_channels[std::size_t(Index)].generation,
-                 state == TransferChannel::icResponseCompleted ? table::kYes : table::kNo);
+    const Channel& channel = m_channels[std::size_t(Index)];
+    const bool answered = state == TransferChannel::icResponseCompleted;
+    // No answer because this program ran out of descriptors or sockets says nothing about the server:
+    // the row keeps its previous result.
+    if (answered || !channel.inet->failedLocally())
+        writeVerdict(m_channelRow[Index], channel.generation, answered ? table::kYes : table::kNo);
     arm(Index);
 }
 
@@ -188,7 +206,7 @@ void LinkChecker::Timer1_Timer()
     }
     if (requestsInProgress() > 0)
         return;
-    if (!m_stopped && m_rowCursor < lastRow()) {
+    if (!m_stopped && rowsLeft()) {
         // Rows are left: channels between two rows go on. A channel that found the table exhausted
         // before a reload made it longer is idle and is woken again here.
         for (int i = 0; i < m_threadCount; ++i) {
@@ -257,6 +275,39 @@ void LinkChecker::writeVerdict(int row, quint64 generation, const QString& value
         return;
     m_table.rowState[row] = value;
     emit verdict(row, value);
+}
+
+void LinkChecker::returnRow(int row)
+{
+    if (row < 1)
+        return;
+    if (m_returnedGeneration != m_table.generation) {
+        m_returnedRows.clear();
+        m_returnedGeneration = m_table.generation;
+    }
+    m_returnedRows.append(row);
+    std::sort(m_returnedRows.begin(), m_returnedRows.end());
+}
+
+bool LinkChecker::rowsLeft() const
+{
+    return m_rowCursor < lastRow() ||
+           (!m_returnedRows.isEmpty() && m_returnedGeneration == m_table.generation);
+}
+
+int LinkChecker::takeRow()
+{
+    // Rows handed back by removed channels come first; they belong to the table they were taken from.
+    if (m_returnedGeneration != m_table.generation)
+        m_returnedRows.clear();
+    while (!m_returnedRows.isEmpty()) {
+        const int row = m_returnedRows.takeFirst();
+        if (row <= lastRow())
+            return row;
+    }
+    if (m_rowCursor >= lastRow())
+        return 0;
+    return ++m_rowCursor;
 }
 
 int LinkChecker::lastRow() const

@@ -36,11 +36,15 @@ class TransferChannel;
 ///   reloaded since (the loader bumps LinkTable::generation after refilling the table); nothing is ever
 ///   written to row 0 or beyond the table. A run that sees a reload goes on with the new table's rows
 ///   after the cursor;
-/// - StartTh during a run does nothing, also between StopTh and the runFinished that follows it;
-///   runStarted and runFinished always come in pairs;
+/// - StartTh during a run does nothing; between StopTh and the watch's tick that would end the stopped
+///   run it starts the new run from row 1 at once, and the stopped run ends without a runFinished of
+///   its own. runStarted and runFinished always come in pairs;
 /// - the pool can be resized during a run: surviving channels finish their request for their own row,
-///   new channels join the run, removed channels' requests are cancelled without a verdict;
-/// - an address no request can be made of is judged "NO" and its channel goes on.
+///   new channels join the run, removed channels' requests are cancelled without a verdict and their
+///   rows are handed out again, so every row of a run still gets exactly one verdict;
+/// - an address no request can be made of keeps its previous result and its channel goes on; so does a
+///   row whose request failed because this program ran out of descriptors or sockets (never "NO" for
+///   that: the server was not asked). Every row handed out reaches its outcome within the time-out.
 class LinkChecker : public QObject
 {
     Q_OBJECT
@@ -84,7 +88,7 @@ public:
 public slots:
     /// Resizes the pool to value channels (clamped to 1..40); emits threadCountChanged.
     void Slider1_Change(int value);
-    /// Starts a run from row 1; does nothing while a run is in progress.
+    /// Starts a run from row 1; does nothing while a run is in progress (a stopped run still ending is replaced).
     void StartTh();
     /// Silences every channel and shows them idle; a run in progress ends at the watch's next tick.
     void StopTh();
@@ -121,6 +125,9 @@ private:
     void arm(int index);
     void setPicture(int index, int picture);
     void writeVerdict(int row, quint64 generation, const QString& value);
+    void returnRow(int row);
+    bool rowsLeft() const;
+    int takeRow();
     int lastRow() const;
     bool dispatching() const { return m_running && !m_stopped; }
 
@@ -133,6 +140,8 @@ private:
     QTimer* m_timer1 = nullptr; // completion watch
     bool m_running = false;
     bool m_stopped = false; // the run was stopped and waits for the watch to end it
+    QVector<int> m_returnedRows; // rows of removed channels, to be handed out again, ascending
+    quint64 m_returnedGeneration = 0; // the table generation those rows belong to
     int m_dispatchMs = kDispatchIntervalMs;
     int m_requestTimeoutMs = kRequestTimeoutMs;
 };

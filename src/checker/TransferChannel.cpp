@@ -1,6 +1,7 @@
 #include "checker/TransferChannel.h"
 
 #include <QAuthenticator>
+#include <QCoreApplication>
 #include <QHostAddress>
 #include <QMetaObject>
 #include <QNetworkAccessManager>
@@ -11,6 +12,8 @@
 #if QT_CONFIG(ssl)
 #include <QSslSocket>
 #endif
+
+#include "platform/Descriptors.h"
 
 namespace checker
 {
@@ -69,6 +72,13 @@ QNetworkAccessManager* TransferChannel::makeManager()
     connect(manager, &QNetworkAccessManager::authenticationRequired, this, [](QNetworkReply*, QAuthenticator*) {});
     connect(manager, &QNetworkAccessManager::proxyAuthenticationRequired, this,
             [](const QNetworkProxy&, QAuthenticator*) {});
+    // The manager's network thread is started now, not at its first real request: a run starts every
+    // channel's first request at the same moment, and a thread whose event loop cannot get a descriptor
+    // takes the whole program down. A request without a host starts the thread and fails in it at once.
+    if (platform::descriptorsAvailable(kDescriptorReserve)) {
+        QNetworkReply* warmUp = manager->head(QNetworkRequest(QUrl(QStringLiteral("http://"))));
+        connect(warmUp, &QNetworkReply::finished, warmUp, &QObject::deleteLater);
+    }
     return manager;
 }
 
@@ -110,6 +120,14 @@ bool TransferChannel::Execute(const QString& address, const QString& operation)
     const QUrl url = requestUrl(address);
     if (!url.isValid())
         return false;
+    // A request needs a socket, and the first one of a network manager also a thread whose event loop
+    // needs a descriptor of its own; a thread that cannot get one takes the whole program down. Out of
+    // descriptors, the request is not made at all: that is this program's shortage, not the server's.
+    m_failedLocally = false;
+    if (!platform::descriptorsAvailable(kDescriptorReserve)) {
+        m_failedLocally = true;
+        return false;
+    }
 
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
@@ -117,6 +135,12 @@ bool TransferChannel::Execute(const QString& address, const QString& operation)
     request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
     request.setAttribute(QNetworkRequest::AuthenticationReuseAttribute, QNetworkRequest::Manual);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    // One question per address and run: the connection is of no further use once the answer is in. Left
+    // open, idle connections would pile up one per server visited until the program runs out of
+    // descriptors, on servers that keep them open for minutes. The header asks the server to close; the
+    // zero expiry makes Qt close its side as soon as the answer is in, whatever the server does.
+    request.setRawHeader("Connection", "close");
+    request.setAttribute(QNetworkRequest::ConnectionCacheExpiryTimeoutSecondsAttribute, 0);
     const quint64 serial = ++m_serial;
     // "Requesting" is reported as an event of its own, so that no report runs inside the caller's
     // Execute. It is posted before the request is handed to the network thread, whose reports are
@@ -134,6 +158,20 @@ bool TransferChannel::Execute(const QString& address, const QString& operation)
     connect(reply, &QNetworkReply::finished, this, &TransferChannel::conclude);
     m_deadline->start(m_timeoutMs);
     return true;
+}
+
+bool TransferChannel::isLocalShortage(const QNetworkReply* reply)
+{
+    // Qt reports a socket it could not create (out of descriptors, buffers or memory) as an unknown
+    // network error whose text is the socket layer's own, translated like ours. The other unknown network
+    // errors (unreachable network or host) are about the way to the server. A failure of any kind while
+    // the program is still short of descriptors (a name look-up that could not open its files, say)
+    // cannot be trusted either.
+    const QString outOfResources = QCoreApplication::translate("QNativeSocketEngine", "Out of resources");
+    if (reply->error() == QNetworkReply::UnknownNetworkError && reply->errorString() == outOfResources)
+        return true;
+    return reply->error() != QNetworkReply::OperationCanceledError &&
+           !platform::descriptorsAvailable(kDescriptorReserve);
 }
 
 bool TransferChannel::StillExecuting() const
@@ -169,6 +207,7 @@ void TransferChannel::conclude()
     // that the receiver may start the next request at once.
     const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const bool answered = status.isValid();
+    m_failedLocally = !answered && isLocalShortage(m_reply);
     // Qt waits past a 100 Continue, but takes any other 1xx for the whole response and keeps the
     // connection for the next request, with the rest of the server's answer (or its silence) still on
     // it. That connection goes with the manager.

@@ -25,9 +25,10 @@ namespace checker
 /// are ever sent (a 401 is an answer), cookies are neither stored nor sent, and the proxy is the one the
 /// system configures, except for loopback hosts, which are always reached directly. https addresses are
 /// probed too (when TLS is available); a certificate the system does not trust gives no answer. The
-/// time-out counts from Execute to the end of the answer, however slowly it trickles in. A request that
-/// is cut off (time-out, Cancel) takes its manager with it, so that a server which keeps Qt's network
-/// thread busy cannot hold up the channel's later requests.
+/// time-out counts from Execute to the end of the answer, however slowly it trickles in. Every connection
+/// is closed once its answer is in, so a channel holds at most one socket whatever the number of servers
+/// it has visited. A request that is cut off (time-out, Cancel) takes its manager with it, so that a server
+/// which keeps Qt's network thread busy cannot hold up the channel's later requests.
 class TransferChannel : public QObject
 {
     Q_OBJECT
@@ -52,6 +53,9 @@ public:
     };
 
     static constexpr int kDefaultRequestTimeoutMs = 40000;
+    /// Free descriptors a request needs before it is started: its socket, a thread for a fresh network
+    /// manager, and room for the rest of the program.
+    static constexpr int kDescriptorReserve = 8;
 
     /// An idle channel whose requests give up after requestTimeoutMs without a complete answer.
     explicit TransferChannel(int requestTimeoutMs = kDefaultRequestTimeoutMs, QObject* parent = nullptr);
@@ -59,11 +63,17 @@ public:
 
     /// Starts an operation ("HEAD" only) on the address, exactly as given, and returns at once.
     /// Returns false, starting nothing and reporting nothing, when the channel is busy, the operation is
-    /// not "HEAD" or the address is not an http or https URL with a host (see requestUrl).
+    /// not "HEAD", the address is not an http or https URL with a host (see requestUrl), or the program
+    /// is short of descriptors (failedLocally() then says so).
     bool Execute(const QString& address, const QString& operation);
 
     /// True from a successful Execute until its final state is reported or it is cancelled.
     bool StillExecuting() const;
+
+    /// True when the last Execute was refused, or the last request ended without an answer, because this
+    /// program ran out of descriptors, sockets or memory: the server was never asked, and its silence
+    /// must not be taken for an answer of "dead".
+    bool failedLocally() const { return m_failedLocally; }
 
     /// Ends the request in progress without any further report; does nothing on an idle channel.
     void Cancel();
@@ -83,6 +93,7 @@ signals:
     void StateChanged(int state);
 
 private:
+    static bool isLocalShortage(const QNetworkReply* reply);
     void progress(quint64 serial, int state);
     void conclude();
     void release();
@@ -95,6 +106,7 @@ private:
     int m_timeoutMs = kDefaultRequestTimeoutMs;
     quint64 m_serial = 0;    // identifies the request a queued report belongs to
     int m_progress = icNone; // last intermediate state reported for the request in progress
+    bool m_failedLocally = false;
 };
 
 } // namespace checker

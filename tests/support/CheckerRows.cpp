@@ -27,6 +27,30 @@ void setRows(favorites::Catalogue& catalogue, table::LinkTable& table, const QSt
     catalogue.fileCount = int(addresses.size());
 }
 
+QHostAddress spreadAddress(int i)
+{
+    return QHostAddress(QStringLiteral("127.66.%1.%2").arg(i / 250).arg(1 + i % 250));
+}
+
+SpreadKind spreadKind(int i)
+{
+    const int k = i % 20;
+    return k < 14 ? SpreadKind::Ok : k < 17 ? SpreadKind::NotFound : SpreadKind::Refused;
+}
+
+QString spreadUrl(int i, quint16 port)
+{
+    return QStringLiteral("http://%1:%2/%3")
+        .arg(spreadAddress(i).toString())
+        .arg(port)
+        .arg(spreadKind(i) == SpreadKind::NotFound ? 404 : 200);
+}
+
+QString spreadVerdict(int i)
+{
+    return spreadKind(i) == SpreadKind::Refused ? table::kNo : table::kYes;
+}
+
 QList<int> statesOf(const QSignalSpy& spy)
 {
     QList<int> states;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHostAddress>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -22,6 +23,22 @@ namespace testsupport
 /// "row<i>.url" in the folder "/fav", rowState all "" (or initialState), no history.
 void setRows(favorites::Catalogue& catalogue, table::LinkTable& table, const QStringList& addresses,
              const QString& initialState = QString());
+
+/// Favorites spread over many servers, one per loopback address 127.66.x.y, all on one port, as a user's
+/// favorites are spread over the web. Server i (0-based) answers 200, answers 404 (14 and 3 in 20), or has
+/// no listener at all, so that its connection is refused (3 in 20).
+enum class SpreadKind
+{
+    Ok,
+    NotFound,
+    Refused,
+};
+QHostAddress spreadAddress(int i);
+SpreadKind spreadKind(int i);
+/// The address of favorite i: "http://127.66.x.y:<port>/200", or "/404" for a NotFound server.
+QString spreadUrl(int i, quint16 port);
+/// The verdict favorite i must get: "NO" for a refused server, "YES" for the others.
+QString spreadVerdict(int i);
 
 /// The states a transfer channel reported, from a spy on its StateChanged signal.
 QList<int> statesOf(const QSignalSpy& spy);

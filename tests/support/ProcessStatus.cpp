@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <unistd.h>
+
 namespace testsupport
 {
 
@@ -34,6 +36,29 @@ int processThreadCount(const QByteArray& namePrefix)
         if (comm.open(QIODevice::ReadOnly) && comm.readAll().startsWith(namePrefix))
             ++n;
     }
+    return n;
+}
+
+int openDescriptors(int* sockets)
+{
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    if (!fds.exists())
+        return -1;
+    int n = 0;
+    int socketCount = 0;
+    // The listing itself holds a descriptor while it reads; it is not counted.
+    for (const QString& fd : fds.entryList(QDir::System | QDir::NoDotAndDotDot)) {
+        const QByteArray path = fds.filePath(fd).toLocal8Bit();
+        char target[64];
+        const ssize_t length = readlink(path.constData(), target, sizeof target - 1);
+        if (length < 0)
+            continue; // gone since the listing, or the listing's own
+        ++n;
+        if (qstrncmp(target, "socket:", 7) == 0)
+            ++socketCount;
+    }
+    if (sockets)
+        *sockets = socketCount;
     return n;
 }
 

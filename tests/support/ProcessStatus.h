@@ -14,4 +14,9 @@ qint64 processStatusKb(const char* key);
 /// prefix), from /proc/self/task; -1 where that cannot be read. Linux truncates names to 15 bytes.
 int processThreadCount(const QByteArray& namePrefix = QByteArray());
 
+/// The number of descriptors this process has open, from /proc/self/fd; sockets, when given, receives how
+/// many of them are sockets (network connections and listeners, but also the display's connection).
+/// -1 where that cannot be read.
+int openDescriptors(int* sockets = nullptr);
+
 } // namespace testsupport

@@ -2,6 +2,8 @@
 
 #include <QMetaObject>
 
+#include "support/CheckerRows.h"
+
 namespace testsupport
 {
 
@@ -33,6 +35,26 @@ bool ServerThread::listen(const QHostAddress& address, quint16 port, LoopbackHtt
     return ok;
 }
 
+quint16 ServerThread::listenSpread(int count)
+{
+    quint16 port = 0;
+    call([&](LoopbackHttpServer& server) {
+        // The first address takes any free port; nothing else listens on 127.66.x.y, so the others get it too.
+        int first = 0;
+        while (first < count && spreadKind(first) == SpreadKind::Refused)
+            ++first;
+        if (first == count || !server.listen(spreadAddress(first), 0))
+            return;
+        const quint16 candidate = server.port(0);
+        for (int i = first + 1; i < count; ++i) {
+            if (spreadKind(i) != SpreadKind::Refused && !server.listen(spreadAddress(i), candidate))
+                return;
+        }
+        port = candidate;
+    });
+    return port;
+}
+
 QString ServerThread::url(const QString& path, int listener)
 {
     QString text;
@@ -50,6 +72,25 @@ int ServerThread::openConnections()
     int n = 0;
     call([&](LoopbackHttpServer& server) { n = server.openConnections(); });
     return n;
+}
+
+int ServerThread::maxOpenConnections()
+{
+    int n = 0;
+    call([&](LoopbackHttpServer& server) { n = server.maxOpenConnections(); });
+    return n;
+}
+
+int ServerThread::maxInFlight()
+{
+    int n = 0;
+    call([&](LoopbackHttpServer& server) { n = server.maxInFlight(); });
+    return n;
+}
+
+void ServerThread::resetCounters()
+{
+    call([](LoopbackHttpServer& server) { server.resetCounters(); });
 }
 
 int ServerThread::acceptedConnections()

@@ -30,15 +30,22 @@ public:
     /// LoopbackHttpServer::listen on the server's thread; false when it refuses.
     bool listen(const QHostAddress& address, quint16 port = 0,
                 LoopbackHttpServer::OnAccept onAccept = LoopbackHttpServer::OnAccept::Serve);
+    /// Listens on the address of every server of the spread 0..count-1 that is not Refused (see
+    /// CheckerRows.h), all on one port, and returns that port; 0 when no common port could be bound.
+    quint16 listenSpread(int count);
     /// LoopbackHttpServer::url of listener i.
     QString url(const QString& path, int listener = 0);
     /// Adds or replaces the behaviour of a path.
     void setRoute(const QString& path, const LoopbackHttpServer::Route& route);
 
     int openConnections();
+    int maxOpenConnections();
+    int maxInFlight();
     int acceptedConnections();
     int totalRequests();
     qint64 floodedBytes();
+    /// LoopbackHttpServer::resetCounters on the server's thread.
+    void resetCounters();
 
 private:
     QThread m_thread;
