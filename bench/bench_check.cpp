@@ -7,20 +7,35 @@
 //   bench_check --run THREADS ROWS       one timed run against the benchmark's own server
 //   bench_check --client PORT THREADS ROWS
 //                                        one timed run over the links of a server started with --serve
+//   bench_check --spread SERVERS THREADS one timed run over SERVERS favorites on as many loopback servers
+//                                        (127.66.x.y, a helper process serves them), under the 1024 open
+//                                        files a desktop session gives a program
+//   bench_check --serve-spread SERVERS   only the many servers; prints "PORT <n>" and serves until killed
 //
 // The server runs on a thread of its own, so it never waits on the checker's event loop.
 
 #if __has_include("support/LoopbackHttpServer.h")
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <string>
+#include <unordered_map>
 #include <vector>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/epoll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QEventLoop>
-#include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QThread>
@@ -29,8 +44,11 @@
 #include "checker/LinkChecker.h"
 #include "checker/TransferChannel.h"
 #include "favorites/Catalogue.h"
+#include "platform/Descriptors.h"
 #include "support/CheckerRows.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/ProcessStatus.h"
+#include "support/ServerThread.h"
 #include "table/LinkTable.h"
 
 using testsupport::LoopbackHttpServer;
@@ -70,66 +88,22 @@ quint16 listenEverywhere(LoopbackHttpServer& server)
     return 0;
 }
 
-// The server and its thread; every access from outside goes through the server's own thread.
-class ServerThread
+// The benchmark's server on a thread of its own, listening on 127.0.0.1..9.
+class BenchServer : public testsupport::ServerThread
 {
 public:
-    ServerThread()
+    BenchServer()
     {
-        m_server = new LoopbackHttpServer;
-        m_server->setRecordRequests(false);
-        m_server->moveToThread(&m_thread);
-        m_thread.start();
-        call([this] { m_port = listenEverywhere(*m_server); });
-    }
-    ~ServerThread()
-    {
-        call([this] { delete m_server; });
-        m_thread.quit();
-        m_thread.wait();
+        call([this](LoopbackHttpServer& server) {
+            server.setRecordRequests(false);
+            m_port = listenEverywhere(server);
+        });
     }
     quint16 port() const { return m_port; }
-    template <typename F> void call(F f) { QMetaObject::invokeMethod(m_server, f, Qt::BlockingQueuedConnection); }
-    int maxOpenConnections()
-    {
-        int n = 0;
-        call([&] { n = m_server->maxOpenConnections(); });
-        return n;
-    }
-    int maxInFlight()
-    {
-        int n = 0;
-        call([&] { n = m_server->maxInFlight(); });
-        return n;
-    }
-    int total()
-    {
-        int n = 0;
-        call([&] { n = m_server->totalRequests(); });
-        return n;
-    }
-    void reset()
-    {
-        call([this] { m_server->resetCounters(); });
-    }
 
 private:
-    QThread m_thread;
-    LoopbackHttpServer* m_server = nullptr;
     quint16 m_port = 0;
 };
-
-qint64 statusKb(const char* key)
-{
-    QFile file(QStringLiteral("/proc/self/status"));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(int(qstrlen(key))).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
 
 struct RunFigures
 {
@@ -139,17 +113,26 @@ struct RunFigures
     qint64 runMs = 0;  // start to runFinished (includes the completion watch's granularity)
     qint64 maxStallMs = 0;
     double meanRequestMs = 0; // from "requesting" to the final state, per request
+    int wrong = -1;           // verdicts other than expected, when expected verdicts are given
+    int maxSockets = -1;      // peaks of this process's open sockets and descriptors, when sampled
+    int maxDescriptors = -1;
 };
 
-// One whole run with the default intervals (40 ms ticks, 800 ms watch).
-RunFigures timedRun(int rows, int threads, quint16 port)
+QStringList plainUrls(int rows, quint16 port)
 {
-    favorites::Catalogue catalogue;
-    table::LinkTable linkTable;
     QStringList urls;
     urls.reserve(rows);
     for (int i = 0; i < rows; ++i)
         urls << linkUrl(i, port);
+    return urls;
+}
+
+// One whole run with the default intervals (40 ms ticks, 800 ms watch). With expected verdicts, also
+// counts the rows that got another one and samples the open sockets and descriptors every 5 ms.
+RunFigures timedRun(const QStringList& urls, int threads, const QStringList& expected = QStringList())
+{
+    favorites::Catalogue catalogue;
+    table::LinkTable linkTable;
     testsupport::setRows(catalogue, linkTable, urls);
 
     checker::LinkChecker checker(catalogue, linkTable);
@@ -186,15 +169,33 @@ RunFigures timedRun(int rows, int threads, quint16 port)
     QObject::connect(&probe, &QTimer::timeout,
                      [&] { figures.maxStallMs = qMax(figures.maxStallMs, sinceProbe.restart() - 5); });
 
+    QTimer sampler;
+    auto sample = [&] {
+        int sockets = 0;
+        const int descriptors = testsupport::openDescriptors(&sockets);
+        figures.maxSockets = qMax(figures.maxSockets, sockets);
+        figures.maxDescriptors = qMax(figures.maxDescriptors, descriptors);
+    };
+    QObject::connect(&sampler, &QTimer::timeout, sample);
+
     QEventLoop loop;
     QObject::connect(&checker, &checker::LinkChecker::runFinished, &loop, &QEventLoop::quit);
     clock.start();
     sinceProbe.start();
     probe.start();
+    if (!expected.isEmpty()) {
+        sample();
+        sampler.start(5);
+    }
     checker.StartTh();
     loop.exec();
     figures.runMs = clock.elapsed();
     figures.meanRequestMs = requestsTimed > 0 ? requestNs / 1e6 / requestsTimed : 0.0;
+    if (!expected.isEmpty()) {
+        figures.wrong = 0;
+        for (int i = 0; i < expected.size(); ++i)
+            figures.wrong += linkTable.rowState.value(i + 1) != expected.at(i);
+    }
     return figures;
 }
 
@@ -211,12 +212,12 @@ void printRun(const char* label, int rows, int threads, const RunFigures& f)
 }
 
 // How many requests to one host run at once through one shared manager, and through one per channel.
-void connectionCap(ServerThread& server)
+void connectionCap(BenchServer& server)
 {
     const int requests = 24;
     const QString url = QStringLiteral("http://127.0.0.2:%1/slow?ms=300").arg(server.port());
 
-    server.reset();
+    server.resetCounters();
     {
         QNetworkAccessManager shared;
         int done = 0;
@@ -235,7 +236,7 @@ void connectionCap(ServerThread& server)
         std::printf("one shared manager:   %d HEAD requests of 300 ms to one host: %.2f s, at most %d at once\n",
                     requests, clock.elapsed() / 1000.0, server.maxInFlight());
     }
-    server.reset();
+    server.resetCounters();
     {
         std::vector<std::unique_ptr<checker::TransferChannel>> channels;
         int done = 0;
@@ -255,6 +256,122 @@ void connectionCap(ServerThread& server)
                     requests, clock.elapsed() / 1000.0, server.maxInFlight());
     }
     std::fflush(stdout);
+}
+
+// The many servers of a spread run, in a process of their own: their descriptors are not the checker's.
+// One listening socket per loopback address, served through epoll: thousands of idle listeners then cost
+// nothing per request, where Qt's event loop would look at every one of them on each turn and become the
+// bottleneck of the measurement. Answers HEAD and GET by path (/404 gets 404, anything else 200) and, as
+// many web servers do, keeps every connection open until the client closes it.
+int serveSpread(int servers)
+{
+    platform::raiseOpenFileLimit();
+    const int poller = epoll_create1(EPOLL_CLOEXEC);
+    std::unordered_map<int, std::string> heads; // open connection -> request bytes not yet answered
+    std::unordered_map<int, bool> listeners;
+    quint16 port = 0;
+    for (int i = 0; i < servers; ++i) {
+        if (testsupport::spreadKind(i) == testsupport::SpreadKind::Refused)
+            continue;
+        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(testsupport::spreadAddress(i).toIPv4Address());
+        if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 64) != 0) {
+            std::fprintf(stderr, "cannot listen on %s (open-file limit too low?)\n",
+                         qPrintable(testsupport::spreadAddress(i).toString()));
+            return 1;
+        }
+        if (port == 0) {
+            socklen_t length = sizeof address;
+            getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+            port = ntohs(address.sin_port);
+        }
+        epoll_event event{};
+        event.events = EPOLLIN;
+        event.data.fd = fd;
+        epoll_ctl(poller, EPOLL_CTL_ADD, fd, &event);
+        listeners[fd] = true;
+    }
+    std::printf("PORT %u\n", unsigned(port));
+    std::fflush(stdout);
+
+    std::vector<epoll_event> events(256);
+    for (;;) {
+        const int n = epoll_wait(poller, events.data(), int(events.size()), -1);
+        for (int k = 0; k < n; ++k) {
+            const int fd = events[std::size_t(k)].data.fd;
+            if (listeners.count(fd)) {
+                for (int client; (client = accept4(fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC)) >= 0;) {
+                    epoll_event event{};
+                    event.events = EPOLLIN;
+                    event.data.fd = client;
+                    epoll_ctl(poller, EPOLL_CTL_ADD, client, &event);
+                    heads[client];
+                }
+                continue;
+            }
+            char buffer[4096];
+            const ssize_t got = read(fd, buffer, sizeof buffer);
+            if (got <= 0) {
+                if (got < 0 && errno == EAGAIN)
+                    continue;
+                heads.erase(fd);
+                close(fd); // also leaves the epoll set
+                continue;
+            }
+            std::string& head = heads[fd];
+            head.append(buffer, std::size_t(got));
+            for (std::size_t end; (end = head.find("\r\n\r\n")) != std::string::npos; head.erase(0, end + 4)) {
+                const std::size_t target = head.find(' ') + 1; // "HEAD /404 HTTP/1.1"
+                const bool notFound = head.compare(target, 5, "/404 ") == 0;
+                const char* answer = notFound ? "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n"
+                                              : "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n";
+                // A few dozen bytes always fit in an idle connection's send buffer.
+                if (write(fd, answer, std::strlen(answer)) < 0)
+                    break;
+            }
+        }
+    }
+}
+
+// A check over favorites on as many servers as favorites, with the soft open-file limit at 1024.
+int spreadRun(int servers, int threads)
+{
+    QProcess helper;
+    helper.start(QCoreApplication::applicationFilePath(),
+                 {QStringLiteral("--serve-spread"), QString::number(servers)});
+    quint16 port = 0;
+    while (port == 0 && helper.waitForReadyRead(30000)) {
+        const QByteArray line = helper.readLine().trimmed();
+        if (line.startsWith("PORT "))
+            port = quint16(line.mid(5).toUInt());
+    }
+    if (port == 0) {
+        std::fprintf(stderr, "the server process did not start: %s\n", helper.readAllStandardError().constData());
+        return 1;
+    }
+    rlimit limit{};
+    getrlimit(RLIMIT_NOFILE, &limit);
+    limit.rlim_cur = std::min<rlim_t>(1024, limit.rlim_max);
+    setrlimit(RLIMIT_NOFILE, &limit);
+
+    QStringList urls;
+    QStringList expected;
+    for (int i = 0; i < servers; ++i) {
+        urls << testsupport::spreadUrl(i, port);
+        expected << testsupport::spreadVerdict(i);
+    }
+    const RunFigures f = timedRun(urls, threads, expected);
+    printRun("spread", servers, threads, f);
+    std::printf("           %d servers, open-file limit %llu: %d wrong verdicts, at most %d sockets and %d "
+                "descriptors open\n",
+                servers, static_cast<unsigned long long>(limit.rlim_cur), f.wrong, f.maxSockets, f.maxDescriptors);
+    std::fflush(stdout);
+    helper.kill();
+    helper.waitForFinished();
+    return f.wrong == 0 && f.verdicts == servers ? 0 : 1;
 }
 
 int serve(int rows)
@@ -281,14 +398,14 @@ int serve(int rows)
 
 int client(quint16 port, int threads, int rows)
 {
-    const RunFigures f = timedRun(rows, threads, port);
+    const RunFigures f = timedRun(plainUrls(rows, port), threads);
     printRun("tessaly", rows, threads, f);
     return f.verdicts == rows ? 0 : 1;
 }
 
 int fullSet()
 {
-    ServerThread server;
+    BenchServer server;
     if (server.port() == 0) {
         std::fprintf(stderr, "cannot listen on 127.0.0.2..9\n");
         return 1;
@@ -298,22 +415,27 @@ int fullSet()
     connectionCap(server);
 
     for (int threads : {1, 10, 40}) {
-        server.reset();
-        const RunFigures f = timedRun(1000, threads, server.port());
+        server.resetCounters();
+        const RunFigures f = timedRun(plainUrls(1000, server.port()), threads);
         printRun("run", 1000, threads, f);
-        std::printf("           server saw %d requests over at most %d connections\n", server.total(),
+        std::printf("           server saw %d requests over at most %d connections\n", server.totalRequests(),
                     server.maxOpenConnections());
     }
 
-    const qint64 hwmBefore = statusKb("VmHWM:");
-    const qint64 rssBefore = statusKb("VmRSS:");
-    server.reset();
-    const RunFigures big = timedRun(10000, 40, server.port());
+    const qint64 hwmBefore = testsupport::processStatusKb("VmHWM:");
+    const qint64 rssBefore = testsupport::processStatusKb("VmRSS:");
+    server.resetCounters();
+    const RunFigures big = timedRun(plainUrls(10000, server.port()), 40);
     printRun("big run", 10000, 40, big);
     std::printf("memory: VmHWM %lld kB before, %lld kB after; VmRSS %lld kB before, %lld kB after\n",
-                static_cast<long long>(hwmBefore), static_cast<long long>(statusKb("VmHWM:")),
-                static_cast<long long>(rssBefore), static_cast<long long>(statusKb("VmRSS:")));
-    return 0;
+                static_cast<long long>(hwmBefore), static_cast<long long>(testsupport::processStatusKb("VmHWM:")),
+                static_cast<long long>(rssBefore), static_cast<long long>(testsupport::processStatusKb("VmRSS:")));
+
+    // Many servers: every favorite on a server of its own. The descriptors held must not grow with them.
+    int status = 0;
+    for (int servers : {1000, 3000})
+        status |= spreadRun(servers, 40);
+    return status;
 }
 
 } // namespace
@@ -324,12 +446,16 @@ int main(int argc, char** argv)
     const QStringList args = app.arguments();
     if (args.size() >= 3 && args[1] == QLatin1String("--serve"))
         return serve(args[2].toInt());
+    if (args.size() >= 3 && args[1] == QLatin1String("--serve-spread"))
+        return serveSpread(args[2].toInt());
+    if (args.size() >= 4 && args[1] == QLatin1String("--spread"))
+        return spreadRun(args[2].toInt(), args[3].toInt());
     if (args.size() >= 5 && args[1] == QLatin1String("--client"))
         return client(quint16(args[2].toUInt()), args[3].toInt(), args[4].toInt());
     if (args.size() >= 4 && args[1] == QLatin1String("--run")) {
-        ServerThread server;
+        BenchServer server;
         const int rows = args[3].toInt();
-        const RunFigures f = timedRun(rows, args[2].toInt(), server.port());
+        const RunFigures f = timedRun(plainUrls(rows, server.port()), args[2].toInt());
         printRun("run", rows, args[2].toInt(), f);
         return 0;
     }
