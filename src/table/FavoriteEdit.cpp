@@ -10,14 +10,11 @@
 
 namespace table {
 
-namespace {
+using platform::fail;
+using platform::Failure;
+using platform::FailureKind;
 
-bool fail(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-    return false;
-}
+namespace {
 
 void showRow(const AppState& state, LinkTableModel& model, int row)
 {
@@ -38,35 +35,44 @@ QString normalizedFolder(const QString& folder)
 
 } // namespace
 
-QString favoriteEditProblem(const AppState& state, const FavoriteEdit& edit)
+Failure favoriteEditProblem(const AppState& state, const FavoriteEdit& edit)
 {
+    Failure problem;
     if (edit.name.contains(QLatin1Char('/')) || edit.name.contains(platform::separator()) || edit.name == QLatin1String(".") ||
-        edit.name == QLatin1String(".."))
-        return QStringLiteral("名称不能包含路径分隔符：") + edit.name;
+        edit.name == QLatin1String("..")) {
+        fail(&problem, FailureKind::NameHasSeparator, edit.name);
+        return problem;
+    }
     // A name the folder listing leaves out would drop the favorite from the table.
-    if (platform::isHiddenOrSystem(QFileInfo(edit.name + QStringLiteral(".url"))))
-        return QStringLiteral("这样的名称会使收藏成为隐藏文件：") + edit.name + QStringLiteral(".url");
-    if (!edit.folder.isEmpty() && !edit.folder.startsWith(platform::separator()))
-        return QStringLiteral("目录必须以 ") + platform::separator() + QStringLiteral(" 开头：") + edit.folder;
+    if (platform::isHiddenOrSystem(QFileInfo(edit.name + QStringLiteral(".url")))) {
+        fail(&problem, FailureKind::NameWouldBeHidden, edit.name + QStringLiteral(".url"));
+        return problem;
+    }
+    if (!edit.folder.isEmpty() && !edit.folder.startsWith(platform::separator())) {
+        fail(&problem, FailureKind::FolderNeedsSeparator, edit.folder);
+        return problem;
+    }
 
     const QString favPath = state.catalogue.favPath;
     const QString target = favPath + normalizedFolder(edit.folder);
     const QFileInfo info(target);
-    if (!info.isDir())
-        return QStringLiteral("目录不存在：") + target;
+    if (!info.isDir()) {
+        fail(&problem, FailureKind::TargetFolderMissing, target);
+        return problem;
+    }
     const QString root = QFileInfo(favPath).canonicalFilePath();
     const QString folder = info.canonicalFilePath();
     if (root.isEmpty() || (folder != root && !folder.startsWith(root + QLatin1Char('/'))))
-        return QStringLiteral("目录不在收藏夹中：") + target;
-    return QString();
+        fail(&problem, FailureKind::TargetFolderOutside, target);
+    return problem;
 }
 
-bool applyFavoriteEdit(AppState& state, LinkTableModel& model, int row, const FavoriteEdit& edit, QString* error)
+bool applyFavoriteEdit(AppState& state, LinkTableModel& model, int row, const FavoriteEdit& edit, Failure* failure)
 {
     favorites::Catalogue& cat = state.catalogue;
     LinkTable& t = state.table;
     if (row < 1 || row > cat.fileCount || row > t.rowCount())
-        return fail(error, QStringLiteral("没有这一行：") + QString::number(row));
+        return fail(failure, FailureKind::NoSuchRow, QString::number(row));
 
     const QString oldName = cat.fileName.at(row);
     const QString oldFolder = cat.filePath.at(row);
@@ -74,26 +80,29 @@ bool applyFavoriteEdit(AppState& state, LinkTableModel& model, int row, const Fa
     const QString newFolder = cat.favPath + normalizedFolder(edit.folder);
     const bool moves = newFolder != oldFolder || newName != oldName;
     if (moves) {
-        const QString problem = favoriteEditProblem(state, edit);
-        if (!problem.isEmpty())
-            return fail(error, problem);
+        const Failure problem = favoriteEditProblem(state, edit);
+        if (problem.failed()) {
+            if (failure)
+                *failure = problem;
+            return false;
+        }
     }
 
     const QString oldPath = platform::joinPath(oldFolder, oldName);
-    if (!favorites::SetUrl(oldPath, edit.address, error))
+    if (!favorites::SetUrl(oldPath, edit.address, failure))
         return false;
     t.rowUrl[row] = edit.address;
     showRow(state, model, row);
 
     if (moves) {
         const QString newPath = platform::joinPath(newFolder, newName);
-        if (!favorites::CopyOne(oldPath, newPath, error))
+        if (!favorites::CopyOne(oldPath, newPath, failure))
             return false; // the favorite stays where it was, with its new address
         cat.fileName[row] = newName;
         cat.filePath[row] = newFolder;
         t.rowFolder[row] = relativeFolder(cat.favPath, newFolder);
         showRow(state, model, row);
-        if (!favorites::deleteOneFile(oldPath, error))
+        if (!favorites::deleteOneFile(oldPath, failure))
             return false; // the favorite now exists at both places
     }
     return true;

@@ -8,6 +8,7 @@
 #include "favorites/Maintenance.h"
 #include "platform/Paths.h"
 #include "support/TempFavorites.h"
+#include "ui/FailureText.h"
 
 using testsupport::readFile;
 using testsupport::shortcutBytes;
@@ -47,13 +48,13 @@ void MaintenanceTest::backupTwiceReplacesTheFirst()
 {
     QVERIFY(writeFile(m_fav + "/a.url", shortcutBytes("http://a/")));
     QVERIFY(writeFile(m_fav + "/Sub/Deep/b.url", shortcutBytes("http://b/")));
-    QString error;
-    QVERIFY2(favorites::backupFavorites(m_fav, m_backup, &error), qPrintable(error));
+    platform::Failure error;
+    QVERIFY2(favorites::backupFavorites(m_fav, m_backup, &error), qPrintable(ui::failureText(error)));
     QCOMPARE(readFile(m_backup + "/Sub/Deep/b.url"), shortcutBytes("http://b/"));
 
     QVERIFY(QFile::remove(m_fav + "/a.url"));
     QVERIFY(writeFile(m_fav + "/c.url", shortcutBytes("http://c/")));
-    QVERIFY2(favorites::backupFavorites(m_fav, m_backup, &error), qPrintable(error));
+    QVERIFY2(favorites::backupFavorites(m_fav, m_backup, &error), qPrintable(ui::failureText(error)));
     QVERIFY(!QFile::exists(m_backup + "/a.url")); // only in the old backup: gone
     QVERIFY(QFile::exists(m_backup + "/c.url"));
     QVERIFY(QFile::exists(m_backup + "/Sub/Deep/b.url"));
@@ -76,9 +77,9 @@ void MaintenanceTest::failedBackupLeavesPreviousBackupWhole()
     QVERIFY(writeFile(m_backup + ".new", "in the way"));
     QVERIFY(QFile::remove(m_fav + "/a.url"));
     QVERIFY(writeFile(m_fav + "/b.url", shortcutBytes("http://b/")));
-    QString error;
+    platform::Failure error;
     QVERIFY(!favorites::backupFavorites(m_fav, m_backup, &error));
-    QVERIFY(!error.isEmpty());
+    QVERIFY(error.failed());
     QCOMPARE(readFile(m_backup + "/a.url"), shortcutBytes("http://a/"));
     QVERIFY(!QFile::exists(m_backup + "/b.url"));
 }
@@ -95,8 +96,8 @@ void MaintenanceTest::restoreBringsBackDeletedAndRemovesAdded()
     QVERIFY(writeFile(m_fav + "/Sub/Deep/Deeper/added2.url", shortcutBytes("http://y/")));
     QVERIFY(writeFile(m_fav + "/a.url", shortcutBytes("http://changed/")));
 
-    QString error;
-    QVERIFY2(favorites::restoreFavorites(m_backup, m_fav, &error), qPrintable(error));
+    platform::Failure error;
+    QVERIFY2(favorites::restoreFavorites(m_backup, m_fav, &error), qPrintable(ui::failureText(error)));
     QCOMPARE(readFile(m_fav + "/Sub/Deep/c.url"), shortcutBytes("http://c/"));
     QCOMPARE(readFile(m_fav + "/a.url"), shortcutBytes("http://a/"));
     QVERIFY(!QFile::exists(m_fav + "/added.url"));
@@ -108,9 +109,10 @@ void MaintenanceTest::restoreWithoutBackupDeletesNothing()
 {
     QVERIFY(writeFile(m_fav + "/a.url", shortcutBytes("http://a/")));
     QVERIFY(writeFile(m_fav + "/Sub/b.url", shortcutBytes("http://b/")));
-    QString error;
+    platform::Failure error;
     QVERIFY(!favorites::restoreFavorites(m_backup, m_fav, &error));
-    QVERIFY(error.contains(m_backup));
+    QCOMPARE(error.kind, platform::FailureKind::NoBackup);
+    QCOMPARE(error.path, QDir::toNativeSeparators(m_backup));
     QVERIFY(QFile::exists(m_fav + "/a.url"));
     QVERIFY(QFile::exists(m_fav + "/Sub/b.url"));
 }
@@ -121,9 +123,9 @@ void MaintenanceTest::refusalsForUnusableFavoritesFolder()
     QVERIFY(writeFile(m_dir->filePath("file-not-folder"), "x"));
     QVERIFY(favorites::backupFavorites(m_fav, m_backup));
     for (const QString& bad : {QString(), m_dir->filePath("missing"), m_dir->filePath("file-not-folder")}) {
-        QString error;
+        platform::Failure error;
         QVERIFY(!favorites::restoreFavorites(m_backup, bad, &error));
-        QVERIFY(!error.isEmpty());
+        QVERIFY(error.failed());
         QVERIFY(!favorites::backupFavorites(bad, m_backup + "2", &error));
         int deleted = -1;
         QVERIFY(!favorites::deleteFavorites(bad, {m_dir->filePath("top.url")}, &deleted, &error));
@@ -136,7 +138,7 @@ void MaintenanceTest::refusalsForUnusableFavoritesFolder()
 void MaintenanceTest::refusalsForNestedFolders()
 {
     QVERIFY(writeFile(m_fav + "/a.url", shortcutBytes("http://a/")));
-    QString error;
+    platform::Failure error;
     QVERIFY(!favorites::backupFavorites(m_fav, m_fav + "/data", &error));
     QVERIFY(!QFile::exists(m_fav + "/data"));
     QVERIFY(!favorites::backupFavorites(m_fav, m_fav, &error));
@@ -151,7 +153,7 @@ void MaintenanceTest::deleteStopsOutsideTheFavoritesFolder()
     QVERIFY(writeFile(m_fav + "/dead.url", shortcutBytes("http://dead/")));
     QVERIFY(writeFile(m_dir->filePath("outside.url"), shortcutBytes("http://o/")));
     int deleted = 0;
-    QString error;
+    platform::Failure error;
     QVERIFY(!favorites::deleteFavorites(m_fav, {m_fav + "/dead.url", m_fav + "/../outside.url"}, &deleted, &error));
     QCOMPARE(deleted, 1);
     QVERIFY(!QFile::exists(m_fav + "/dead.url"));

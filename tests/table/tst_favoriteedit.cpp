@@ -13,6 +13,7 @@
 #include "support/WindowFixture.h"
 #include "table/FavoriteEdit.h"
 #include "table/Loader.h"
+#include "ui/FailureText.h"
 
 using table::LinkTableModel;
 using testsupport::readFile;
@@ -194,10 +195,10 @@ void FavoriteEditTest::applyPaths()
     QMap<QString, QByteArray> outside = folderContents(m_dir->path());
     const QString address = "http://changed.test/?q=1";
 
-    QString error;
+    platform::Failure error;
     const bool ok = table::applyFavoriteEdit(m_state, *m_model, row, {folder, name, address}, &error);
     QCOMPARE(ok, applied);
-    QCOMPARE(error.isEmpty(), applied);
+    QCOMPARE(!error.failed(), applied);
 
     // On disk: the favorite is at one place, holding the address it should, every other byte kept.
     const QByteArray expectedBytes =
@@ -251,9 +252,9 @@ void FavoriteEditTest::rowsOutsideTheTableAreRefused()
 {
     const QMap<QString, QByteArray> disk = folderContents(m_dir->path());
     for (int row : {-1, 0, 3, 100}) {
-        QString error;
+        platform::Failure error;
         QVERIFY(!table::applyFavoriteEdit(m_state, *m_model, row, {"", "z", "http://z/"}, &error));
-        QVERIFY(!error.isEmpty());
+        QVERIFY(error.failed());
     }
     QCOMPARE(folderContents(m_dir->path()), disk);
     QCOMPARE(m_model->dataRowCount(), 2);
@@ -264,11 +265,11 @@ void FavoriteEditTest::addressThatCannotBeStoredChangesNothing()
     const int row = rowOf("a.url");
     const QMap<QString, QByteArray> disk = folderContents(m_dir->path());
     const QStringList cells = rowCells(row);
-    QString error;
+    platform::Failure error;
     // A line break would end the entry and start a section of its own in the file.
     QVERIFY(!table::applyFavoriteEdit(m_state, *m_model, row, {"", "moved", "http://x.test/\r\n[Evil]\r\nURL=y"},
                                       &error));
-    QVERIFY(!error.isEmpty());
+    QVERIFY(error.failed());
     QCOMPARE(folderContents(m_dir->path()), disk);
     QCOMPARE(rowCells(row), cells);
     QCOMPARE(m_state.table.rowUrl.at(row), QString("http://a.test/"));
