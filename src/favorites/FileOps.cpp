@@ -113,11 +113,14 @@ QString freeNameBeside(const QString& path)
     }
 }
 
+// Copies one file and gives the copy the source's mode: QFile::copy hands the running user's view of the
+// permissions on, which to the superuser makes every read-only file writable.
 bool copyFile(const QString& source, const QString& destination, Failure* failure)
 {
     QFile file(source);
     if (!file.copy(destination))
         return fail(failure, FailureKind::CopyFailed, source, destination, platform::systemErrorOf(file));
+    QFile::setPermissions(destination, modeOf(QFileInfo(source)));
     return true;
 }
 
@@ -135,6 +138,7 @@ bool copyReplacing(const QString& source, const QString& destination, Failure* f
     const bool removed =
         isFolderLink(target) ? removeLink(destination, failure) : removeFile(destination, failure);
     if (!removed) {
+        QFile::setPermissions(temporary, modeOf(QFileInfo(temporary)) | QFileDevice::WriteOwner);
         QFile::remove(temporary);
         return false;
     }
@@ -157,11 +161,14 @@ bool copyContents(const QString& source, const QString& destination, Failure* fa
                 // Merging into a link would write into whatever it leads to.
                 if (!isRealFolder(targetInfo))
                     return fail(failure, FailureKind::NotAFolder, target);
+                openUp(target); // a read-only folder from an earlier copy gets its mode back below
             } else if (!QDir().mkdir(target)) {
                 return fail(failure, FailureKind::FolderNotCreated, target, QString(), platform::lastSystemError());
             }
             if (!copyContents(entry.absoluteFilePath(), target, failure))
                 return false;
+            // Only now: a read-only folder could not have been filled.
+            QFile::setPermissions(target, modeOf(entry));
         } else if (isFolderLink(entry) || !entry.exists()) {
             continue; // links to folders are not followed; links that lead nowhere have nothing to copy
         } else if (!copyReplacing(entry.absoluteFilePath(), target, failure)) {

@@ -30,11 +30,12 @@ bool deleteFavorites(const QString& favPath, const QStringList& files, int* dele
 /// takes its place only once it is complete, so a failed backup leaves the previous one whole. A backup that
 /// was stopped half-way (the program killed) is put right first, as restoreFavorites does.
 /// Refuses when favPath cannot be worked on or lies inside each other with the backup folder or the
-/// working folders beside it (backupFolder + ".new" and ".old").
+/// working folders beside it (backupFolder + ".new" and ".old"). Every file and subfolder keeps its mode.
 bool backupFavorites(const QString& favPath, const QString& backupFolder, platform::Failure* failure = nullptr);
 
 /// Replaces the contents of favPath with those of the backup folder: every file directly in favPath and
-/// every subfolder that is neither hidden nor system is deleted, then the backup is copied in.
+/// every subfolder that is neither hidden nor system is deleted, then the backup is copied in, every file and
+/// subfolder with its mode.
 /// Refuses, deleting nothing, when there is no backup folder, favPath cannot be worked on, or the two
 /// folders lie inside each other. The backup itself is never changed, except that a backup stopped between
 /// setting the previous one aside and putting the new one in place is first put in place.

@@ -308,20 +308,42 @@ void TestFileOps::copyTreeCreatesDestination()
     make(QStringLiteral("fav/sub/deeper/c.url"), "c");
     makeFolder(QStringLiteral("fav/empty"));
     make(QStringLiteral("fav/ro.url"), "r");
+    make(QStringLiteral("fav/ro-sub/d.url"), "d");
+    make(QStringLiteral("fav/private.url"), "p");
     QVERIFY(testsupport::setMode(path(QStringLiteral("fav/ro.url")), 0444));
+    QVERIFY(testsupport::setMode(path(QStringLiteral("fav/ro-sub/d.url")), 0400));
+    QVERIFY(testsupport::setMode(path(QStringLiteral("fav/ro-sub")), 0555));
+    QVERIFY(testsupport::setMode(path(QStringLiteral("fav/private.url")), 0600));
     const QMap<QString, QByteArray> original = folderContents(path(QStringLiteral("fav")));
+    const QStringList withModes{QStringLiteral("ro.url"), QStringLiteral("ro-sub/d.url"), QStringLiteral("ro-sub"),
+                                QStringLiteral("private.url"), QStringLiteral("a.url"), QStringLiteral("sub")};
+    auto modesIn = [this, &withModes](const QString& folder) {
+        QStringList modes;
+        for (const QString& name : withModes)
+            modes << name + QStringLiteral(" %1").arg(testsupport::modeOf(path(folder + u'/' + name)), 0, 8);
+        return modes;
+    };
+    const QStringList originalModes = modesIn(QStringLiteral("fav"));
 
     Failure error;
     QVERIFY2(CopyTree(path(QStringLiteral("fav")), path(QStringLiteral("backup/data")), &error),
              qPrintable(ui::failureText(error)));
     QCOMPARE(folderContents(path(QStringLiteral("backup/data"))), original);
     QCOMPARE(folderContents(path(QStringLiteral("fav"))), original);
+    // Read-only files and folders stay read-only in the copy, whoever makes it.
+    QCOMPARE(modesIn(QStringLiteral("backup/data")), originalModes);
 
-    // A second backup over the first replaces the read-only copy too.
+    // A second backup over the first replaces the read-only copies too, and merges into the read-only folder.
     make(QStringLiteral("fav/sub/b.url"), "b2");
+    QVERIFY(testsupport::setMode(path(QStringLiteral("fav/ro-sub")), 0755));
+    make(QStringLiteral("fav/ro-sub/e.url"), "e");
+    QVERIFY(testsupport::setMode(path(QStringLiteral("fav/ro-sub")), 0555));
     QVERIFY2(CopyTree(path(QStringLiteral("fav")), path(QStringLiteral("backup/data")), &error),
              qPrintable(ui::failureText(error)));
     QCOMPARE(folderContents(path(QStringLiteral("backup/data"))), folderContents(path(QStringLiteral("fav"))));
+    QCOMPARE(modesIn(QStringLiteral("backup/data")), originalModes);
+    // The temporary folder's own clean-up cannot empty read-only folders of a user who is not the superuser.
+    QVERIFY(KillFolder(path(QStringLiteral("fav"))) && KillFolder(path(QStringLiteral("backup"))));
 }
 
 void TestFileOps::copyTreeMerges()

@@ -5,8 +5,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "favorites/FileOps.h"
 #include "favorites/Maintenance.h"
 #include "platform/Paths.h"
+#include "support/FileModes.h"
 #include "support/TempFavorites.h"
 #include "ui/FailureText.h"
 
@@ -89,7 +91,17 @@ void MaintenanceTest::restoreBringsBackDeletedAndRemovesAdded()
     QVERIFY(writeFile(m_fav + "/a.url", shortcutBytes("http://a/")));
     QVERIFY(writeFile(m_fav + "/Sub/b.url", shortcutBytes("http://b/")));
     QVERIFY(writeFile(m_fav + "/Sub/Deep/c.url", shortcutBytes("http://c/")));
+    // Read-only files and folders stay read-only in the backup and after the restore, as the copy on Windows
+    // keeps the attribute.
+    QVERIFY(writeFile(m_fav + "/Sub/Kept/d.url", shortcutBytes("http://d/")));
+    QVERIFY(testsupport::setMode(m_fav + "/Sub/Kept/d.url", 0444));
+    QVERIFY(testsupport::setMode(m_fav + "/Sub/Kept", 0555));
+    QVERIFY(testsupport::setMode(m_fav + "/Sub/b.url", 0400));
     QVERIFY(favorites::backupFavorites(m_fav, m_backup));
+    QCOMPARE(testsupport::modeOf(m_backup + "/Sub/Kept/d.url"), 0444);
+    QCOMPARE(testsupport::modeOf(m_backup + "/Sub/Kept"), 0555);
+    QCOMPARE(testsupport::modeOf(m_backup + "/Sub/b.url"), 0400);
+    QVERIFY(testsupport::setMode(m_fav + "/Sub/b.url", 0644));
 
     QVERIFY(QFile::remove(m_fav + "/Sub/Deep/c.url"));
     QVERIFY(writeFile(m_fav + "/added.url", shortcutBytes("http://x/")));
@@ -103,6 +115,11 @@ void MaintenanceTest::restoreBringsBackDeletedAndRemovesAdded()
     QVERIFY(!QFile::exists(m_fav + "/added.url"));
     QVERIFY(!QFile::exists(m_fav + "/Sub/Deep/Deeper"));
     QVERIFY(QFile::exists(m_backup + "/Sub/Deep/c.url")); // the backup itself is untouched
+    QCOMPARE(testsupport::modeOf(m_fav + "/Sub/Kept/d.url"), 0444);
+    QCOMPARE(testsupport::modeOf(m_fav + "/Sub/Kept"), 0555);
+    QCOMPARE(testsupport::modeOf(m_fav + "/Sub/b.url"), 0400);
+    // The temporary folder's own clean-up cannot empty read-only folders of a user who is not the superuser.
+    QVERIFY(favorites::KillFolder(m_fav) && favorites::KillFolder(m_backup));
 }
 
 void MaintenanceTest::restoreWithoutBackupDeletesNothing()
