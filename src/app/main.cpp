@@ -5,6 +5,7 @@
 #include "table/AppState.h"
 #include "ui/Artwork.h"
 #include "ui/MainWindow.h"
+#include "ui/Translation.h"
 
 namespace
 {
@@ -24,6 +25,8 @@ void quitLaterWhenAsked(QApplication& app)
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    // Qt's own texts (standard buttons, context menus) in Chinese like the rest, whatever the locale.
+    ui::loadQtTranslation();
     // The application name also names the user's data folder (~/.local/share/Tessaly, %APPDATA%\Tessaly).
     QApplication::setApplicationName(QStringLiteral("Tessaly"));
     // Ties the window to the installed io.github.tessaly.Tessaly.desktop (its icon on Wayland).

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
@@ -19,6 +20,7 @@
 #include "table/LinkTableModel.h"
 #include "ui/EditDialog.h"
 #include "ui/MainWindow.h"
+#include "ui/Translation.h"
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -112,6 +114,7 @@ class EditDialogTest : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
     void realDoubleClickOpensTheRow();
@@ -125,10 +128,17 @@ private slots:
     void savedHistoryFollowsTheNewName();
     void lockedFolderFailures_data();
     void lockedFolderFailures();
+    void textBoxMenusAreChinese();
 
 private:
     std::unique_ptr<WindowFixture> m_f;
 };
+
+void EditDialogTest::initTestCase()
+{
+    // As the program does at start-up: Qt's own texts in Chinese whatever the locale.
+    QVERIFY(ui::loadQtTranslation());
+}
 
 void EditDialogTest::init()
 {
@@ -250,8 +260,13 @@ void EditDialogTest::applyPaths()
     QVERIFY(run.opened);
     QCOMPARE(run.openAfterPress, !applied);
     QCOMPARE(watcher.messageTexts().size(), applied ? 0 : 1);
-    if (!applied)
-        QVERIFY2(watcher.messageTexts().constFirst().startsWith(kEditFailed), qPrintable(watcher.messageTexts().at(0)));
+    if (!applied) {
+        // Told in Chinese: no Latin letter outside the names and paths, and the standard button reads 确定.
+        const ModalWatcher::Seen& box = watcher.seen().at(1);
+        QVERIFY2(box.text.startsWith(kEditFailed) && !testsupport::hasLatinOutsidePaths(box.text),
+                 qPrintable(box.text));
+        QCOMPARE(box.buttons, QStringList{"确定"});
+    }
     if (!message.isEmpty()) {
         const qsizetype at = message.indexOf("%fav");
         if (at >= 0)
@@ -450,7 +465,10 @@ void EditDialogTest::lockedFolderFailures()
         QVERIFY(run.opened);
         QVERIFY(run.openAfterPress);
         QCOMPARE(watcher.messageTexts().size(), 1);
-        QVERIFY(watcher.messageTexts().constFirst().startsWith(kEditFailed));
+        // The system's reason (the folder refuses the user) is told in Chinese too.
+        QVERIFY2(watcher.messageTexts().constFirst().startsWith(kEditFailed) &&
+                     !testsupport::hasLatinOutsidePaths(watcher.messageTexts().constFirst()),
+                 qPrintable(watcher.messageTexts().constFirst()));
         // The grid row names a place where the favorite is, holding the address it shows.
         const QStringList cells = gridRows(w.model()).at(row - 1).split('|');
         const QString path = root + "/Favorites" + cells.at(0) + sep() + cells.at(1) + ".url";
@@ -483,6 +501,25 @@ void EditDialogTest::lockedFolderFailures()
     // All or nothing: a step that fails after the copy (deleting the old file) takes the copy away again.
     QCOMPARE(folderContents(m_f->fav()), before);
 #endif
+}
+
+// The context menus of the text boxes come from Qt, in Chinese once its translation is loaded.
+void EditDialogTest::textBoxMenusAreChinese()
+{
+    m_f->state.editRow = 1;
+    QVERIFY(m_f->start());
+    ui::EditDialog dialog(m_f->state, m_f->window().model());
+    for (QLineEdit* box : {dialog.folderBox()->lineEdit(), dialog.nameBox(), dialog.addressBox()}) {
+        std::unique_ptr<QMenu> menu(box->createStandardContextMenu());
+        QStringList texts;
+        for (const QAction* action : menu->actions()) {
+            if (!action->isSeparator())
+                texts << action->text();
+        }
+        QVERIFY(texts.size() >= 5);
+        for (const QString& text : texts)
+            QVERIFY2(!testsupport::hasLatinOutsidePaths(text), qPrintable(texts.join(" | ")));
+    }
 }
 
 QTEST_MAIN(EditDialogTest)
