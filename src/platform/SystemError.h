@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFileDevice>
+#include <QList>
 #include <QString>
 
 // Why the system refused a file operation, in terms the program can word in the user's language itself.
@@ -55,7 +56,7 @@ SystemError lastSystemError();
 SystemReason reasonForCode(int code);
 
 /// The error codes of this platform that reasonForCode tells apart.
-const QVector<int>& knownErrorCodes();
+const QList<int>& knownErrorCodes();
 
 /// The code of the last failed system call on this thread (errno, or GetLastError() on Windows).
 int lastErrorCode();

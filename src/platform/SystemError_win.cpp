@@ -54,10 +54,10 @@ SystemReason reasonForCode(int code)
     return SystemReason::Other;
 }
 
-const QVector<int>& knownErrorCodes()
+const QList<int>& knownErrorCodes()
 {
-    static const QVector<int> codes = [] {
-        QVector<int> all;
+    static const QList<int> codes = [] {
+        QList<int> all;
         for (const CodeReason& known : kReasons)
             all.append(known.code);
         return all;
