@@ -6,6 +6,7 @@ set -euo pipefail
 TESSALY_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev
+    qt6-translations-l10n
     fonts-noto-cjk
     util-linux
     desktop-file-utils appstream dpkg-dev

@@ -6,6 +6,7 @@
 #include "table/AppState.h"
 #include "ui/Artwork.h"
 #include "ui/MainWindow.h"
+#include "ui/Translation.h"
 
 namespace
 {
@@ -28,6 +29,8 @@ int main(int argc, char* argv[])
     // as few as 1024 descriptors: take whatever the system allows.
     platform::raiseOpenFileLimit();
     QApplication app(argc, argv);
+    // Qt's own texts (standard buttons, context menus) in Chinese like the rest, whatever the locale.
+    ui::loadQtTranslation();
     // The application name also names the user's data folder (~/.local/share/Tessaly, %APPDATA%\Tessaly).
     QApplication::setApplicationName(QStringLiteral("Tessaly"));
     // Ties the window to the installed io.github.tessaly.Tessaly.desktop (its icon on Wayland).

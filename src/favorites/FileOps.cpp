@@ -7,17 +7,14 @@
 namespace favorites
 {
 
+using platform::fail;
+using platform::Failure;
+using platform::FailureKind;
+
 namespace
 {
 
 const QDir::Filters everyEntry = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
-
-bool fail(QString* error, const QString& path, const QString& reason)
-{
-    if (error)
-        *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), reason);
-    return false;
-}
 
 bool isLink(const QFileInfo& info)
 {
@@ -41,11 +38,12 @@ bool isPresent(const QFileInfo& info)
     return info.exists() || info.isSymLink();
 }
 
-bool removeFile(const QString& path, QString* error)
+bool removeFile(const QString& path, Failure* failure)
 {
     QFile file(path);
     if (file.remove())
         return true;
+    const platform::SystemError why = platform::systemErrorOf(file);
     // A read-only file (on Windows the read-only attribute) refuses deletion until it is made writable.
     const QFileInfo info(path);
     if (!info.isSymLink() && !info.isWritable()) {
@@ -56,16 +54,16 @@ bool removeFile(const QString& path, QString* error)
             QFile::setPermissions(path, old);
         }
     }
-    return fail(error, path, file.errorString());
+    return fail(failure, FailureKind::DeleteFailed, path, QString(), why);
 }
 
 // Removes a link without touching what it leads to. A link to a folder on Windows goes only with rmdir.
-bool removeLink(const QString& path, QString* error)
+bool removeLink(const QString& path, Failure* failure)
 {
     QFile link(path);
     if (link.remove() || QDir().rmdir(path))
         return true;
-    return fail(error, path, link.errorString());
+    return fail(failure, FailureKind::DeleteFailed, path, QString(), platform::systemErrorOf(link));
 }
 
 // A folder must be readable to be listed and writable to lose its entries, whatever its owner set.
@@ -79,7 +77,7 @@ void openUp(const QString& path)
     }
 }
 
-bool deleteTree(const QString& path, QString* error)
+bool deleteTree(const QString& path, Failure* failure)
 {
     openUp(path);
     const QFileInfoList entries = QDir(path).entryInfoList(everyEntry);
@@ -87,21 +85,22 @@ bool deleteTree(const QString& path, QString* error)
         const QString entryPath = entry.absoluteFilePath();
         bool removed;
         if (isRealFolder(entry))
-            removed = deleteTree(entryPath, error);
+            removed = deleteTree(entryPath, failure);
         else if (isFolderLink(entry))
-            removed = removeLink(entryPath, error);
+            removed = removeLink(entryPath, failure);
         else
-            removed = removeFile(entryPath, error);
+            removed = removeFile(entryPath, failure);
         if (!removed)
             return false;
     }
     if (QDir().rmdir(path))
         return true;
-    const bool empty = QDir(path).isEmpty(everyEntry);
-    return fail(error, path,
-                empty ? QStringLiteral("the folder cannot be removed (in use, access denied, or it holds an entry "
-                                       "whose name cannot be read in this system's encoding)")
-                      : QStringLiteral("the folder cannot be emptied (access denied)"));
+    const platform::SystemError why = platform::lastSystemError();
+    // An emptied folder that stays can be in use, locked, or hold an entry whose name cannot be read in this
+    // system's encoding (the listing leaves it out).
+    if (QDir(path).isEmpty(everyEntry))
+        return fail(failure, FailureKind::FolderNotRemoved, path, QString(), why);
+    return fail(failure, FailureKind::FolderNotEmptied, path);
 }
 
 // A name beside path that is not taken, for a copy that replaces path only once it is complete.
@@ -114,44 +113,45 @@ QString freeNameBeside(const QString& path)
     }
 }
 
-bool copyFile(const QString& source, const QString& destination, QString* error)
+// Copies one file and gives the copy the source's mode: QFile::copy hands the running user's view of the
+// permissions on, which to the superuser makes every read-only file writable.
+bool copyFile(const QString& source, const QString& destination, Failure* failure)
 {
     QFile file(source);
     if (!file.copy(destination))
-        return fail(error, source,
-                    QStringLiteral("cannot be copied to %1: %2")
-                        .arg(QDir::toNativeSeparators(destination), file.errorString()));
+        return fail(failure, FailureKind::CopyFailed, source, destination, platform::systemErrorOf(file));
+    QFile::setPermissions(destination, modeOf(QFileInfo(source)));
     return true;
 }
 
 // Replaces a file (or a link) of the same name; the old one goes only once the new copy is complete beside it.
-bool copyReplacing(const QString& source, const QString& destination, QString* error)
+bool copyReplacing(const QString& source, const QString& destination, Failure* failure)
 {
     const QFileInfo target(destination);
     if (!isPresent(target))
-        return copyFile(source, destination, error);
+        return copyFile(source, destination, failure);
     if (isRealFolder(target))
-        return fail(error, destination, QStringLiteral("a folder of that name is in the way"));
+        return fail(failure, FailureKind::FolderInTheWay, destination);
     const QString temporary = freeNameBeside(destination);
-    if (!copyFile(source, temporary, error))
+    if (!copyFile(source, temporary, failure))
         return false;
-    const bool removed = isFolderLink(target) ? removeLink(destination, error) : removeFile(destination, error);
+    const bool removed =
+        isFolderLink(target) ? removeLink(destination, failure) : removeFile(destination, failure);
     if (!removed) {
+        QFile::setPermissions(temporary, modeOf(QFileInfo(temporary)) | QFileDevice::WriteOwner);
         QFile::remove(temporary);
         return false;
     }
     QFile moved(temporary);
     if (!moved.rename(destination))
-        return fail(error, destination,
-                    QStringLiteral("the new copy is left as %1: %2")
-                        .arg(QDir::toNativeSeparators(temporary), moved.errorString()));
+        return fail(failure, FailureKind::CopyLeftAside, destination, temporary, platform::systemErrorOf(moved));
     return true;
 }
 
-bool copyContents(const QString& source, const QString& destination, QString* error)
+bool copyContents(const QString& source, const QString& destination, Failure* failure)
 {
     if (!QFileInfo(source).isReadable())
-        return fail(error, source, QStringLiteral("the folder cannot be read"));
+        return fail(failure, FailureKind::FolderUnreadable, source);
     const QFileInfoList entries = QDir(source).entryInfoList(everyEntry);
     for (const QFileInfo& entry : entries) {
         const QString target = destination + u'/' + entry.fileName();
@@ -160,15 +160,18 @@ bool copyContents(const QString& source, const QString& destination, QString* er
             if (isPresent(targetInfo)) {
                 // Merging into a link would write into whatever it leads to.
                 if (!isRealFolder(targetInfo))
-                    return fail(error, target, QStringLiteral("exists and is not a folder"));
+                    return fail(failure, FailureKind::NotAFolder, target);
+                openUp(target); // a read-only folder from an earlier copy gets its mode back below
             } else if (!QDir().mkdir(target)) {
-                return fail(error, target, QStringLiteral("the folder cannot be created"));
+                return fail(failure, FailureKind::FolderNotCreated, target, QString(), platform::lastSystemError());
             }
-            if (!copyContents(entry.absoluteFilePath(), target, error))
+            if (!copyContents(entry.absoluteFilePath(), target, failure))
                 return false;
+            // Only now: a read-only folder could not have been filled.
+            QFile::setPermissions(target, modeOf(entry));
         } else if (isFolderLink(entry) || !entry.exists()) {
             continue; // links to folders are not followed; links that lead nowhere have nothing to copy
-        } else if (!copyReplacing(entry.absoluteFilePath(), target, error)) {
+        } else if (!copyReplacing(entry.absoluteFilePath(), target, failure)) {
             return false;
         }
     }
@@ -200,102 +203,108 @@ bool isSameOrInside(const QString& path, const QString& folder)
 
 // The delete operations take the paths the program builds from the Favorites folder. A relative path or a
 // root folder can only come from a mistake such as an empty folder name, and would delete far more than meant.
-bool refuseUnsafe(const QString& path, bool isFolder, QString* error)
+bool refuseUnsafe(const QString& path, bool isFolder, Failure* failure)
 {
-    QString reason;
-    if (QFileInfo(path).isRelative())
-        reason = QStringLiteral("not an absolute path; nothing deleted");
-    else if (isFolder && QDir(QFileInfo(path).canonicalFilePath()).isRoot())
-        reason = QStringLiteral("a root folder; nothing deleted");
-    else
-        return false;
-    fail(error, path, reason);
-    return true;
+    if (QFileInfo(path).isRelative()) {
+        fail(failure, FailureKind::RelativePath, path);
+        return true;
+    }
+    if (isFolder && QDir(QFileInfo(path).canonicalFilePath()).isRoot()) {
+        fail(failure, FailureKind::RootFolder, path);
+        return true;
+    }
+    return false;
 }
 
 } // namespace
 
-bool KillFile(const QString& path, QString* error)
+QFileDevice::Permissions modeOf(const QFileInfo& info)
+{
+    const QFileDevice::Permissions modeFlags = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                               QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+                                               QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                                               QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    return info.permissions() & modeFlags;
+}
+
+bool KillFile(const QString& path, Failure* failure)
 {
     const QFileInfo info(path);
     if (info.fileName() == QLatin1String("*.*")) {
         const QString folder = info.path();
         const QFileInfo folderInfo(folder);
         if (!folderInfo.isDir())
-            return fail(error, folder, QStringLiteral("the folder does not exist"));
-        if (refuseUnsafe(folder, true, error))
+            return fail(failure, FailureKind::FolderMissing, folder);
+        if (refuseUnsafe(folder, true, failure))
             return false;
         if (!folderInfo.isReadable())
-            return fail(error, folder, QStringLiteral("the folder cannot be read"));
+            return fail(failure, FailureKind::FolderUnreadable, folder);
         const QFileInfoList entries = QDir(folder).entryInfoList(everyEntry);
         for (const QFileInfo& entry : entries) {
             if (isRealFolder(entry) || isFolderLink(entry))
                 continue;
-            if (!removeFile(entry.absoluteFilePath(), error))
+            if (!removeFile(entry.absoluteFilePath(), failure))
                 return false;
         }
         return true;
     }
-    return deleteOneFile(path, error);
+    return deleteOneFile(path, failure);
 }
 
-bool deleteOneFile(const QString& path, QString* error)
+bool deleteOneFile(const QString& path, Failure* failure)
 {
     const QFileInfo info(path);
-    if (refuseUnsafe(path, false, error))
+    if (refuseUnsafe(path, false, failure))
         return false;
     if (!isPresent(info))
-        return fail(error, path, QStringLiteral("the file does not exist"));
+        return fail(failure, FailureKind::FileMissing, path);
     if (isRealFolder(info))
-        return fail(error, path, QStringLiteral("is a folder, not a file"));
+        return fail(failure, FailureKind::IsAFolder, path);
     if (isFolderLink(info))
-        return removeLink(path, error);
-    return removeFile(path, error);
+        return removeLink(path, failure);
+    return removeFile(path, failure);
 }
 
-bool KillFolder(const QString& path, QString* error)
+bool KillFolder(const QString& path, Failure* failure)
 {
     const QFileInfo info(path);
-    if (refuseUnsafe(path, isRealFolder(info), error))
+    if (refuseUnsafe(path, isRealFolder(info), failure))
         return false;
     if (isFolderLink(info))
-        return removeLink(path, error);
+        return removeLink(path, failure);
     if (!isRealFolder(info))
         return true;
-    return deleteTree(info.absoluteFilePath(), error);
+    return deleteTree(info.absoluteFilePath(), failure);
 }
 
-bool CopyTree(const QString& source, const QString& destination, QString* error)
+bool CopyTree(const QString& source, const QString& destination, Failure* failure)
 {
     const QFileInfo sourceInfo(source);
     if (!sourceInfo.isDir())
-        return fail(error, source,
-                    sourceInfo.exists() ? QStringLiteral("is not a folder")
-                                        : QStringLiteral("the folder does not exist"));
+        return fail(failure, sourceInfo.exists() ? FailureKind::NotAFolder : FailureKind::FolderMissing, source);
     const QFileInfo destinationInfo(destination);
     if (isPresent(destinationInfo) && !destinationInfo.isDir())
-        return fail(error, destination, QStringLiteral("exists and is not a folder"));
+        return fail(failure, FailureKind::NotAFolder, destination);
     if (isSameOrInside(resolvedPath(destination), sourceInfo.canonicalFilePath()))
-        return fail(error, destination,
-                    QStringLiteral("lies inside the folder %1 that is copied").arg(QDir::toNativeSeparators(source)));
+        return fail(failure, FailureKind::DestinationInsideSource, destination, source);
     if (!destinationInfo.exists() && !QDir().mkpath(destination))
-        return fail(error, destination, QStringLiteral("the folder cannot be created"));
-    return copyContents(sourceInfo.absoluteFilePath(), destinationInfo.absoluteFilePath(), error);
+        return fail(failure, FailureKind::FolderNotCreated, destination, QString(), platform::lastSystemError());
+    return copyContents(sourceInfo.absoluteFilePath(), destinationInfo.absoluteFilePath(), failure);
 }
 
-bool CopyOne(const QString& source, const QString& destination, QString* error)
+bool CopyOne(const QString& source, const QString& destination, Failure* failure)
 {
     const QFileInfo sourceInfo(source);
     if (!sourceInfo.exists())
-        return fail(error, source, QStringLiteral("the file does not exist"));
+        return fail(failure, FailureKind::FileMissing, source);
     if (sourceInfo.isDir())
-        return fail(error, source, QStringLiteral("is a folder, not a file"));
+        return fail(failure, FailureKind::IsAFolder, source);
     const QFileInfo destinationInfo(destination);
     if (isPresent(destinationInfo))
-        return fail(error, destination, QStringLiteral("already exists"));
+        return fail(failure, FailureKind::AlreadyExists, destination);
     if (!destinationInfo.absoluteDir().exists())
-        return fail(error, destination, QStringLiteral("its folder does not exist"));
-    return copyFile(source, destination, error);
+        return fail(failure, FailureKind::FolderMissing, destinationInfo.absolutePath());
+    return copyFile(source, destination, failure);
 }
 
 } // namespace favorites

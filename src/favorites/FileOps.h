@@ -1,10 +1,14 @@
 #pragma once
 
+#include <QFileInfo>
 #include <QString>
 
+#include "platform/Failure.h"
+
 // Deleting and copying files and folders of the Favorites tree and its backup.
-// Each operation stops at the first failure and returns false with the path and the reason in *error;
-// what it did before that stays done. Read-only files and folders are made writable where that is needed to
+// Each operation stops at the first failure and returns false with what failed, where and why in *failure;
+// what it did before that stays done. Copies keep each file's and subfolder's mode (a read-only file stays
+// read-only, as the copy on Windows keeps the attribute). Read-only files and folders are made writable where that is needed to
 // delete or replace them. Links to folders met inside a folder are never followed: they are deleted as links
 // and left out of copies (the folders named in the call may themselves be reached through a link).
 // The delete operations refuse a relative path and never empty or delete a root folder.
@@ -16,26 +20,30 @@ namespace favorites
 /// every file directly in that folder, hidden and read-only ones included, never its subfolders; any other
 /// name, even one holding '*' or '?', names only itself. Returns false when a file cannot be deleted, the
 /// file is missing or is a folder, or the folder of "*.*" is missing (no file to match is not a failure).
-bool KillFile(const QString& path, QString* error = nullptr);
+bool KillFile(const QString& path, platform::Failure* failure = nullptr);
 
 /// Deletes exactly the one file at path, whatever its name: "*.*" or a name holding '*' or '?' is only a name
 /// here. A link is deleted, not its target. Returns false when the file is missing, is a folder, or cannot be
 /// deleted. Deleting one favorite goes through this, never through KillFile, whose "*.*" names every file.
-bool deleteOneFile(const QString& path, QString* error = nullptr);
+bool deleteOneFile(const QString& path, platform::Failure* failure = nullptr);
 
 /// Deletes the folder at path with everything in it, read-only files and folders included; a link to a
 /// folder is deleted as a link. Does nothing and returns true when no folder is there (nothing, or a file).
 /// Returns false when something in it cannot be deleted.
-bool KillFolder(const QString& path, QString* error = nullptr);
+bool KillFolder(const QString& path, platform::Failure* failure = nullptr);
 
 /// Copies the folder source with all its files and subfolders to destination, which is created when missing
 /// and merged into when present (files of the same name are replaced, others kept). Links to files are
 /// copied as files; links to folders are left out. Returns false when source is not a folder, destination
 /// or one of its subfolders exists as a file, destination lies inside source, or a copy fails.
-bool CopyTree(const QString& source, const QString& destination, QString* error = nullptr);
+bool CopyTree(const QString& source, const QString& destination, platform::Failure* failure = nullptr);
 
 /// Copies the file source to the file path destination. Returns false, leaving destination untouched, when
 /// destination exists, its folder is missing, source is not a file, or the copy fails.
-bool CopyOne(const QString& source, const QString& destination, QString* error = nullptr);
+bool CopyOne(const QString& source, const QString& destination, platform::Failure* failure = nullptr);
+
+/// A file's or folder's permissions as they can be set again: its mode, without the flags that only say what the
+/// running user may do (to the superuser every file looks writable).
+QFileDevice::Permissions modeOf(const QFileInfo& info);
 
 } // namespace favorites

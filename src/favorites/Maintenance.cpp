@@ -8,6 +8,10 @@
 
 namespace favorites {
 
+using platform::fail;
+using platform::Failure;
+using platform::FailureKind;
+
 namespace {
 
 QString resolved(const QString& path)
@@ -24,13 +28,6 @@ bool isInside(const QString& inner, const QString& outer)
     return a == b || a.startsWith(b.endsWith(QLatin1Char('/')) ? b : b + QLatin1Char('/'));
 }
 
-bool fail(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-    return false;
-}
-
 QString freshBackupPath(const QString& backupFolder)
 {
     return backupFolder + QStringLiteral(".new");
@@ -45,7 +42,7 @@ QString oldBackupPath(const QString& backupFolder)
 // the new one in its place leaves no backup folder, the previous backup under ".old" and the new one under
 // ".new"; the new one is complete then, because the previous one is set aside only once the copy is done.
 // Puts the newest complete backup back in place. Anything else left over is cleared by the next backup.
-bool recoverInterruptedBackup(const QString& backupFolder, QString* error)
+bool recoverInterruptedBackup(const QString& backupFolder, Failure* failure)
 {
     const QString fresh = freshBackupPath(backupFolder);
     const QString old = oldBackupPath(backupFolder);
@@ -56,24 +53,31 @@ bool recoverInterruptedBackup(const QString& backupFolder, QString* error)
         return true;
     if (dir.rename(old, backupFolder))
         return true;
-    return fail(error, QStringLiteral("无法恢复中断的备份：") + old);
+    return fail(failure, FailureKind::InterruptedBackupNotRecovered, old);
 }
 
-// Why a backup or a restore cannot be made between these folders ("" when it can): the Favorites folder
-// must be usable, and as backup and restore empty and rename the backup folder and its working folders,
+// Why a backup or a restore cannot be made between these folders (no failure when it can): the Favorites
+// folder must be usable, and as backup and restore empty and rename the backup folder and its working folders,
 // none of those may be, hold or lie inside the Favorites folder.
-QString backupProblem(const QString& favPath, const QString& backupFolder)
+Failure backupProblem(const QString& favPath, const QString& backupFolder)
 {
-    const QString problem = favoritesFolderProblem(favPath);
-    if (!problem.isEmpty())
+    Failure problem = favoritesFolderProblem(favPath);
+    if (problem.failed())
         return problem;
     if (foldersOverlap(favPath, backupFolder))
-        return QStringLiteral("备份文件夹与收藏夹互相包含：") + backupFolder;
+        fail(&problem, FailureKind::BackupOverlapsFavorites, backupFolder);
     for (const QString& working : {freshBackupPath(backupFolder), oldBackupPath(backupFolder)}) {
-        if (foldersOverlap(favPath, working))
-            return QStringLiteral("备份用的临时文件夹与收藏夹互相包含：") + working;
+        if (!problem.failed() && foldersOverlap(favPath, working))
+            fail(&problem, FailureKind::WorkingFolderOverlapsFavorites, working);
     }
-    return QString();
+    return problem;
+}
+
+bool report(Failure* failure, const Failure& problem)
+{
+    if (failure)
+        *failure = problem;
+    return false;
 }
 
 } // namespace
@@ -83,16 +87,17 @@ QString backupFolderPath(const QString& programFolder)
     return platform::joinPath(programFolder, QStringLiteral("data"));
 }
 
-QString favoritesFolderProblem(const QString& favPath)
+Failure favoritesFolderProblem(const QString& favPath)
 {
-    if (favPath.isEmpty())
-        return QStringLiteral("没有找到收藏夹文件夹");
+    Failure problem;
     const QFileInfo info(favPath);
-    if (!info.exists())
-        return QStringLiteral("收藏夹文件夹不存在：") + favPath;
-    if (!info.isDir())
-        return QStringLiteral("收藏夹路径不是文件夹：") + favPath;
-    return QString();
+    if (favPath.isEmpty())
+        fail(&problem, FailureKind::NoFavoritesFolder);
+    else if (!info.exists())
+        fail(&problem, FailureKind::FavoritesFolderMissing, favPath);
+    else if (!info.isDir())
+        fail(&problem, FailureKind::FavoritesNotAFolder, favPath);
+    return problem;
 }
 
 bool foldersOverlap(const QString& a, const QString& b)
@@ -100,18 +105,18 @@ bool foldersOverlap(const QString& a, const QString& b)
     return isInside(a, b) || isInside(b, a);
 }
 
-bool deleteFavorites(const QString& favPath, const QStringList& files, int* deleted, QString* error)
+bool deleteFavorites(const QString& favPath, const QStringList& files, int* deleted, Failure* failure)
 {
     if (deleted)
         *deleted = 0;
-    const QString problem = favoritesFolderProblem(favPath);
-    if (!problem.isEmpty())
-        return fail(error, problem);
+    const Failure problem = favoritesFolderProblem(favPath);
+    if (problem.failed())
+        return report(failure, problem);
     for (const QString& file : files) {
         // Only ever a favorite: never a path that leads out of the Favorites folder.
         if (!isInside(QFileInfo(file).absolutePath(), favPath))
-            return fail(error, QStringLiteral("不在收藏夹中：") + file);
-        if (!deleteOneFile(file, error))
+            return fail(failure, FailureKind::NotInFavorites, file);
+        if (!deleteOneFile(file, failure))
             return false;
         if (deleted)
             ++*deleted;
@@ -119,61 +124,63 @@ bool deleteFavorites(const QString& favPath, const QStringList& files, int* dele
     return true;
 }
 
-bool backupFavorites(const QString& favPath, const QString& backupFolder, QString* error)
+bool backupFavorites(const QString& favPath, const QString& backupFolder, Failure* failure)
 {
-    const QString problem = backupProblem(favPath, backupFolder);
-    if (!problem.isEmpty())
-        return fail(error, problem);
+    const Failure problem = backupProblem(favPath, backupFolder);
+    if (problem.failed())
+        return report(failure, problem);
 
     // Build the new backup beside the old one; swap only when it is complete.
     const QString fresh = freshBackupPath(backupFolder);
     const QString old = oldBackupPath(backupFolder);
-    if (!recoverInterruptedBackup(backupFolder, error) || !KillFolder(fresh, error) || !KillFolder(old, error))
+    if (!recoverInterruptedBackup(backupFolder, failure) || !KillFolder(fresh, failure) || !KillFolder(old, failure))
         return false;
-    if (!CopyTree(favPath, fresh, error)) {
+    if (!CopyTree(favPath, fresh, failure)) {
         KillFolder(fresh);
         return false;
     }
     QDir dir;
     const bool hadBackup = QFileInfo(backupFolder).isDir();
     if (hadBackup && !dir.rename(backupFolder, old)) {
+        const platform::SystemError why = platform::lastSystemError();
         KillFolder(fresh);
-        return fail(error, QStringLiteral("无法替换旧的备份：") + backupFolder);
+        return fail(failure, FailureKind::OldBackupNotReplaced, backupFolder, QString(), why);
     }
     if (!dir.rename(fresh, backupFolder)) {
+        const platform::SystemError why = platform::lastSystemError();
         if (hadBackup)
             dir.rename(old, backupFolder);
         KillFolder(fresh);
-        return fail(error, QStringLiteral("无法放置新的备份：") + backupFolder);
+        return fail(failure, FailureKind::NewBackupNotPlaced, backupFolder, QString(), why);
     }
-    if (hadBackup && !KillFolder(old, error))
+    if (hadBackup && !KillFolder(old, failure))
         return false; // the new backup is in place; only the old copy is left over
     return true;
 }
 
-bool restoreFavorites(const QString& backupFolder, const QString& favPath, QString* error)
+bool restoreFavorites(const QString& backupFolder, const QString& favPath, Failure* failure)
 {
-    const QString problem = backupProblem(favPath, backupFolder);
-    if (!problem.isEmpty())
-        return fail(error, problem);
-    if (!recoverInterruptedBackup(backupFolder, error))
+    const Failure problem = backupProblem(favPath, backupFolder);
+    if (problem.failed())
+        return report(failure, problem);
+    if (!recoverInterruptedBackup(backupFolder, failure))
         return false;
     if (!QFileInfo(backupFolder).isDir())
-        return fail(error, QStringLiteral("没有备份可以还原：") + backupFolder);
+        return fail(failure, FailureKind::NoBackup, backupFolder);
     if (!QDir(backupFolder).isReadable())
-        return fail(error, QStringLiteral("无法读取备份：") + backupFolder);
+        return fail(failure, FailureKind::BackupUnreadable, backupFolder);
 
-    if (!KillFile(platform::joinPath(favPath, QStringLiteral("*.*")), error))
+    if (!KillFile(platform::joinPath(favPath, QStringLiteral("*.*")), failure))
         return false;
     const QStringList names = QDir(favPath).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
     for (const QString& name : names) {
         const QString path = platform::joinPath(favPath, name);
         if (platform::isHiddenOrSystem(QFileInfo(path)))
             continue;
-        if (!KillFolder(path, error))
+        if (!KillFolder(path, failure))
             return false;
     }
-    return CopyTree(backupFolder, favPath, error);
+    return CopyTree(backupFolder, favPath, failure);
 }
 
 } // namespace favorites

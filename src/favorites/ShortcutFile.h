@@ -3,6 +3,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include "platform/Failure.h"
+
 // The address inside an Internet shortcut file: key "URL" of section "InternetShortcut".
 
 namespace favorites
@@ -16,9 +18,15 @@ constexpr qint64 maxShortcutFileSize = 1024 * 1024;
 /// than maxShortcutFileSize.
 QString GetUrl(const QString& filePath);
 
-/// Stores address as the URL of the shortcut file, keeping every other byte of it and its encoding, through
-/// a temporary file that replaces it; a missing file is created in an existing folder. Returns false, with
-/// the path and the reason in *error, when the address cannot be stored as given or the file not written.
-bool SetUrl(const QString& filePath, const QString& address, QString* error = nullptr);
+/// Stores address as the URL of the shortcut file, keeping every other byte of it, its encoding and its mode,
+/// through a temporary file that replaces it; a missing file is created in an existing folder. Returns false,
+/// with what failed in *failure, when the address cannot be stored as given or the file not written; the file is
+/// then as it was.
+bool SetUrl(const QString& filePath, const QString& address, platform::Failure* failure = nullptr);
+
+/// Whether SetUrl would store address in the file, found without writing anything: false, with the reason in
+/// *failure, for every refusal SetUrl makes before it writes (a line break or an address that would not come
+/// back as given, a read-only or unreadable file, not a regular file, a missing folder).
+bool canSetUrl(const QString& filePath, const QString& address, platform::Failure* failure = nullptr);
 
 } // namespace favorites

@@ -1,37 +1,35 @@
 #include "platform/SaveFile.h"
 
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace platform
 {
 
-bool saveFileContents(const QString& path, const QByteArray& bytes, QString* error)
+bool saveFileContents(const QString& path, const QByteArray& bytes, Failure* failure)
 {
+    // QSaveFile refuses an existing file it cannot write to; say so in the program's own terms.
+    const QFileInfo existing(path);
+    if (existing.isFile() && !existing.isWritable())
+        return fail(failure, FailureKind::ReadOnlyFile, path);
     QSaveFile file(path);
     // Unbuffered: a buffered write is only flushed when the file is committed, and a failure of that flush
     // does not stop QSaveFile from putting the short temporary file in place of the old one.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return fail(failure, FailureKind::WriteFailed, path, QString(), systemErrorOf(file));
     // A write that stops short is tried again, so that the call that cannot go on reports why.
     qint64 done = 0;
     while (done < bytes.size()) {
         const qint64 written = file.write(bytes.constData() + done, bytes.size() - done);
         if (written <= 0) {
-            if (error)
-                *error = file.errorString();
+            const SystemError why = systemErrorOf(file);
             file.cancelWriting();
-            return false;
+            return fail(failure, FailureKind::WriteFailed, path, QString(), why);
         }
         done += written;
     }
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
+    if (!file.commit())
+        return fail(failure, FailureKind::WriteFailed, path, QString(), systemErrorOf(file));
     return true;
 }
 

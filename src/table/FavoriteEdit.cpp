@@ -10,14 +10,13 @@
 
 namespace table {
 
+using platform::fail;
+using platform::Failure;
+using platform::FailureKind;
+
 namespace {
 
-bool fail(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-    return false;
-}
+const QLatin1String kShortcutExtension(".url");
 
 void showRow(const AppState& state, LinkTableModel& model, int row)
 {
@@ -36,66 +35,134 @@ QString normalizedFolder(const QString& folder)
     return clean == QLatin1String("/") ? QString() : platform::nativePath(clean);
 }
 
-} // namespace
-
-QString favoriteEditProblem(const AppState& state, const FavoriteEdit& edit)
+bool holdsFavorite(const AppState& state, int row)
 {
-    if (edit.name.contains(QLatin1Char('/')) || edit.name.contains(platform::separator()) || edit.name == QLatin1String(".") ||
-        edit.name == QLatin1String(".."))
-        return QStringLiteral("名称不能包含路径分隔符：") + edit.name;
-    // A name the folder listing leaves out would drop the favorite from the table.
-    if (platform::isHiddenOrSystem(QFileInfo(edit.name + QStringLiteral(".url"))))
-        return QStringLiteral("这样的名称会使收藏成为隐藏文件：") + edit.name + QStringLiteral(".url");
-    if (!edit.folder.isEmpty() && !edit.folder.startsWith(platform::separator()))
-        return QStringLiteral("目录必须以 ") + platform::separator() + QStringLiteral(" 开头：") + edit.folder;
-
-    const QString favPath = state.catalogue.favPath;
-    const QString target = favPath + normalizedFolder(edit.folder);
-    const QFileInfo info(target);
-    if (!info.isDir())
-        return QStringLiteral("目录不存在：") + target;
-    const QString root = QFileInfo(favPath).canonicalFilePath();
-    const QString folder = info.canonicalFilePath();
-    if (root.isEmpty() || (folder != root && !folder.startsWith(root + QLatin1Char('/'))))
-        return QStringLiteral("目录不在收藏夹中：") + target;
-    return QString();
+    return row >= 1 && row <= state.catalogue.fileCount && row <= state.table.rowCount();
 }
 
-bool applyFavoriteEdit(AppState& state, LinkTableModel& model, int row, const FavoriteEdit& edit, QString* error)
+// Where the edit takes the favorite of a valid row.
+struct EditPlan
 {
-    favorites::Catalogue& cat = state.catalogue;
-    LinkTable& t = state.table;
-    if (row < 1 || row > cat.fileCount || row > t.rowCount())
-        return fail(error, QStringLiteral("没有这一行：") + QString::number(row));
+    QString oldPath;
+    QString newFolder;
+    QString newName;
+    QString newPath;
+    bool moves = false;
+};
 
+EditPlan planOf(const AppState& state, int row, const FavoriteEdit& edit)
+{
+    const favorites::Catalogue& cat = state.catalogue;
+    EditPlan plan;
     const QString oldName = cat.fileName.at(row);
     const QString oldFolder = cat.filePath.at(row);
-    const QString newName = edit.name + QStringLiteral(".url");
-    const QString newFolder = cat.favPath + normalizedFolder(edit.folder);
-    const bool moves = newFolder != oldFolder || newName != oldName;
-    if (moves) {
-        const QString problem = favoriteEditProblem(state, edit);
-        if (!problem.isEmpty())
-            return fail(error, problem);
-    }
+    plan.oldPath = platform::joinPath(oldFolder, oldName);
+    // The extension as the file has it: "NEWS.URL" edited without a change keeps its name, and a file system
+    // that ignores case is not asked to copy it onto itself.
+    plan.newName = edit.name + oldName.right(kShortcutExtension.size());
+    plan.newFolder = cat.favPath + normalizedFolder(edit.folder);
+    plan.newPath = platform::joinPath(plan.newFolder, plan.newName);
+    plan.moves = plan.newFolder != oldFolder || plan.newName != oldName;
+    return plan;
+}
 
-    const QString oldPath = platform::joinPath(oldFolder, oldName);
-    if (!favorites::SetUrl(oldPath, edit.address, error))
+// Why the favorite cannot go to its new place (no failure when it can).
+Failure moveProblem(const AppState& state, const FavoriteEdit& edit, const EditPlan& plan)
+{
+    Failure problem;
+    if (edit.name.isEmpty()) {
+        fail(&problem, FailureKind::NameEmpty);
+        return problem;
+    }
+    if (edit.name.contains(QLatin1Char('/')) || edit.name.contains(platform::separator()) ||
+        edit.name == QLatin1String(".") || edit.name == QLatin1String("..")) {
+        fail(&problem, FailureKind::NameHasSeparator, edit.name);
+        return problem;
+    }
+    if (!edit.folder.isEmpty() && !edit.folder.startsWith(platform::separator())) {
+        fail(&problem, FailureKind::FolderNeedsSeparator, edit.folder);
+        return problem;
+    }
+    const QFileInfo folderInfo(plan.newFolder);
+    if (!folderInfo.isDir()) {
+        fail(&problem, FailureKind::TargetFolderMissing, plan.newFolder);
+        return problem;
+    }
+    const QString root = QFileInfo(state.catalogue.favPath).canonicalFilePath();
+    const QString folder = folderInfo.canonicalFilePath();
+    if (root.isEmpty() || (folder != root && !folder.startsWith(root + QLatin1Char('/')))) {
+        fail(&problem, FailureKind::TargetFolderOutside, plan.newFolder);
+        return problem;
+    }
+    // A name the folder listing leaves out would drop the favorite from the table.
+    const QFileInfo target(plan.newPath);
+    if (platform::isHiddenOrSystem(target)) {
+        fail(&problem, FailureKind::NameWouldBeHidden, plan.newName);
+        return problem;
+    }
+    // Never over an existing favorite; on a file system that ignores case a change of case alone meets the
+    // file itself here.
+    if (target.exists() || target.isSymLink())
+        fail(&problem, FailureKind::AlreadyExists, plan.newPath);
+    return problem;
+}
+
+} // namespace
+
+Failure favoriteEditProblem(const AppState& state, int row, const FavoriteEdit& edit)
+{
+    Failure problem;
+    if (!holdsFavorite(state, row)) {
+        fail(&problem, FailureKind::NoSuchRow, QString::number(row));
+        return problem;
+    }
+    const EditPlan plan = planOf(state, row, edit);
+    // Every file of the tree is a row, but only a shortcut file has an address to write.
+    if (!state.catalogue.fileName.at(row).endsWith(kShortcutExtension, Qt::CaseInsensitive)) {
+        fail(&problem, FailureKind::NotAShortcut, plan.oldPath);
+        return problem;
+    }
+    if (plan.moves) {
+        problem = moveProblem(state, edit, plan);
+        if (problem.failed())
+            return problem;
+    }
+    favorites::canSetUrl(plan.oldPath, edit.address, &problem);
+    return problem;
+}
+
+bool applyFavoriteEdit(AppState& state, LinkTableModel& model, int row, const FavoriteEdit& edit, Failure* failure)
+{
+    const Failure problem = favoriteEditProblem(state, row, edit);
+    if (problem.failed()) {
+        if (failure)
+            *failure = problem;
         return false;
+    }
+    const EditPlan plan = planOf(state, row, edit);
+    favorites::Catalogue& cat = state.catalogue;
+    LinkTable& t = state.table;
+
+    if (!plan.moves) {
+        // Written whole through a temporary file: on failure the file is as it was.
+        if (!favorites::SetUrl(plan.oldPath, edit.address, failure))
+            return false;
+    } else {
+        // The old file is never written: the copy takes the address, and only a complete copy lets the old
+        // file go. Whatever step fails, the copy goes again and the favorite stays as it was.
+        if (!favorites::CopyOne(plan.oldPath, plan.newPath, failure))
+            return false;
+        if (!favorites::SetUrl(plan.newPath, edit.address, failure) ||
+            !favorites::deleteOneFile(plan.oldPath, failure)) {
+            favorites::deleteOneFile(plan.newPath);
+            return false;
+        }
+        cat.fileName[row] = plan.newName;
+        cat.filePath[row] = plan.newFolder;
+        t.rowFolder[row] = relativeFolder(cat.favPath, plan.newFolder);
+    }
     t.rowUrl[row] = edit.address;
     showRow(state, model, row);
-
-    if (moves) {
-        const QString newPath = platform::joinPath(newFolder, newName);
-        if (!favorites::CopyOne(oldPath, newPath, error))
-            return false; // the favorite stays where it was, with its new address
-        cat.fileName[row] = newName;
-        cat.filePath[row] = newFolder;
-        t.rowFolder[row] = relativeFolder(cat.favPath, newFolder);
-        showRow(state, model, row);
-        if (!favorites::deleteOneFile(oldPath, error))
-            return false; // the favorite now exists at both places
-    }
     return true;
 }
 

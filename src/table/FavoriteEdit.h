@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "platform/Failure.h"
 #include "table/AppState.h"
 #include "table/LinkTableModel.h"
 
@@ -16,15 +17,20 @@ struct FavoriteEdit
     QString address;
 };
 
-/// Why the edit cannot be applied as typed ("" when it can): a name that is not a plain file name, or a
-/// folder that is not an existing folder inside the Favorites folder. Nothing is touched to find out.
-QString favoriteEditProblem(const AppState& state, const FavoriteEdit& edit);
+/// Why the edit of row `row` cannot be applied (no failure when it can), decided without writing anything:
+/// a row without a favorite; a file that is not a shortcut file (its name does not end in ".url", whatever the
+/// case); when the folder or the name changes, an empty name, a name that is not a plain file name or would
+/// make the favorite a hidden file, a folder that is not an existing folder inside the Favorites folder, or a
+/// file already at the new place; an address the shortcut file cannot take (see favorites::canSetUrl).
+platform::Failure favoriteEditProblem(const AppState& state, int row, const FavoriteEdit& edit);
 
-/// Applies the edit to row `row`: writes the address into the shortcut file where it is, then, when the
-/// folder or name changed, copies the file to its new place (never over an existing file) and deletes the
-/// old one. The row's data and grid cells follow what is on disk: on failure they keep whatever did
-/// happen, and the function returns false with the reason in *error.
+/// Applies the edit to row `row`, all or nothing: every refusal of favoriteEditProblem comes first. Only the
+/// address changing: it is written into the shortcut file in place. The folder or name changing: the file is
+/// copied to its new place (never over an existing file), the address written into the copy, and the old file
+/// deleted; when a step fails, the copy is removed again. The new file keeps the old one's extension as it was
+/// written (".URL" stays ".URL"). The row's data and grid cells change only when the edit succeeded; on failure
+/// the function returns false with the reason in *failure.
 bool applyFavoriteEdit(AppState& state, LinkTableModel& model, int row, const FavoriteEdit& edit,
-                       QString* error = nullptr);
+                       platform::Failure* failure = nullptr);
 
 } // namespace table

@@ -113,7 +113,8 @@ bool isStorableName(const QString& text)
     return !text.contains(QLatin1Char('|')) && !text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n'));
 }
 
-bool saveResults(const QString& path, const favorites::Catalogue& catalogue, LinkTable& table, QString* error)
+bool saveResults(const QString& path, const favorites::Catalogue& catalogue, LinkTable& table,
+                 platform::Failure* failure)
 {
     const int rows = qMin(catalogue.fileCount, table.rowCount());
     QVector<History> folded(table.rowHistory.begin(), table.rowHistory.end());
@@ -133,12 +134,9 @@ bool saveResults(const QString& path, const favorites::Catalogue& catalogue, Lin
 
     // A folder or a named pipe in the file's place is left alone: writing to a pipe could block for ever.
     const QFileInfo existing(path);
-    if (existing.exists() && !existing.isFile()) {
-        if (error)
-            *error = QStringLiteral("not a regular file");
-        return false;
-    }
-    if (!platform::saveFileContents(path, out, error))
+    if (existing.exists() && !existing.isFile())
+        return platform::fail(failure, platform::FailureKind::NotARegularFile, path);
+    if (!platform::saveFileContents(path, out, failure))
         return false;
     table.rowHistory = folded;
     return true;

@@ -8,6 +8,7 @@
 #include <QVector>
 
 #include "favorites/Catalogue.h"
+#include "platform/Failure.h"
 #include "table/LinkTable.h"
 
 namespace table {
@@ -52,8 +53,8 @@ bool isStorableName(const QString& text);
 /// Saves every row: folds each row's verdict into its history and rewrites the results file whole
 /// and atomically. Rows whose folder or name cannot be stored are left out of the file. On failure
 /// (including something other than a regular file in its place) the file and the in-memory histories are
-/// left as they were, and error tells why.
+/// left as they were, and *failure tells why.
 bool saveResults(const QString& path, const favorites::Catalogue& catalogue, LinkTable& table,
-                 QString* error = nullptr);
+                 platform::Failure* failure = nullptr);
 
 } // namespace table

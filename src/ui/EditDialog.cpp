@@ -11,6 +11,7 @@
 
 #include "table/FavoriteEdit.h"
 #include "table/Loader.h"
+#include "ui/FailureText.h"
 #include "ui/FormLayout.h"
 #include "ui/Fonts.h"
 
@@ -97,13 +98,14 @@ void EditDialog::Form_Load()
 void EditDialog::Command1_Click()
 {
     const table::FavoriteEdit edit{m_combo1->currentText(), m_text1->text(), m_text2->text()};
-    QString error;
-    if (table::applyFavoriteEdit(m_state, m_model, m_state.editRow, edit, &error)) {
+    platform::Failure failure;
+    if (table::applyFavoriteEdit(m_state, m_model, m_state.editRow, edit, &failure)) {
         accept();
         return;
     }
-    emit applyFailed(error);
-    QMessageBox::warning(this, QStringLiteral("修改"), QStringLiteral("修改收藏失败：") + error);
+    const QString reason = failureText(failure);
+    emit applyFailed(reason);
+    QMessageBox::warning(this, QStringLiteral("修改"), QStringLiteral("修改收藏失败：") + reason);
 }
 
 void EditDialog::Command2_Click()

@@ -26,6 +26,7 @@
 #include "ui/AboutBox.h"
 #include "ui/Artwork.h"
 #include "ui/EditDialog.h"
+#include "ui/FailureText.h"
 #include "ui/Fonts.h"
 #include "ui/FormLayout.h"
 #include "ui/ResultDelegate.h"
@@ -133,7 +134,7 @@ void MainWindow::Form_Load()
                                          QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"),
                                          QStringLiteral("Favorites"));
     // No Favorites value, or no such folder: an empty catalogue, and the program stays usable.
-    if (favorites::favoritesFolderProblem(cat.favPath).isEmpty()) {
+    if (!favorites::favoritesFolderProblem(cat.favPath).failed()) {
         favorites::ListFolders(cat, cat.favPath);
         favorites::collectFiles(cat);
     }
@@ -395,9 +396,9 @@ void MainWindow::finishPendingLoad()
         load_ie_Timer();
 }
 
-void MainWindow::reportFailure(const QString& command, const QString& what)
+void MainWindow::reportFailure(const QString& command, const platform::Failure& failure)
 {
-    const QString message = command + QStringLiteral("失败：") + what;
+    const QString message = command + QStringLiteral("失败：") + failureText(failure);
     emit commandFailed(message);
     QMessageBox::warning(this, command, message);
 }
@@ -425,16 +426,17 @@ void MainWindow::Toolbar1_ButtonClick(const QString& key)
 void MainWindow::saveResults()
 {
     // Without a Favorites folder the table is empty: saving would only wipe every saved history.
-    const QString problem = favorites::favoritesFolderProblem(m_state.catalogue.favPath);
-    if (!problem.isEmpty()) {
+    const platform::Failure problem = favorites::favoritesFolderProblem(m_state.catalogue.favPath);
+    if (problem.failed()) {
         reportFailure(QStringLiteral("保存检测结果"), problem);
         return;
     }
     finishPendingLoad();
-    QString error;
+    platform::Failure failure;
     // The file is written first: when it cannot be, the table stays as it is and nothing is lost.
-    if (!table::saveResults(table::resultsFilePath(m_state.programFolder), m_state.catalogue, m_state.table, &error)) {
-        reportFailure(QStringLiteral("保存检测结果"), table::resultsFilePath(m_state.programFolder) + QStringLiteral("：") + error);
+    if (!table::saveResults(table::resultsFilePath(m_state.programFolder), m_state.catalogue, m_state.table,
+                            &failure)) {
+        reportFailure(QStringLiteral("保存检测结果"), failure);
         return;
     }
     myClear();
@@ -445,8 +447,8 @@ void MainWindow::saveResults()
 void MainWindow::deleteInvalid()
 {
     const favorites::Catalogue& cat = m_state.catalogue;
-    const QString problem = favorites::favoritesFolderProblem(cat.favPath);
-    if (!problem.isEmpty()) {
+    const platform::Failure problem = favorites::favoritesFolderProblem(cat.favPath);
+    if (problem.failed()) {
         reportFailure(QStringLiteral("删除收藏夹无效地址"), problem);
         return;
     }
@@ -459,22 +461,22 @@ void MainWindow::deleteInvalid()
             h[4] == table::kNo)
             dead.append(platform::joinPath(cat.filePath.at(i), cat.fileName.at(i)));
     }
-    QString error;
-    const bool ok = favorites::deleteFavorites(cat.favPath, dead, nullptr, &error);
+    platform::Failure failure;
+    const bool ok = favorites::deleteFavorites(cat.favPath, dead, nullptr, &failure);
     // Whatever happened, the table is rebuilt from what is on disk.
     myClear();
     m_loadStart->start();
     rebuildTable();
     if (!ok)
-        reportFailure(QStringLiteral("删除收藏夹无效地址"), error);
+        reportFailure(QStringLiteral("删除收藏夹无效地址"), failure);
 }
 
 void MainWindow::backup()
 {
-    QString error;
+    platform::Failure failure;
     if (!favorites::backupFavorites(m_state.catalogue.favPath, favorites::backupFolderPath(m_state.programFolder),
-                                    &error)) {
-        reportFailure(QStringLiteral("备份收藏夹"), error);
+                                    &failure)) {
+        reportFailure(QStringLiteral("备份收藏夹"), failure);
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Tessaly"), QStringLiteral("备份收藏夹完成！"), QMessageBox::Ok,
@@ -485,18 +487,18 @@ void MainWindow::backup()
 void MainWindow::restore()
 {
     const QString favPath = m_state.catalogue.favPath;
-    const QString problem = favorites::favoritesFolderProblem(favPath);
-    if (!problem.isEmpty()) {
+    const platform::Failure problem = favorites::favoritesFolderProblem(favPath);
+    if (problem.failed()) {
         reportFailure(QStringLiteral("还原收藏夹"), problem);
         return;
     }
-    QString error;
-    const bool ok = favorites::restoreFavorites(favorites::backupFolderPath(m_state.programFolder), favPath, &error);
+    platform::Failure failure;
+    const bool ok = favorites::restoreFavorites(favorites::backupFolderPath(m_state.programFolder), favPath, &failure);
     myClear();
     m_loadStart->start();
     rebuildTable();
     if (!ok)
-        reportFailure(QStringLiteral("还原收藏夹"), error);
+        reportFailure(QStringLiteral("还原收藏夹"), failure);
 }
 
 void MainWindow::MSHFlexGrid1_DblClick(int row)

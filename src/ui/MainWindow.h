@@ -7,6 +7,7 @@
 #include <QVector>
 #include <QWidget>
 
+#include "platform/Failure.h"
 #include "table/AppState.h"
 #include "table/LinkTableModel.h"
 
@@ -90,7 +91,7 @@ private:
     void showFavoritesCount();
     void rebuildTable();
     void finishPendingLoad();
-    void reportFailure(const QString& command, const QString& what);
+    void reportFailure(const QString& command, const platform::Failure& failure);
     void updateIndicators(int count);
     void Form_Resize();
 

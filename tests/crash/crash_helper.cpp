@@ -27,10 +27,18 @@ namespace
 
 constexpr qint64 timeLimitMs = 30000;
 
-int failed(const QString& command, const QString& error)
+int failed(const QString& command, const QString& reason)
 {
-    std::fprintf(stderr, "%s failed: %s\n", qPrintable(command), qPrintable(error));
+    std::fprintf(stderr, "%s failed: %s\n", qPrintable(command), qPrintable(reason));
     return 3;
+}
+
+// The helper links only the core; the kind's number, the paths and the system's text are enough for the log.
+int failed(const QString& command, const platform::Failure& failure)
+{
+    return failed(command, QStringLiteral("failure kind %1 at %2 %3 (%4)")
+                               .arg(int(failure.kind))
+                               .arg(failure.path, failure.otherPath, failure.system.text));
 }
 
 void ready()
@@ -67,7 +75,7 @@ int main(int argc, char** argv)
 
     QElapsedTimer clock;
     clock.start();
-    QString error;
+    platform::Failure error;
     ready();
     for (int round = 0; round < rounds && clock.elapsed() < timeLimitMs; ++round) {
         const bool even = round % 2 == 0;

@@ -24,6 +24,7 @@
 #include "table/LinkTableModel.h"
 #include "table/Loader.h"
 #include "table/ResultsFile.h"
+#include "ui/FailureText.h"
 
 using testsupport::readFile;
 using testsupport::snapshotTree;
@@ -208,7 +209,7 @@ void CrashSafetyTest::interruptedBackupIsRecovered()
 
     const QString target = path(QStringLiteral("Restored"));
     QVERIFY(QDir().mkpath(target));
-    QString error;
+    platform::Failure error;
     const bool ok = favorites::restoreFavorites(m_backup, target, &error);
     QCOMPARE(ok, !restored.isEmpty());
     if (ok) {
@@ -216,10 +217,11 @@ void CrashSafetyTest::interruptedBackupIsRecovered()
         const TreeSnapshot actual = snapshotTree(target);
         QVERIFY2(actual == expected, qPrintable(testsupport::describeDifference(expected, actual)));
     } else {
-        QVERIFY2(error.contains(m_backup), qPrintable(error));
+        QCOMPARE(error.kind, platform::FailureKind::NoBackup);
+        QCOMPARE(error.path, QDir::toNativeSeparators(m_backup));
     }
 
-    QVERIFY2(favorites::backupFavorites(m_fav, m_backup, &error), qPrintable(error));
+    QVERIFY2(favorites::backupFavorites(m_fav, m_backup, &error), qPrintable(ui::failureText(error)));
     QCOMPARE(snapshotTree(m_backup), favorites);
     QVERIFY(!QFileInfo::exists(m_backup + QStringLiteral(".new")));
     QVERIFY(!QFileInfo::exists(m_backup + QStringLiteral(".old")));
@@ -305,9 +307,9 @@ void CrashSafetyTest::killedBackup()
         // The backup, as the next restore finds it, is one whole copy: the previous one or a new one.
         QDir(target).removeRecursively();
         QVERIFY(QDir().mkpath(target));
-        QString error;
+        platform::Failure error;
         QVERIFY2(favorites::restoreFavorites(m_backup, target, &error),
-                 qPrintable(QStringLiteral("round %1: %2").arg(round).arg(error)));
+                 qPrintable(QStringLiteral("round %1: %2").arg(round).arg(ui::failureText(error))));
         const TreeSnapshot restored = snapshotTree(target);
         QVERIFY2(restored == a || restored == b || restored == previous,
                  qPrintable(QStringLiteral("round %1: the backup is not whole:\n%2")
@@ -341,8 +343,8 @@ void CrashSafetyTest::killedRestore()
     }
     reportRounds("restore", round);
     // The next restore that runs to its end puts the whole backup in place.
-    QString error;
-    QVERIFY2(favorites::restoreFavorites(m_backup, m_fav, &error), qPrintable(error));
+    platform::Failure error;
+    QVERIFY2(favorites::restoreFavorites(m_backup, m_fav, &error), qPrintable(ui::failureText(error)));
     QCOMPARE(snapshotTree(m_fav), backup);
 }
 

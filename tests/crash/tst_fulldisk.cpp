@@ -24,6 +24,7 @@
 #include "table/LinkTableModel.h"
 #include "table/Loader.h"
 #include "table/ResultsFile.h"
+#include "ui/FailureText.h"
 
 using testsupport::readFile;
 using testsupport::snapshotTree;
@@ -47,10 +48,9 @@ TreeSnapshot favoritesTree(int count, const QString& variant)
     return tree;
 }
 
-bool mentionsFullDisk(const QString& error)
+bool mentionsFullDisk(const platform::Failure& failure)
 {
-    return error.contains(QStringLiteral("No space left on device"), Qt::CaseInsensitive) ||
-           error.contains(QStringLiteral("disk is full"), Qt::CaseInsensitive);
+    return failure.system.reason == platform::SystemReason::DiskFull;
 }
 
 } // namespace
@@ -222,10 +222,10 @@ void FullDiskTest::saveOnFullDisk()
     const QVector<table::History> histories = m_state.table.rowHistory;
 
     fillUp(leave);
-    QString error;
+    platform::Failure error;
     QVERIFY(!table::saveResults(m_results, m_state.catalogue, m_state.table, &error));
-    qInfo("saving on a full disk: %s", qPrintable(error));
-    QVERIFY2(mentionsFullDisk(error), qPrintable(error));
+    qInfo("saving on a full disk: %s", qPrintable(ui::failureText(error)));
+    QVERIFY2(mentionsFullDisk(error), qPrintable(ui::failureText(error)));
     QCOMPARE(readFile(m_results), old);
     QCOMPARE(m_state.table.rowHistory, histories);
     QCOMPARE(QDir(m_program).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
@@ -233,7 +233,8 @@ void FullDiskTest::saveOnFullDisk()
 
     // With room again, the same save goes through.
     emptyFiller();
-    QVERIFY2(table::saveResults(m_results, m_state.catalogue, m_state.table, &error), qPrintable(error));
+    QVERIFY2(table::saveResults(m_results, m_state.catalogue, m_state.table, &error),
+             qPrintable(ui::failureText(error)));
     load();
     QCOMPARE(m_state.table.rowHistory.at(1), (table::History{"2", "YES", "NO", "", ""}));
 }
@@ -253,16 +254,16 @@ void FullDiskTest::backupOnFullDisk()
     const TreeSnapshot previous = favoritesTree(40, QStringLiteral("previous"));
     const TreeSnapshot favorites = favoritesTree(120, QStringLiteral("now"));
     QVERIFY(testsupport::writeTree(m_fav, previous));
-    QString error;
-    QVERIFY2(favorites::backupFavorites(m_fav, m_backup, &error), qPrintable(error));
+    platform::Failure error;
+    QVERIFY2(favorites::backupFavorites(m_fav, m_backup, &error), qPrintable(ui::failureText(error)));
     QVERIFY(QDir(m_fav).removeRecursively());
     QVERIFY(testsupport::writeTree(m_fav, favorites));
     QVERIFY(writeFile(m_results, "results\r\n"));
 
     fillUp(leave);
     QVERIFY(!favorites::backupFavorites(m_fav, m_backup, &error));
-    qInfo("backing up on a full disk: %s", qPrintable(error));
-    QVERIFY2(mentionsFullDisk(error), qPrintable(error));
+    qInfo("backing up on a full disk: %s", qPrintable(ui::failureText(error)));
+    QVERIFY2(mentionsFullDisk(error), qPrintable(ui::failureText(error)));
     QCOMPARE(snapshotTree(m_backup), previous);
     QCOMPARE(snapshotTree(m_fav), favorites);
     QCOMPARE(readFile(m_results), QByteArray("results\r\n"));
@@ -270,7 +271,7 @@ void FullDiskTest::backupOnFullDisk()
     QVERIFY(!QFileInfo::exists(m_backup + QStringLiteral(".old")));
 
     emptyFiller();
-    QVERIFY2(favorites::backupFavorites(m_fav, m_backup, &error), qPrintable(error));
+    QVERIFY2(favorites::backupFavorites(m_fav, m_backup, &error), qPrintable(ui::failureText(error)));
     QCOMPARE(snapshotTree(m_backup), favorites);
 }
 
@@ -308,11 +309,12 @@ void FullDiskTest::editOnFullDisk()
     const QString oldUrl = m_state.table.rowUrl.at(row);
 
     fillUp(0);
-    QString error;
+    platform::Failure error;
     QVERIFY(!table::applyFavoriteEdit(m_state, model, row, {folder, name, address}, &error));
-    qInfo("editing on a full disk: %s", qPrintable(error));
-    QVERIFY2(mentionsFullDisk(error), qPrintable(error));
-    QVERIFY2(error.contains(QStringLiteral("fav1.url")), qPrintable(error));
+    qInfo("editing on a full disk: %s", qPrintable(ui::failureText(error)));
+    QVERIFY2(mentionsFullDisk(error), qPrintable(ui::failureText(error)));
+    QVERIFY2(error.path.endsWith(QStringLiteral("fav1.url")) || error.otherPath.endsWith(QStringLiteral("fav1.url")),
+             qPrintable(ui::failureText(error)));
     // Nothing moved, nothing half-written; the row still names the favorite where it is.
     QCOMPARE(snapshotTree(m_fav), favorites);
     QCOMPARE(m_state.catalogue.fileName.at(row), QStringLiteral("fav1.url"));
@@ -321,7 +323,8 @@ void FullDiskTest::editOnFullDisk()
     QCOMPARE(model.cell(row, table::LinkTableModel::AddressColumn), oldUrl);
 
     emptyFiller();
-    QVERIFY2(table::applyFavoriteEdit(m_state, model, row, {folder, name, address}, &error), qPrintable(error));
+    QVERIFY2(table::applyFavoriteEdit(m_state, model, row, {folder, name, address}, &error),
+             qPrintable(ui::failureText(error)));
     QCOMPARE(favorites::GetUrl(platform::joinPath(m_fav + folder, name + QStringLiteral(".url"))), address);
 }
 

@@ -2,6 +2,7 @@
 #include "support/FileModes.h"
 #include "support/TempFavorites.h"
 #include "support/TreeSnapshot.h"
+#include "ui/FailureText.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -10,6 +11,8 @@
 #include <QTest>
 
 using namespace favorites;
+using platform::Failure;
+using platform::FailureKind;
 using testsupport::folderContents;
 using testsupport::readFile;
 using testsupport::writeFile;
@@ -71,9 +74,9 @@ void TestFileOps::init()
 
 void TestFileOps::killFolderOnNothingOrFile()
 {
-    QString error;
+    Failure error;
     QVERIFY(KillFolder(path(QStringLiteral("nothing")), &error));
-    QVERIFY(error.isEmpty());
+    QVERIFY(!error.failed());
     QVERIFY(!QFileInfo::exists(path(QStringLiteral("nothing"))));
 
     make(QStringLiteral("file"), "keep");
@@ -94,8 +97,8 @@ void TestFileOps::killFolderDeletesReadOnlyNestedTree()
     QVERIFY(testsupport::setMode(path(QStringLiteral("fav/sub/deeper")), 0555));
     QVERIFY(testsupport::setMode(path(QStringLiteral("fav/sub")), 0500));
 
-    QString error;
-    QVERIFY2(KillFolder(path(QStringLiteral("fav")), &error), qPrintable(error));
+    Failure error;
+    QVERIFY2(KillFolder(path(QStringLiteral("fav")), &error), qPrintable(ui::failureText(error)));
     QVERIFY(!QFileInfo::exists(path(QStringLiteral("fav"))));
     QCOMPARE(entriesOf(m_dir->path()), QStringList{QStringLiteral("other")});
     QCOMPARE(readFile(path(QStringLiteral("other/keep.url"))), QByteArray("keep"));
@@ -111,10 +114,10 @@ void TestFileOps::killFolderLeavesLinkTargets()
     QVERIFY(QFile::link(path(QStringLiteral("target-file")), path(QStringLiteral("fav/linked-file"))));
     QVERIFY(QFile::link(path(QStringLiteral("target")), path(QStringLiteral("top-link"))));
 
-    QString error;
-    QVERIFY2(KillFolder(path(QStringLiteral("fav")), &error), qPrintable(error));
+    Failure error;
+    QVERIFY2(KillFolder(path(QStringLiteral("fav")), &error), qPrintable(ui::failureText(error)));
     QVERIFY(!QFileInfo::exists(path(QStringLiteral("fav"))));
-    QVERIFY2(KillFolder(path(QStringLiteral("top-link")), &error), qPrintable(error));
+    QVERIFY2(KillFolder(path(QStringLiteral("top-link")), &error), qPrintable(ui::failureText(error)));
     QVERIFY(!QFileInfo(path(QStringLiteral("top-link"))).isSymLink());
 
     QCOMPARE(readFile(path(QStringLiteral("target/t.url"))), QByteArray("t"));
@@ -140,8 +143,8 @@ void TestFileOps::killFileAllFilesKeepsSubfolders()
     QVERIFY(QFile::link(path(QStringLiteral("outside/o.url")), path(QStringLiteral("fav/file-link.url"))));
 #endif
 
-    QString error;
-    QVERIFY2(KillFile(path(QStringLiteral("fav/*.*")), &error), qPrintable(error));
+    Failure error;
+    QVERIFY2(KillFile(path(QStringLiteral("fav/*.*")), &error), qPrintable(ui::failureText(error)));
 
     QStringList kept{QStringLiteral("empty"), QStringLiteral("sub"), QStringLiteral("sub.url")};
 #ifdef Q_OS_UNIX
@@ -157,12 +160,13 @@ void TestFileOps::killFileAllFilesKeepsSubfolders()
 void TestFileOps::killFileAllFilesInEmptyOrMissingFolder()
 {
     makeFolder(QStringLiteral("empty"));
-    QString error;
-    QVERIFY2(KillFile(path(QStringLiteral("empty/*.*")), &error), qPrintable(error));
+    Failure error;
+    QVERIFY2(KillFile(path(QStringLiteral("empty/*.*")), &error), qPrintable(ui::failureText(error)));
     QVERIFY(QFileInfo(path(QStringLiteral("empty"))).isDir());
 
     QVERIFY(!KillFile(path(QStringLiteral("missing/*.*")), &error));
-    QVERIFY(error.contains(QDir::toNativeSeparators(path(QStringLiteral("missing")))));
+    QCOMPARE(error.kind, FailureKind::FolderMissing);
+    QCOMPARE(error.path, QDir::toNativeSeparators(path(QStringLiteral("missing"))));
 }
 
 void TestFileOps::killFileWildcardCharactersAreNames_data()
@@ -184,8 +188,8 @@ void TestFileOps::killFileWildcardCharactersAreNames()
     for (const QString& name : names)
         make(QStringLiteral("fav/") + name);
 
-    QString error;
-    QVERIFY2(KillFile(path(QStringLiteral("fav/") + victim), &error), qPrintable(error));
+    Failure error;
+    QVERIFY2(KillFile(path(QStringLiteral("fav/") + victim), &error), qPrintable(ui::failureText(error)));
     QStringList expected = names;
     expected.removeOne(victim);
     expected.sort();
@@ -196,8 +200,8 @@ void TestFileOps::killFileReadOnly()
 {
     make(QStringLiteral("ro.url"));
     QVERIFY(testsupport::setMode(path(QStringLiteral("ro.url")), 0444));
-    QString error;
-    QVERIFY2(KillFile(path(QStringLiteral("ro.url")), &error), qPrintable(error));
+    Failure error;
+    QVERIFY2(KillFile(path(QStringLiteral("ro.url")), &error), qPrintable(ui::failureText(error)));
     QVERIFY(!QFileInfo::exists(path(QStringLiteral("ro.url"))));
 }
 
@@ -218,8 +222,8 @@ void TestFileOps::deleteOneFileTakesPatternsAsNames()
         make(QStringLiteral("fav/") + name);
     make(QStringLiteral("fav/sub/c.url"));
 
-    QString error;
-    QVERIFY2(deleteOneFile(path(QStringLiteral("fav/") + victim), &error), qPrintable(error));
+    Failure error;
+    QVERIFY2(deleteOneFile(path(QStringLiteral("fav/") + victim), &error), qPrintable(ui::failureText(error)));
     QStringList expected = names;
     expected << QStringLiteral("sub");
     expected.removeOne(victim);
@@ -227,21 +231,24 @@ void TestFileOps::deleteOneFileTakesPatternsAsNames()
     QCOMPARE(entriesOf(path(QStringLiteral("fav"))), expected);
 
     QVERIFY(!deleteOneFile(path(QStringLiteral("fav/") + victim), &error));
-    QVERIFY(error.contains(QStringLiteral("does not exist")));
+    QCOMPARE(error.kind, FailureKind::FileMissing);
     QVERIFY(!deleteOneFile(path(QStringLiteral("fav/sub")), &error));
+    QCOMPARE(error.kind, FailureKind::IsAFolder);
     QVERIFY(QFileInfo::exists(path(QStringLiteral("fav/sub/c.url"))));
 }
 
 void TestFileOps::killFileFailures()
 {
-    QString error;
+    Failure error;
     QVERIFY(!KillFile(path(QStringLiteral("missing.url")), &error));
-    QVERIFY(error.contains(QDir::toNativeSeparators(path(QStringLiteral("missing.url")))));
+    QCOMPARE(error.kind, FailureKind::FileMissing);
+    QCOMPARE(error.path, QDir::toNativeSeparators(path(QStringLiteral("missing.url"))));
 
     make(QStringLiteral("folder/inside.url"));
-    error.clear();
+    error = Failure();
     QVERIFY(!KillFile(path(QStringLiteral("folder")), &error));
-    QVERIFY(error.contains(QDir::toNativeSeparators(path(QStringLiteral("folder")))));
+    QCOMPARE(error.kind, FailureKind::IsAFolder);
+    QCOMPARE(error.path, QDir::toNativeSeparators(path(QStringLiteral("folder"))));
     QVERIFY(QFileInfo::exists(path(QStringLiteral("folder/inside.url"))));
 }
 
@@ -249,9 +256,9 @@ void TestFileOps::copyOne()
 {
     make(QStringLiteral("old/news.url"), "content");
     makeFolder(QStringLiteral("new"));
-    QString error;
+    Failure error;
     QVERIFY2(CopyOne(path(QStringLiteral("old/news.url")), path(QStringLiteral("new/renamed.url")), &error),
-             qPrintable(error));
+             qPrintable(ui::failureText(error)));
     QCOMPARE(readFile(path(QStringLiteral("new/renamed.url"))), QByteArray("content"));
     QCOMPARE(readFile(path(QStringLiteral("old/news.url"))), QByteArray("content"));
 }
@@ -260,9 +267,10 @@ void TestFileOps::copyOneNeverReplaces()
 {
     make(QStringLiteral("a.url"), "source");
     make(QStringLiteral("b.url"), "destination");
-    QString error;
+    Failure error;
     QVERIFY(!CopyOne(path(QStringLiteral("a.url")), path(QStringLiteral("b.url")), &error));
-    QVERIFY(error.contains(QDir::toNativeSeparators(path(QStringLiteral("b.url")))));
+    QCOMPARE(error.kind, FailureKind::AlreadyExists);
+    QCOMPARE(error.path, QDir::toNativeSeparators(path(QStringLiteral("b.url"))));
     QCOMPARE(readFile(path(QStringLiteral("a.url"))), QByteArray("source"));
     QCOMPARE(readFile(path(QStringLiteral("b.url"))), QByteArray("destination"));
 
@@ -274,14 +282,16 @@ void TestFileOps::copyOneNeverReplaces()
 void TestFileOps::copyOneFailures()
 {
     make(QStringLiteral("a.url"), "source");
-    QString error;
+    Failure error;
     QVERIFY(!CopyOne(path(QStringLiteral("a.url")), path(QStringLiteral("missing/a.url")), &error));
-    QVERIFY(error.contains(QDir::toNativeSeparators(path(QStringLiteral("missing/a.url")))));
+    QCOMPARE(error.kind, FailureKind::FolderMissing);
+    QCOMPARE(error.path, QDir::toNativeSeparators(path(QStringLiteral("missing"))));
     QVERIFY(!QFileInfo::exists(path(QStringLiteral("missing"))));
 
-    error.clear();
+    error = Failure();
     QVERIFY(!CopyOne(path(QStringLiteral("none.url")), path(QStringLiteral("b.url")), &error));
-    QVERIFY(error.contains(QDir::toNativeSeparators(path(QStringLiteral("none.url")))));
+    QCOMPARE(error.kind, FailureKind::FileMissing);
+    QCOMPARE(error.path, QDir::toNativeSeparators(path(QStringLiteral("none.url"))));
     QVERIFY(!QFileInfo::exists(path(QStringLiteral("b.url"))));
 
     makeFolder(QStringLiteral("folder"));
@@ -298,18 +308,42 @@ void TestFileOps::copyTreeCreatesDestination()
     make(QStringLiteral("fav/sub/deeper/c.url"), "c");
     makeFolder(QStringLiteral("fav/empty"));
     make(QStringLiteral("fav/ro.url"), "r");
+    make(QStringLiteral("fav/ro-sub/d.url"), "d");
+    make(QStringLiteral("fav/private.url"), "p");
     QVERIFY(testsupport::setMode(path(QStringLiteral("fav/ro.url")), 0444));
+    QVERIFY(testsupport::setMode(path(QStringLiteral("fav/ro-sub/d.url")), 0400));
+    QVERIFY(testsupport::setMode(path(QStringLiteral("fav/ro-sub")), 0555));
+    QVERIFY(testsupport::setMode(path(QStringLiteral("fav/private.url")), 0600));
     const QMap<QString, QByteArray> original = folderContents(path(QStringLiteral("fav")));
+    const QStringList withModes{QStringLiteral("ro.url"), QStringLiteral("ro-sub/d.url"), QStringLiteral("ro-sub"),
+                                QStringLiteral("private.url"), QStringLiteral("a.url"), QStringLiteral("sub")};
+    auto modesIn = [this, &withModes](const QString& folder) {
+        QStringList modes;
+        for (const QString& name : withModes)
+            modes << name + QStringLiteral(" %1").arg(testsupport::modeOf(path(folder + u'/' + name)), 0, 8);
+        return modes;
+    };
+    const QStringList originalModes = modesIn(QStringLiteral("fav"));
 
-    QString error;
-    QVERIFY2(CopyTree(path(QStringLiteral("fav")), path(QStringLiteral("backup/data")), &error), qPrintable(error));
+    Failure error;
+    QVERIFY2(CopyTree(path(QStringLiteral("fav")), path(QStringLiteral("backup/data")), &error),
+             qPrintable(ui::failureText(error)));
     QCOMPARE(folderContents(path(QStringLiteral("backup/data"))), original);
     QCOMPARE(folderContents(path(QStringLiteral("fav"))), original);
+    // Read-only files and folders stay read-only in the copy, whoever makes it.
+    QCOMPARE(modesIn(QStringLiteral("backup/data")), originalModes);
 
-    // A second backup over the first replaces the read-only copy too.
+    // A second backup over the first replaces the read-only copies too, and merges into the read-only folder.
     make(QStringLiteral("fav/sub/b.url"), "b2");
-    QVERIFY2(CopyTree(path(QStringLiteral("fav")), path(QStringLiteral("backup/data")), &error), qPrintable(error));
+    QVERIFY(testsupport::setMode(path(QStringLiteral("fav/ro-sub")), 0755));
+    make(QStringLiteral("fav/ro-sub/e.url"), "e");
+    QVERIFY(testsupport::setMode(path(QStringLiteral("fav/ro-sub")), 0555));
+    QVERIFY2(CopyTree(path(QStringLiteral("fav")), path(QStringLiteral("backup/data")), &error),
+             qPrintable(ui::failureText(error)));
     QCOMPARE(folderContents(path(QStringLiteral("backup/data"))), folderContents(path(QStringLiteral("fav"))));
+    QCOMPARE(modesIn(QStringLiteral("backup/data")), originalModes);
+    // The temporary folder's own clean-up cannot empty read-only folders of a user who is not the superuser.
+    QVERIFY(KillFolder(path(QStringLiteral("fav"))) && KillFolder(path(QStringLiteral("backup"))));
 }
 
 void TestFileOps::copyTreeMerges()
@@ -323,8 +357,9 @@ void TestFileOps::copyTreeMerges()
     make(QStringLiteral("dst/sub/same.url"), "old-sub");
     QVERIFY(testsupport::setMode(path(QStringLiteral("dst/same.url")), 0444));
 
-    QString error;
-    QVERIFY2(CopyTree(path(QStringLiteral("src")), path(QStringLiteral("dst")), &error), qPrintable(error));
+    Failure error;
+    QVERIFY2(CopyTree(path(QStringLiteral("src")), path(QStringLiteral("dst")), &error),
+             qPrintable(ui::failureText(error)));
     const QMap<QString, QByteArray> expected{
         {QStringLiteral("same.url"), "new"},   {QStringLiteral("only-src.url"), "s"},
         {QStringLiteral("only-dst.url"), "d"}, {QStringLiteral("sub/"), ""},
@@ -344,8 +379,9 @@ void TestFileOps::copyTreeDoesNotFollowFolderLinks()
     QVERIFY(QFile::link(path(QStringLiteral("target.url")), path(QStringLiteral("fav/file-link.url"))));
     QVERIFY(QFile::link(path(QStringLiteral("gone")), path(QStringLiteral("fav/dangling"))));
 
-    QString error;
-    QVERIFY2(CopyTree(path(QStringLiteral("fav")), path(QStringLiteral("backup")), &error), qPrintable(error));
+    Failure error;
+    QVERIFY2(CopyTree(path(QStringLiteral("fav")), path(QStringLiteral("backup")), &error),
+             qPrintable(ui::failureText(error)));
     const QMap<QString, QByteArray> expected{
         {QStringLiteral("a.url"), "a"},
         {QStringLiteral("file-link.url"), "t"}, // a link to a file is copied as the file
@@ -358,33 +394,37 @@ void TestFileOps::copyTreeDoesNotFollowFolderLinks()
 
 void TestFileOps::copyTreeFailures()
 {
-    QString error;
+    Failure error;
     QVERIFY(!CopyTree(path(QStringLiteral("missing")), path(QStringLiteral("dst")), &error));
-    QVERIFY(error.contains(QDir::toNativeSeparators(path(QStringLiteral("missing")))));
+    QCOMPARE(error.kind, FailureKind::FolderMissing);
+    QCOMPARE(error.path, QDir::toNativeSeparators(path(QStringLiteral("missing"))));
     QVERIFY(!QFileInfo::exists(path(QStringLiteral("dst"))));
 
     make(QStringLiteral("src/a.url"), "a");
     make(QStringLiteral("file"), "f");
-    error.clear();
+    error = Failure();
     QVERIFY(!CopyTree(path(QStringLiteral("src")), path(QStringLiteral("file")), &error));
-    QVERIFY(error.contains(QDir::toNativeSeparators(path(QStringLiteral("file")))));
+    QCOMPARE(error.kind, FailureKind::NotAFolder);
+    QCOMPARE(error.path, QDir::toNativeSeparators(path(QStringLiteral("file"))));
     QCOMPARE(readFile(path(QStringLiteral("file"))), QByteArray("f"));
 
     // A file where the source has a folder stops the copy; what was copied before stays.
     make(QStringLiteral("src2/a.url"), "a");
     make(QStringLiteral("src2/sub/b.url"), "b");
     make(QStringLiteral("dst2/sub"), "a file");
-    error.clear();
+    error = Failure();
     QVERIFY(!CopyTree(path(QStringLiteral("src2")), path(QStringLiteral("dst2")), &error));
-    QVERIFY(error.contains(QDir::toNativeSeparators(path(QStringLiteral("dst2/sub")))));
+    QCOMPARE(error.kind, FailureKind::NotAFolder);
+    QCOMPARE(error.path, QDir::toNativeSeparators(path(QStringLiteral("dst2/sub"))));
     QCOMPARE(readFile(path(QStringLiteral("dst2/sub"))), QByteArray("a file"));
 
     // A folder where the source has a file.
     make(QStringLiteral("src3/x.url"), "x");
     make(QStringLiteral("dst3/x.url/inner"), "i");
-    error.clear();
+    error = Failure();
     QVERIFY(!CopyTree(path(QStringLiteral("src3")), path(QStringLiteral("dst3")), &error));
-    QVERIFY(error.contains(QDir::toNativeSeparators(path(QStringLiteral("dst3/x.url")))));
+    QCOMPARE(error.kind, FailureKind::FolderInTheWay);
+    QCOMPARE(error.path, QDir::toNativeSeparators(path(QStringLiteral("dst3/x.url"))));
     QCOMPARE(readFile(path(QStringLiteral("dst3/x.url/inner"))), QByteArray("i"));
 }
 
@@ -392,9 +432,10 @@ void TestFileOps::copyTreeIntoItselfRefused()
 {
     make(QStringLiteral("fav/a.url"), "a");
     const QMap<QString, QByteArray> original = folderContents(path(QStringLiteral("fav")));
-    QString error;
+    Failure error;
     QVERIFY(!CopyTree(path(QStringLiteral("fav")), path(QStringLiteral("fav/data")), &error));
-    QVERIFY(!error.isEmpty());
+    QCOMPARE(error.kind, FailureKind::DestinationInsideSource);
+    QCOMPARE(error.otherPath, QDir::toNativeSeparators(path(QStringLiteral("fav"))));
     QVERIFY(!CopyTree(path(QStringLiteral("fav")), path(QStringLiteral("fav/./x/../")), &error));
     QVERIFY(!CopyTree(path(QStringLiteral("fav")), path(QStringLiteral("fav")), &error));
     QCOMPARE(folderContents(path(QStringLiteral("fav"))), original);
@@ -408,24 +449,30 @@ void TestFileOps::reportsFailureInLockedFolder()
     make(QStringLiteral("src/a.url"), "new");
     QVERIFY(testsupport::setMode(path(QStringLiteral("locked")), 0555));
 
-    QString killError;
+    Failure killError;
     const bool killed = KillFile(path(QStringLiteral("locked/a.url")), &killError);
-    QString allError;
+    Failure allError;
     const bool allKilled = KillFile(path(QStringLiteral("locked/*.*")), &allError);
-    QString copyError;
+    Failure copyError;
     const bool copied = CopyOne(path(QStringLiteral("src/a.url")), path(QStringLiteral("locked/b.url")), &copyError);
-    QString treeError;
+    Failure treeError;
     const bool merged = CopyTree(path(QStringLiteral("src")), path(QStringLiteral("locked")), &treeError);
     testsupport::setMode(path(QStringLiteral("locked")), 0755);
 
     QVERIFY(!killed);
-    QVERIFY(killError.contains(QDir::toNativeSeparators(path(QStringLiteral("locked/a.url")))));
+    // The system's reason comes with each: the folder refuses the user.
+    QCOMPARE(killError.kind, FailureKind::DeleteFailed);
+    QCOMPARE(killError.path, QDir::toNativeSeparators(path(QStringLiteral("locked/a.url"))));
+    QCOMPARE(killError.system.reason, platform::SystemReason::AccessDenied);
     QVERIFY(!allKilled);
-    QVERIFY(allError.contains(QDir::toNativeSeparators(path(QStringLiteral("locked/a.url")))));
+    QCOMPARE(allError.kind, FailureKind::DeleteFailed);
+    QCOMPARE(allError.path, QDir::toNativeSeparators(path(QStringLiteral("locked/a.url"))));
     QVERIFY(!copied);
-    QVERIFY(!copyError.isEmpty());
+    QCOMPARE(copyError.kind, FailureKind::CopyFailed);
+    QCOMPARE(copyError.otherPath, QDir::toNativeSeparators(path(QStringLiteral("locked/b.url"))));
+    QCOMPARE(copyError.system.reason, platform::SystemReason::AccessDenied);
     QVERIFY(!merged);
-    QVERIFY(!treeError.isEmpty());
+    QVERIFY(treeError.failed());
     QCOMPARE(entriesOf(path(QStringLiteral("locked"))), QStringList{QStringLiteral("a.url")});
     QCOMPARE(readFile(path(QStringLiteral("locked/a.url"))), QByteArray("a"));
 }
@@ -437,18 +484,19 @@ void TestFileOps::relativePathsNotDeleted()
     make(QStringLiteral("sub/b.url"), "b");
     const QString previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(m_dir->path()));
-    QString fileError;
+    Failure fileError;
     const bool allKilled = KillFile(QStringLiteral("*.*"), &fileError);
     const bool killed = KillFile(QStringLiteral("a.url"));
-    QString folderError;
+    Failure folderError;
     const bool folderKilled = KillFolder(QStringLiteral("sub"), &folderError);
     QVERIFY(QDir::setCurrent(previous));
 
     QVERIFY(!allKilled);
-    QVERIFY(!fileError.isEmpty());
+    QCOMPARE(fileError.kind, FailureKind::RelativePath);
     QVERIFY(!killed);
     QVERIFY(!folderKilled);
-    QVERIFY(folderError.contains(QStringLiteral("sub")));
+    QCOMPARE(folderError.kind, FailureKind::RelativePath);
+    QCOMPARE(folderError.path, QStringLiteral("sub"));
     QCOMPARE(readFile(path(QStringLiteral("a.url"))), QByteArray("a"));
     QCOMPARE(readFile(path(QStringLiteral("sub/b.url"))), QByteArray("b"));
 }

@@ -5,9 +5,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "favorites/FileOps.h"
 #include "favorites/Maintenance.h"
 #include "platform/Paths.h"
+#include "support/FileModes.h"
 #include "support/TempFavorites.h"
+#include "ui/FailureText.h"
 
 using testsupport::readFile;
 using testsupport::shortcutBytes;
@@ -47,13 +50,13 @@ void MaintenanceTest::backupTwiceReplacesTheFirst()
 {
     QVERIFY(writeFile(m_fav + "/a.url", shortcutBytes("http://a/")));
     QVERIFY(writeFile(m_fav + "/Sub/Deep/b.url", shortcutBytes("http://b/")));
-    QString error;
-    QVERIFY2(favorites::backupFavorites(m_fav, m_backup, &error), qPrintable(error));
+    platform::Failure error;
+    QVERIFY2(favorites::backupFavorites(m_fav, m_backup, &error), qPrintable(ui::failureText(error)));
     QCOMPARE(readFile(m_backup + "/Sub/Deep/b.url"), shortcutBytes("http://b/"));
 
     QVERIFY(QFile::remove(m_fav + "/a.url"));
     QVERIFY(writeFile(m_fav + "/c.url", shortcutBytes("http://c/")));
-    QVERIFY2(favorites::backupFavorites(m_fav, m_backup, &error), qPrintable(error));
+    QVERIFY2(favorites::backupFavorites(m_fav, m_backup, &error), qPrintable(ui::failureText(error)));
     QVERIFY(!QFile::exists(m_backup + "/a.url")); // only in the old backup: gone
     QVERIFY(QFile::exists(m_backup + "/c.url"));
     QVERIFY(QFile::exists(m_backup + "/Sub/Deep/b.url"));
@@ -76,9 +79,9 @@ void MaintenanceTest::failedBackupLeavesPreviousBackupWhole()
     QVERIFY(writeFile(m_backup + ".new", "in the way"));
     QVERIFY(QFile::remove(m_fav + "/a.url"));
     QVERIFY(writeFile(m_fav + "/b.url", shortcutBytes("http://b/")));
-    QString error;
+    platform::Failure error;
     QVERIFY(!favorites::backupFavorites(m_fav, m_backup, &error));
-    QVERIFY(!error.isEmpty());
+    QVERIFY(error.failed());
     QCOMPARE(readFile(m_backup + "/a.url"), shortcutBytes("http://a/"));
     QVERIFY(!QFile::exists(m_backup + "/b.url"));
 }
@@ -88,29 +91,45 @@ void MaintenanceTest::restoreBringsBackDeletedAndRemovesAdded()
     QVERIFY(writeFile(m_fav + "/a.url", shortcutBytes("http://a/")));
     QVERIFY(writeFile(m_fav + "/Sub/b.url", shortcutBytes("http://b/")));
     QVERIFY(writeFile(m_fav + "/Sub/Deep/c.url", shortcutBytes("http://c/")));
+    // Read-only files and folders stay read-only in the backup and after the restore, as the copy on Windows
+    // keeps the attribute.
+    QVERIFY(writeFile(m_fav + "/Sub/Kept/d.url", shortcutBytes("http://d/")));
+    QVERIFY(testsupport::setMode(m_fav + "/Sub/Kept/d.url", 0444));
+    QVERIFY(testsupport::setMode(m_fav + "/Sub/Kept", 0555));
+    QVERIFY(testsupport::setMode(m_fav + "/Sub/b.url", 0400));
     QVERIFY(favorites::backupFavorites(m_fav, m_backup));
+    QCOMPARE(testsupport::modeOf(m_backup + "/Sub/Kept/d.url"), 0444);
+    QCOMPARE(testsupport::modeOf(m_backup + "/Sub/Kept"), 0555);
+    QCOMPARE(testsupport::modeOf(m_backup + "/Sub/b.url"), 0400);
+    QVERIFY(testsupport::setMode(m_fav + "/Sub/b.url", 0644));
 
     QVERIFY(QFile::remove(m_fav + "/Sub/Deep/c.url"));
     QVERIFY(writeFile(m_fav + "/added.url", shortcutBytes("http://x/")));
     QVERIFY(writeFile(m_fav + "/Sub/Deep/Deeper/added2.url", shortcutBytes("http://y/")));
     QVERIFY(writeFile(m_fav + "/a.url", shortcutBytes("http://changed/")));
 
-    QString error;
-    QVERIFY2(favorites::restoreFavorites(m_backup, m_fav, &error), qPrintable(error));
+    platform::Failure error;
+    QVERIFY2(favorites::restoreFavorites(m_backup, m_fav, &error), qPrintable(ui::failureText(error)));
     QCOMPARE(readFile(m_fav + "/Sub/Deep/c.url"), shortcutBytes("http://c/"));
     QCOMPARE(readFile(m_fav + "/a.url"), shortcutBytes("http://a/"));
     QVERIFY(!QFile::exists(m_fav + "/added.url"));
     QVERIFY(!QFile::exists(m_fav + "/Sub/Deep/Deeper"));
     QVERIFY(QFile::exists(m_backup + "/Sub/Deep/c.url")); // the backup itself is untouched
+    QCOMPARE(testsupport::modeOf(m_fav + "/Sub/Kept/d.url"), 0444);
+    QCOMPARE(testsupport::modeOf(m_fav + "/Sub/Kept"), 0555);
+    QCOMPARE(testsupport::modeOf(m_fav + "/Sub/b.url"), 0400);
+    // The temporary folder's own clean-up cannot empty read-only folders of a user who is not the superuser.
+    QVERIFY(favorites::KillFolder(m_fav) && favorites::KillFolder(m_backup));
 }
 
 void MaintenanceTest::restoreWithoutBackupDeletesNothing()
 {
     QVERIFY(writeFile(m_fav + "/a.url", shortcutBytes("http://a/")));
     QVERIFY(writeFile(m_fav + "/Sub/b.url", shortcutBytes("http://b/")));
-    QString error;
+    platform::Failure error;
     QVERIFY(!favorites::restoreFavorites(m_backup, m_fav, &error));
-    QVERIFY(error.contains(m_backup));
+    QCOMPARE(error.kind, platform::FailureKind::NoBackup);
+    QCOMPARE(error.path, QDir::toNativeSeparators(m_backup));
     QVERIFY(QFile::exists(m_fav + "/a.url"));
     QVERIFY(QFile::exists(m_fav + "/Sub/b.url"));
 }
@@ -121,9 +140,9 @@ void MaintenanceTest::refusalsForUnusableFavoritesFolder()
     QVERIFY(writeFile(m_dir->filePath("file-not-folder"), "x"));
     QVERIFY(favorites::backupFavorites(m_fav, m_backup));
     for (const QString& bad : {QString(), m_dir->filePath("missing"), m_dir->filePath("file-not-folder")}) {
-        QString error;
+        platform::Failure error;
         QVERIFY(!favorites::restoreFavorites(m_backup, bad, &error));
-        QVERIFY(!error.isEmpty());
+        QVERIFY(error.failed());
         QVERIFY(!favorites::backupFavorites(bad, m_backup + "2", &error));
         int deleted = -1;
         QVERIFY(!favorites::deleteFavorites(bad, {m_dir->filePath("top.url")}, &deleted, &error));
@@ -136,7 +155,7 @@ void MaintenanceTest::refusalsForUnusableFavoritesFolder()
 void MaintenanceTest::refusalsForNestedFolders()
 {
     QVERIFY(writeFile(m_fav + "/a.url", shortcutBytes("http://a/")));
-    QString error;
+    platform::Failure error;
     QVERIFY(!favorites::backupFavorites(m_fav, m_fav + "/data", &error));
     QVERIFY(!QFile::exists(m_fav + "/data"));
     QVERIFY(!favorites::backupFavorites(m_fav, m_fav, &error));
@@ -151,7 +170,7 @@ void MaintenanceTest::deleteStopsOutsideTheFavoritesFolder()
     QVERIFY(writeFile(m_fav + "/dead.url", shortcutBytes("http://dead/")));
     QVERIFY(writeFile(m_dir->filePath("outside.url"), shortcutBytes("http://o/")));
     int deleted = 0;
-    QString error;
+    platform::Failure error;
     QVERIFY(!favorites::deleteFavorites(m_fav, {m_fav + "/dead.url", m_fav + "/../outside.url"}, &deleted, &error));
     QCOMPARE(deleted, 1);
     QVERIFY(!QFile::exists(m_fav + "/dead.url"));

@@ -2,6 +2,7 @@
 #include "platform/CodePage.h"
 #include "support/FileModes.h"
 #include "support/TempFavorites.h"
+#include "ui/FailureText.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -294,8 +295,8 @@ void TestShortcutFile::setUrlSamplesChangesOnlyUrlLine()
     QVERIFY(writeFile(path, before));
 
     const QString address = QStringLiteral("http://example.invalid/new?a=1&b=%20");
-    QString error;
-    QVERIFY2(SetUrl(path, address, &error), qPrintable(error));
+    platform::Failure error;
+    QVERIFY2(SetUrl(path, address, &error), qPrintable(ui::failureText(error)));
     QCOMPARE(readFile(path), expectedAfterWrite(before, address.toLatin1()));
     QCOMPARE(GetUrl(path), address);
     QCOMPARE(entriesOf(m_dir->path()), QStringList{name}); // no temporary file left behind
@@ -309,8 +310,8 @@ void TestShortcutFile::setUrlSameAddressKeepsSample()
     const QByteArray before = readFile(samplePath(name));
     const QString path = file(name);
     QVERIFY(writeFile(path, before));
-    QString error;
-    QVERIFY2(SetUrl(path, GetUrl(path), &error), qPrintable(error));
+    platform::Failure error;
+    QVERIFY2(SetUrl(path, GetUrl(path), &error), qPrintable(ui::failureText(error)));
     QCOMPARE(readFile(path), before);
 }
 
@@ -361,10 +362,10 @@ void TestShortcutFile::setUrlChangesOnlyUrlLine()
                              "IconIndex=1\r\nHotKey=0\r\n\r\n";
     const QString path = file(QStringLiteral("a.url"));
     QVERIFY(writeFile(path, before));
-    QString error;
+    platform::Failure error;
     QVERIFY(SetUrl(path, QStringLiteral("http://new.example/p"), &error));
     QCOMPARE(readFile(path), after);
-    QVERIFY(error.isEmpty());
+    QVERIFY(!error.failed());
 }
 
 void TestShortcutFile::gb18030FileKeepsItsBytes()
@@ -408,9 +409,10 @@ void TestShortcutFile::damagedUtf16LeFileIsNotRewritten()
     const QString path = file(QStringLiteral("u.url"));
     QVERIFY(writeFile(path, before));
     QCOMPARE(GetUrl(path), QStringLiteral("http://a/"));
-    QString error;
+    platform::Failure error;
     QVERIFY(!SetUrl(path, QStringLiteral("http://b/"), &error));
-    QVERIFY(error.contains(QDir::toNativeSeparators(path)));
+    QCOMPARE(error.kind, platform::FailureKind::DamagedText);
+    QCOMPARE(error.path, QDir::toNativeSeparators(path));
     QCOMPARE(readFile(path), before);
 }
 
@@ -419,17 +421,18 @@ void TestShortcutFile::missingFile()
     const QString path = file(QStringLiteral("new.url"));
     QCOMPARE(GetUrl(path), QString());
     QVERIFY(!QFileInfo::exists(path));
-    QString error;
-    QVERIFY2(SetUrl(path, QStringLiteral("http://a.example/"), &error), qPrintable(error));
+    platform::Failure error;
+    QVERIFY2(SetUrl(path, QStringLiteral("http://a.example/"), &error), qPrintable(ui::failureText(error)));
     QCOMPARE(readFile(path), QByteArray("[InternetShortcut]\r\nURL=http://a.example/\r\n"));
 }
 
 void TestShortcutFile::missingFolder()
 {
     const QString path = file(QStringLiteral("nowhere/new.url"));
-    QString error;
+    platform::Failure error;
     QVERIFY(!SetUrl(path, QStringLiteral("http://a.example/"), &error));
-    QVERIFY(error.contains(QDir::toNativeSeparators(path)));
+    QCOMPARE(error.kind, platform::FailureKind::FolderMissing);
+    QCOMPARE(error.path, QDir::toNativeSeparators(file(QStringLiteral("nowhere"))));
     QVERIFY(!QFileInfo::exists(file(QStringLiteral("nowhere"))));
 }
 
@@ -438,9 +441,9 @@ void TestShortcutFile::folderIsNoShortcut()
     const QString path = file(QStringLiteral("folder.url"));
     QVERIFY(QDir().mkdir(path));
     QCOMPARE(GetUrl(path), QString());
-    QString error;
+    platform::Failure error;
     QVERIFY(!SetUrl(path, QStringLiteral("http://a.example/"), &error));
-    QVERIFY(!error.isEmpty());
+    QCOMPARE(error.kind, platform::FailureKind::NotARegularFile);
     QVERIFY(QFileInfo(path).isDir());
 }
 
@@ -455,9 +458,10 @@ void TestShortcutFile::sizeLimit()
     const QByteArray overLimit = atLimit + ';';
     QVERIFY(writeFile(path, overLimit));
     QCOMPARE(GetUrl(path), QString());
-    QString error;
+    platform::Failure error;
     QVERIFY(!SetUrl(path, QStringLiteral("http://b.example/"), &error));
-    QVERIFY(error.contains(QDir::toNativeSeparators(path)));
+    QCOMPARE(error.kind, platform::FailureKind::TooLarge);
+    QCOMPARE(error.path, QDir::toNativeSeparators(path));
     QCOMPARE(QFileInfo(path).size(), overLimit.size());
 }
 
@@ -478,10 +482,16 @@ void TestShortcutFile::refusedAddresses()
     const QByteArray before = "[InternetShortcut]\r\nURL=http://old/\r\n";
     const QString path = file(QStringLiteral("a.url"));
     QVERIFY(writeFile(path, before));
-    QString error;
+    platform::Failure error;
     QVERIFY(!SetUrl(path, address, &error));
-    QVERIFY(error.contains(QDir::toNativeSeparators(path)));
+    QVERIFY(error.kind == platform::FailureKind::AddressHasLineBreak ||
+            error.kind == platform::FailureKind::AddressNotStorable);
+    QCOMPARE(error.path, QDir::toNativeSeparators(path));
     QCOMPARE(readFile(path), before);
+    // Asked first, without writing, the answer is the same.
+    platform::Failure asked;
+    QVERIFY(!favorites::canSetUrl(path, address, &asked));
+    QCOMPARE(asked.kind, error.kind);
 }
 
 void TestShortcutFile::permissionsKept()
@@ -503,11 +513,13 @@ void TestShortcutFile::readOnlyFolderReportsFailure()
     const QByteArray before = testsupport::shortcutBytes(QStringLiteral("http://old/"));
     QVERIFY(writeFile(path, before));
     QVERIFY(testsupport::setMode(folder, 0555));
-    QString error;
+    platform::Failure error;
     const bool written = SetUrl(path, QStringLiteral("http://new/"), &error);
     testsupport::setMode(folder, 0755);
     QVERIFY(!written);
-    QVERIFY(error.contains(QDir::toNativeSeparators(path)));
+    QCOMPARE(error.kind, platform::FailureKind::WriteFailed);
+    QCOMPARE(error.path, QDir::toNativeSeparators(path));
+    QCOMPARE(error.system.reason, platform::SystemReason::AccessDenied);
     QCOMPARE(readFile(path), before);
     QCOMPARE(entriesOf(folder), QStringList{QStringLiteral("a.url")});
 }
@@ -520,9 +532,10 @@ void TestShortcutFile::readOnlyFileReportsFailure()
     const QByteArray before = testsupport::shortcutBytes(QStringLiteral("http://old/"));
     QVERIFY(writeFile(path, before));
     QVERIFY(testsupport::setMode(path, 0444));
-    QString error;
+    platform::Failure error;
     QVERIFY(!SetUrl(path, QStringLiteral("http://new/"), &error));
-    QVERIFY(error.contains(QDir::toNativeSeparators(path)));
+    QCOMPARE(error.kind, platform::FailureKind::ReadOnlyFile);
+    QCOMPARE(error.path, QDir::toNativeSeparators(path));
     QCOMPARE(readFile(path), before);
     // Storing the address it already holds needs no write and succeeds.
     QVERIFY(SetUrl(path, QStringLiteral("http://old/")));

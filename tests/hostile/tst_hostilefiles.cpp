@@ -35,6 +35,7 @@
 #include "table/FavoriteEdit.h"
 #include "table/Loader.h"
 #include "table/ResultsFile.h"
+#include "ui/FailureText.h"
 
 using table::History;
 using table::LinkTableModel;
@@ -290,8 +291,9 @@ void HostileFilesTest::saveAndReload(const QString& other)
         QVERIFY(row > 0);
         m_state.table.rowState[row] = f.verdict;
     }
-    QString error;
-    QVERIFY2(table::saveResults(m_results, m_state.catalogue, m_state.table, &error), qPrintable(error));
+    platform::Failure error;
+    QVERIFY2(table::saveResults(m_results, m_state.catalogue, m_state.table, &error),
+             qPrintable(ui::failureText(error)));
     // Whatever the names were, every line of the file still has exactly six fields.
     const QList<QByteArray> lines = readFile(m_results).split('\n');
     QVERIFY(lines.last().isEmpty());
@@ -317,9 +319,9 @@ void HostileFilesTest::hugeShortcutFileIsNeverLoaded()
     const long before = peakResidentKiB();
 
     QCOMPARE(favorites::GetUrl(huge), QString());
-    QString error;
+    platform::Failure error;
     QVERIFY(!favorites::SetUrl(huge, QStringLiteral("http://other.example/"), &error));
-    QVERIFY2(error.contains(QStringLiteral("larger than")), qPrintable(error));
+    QVERIFY2(error.kind == platform::FailureKind::TooLarge, qPrintable(ui::failureText(error)));
     load();
     verifyOrdinary(false);
     const int row = rowOf(m_fav, QStringLiteral("huge.url"));
@@ -416,7 +418,7 @@ void HostileFilesTest::hostileShortcutFiles()
         QCOMPARE(readFile(hostile), hostileBytes); // loading and saving never write a shortcut file
 
     // The edit dialog stores a new address, or refuses with the file's name and leaves it as it was.
-    QString error;
+    platform::Failure error;
     const bool stored = table::applyFavoriteEdit(
         m_state, *m_model, row,
         {QStringLiteral("/Links"), QStringLiteral("hostile"), QStringLiteral("http://new.example/")}, &error);
@@ -424,7 +426,7 @@ void HostileFilesTest::hostileShortcutFiles()
     if (stored) {
         QCOMPARE(favorites::GetUrl(hostile), QStringLiteral("http://new.example/"));
     } else {
-        QVERIFY2(error.contains(QDir::toNativeSeparators(hostile)), qPrintable(error));
+        QVERIFY2(error.path == QDir::toNativeSeparators(hostile), qPrintable(ui::failureText(error)));
         QCOMPARE(m_state.table.rowUrl.at(row), address);
         if (sparseSize == 0)
             QCOMPARE(readFile(hostile), hostileBytes);
@@ -494,8 +496,8 @@ void HostileFilesTest::hostileNames()
     QCOMPARE(m_state.table.rowHistory.at(row), storable ? hostile.history : History{});
     QCOMPARE(m_state.catalogue.fileCount, int(m_ordinary.size()) + 1);
 
-    QString error;
-    QVERIFY2(favorites::backupFavorites(m_fav, m_backup, &error), qPrintable(error));
+    platform::Failure error;
+    QVERIFY2(favorites::backupFavorites(m_fav, m_backup, &error), qPrintable(ui::failureText(error)));
     QCOMPARE(testsupport::snapshotTree(m_backup), original);
 
     saveAndReload(table::kNo);
@@ -514,7 +516,7 @@ void HostileFilesTest::hostileNames()
     }
     QCOMPARE(dead, storable ? QStringList{filePath(hostile)} : QStringList());
     int deleted = 0;
-    QVERIFY2(favorites::deleteFavorites(m_fav, dead, &deleted, &error), qPrintable(error));
+    QVERIFY2(favorites::deleteFavorites(m_fav, dead, &deleted, &error), qPrintable(ui::failureText(error)));
     testsupport::TreeSnapshot expected = original;
     if (storable)
         expected.files.remove(QDir(m_fav).relativeFilePath(filePath(hostile)));
@@ -522,17 +524,24 @@ void HostileFilesTest::hostileNames()
     QVERIFY2(afterDelete == expected, qPrintable(testsupport::describeDifference(expected, afterDelete)));
 
     // A restore brings it back as it was.
-    QVERIFY2(favorites::restoreFavorites(m_backup, m_fav, &error), qPrintable(error));
+    QVERIFY2(favorites::restoreFavorites(m_backup, m_fav, &error), qPrintable(ui::failureText(error)));
     const testsupport::TreeSnapshot restored = testsupport::snapshotTree(m_fav);
     QVERIFY2(restored == original, qPrintable(testsupport::describeDifference(original, restored)));
 
-    // Renaming it through the edit dialog moves only it.
+    // Renaming it through the edit dialog moves only it; a file whose name does not end in ".url" is no shortcut
+    // file, and the dialog leaves it alone.
     load();
     row = rowOf(folderPath(folder), name);
     QVERIFY(row > 0);
-    QVERIFY2(
-        table::applyFavoriteEdit(m_state, *m_model, row, {folder, QStringLiteral("renamed"), hostile.address}, &error),
-        qPrintable(error));
+    const bool shortcut = name.endsWith(QStringLiteral(".url"), Qt::CaseInsensitive);
+    const bool renamed =
+        table::applyFavoriteEdit(m_state, *m_model, row, {folder, QStringLiteral("renamed"), hostile.address}, &error);
+    QVERIFY2(renamed == shortcut, qPrintable(ui::failureText(error)));
+    if (!shortcut) {
+        QCOMPARE(error.kind, platform::FailureKind::NotAShortcut);
+        QCOMPARE(testsupport::snapshotTree(m_fav), original);
+        return;
+    }
     expected = original;
     const QString oldKey = QDir(m_fav).relativeFilePath(filePath(hostile));
     expected.files.insert(
@@ -571,8 +580,8 @@ void HostileFilesTest::undecodableNames()
     saveAndReload(table::kYes);
     verifyOrdinary(true);
 
-    QString error;
-    QVERIFY2(favorites::backupFavorites(m_fav, m_backup, &error), qPrintable(error));
+    platform::Failure error;
+    QVERIFY2(favorites::backupFavorites(m_fav, m_backup, &error), qPrintable(ui::failureText(error)));
     QCOMPARE(testsupport::snapshotTree(m_backup), visible);
     const QByteArray backup = QFile::encodeName(m_backup);
     QCOMPARE(readRawName(backup + "/\xFF\xFE top.url"), QByteArray("<missing>"));
@@ -580,15 +589,18 @@ void HostileFilesTest::undecodableNames()
     // A restore cannot empty a folder that holds such a name: it stops there with a message, and the
     // backup, the invisible files and the favorites in the backup are all still whole.
     QVERIFY(!favorites::restoreFavorites(m_backup, m_fav, &error));
-    QVERIFY2(error.contains(QDir::toNativeSeparators(folderPath(QStringLiteral("/Links")))), qPrintable(error));
-    QVERIFY2(error.contains(QStringLiteral("cannot be read")), qPrintable(error));
+    QVERIFY2(error.path == QDir::toNativeSeparators(folderPath(QStringLiteral("/Links"))),
+             qPrintable(ui::failureText(error)));
+    // The listing does not show the entry, but the system finds the folder not empty.
+    QVERIFY2(error.kind == platform::FailureKind::FolderNotRemoved, qPrintable(ui::failureText(error)));
+    QVERIFY2(ui::failureText(error).contains(QStringLiteral("编码")), qPrintable(ui::failureText(error)));
     QCOMPARE(testsupport::snapshotTree(m_backup), visible);
     for (const QByteArray& path : {topFile, linksFile, badFolder + "/inside.url"})
         QCOMPARE(readRawName(path), content);
 
     // Once the name is gone, the restore completes; the invisible items at the top stay where they are.
     QCOMPARE(::unlink(linksFile.constData()), 0);
-    QVERIFY2(favorites::restoreFavorites(m_backup, m_fav, &error), qPrintable(error));
+    QVERIFY2(favorites::restoreFavorites(m_backup, m_fav, &error), qPrintable(ui::failureText(error)));
     QCOMPARE(testsupport::snapshotTree(m_fav), visible);
     QCOMPARE(readRawName(topFile), content);
     QCOMPARE(readRawName(badFolder + "/inside.url"), content);
@@ -627,8 +639,8 @@ void HostileFilesTest::unreadableFoldersAndFiles()
 
     makeOrdinary();
     writeResults();
-    QString error;
-    QVERIFY2(favorites::backupFavorites(m_fav, m_backup, &error), qPrintable(error));
+    platform::Failure error;
+    QVERIFY2(favorites::backupFavorites(m_fav, m_backup, &error), qPrintable(ui::failureText(error)));
     const testsupport::TreeSnapshot previousBackup = testsupport::snapshotTree(m_backup);
     QVERIFY(
         writeFile(m_fav + QStringLiteral("/Locked/secret.url"), shortcutBytes(QStringLiteral("http://s.example/"))));
@@ -655,17 +667,17 @@ void HostileFilesTest::unreadableFoldersAndFiles()
     QVERIFY(!table::applyFavoriteEdit(
         m_state, *m_model, row, {QStringLiteral("/Links"), QStringLiteral("unreadable"), QStringLiteral("http://x/")},
         &error));
-    QVERIFY2(error.contains(QStringLiteral("unreadable.url")), qPrintable(error));
+    QVERIFY2(error.path.endsWith(QStringLiteral("unreadable.url")), qPrintable(ui::failureText(error)));
     QCOMPARE(testsupport::modeOf(unreadable), 0000);
 
     // A backup that cannot read everything is refused, keeping the previous backup.
     QVERIFY(!favorites::backupFavorites(m_fav, m_backup, &error));
-    QVERIFY2(!error.isEmpty(), "no reason given");
+    QVERIFY2(error.failed(), "no reason given");
     QCOMPARE(testsupport::snapshotTree(m_backup), previousBackup);
     QVERIFY(!QFileInfo::exists(m_backup + QStringLiteral(".new")));
 
     // The owner can always clear them away: a restore puts the backup back.
-    QVERIFY2(favorites::restoreFavorites(m_backup, m_fav, &error), qPrintable(error));
+    QVERIFY2(favorites::restoreFavorites(m_backup, m_fav, &error), qPrintable(ui::failureText(error)));
     QCOMPARE(testsupport::snapshotTree(m_fav), previousBackup);
     load();
     verifyOrdinary(true);
@@ -741,9 +753,9 @@ void HostileFilesTest::resultsFileThatIsNotAFile()
     verifyOrdinary(false);
 
     const QVector<History> histories = m_state.table.rowHistory;
-    QString error;
+    platform::Failure error;
     QVERIFY(!table::saveResults(m_results, m_state.catalogue, m_state.table, &error));
-    QVERIFY2(error.contains(QStringLiteral("not a regular file")), qPrintable(error));
+    QVERIFY2(error.kind == platform::FailureKind::NotARegularFile, qPrintable(ui::failureText(error)));
     QCOMPARE(m_state.table.rowHistory, histories);
     QVERIFY(QFileInfo::exists(m_results));
     QVERIFY(!QFileInfo(m_results).isFile());

@@ -44,12 +44,12 @@ QString childRunValue()
 }
 
 int runSelfInChild(const QStringList& wrapper, const QString& testFunction, const QString& value, QByteArray* output,
-                   int timeoutMs)
+                   int timeoutMs, const QString& binary)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QString::fromLatin1(childMarker), value);
     QStringList command = wrapper;
-    command << QCoreApplication::applicationFilePath() << testFunction;
+    command << (binary.isEmpty() ? QCoreApplication::applicationFilePath() : binary) << testFunction;
     QProcess process;
     process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::MergedChannels);

@@ -18,9 +18,10 @@ QString childRunValue();
 
 /// Runs `wrapper... <this binary> testFunction` with the child marker set to value, waits at most
 /// timeoutMs, and returns its exit code; -1 when it could not be started or did not end in time (it is
-/// then killed). output receives what it printed, both channels.
+/// then killed). output receives what it printed, both channels. binary, when given, is a copy of this
+/// binary to run instead (placed elsewhere, to see what the program finds beside itself).
 int runSelfInChild(const QStringList& wrapper, const QString& testFunction, const QString& value, QByteArray* output,
-                   int timeoutMs = 120000);
+                   int timeoutMs = 120000, const QString& binary = QString());
 
 /// Runs a command and returns its exit code (-1 when it cannot be started or does not end within timeoutMs).
 int runCommand(const QString& program, const QStringList& arguments, QByteArray* output = nullptr,

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QTimer>
 
 namespace testsupport
@@ -49,8 +50,11 @@ void ModalWatcher::tick()
         return;
     m_handled.append(widget);
     Seen seen{QString::fromLatin1(widget->metaObject()->className()), widget->windowTitle(), QString()};
-    if (auto* box = qobject_cast<QMessageBox*>(widget))
+    if (auto* box = qobject_cast<QMessageBox*>(widget)) {
         seen.text = box->text();
+        for (QAbstractButton* button : box->buttons())
+            seen.buttons.append(button->text());
+    }
     m_seen.append(seen);
     std::function<void(QWidget*)> handler =
         m_handlers.isEmpty() ? std::function<void(QWidget*)>(closeModal) : m_handlers.takeFirst();
@@ -75,6 +79,17 @@ void closeModal(QWidget* widget)
         dialog->reject();
     else
         widget->close();
+}
+
+bool hasLatinOutsidePaths(const QString& text)
+{
+    static const QRegularExpression path(QStringLiteral("/[^\\s（）【】，：]*"));
+    static const QRegularExpression mnemonic(QStringLiteral("\\(&.\\)"));
+    static const QRegularExpression latin(QStringLiteral("[A-Za-z]"));
+    QString words = text.section(u'\t', 0, 0);
+    words.remove(mnemonic);
+    words.remove(path);
+    return words.contains(latin);
 }
 
 } // namespace testsupport

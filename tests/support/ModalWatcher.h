@@ -25,12 +25,13 @@ class ModalWatcher : public QObject
     Q_DISABLE_COPY_MOVE(ModalWatcher)
 
 public:
-    /// One modal window as it came up: its class, title and (for a message box) its text.
+    /// One modal window as it came up: its class, title and (for a message box) its text and its buttons' texts.
     struct Seen
     {
         QString className;
         QString title;
         QString text;
+        QStringList buttons;
     };
 
     explicit ModalWatcher(QObject* parent = nullptr);
@@ -58,5 +59,10 @@ private:
 
 /// Closes a modal window the default way: a message box by its first button, a dialog by reject().
 void closeModal(QWidget* widget);
+
+/// True when a text the user reads holds a Latin letter outside the absolute paths it names (a path runs from
+/// its first "/" to the next blank, full-width bracket, comma or colon, or to the end). Mnemonics such as
+/// "(&U)" and what follows a tab (a shortcut such as "Ctrl+Z") are not counted.
+bool hasLatinOutsidePaths(const QString& text);
 
 } // namespace testsupport

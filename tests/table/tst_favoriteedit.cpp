@@ -13,11 +13,14 @@
 #include "support/WindowFixture.h"
 #include "table/FavoriteEdit.h"
 #include "table/Loader.h"
+#include "ui/FailureText.h"
 
 using table::LinkTableModel;
 using testsupport::readFile;
 using testsupport::folderContents;
 using testsupport::writeFile;
+
+Q_DECLARE_METATYPE(platform::FailureKind)
 
 namespace
 {
@@ -43,10 +46,15 @@ private slots:
     void rowsOutsideTheTableAreRefused();
     void addressThatCannotBeStoredChangesNothing();
     void movedFavoriteIsFoundAtTheNextLoad();
+    void onlyShortcutFilesAreEdited_data();
+    void onlyShortcutFilesAreEdited();
+    void extensionKeepsItsCase();
 
 private:
     int rowOf(const QString& relativePath) const;
     QStringList rowCells(int row) const;
+
+    void load();
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_fav;
@@ -65,15 +73,21 @@ void FavoriteEditTest::init()
     QVERIFY(QDir().mkpath(m_dir->path() + "/x"));
     QVERIFY(writeFile(m_dir->path() + "/Outside/keep.txt", "outside"));
 
+    load();
+    QCOMPARE(m_state.catalogue.fileCount, 2);
+}
+
+// Collects the files and loads the table afresh, with a check result and a history on every row.
+void FavoriteEditTest::load()
+{
     m_state = table::AppState();
     m_state.catalogue.favPath = m_fav;
     favorites::ListFolders(m_state.catalogue, m_fav);
     favorites::collectFiles(m_state.catalogue);
     m_model = std::make_unique<LinkTableModel>();
     table::loadTable(m_state.catalogue, m_state.table, *m_model, m_dir->filePath("data.txt"));
-    QCOMPARE(m_state.catalogue.fileCount, 2);
     // A check result and a history, which an edit never touches.
-    for (int i = 1; i <= 2; ++i) {
+    for (int i = 1; i <= m_state.catalogue.fileCount; ++i) {
         m_state.table.rowState[i] = "YES";
         m_state.table.rowHistory[i] = table::History{"2", "NO", "YES", "", ""};
         m_model->setCell(i, LinkTableModel::ResultColumn, "YES");
@@ -108,70 +122,74 @@ void FavoriteEditTest::applyPaths_data()
     QTest::addColumn<bool>("applied");
     QTest::addColumn<QString>("result");  // where the favorite is afterwards
     QTest::addColumn<bool>("newAddress"); // whether it holds the new address
+    // How a refusal is reported (None when applied).
+    QTest::addColumn<platform::FailureKind>("refusal");
+    using K = platform::FailureKind;
 
     QTest::newRow("address only") << "a.url"
                                   << ""
-                                  << "a" << true << "a.url" << true;
+                                  << "a" << true << "a.url" << true << K::None;
     QTest::newRow("address only in a folder") << "Sub/b.url"
                                               << "/Sub"
-                                              << "b" << true << "Sub/b.url" << true;
+                                              << "b" << true << "Sub/b.url" << true << K::None;
     QTest::newRow("move to the Favorites root") << "Sub/b.url"
                                                 << ""
-                                                << "b" << true << "b.url" << true;
+                                                << "b" << true << "b.url" << true << K::None;
     QTest::newRow("move deeper") << "a.url"
                                  << "/Sub/Deep"
-                                 << "a" << true << "Sub/Deep/a.url" << true;
+                                 << "a" << true << "Sub/Deep/a.url" << true << K::None;
     QTest::newRow("rename") << "a.url"
                             << ""
-                            << "renamed" << true << "renamed.url" << true;
+                            << "renamed" << true << "renamed.url" << true << K::None;
     QTest::newRow("rename and move") << "Sub/b.url"
                                      << "/Other"
-                                     << "新名字" << true << "Other/新名字.url" << true;
+                                     << "新名字" << true << "Other/新名字.url" << true << K::None;
     QTest::newRow("name typed with its extension") << "a.url"
                                                    << ""
-                                                   << "a.url" << true << "a.url.url" << true;
-    // ".url" would be a hidden file here, which the listing leaves out: refused.
+                                                   << "a.url" << true << "a.url.url" << true << K::None;
+    // Refused with a message of its own, not the hidden-file one.
     QTest::newRow("empty name") << "Sub/b.url"
                                 << "/Sub"
-                                << "" << false << "Sub/b.url" << false;
-    // The move fails: the favorite stays where it was, already holding the new address.
+                                << "" << false << "Sub/b.url" << false << K::NameEmpty;
+    // A favorite of that name in the target folder: refused before the new address is written anywhere.
     QTest::newRow("name taken") << "a.url"
                                 << "/Sub"
-                                << "b" << false << "a.url" << true;
+                                << "b" << false << "a.url" << false << K::AlreadyExists;
+    // The copy fails: it is the first write, so nothing changed.
     QTest::newRow("name too long") << "a.url"
-                                   << "" << QString(300, 'n') << false << "a.url" << true;
+                                   << "" << QString(300, 'n') << false << "a.url" << false << K::CopyFailed;
     // The same folder written differently is the same folder: only the address changes.
     QTest::newRow("folder with a trailing separator") << "Sub/b.url"
                                                       << "/Sub/"
-                                                      << "b" << true << "Sub/b.url" << true;
+                                                      << "b" << true << "Sub/b.url" << true << K::None;
     QTest::newRow("folder with a doubled separator") << "Sub/b.url"
                                                      << "//Sub"
-                                                     << "b" << true << "Sub/b.url" << true;
+                                                     << "b" << true << "Sub/b.url" << true << K::None;
     QTest::newRow("folder through dots to itself") << "Sub/b.url"
                                                    << "/Sub/../Sub"
-                                                   << "b" << true << "Sub/b.url" << true;
+                                                   << "b" << true << "Sub/b.url" << true << K::None;
     // Refused before anything is touched.
     QTest::newRow("folder missing") << "a.url"
                                     << "/Nope"
-                                    << "a" << false << "a.url" << false;
+                                    << "a" << false << "a.url" << false << K::TargetFolderMissing;
     QTest::newRow("folder without leading separator") << "a.url"
                                                       << "Sub"
-                                                      << "a" << false << "a.url" << false;
+                                                      << "a" << false << "a.url" << false << K::FolderNeedsSeparator;
     QTest::newRow("folder outside the Favorites") << "a.url"
                                                   << "/../x"
-                                                  << "a" << false << "a.url" << false;
+                                                  << "a" << false << "a.url" << false << K::TargetFolderOutside;
     QTest::newRow("folder outside, existing") << "a.url"
                                               << "/../Outside"
-                                              << "a" << false << "a.url" << false;
+                                              << "a" << false << "a.url" << false << K::TargetFolderOutside;
     QTest::newRow("name with a separator") << "a.url"
                                            << ""
-                                           << "../../Outside/a" << false << "a.url" << false;
+                                           << "../../Outside/a" << false << "a.url" << false << K::NameHasSeparator;
     QTest::newRow("name into a subfolder") << "a.url"
                                            << ""
-                                           << "Sub/a" << false << "a.url" << false;
+                                           << "Sub/a" << false << "a.url" << false << K::NameHasSeparator;
     QTest::newRow("name dot dot") << "Sub/b.url"
                                   << "/Sub"
-                                  << ".." << false << "Sub/b.url" << false;
+                                  << ".." << false << "Sub/b.url" << false << K::NameHasSeparator;
 }
 
 void FavoriteEditTest::applyPaths()
@@ -182,6 +200,7 @@ void FavoriteEditTest::applyPaths()
     QFETCH(bool, applied);
     QFETCH(QString, result);
     QFETCH(bool, newAddress);
+    QFETCH(platform::FailureKind, refusal);
     const QString s = platform::separator();
     folder.replace("/", s);
     const int row = rowOf(file);
@@ -194,10 +213,10 @@ void FavoriteEditTest::applyPaths()
     QMap<QString, QByteArray> outside = folderContents(m_dir->path());
     const QString address = "http://changed.test/?q=1";
 
-    QString error;
+    platform::Failure error;
     const bool ok = table::applyFavoriteEdit(m_state, *m_model, row, {folder, name, address}, &error);
     QCOMPARE(ok, applied);
-    QCOMPARE(error.isEmpty(), applied);
+    QCOMPARE(error.kind, refusal);
 
     // On disk: the favorite is at one place, holding the address it should, every other byte kept.
     const QByteArray expectedBytes =
@@ -251,9 +270,9 @@ void FavoriteEditTest::rowsOutsideTheTableAreRefused()
 {
     const QMap<QString, QByteArray> disk = folderContents(m_dir->path());
     for (int row : {-1, 0, 3, 100}) {
-        QString error;
+        platform::Failure error;
         QVERIFY(!table::applyFavoriteEdit(m_state, *m_model, row, {"", "z", "http://z/"}, &error));
-        QVERIFY(!error.isEmpty());
+        QVERIFY(error.failed());
     }
     QCOMPARE(folderContents(m_dir->path()), disk);
     QCOMPARE(m_model->dataRowCount(), 2);
@@ -264,11 +283,11 @@ void FavoriteEditTest::addressThatCannotBeStoredChangesNothing()
     const int row = rowOf("a.url");
     const QMap<QString, QByteArray> disk = folderContents(m_dir->path());
     const QStringList cells = rowCells(row);
-    QString error;
+    platform::Failure error;
     // A line break would end the entry and start a section of its own in the file.
     QVERIFY(!table::applyFavoriteEdit(m_state, *m_model, row, {"", "moved", "http://x.test/\r\n[Evil]\r\nURL=y"},
                                       &error));
-    QVERIFY(!error.isEmpty());
+    QVERIFY(error.failed());
     QCOMPARE(folderContents(m_dir->path()), disk);
     QCOMPARE(rowCells(row), cells);
     QCOMPARE(m_state.table.rowUrl.at(row), QString("http://a.test/"));
@@ -288,6 +307,72 @@ void FavoriteEditTest::movedFavoriteIsFoundAtTheNextLoad()
     for (int r = 1; r <= reloaded.dataRowCount(); ++r)
         shown << reloaded.cell(r, 0) + "|" + reloaded.cell(r, 1) + "|" + reloaded.cell(r, 2);
     QCOMPARE(shown, QStringList({"|a|http://a.test/", s + "Other|c|http://c.test/"}));
+}
+
+void FavoriteEditTest::onlyShortcutFilesAreEdited_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("name"); // as typed; the name shown unchanged is the file name without 4 characters
+    QTest::addColumn<QString>("address");
+    // Every file of the tree is a row; "修改" pressed without a change must not make it a shortcut file.
+    QTest::newRow("desktop.ini unchanged") << "desktop.ini"
+                                           << "deskto"
+                                           << "";
+    QTest::newRow("说明.txt unchanged") << "说明.txt"
+                                        << "说明"
+                                        << "";
+    QTest::newRow("说明.txt with an address") << "说明.txt"
+                                              << "说明"
+                                              << "http://x.test/";
+    QTest::newRow("说明.txt renamed") << "说明.txt"
+                                      << "readme"
+                                      << "";
+    QTest::newRow("no extension") << "Sub/notes"
+                                  << "n"
+                                  << "http://x.test/";
+}
+
+void FavoriteEditTest::onlyShortcutFilesAreEdited()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, name);
+    QFETCH(QString, address);
+    QVERIFY(writeFile(m_fav + "/" + file, "[.ShellClassInfo]\r\nIconIndex=3\r\n"));
+    load();
+    const int row = rowOf(file);
+    QVERIFY(row > 0);
+    const QString folder = m_state.table.rowFolder.at(row);
+    const QMap<QString, QByteArray> disk = folderContents(m_dir->path());
+    const QStringList cells = rowCells(row);
+
+    platform::Failure error;
+    QVERIFY(!table::applyFavoriteEdit(m_state, *m_model, row, {folder, name, address}, &error));
+    QCOMPARE(error.kind, platform::FailureKind::NotAShortcut);
+    QCOMPARE(error.path, QDir::toNativeSeparators(m_fav + "/" + file));
+    QCOMPARE(folderContents(m_dir->path()), disk);
+    QCOMPARE(rowCells(row), cells);
+    QCOMPARE(m_state.catalogue.fileName.at(row), QFileInfo(file).fileName());
+}
+
+// The extension stays as the file writes it: an unchanged upper-case shortcut keeps its name (on a file system
+// that ignores case, ".url" would meet the file itself and be refused), and a new name takes the same extension.
+void FavoriteEditTest::extensionKeepsItsCase()
+{
+    QVERIFY(writeFile(m_fav + "/NEWS.URL", richShortcut("http://news.test/")));
+    load();
+    const int row = rowOf("NEWS.URL");
+    QVERIFY(row > 0);
+    platform::Failure error;
+    QVERIFY2(table::applyFavoriteEdit(m_state, *m_model, row, {"", "NEWS", "http://news.test/new"}, &error),
+             qPrintable(ui::failureText(error)));
+    QCOMPARE(QDir(m_fav).entryList({"news*"}, QDir::Files), QStringList{"NEWS.URL"});
+    QCOMPARE(favorites::GetUrl(m_fav + "/NEWS.URL"), QString("http://news.test/new"));
+
+    QVERIFY2(table::applyFavoriteEdit(m_state, *m_model, row, {"", "Daily", "http://news.test/new"}, &error),
+             qPrintable(ui::failureText(error)));
+    QCOMPARE(QDir(m_fav).entryList({"news*", "daily*"}, QDir::Files), QStringList{"Daily.URL"});
+    QCOMPARE(m_state.catalogue.fileName.at(row), QString("Daily.URL"));
+    QCOMPARE(m_model->cell(row, LinkTableModel::NameColumn), QString("Daily"));
 }
 
 QTEST_MAIN(FavoriteEditTest)

@@ -1,10 +1,12 @@
 #include <QFile>
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "platform/Paths.h"
 #include "support/TempFavorites.h"
 #include "table/ResultsFile.h"
+#include "ui/FailureText.h"
 
 using table::History;
 using table::SavedRows;
@@ -152,8 +154,8 @@ void ResultsFileTest::saveWritesEveryRowWithCrLf()
     const auto cat = catalogueOf({"/Fav", "/Fav/Links", "/Fav/新闻"}, {"a.url", "b.url", "c.url"});
     auto t = tableOf({History{}, History{"1", "YES", "", "", ""}, History{"4", "NO", "NO", "NO", "NO"}},
                      {"", "NO", "YES"});
-    QString error;
-    QVERIFY2(table::saveResults(path, cat, t, &error), qPrintable(error));
+    platform::Failure error;
+    QVERIFY2(table::saveResults(path, cat, t, &error), qPrintable(ui::failureText(error)));
     QCOMPARE(testsupport::readFile(path), QByteArray("/Fav|a.url||||\r\n"
                                                      "/Fav/Links|b.url|YES|NO||\r\n"
                                                      "/Fav/新闻|c.url|NO|NO|NO|YES\r\n"));
@@ -193,9 +195,11 @@ void ResultsFileTest::failedSaveKeepsOldFileAndHistories()
     const QString path = dir.filePath("missing-folder/data.txt");
     const auto cat = catalogueOf({"/Fav"}, {"a.url"});
     auto t = tableOf({History{"1", "YES", "", "", ""}}, {"NO"});
-    QString error;
+    platform::Failure error;
     QVERIFY(!table::saveResults(path, cat, t, &error));
-    QVERIFY(!error.isEmpty());
+    QCOMPARE(error.kind, platform::FailureKind::WriteFailed);
+    QCOMPARE(error.path, QDir::toNativeSeparators(path));
+    QCOMPARE(error.system.reason, platform::SystemReason::NotFound);
     QCOMPARE(t.rowHistory.at(1), (History{"1", "YES", "", "", ""}));
 }
 

@@ -19,6 +19,7 @@
 #include "support/WindowFixture.h"
 #include "table/LinkTableModel.h"
 #include "ui/MainWindow.h"
+#include "ui/Translation.h"
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -107,6 +108,24 @@ QString longComponent(QChar c, int length)
     return QString(length, c);
 }
 
+// The one message box that came up tells a failure of the command in Chinese: its name, no Latin letter outside
+// the paths it names (Qt's and the system's reasons included), and Qt's standard button in Chinese.
+bool failureToldInChinese(const ModalWatcher& watcher, const QString& command)
+{
+    if (watcher.count() != 1) {
+        qWarning("%d modal windows came up, not 1", watcher.count());
+        return false;
+    }
+    const ModalWatcher::Seen& box = watcher.seen().constFirst();
+    const bool told = box.className == QLatin1String("QMessageBox") && box.title == command &&
+                      box.text.startsWith(command + QStringLiteral("失败：")) &&
+                      !testsupport::hasLatinOutsidePaths(box.text) && box.buttons == QStringList{"确定"};
+    if (!told)
+        qWarning("message box %s: \"%s\", buttons %s", qPrintable(box.title), qPrintable(box.text),
+                 qPrintable(box.buttons.join(", ")));
+    return told;
+}
+
 } // namespace
 
 class CommandsTest : public QObject
@@ -114,6 +133,7 @@ class CommandsTest : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void checkThenSaveFoldsResultsIntoHistory();
     void saveOfEmptyFavoritesLeavesEmptyResultsFile();
     void deleteRemovesOnlyFavoritesWithFourSavedFailures();
@@ -138,6 +158,12 @@ private slots:
     void lockedFolderFailures_data();
     void lockedFolderFailures();
 };
+
+void CommandsTest::initTestCase()
+{
+    // As the program does at start-up: Qt's own texts (the standard buttons) in Chinese whatever the locale.
+    QVERIFY(ui::loadQtTranslation());
+}
 
 void CommandsTest::checkThenSaveFoldsResultsIntoHistory()
 {
@@ -395,9 +421,8 @@ void CommandsTest::refusalsWhenFavoritesFolderUnusable()
     ModalWatcher watcher;
     QSignalSpy failed(&w, &ui::MainWindow::commandFailed);
     w.Toolbar1_ButtonClick(key);
-    QCOMPARE(watcher.messageTexts().size(), 1);
+    QVERIFY(failureToldInChinese(watcher, commandName(key)));
     const QString text = watcher.messageTexts().constFirst();
-    QVERIFY2(text.contains(commandName(key)), qPrintable(text));
     if (!value.isEmpty())
         QVERIFY2(text.contains(value), qPrintable(text));
     QCOMPARE(failed.count(), 1);
@@ -426,9 +451,9 @@ void CommandsTest::restoreWithoutBackupDeletesNothing()
 
     ModalWatcher watcher;
     w.Toolbar1_ButtonClick("f");
-    QCOMPARE(watcher.messageTexts().size(), 1);
+    QVERIFY(failureToldInChinese(watcher, kRestoreCommand));
     const QString text = watcher.messageTexts().constFirst();
-    QVERIFY2(text.contains(kRestoreCommand) && text.contains(f.backup()), qPrintable(text));
+    QVERIFY2(text.contains(f.backup()), qPrintable(text));
     QCOMPARE(folderContents(f.root()), disk);
     // Whatever the command did, the table shows what is on disk.
     QTRY_COMPARE(gridRows(w.model()), rows);
@@ -479,9 +504,7 @@ void CommandsTest::nestedFoldersAreRefused()
 
     ModalWatcher watcher;
     f.window().Toolbar1_ButtonClick(key);
-    QCOMPARE(watcher.messageTexts().size(), 1);
-    QVERIFY2(watcher.messageTexts().constFirst().contains(commandName(key)),
-             qPrintable(watcher.messageTexts().constFirst()));
+    QVERIFY(failureToldInChinese(watcher, commandName(key)));
     QCOMPARE(folderContents(f.root()), disk);
 }
 
@@ -502,9 +525,9 @@ void CommandsTest::saveFailureIsReportedAndProgramStaysUsable()
     ModalWatcher watcher;
     QSignalSpy failed(&w, &ui::MainWindow::commandFailed);
     w.Toolbar1_ButtonClick("c");
-    QCOMPARE(watcher.messageTexts().size(), 1);
+    QVERIFY(failureToldInChinese(watcher, kSaveCommand));
     const QString text = watcher.messageTexts().constFirst();
-    QVERIFY2(text.contains(kSaveCommand) && text.contains(f.results()), qPrintable(text));
+    QVERIFY2(text.contains(f.results()), qPrintable(text));
     QCOMPARE(failed.count(), 1);
     QCOMPARE(folderContents(f.root()), disk);
     QCOMPARE(gridRows(w.model()), rows);
@@ -536,9 +559,9 @@ void CommandsTest::deleteFailureIsReportedAndTableShowsDisk()
     ModalWatcher watcher;
     QSignalSpy failed(&w, &ui::MainWindow::commandFailed);
     w.Toolbar1_ButtonClick("d");
-    QCOMPARE(watcher.messageTexts().size(), 1);
+    QVERIFY(failureToldInChinese(watcher, kDeleteCommand));
     const QString text = watcher.messageTexts().constFirst();
-    QVERIFY2(text.contains(kDeleteCommand) && text.contains("a-gone.url"), qPrintable(text));
+    QVERIFY2(text.contains("a-gone.url"), qPrintable(text));
     QCOMPARE(failed.count(), 1);
     QVERIFY(everyFavoriteKept(before, f.fav(), f.backup(), {"dead.url"}));
     QTRY_COMPARE(gridNames(w.model()), diskNames(f.fav()));
@@ -594,9 +617,7 @@ void CommandsTest::backupFailureKeepsPreviousBackup()
     ModalWatcher watcher;
     QSignalSpy failed(&w, &ui::MainWindow::commandFailed);
     w.Toolbar1_ButtonClick("e");
-    QCOMPARE(watcher.messageTexts().size(), 1);
-    QVERIFY2(watcher.messageTexts().constFirst().contains(kBackupCommand), qPrintable(watcher.messageTexts().at(0)));
-    QVERIFY(!watcher.messageTexts().contains(kBackupDone));
+    QVERIFY(failureToldInChinese(watcher, kBackupCommand));
     QCOMPARE(failed.count(), 1);
     QCOMPARE(folderContents(f.fav()), favBefore);
     QCOMPARE(folderContents(f.backup()), backupBefore);
@@ -624,8 +645,7 @@ void CommandsTest::restoreFailureLeavesEveryFavoriteInTheBackup()
     watcher.clear();
     QSignalSpy failed(&w, &ui::MainWindow::commandFailed);
     w.Toolbar1_ButtonClick("f");
-    QCOMPARE(watcher.messageTexts().size(), 1);
-    QVERIFY2(watcher.messageTexts().constFirst().contains(kRestoreCommand), qPrintable(watcher.messageTexts().at(0)));
+    QVERIFY(failureToldInChinese(watcher, kRestoreCommand));
     QCOMPARE(failed.count(), 1);
     QVERIFY(everyFavoriteKept(backedUp, f.fav(), f.backup(), {".hidden"}));
     QCOMPARE(folderContents(f.backup()), backedUp);
@@ -702,9 +722,8 @@ void CommandsTest::lockedFolderFailures()
         const QStringList rows = gridRows(w.model());
         ModalWatcher watcher;
         w.Toolbar1_ButtonClick(key);
-        QCOMPARE(watcher.messageTexts().size(), 1);
-        QVERIFY2(watcher.messageTexts().constFirst().contains(commandName(key)),
-                 qPrintable(watcher.messageTexts().at(0)));
+        // The system refuses the user here: its reason is told in Chinese too.
+        QVERIFY(failureToldInChinese(watcher, commandName(key)));
         QTRY_COMPARE(gridNames(w.model()), diskNames(root + "/Favorites"));
         if (key == "c" || key == "e")
             QCOMPARE(gridRows(w.model()), rows);

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
@@ -19,6 +20,7 @@
 #include "table/LinkTableModel.h"
 #include "ui/EditDialog.h"
 #include "ui/MainWindow.h"
+#include "ui/Translation.h"
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -112,6 +114,7 @@ class EditDialogTest : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
     void realDoubleClickOpensTheRow();
@@ -125,10 +128,17 @@ private slots:
     void savedHistoryFollowsTheNewName();
     void lockedFolderFailures_data();
     void lockedFolderFailures();
+    void textBoxMenusAreChinese();
 
 private:
     std::unique_ptr<WindowFixture> m_f;
 };
+
+void EditDialogTest::initTestCase()
+{
+    // As the program does at start-up: Qt's own texts in Chinese whatever the locale.
+    QVERIFY(ui::loadQtTranslation());
+}
 
 void EditDialogTest::init()
 {
@@ -192,30 +202,34 @@ void EditDialogTest::applyPaths_data()
     QTest::addColumn<bool>("applied");
     QTest::addColumn<QString>("result"); // where the favorite is afterwards, relative to the Favorites
     QTest::addColumn<bool>("untouched"); // refused before anything on disk changed
+    QTest::addColumn<QString>("message"); // the message box's text, "%fav" for the Favorites folder; "" unchecked
 
     // Rows: 1 a.url, 2 Sub/b.url, 3 Sub/taken.url.
     QTest::newRow("address only") << 2 << "/Sub"
-                                  << "b" << true << "Sub/b.url" << false;
+                                  << "b" << true << "Sub/b.url" << false << "";
     QTest::newRow("move to the Favorites root") << 2 << "#0"
-                                                << "b" << true << "b.url" << false;
+                                                << "b" << true << "b.url" << false << "";
     QTest::newRow("move into a listed folder") << 1 << "#3"
-                                               << "a" << true << "Sub/Deep/a.url" << false;
+                                               << "a" << true << "Sub/Deep/a.url" << false << "";
     QTest::newRow("rename") << 1 << ""
-                            << "新的名称" << true << "新的名称.url" << false;
+                            << "新的名称" << true << "新的名称.url" << false << "";
     QTest::newRow("name typed with its extension") << 1 << ""
-                                                   << "a.url" << true << "a.url.url" << false;
-    // ".url" would be a hidden file here: refused before anything is written.
+                                                   << "a.url" << true << "a.url.url" << false << "";
+    // Refused before anything is written, with a message of its own (not the hidden-file one).
     QTest::newRow("empty name") << 2 << "/Sub"
-                                << "" << false << "Sub/b.url" << true;
-    // The move fails after the address has been written: the favorite stays, holding it.
+                                << "" << false << "Sub/b.url" << true << "修改收藏失败：名称不能为空";
+    // A favorite of that name in the target folder, and a new address: refused before the address is written
+    // anywhere; the file and the row stay as they were.
     QTest::newRow("name taken") << 1 << "/Sub"
-                                << "taken" << false << "a.url" << false;
+                                << "taken" << false << "a.url" << true
+                                << "修改收藏失败：已有同名的文件：%fav/Sub/taken.url";
     QTest::newRow("folder missing") << 1 << "/Nope"
-                                    << "a" << false << "a.url" << true;
+                                    << "a" << false << "a.url" << true << "修改收藏失败：目录不存在：%fav/Nope";
     QTest::newRow("name with a separator") << 1 << ""
-                                           << "../x/a" << false << "a.url" << true;
+                                           << "../x/a" << false << "a.url" << true
+                                           << "修改收藏失败：名称不能包含路径分隔符：../x/a";
     QTest::newRow("folder outside the Favorites") << 1 << "/../x"
-                                                  << "a" << false << "a.url" << true;
+                                                  << "a" << false << "a.url" << true << "";
 }
 
 void EditDialogTest::applyPaths()
@@ -226,6 +240,7 @@ void EditDialogTest::applyPaths()
     QFETCH(bool, applied);
     QFETCH(QString, result);
     QFETCH(bool, untouched);
+    QFETCH(QString, message);
     QVERIFY(m_f->start());
     ui::MainWindow& w = m_f->window();
     const QStringList before = gridRows(w.model());
@@ -245,8 +260,19 @@ void EditDialogTest::applyPaths()
     QVERIFY(run.opened);
     QCOMPARE(run.openAfterPress, !applied);
     QCOMPARE(watcher.messageTexts().size(), applied ? 0 : 1);
-    if (!applied)
-        QVERIFY2(watcher.messageTexts().constFirst().startsWith(kEditFailed), qPrintable(watcher.messageTexts().at(0)));
+    if (!applied) {
+        // Told in Chinese: no Latin letter outside the names and paths, and the standard button reads 确定.
+        const ModalWatcher::Seen& box = watcher.seen().at(1);
+        QVERIFY2(box.text.startsWith(kEditFailed) && !testsupport::hasLatinOutsidePaths(box.text),
+                 qPrintable(box.text));
+        QCOMPARE(box.buttons, QStringList{"确定"});
+    }
+    if (!message.isEmpty()) {
+        const qsizetype at = message.indexOf("%fav");
+        if (at >= 0)
+            message = message.left(at) + QDir::toNativeSeparators(m_f->fav() + message.mid(at + 4));
+        QCOMPARE(watcher.messageTexts().constFirst(), message);
+    }
 
     if (untouched)
         QCOMPARE(folderContents(m_f->root()), disk);
@@ -439,7 +465,10 @@ void EditDialogTest::lockedFolderFailures()
         QVERIFY(run.opened);
         QVERIFY(run.openAfterPress);
         QCOMPARE(watcher.messageTexts().size(), 1);
-        QVERIFY(watcher.messageTexts().constFirst().startsWith(kEditFailed));
+        // The system's reason (the folder refuses the user) is told in Chinese too.
+        QVERIFY2(watcher.messageTexts().constFirst().startsWith(kEditFailed) &&
+                     !testsupport::hasLatinOutsidePaths(watcher.messageTexts().constFirst()),
+                 qPrintable(watcher.messageTexts().constFirst()));
         // The grid row names a place where the favorite is, holding the address it shows.
         const QStringList cells = gridRows(w.model()).at(row - 1).split('|');
         const QString path = root + "/Favorites" + cells.at(0) + sep() + cells.at(1) + ".url";
@@ -469,15 +498,28 @@ void EditDialogTest::lockedFolderFailures()
     QVERIFY2(rc == 0, qPrintable(output));
     QVERIFY2(output.contains("PASS   : EditDialogTest::lockedFolderFailures"), qPrintable(output));
 
-    // Every favorite is still there (the edited one possibly at both places, with the new address).
-    const QMap<QString, QByteArray> after = folderContents(m_f->fav());
-    const QString edited = row == 1 ? "a.url" : "Sub/b.url";
-    for (auto it = before.cbegin(); it != before.cend(); ++it) {
-        QVERIFY2(after.contains(it.key()), qPrintable(it.key()));
-        if (it.key() != edited)
-            QCOMPARE(after.value(it.key()), it.value());
-    }
+    // All or nothing: a step that fails after the copy (deleting the old file) takes the copy away again.
+    QCOMPARE(folderContents(m_f->fav()), before);
 #endif
+}
+
+// The context menus of the text boxes come from Qt, in Chinese once its translation is loaded.
+void EditDialogTest::textBoxMenusAreChinese()
+{
+    m_f->state.editRow = 1;
+    QVERIFY(m_f->start());
+    ui::EditDialog dialog(m_f->state, m_f->window().model());
+    for (QLineEdit* box : {dialog.folderBox()->lineEdit(), dialog.nameBox(), dialog.addressBox()}) {
+        std::unique_ptr<QMenu> menu(box->createStandardContextMenu());
+        QStringList texts;
+        for (const QAction* action : menu->actions()) {
+            if (!action->isSeparator())
+                texts << action->text();
+        }
+        QVERIFY(texts.size() >= 5);
+        for (const QString& text : texts)
+            QVERIFY2(!testsupport::hasLatinOutsidePaths(text), qPrintable(texts.join(" | ")));
+    }
 }
 
 QTEST_MAIN(EditDialogTest)

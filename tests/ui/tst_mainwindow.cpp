@@ -1,13 +1,19 @@
+#include <QCoreApplication>
+#include <QFile>
+#include <QDir>
 #include <QFrame>
+#include <QLibraryInfo>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "platform/Paths.h"
+#include "support/ChildRun.h"
 #include "support/TempFavorites.h"
 #include "table/AppState.h"
 #include "ui/MainWindow.h"
+#include "ui/Translation.h"
 
 using table::LinkTableModel;
 
@@ -20,6 +26,7 @@ private slots:
     void missingFavoritesFolderGivesEmptyTable();
     void noFavoritesValueGivesEmptyTable();
     void myClearEmptiesGridAndInformationPanel();
+    void qtTranslationWhateverTheLocale();
 };
 
 void MainWindowTest::startUpFindsFavoritesAndLoadsBehindBusyNotice()
@@ -100,6 +107,34 @@ void MainWindowTest::myClearEmptiesGridAndInformationPanel()
     QCOMPARE(window.model().rowCount(), 1);
     QCOMPARE(window.model().dataRowCount(), 0);
     QCOMPARE(state.table.rowCount(), 1);
+}
+
+// Qt's own texts are Chinese whatever the locale (the tests run in C.UTF-8); a translation in the folder
+// "translations" beside the program (where the Windows package puts it) comes before Qt's own folder.
+void MainWindowTest::qtTranslationWhateverTheLocale()
+{
+    if (testsupport::isChildRun()) {
+        QVERIFY(ui::loadQtTranslation());
+        // Another language's file stands there under the Chinese name, so it shows which one was loaded.
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Abbrechen"));
+        return;
+    }
+    QVERIFY(ui::loadQtTranslation());
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "OK"), QString("确定"));
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("取消"));
+
+    const QString german = QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_de.qm";
+    if (!QFile::exists(german))
+        QSKIP("Qt's German translation is not installed");
+    QTemporaryDir dir;
+    const QString copy = dir.filePath("tst_mainwindow");
+    QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), copy));
+    QVERIFY(QDir().mkpath(dir.filePath("translations")));
+    QVERIFY(QFile::copy(german, dir.filePath("translations/qtbase_zh_CN.qm")));
+    QByteArray output;
+    const int rc = testsupport::runSelfInChild({}, "qtTranslationWhateverTheLocale", "1", &output, 60000, copy);
+    QVERIFY2(rc == 0, output.constData());
+    QVERIFY2(output.contains("PASS   : MainWindowTest::qtTranslationWhateverTheLocale()"), output.constData());
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -1,0 +1,238 @@
+#include "ui/FailureText.h"
+
+#include <QDir>
+#include <QStringList>
+
+#include "favorites/ShortcutFile.h"
+#include "platform/Paths.h"
+
+namespace ui
+{
+
+using platform::FailureKind;
+using platform::SystemReason;
+
+namespace
+{
+
+// The sentence for each kind, with %1 for the path and %2 for the other path.
+QString sentence(FailureKind kind)
+{
+    switch (kind) {
+    case FailureKind::None:
+        return QString();
+    case FailureKind::FileMissing:
+        return QStringLiteral("文件不存在：%1");
+    case FailureKind::FolderMissing:
+        return QStringLiteral("文件夹不存在：%1");
+    case FailureKind::IsAFolder:
+        return QStringLiteral("这是文件夹，不是文件：%1");
+    case FailureKind::NotAFolder:
+        return QStringLiteral("这不是文件夹：%1");
+    case FailureKind::NotARegularFile:
+        return QStringLiteral("这不是普通文件：%1");
+    case FailureKind::LinkToMissingFile:
+        return QStringLiteral("链接指向的文件不存在：%1");
+    case FailureKind::AlreadyExists:
+        return QStringLiteral("已有同名的文件：%1");
+    case FailureKind::FolderInTheWay:
+        return QStringLiteral("有同名的文件夹挡在那里：%1");
+    case FailureKind::RelativePath:
+        return QStringLiteral("不是完整的路径，没有删除任何内容：%1");
+    case FailureKind::RootFolder:
+        return QStringLiteral("这是根文件夹，没有删除任何内容：%1");
+    case FailureKind::FolderUnreadable:
+        return QStringLiteral("无法读取文件夹：%1");
+    case FailureKind::FolderNotCreated:
+        return QStringLiteral("无法创建文件夹：%1");
+    case FailureKind::FolderNotRemoved:
+        return QStringLiteral("无法删除文件夹：%1");
+    case FailureKind::FolderNotEmptied:
+        return QStringLiteral("无法清空文件夹（没有权限）：%1");
+    case FailureKind::DeleteFailed:
+        return QStringLiteral("无法删除：%1");
+    case FailureKind::CopyFailed:
+        return QStringLiteral("无法把 %1 复制到 %2");
+    case FailureKind::CopyLeftAside:
+        return QStringLiteral("无法替换 %1，新的副本留在 %2");
+    case FailureKind::DestinationInsideSource:
+        return QStringLiteral("%1 位于要复制的文件夹 %2 之内");
+    case FailureKind::ReadFailed:
+        return QStringLiteral("无法读取文件：%1");
+    case FailureKind::WriteFailed:
+        return QStringLiteral("无法写入文件：%1");
+    case FailureKind::ReadOnlyFile:
+        return QStringLiteral("文件是只读的：%1");
+    case FailureKind::TooLarge:
+        return QStringLiteral("文件超过 %3 字节，不是快捷方式文件：%1");
+    case FailureKind::AddressHasLineBreak:
+        return QStringLiteral("地址中有换行，不能写入：%1");
+    case FailureKind::AddressNotStorable:
+        return QStringLiteral("地址无法原样保存（两端有空格或引号，或含有文件的编码无法表示的字符）：%1");
+    case FailureKind::DamagedText:
+        return QStringLiteral("文件的文本已经损坏，改写会改动其他内容：%1");
+    case FailureKind::NoFavoritesFolder:
+        return QStringLiteral("没有找到收藏夹文件夹");
+    case FailureKind::FavoritesFolderMissing:
+        return QStringLiteral("收藏夹文件夹不存在：%1");
+    case FailureKind::FavoritesNotAFolder:
+        return QStringLiteral("收藏夹路径不是文件夹：%1");
+    case FailureKind::NotInFavorites:
+        return QStringLiteral("不在收藏夹中：%1");
+    case FailureKind::BackupOverlapsFavorites:
+        return QStringLiteral("备份文件夹与收藏夹互相包含：%1");
+    case FailureKind::WorkingFolderOverlapsFavorites:
+        return QStringLiteral("备份用的临时文件夹与收藏夹互相包含：%1");
+    case FailureKind::InterruptedBackupNotRecovered:
+        return QStringLiteral("无法恢复中断的备份：%1");
+    case FailureKind::OldBackupNotReplaced:
+        return QStringLiteral("无法替换旧的备份：%1");
+    case FailureKind::NewBackupNotPlaced:
+        return QStringLiteral("无法放置新的备份：%1");
+    case FailureKind::NoBackup:
+        return QStringLiteral("没有备份可以还原：%1");
+    case FailureKind::BackupUnreadable:
+        return QStringLiteral("无法读取备份：%1");
+    case FailureKind::NoSuchRow:
+        return QStringLiteral("没有这一行：%1");
+    case FailureKind::NotAShortcut:
+        return QStringLiteral("这不是网址快捷方式文件，不能修改：%1");
+    case FailureKind::NameEmpty:
+        return QStringLiteral("名称不能为空");
+    case FailureKind::NameHasSeparator:
+        return QStringLiteral("名称不能包含路径分隔符：%1");
+    case FailureKind::NameWouldBeHidden:
+        return QStringLiteral("这样的名称会使收藏成为隐藏文件：%1");
+    case FailureKind::FolderNeedsSeparator:
+        return QStringLiteral("目录必须以 %4 开头：%1");
+    case FailureKind::TargetFolderMissing:
+        return QStringLiteral("目录不存在：%1");
+    case FailureKind::TargetFolderOutside:
+        return QStringLiteral("目录不在收藏夹中：%1");
+    }
+    return QStringLiteral("未知的错误：%1");
+}
+
+QString reasonWords(SystemReason reason)
+{
+    switch (reason) {
+    case SystemReason::None:
+    case SystemReason::Other:
+        return QString();
+    case SystemReason::AccessDenied:
+        return QStringLiteral("没有权限");
+    case SystemReason::NotFound:
+        return QStringLiteral("文件或文件夹不存在");
+    case SystemReason::AlreadyExists:
+        return QStringLiteral("已经存在");
+    case SystemReason::DiskFull:
+        return QStringLiteral("磁盘空间不足");
+    case SystemReason::QuotaExceeded:
+        return QStringLiteral("超出了磁盘配额");
+    case SystemReason::ReadOnlyMedium:
+        return QStringLiteral("磁盘是只读的");
+    case SystemReason::InUse:
+        return QStringLiteral("正在被使用");
+    case SystemReason::NameTooLong:
+        return QStringLiteral("名称或路径太长");
+    case SystemReason::InvalidName:
+        return QStringLiteral("名称中有文件系统不接受的字符");
+    case SystemReason::TooManyOpenFiles:
+        return QStringLiteral("打开的文件太多");
+    case SystemReason::FolderNotEmpty:
+        return QStringLiteral("文件夹不是空的");
+    case SystemReason::IsAFolder:
+        return QStringLiteral("这是文件夹");
+    case SystemReason::NotAFolder:
+        return QStringLiteral("路径中有一项不是文件夹");
+    case SystemReason::DeviceError:
+        return QStringLiteral("磁盘读写出错");
+    case SystemReason::FileTooLarge:
+        return QStringLiteral("文件太大");
+    case SystemReason::TooManyLinks:
+        return QStringLiteral("链接的层数太多");
+    case SystemReason::OutOfMemory:
+        return QStringLiteral("内存不足");
+    case SystemReason::CrossDevice:
+        return QStringLiteral("不能在不同的磁盘之间移动");
+    }
+    return QString();
+}
+
+bool hasLatinLetter(const QString& text)
+{
+    for (const QChar c : text) {
+        if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'))
+            return true;
+    }
+    return false;
+}
+
+// The system's own text can be used when it is in the user's language: Qt's texts once its Chinese translation
+// is loaded, the system's on a Chinese Windows. The paths it quotes do not count.
+bool isChineseText(QString text, const QStringList& paths)
+{
+    for (const QString& path : paths) {
+        if (path.isEmpty())
+            continue;
+        text.remove(path);
+        text.remove(QDir::fromNativeSeparators(path));
+    }
+    return !text.trimmed().isEmpty() && !hasLatinLetter(text);
+}
+
+// Puts values[n - 1] in place of each %n (n from 1 to 9), in one pass: a path that holds "%2" stays as it is.
+QString fillIn(const QString& pattern, const QStringList& values)
+{
+    QString text;
+    for (qsizetype i = 0; i < pattern.size(); ++i) {
+        const QChar c = pattern.at(i);
+        const int n = c == u'%' && i + 1 < pattern.size() ? pattern.at(i + 1).digitValue() : -1;
+        if (n >= 1 && n <= values.size()) {
+            text += values.at(n - 1);
+            ++i;
+        } else {
+            text += c;
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+QString systemReasonText(const platform::SystemError& error, const QStringList& paths)
+{
+    if (error.reason == SystemReason::None)
+        return QString();
+    const QString words = reasonWords(error.reason);
+    if (!words.isEmpty())
+        return words;
+    if (isChineseText(error.text, paths))
+        return error.text.trimmed();
+    if (error.code != 0)
+        return QStringLiteral("系统错误代码 %1").arg(error.code);
+    return QStringLiteral("原因不明");
+}
+
+QString failureText(const platform::Failure& failure)
+{
+    if (!failure.failed())
+        return QString();
+    QString text = fillIn(sentence(failure.kind),
+                          {failure.path, failure.otherPath, QString::number(favorites::maxShortcutFileSize),
+                           QString(platform::separator())});
+    QString reason = systemReasonText(failure.system, {failure.path, failure.otherPath});
+    if (failure.kind == FailureKind::FolderNotRemoved) {
+        // Emptied as far as the listing shows, yet not empty to the system: the listing leaves out names that
+        // cannot be read in this system's encoding.
+        if (failure.system.reason == SystemReason::FolderNotEmpty)
+            reason = QStringLiteral("其中有名称无法按本系统的编码读取的项");
+        else if (reason.isEmpty())
+            reason = QStringLiteral("可能正在被使用、没有权限，或其中有名称无法按本系统的编码读取的项");
+    }
+    if (!reason.isEmpty())
+        text += QStringLiteral("（") + reason + QStringLiteral("）");
+    return text;
+}
+
+} // namespace ui

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+#include "platform/Failure.h"
+
+// Every failure the user is told about is worded here, in Chinese, from what the core reports.
+
+namespace ui
+{
+
+/// The sentence that says what failed and where and, when the system gave one, why, e.g.
+/// "无法写入文件：/home/user/data.txt（磁盘空间不足）". "" for no failure.
+QString failureText(const platform::Failure& failure);
+
+/// The system's reason in words: the program's own wording for a reason it tells apart; else the system's own
+/// text when it is in Chinese (apart from the paths in it, which are left out of the judgement); else the
+/// error code. "" when no system call failed. paths are the failure's paths, which the system's text may hold.
+QString systemReasonText(const platform::SystemError& error, const QStringList& paths = QStringList());
+
+} // namespace ui
