@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSlider>
 #include <QTableView>
 #include <QTimer>
@@ -21,6 +22,7 @@
 #include "favorites/Maintenance.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
+#include "table/DeadNetwork.h"
 #include "table/Loader.h"
 #include "table/ResultsFile.h"
 #include "ui/AboutBox.h"
@@ -431,6 +433,8 @@ void MainWindow::saveResults()
         return;
     }
     finishPendingLoad();
+    if (table::looksLikeDeadNetwork(m_state.table) && !confirmSaveWithoutAnswers())
+        return;
     QString error;
     // The file is written first: when it cannot be, the table stays as it is and nothing is lost.
     if (!table::saveResults(table::resultsFilePath(m_state.programFolder), m_state.catalogue, m_state.table, &error)) {
@@ -440,6 +444,21 @@ void MainWindow::saveResults()
     myClear();
     m_loadStart->start();
     rebuildTable();
+}
+
+bool MainWindow::confirmSaveWithoutAnswers()
+{
+    // Not one address answered: most likely the network was down, and saving would count a "NO" against every
+    // favorite. 取消 is the default and Esc's button.
+    QMessageBox box(QMessageBox::Question, QStringLiteral("保存检测结果"),
+                    QStringLiteral("本次检测没有任何地址应答，可能是网络没有连通。仍然保存检测结果吗？"),
+                    QMessageBox::NoButton, this);
+    QPushButton* save = box.addButton(QStringLiteral("保存"), QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    return box.clickedButton() == save;
 }
 
 void MainWindow::deleteInvalid()

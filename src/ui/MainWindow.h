@@ -95,6 +95,7 @@ private:
     void Form_Resize();
 
     void saveResults();
+    bool confirmSaveWithoutAnswers();
     void deleteInvalid();
     void backup();
     void restore();
