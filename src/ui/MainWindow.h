@@ -3,9 +3,9 @@
 #include <array>
 #include <vector>
 
+#include <QMainWindow>
 #include <QPixmap>
 #include <QVector>
-#include <QWidget>
 
 #include "table/AppState.h"
 #include "table/LinkTableModel.h"
@@ -14,6 +14,7 @@ class QAction;
 class QFrame;
 class QLabel;
 class QSlider;
+class QStatusBar;
 class QTableView;
 class QTimer;
 class QToolBar;
@@ -27,9 +28,10 @@ namespace ui {
 /// The main window: toolbar with the eight commands and the thread-count slider, the grid of favorites,
 /// one indicator per probe channel, the status bar and the busy notice.
 ///
-/// Children are placed by the window's own layout rule (in twips, 15 per pixel). The window shows what
-/// the core reports and runs the commands; the data lives in the AppState it is given.
-class MainWindow : public QWidget
+/// Children are placed by the window's own layout rule (in twips, 15 per pixel) on a client widget that fills
+/// the window; the window itself is a QMainWindow only so that screen readers see a frame with a status bar.
+/// The window shows what the core reports and runs the commands; the data lives in the AppState it is given.
+class MainWindow : public QMainWindow
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(MainWindow)
@@ -53,6 +55,9 @@ public:
     QFrame* busyNotice() const { return m_frame1; }
     QSlider* slider() const { return m_slider1; }
     QToolBar* toolbar() const { return m_toolbar1; }
+    QStatusBar* statusPanels() const { return m_statusBar; }
+    /// Status bar panel 1..7.
+    QLabel* panel(int panel) const { return m_panels.at(panel - 1); }
     /// The action of the toolbar button with this key ("a".."h"); nullptr for any other key.
     QAction* action(const QString& key) const;
     /// The indicator of probe channel i (0-based).
@@ -86,6 +91,8 @@ private:
     void setupStatusBar();
     void setupBusyNotice();
     void setupChecker();
+    void setupKeyboard();
+    void layoutStatusPanels();
     void setPanelText(int panel, const QString& text);
     void showFavoritesCount();
     void rebuildTable();
@@ -110,7 +117,8 @@ private:
     std::array<QAction*, 8> m_actions{};
     QSlider* m_slider1 = nullptr;
     QTableView* m_grid = nullptr;
-    QWidget* m_statusBar = nullptr;
+    QWidget* m_client = nullptr; // fills the window and holds every visible part
+    QStatusBar* m_statusBar = nullptr;
     std::array<QLabel*, 7> m_panels{};
     QFrame* m_frame1 = nullptr;
     QLabel* m_label1 = nullptr;

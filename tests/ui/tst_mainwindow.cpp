@@ -1,15 +1,50 @@
+#include <QAccessible>
+#include <QAction>
+#include <QApplication>
 #include <QFrame>
+#include <QLabel>
 #include <QSignalSpy>
+#include <QSlider>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolBar>
+#include <QToolTip>
 
 #include "platform/Paths.h"
+#include "support/ModalWatcher.h"
 #include "support/TempFavorites.h"
+#include "support/WindowFixture.h"
 #include "table/AppState.h"
 #include "ui/MainWindow.h"
 
 using table::LinkTableModel;
+using testsupport::ModalWatcher;
+using testsupport::WindowFixture;
+
+namespace
+{
+
+// The toolbar's commands: key, name (the tooltip) and shortcut.
+struct Command
+{
+    const char* key;
+    const char* name;
+    const char* shortcut;
+};
+const Command kCommands[] = {{"a", "开始检测", "F5"},           {"b", "停止检测", "Esc"},
+                             {"c", "保存检测结果", "Ctrl+S"},   {"d", "删除收藏夹无效地址", "Ctrl+D"},
+                             {"e", "备份收藏夹", "Ctrl+B"},     {"f", "还原收藏夹", "Ctrl+R"},
+                             {"g", "关于软件", "F1"},           {"h", "退出程序", "Ctrl+Q"}};
+
+QString accessibleText(QObject* object, QAccessible::Text t)
+{
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(object);
+    return iface ? iface->text(t) : QStringLiteral("<no interface>");
+}
+
+} // namespace
 
 class MainWindowTest : public QObject
 {
@@ -20,6 +55,10 @@ private slots:
     void missingFavoritesFolderGivesEmptyTable();
     void noFavoritesValueGivesEmptyTable();
     void myClearEmptiesGridAndInformationPanel();
+    void screenReadersSeeFrameStatusBarAndShortcuts();
+    void everyCommandRunsFromTheKeyboard_data();
+    void everyCommandRunsFromTheKeyboard();
+    void tabReachesEveryToolbarButton();
 };
 
 void MainWindowTest::startUpFindsFavoritesAndLoadsBehindBusyNotice()
@@ -100,6 +139,103 @@ void MainWindowTest::myClearEmptiesGridAndInformationPanel()
     QCOMPARE(window.model().rowCount(), 1);
     QCOMPARE(window.model().dataRowCount(), 0);
     QCOMPARE(state.table.rowCount(), 1);
+}
+
+void MainWindowTest::screenReadersSeeFrameStatusBarAndShortcuts()
+{
+    WindowFixture f;
+    QVERIFY(f.addFavorite("a.url", "http://a.test/"));
+    QVERIFY(f.start());
+    ui::MainWindow& w = f.window();
+
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&w);
+    QCOMPARE(window->role(), QAccessible::Window);
+    QCOMPARE(window->text(QAccessible::Name), QString("Tessaly(2005版)"));
+    QAccessibleInterface* status = QAccessible::queryAccessibleInterface(w.statusPanels());
+    QCOMPARE(status->role(), QAccessible::StatusBar);
+    QCOMPARE(status->text(QAccessible::Name), QString("状态栏"));
+    QCOMPARE(status->childCount(), 7);
+    QCOMPARE(accessibleText(w.panel(3), QAccessible::Name), QString("地址 1 条"));
+    QCOMPARE(accessibleText(w.panel(3), QAccessible::Description), QString("信息"));
+    QCOMPARE(accessibleText(w.panel(5), QAccessible::Description), QString("检测状态"));
+
+    for (const Command& command : kCommands) {
+        QWidget* button = w.toolbar()->widgetForAction(w.action(command.key));
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(button);
+        QCOMPARE(iface->role(), QAccessible::Button);
+        QCOMPARE(iface->text(QAccessible::Name), QString(command.name));
+        QVERIFY(iface->state().focusable);
+        QAccessibleActionInterface* actions = iface->actionInterface();
+        QVERIFY(actions);
+        QCOMPARE(actions->keyBindingsForAction(QAccessibleActionInterface::pressAction()),
+                 QStringList{command.shortcut});
+        // The tooltip is the name alone, also where the tooltip shows and for screen readers.
+        QCOMPARE(iface->text(QAccessible::Description), QString(command.name));
+        QCOMPARE(button->toolTip(), QString(command.name));
+        QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), button->mapToGlobal(QPoint(2, 2)));
+        QCoreApplication::sendEvent(button, &help);
+        QTRY_COMPARE(QToolTip::text(), QString(command.name));
+        QToolTip::hideText();
+    }
+}
+
+void MainWindowTest::everyCommandRunsFromTheKeyboard_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QKeySequence>("keys");
+    // "h" ends the program: its shortcut is checked with the others through the accessibility bus.
+    for (const Command& command : kCommands) {
+        if (QLatin1String(command.key) != QLatin1String("h"))
+            QTest::newRow(command.name) << command.key << QKeySequence(QString::fromLatin1(command.shortcut));
+    }
+}
+
+void MainWindowTest::everyCommandRunsFromTheKeyboard()
+{
+    QFETCH(QString, key);
+    QFETCH(QKeySequence, keys);
+    WindowFixture f;
+    // Not an http address: a check started here skips it and sends nothing.
+    QVERIFY(f.addFavorite("a.url", "ftp://127.0.0.1/a"));
+    QVERIFY(f.start());
+    ui::MainWindow& w = f.window();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    w.grid()->setFocus();
+
+    ModalWatcher watcher;
+    QSignalSpy triggered(w.action(key), &QAction::triggered);
+    QTest::keySequence(&w, keys);
+    QCOMPARE(triggered.count(), 1);
+    QTRY_VERIFY(!QApplication::activeModalWidget());
+}
+
+void MainWindowTest::tabReachesEveryToolbarButton()
+{
+    WindowFixture f;
+    QVERIFY(f.addFavorite("a.url", "http://a.test/"));
+    QVERIFY(f.start());
+    ui::MainWindow& w = f.window();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    w.grid()->setFocus();
+
+    QList<QWidget*> expected;
+    for (const Command& command : kCommands)
+        expected.append(w.toolbar()->widgetForAction(w.action(command.key)));
+    expected << w.slider() << w.grid();
+    QList<QWidget*> reached;
+    for (int i = 0; i < expected.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        reached.append(QApplication::focusWidget());
+    }
+    QCOMPARE(reached, expected);
+    // Space on a focused button runs its command.
+    QSignalSpy about(w.action("g"), &QAction::triggered);
+    ModalWatcher watcher;
+    expected.at(6)->setFocus();
+    QTest::keyClick(expected.at(6), Qt::Key_Space);
+    QTRY_COMPARE(about.count(), 1);
 }
 
 QTEST_MAIN(MainWindowTest)
