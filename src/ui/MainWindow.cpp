@@ -11,6 +11,7 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTableView>
@@ -80,6 +81,9 @@ constexpr int kPanel2MinimumTwips = 570;
 constexpr int kPanelGap = 2;
 constexpr int kPanelMargin = 1;
 
+// The most channels the slider allows: the minimum size leaves room for all their indicators.
+constexpr int kMostChannels = checker::LinkChecker::kMaxThreads;
+
 QLabel* caption(const QString& text, const QColor& colour, const QFont& font, const QRect& geometry, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
@@ -135,6 +139,8 @@ MainWindow::MainWindow(table::AppState& state, QWidget* parent) : QMainWindow(pa
     setupChecker();
     Form_Load();
     setupKeyboard();
+    updateMinimumSize();
+    centreOnScreen();
 }
 
 MainWindow::~MainWindow() = default;
@@ -593,6 +599,31 @@ void MainWindow::layoutStatusPanels()
         label->setGeometry(x, kPanelMargin, w, m_statusBar->height() - 2 * kPanelMargin);
         x += w + kPanelGap;
     }
+}
+
+void MainWindow::updateMinimumSize()
+{
+    // Wide enough for the toolbar's buttons and slider group and for every status panel; high enough for the
+    // toolbar, the status bar, the rows of indicators of the most channels and a grid that holds the busy notice.
+    int toolbarWidth = m_toolbar1->sizeHint().width();
+    for (QWidget* child : m_toolbar1->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (child == m_slider1 || qobject_cast<QLabel*>(child))
+            toolbarWidth = qMax(toolbarWidth, child->geometry().right() + 1);
+    }
+    int panelsWidth = m_panels.at(1)->minimumWidth() + kPanelGap * 6;
+    for (int p = 0; p < 7; ++p) {
+        if (kPanelWidths.at(p) > 0)
+            panelsWidth += m_panels.at(p)->width();
+    }
+    const int w = qMax(toolbarWidth, panelsWidth);
+    const int h = ceilTwipsToPixels(minimumClientHeightTwips(pixelsToTwips(w), kMostChannels));
+    setMinimumSize(w, h);
+}
+
+void MainWindow::centreOnScreen()
+{
+    if (const QScreen* s = screen())
+        move(centredTopLeft(size(), s->availableGeometry()));
 }
 
 void MainWindow::setupKeyboard()

@@ -31,6 +31,7 @@ namespace ui {
 /// Children are placed by the window's own layout rule (in twips, 15 per pixel) on a client widget that fills
 /// the window; the window itself is a QMainWindow only so that screen readers see a frame with a status bar.
 /// The window shows what the core reports and runs the commands; the data lives in the AppState it is given.
+/// It opens centred on the screen and cannot be made so small that its parts overlap.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -92,6 +93,8 @@ private:
     void setupBusyNotice();
     void setupChecker();
     void setupKeyboard();
+    void centreOnScreen();
+    void updateMinimumSize();
     void layoutStatusPanels();
     void setPanelText(int panel, const QString& text);
     void showFavoritesCount();

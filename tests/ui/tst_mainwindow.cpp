@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFrame>
 #include <QLabel>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStatusBar>
@@ -38,6 +39,21 @@ const Command kCommands[] = {{"a", "开始检测", "F5"},           {"b", "停�
                              {"e", "备份收藏夹", "Ctrl+B"},     {"f", "还原收藏夹", "Ctrl+R"},
                              {"g", "关于软件", "F1"},           {"h", "退出程序", "Ctrl+Q"}};
 
+// True when the window stands centred in `area`, or at its left or top edge along an axis where it is larger than
+// the area. A window is placed before its frame is known: the frame may put it off by its own width.
+bool centredIn(const QWidget& window, const QRect& area)
+{
+    const QRect frame = window.frameGeometry();
+    const QSize margins = frame.size() - window.size();
+    auto axis = [](int pos, int size, int areaPos, int areaSize, int margin) {
+        if (size > areaSize)
+            return pos == areaPos;
+        return qAbs(2 * (pos - areaPos) + size - areaSize) <= 2 + margin;
+    };
+    return axis(frame.x(), frame.width(), area.x(), area.width(), margins.width()) &&
+           axis(frame.y(), frame.height(), area.y(), area.height(), margins.height());
+}
+
 QString accessibleText(QObject* object, QAccessible::Text t)
 {
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(object);
@@ -55,6 +71,9 @@ private slots:
     void missingFavoritesFolderGivesEmptyTable();
     void noFavoritesValueGivesEmptyTable();
     void myClearEmptiesGridAndInformationPanel();
+    void opensCentredAndSoDoesTheEditDialog();
+    void minimumSizeKeepsEveryPartApart_data();
+    void minimumSizeKeepsEveryPartApart();
     void screenReadersSeeFrameStatusBarAndShortcuts();
     void everyCommandRunsFromTheKeyboard_data();
     void everyCommandRunsFromTheKeyboard();
@@ -139,6 +158,87 @@ void MainWindowTest::myClearEmptiesGridAndInformationPanel()
     QCOMPARE(window.model().rowCount(), 1);
     QCOMPARE(window.model().dataRowCount(), 0);
     QCOMPARE(state.table.rowCount(), 1);
+}
+
+void MainWindowTest::opensCentredAndSoDoesTheEditDialog()
+{
+    WindowFixture f;
+    QVERIFY(f.addFavorite("a.url", "http://a.test/"));
+    QVERIFY(f.start());
+    ui::MainWindow& w = f.window();
+    const QRect screen = w.screen()->availableGeometry();
+    QVERIFY2(centredIn(w, screen), qPrintable(QString("%1,%2").arg(w.x()).arg(w.y())));
+
+    // Centred on the screen, not over the main window, wherever that has been moved.
+    w.move(screen.topLeft() - QPoint(300, 200));
+    ModalWatcher watcher;
+    bool dialogCentred = false;
+    watcher.onNext([&](QWidget* widget) {
+        dialogCentred = centredIn(*widget, screen);
+        testsupport::closeModal(widget);
+    });
+    w.MSHFlexGrid1_DblClick(1);
+    QCOMPARE(watcher.count(), 1);
+    QVERIFY(dialogCentred);
+}
+
+void MainWindowTest::minimumSizeKeepsEveryPartApart_data()
+{
+    QTest::addColumn<int>("channels");
+    QTest::newRow("one channel") << 1;
+    QTest::newRow("forty channels") << 40;
+}
+
+void MainWindowTest::minimumSizeKeepsEveryPartApart()
+{
+    QFETCH(int, channels);
+    WindowFixture f;
+    QVERIFY(f.addFavorite("a.url", "http://a.test/"));
+    QVERIFY(f.start());
+    ui::MainWindow& w = f.window();
+    w.slider()->setValue(channels);
+    w.resize(200, 150);
+    QTRY_COMPARE(w.size(), w.minimumSize());
+    QVERIFY(w.width() > 200 && w.height() > 150);
+    QCoreApplication::processEvents();
+
+    // The window's parts lie inside it and apart from each other.
+    QList<QWidget*> parts{w.toolbar(), w.grid(), w.statusPanels()};
+    for (int i = 0; i < w.indicatorCount(); ++i)
+        parts.append(w.indicator(i));
+    const QRect client = w.centralWidget()->rect();
+    for (int i = 0; i < parts.size(); ++i) {
+        QVERIFY2(client.contains(parts.at(i)->geometry()), qPrintable(parts.at(i)->objectName()));
+        for (int j = i + 1; j < parts.size(); ++j)
+            QVERIFY2(!parts.at(i)->geometry().intersects(parts.at(j)->geometry()),
+                     qPrintable(parts.at(i)->objectName() + " / " + parts.at(j)->objectName()));
+    }
+    // The grid keeps its header and a row; the busy notice stands on the grid.
+    QVERIFY(w.grid()->viewport()->height() >= w.grid()->rowHeight(0));
+    QVERIFY(w.grid()->geometry().contains(w.busyNotice()->geometry()));
+
+    // Every toolbar button shows, apart from the slider group, which stays inside the toolbar.
+    QList<QWidget*> sliderGroup{w.slider()};
+    for (QLabel* label : w.toolbar()->findChildren<QLabel*>())
+        sliderGroup.append(label);
+    for (const Command& command : kCommands) {
+        QWidget* button = w.toolbar()->widgetForAction(w.action(command.key));
+        QVERIFY2(button->isVisible(), command.key);
+        for (QWidget* other : sliderGroup)
+            QVERIFY2(!button->geometry().intersects(other->geometry()), command.key);
+    }
+    for (QWidget* other : sliderGroup)
+        QVERIFY2(w.toolbar()->rect().contains(other->geometry()), qPrintable(other->objectName()));
+
+    // The status panels stand side by side inside the status bar, each text whole.
+    for (int p = 1; p <= 7; ++p) {
+        QLabel* panel = w.panel(p);
+        QVERIFY2(w.statusPanels()->rect().contains(panel->geometry()), qPrintable(panel->text()));
+        QVERIFY2(panel->contentsRect().width() >= panel->fontMetrics().horizontalAdvance(panel->text()),
+                 qPrintable(panel->text()));
+        if (p > 1)
+            QVERIFY(panel->x() > w.panel(p - 1)->geometry().right());
+    }
 }
 
 void MainWindowTest::screenReadersSeeFrameStatusBarAndShortcuts()
