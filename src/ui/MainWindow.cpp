@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTableView>
@@ -129,6 +130,13 @@ MainWindow::MainWindow(table::AppState& state, QWidget* parent) : QMainWindow(pa
     m_loadStart = oneShotTimer(this, 100);
     m_loadIe = oneShotTimer(this, 200);
     m_loadStop = oneShotTimer(this, 100);
+    m_followTimer = oneShotTimer(this, checker::LinkChecker::kDispatchIntervalMs);
+    connect(m_followTimer, &QTimer::timeout, this, [this] {
+        if (m_followRow > 0) {
+            setCurrentCell(m_followRow, table::LinkTableModel::ResultColumn);
+            m_followTimer->start();
+        }
+    });
     connect(m_loadStart, &QTimer::timeout, this, &MainWindow::load_start_Timer);
     connect(m_loadIe, &QTimer::timeout, this, &MainWindow::load_ie_Timer);
     connect(m_loadStop, &QTimer::timeout, this, &MainWindow::load_stop_Timer);
@@ -326,8 +334,10 @@ void MainWindow::setupBusyNotice()
 void MainWindow::setupChecker()
 {
     m_checker = new checker::LinkChecker(m_state.catalogue, m_state.table, this);
-    connect(m_checker, &checker::LinkChecker::verdict, this,
-            [this](int row, const QString& value) { m_model.setCell(row, table::LinkTableModel::ResultColumn, value); });
+    connect(m_checker, &checker::LinkChecker::verdict, this, [this](int row, const QString& value) {
+        m_model.setCell(row, table::LinkTableModel::ResultColumn, value);
+        followVerdict(row);
+    });
     connect(m_checker, &checker::LinkChecker::indicatorChanged, this, [this](int channel, int picture) {
         if (QLabel* label = indicator(channel); label && picture >= 1 && picture < m_dial.size()) {
             label->setPixmap(m_dial.at(picture));
@@ -546,7 +556,9 @@ void MainWindow::MSHFlexGrid1_DblClick(int row)
         return;
     m_state.editRow = row;
     EditDialog dialog(m_state, m_model, this);
-    dialog.exec();
+    // An applied edit has written the row's folder, name and address, the address last.
+    if (dialog.exec() == QDialog::Accepted)
+        setCurrentCell(row, table::LinkTableModel::AddressColumn);
 }
 
 void MainWindow::load_start_Timer()
@@ -560,6 +572,9 @@ void MainWindow::load_ie_Timer()
 {
     m_loadIe->stop();
     table::loadTable(m_state.catalogue, m_state.table, m_model, table::resultsFilePath(m_state.programFolder));
+    // The load writes every row, the last cell of the last row last; the current cell is moved there once, at the
+    // end, rather than along with each row. Only the row is scrolled to: the folder and name stay in sight.
+    setCurrentCell(m_model.dataRowCount(), table::LinkTableModel::History4Column, VerticalScroll);
     m_loadStop->start();
 }
 
@@ -642,6 +657,34 @@ void MainWindow::setupKeyboard()
     setTabOrder(m_slider1, m_grid);
     // The arrow keys move between the grid's cells; Tab leaves it, or it would never reach the toolbar again.
     m_grid->setTabKeyNavigation(false);
+}
+
+void MainWindow::followVerdict(int row)
+{
+    // The verdict's cell becomes the grid's current cell and stays so: the user sees how far the check has come.
+    // Forty channels give hundreds of verdicts a second, and moving the cell repaints the grid each time: the cell
+    // moves at once, then at most once a dispatch tick, to the latest verdict's cell.
+    if (m_followTimer->isActive()) {
+        m_followRow = row;
+        return;
+    }
+    setCurrentCell(row, table::LinkTableModel::ResultColumn);
+    m_followTimer->start();
+}
+
+void MainWindow::setCurrentCell(int row, int column, CellScroll scroll)
+{
+    // Grid row `row` (1-based) and its column become the current cell, scrolled into view; nothing for a row that
+    // holds no favorite. A later write than the verdict waiting to be followed wins over it.
+    m_followRow = 0;
+    if (row < 1 || row > m_model.dataRowCount())
+        return;
+    const QModelIndex index = m_model.index(row - 1, column);
+    const int left = m_grid->horizontalScrollBar()->value();
+    m_grid->setCurrentIndex(index);
+    m_grid->scrollTo(index);
+    if (scroll == VerticalScroll)
+        m_grid->horizontalScrollBar()->setValue(left);
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event)

@@ -93,6 +93,13 @@ private:
     void setupBusyNotice();
     void setupChecker();
     void setupKeyboard();
+    enum CellScroll
+    {
+        FullScroll,    // the cell itself is brought into view
+        VerticalScroll // only its row: the columns shown stay as they are
+    };
+    void setCurrentCell(int row, int column, CellScroll scroll = FullScroll);
+    void followVerdict(int row);
     void centreOnScreen();
     void updateMinimumSize();
     void layoutStatusPanels();
@@ -131,6 +138,8 @@ private:
     QTimer* m_loadIe = nullptr;
     QTimer* m_loadStop = nullptr;
     QTimer* m_dateTimer = nullptr;
+    QTimer* m_followTimer = nullptr; // paces the current cell's moves after verdicts
+    int m_followRow = 0;             // the row of the latest verdict not yet followed; 0 for none
 };
 
 } // namespace ui

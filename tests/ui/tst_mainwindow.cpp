@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QSlider>
@@ -18,6 +20,7 @@
 #include "support/TempFavorites.h"
 #include "support/WindowFixture.h"
 #include "table/AppState.h"
+#include "ui/EditDialog.h"
 #include "ui/MainWindow.h"
 
 using table::LinkTableModel;
@@ -72,6 +75,7 @@ private slots:
     void noFavoritesValueGivesEmptyTable();
     void myClearEmptiesGridAndInformationPanel();
     void opensCentredAndSoDoesTheEditDialog();
+    void editMovesCurrentCellToTheAddress();
     void minimumSizeKeepsEveryPartApart_data();
     void minimumSizeKeepsEveryPartApart();
     void screenReadersSeeFrameStatusBarAndShortcuts();
@@ -180,6 +184,35 @@ void MainWindowTest::opensCentredAndSoDoesTheEditDialog()
     w.MSHFlexGrid1_DblClick(1);
     QCOMPARE(watcher.count(), 1);
     QVERIFY(dialogCentred);
+}
+
+void MainWindowTest::editMovesCurrentCellToTheAddress()
+{
+    WindowFixture f;
+    QVERIFY(f.addFavorite("a.url", "http://a.test/"));
+    QVERIFY(f.addFavorite("b.url", "http://b.test/"));
+    QVERIFY(f.addFavorite("c.url", "http://c.test/"));
+    QVERIFY(f.start());
+    ui::MainWindow& w = f.window();
+    const QModelIndex afterLoad = w.grid()->currentIndex();
+    QCOMPARE(afterLoad, w.model().index(2, LinkTableModel::History4Column));
+
+    // Cancelled: nothing written, the current cell stays.
+    ModalWatcher watcher;
+    w.MSHFlexGrid1_DblClick(2);
+    QCOMPARE(watcher.count(), 1);
+    QCOMPARE(w.grid()->currentIndex(), afterLoad);
+
+    watcher.onNext([](QWidget* widget) {
+        auto* dialog = qobject_cast<ui::EditDialog*>(widget);
+        QVERIFY(dialog);
+        dialog->addressBox()->setText("http://b2.test/");
+        dialog->applyButton()->click();
+    });
+    w.MSHFlexGrid1_DblClick(2);
+    QCOMPARE(watcher.count(), 2);
+    QCOMPARE(w.model().cell(2, LinkTableModel::AddressColumn), QString("http://b2.test/"));
+    QCOMPARE(w.grid()->currentIndex(), w.model().index(1, LinkTableModel::AddressColumn));
 }
 
 void MainWindowTest::minimumSizeKeepsEveryPartApart_data()

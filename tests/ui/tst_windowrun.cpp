@@ -1,6 +1,8 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QScrollBar>
+#include <QSet>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTableView>
@@ -11,7 +13,9 @@
 #include "checker/LinkChecker.h"
 #include "platform/Paths.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/ModalWatcher.h"
 #include "support/TempFavorites.h"
+#include "support/WindowFixture.h"
 #include "table/AppState.h"
 #include "ui/MainWindow.h"
 
@@ -26,7 +30,19 @@ class WindowRunTest : public QObject
 private slots:
     void runFillsResultColumnAndEndsWithMessage();
     void sliderRebuildsIndicatorsAndLayout();
+    void currentCellFollowsTheLoadAndTheVerdicts();
 };
+
+namespace
+{
+
+// The cell shows in the grid's viewport.
+bool inView(const QTableView& grid, const QModelIndex& index)
+{
+    return grid.viewport()->rect().contains(grid.visualRect(index));
+}
+
+} // namespace
 
 void WindowRunTest::runFillsResultColumnAndEndsWithMessage()
 {
@@ -108,6 +124,63 @@ void WindowRunTest::sliderRebuildsIndicatorsAndLayout()
     window.slider()->setValue(1);
     QCOMPARE(window.indicatorCount(), 1);
     QCOMPARE(window.grid()->height(), gridHeight);
+}
+
+void WindowRunTest::currentCellFollowsTheLoadAndTheVerdicts()
+{
+    testsupport::LoopbackHttpServer server;
+    QVERIFY(server.listen());
+    testsupport::WindowFixture f;
+    // More rows than the grid shows at once; a few dead ones among them.
+    const int rows = 60;
+    for (int i = 1; i <= rows; ++i)
+        QVERIFY(f.addFavorite(QStringLiteral("f%1.url").arg(i, 2, 10, QLatin1Char('0')),
+                              server.url(i % 7 == 0 ? "/reset" : "/200")));
+    QVERIFY(f.start());
+    ui::MainWindow& w = f.window();
+    QTableView& grid = *w.grid();
+
+    // After the load: the last cell written, the last row's 四次; its row is in view, the first columns still are.
+    QCOMPARE(grid.currentIndex(), w.model().index(rows - 1, LinkTableModel::History4Column));
+    QVERIFY(inView(grid, w.model().index(rows - 1, LinkTableModel::FolderColumn)));
+    QCOMPARE(grid.horizontalScrollBar()->value(), 0);
+
+    // During the run the current cell moves on to the cells of verdicts already written, each brought into view
+    // wherever the user had moved; it ends on the last verdict's cell and stays there.
+    grid.setCurrentIndex(w.model().index(0, 0));
+    grid.scrollToTop();
+    QSet<int> judged;
+    int lastRow = 0;
+    connect(&w.checker(), &checker::LinkChecker::verdict, this, [&](int row, const QString&) {
+        judged.insert(row);
+        lastRow = row;
+    });
+    QSet<int> visited;
+    QStringList wrong;
+    QTimer sampler;
+    sampler.setInterval(5);
+    connect(&sampler, &QTimer::timeout, this, [&] {
+        const QModelIndex current = grid.currentIndex();
+        if (current == w.model().index(0, 0) && judged.isEmpty())
+            return;
+        if (current.column() != LinkTableModel::ResultColumn || !judged.contains(current.row() + 1) ||
+            !inView(grid, current))
+            wrong.append(QStringLiteral("%1,%2").arg(current.row() + 1).arg(current.column()));
+        visited.insert(current.row() + 1);
+    });
+    testsupport::ModalWatcher watcher;
+    QSignalSpy finished(&w, &ui::MainWindow::checkFinished);
+    w.slider()->setValue(10);
+    sampler.start();
+    w.Toolbar1_ButtonClick("a");
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(judged.size(), rows);
+    QTRY_COMPARE(grid.currentIndex(), w.model().index(lastRow - 1, LinkTableModel::ResultColumn));
+    QTRY_COMPARE(watcher.messageTexts(), QStringList{"检测完毕"});
+    QCOMPARE(grid.currentIndex(), w.model().index(lastRow - 1, LinkTableModel::ResultColumn));
+    QVERIFY(inView(grid, grid.currentIndex()));
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(' ')));
+    QVERIFY2(visited.size() >= 2, qPrintable(QString::number(visited.size())));
 }
 
 QTEST_MAIN(WindowRunTest)
