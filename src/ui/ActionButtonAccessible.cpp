@@ -69,8 +69,10 @@ QStringList ActionButtonAccessible::actionNames() const
 void ActionButtonAccessible::doAction(const QString& actionName)
 {
     if (actionName == pressAction()) {
+        // Later, not here: a command that opens a modal window would keep the screen reader waiting for the answer
+        // until the window closes.
         if (widget()->isEnabled())
-            button()->click();
+            button()->animateClick();
         return;
     }
     QAccessibleWidget::doAction(actionName);
