@@ -37,10 +37,10 @@ struct Command
     const char* name;
     const char* shortcut;
 };
-const Command kCommands[] = {{"a", "开始检测", "F5"},           {"b", "停止检测", "Esc"},
-                             {"c", "保存检测结果", "Ctrl+S"},   {"d", "删除收藏夹无效地址", "Ctrl+D"},
-                             {"e", "备份收藏夹", "Ctrl+B"},     {"f", "还原收藏夹", "Ctrl+R"},
-                             {"g", "关于软件", "F1"},           {"h", "退出程序", "Ctrl+Q"}};
+const Command kCommands[] = {{"a", "开始检测", "F5"},         {"b", "停止检测", "Esc"},
+                             {"c", "保存检测结果", "Ctrl+S"}, {"d", "删除收藏夹无效地址", "Ctrl+D"},
+                             {"e", "备份收藏夹", "Ctrl+B"},   {"f", "还原收藏夹", "Ctrl+R"},
+                             {"g", "关于软件", "F1"},         {"h", "退出程序", "Ctrl+Q"}};
 
 // True when the window stands centred in `area`, or at its left or top edge along an axis where it is larger than
 // the area. A window is placed before its frame is known: the frame may put it off by its own width.
