@@ -25,8 +25,6 @@ private slots:
     void tooSmallClientArea_data();
     void tooSmallClientArea();
     void pixelConversion();
-    void minimumHeightLeavesNothingOverlapping_data();
-    void minimumHeightLeavesNothingOverlapping();
 };
 
 void TestFormLayout::initialWindowOneChannel()
@@ -254,33 +252,6 @@ void TestFormLayout::pixelConversion()
     const FormLayout layout = computeFormLayout(12165, 8400, false, 40);
     for (const QRect& indicator : layout.indicators)
         QCOMPARE(ui::twipsToPixels(indicator).size(), QSize(21, 21));
-}
-
-void TestFormLayout::minimumHeightLeavesNothingOverlapping_data()
-{
-    QTest::addColumn<int>("width");
-    QTest::newRow("the window's least width") << 10530;
-    QTest::newRow("initial width") << 12165;
-    QTest::newRow("forty in a row") << 15200;
-}
-
-void TestFormLayout::minimumHeightLeavesNothingOverlapping()
-{
-    QFETCH(int, width);
-    const int height = ui::minimumClientHeightTwips(width, 40);
-    for (int channels = 1; channels <= 40; ++channels) {
-        const FormLayout layout = computeFormLayout(width, height, false, channels);
-        QVERIFY(layout.grid.height() >= ui::GridMinimumHeightTwips);
-        // The busy notice stands on the grid; the indicators lie between the grid and the status bar.
-        QVERIFY(QRectF(layout.grid).contains(layout.frame));
-        for (const QRect& indicator : layout.indicators) {
-            QVERIFY(indicator.top() > layout.grid.bottom());
-            QVERIFY(indicator.bottom() < height - 315);
-        }
-    }
-    // It is the least such height: one twip less and the grid or the busy notice no longer fits.
-    const FormLayout lower = computeFormLayout(width, height - 1, false, 40);
-    QVERIFY(lower.grid.height() < ui::GridMinimumHeightTwips || !QRectF(lower.grid).contains(lower.frame));
 }
 
 QTEST_APPLESS_MAIN(TestFormLayout)
