@@ -5,7 +5,9 @@ TESSALY_ROOT=$(cd "$(dirname "$0")" && pwd)
 source "$TESSALY_ROOT/scripts/deps.sh"
 tessaly_install_deps
 
-tessaly_build "$TESSALY_ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Only the program: the tests and benchmarks are test.sh's to build.
+cmake -S "$TESSALY_ROOT" -B "$TESSALY_ROOT/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$TESSALY_ROOT/build" --target tessaly
 
 # The demo works on a copy, so that deleting and restoring never touch the examples themselves.
 demo="$TESSALY_ROOT/build/demo"

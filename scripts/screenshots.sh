@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots of the running program under Xvfb: the main window after loading the
-# demo favorites, during a 40-channel run, the edit dialog and the about box. Every probe goes to a
-# stand-in web on loopback (scripts/fake_web.py), never to the network.
+# demo favorites, during a 40-channel run, the edit dialog, the about box and the question before a save in
+# which no address answered. Every probe goes to a stand-in web on loopback (scripts/fake_web.py) or to a
+# closed loopback port, never to the network.
 #
 # Usage: scripts/screenshots.sh [output folder, default docs/]   (QT_SCALE_FACTOR is passed through)
 set -euo pipefail
@@ -66,4 +67,24 @@ at "$(px 24)" "$(px 20)"; xdotool click 1
 sleep 1.6
 shot "$win" checking-40-channels.png
 kill %1 2>/dev/null || true
+wait %1 2>/dev/null || true
+
+# The question before a save in which not one address answered: this time every probe goes to a closed port.
+http_proxy=http://127.0.0.1:9 "$PROGRAM" &
+second=$!
+sleep 3
+win=$(xdotool search --sync --name "^Tessaly" | head -n1)
+at "$(px 24)" "$(px 20)"; xdotool click 1
+# The end of the check, with one channel: its message box is closed with Return.
+done=$(xdotool search --sync --name "^检测$" | head -n1)
+xdotool windowfocus --sync "$done" key Return
+sleep 0.5
+at "$(px 105)" "$(px 20)"; xdotool click 1
+question=$(xdotool search --sync --name "^保存检测结果$" | head -n1)
+sleep 0.5
+shot "$question" save-question.png
+xdotool windowfocus --sync "$question" key Escape
+sleep 0.3
+kill "$second" 2>/dev/null || true
+wait "$second" 2>/dev/null || true
 '

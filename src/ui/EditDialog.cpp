@@ -3,11 +3,13 @@
 #include <limits>
 
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 
 #include "table/FavoriteEdit.h"
 #include "table/Loader.h"
@@ -80,6 +82,10 @@ EditDialog::EditDialog(table::AppState& state, table::LinkTableModel& model, QWi
     setTabOrder(m_text2, m_command1);
     setTabOrder(m_command1, m_command2);
     Form_Load();
+
+    // Centred on the screen, not over the main window.
+    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
+        move(centredTopLeft(size(), screen->availableGeometry()));
 }
 
 void EditDialog::Form_Load()

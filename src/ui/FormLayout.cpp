@@ -55,6 +55,24 @@ FormLayout computeFormLayout(int clientWidthTwips, int clientHeightTwips, bool m
     return layout;
 }
 
+int minimumClientHeightTwips(int clientWidthTwips, int mostChannels)
+{
+    const FormLayout layout = computeFormLayout(clientWidthTwips, 0, false, mostChannels);
+    const int bars = ToolbarHeightTwips + StatusBarHeightTwips;
+    const int indicators = layout.iconRows * IndicatorPitchTwips;
+    // The busy notice is centred in the client area: it stays inside the grid when the grid reaches as far below
+    // the notice as the toolbar does above it (and the indicators and status bar below do not reach it).
+    const int belowGrid = StatusBarHeightTwips + indicators;
+    const int holdsNotice = BusyNoticeHeightTwips + 2 * std::max(ToolbarHeightTwips, belowGrid);
+    return std::max(bars + indicators + GridMinimumHeightTwips, holdsNotice);
+}
+
+QPoint centredTopLeft(const QSize& size, const QRect& area)
+{
+    const QPoint centred = area.center() - QRect(QPoint(0, 0), size).center();
+    return QPoint(std::max(centred.x(), area.left()), std::max(centred.y(), area.top()));
+}
+
 int pixelsToTwips(int pixels)
 {
     return pixels * TwipsPerPixel;
@@ -68,6 +86,11 @@ int twipsToPixels(int twips)
 int twipsToPixels(double twips)
 {
     return int(std::lround(twips / TwipsPerPixel));
+}
+
+int ceilTwipsToPixels(int twips)
+{
+    return twips / TwipsPerPixel + (twips % TwipsPerPixel > 0 ? 1 : 0);
 }
 
 QRect twipsToPixels(const QRect& twips)

@@ -6,12 +6,15 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QFrame>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSlider>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
 #include <QToolBar>
@@ -21,9 +24,11 @@
 #include "favorites/Maintenance.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
+#include "table/DeadNetwork.h"
 #include "table/Loader.h"
 #include "table/ResultsFile.h"
 #include "ui/AboutBox.h"
+#include "ui/ActionButtonAccessible.h"
 #include "ui/Artwork.h"
 #include "ui/EditDialog.h"
 #include "ui/FailureText.h"
@@ -55,19 +60,31 @@ struct ToolbarButton
     const char* key;
     const char* tooltip;
     int cell;
+    QKeyCombination shortcut;
 };
 
-// The eight commands, in their order on the toolbar.
+// The eight commands, in their order on the toolbar, each with its keyboard shortcut: the usual key where there
+// is one (F5 and Esc as in a browser, Ctrl+S, F1, Ctrl+Q), else Ctrl and the command's initial letter.
 const std::array<ToolbarButton, 8> kButtons{{
-    {"a", "开始检测", StartCell},
-    {"b", "停止检测", StopCell},
-    {"c", "保存检测结果", SaveCell},
-    {"d", "删除收藏夹无效地址", DeleteInvalidCell},
-    {"e", "备份收藏夹", BackupCell},
-    {"f", "还原收藏夹", RestoreCell},
-    {"g", "关于软件", AboutCell},
-    {"h", "退出程序", ExitCell},
+    {"a", "开始检测", StartCell, QKeyCombination(Qt::Key_F5)},
+    {"b", "停止检测", StopCell, QKeyCombination(Qt::Key_Escape)},
+    {"c", "保存检测结果", SaveCell, QKeyCombination(Qt::ControlModifier, Qt::Key_S)},
+    {"d", "删除收藏夹无效地址", DeleteInvalidCell, QKeyCombination(Qt::ControlModifier, Qt::Key_D)},
+    {"e", "备份收藏夹", BackupCell, QKeyCombination(Qt::ControlModifier, Qt::Key_B)},
+    {"f", "还原收藏夹", RestoreCell, QKeyCombination(Qt::ControlModifier, Qt::Key_R)},
+    {"g", "关于软件", AboutCell, QKeyCombination(Qt::Key_F1)},
+    {"h", "退出程序", ExitCell, QKeyCombination(Qt::ControlModifier, Qt::Key_Q)},
 }};
+
+// The status bar's panels: widths in twips (0: the width the others leave, at least kPanel2MinimumTwips), the
+// gap between neighbours and the margin above and below them in pixels.
+const std::array<int, 7> kPanelWidths{2800, 0, 2000, 800, 2000, 800, 1000};
+constexpr int kPanel2MinimumTwips = 570;
+constexpr int kPanelGap = 2;
+constexpr int kPanelMargin = 1;
+
+// The most channels the slider allows: the minimum size leaves room for all their indicators.
+constexpr int kMostChannels = checker::LinkChecker::kMaxThreads;
 
 QLabel* caption(const QString& text, const QColor& colour, const QFont& font, const QRect& geometry, QWidget* parent)
 {
@@ -85,7 +102,7 @@ QLabel* caption(const QString& text, const QColor& colour, const QFont& font, co
 
 } // namespace
 
-MainWindow::MainWindow(table::AppState& state, QWidget* parent) : QWidget(parent), m_state(state)
+MainWindow::MainWindow(table::AppState& state, QWidget* parent) : QMainWindow(parent), m_state(state)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kProductName);
@@ -95,9 +112,14 @@ MainWindow::MainWindow(table::AppState& state, QWidget* parent) : QWidget(parent
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor(0x80, 0xFF, 0x80));
     setPalette(pal);
+    // No menu bar, docked toolbar or managed status bar: the client widget is the whole client area, and the
+    // layout rule places everything on it.
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("Form1Client"));
+    setCentralWidget(m_client);
     resize(twipsToPixels(12165), twipsToPixels(8400));
 
-    m_grid = new QTableView(this);
+    m_grid = new QTableView(m_client);
     m_grid->setObjectName(QStringLiteral("MSHFlexGrid1"));
     m_grid->setAccessibleName(QStringLiteral("收藏夹列表"));
     m_grid->setModel(&m_model);
@@ -109,6 +131,13 @@ MainWindow::MainWindow(table::AppState& state, QWidget* parent) : QWidget(parent
     m_loadStart = oneShotTimer(this, 100);
     m_loadIe = oneShotTimer(this, 200);
     m_loadStop = oneShotTimer(this, 100);
+    m_followTimer = oneShotTimer(this, checker::LinkChecker::kDispatchIntervalMs);
+    connect(m_followTimer, &QTimer::timeout, this, [this] {
+        if (m_followRow > 0) {
+            setCurrentCell(m_followRow, table::LinkTableModel::ResultColumn);
+            m_followTimer->start();
+        }
+    });
     connect(m_loadStart, &QTimer::timeout, this, &MainWindow::load_start_Timer);
     connect(m_loadIe, &QTimer::timeout, this, &MainWindow::load_ie_Timer);
     connect(m_loadStop, &QTimer::timeout, this, &MainWindow::load_stop_Timer);
@@ -118,6 +147,9 @@ MainWindow::MainWindow(table::AppState& state, QWidget* parent) : QWidget(parent
     setupBusyNotice();
     setupChecker();
     Form_Load();
+    setupKeyboard();
+    updateMinimumSize();
+    centreOnScreen();
 }
 
 MainWindow::~MainWindow() = default;
@@ -145,7 +177,9 @@ void MainWindow::Form_Load()
 
 void MainWindow::setupToolbar()
 {
-    m_toolbar1 = new QToolBar(this);
+    // Before the buttons exist: screen readers learn each button's shortcut from the start.
+    ActionButtonAccessible::install();
+    m_toolbar1 = new QToolBar(m_client);
     m_toolbar1->setObjectName(QStringLiteral("Toolbar1"));
     m_toolbar1->setAccessibleName(QStringLiteral("工具栏"));
     m_toolbar1->setIconSize(QSize(ToolbarCellSize, ToolbarCellSize));
@@ -158,6 +192,8 @@ void MainWindow::setupToolbar()
         const QString key = QString::fromLatin1(button.key);
         // The tooltip is also the action's text, so screen readers name the button; it shows the image only.
         QAction* action = m_toolbar1->addAction(toolbarIcon(button.cell), QString::fromUtf8(button.tooltip));
+        action->setShortcut(QKeySequence(button.shortcut));
+        // Exactly the command's name: nothing (such as the shortcut) is added to it.
         action->setToolTip(QString::fromUtf8(button.tooltip));
         action->setData(key);
         connect(action, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
@@ -240,13 +276,11 @@ void MainWindow::setupGrid()
 
 void MainWindow::setupStatusBar()
 {
-    m_statusBar = new QWidget(this);
+    // A status bar for screen readers; its panels are placed by layoutStatusPanels(), not by its own layout.
+    m_statusBar = new QStatusBar(m_client);
     m_statusBar->setObjectName(QStringLiteral("StatusBar1"));
     m_statusBar->setAccessibleName(QStringLiteral("状态栏"));
-    auto* layout = new QHBoxLayout(m_statusBar);
-    layout->setContentsMargins(0, 1, 0, 1);
-    layout->setSpacing(2);
-    const std::array<int, 7> widths{2800, 0, 2000, 800, 2000, 800, 1000};
+    m_statusBar->setSizeGripEnabled(false);
     const std::array<QString, 7> texts{kProductName, QStringLiteral("信息"), QString(), QStringLiteral("状态"),
                                        QString(), QStringLiteral("日期"), QString()};
     const std::array<QString, 7> descriptions{QStringLiteral("程序名称"), QStringLiteral("信息栏标题"),
@@ -258,13 +292,10 @@ void MainWindow::setupStatusBar()
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setAccessibleName(texts.at(p));
         label->setAccessibleDescription(descriptions.at(p));
-        if (widths.at(p) > 0) {
-            label->setFixedWidth(twipsToPixels(widths.at(p)));
-            layout->addWidget(label);
-        } else {
-            label->setMinimumWidth(twipsToPixels(570));
-            layout->addWidget(label, 1);
-        }
+        if (kPanelWidths.at(p) > 0)
+            label->setFixedWidth(twipsToPixels(kPanelWidths.at(p)));
+        else
+            label->setMinimumWidth(twipsToPixels(kPanel2MinimumTwips));
         m_panels[p] = label;
     }
     // Panel 7 shows today's date and follows it past midnight.
@@ -281,7 +312,7 @@ void MainWindow::setupStatusBar()
 
 void MainWindow::setupBusyNotice()
 {
-    m_frame1 = new QFrame(this);
+    m_frame1 = new QFrame(m_client);
     m_frame1->setObjectName(QStringLiteral("Frame1"));
     m_frame1->setFrameStyle(QFrame::Box | QFrame::Plain);
     m_frame1->setAutoFillBackground(true);
@@ -304,8 +335,10 @@ void MainWindow::setupBusyNotice()
 void MainWindow::setupChecker()
 {
     m_checker = new checker::LinkChecker(m_state.catalogue, m_state.table, this);
-    connect(m_checker, &checker::LinkChecker::verdict, this,
-            [this](int row, const QString& value) { m_model.setCell(row, table::LinkTableModel::ResultColumn, value); });
+    connect(m_checker, &checker::LinkChecker::verdict, this, [this](int row, const QString& value) {
+        m_model.setCell(row, table::LinkTableModel::ResultColumn, value);
+        followVerdict(row);
+    });
     connect(m_checker, &checker::LinkChecker::indicatorChanged, this, [this](int channel, int picture) {
         if (QLabel* label = indicator(channel); label && picture >= 1 && picture < m_dial.size()) {
             label->setPixmap(m_dial.at(picture));
@@ -337,7 +370,7 @@ void MainWindow::updateIndicators(int count)
     }
     while (int(m_myShow.size()) < count) {
         const int channel = int(m_myShow.size());
-        auto* label = new QLabel(this);
+        auto* label = new QLabel(m_client);
         label->setObjectName(QStringLiteral("myShow_%1").arg(channel));
         label->setAccessibleName(QStringLiteral("探测通道 %1").arg(channel + 1));
         label->setAccessibleDescription(QStringLiteral("空闲"));
@@ -432,6 +465,8 @@ void MainWindow::saveResults()
         return;
     }
     finishPendingLoad();
+    if (table::looksLikeDeadNetwork(m_state.table) && !confirmSaveWithoutAnswers())
+        return;
     platform::Failure failure;
     // The file is written first: when it cannot be, the table stays as it is and nothing is lost.
     if (!table::saveResults(table::resultsFilePath(m_state.programFolder), m_state.catalogue, m_state.table,
@@ -442,6 +477,21 @@ void MainWindow::saveResults()
     myClear();
     m_loadStart->start();
     rebuildTable();
+}
+
+bool MainWindow::confirmSaveWithoutAnswers()
+{
+    // Not one address answered: most likely the network was down, and saving would count a "NO" against every
+    // favorite. 取消 is the default and Esc's button.
+    QMessageBox box(QMessageBox::Question, QStringLiteral("保存检测结果"),
+                    QStringLiteral("本次检测没有任何地址应答，可能是网络没有连通。仍然保存检测结果吗？"),
+                    QMessageBox::NoButton, this);
+    QPushButton* save = box.addButton(QStringLiteral("保存"), QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    return box.clickedButton() == save;
 }
 
 void MainWindow::deleteInvalid()
@@ -508,7 +558,9 @@ void MainWindow::MSHFlexGrid1_DblClick(int row)
         return;
     m_state.editRow = row;
     EditDialog dialog(m_state, m_model, this);
-    dialog.exec();
+    // An applied edit has written the row's folder, name and address, the address last.
+    if (dialog.exec() == QDialog::Accepted)
+        setCurrentCell(row, table::LinkTableModel::AddressColumn);
 }
 
 void MainWindow::load_start_Timer()
@@ -522,6 +574,9 @@ void MainWindow::load_ie_Timer()
 {
     m_loadIe->stop();
     table::loadTable(m_state.catalogue, m_state.table, m_model, table::resultsFilePath(m_state.programFolder));
+    // The load writes every row, the last cell of the last row last; the current cell is moved there once, at the
+    // end, rather than along with each row. Only the row is scrolled to: the folder and name stay in sight.
+    setCurrentCell(m_model.dataRowCount(), table::LinkTableModel::History4Column, VerticalScroll);
     m_loadStop->start();
 }
 
@@ -545,17 +600,104 @@ void MainWindow::Form_Resize()
         m_toolbar1->setGeometry(0, 0, width(), twipsToPixels(ToolbarHeightTwips));
     const int status = twipsToPixels(StatusBarHeightTwips);
     m_statusBar->setGeometry(0, height() - status, width(), status);
+    layoutStatusPanels();
+}
+
+void MainWindow::layoutStatusPanels()
+{
+    // Side by side from the left; panel 2 takes the width the others leave, never less than its minimum.
+    int others = 0;
+    for (int p = 0; p < 7; ++p)
+        others += kPanelWidths.at(p) > 0 ? m_panels.at(p)->width() + kPanelGap : kPanelGap;
+    const int stretched = qMax(m_panels.at(1)->minimumWidth(), m_statusBar->width() - others + kPanelGap);
+    int x = 0;
+    for (QLabel* label : m_panels) {
+        const int w = label == m_panels.at(1) ? stretched : label->width();
+        label->setGeometry(x, kPanelMargin, w, m_statusBar->height() - 2 * kPanelMargin);
+        x += w + kPanelGap;
+    }
+}
+
+void MainWindow::updateMinimumSize()
+{
+    // Wide enough for the toolbar's buttons and slider group and for every status panel; high enough for the
+    // toolbar, the status bar, the rows of indicators of the most channels and a grid that holds the busy notice.
+    int toolbarWidth = m_toolbar1->sizeHint().width();
+    for (QWidget* child : m_toolbar1->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (child == m_slider1 || qobject_cast<QLabel*>(child))
+            toolbarWidth = qMax(toolbarWidth, child->geometry().right() + 1);
+    }
+    int panelsWidth = m_panels.at(1)->minimumWidth() + kPanelGap * 6;
+    for (int p = 0; p < 7; ++p) {
+        if (kPanelWidths.at(p) > 0)
+            panelsWidth += m_panels.at(p)->width();
+    }
+    const int w = qMax(toolbarWidth, panelsWidth);
+    const int h = ceilTwipsToPixels(minimumClientHeightTwips(pixelsToTwips(w), kMostChannels));
+    setMinimumSize(w, h);
+}
+
+void MainWindow::centreOnScreen()
+{
+    if (const QScreen* s = screen())
+        move(centredTopLeft(size(), s->availableGeometry()));
+}
+
+void MainWindow::setupKeyboard()
+{
+    // Tab reaches every toolbar button, then the slider and the grid. (A toolbar's buttons take no focus of their
+    // own accord.) Each command also has its shortcut on its action.
+    QWidget* previous = nullptr;
+    for (QAction* a : m_actions) {
+        QWidget* button = m_toolbar1->widgetForAction(a);
+        button->setFocusPolicy(Qt::TabFocus);
+        if (previous)
+            setTabOrder(previous, button);
+        previous = button;
+    }
+    setTabOrder(previous, m_slider1);
+    setTabOrder(m_slider1, m_grid);
+    // The arrow keys move between the grid's cells; Tab leaves it, or it would never reach the toolbar again.
+    m_grid->setTabKeyNavigation(false);
+}
+
+void MainWindow::followVerdict(int row)
+{
+    // The verdict's cell becomes the grid's current cell and stays so: the user sees how far the check has come.
+    // Forty channels give hundreds of verdicts a second, and moving the cell repaints the grid each time: the cell
+    // moves at once, then at most once a dispatch tick, to the latest verdict's cell.
+    if (m_followTimer->isActive()) {
+        m_followRow = row;
+        return;
+    }
+    setCurrentCell(row, table::LinkTableModel::ResultColumn);
+    m_followTimer->start();
+}
+
+void MainWindow::setCurrentCell(int row, int column, CellScroll scroll)
+{
+    // Grid row `row` (1-based) and its column become the current cell, scrolled into view; nothing for a row that
+    // holds no favorite. A later write than the verdict waiting to be followed wins over it.
+    m_followRow = 0;
+    if (row < 1 || row > m_model.dataRowCount())
+        return;
+    const QModelIndex index = m_model.index(row - 1, column);
+    const int left = m_grid->horizontalScrollBar()->value();
+    m_grid->setCurrentIndex(index);
+    m_grid->scrollTo(index);
+    if (scroll == VerticalScroll)
+        m_grid->horizontalScrollBar()->setValue(left);
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event)
 {
-    QWidget::resizeEvent(event);
+    QMainWindow::resizeEvent(event);
     Form_Resize();
 }
 
 void MainWindow::changeEvent(QEvent* event)
 {
-    QWidget::changeEvent(event);
+    QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange)
         Form_Resize();
 }

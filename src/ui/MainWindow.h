@@ -3,9 +3,9 @@
 #include <array>
 #include <vector>
 
+#include <QMainWindow>
 #include <QPixmap>
 #include <QVector>
-#include <QWidget>
 
 #include "platform/Failure.h"
 #include "table/AppState.h"
@@ -15,6 +15,7 @@ class QAction;
 class QFrame;
 class QLabel;
 class QSlider;
+class QStatusBar;
 class QTableView;
 class QTimer;
 class QToolBar;
@@ -28,9 +29,11 @@ namespace ui {
 /// The main window: toolbar with the eight commands and the thread-count slider, the grid of favorites,
 /// one indicator per probe channel, the status bar and the busy notice.
 ///
-/// Children are placed by the window's own layout rule (in twips, 15 per pixel). The window shows what
-/// the core reports and runs the commands; the data lives in the AppState it is given.
-class MainWindow : public QWidget
+/// Children are placed by the window's own layout rule (in twips, 15 per pixel) on a client widget that fills
+/// the window; the window itself is a QMainWindow only so that screen readers see a frame with a status bar.
+/// The window shows what the core reports and runs the commands; the data lives in the AppState it is given.
+/// It opens centred on the screen and cannot be made so small that its parts overlap.
+class MainWindow : public QMainWindow
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(MainWindow)
@@ -54,6 +57,9 @@ public:
     QFrame* busyNotice() const { return m_frame1; }
     QSlider* slider() const { return m_slider1; }
     QToolBar* toolbar() const { return m_toolbar1; }
+    QStatusBar* statusPanels() const { return m_statusBar; }
+    /// Status bar panel 1..7.
+    QLabel* panel(int panel) const { return m_panels.at(panel - 1); }
     /// The action of the toolbar button with this key ("a".."h"); nullptr for any other key.
     QAction* action(const QString& key) const;
     /// The indicator of probe channel i (0-based).
@@ -87,6 +93,17 @@ private:
     void setupStatusBar();
     void setupBusyNotice();
     void setupChecker();
+    void setupKeyboard();
+    enum CellScroll
+    {
+        FullScroll,    // the cell itself is brought into view
+        VerticalScroll // only its row: the columns shown stay as they are
+    };
+    void setCurrentCell(int row, int column, CellScroll scroll = FullScroll);
+    void followVerdict(int row);
+    void centreOnScreen();
+    void updateMinimumSize();
+    void layoutStatusPanels();
     void setPanelText(int panel, const QString& text);
     void showFavoritesCount();
     void rebuildTable();
@@ -96,6 +113,7 @@ private:
     void Form_Resize();
 
     void saveResults();
+    bool confirmSaveWithoutAnswers();
     void deleteInvalid();
     void backup();
     void restore();
@@ -110,7 +128,8 @@ private:
     std::array<QAction*, 8> m_actions{};
     QSlider* m_slider1 = nullptr;
     QTableView* m_grid = nullptr;
-    QWidget* m_statusBar = nullptr;
+    QWidget* m_client = nullptr; // fills the window and holds every visible part
+    QStatusBar* m_statusBar = nullptr;
     std::array<QLabel*, 7> m_panels{};
     QFrame* m_frame1 = nullptr;
     QLabel* m_label1 = nullptr;
@@ -120,6 +139,8 @@ private:
     QTimer* m_loadIe = nullptr;
     QTimer* m_loadStop = nullptr;
     QTimer* m_dateTimer = nullptr;
+    QTimer* m_followTimer = nullptr; // paces the current cell's moves after verdicts
+    int m_followRow = 0;             // the row of the latest verdict not yet followed; 0 for none
 };
 
 } // namespace ui

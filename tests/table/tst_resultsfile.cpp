@@ -5,6 +5,7 @@
 
 #include "platform/Paths.h"
 #include "support/TempFavorites.h"
+#include "table/DeadNetwork.h"
 #include "table/ResultsFile.h"
 #include "ui/FailureText.h"
 
@@ -27,6 +28,8 @@ private slots:
     void saveOfNoRowsLeavesEmptyFile();
     void unstorableNamesDoNotDamageOtherLines();
     void failedSaveKeepsOldFileAndHistories();
+    void deadNetworkIsFiveNoWithoutAnyYes_data();
+    void deadNetworkIsFiveNoWithoutAnyYes();
 };
 
 void ResultsFileTest::historyCount_data()
@@ -201,6 +204,27 @@ void ResultsFileTest::failedSaveKeepsOldFileAndHistories()
     QCOMPARE(error.path, QDir::toNativeSeparators(path));
     QCOMPARE(error.system.reason, platform::SystemReason::NotFound);
     QCOMPARE(t.rowHistory.at(1), (History{"1", "YES", "", "", ""}));
+}
+
+void ResultsFileTest::deadNetworkIsFiveNoWithoutAnyYes_data()
+{
+    QTest::addColumn<QStringList>("states"); // rowState of rows 1..n
+    QTest::addColumn<bool>("dead");
+    const QString no = table::kNo;
+    QTest::newRow("no rows") << QStringList() << false;
+    QTest::newRow("four NO among unjudged rows") << QStringList{no, no, "", no, "", no} << false;
+    QTest::newRow("five NO among unjudged rows") << QStringList{"", no, no, "", no, no, "", no} << true;
+    QTest::newRow("one YES among many NO") << (QStringList(40, no) << table::kYes) << false;
+    QTest::newRow("lower-case yes is no answer") << (QStringList(5, no) << "yes") << true;
+}
+
+void ResultsFileTest::deadNetworkIsFiveNoWithoutAnyYes()
+{
+    QFETCH(QStringList, states);
+    QFETCH(bool, dead);
+    table::LinkTable t;
+    t.rowState += states;
+    QCOMPARE(table::looksLikeDeadNetwork(t), dead);
 }
 
 QTEST_GUILESS_MAIN(ResultsFileTest)

@@ -1,7 +1,9 @@
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFrame>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -42,6 +44,7 @@ const QString kDeleteCommand = QStringLiteral("删除收藏夹无效地址");
 const QString kBackupCommand = QStringLiteral("备份收藏夹");
 const QString kRestoreCommand = QStringLiteral("还原收藏夹");
 const QString kBackupDone = QStringLiteral("备份收藏夹完成！");
+const QString kNoAnswerQuestion = QStringLiteral("本次检测没有任何地址应答，可能是网络没有连通。仍然保存检测结果吗？");
 
 QString commandName(const QString& key)
 {
@@ -136,6 +139,8 @@ private slots:
     void initTestCase();
     void checkThenSaveFoldsResultsIntoHistory();
     void saveOfEmptyFavoritesLeavesEmptyResultsFile();
+    void saveAsksFirstWhenNoAddressAnswered_data();
+    void saveAsksFirstWhenNoAddressAnswered();
     void deleteRemovesOnlyFavoritesWithFourSavedFailures();
     void deleteWithNothingToDeleteStillReloads();
     void backupTwiceReplacesTheFirst();
@@ -222,6 +227,64 @@ void CommandsTest::saveOfEmptyFavoritesLeavesEmptyResultsFile()
     QVERIFY(f.waitLoaded());
     QCOMPARE(f.window().model().dataRowCount(), 0);
     QCOMPARE(watcher.count(), 0);
+}
+
+void CommandsTest::saveAsksFirstWhenNoAddressAnswered_data()
+{
+    QTest::addColumn<QStringList>("states"); // the current results of rows 1..n
+    QTest::addColumn<QString>("answer");     // how the question is answered; empty: no question may come
+    const QStringList fiveNo{"NO", "NO", "", "NO", "NO", "NO"};
+    QTest::newRow("five NO, saved anyway") << fiveNo << "保存";
+    QTest::newRow("five NO, cancelled") << fiveNo << "取消";
+    QTest::newRow("five NO, Esc cancels") << fiveNo << "Esc";
+    QTest::newRow("five NO, Enter takes the default: cancel") << fiveNo << "Enter";
+    QTest::newRow("four NO saves at once") << QStringList{"NO", "NO", "", "NO", "NO", ""} << "";
+    QTest::newRow("one YES saves at once") << QStringList{"NO", "NO", "YES", "NO", "NO", "NO"} << "";
+}
+
+void CommandsTest::saveAsksFirstWhenNoAddressAnswered()
+{
+    QFETCH(QStringList, states);
+    QFETCH(QString, answer);
+    WindowFixture f;
+    for (int i = 1; i <= states.size(); ++i)
+        QVERIFY(f.addFavorite(QStringLiteral("f%1.url").arg(i), "http://f.test/"));
+    QVERIFY(f.start());
+    ui::MainWindow& w = f.window();
+    for (int i = 1; i <= states.size(); ++i) {
+        f.state.table.rowState[i] = states.at(i - 1);
+        w.model().setCell(i, LinkTableModel::ResultColumn, states.at(i - 1));
+    }
+    const QStringList rows = gridRows(w.model());
+    const QMap<QString, QByteArray> disk = folderContents(f.root());
+
+    ModalWatcher watcher;
+    QStringList buttons;
+    watcher.onNext([&](QWidget* widget) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        for (QAbstractButton* button : box ? box->buttons() : QList<QAbstractButton*>())
+            buttons.append(button->text());
+        if (box && (answer == "Esc" || answer == "Enter"))
+            QTest::keyClick(box, answer == "Esc" ? Qt::Key_Escape : Qt::Key_Return);
+        else if (box && buttons.contains(answer))
+            box->buttons().at(buttons.indexOf(answer))->click();
+        else
+            testsupport::closeModal(widget);
+    });
+    QSignalSpy loaded(&w, &ui::MainWindow::tableLoaded);
+    w.Toolbar1_ButtonClick("c");
+    QCOMPARE(watcher.messageTexts(), answer.isEmpty() ? QStringList() : QStringList{kNoAnswerQuestion});
+    QCOMPARE(buttons, answer.isEmpty() ? QStringList() : QStringList({"保存", "取消"}));
+    if (answer.isEmpty() || answer == "保存") {
+        QCOMPARE(resultLines(f.results()).size(), states.size());
+        QVERIFY(loaded.wait(5000));
+        return;
+    }
+    // Declined: no file written, the table neither cleared nor reloaded, the results still there to save.
+    QCOMPARE(folderContents(f.root()), disk);
+    QVERIFY(!loaded.wait(700));
+    QCOMPARE(gridRows(w.model()), rows);
+    QCOMPARE(f.state.table.rowState.mid(1), states);
 }
 
 void CommandsTest::deleteRemovesOnlyFavoritesWithFourSavedFailures()

@@ -1,21 +1,34 @@
+#include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QFrame>
+#include <QLabel>
 #include <QLibraryInfo>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QSlider>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolBar>
 
 #include "platform/Paths.h"
 #include "support/ChildRun.h"
+#include "support/ModalWatcher.h"
 #include "support/TempFavorites.h"
+#include "support/WindowFixture.h"
 #include "table/AppState.h"
+#include "ui/EditDialog.h"
 #include "ui/MainWindow.h"
 #include "ui/Translation.h"
 
 using table::LinkTableModel;
+using testsupport::ModalWatcher;
+using testsupport::WindowFixture;
 
 class MainWindowTest : public QObject
 {
@@ -27,6 +40,9 @@ private slots:
     void noFavoritesValueGivesEmptyTable();
     void myClearEmptiesGridAndInformationPanel();
     void qtTranslationWhateverTheLocale();
+    void editMovesCurrentCellToTheAddress();
+    void minimumSizeKeepsEveryPartApart();
+    void keyboardReachesEveryCommand();
 };
 
 void MainWindowTest::startUpFindsFavoritesAndLoadsBehindBusyNotice()
@@ -135,6 +151,101 @@ void MainWindowTest::qtTranslationWhateverTheLocale()
     const int rc = testsupport::runSelfInChild({}, "qtTranslationWhateverTheLocale", "1", &output, 60000, copy);
     QVERIFY2(rc == 0, output.constData());
     QVERIFY2(output.contains("PASS   : MainWindowTest::qtTranslationWhateverTheLocale()"), output.constData());
+}
+
+void MainWindowTest::editMovesCurrentCellToTheAddress()
+{
+    WindowFixture f;
+    for (const char* name : {"a.url", "b.url", "c.url"})
+        QVERIFY(f.addFavorite(name, "http://x.test/"));
+    QVERIFY(f.start());
+    ui::MainWindow& w = f.window();
+    // A load ends on its last cell.
+    const QModelIndex afterLoad = w.model().index(2, LinkTableModel::History4Column);
+    QCOMPARE(w.grid()->currentIndex(), afterLoad);
+
+    ModalWatcher watcher; // a cancelled edit writes nothing and moves nothing
+    w.MSHFlexGrid1_DblClick(2);
+    QCOMPARE(w.grid()->currentIndex(), afterLoad);
+    watcher.onNext([](QWidget* widget) {
+        auto* dialog = qobject_cast<ui::EditDialog*>(widget);
+        dialog->addressBox()->setText("http://b2.test/");
+        dialog->applyButton()->click();
+    });
+    w.MSHFlexGrid1_DblClick(2);
+    QCOMPARE(watcher.count(), 2);
+    QCOMPARE(w.model().cell(2, LinkTableModel::AddressColumn), QString("http://b2.test/"));
+    QCOMPARE(w.grid()->currentIndex(), w.model().index(1, LinkTableModel::AddressColumn));
+}
+
+void MainWindowTest::minimumSizeKeepsEveryPartApart()
+{
+    WindowFixture f;
+    QVERIFY(f.start());
+    ui::MainWindow& w = f.window();
+    for (int channels : {1, 40}) {
+        w.slider()->setValue(channels);
+        w.resize(200, 150);
+        QTRY_COMPARE(w.size(), w.minimumSize());
+        QCoreApplication::processEvents();
+        // Toolbar, grid, indicators, status bar: inside the window and apart; the busy notice on the grid.
+        QList<QWidget*> parts{w.toolbar(), w.grid(), w.statusPanels()};
+        for (int i = 0; i < w.indicatorCount(); ++i)
+            parts.append(w.indicator(i));
+        for (int i = 0; i < parts.size(); ++i) {
+            QVERIFY(w.rect().contains(parts.at(i)->geometry()));
+            for (int j = i + 1; j < parts.size(); ++j)
+                QVERIFY(!parts.at(i)->geometry().intersects(parts.at(j)->geometry()));
+        }
+        QVERIFY(w.grid()->geometry().contains(w.busyNotice()->geometry()));
+        // Every toolbar button shows, clear of the slider group; the status panels side by side, inside their bar.
+        const int sliderGroup = w.toolbar()->findChild<QLabel*>("Text1")->x();
+        for (QAction* action : w.toolbar()->actions()) {
+            const QWidget* button = w.toolbar()->widgetForAction(action);
+            QVERIFY(button->isVisible() && button->geometry().right() < sliderGroup);
+        }
+        for (int p = 1; p <= 7; ++p) {
+            QVERIFY(w.statusPanels()->rect().contains(w.panel(p)->geometry()));
+            QVERIFY(p == 1 || w.panel(p)->x() > w.panel(p - 1)->geometry().right());
+        }
+    }
+}
+
+void MainWindowTest::keyboardReachesEveryCommand()
+{
+    WindowFixture f;
+    // Not an http address: the check started here sends nothing.
+    QVERIFY(f.addFavorite("a.url", "ftp://127.0.0.1/a"));
+    QVERIFY(f.start());
+    ui::MainWindow& w = f.window();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    ModalWatcher watcher;
+
+    // Tab goes from the grid through the eight buttons and the slider back to the grid.
+    QList<QWidget*> expected;
+    for (QAction* action : w.toolbar()->actions())
+        expected.append(w.toolbar()->widgetForAction(action));
+    expected << w.slider() << w.grid();
+    w.grid()->setFocus();
+    for (QWidget* next : expected) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), next);
+    }
+    // Each command's shortcut runs it (not "h", which would end the test), the tooltip stays the bare name. The
+    // check goes last: its end opens a message box of its own.
+    const QStringList keys{"F5", "Esc", "Ctrl+S", "Ctrl+D", "Ctrl+B", "Ctrl+R", "F1"};
+    for (int i : {1, 2, 3, 4, 5, 6, 0}) {
+        QAction* action = w.toolbar()->actions().at(i);
+        QSignalSpy triggered(action, &QAction::triggered);
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        w.activateWindow(); // not given back by every platform when a message box closes
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::keySequence(&w, QKeySequence(keys.at(i)));
+        QVERIFY2(triggered.count() == 1, qPrintable(keys.at(i)));
+        QCOMPARE(w.toolbar()->widgetForAction(action)->toolTip(), action->text());
+    }
+    QTRY_COMPARE(watcher.messageTexts().constLast(), QString("检测完毕"));
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QSet>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTableView>
@@ -11,7 +12,9 @@
 #include "checker/LinkChecker.h"
 #include "platform/Paths.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/ModalWatcher.h"
 #include "support/TempFavorites.h"
+#include "support/WindowFixture.h"
 #include "table/AppState.h"
 #include "ui/MainWindow.h"
 
@@ -26,6 +29,7 @@ class WindowRunTest : public QObject
 private slots:
     void runFillsResultColumnAndEndsWithMessage();
     void sliderRebuildsIndicatorsAndLayout();
+    void currentCellFollowsTheLoadAndTheVerdicts();
 };
 
 void WindowRunTest::runFillsResultColumnAndEndsWithMessage()
@@ -108,6 +112,56 @@ void WindowRunTest::sliderRebuildsIndicatorsAndLayout()
     window.slider()->setValue(1);
     QCOMPARE(window.indicatorCount(), 1);
     QCOMPARE(window.grid()->height(), gridHeight);
+}
+
+void WindowRunTest::currentCellFollowsTheLoadAndTheVerdicts()
+{
+    testsupport::LoopbackHttpServer server;
+    QVERIFY(server.listen());
+    testsupport::WindowFixture f;
+    const int rows = 60; // more than the grid shows at once
+    for (int i = 1; i <= rows; ++i)
+        QVERIFY(f.addFavorite(QStringLiteral("f%1.url").arg(i, 2, 10, QLatin1Char('0')), server.url("/200")));
+    QVERIFY(f.start());
+    ui::MainWindow& w = f.window();
+    QTableView& grid = *w.grid();
+    auto cell = [&](int row, int column) { return w.model().index(row - 1, column); };
+    auto inView = [&](const QModelIndex& index) { return grid.viewport()->rect().contains(grid.visualRect(index)); };
+    // The load ends on its last cell, its row scrolled to with the folder column still in sight.
+    QCOMPARE(grid.currentIndex(), cell(rows, LinkTableModel::History4Column));
+    QVERIFY(inView(cell(rows, LinkTableModel::FolderColumn)));
+
+    // During the run the current cell is always the cell of a verdict written, in view; it ends on the last one.
+    grid.setCurrentIndex(cell(1, 0));
+    grid.scrollToTop();
+    QSet<int> judged;
+    int lastRow = 0;
+    connect(&w.checker(), &checker::LinkChecker::verdict, this, [&](int row) {
+        judged.insert(row);
+        lastRow = row;
+    });
+    QSet<int> visited;
+    int wrong = 0;
+    QTimer sampler;
+    connect(&sampler, &QTimer::timeout, this, [&] {
+        const QModelIndex current = grid.currentIndex();
+        if (judged.isEmpty())
+            return;
+        visited.insert(current.row());
+        if (current.column() != LinkTableModel::ResultColumn || !judged.contains(current.row() + 1) || !inView(current))
+            ++wrong;
+    });
+    testsupport::ModalWatcher watcher;
+    QSignalSpy finished(&w, &ui::MainWindow::checkFinished);
+    w.slider()->setValue(10);
+    sampler.start(5);
+    w.Toolbar1_ButtonClick("a");
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(judged.size(), rows);
+    QTRY_COMPARE(watcher.messageTexts(), QStringList{"检测完毕"});
+    QCOMPARE(grid.currentIndex(), cell(lastRow, LinkTableModel::ResultColumn));
+    QCOMPARE(wrong, 0);
+    QVERIFY(visited.size() >= 2);
 }
 
 QTEST_MAIN(WindowRunTest)
