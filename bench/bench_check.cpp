@@ -43,7 +43,6 @@
 
 #include "checker/LinkChecker.h"
 #include "checker/TransferChannel.h"
-#include "favorites/Catalogue.h"
 #include "platform/Descriptors.h"
 #include "support/CheckerRows.h"
 #include "support/LoopbackHttpServer.h"
@@ -131,11 +130,10 @@ QStringList plainUrls(int rows, quint16 port)
 // counts the rows that got another one and samples the open sockets and descriptors every 5 ms.
 RunFigures timedRun(const QStringList& urls, int threads, const QStringList& expected = QStringList())
 {
-    favorites::Catalogue catalogue;
     table::LinkTable linkTable;
-    testsupport::setRows(catalogue, linkTable, urls);
+    testsupport::setRows(linkTable, urls);
 
-    checker::LinkChecker checker(catalogue, linkTable);
+    checker::LinkChecker checker(linkTable);
     checker.Slider1_Change(threads);
 
     RunFigures figures;
@@ -150,11 +148,14 @@ RunFigures timedRun(const QStringList& urls, int threads, const QStringList& exp
     std::vector<qint64> requestStart(std::size_t(threads), -1);
     qint64 requestNs = 0;
     int requestsTimed = 0;
-    QObject::connect(&checker, &checker::LinkChecker::indicatorChanged, [&](int channel, int picture) {
+    QObject::connect(&checker, &checker::LinkChecker::channelStateChanged,
+                     [&](int channel, checker::TransferChannel::State state) {
+                         if (state == checker::TransferChannel::icRequesting)
+                             requestStart[std::size_t(channel)] = clock.nsecsElapsed();
+                     });
+    QObject::connect(&checker, &checker::LinkChecker::channelIdle, [&](int channel) {
         qint64& start = requestStart[std::size_t(channel)];
-        if (picture == checker::LinkChecker::pictureForState(checker::TransferChannel::icRequesting)) {
-            start = clock.nsecsElapsed();
-        } else if (picture == checker::LinkChecker::kIdlePicture && start >= 0) {
+        if (start >= 0) {
             requestNs += clock.nsecsElapsed() - start;
             ++requestsTimed;
             start = -1;
@@ -194,7 +195,7 @@ RunFigures timedRun(const QStringList& urls, int threads, const QStringList& exp
     if (!expected.isEmpty()) {
         figures.wrong = 0;
         for (int i = 0; i < expected.size(); ++i)
-            figures.wrong += linkTable.rowState.value(i + 1) != expected.at(i);
+            figures.wrong += linkTable.rowState(i + 1) != expected.at(i);
     }
     return figures;
 }

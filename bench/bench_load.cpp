@@ -6,10 +6,10 @@
 
 #include <cstdio>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDirIterator>
 #include <QElapsedTimer>
-#include <QApplication>
 #include <QFile>
 #include <QHeaderView>
 #include <QTableView>
@@ -19,6 +19,7 @@
 #include "favorites/Enumeration.h"
 #include "table/Loader.h"
 #include "table/ResultsFile.h"
+#include "ui/LinkTableModel.h"
 
 namespace {
 
@@ -84,8 +85,8 @@ int main(int argc, char* argv[])
         favorites::ListFolders(cat, root);
         favorites::collectFiles(cat);
         table::LinkTable linkTable;
-        table::LinkTableModel model;
-        table::loadTable(cat, linkTable, model, resultsPath);
+        ui::LinkTableModel model(linkTable);
+        table::loadTable(cat, linkTable, resultsPath);
         rows = model.dataRowCount();
         return timer.nsecsElapsed() / 1e6;
     };
@@ -125,8 +126,8 @@ int main(int argc, char* argv[])
     favorites::ListFolders(cat, root);
     favorites::collectFiles(cat);
     table::LinkTable linkTable;
-    table::LinkTableModel model;
-    table::loadTable(cat, linkTable, model, resultsPath);
+    ui::LinkTableModel model(linkTable);
+    table::loadTable(cat, linkTable, resultsPath);
     QTableView grid;
     grid.setModel(&model);
     grid.verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -135,7 +136,7 @@ int main(int argc, char* argv[])
     grid.show();
     QCoreApplication::processEvents();
     auto moveTo = [&](int row) {
-        const QModelIndex cell = model.index(row, table::LinkTableModel::ColumnCount - 1);
+        const QModelIndex cell = model.index(row, ui::LinkTableModel::ColumnCount - 1);
         grid.setCurrentIndex(cell);
         grid.scrollTo(cell);
     };

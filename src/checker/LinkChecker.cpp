@@ -4,21 +4,16 @@
 
 #include <QTimer>
 
-#include "checker/TransferChannel.h"
-#include "favorites/Catalogue.h"
 #include "table/LinkTable.h"
 
-namespace checker
-{
+namespace checker {
 
-LinkChecker::LinkChecker(favorites::Catalogue& catalogue, table::LinkTable& table, QObject* parent)
-    : QObject(parent), m_catalogue(catalogue), m_table(table), m_timer1(new QTimer(this))
+LinkChecker::LinkChecker(table::LinkTable& table, QObject* parent)
+    : QObject(parent), m_table(table), m_timer1(new QTimer(this))
 {
     m_timer1->setInterval(kWatchIntervalMs);
     connect(m_timer1, &QTimer::timeout, this, &LinkChecker::Timer1_Timer);
     m_channels.push_back(makeChannel(0));
-    m_threadCount = 1;
-    m_channelRow = QVector<int>(1, 0);
 }
 
 LinkChecker::~LinkChecker()
@@ -29,17 +24,26 @@ LinkChecker::~LinkChecker()
     }
 }
 
-int LinkChecker::picture(int channel) const
+QVector<int> LinkChecker::channelRow() const
 {
-    if (channel < 0 || channel >= int(m_channels.size()))
-        return 0;
-    return m_channels[std::size_t(channel)].picture;
+    QVector<int> rows;
+    rows.reserve(threadCount());
+    for (const Channel& channel : m_channels)
+        rows.append(channel.row);
+    return rows;
+}
+
+std::optional<TransferChannel::State> LinkChecker::shownState(int channel) const
+{
+    if (channel < 0 || channel >= threadCount())
+        return std::nullopt;
+    return m_channels[std::size_t(channel)].shown;
 }
 
 int LinkChecker::requestsInProgress() const
 {
     return int(std::count_if(m_channels.begin(), m_channels.end(),
-                             [](const Channel& channel) { return channel.inet->StillExecuting(); }));
+                             [](const Channel& channel) { return channel.phase == Channel::Phase::Probing; }));
 }
 
 void LinkChecker::setDispatchInterval(int ms)
@@ -59,28 +63,10 @@ void LinkChecker::setRequestTimeout(int ms)
         channel.inet->setRequestTimeout(m_requestTimeoutMs);
 }
 
-int LinkChecker::pictureForState(int state)
-{
-    if (state < TransferChannel::icNone || state > TransferChannel::icResponseCompleted)
-        return 0;
-    if (state >= TransferChannel::icError)
-        return kIdlePicture;
-    // The dial turns one twelfth per state: state 0 shows picture 2, state 10 picture 12.
-    return state + 2;
-}
-
 void LinkChecker::Slider1_Change(int value)
 {
     const int n = qBound(kMinThreads, value, kMaxThreads);
-    const int old = m_threadCount;
-
-    // During a run the surviving channels keep their rows, so that the requests they have in progress
-    // are still written where they belong. Outside a run nothing is in progress.
-    QVector<int> rows(n, 0);
-    if (m_running) {
-        for (int i = 0; i < std::min(n, old); ++i)
-            rows[i] = m_channelRow[i];
-    }
+    const int old = threadCount();
 
     if (n > old) {
         for (int i = old; i < n; ++i)
@@ -88,22 +74,26 @@ void LinkChecker::Slider1_Change(int value)
     } else {
         for (int i = n; i < old; ++i) {
             Channel& channel = m_channels[std::size_t(i)];
-            // The request of a removed channel is cancelled without a verdict: its row is handed out
-            // again, so that every row of the run still gets exactly one.
-            if (channel.inet->StillExecuting() && channel.generation == m_table.generation)
-                returnRow(m_channelRow[i]);
+            // The request of a removed channel is cancelled without a verdict: its row is handed out again,
+            // so that every row of the run still gets exactly one.
+            if (channel.phase == Channel::Phase::Probing && m_table.isCurrent(channel.row, channel.generation))
+                returnRow(channel.row);
             destroyChannel(channel);
         }
         m_channels.resize(std::size_t(n));
     }
-    m_channelRow = rows;
-    m_threadCount = n;
+    // Outside a run nothing is in progress and every channel starts from no row. During a run the surviving
+    // channels keep their rows, so that the requests they have in progress are still written where they belong.
+    if (!isRunning()) {
+        for (Channel& channel : m_channels)
+            channel.row = 0;
+    }
 
-    // New channels join a run in progress and take the next rows; so do channels that had found every
-    // row handed out, when rows have come back.
+    // New channels join a run in progress and take the next rows; so do channels that had found every row
+    // handed out, when rows have come back.
     for (int i = 0; i < n; ++i) {
         const Channel& channel = m_channels[std::size_t(i)];
-        if (i >= old || (!m_returnedRows.isEmpty() && !channel.timer->isActive() && !channel.inet->StillExecuting()))
+        if (i >= old || (!m_returnedRows.isEmpty() && channel.phase == Channel::Phase::Idle))
             arm(i);
     }
     emit threadCountChanged(n);
@@ -111,18 +101,18 @@ void LinkChecker::Slider1_Change(int value)
 
 void LinkChecker::StartTh()
 {
-    if (dispatching())
+    if (m_runState == RunState::Running)
         return;
-    // A start between a stop and the watch's tick that ends the stopped run begins the new run at once:
-    // the stopped run ends here without a message of its own, and the new run brings the one message.
-    const bool afterStop = m_running;
-    m_running = true;
-    m_stopped = false;
+    // A start between a stop and the watch's tick that ends the stopped run begins the new run at once: the
+    // stopped run ends here without a message of its own, and the new run brings the one message.
+    const bool afterStop = m_runState == RunState::Stopping;
+    m_runState = RunState::Running;
     m_rowCursor = 0;
-    m_channelRow.fill(0);
     m_returnedRows.clear();
-    for (int i = 0; i < m_threadCount; ++i) {
-        m_channels[std::size_t(i)].inet->Cancel();
+    for (int i = 0; i < threadCount(); ++i) {
+        Channel& channel = m_channels[std::size_t(i)];
+        channel.inet->Cancel();
+        channel.row = 0;
         arm(i);
     }
     m_timer1->start();
@@ -132,94 +122,98 @@ void LinkChecker::StartTh()
 
 void LinkChecker::StopTh()
 {
-    for (int i = 0; i < m_threadCount; ++i) {
+    for (int i = 0; i < threadCount(); ++i) {
         Channel& channel = m_channels[std::size_t(i)];
         channel.timer->stop();
         if (channel.inet->StillExecuting())
             channel.inet->Cancel();
-        setPicture(i, kIdlePicture);
+        channel.phase = Channel::Phase::Idle;
+        show(i, std::nullopt);
     }
     // The watch reports the end at its next tick, once for however many stops.
-    if (m_running)
-        m_stopped = true;
+    if (m_runState == RunState::Running)
+        m_runState = RunState::Stopping;
 }
 
 void LinkChecker::Timer_Timer(int Index)
 {
-    if (Index < 0 || Index >= m_threadCount)
+    if (Index < 0 || Index >= threadCount())
         return;
     Channel& channel = m_channels[std::size_t(Index)];
     channel.timer->stop();
-    if (!dispatching() || channel.inet->StillExecuting())
+    if (m_runState != RunState::Running || channel.phase == Channel::Phase::Probing)
         return;
+    channel.phase = Channel::Phase::Idle;
 
-    const int r = takeRow();
-    m_channelRow[Index] = r;
-    if (r == 0) {
+    channel.row = takeRow();
+    channel.generation = m_table.generation();
+    if (channel.row == 0) {
         // Every row has been handed out: the channel stays idle for the rest of the run.
         return;
     }
-    const QString& address = m_table.rowUrl.at(r);
+    const QString& address = m_table.rowUrl(channel.row);
     if (!address.contains(QLatin1String("http://"), Qt::CaseSensitive)) {
         arm(Index);
         return;
     }
     if (channel.inet->Execute(address, QStringLiteral("HEAD"))) {
-        channel.generation = m_table.generation;
+        channel.phase = Channel::Phase::Probing;
         return;
     }
-    // No request can be made of this address (a bookmarklet, no host, a port out of range), or none can
-    // be made right now (out of descriptors): the row keeps its previous result, as no server was asked,
-    // and the channel goes on with the next row rather than fall silent for the rest of the run.
+    // No request can be made of this address (a bookmarklet, no host, a port out of range), or none can be
+    // made right now (out of descriptors): the row keeps its previous result, as no server was asked, and the
+    // channel goes on with the next row rather than fall silent for the rest of the run.
     arm(Index);
 }
 
-void LinkChecker::Inet_StateChanged(int Index, int state)
+void LinkChecker::Inet_StateChanged(int Index, TransferChannel::State state)
 {
-    if (Index < 0 || Index >= m_threadCount)
+    if (Index < 0 || Index >= threadCount() || state < TransferChannel::icNone ||
+        state > TransferChannel::icResponseCompleted)
         return;
-    const int shown = pictureForState(state);
-    if (shown == 0)
-        return;
-    // A final state can only come from a request that has ended; one arriving while the channel still
-    // probes is not about that request.
+    Channel& channel = m_channels[std::size_t(Index)];
     const bool final = state >= TransferChannel::icError;
-    if (final && m_channels[std::size_t(Index)].inet->StillExecuting())
+    if (!final) {
+        show(Index, state);
         return;
-    setPicture(Index, shown);
-    if (!final)
+    }
+    // A final state can only come from a request that has ended; one arriving while the channel still probes
+    // is not about that request.
+    if (channel.inet->StillExecuting())
         return;
-    const Channel& channel = m_channels[std::size_t(Index)];
+    show(Index, std::nullopt);
     const bool answered = state == TransferChannel::icResponseCompleted;
-    // No answer because this program ran out of descriptors or sockets says nothing about the server:
-    // the row keeps its previous result.
-    if (answered || !channel.inet->failedLocally())
-        writeVerdict(m_channelRow[Index], channel.generation, answered ? table::kYes : table::kNo);
+    // No answer because this program ran out of descriptors or sockets says nothing about the server: the row
+    // keeps its previous result.
+    if (channel.phase == Channel::Phase::Probing && (answered || !channel.inet->failedLocally()))
+        writeVerdict(channel, answered ? table::kYes : table::kNo);
+    channel.phase = Channel::Phase::Idle;
     arm(Index);
 }
 
 void LinkChecker::Timer1_Timer()
 {
-    if (!m_running) {
+    if (!isRunning()) {
         m_timer1->stop();
         return;
     }
     if (requestsInProgress() > 0)
         return;
-    if (!m_stopped && rowsLeft()) {
-        // Rows are left: channels between two rows go on. A channel that found the table exhausted
-        // before a reload made it longer is idle and is woken again here.
-        for (int i = 0; i < m_threadCount; ++i) {
-            if (!m_channels[std::size_t(i)].timer->isActive())
+    if (m_runState == RunState::Running && rowsLeft()) {
+        // Rows are left: channels between two rows go on. A channel that found the table exhausted before a
+        // reload made it longer is idle and is woken again here.
+        for (int i = 0; i < threadCount(); ++i) {
+            if (m_channels[std::size_t(i)].phase == Channel::Phase::Idle)
                 arm(i);
         }
         return;
     }
     m_timer1->stop();
-    for (Channel& channel : m_channels)
+    for (Channel& channel : m_channels) {
         channel.timer->stop();
-    m_running = false;
-    m_stopped = false;
+        channel.phase = Channel::Phase::Idle;
+    }
+    m_runState = RunState::Idle;
     emit runFinished();
 }
 
@@ -232,7 +226,7 @@ LinkChecker::Channel LinkChecker::makeChannel(int index)
     // The pace of a run is one row per tick and channel: keep the period exact.
     channel.timer->setTimerType(Qt::PreciseTimer);
     connect(channel.inet, &TransferChannel::StateChanged, this,
-            [this, index](int state) { Inet_StateChanged(index, state); });
+            [this, index](TransferChannel::State state) { Inet_StateChanged(index, state); });
     connect(channel.timer, &QTimer::timeout, this, [this, index] { Timer_Timer(index); });
     return channel;
 }
@@ -252,38 +246,41 @@ void LinkChecker::destroyChannel(Channel& channel)
 
 void LinkChecker::arm(int index)
 {
-    if (index < 0 || index >= m_threadCount || !dispatching())
+    if (index < 0 || index >= threadCount() || m_runState != RunState::Running)
         return;
-    m_channels[std::size_t(index)].timer->start(m_dispatchMs);
+    Channel& channel = m_channels[std::size_t(index)];
+    channel.phase = Channel::Phase::Armed;
+    channel.timer->start(m_dispatchMs);
 }
 
-void LinkChecker::setPicture(int index, int picture)
+void LinkChecker::show(int index, std::optional<TransferChannel::State> state)
 {
     Channel& channel = m_channels[std::size_t(index)];
-    if (channel.picture == picture)
+    if (channel.shown == state)
         return;
-    channel.picture = picture;
-    emit indicatorChanged(index, picture);
+    channel.shown = state;
+    if (state)
+        emit channelStateChanged(index, *state);
+    else
+        emit channelIdle(index);
 }
 
-void LinkChecker::writeVerdict(int row, quint64 generation, const QString& value)
+void LinkChecker::writeVerdict(const Channel& channel, const QString& value)
 {
     // A request sent before the table was reloaded was for a row of another table.
-    if (generation != m_table.generation)
+    if (!m_table.isCurrent(channel.row, channel.generation))
         return;
-    if (row < 1 || row > lastRow() || row >= m_table.rowState.size())
-        return;
-    m_table.rowState[row] = value;
-    emit verdict(row, value);
+    m_table.setRowState(channel.row, value);
+    emit verdict(channel.row, value);
 }
 
 void LinkChecker::returnRow(int row)
 {
     if (row < 1)
         return;
-    if (m_returnedGeneration != m_table.generation) {
+    if (m_returnedGeneration != m_table.generation()) {
         m_returnedRows.clear();
-        m_returnedGeneration = m_table.generation;
+        m_returnedGeneration = m_table.generation();
     }
     m_returnedRows.append(row);
     std::sort(m_returnedRows.begin(), m_returnedRows.end());
@@ -291,28 +288,23 @@ void LinkChecker::returnRow(int row)
 
 bool LinkChecker::rowsLeft() const
 {
-    return m_rowCursor < lastRow() ||
-           (!m_returnedRows.isEmpty() && m_returnedGeneration == m_table.generation);
+    return m_rowCursor < m_table.rowCount() ||
+           (!m_returnedRows.isEmpty() && m_returnedGeneration == m_table.generation());
 }
 
 int LinkChecker::takeRow()
 {
     // Rows handed back by removed channels come first; they belong to the table they were taken from.
-    if (m_returnedGeneration != m_table.generation)
+    if (m_returnedGeneration != m_table.generation())
         m_returnedRows.clear();
     while (!m_returnedRows.isEmpty()) {
         const int row = m_returnedRows.takeFirst();
-        if (row <= lastRow())
+        if (m_table.hasRow(row))
             return row;
     }
-    if (m_rowCursor >= lastRow())
+    if (m_rowCursor >= m_table.rowCount())
         return 0;
     return ++m_rowCursor;
-}
-
-int LinkChecker::lastRow() const
-{
-    return std::max(0, std::min(m_catalogue.fileCount, m_table.rowCount()));
 }
 
 } // namespace checker

@@ -189,7 +189,7 @@ void TransferChannel::setRequestTimeout(int ms)
     m_timeoutMs = qMax(1, ms);
 }
 
-void TransferChannel::progress(quint64 serial, int state)
+void TransferChannel::progress(quint64 serial, State state)
 {
     // Only for the request in progress, and only forwards: the dial never turns back.
     if (!m_reply || serial != m_serial || state <= m_progress)

@@ -51,6 +51,7 @@ public:
         icError = 11,
         icResponseCompleted = 12,
     };
+    Q_ENUM(State)
 
     static constexpr int kDefaultRequestTimeoutMs = 40000;
     /// Free descriptors a request needs before it is started: its socket, a thread for a fresh network
@@ -89,12 +90,12 @@ public:
     static QUrl requestUrl(const QString& address);
 
 signals:
-    /// A state of the request in progress, 0..12.
-    void StateChanged(int state);
+    /// A state of the request in progress.
+    void StateChanged(checker::TransferChannel::State state);
 
 private:
     static bool isLocalShortage(const QNetworkReply* reply);
-    void progress(quint64 serial, int state);
+    void progress(quint64 serial, State state);
     void conclude();
     void release();
     QNetworkAccessManager* makeManager();
@@ -105,7 +106,7 @@ private:
     QPointer<QNetworkReply> m_reply;
     int m_timeoutMs = kDefaultRequestTimeoutMs;
     quint64 m_serial = 0;    // identifies the request a queued report belongs to
-    int m_progress = icNone; // last intermediate state reported for the request in progress
+    State m_progress = icNone; // last intermediate state reported for the request in progress
     bool m_failedLocally = false;
 };
 

@@ -5,10 +5,12 @@
 
 namespace favorites {
 
-/// The favorites catalogue: every plain file of the Favorites folder tree and every subfolder.
+/// The favorites catalogue: where the Favorites folder is, its subfolders, and the files the last enumeration
+/// collected there.
 ///
-/// The lists are indexed from 1 like the rows of the link table; element 0 exists and is unused,
-/// so file i is row i everywhere in the program.
+/// The lists are indexed from 1; element 0 exists and is unused. The file lists are what the next load turns
+/// into the link table (file i becomes row i); from then on the program works on the table's rows, which the
+/// edit dialog keeps up to date, and the file lists are only the input of the load after the next enumeration.
 struct Catalogue
 {
     QString favPath;         // the Favorites folder, as the registry names it; fixed after start-up

@@ -7,9 +7,9 @@
 
 namespace table {
 
-/// Everything the program knows for the whole of its run: the favorites catalogue, the per-row data
-/// of the link table, where its own files live, and the row the edit dialog works on.
-/// One instance, owned by main() (or a test) and passed by reference.
+/// Everything the program knows for the whole of its run: the favorites catalogue, the link table, where its
+/// own files live, and the row the edit dialog works on. One instance, owned by main() (or a test) and passed
+/// by reference.
 struct AppState
 {
     favorites::Catalogue catalogue;

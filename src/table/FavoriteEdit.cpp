@@ -18,13 +18,6 @@ namespace {
 
 const QLatin1String kShortcutExtension(".url");
 
-void showRow(const AppState& state, LinkTableModel& model, int row)
-{
-    model.setCell(row, LinkTableModel::FolderColumn, state.table.rowFolder.at(row));
-    model.setCell(row, LinkTableModel::NameColumn, displayName(state.catalogue.fileName.at(row)));
-    model.setCell(row, LinkTableModel::AddressColumn, state.table.rowUrl.at(row));
-}
-
 // The folder as the program writes folders: "/Sub/" and "/Sub/Deeper/.." both become "/Sub", so that the
 // row's folder matches what the next enumeration finds (and its saved history is kept).
 QString normalizedFolder(const QString& folder)
@@ -33,11 +26,6 @@ QString normalizedFolder(const QString& folder)
         return folder;
     const QString clean = QDir::cleanPath(QDir::fromNativeSeparators(folder));
     return clean == QLatin1String("/") ? QString() : platform::nativePath(clean);
-}
-
-bool holdsFavorite(const AppState& state, int row)
-{
-    return row >= 1 && row <= state.catalogue.fileCount && row <= state.table.rowCount();
 }
 
 // Where the edit takes the favorite of a valid row.
@@ -52,15 +40,14 @@ struct EditPlan
 
 EditPlan planOf(const AppState& state, int row, const FavoriteEdit& edit)
 {
-    const favorites::Catalogue& cat = state.catalogue;
     EditPlan plan;
-    const QString oldName = cat.fileName.at(row);
-    const QString oldFolder = cat.filePath.at(row);
+    const QString& oldName = state.table.fileName(row);
+    const QString& oldFolder = state.table.filePath(row);
     plan.oldPath = platform::joinPath(oldFolder, oldName);
     // The extension as the file has it: "NEWS.URL" edited without a change keeps its name, and a file system
     // that ignores case is not asked to copy it onto itself.
     plan.newName = edit.name + oldName.right(kShortcutExtension.size());
-    plan.newFolder = cat.favPath + normalizedFolder(edit.folder);
+    plan.newFolder = state.catalogue.favPath + normalizedFolder(edit.folder);
     plan.newPath = platform::joinPath(plan.newFolder, plan.newName);
     plan.moves = plan.newFolder != oldFolder || plan.newName != oldName;
     return plan;
@@ -112,13 +99,13 @@ Failure moveProblem(const AppState& state, const FavoriteEdit& edit, const EditP
 Failure favoriteEditProblem(const AppState& state, int row, const FavoriteEdit& edit)
 {
     Failure problem;
-    if (!holdsFavorite(state, row)) {
+    if (!state.table.hasRow(row)) {
         fail(&problem, FailureKind::NoSuchRow, QString::number(row));
         return problem;
     }
     const EditPlan plan = planOf(state, row, edit);
     // Every file of the tree is a row, but only a shortcut file has an address to write.
-    if (!state.catalogue.fileName.at(row).endsWith(kShortcutExtension, Qt::CaseInsensitive)) {
+    if (!state.table.fileName(row).endsWith(kShortcutExtension, Qt::CaseInsensitive)) {
         fail(&problem, FailureKind::NotAShortcut, plan.oldPath);
         return problem;
     }
@@ -131,7 +118,7 @@ Failure favoriteEditProblem(const AppState& state, int row, const FavoriteEdit& 
     return problem;
 }
 
-bool applyFavoriteEdit(AppState& state, LinkTableModel& model, int row, const FavoriteEdit& edit, Failure* failure)
+bool applyFavoriteEdit(AppState& state, int row, const FavoriteEdit& edit, Failure* failure)
 {
     const Failure problem = favoriteEditProblem(state, row, edit);
     if (problem.failed()) {
@@ -140,8 +127,6 @@ bool applyFavoriteEdit(AppState& state, LinkTableModel& model, int row, const Fa
         return false;
     }
     const EditPlan plan = planOf(state, row, edit);
-    favorites::Catalogue& cat = state.catalogue;
-    LinkTable& t = state.table;
 
     if (!plan.moves) {
         // Written whole through a temporary file: on failure the file is as it was.
@@ -157,12 +142,9 @@ bool applyFavoriteEdit(AppState& state, LinkTableModel& model, int row, const Fa
             favorites::deleteOneFile(plan.newPath);
             return false;
         }
-        cat.fileName[row] = plan.newName;
-        cat.filePath[row] = plan.newFolder;
-        t.rowFolder[row] = relativeFolder(cat.favPath, plan.newFolder);
     }
-    t.rowUrl[row] = edit.address;
-    showRow(state, model, row);
+    state.table.setFavorite(row, plan.newName, plan.newFolder, relativeFolder(state.catalogue.favPath, plan.newFolder),
+                            edit.address);
     return true;
 }
 

@@ -4,7 +4,6 @@
 
 #include "platform/Failure.h"
 #include "table/AppState.h"
-#include "table/LinkTableModel.h"
 
 namespace table {
 
@@ -28,9 +27,8 @@ platform::Failure favoriteEditProblem(const AppState& state, int row, const Favo
 /// address changing: it is written into the shortcut file in place. The folder or name changing: the file is
 /// copied to its new place (never over an existing file), the address written into the copy, and the old file
 /// deleted; when a step fails, the copy is removed again. The new file keeps the old one's extension as it was
-/// written (".URL" stays ".URL"). The row's data and grid cells change only when the edit succeeded; on failure
-/// the function returns false with the reason in *failure.
-bool applyFavoriteEdit(AppState& state, LinkTableModel& model, int row, const FavoriteEdit& edit,
-                       platform::Failure* failure = nullptr);
+/// written (".URL" stays ".URL"). The row changes only when the edit succeeded; on failure the function returns
+/// false with the reason in *failure.
+bool applyFavoriteEdit(AppState& state, int row, const FavoriteEdit& edit, platform::Failure* failure = nullptr);
 
 } // namespace table

@@ -2,8 +2,8 @@
 
 #include <array>
 
+#include <QObject>
 #include <QString>
-#include <QStringList>
 #include <QVector>
 
 namespace table {
@@ -16,27 +16,80 @@ inline const QString kNo = QStringLiteral("NO");
 /// results file had no line for the row), slots 1..4 the first to fourth saved verdict.
 using History = std::array<QString, 5>;
 
-/// The per-row data behind the grid. Indexed by row number 1..fileCount; element 0 is unused.
-struct LinkTable
+/// One favorite as a row of the link table.
+struct LinkRow
 {
-    QStringList rowUrl{QString()};     // address read from the shortcut file
-    QStringList rowFolder{QString()};  // folder relative to favPath: "" or "/Links/News" style
-    QStringList rowState{QString()};   // latest verdict since the last load: "", "YES" or "NO"
-    QVector<History> rowHistory{History{}};
+    QString fileName; // the shortcut file's name, extension included
+    QString filePath; // the folder that holds it, no trailing separator
+    QString url;      // rowUrl: the address read from the file ("" when it has none)
+    QString folder;   // rowFolder: the folder relative to the Favorites folder, "" or "/Links/News" style
+    QString state;    // rowState: the verdict since the table was loaded: "", "YES" or "NO"
+    History history;  // rowHistory
 
-    /// Bumped by every load: a verdict of a request sent before a reload belongs to another table.
-    quint64 generation = 0;
+    bool operator==(const LinkRow& other) const;
+    bool operator!=(const LinkRow& other) const { return !(*this == other); }
+};
 
-    int rowCount() const { return int(rowUrl.size()) - 1; }
+/// The link table: one row per favorite, and the only store of what the program knows of each. The grid
+/// shows it, the checker writes verdicts into it, the commands and the edit dialog read and change it.
+///
+/// Rows are numbered 1..rowCount() everywhere, as the files of the enumeration the load was made from.
+/// Every load starts a new generation: a row number taken in one generation (a check's request, say) means
+/// nothing in the next, and isCurrent() is the one place that tells. Every change is announced, so that a
+/// view never holds a copy of its own.
+class LinkTable : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(LinkTable)
 
-    /// Back to no rows (element 0 only); the generation goes on counting.
-    void clearRows()
-    {
-        rowUrl = QStringList{QString()};
-        rowFolder = QStringList{QString()};
-        rowState = QStringList{QString()};
-        rowHistory = QVector<History>{History{}};
-    }
+public:
+    explicit LinkTable(QObject* parent = nullptr) : QObject(parent) {}
+
+    int rowCount() const { return int(m_rows.size()); }
+    /// True for 1..rowCount().
+    bool hasRow(int row) const { return row >= 1 && row <= rowCount(); }
+    /// Moves on with every load.
+    quint64 generation() const { return m_generation; }
+    /// True when row `row` exists and the table has not been loaded again since `generation`.
+    bool isCurrent(int row, quint64 generation) const { return generation == m_generation && hasRow(row); }
+
+    /// Row `row`; the row must exist (hasRow).
+    const LinkRow& row(int row) const { return m_rows.at(row - 1); }
+    /// Every row, in order (row i is element i - 1).
+    const QVector<LinkRow>& rows() const { return m_rows; }
+
+    // The fields of row `row` under the names the rest of the program knows them by; the row must exist.
+    const QString& fileName(int row) const { return this->row(row).fileName; }
+    const QString& filePath(int row) const { return this->row(row).filePath; }
+    const QString& rowUrl(int row) const { return this->row(row).url; }
+    const QString& rowFolder(int row) const { return this->row(row).folder; }
+    const QString& rowState(int row) const { return this->row(row).state; }
+    const History& rowHistory(int row) const { return this->row(row).history; }
+    /// The shortcut file of row `row`: filePath joined with fileName.
+    QString fullPath(int row) const;
+
+    /// Replaces every row (a load): the generation moves on, and rowsReset follows.
+    void load(QVector<LinkRow> rows);
+    /// Sets the verdict of row `row`; nothing for a row that does not exist.
+    void setRowState(int row, const QString& verdict);
+    /// Sets every row's history at once (the save); a list of another length than the rows changes nothing.
+    void setHistories(const QVector<History>& histories);
+    /// Row `row` now stands for the file fileName in filePath, whose address is url (an edit); nothing for a row
+    /// that does not exist.
+    void setFavorite(int row, const QString& fileName, const QString& filePath, const QString& folder,
+                     const QString& url);
+
+signals:
+    /// Every row is about to be replaced.
+    void rowsAboutToBeReset();
+    /// Every row has been replaced.
+    void rowsReset();
+    /// Rows first..last (1-based, inclusive) have changed.
+    void rowsChanged(int first, int last);
+
+private:
+    QVector<LinkRow> m_rows;
+    quint64 m_generation = 0;
 };
 
 } // namespace table

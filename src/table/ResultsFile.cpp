@@ -113,22 +113,23 @@ bool isStorableName(const QString& text)
     return !text.contains(QLatin1Char('|')) && !text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n'));
 }
 
-bool saveResults(const QString& path, const favorites::Catalogue& catalogue, LinkTable& table,
-                 platform::Failure* failure)
+bool saveResults(const QString& path, LinkTable& table, platform::Failure* failure)
 {
-    const int rows = qMin(catalogue.fileCount, table.rowCount());
-    QVector<History> folded(table.rowHistory.begin(), table.rowHistory.end());
+    const int rows = table.rowCount();
+    QVector<History> folded;
+    folded.reserve(rows);
     QByteArray out;
     out.reserve(rows * 96);
     const QString bar = QStringLiteral("|");
     for (int i = 1; i <= rows; ++i) {
-        foldHistory(folded[i], table.rowState.at(i));
-        const QString& folder = catalogue.filePath.at(i);
-        const QString& name = catalogue.fileName.at(i);
-        if (!isStorableName(folder) || !isStorableName(name))
+        const LinkRow& row = table.row(i);
+        folded.append(row.history);
+        foldHistory(folded.last(), row.state);
+        if (!isStorableName(row.filePath) || !isStorableName(row.fileName))
             continue;
-        const History& h = folded.at(i);
-        out += platform::encodeSystem(folder + bar + name + bar + h[1] + bar + h[2] + bar + h[3] + bar + h[4]);
+        const History& h = folded.last();
+        out += platform::encodeSystem(row.filePath + bar + row.fileName + bar + h[1] + bar + h[2] + bar + h[3] + bar +
+                                      h[4]);
         out += "\r\n";
     }
 
@@ -138,7 +139,7 @@ bool saveResults(const QString& path, const favorites::Catalogue& catalogue, Lin
         return platform::fail(failure, platform::FailureKind::NotARegularFile, path);
     if (!platform::saveFileContents(path, out, failure))
         return false;
-    table.rowHistory = folded;
+    table.setHistories(folded);
     return true;
 }
 

@@ -7,7 +7,6 @@
 #include <QString>
 #include <QVector>
 
-#include "favorites/Catalogue.h"
 #include "platform/Failure.h"
 #include "table/LinkTable.h"
 
@@ -54,7 +53,7 @@ bool isStorableName(const QString& text);
 /// and atomically. Rows whose folder or name cannot be stored are left out of the file. On failure
 /// (including something other than a regular file in its place) the file and the in-memory histories are
 /// left as they were, and *failure tells why.
-bool saveResults(const QString& path, const favorites::Catalogue& catalogue, LinkTable& table,
+bool saveResults(const QString& path, LinkTable& table,
                  platform::Failure* failure = nullptr);
 
 } // namespace table

@@ -28,9 +28,9 @@ QRect twips(int left, int top, int width, int height)
 
 } // namespace
 
-EditDialog::EditDialog(table::AppState& state, table::LinkTableModel& model, QWidget* parent)
+EditDialog::EditDialog(table::AppState& state, QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      m_state(state), m_model(model)
+      m_state(state)
 {
     setWindowTitle(QStringLiteral("修改"));
     setAccessibleName(QStringLiteral("修改"));
@@ -96,16 +96,18 @@ void EditDialog::Form_Load()
     m_combo1->addItem(QString());
     for (int i = 1; i <= cat.folderCount; ++i)
         m_combo1->addItem(cat.folderList.at(i).mid(cat.favPath.size()));
-    m_combo1->setEditText(m_state.table.rowFolder.value(row));
-    m_text1->setText(table::displayName(cat.fileName.value(row)));
-    m_text2->setText(m_state.table.rowUrl.value(row));
+    // A row the table does not hold shows empty boxes; applying then says so.
+    const table::LinkTable& t = m_state.table;
+    m_combo1->setEditText(t.hasRow(row) ? t.rowFolder(row) : QString());
+    m_text1->setText(t.hasRow(row) ? table::displayName(t.fileName(row)) : QString());
+    m_text2->setText(t.hasRow(row) ? t.rowUrl(row) : QString());
 }
 
 void EditDialog::Command1_Click()
 {
     const table::FavoriteEdit edit{m_combo1->currentText(), m_text1->text(), m_text2->text()};
     platform::Failure failure;
-    if (table::applyFavoriteEdit(m_state, m_model, m_state.editRow, edit, &failure)) {
+    if (table::applyFavoriteEdit(m_state, m_state.editRow, edit, &failure)) {
         accept();
         return;
     }

@@ -3,7 +3,6 @@
 #include <QDialog>
 
 #include "table/AppState.h"
-#include "table/LinkTableModel.h"
 
 class QComboBox;
 class QLabel;
@@ -21,7 +20,7 @@ class EditDialog : public QDialog
     Q_DISABLE_COPY_MOVE(EditDialog)
 
 public:
-    EditDialog(table::AppState& state, table::LinkTableModel& model, QWidget* parent = nullptr);
+    explicit EditDialog(table::AppState& state, QWidget* parent = nullptr);
 
     QComboBox* folderBox() const { return m_combo1; }
     QLineEdit* nameBox() const { return m_text1; }
@@ -44,7 +43,6 @@ private:
     void Form_Load();
 
     table::AppState& m_state;
-    table::LinkTableModel& m_model;
     QLabel* m_label1 = nullptr;
     QComboBox* m_combo1 = nullptr;
     QLabel* m_label2 = nullptr;

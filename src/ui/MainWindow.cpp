@@ -1,40 +1,28 @@
 #include "ui/MainWindow.h"
 
 #include <QAction>
-#include <QCoreApplication>
-#include <QDate>
 #include <QEvent>
-#include <QFileInfo>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLocale>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSlider>
-#include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
-#include <QToolBar>
 
 #include "checker/LinkChecker.h"
-#include "favorites/Enumeration.h"
-#include "favorites/Maintenance.h"
-#include "platform/Paths.h"
-#include "platform/Registry.h"
-#include "table/DeadNetwork.h"
-#include "table/Loader.h"
-#include "table/ResultsFile.h"
-#include "ui/AboutBox.h"
-#include "ui/ActionButtonAccessible.h"
 #include "ui/Artwork.h"
+#include "ui/ChannelDial.h"
+#include "ui/CommandBar.h"
+#include "ui/Commands.h"
 #include "ui/EditDialog.h"
-#include "ui/FailureText.h"
 #include "ui/Fonts.h"
 #include "ui/FormLayout.h"
+#include "ui/LoadSequence.h"
 #include "ui/ResultDelegate.h"
+#include "ui/StatusPanels.h"
 
 namespace ui {
 
@@ -42,67 +30,10 @@ namespace {
 
 const QString kProductName = QStringLiteral("Tessaly(2005版)");
 
-QRect twips(int left, int top, int width, int height)
-{
-    return twipsToPixels(QRect(left, top, width, height));
-}
-
-QTimer* oneShotTimer(QObject* parent, int intervalMs)
-{
-    auto* timer = new QTimer(parent);
-    timer->setInterval(intervalMs);
-    timer->setSingleShot(true);
-    return timer;
-}
-
-struct ToolbarButton
-{
-    const char* key;
-    const char* tooltip;
-    int cell;
-    QKeyCombination shortcut;
-};
-
-// The eight commands, in their order on the toolbar, each with its keyboard shortcut: the usual key where there
-// is one (F5 and Esc as in a browser, Ctrl+S, F1, Ctrl+Q), else Ctrl and the command's initial letter.
-const std::array<ToolbarButton, 8> kButtons{{
-    {"a", "开始检测", StartCell, QKeyCombination(Qt::Key_F5)},
-    {"b", "停止检测", StopCell, QKeyCombination(Qt::Key_Escape)},
-    {"c", "保存检测结果", SaveCell, QKeyCombination(Qt::ControlModifier, Qt::Key_S)},
-    {"d", "删除收藏夹无效地址", DeleteInvalidCell, QKeyCombination(Qt::ControlModifier, Qt::Key_D)},
-    {"e", "备份收藏夹", BackupCell, QKeyCombination(Qt::ControlModifier, Qt::Key_B)},
-    {"f", "还原收藏夹", RestoreCell, QKeyCombination(Qt::ControlModifier, Qt::Key_R)},
-    {"g", "关于软件", AboutCell, QKeyCombination(Qt::Key_F1)},
-    {"h", "退出程序", ExitCell, QKeyCombination(Qt::ControlModifier, Qt::Key_Q)},
-}};
-
-// The status bar's panels: widths in twips (0: the width the others leave, at least kPanel2MinimumTwips), the
-// gap between neighbours and the margin above and below them in pixels.
-const std::array<int, 7> kPanelWidths{2800, 0, 2000, 800, 2000, 800, 1000};
-constexpr int kPanel2MinimumTwips = 570;
-constexpr int kPanelGap = 2;
-constexpr int kPanelMargin = 1;
-
-// The most channels the slider allows: the minimum size leaves room for all their indicators.
-constexpr int kMostChannels = checker::LinkChecker::kMaxThreads;
-
-QLabel* caption(const QString& text, const QColor& colour, const QFont& font, const QRect& geometry, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setFont(font);
-    label->setAutoFillBackground(true);
-    QPalette pal = label->palette();
-    pal.setColor(QPalette::Window, pal.color(QPalette::Button));
-    pal.setColor(QPalette::WindowText, colour);
-    label->setPalette(pal);
-    label->setGeometry(geometry);
-    label->setAccessibleName(text.simplified().remove(QLatin1Char(' ')));
-    return label;
-}
-
 } // namespace
 
-MainWindow::MainWindow(table::AppState& state, QWidget* parent) : QMainWindow(parent), m_state(state)
+MainWindow::MainWindow(table::AppState& state, QWidget* parent)
+    : QMainWindow(parent), m_state(state), m_model(state.table)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kProductName);
@@ -128,24 +59,30 @@ MainWindow::MainWindow(table::AppState& state, QWidget* parent) : QMainWindow(pa
     connect(m_grid, &QTableView::doubleClicked, this,
             [this](const QModelIndex& index) { MSHFlexGrid1_DblClick(index.row() + 1); });
 
-    m_loadStart = oneShotTimer(this, 100);
-    m_loadIe = oneShotTimer(this, 200);
-    m_loadStop = oneShotTimer(this, 100);
-    m_followTimer = oneShotTimer(this, checker::LinkChecker::kDispatchIntervalMs);
-    connect(m_followTimer, &QTimer::timeout, this, [this] {
-        if (m_followRow > 0) {
-            setCurrentCell(m_followRow, table::LinkTableModel::ResultColumn);
-            m_followTimer->start();
-        }
-    });
-    connect(m_loadStart, &QTimer::timeout, this, &MainWindow::load_start_Timer);
-    connect(m_loadIe, &QTimer::timeout, this, &MainWindow::load_ie_Timer);
-    connect(m_loadStop, &QTimer::timeout, this, &MainWindow::load_stop_Timer);
-
+    m_statusBar = new StatusPanels(kProductName, m_client);
     m_dial = dialPictures(devicePixelRatioF());
-    setupStatusBar();
     setupBusyNotice();
     setupChecker();
+
+    m_load = new LoadSequence(m_state, this);
+    connect(m_load, &LoadSequence::cleared, this, &MainWindow::myClear);
+    connect(m_load, &LoadSequence::favoritesCounted, this, [this](int n) {
+        m_statusBar->setPanelText(3, QStringLiteral("地址 ") + QString::number(n) + QStringLiteral(" 条"));
+    });
+    connect(m_load, &LoadSequence::busyChanged, this, [this](bool shown) {
+        m_frame1->setVisible(shown);
+        m_frame1->raise();
+    });
+    connect(m_load, &LoadSequence::loaded, this, [this] {
+        // The load writes every row, the last cell of the last row last; the current cell is moved there once, at
+        // the end, rather than along with each row. Only the row is scrolled to: the folder and name stay in sight.
+        setCurrentCell(m_model.dataRowCount(), LinkTableModel::History4Column, VerticalScroll);
+    });
+    connect(m_load, &LoadSequence::finished, this, &MainWindow::tableLoaded);
+
+    m_commands = new Commands(m_state, *m_checker, *m_load, this);
+    connect(m_commands, &Commands::failed, this, &MainWindow::commandFailed);
+
     Form_Load();
     setupKeyboard();
     updateMinimumSize();
@@ -156,107 +93,18 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::Form_Load()
 {
-    setupToolbar();
+    m_toolbar1 = new CommandBar(Commands::all(), checker::LinkChecker::kMinThreads, checker::LinkChecker::kMaxThreads,
+                                m_client);
+    connect(m_toolbar1, &CommandBar::triggered, this, &MainWindow::Toolbar1_ButtonClick);
+    connect(m_toolbar1->slider(), &QSlider::valueChanged, m_checker, &checker::LinkChecker::Slider1_Change);
     setupGrid();
-
-    favorites::Catalogue& cat = m_state.catalogue;
-    cat.clearFiles();
-    cat.clearFolders();
-    cat.favPath = platform::GetRegString(platform::RegRoot::CurrentUser,
-                                         QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"),
-                                         QStringLiteral("Favorites"));
-    // No Favorites value, or no such folder: an empty catalogue, and the program stays usable.
-    if (!favorites::favoritesFolderProblem(cat.favPath).failed()) {
-        favorites::ListFolders(cat, cat.favPath);
-        favorites::collectFiles(cat);
-    }
-    showFavoritesCount();
-    m_loadStart->start();
-    m_loadIe->start();
-}
-
-void MainWindow::setupToolbar()
-{
-    // Before the buttons exist: screen readers learn each button's shortcut from the start.
-    ActionButtonAccessible::install();
-    m_toolbar1 = new QToolBar(m_client);
-    m_toolbar1->setObjectName(QStringLiteral("Toolbar1"));
-    m_toolbar1->setAccessibleName(QStringLiteral("工具栏"));
-    m_toolbar1->setIconSize(QSize(ToolbarCellSize, ToolbarCellSize));
-    m_toolbar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    m_toolbar1->setMovable(false);
-    m_toolbar1->setFloatable(false);
-    m_toolbar1->setAutoFillBackground(true);
-    for (int a = 0; a < int(kButtons.size()); ++a) {
-        const ToolbarButton& button = kButtons.at(a);
-        const QString key = QString::fromLatin1(button.key);
-        // The tooltip is also the action's text, so screen readers name the button; it shows the image only.
-        QAction* action = m_toolbar1->addAction(toolbarIcon(button.cell), QString::fromUtf8(button.tooltip));
-        action->setShortcut(QKeySequence(button.shortcut));
-        // Exactly the command's name: nothing (such as the shortcut) is added to it.
-        action->setToolTip(QString::fromUtf8(button.tooltip));
-        action->setData(key);
-        connect(action, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
-        m_actions[a] = action;
-    }
-    setupSliderGroup();
-}
-
-void MainWindow::setupSliderGroup()
-{
-    // The slider group stands on the toolbar at fixed places, to the right of the buttons.
-    QFont captionFont = songTi(9, true);
-    QLabel* text1 = caption(QStringLiteral("线\n程数"), QColor(0xFF, 0x80, 0x00), captionFont, twips(6000, 120, 615, 375),
-                            m_toolbar1);
-    text1->setObjectName(QStringLiteral("Text1"));
-    text1->setAlignment(Qt::AlignCenter);
-
-    m_slider1 = new QSlider(Qt::Horizontal, m_toolbar1);
-    m_slider1->setObjectName(QStringLiteral("Slider1"));
-    m_slider1->setAccessibleName(QStringLiteral("线程数"));
-    m_slider1->setRange(checker::LinkChecker::kMinThreads, checker::LinkChecker::kMaxThreads);
-    m_slider1->setSingleStep(1);
-    m_slider1->setPageStep(1);
-    m_slider1->setValue(1);
-    m_slider1->setGeometry(twips(6720, 0, 3735, 300));
-    connect(m_slider1, &QSlider::valueChanged, m_checker, &checker::LinkChecker::Slider1_Change);
-
-    const QFont figureFont = font();
-    const QColor blue(0x00, 0x00, 0xFF);
-    const struct
-    {
-        const char* name;
-        const char* text;
-        int left;
-        int width;
-    } figures[] = {{"Text2", "1", 6820, 135},
-                   {"Text5", "10", 7580, 255},
-                   {"Text4", "20", 8460, 255},
-                   {"Text6", "30", 9340, 255},
-                   {"Text3", "40", 10230, 255}};
-    for (const auto& figure : figures) {
-        QLabel* label = caption(QString::fromLatin1(figure.text), blue, figureFont,
-                                twips(figure.left, 340, figure.width, 255), m_toolbar1);
-        label->setObjectName(QString::fromLatin1(figure.name));
-        label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-        // Tall enough for the font's line; the slider group still ends inside the toolbar.
-        label->resize(label->width() + 2, qMax(label->height(), label->fontMetrics().height()));
-    }
-}
-
-QAction* MainWindow::action(const QString& key) const
-{
-    for (QAction* a : m_actions) {
-        if (a && a->data().toString() == key)
-            return a;
-    }
-    return nullptr;
+    m_load->startUp();
 }
 
 void MainWindow::setupGrid()
 {
     m_grid->setFont(songTi(9));
-    const QVector<int> widths = table::LinkTableModel::columnWidthsTwips();
+    const QVector<int> widths = LinkTableModel::columnWidthsTwips();
     for (int k = 0; k < widths.size(); ++k)
         m_grid->setColumnWidth(k, twipsToPixels(widths.at(k)));
     m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
@@ -274,42 +122,6 @@ void MainWindow::setupGrid()
                                          " border: 1px solid #C0C0A0; padding: 1px; }"));
 }
 
-void MainWindow::setupStatusBar()
-{
-    // A status bar for screen readers; its panels are placed by layoutStatusPanels(), not by its own layout.
-    m_statusBar = new QStatusBar(m_client);
-    m_statusBar->setObjectName(QStringLiteral("StatusBar1"));
-    m_statusBar->setAccessibleName(QStringLiteral("状态栏"));
-    m_statusBar->setSizeGripEnabled(false);
-    const std::array<QString, 7> texts{kProductName, QStringLiteral("信息"), QString(), QStringLiteral("状态"),
-                                       QString(), QStringLiteral("日期"), QString()};
-    const std::array<QString, 7> descriptions{QStringLiteral("程序名称"), QStringLiteral("信息栏标题"),
-                                              QStringLiteral("信息"), QStringLiteral("状态栏标题"),
-                                              QStringLiteral("检测状态"), QStringLiteral("日期栏标题"),
-                                              QStringLiteral("今天的日期")};
-    for (int p = 0; p < 7; ++p) {
-        auto* label = new QLabel(texts.at(p), m_statusBar);
-        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        label->setAccessibleName(texts.at(p));
-        label->setAccessibleDescription(descriptions.at(p));
-        if (kPanelWidths.at(p) > 0)
-            label->setFixedWidth(twipsToPixels(kPanelWidths.at(p)));
-        else
-            label->setMinimumWidth(twipsToPixels(kPanel2MinimumTwips));
-        m_panels[p] = label;
-    }
-    // Panel 7 shows today's date and follows it past midnight.
-    // Written the way the program's Chinese users read a date (2026/12/7), which also fits the panel.
-    auto showDate = [this] {
-        setPanelText(7, QLocale(QLocale::Chinese, QLocale::China).toString(QDate::currentDate(), QLocale::ShortFormat));
-    };
-    showDate();
-    m_dateTimer = new QTimer(this);
-    m_dateTimer->setInterval(30 * 1000);
-    connect(m_dateTimer, &QTimer::timeout, this, showDate);
-    m_dateTimer->start();
-}
-
 void MainWindow::setupBusyNotice()
 {
     m_frame1 = new QFrame(m_client);
@@ -320,46 +132,59 @@ void MainWindow::setupBusyNotice()
     pal.setColor(QPalette::Window, QColor(0x80, 0xFF, 0xFF));
     pal.setColor(QPalette::WindowText, QColor(0x00, 0x80, 0x80));
     m_frame1->setPalette(pal);
-    m_label1 = new QLabel(QStringLiteral("正在处理数据，请稍候......"), m_frame1);
-    m_label1->setObjectName(QStringLiteral("Label1"));
-    m_label1->setAccessibleName(m_label1->text());
-    m_label1->setAccessibleDescription(QStringLiteral("忙碌提示"));
-    m_label1->setFont(songTi(10.5, true));
-    QRect geometry = twips(960, 300, 3135, 255);
-    geometry.setWidth(qMax(geometry.width(), m_label1->sizeHint().width()));
-    geometry.setHeight(qMax(geometry.height(), m_label1->sizeHint().height()));
-    m_label1->setGeometry(geometry);
+    auto* label1 = new QLabel(QStringLiteral("正在处理数据，请稍候......"), m_frame1);
+    label1->setObjectName(QStringLiteral("Label1"));
+    label1->setAccessibleName(label1->text());
+    label1->setAccessibleDescription(QStringLiteral("忙碌提示"));
+    label1->setFont(songTi(10.5, true));
+    QRect geometry = twipsToPixels(QRect(960, 300, 3135, 255));
+    geometry.setWidth(qMax(geometry.width(), label1->sizeHint().width()));
+    geometry.setHeight(qMax(geometry.height(), label1->sizeHint().height()));
+    label1->setGeometry(geometry);
     m_frame1->hide();
 }
 
 void MainWindow::setupChecker()
 {
-    m_checker = new checker::LinkChecker(m_state.catalogue, m_state.table, this);
-    connect(m_checker, &checker::LinkChecker::verdict, this, [this](int row, const QString& value) {
-        m_model.setCell(row, table::LinkTableModel::ResultColumn, value);
-        followVerdict(row);
-    });
-    connect(m_checker, &checker::LinkChecker::indicatorChanged, this, [this](int channel, int picture) {
-        if (QLabel* label = indicator(channel); label && picture >= 1 && picture < m_dial.size()) {
-            label->setPixmap(m_dial.at(picture));
-            label->setAccessibleDescription(picture == checker::LinkChecker::kIdlePicture ? QStringLiteral("空闲")
-                                                                                          : QStringLiteral("正在检测"));
+    m_checker = new checker::LinkChecker(m_state.table, this);
+    // The grid shows the verdict through the table; the window only follows it with the current cell.
+    connect(m_checker, &checker::LinkChecker::verdict, this, [this](int row) { followVerdict(row); });
+    m_followTimer = new QTimer(this);
+    m_followTimer->setSingleShot(true);
+    m_followTimer->setInterval(checker::LinkChecker::kDispatchIntervalMs);
+    connect(m_followTimer, &QTimer::timeout, this, [this] {
+        if (m_followRow > 0) {
+            setCurrentCell(m_followRow, LinkTableModel::ResultColumn);
+            m_followTimer->start();
         }
     });
+    connect(m_checker, &checker::LinkChecker::channelStateChanged, this,
+            [this](int channel, checker::TransferChannel::State state) { showIndicator(channel, dialPicture(state)); });
+    connect(m_checker, &checker::LinkChecker::channelIdle, this,
+            [this](int channel) { showIndicator(channel, IdleDialPicture); });
     connect(m_checker, &checker::LinkChecker::threadCountChanged, this, [this](int n) {
-        setPanelText(3, QStringLiteral("线程数：") + QString::number(n));
+        m_statusBar->setPanelText(3, QStringLiteral("线程数：") + QString::number(n));
         updateIndicators(n);
         Form_Resize();
     });
     connect(m_checker, &checker::LinkChecker::runStarted, this,
-            [this] { setPanelText(5, QStringLiteral("正在检测")); });
+            [this] { m_statusBar->setPanelText(5, QStringLiteral("正在检测")); });
     connect(m_checker, &checker::LinkChecker::runFinished, this, [this] {
-        setPanelText(5, QStringLiteral("检测完毕"));
+        m_statusBar->setPanelText(5, QStringLiteral("检测完毕"));
         emit checkFinished();
         QMessageBox box(QMessageBox::Warning, QStringLiteral("检测"), QStringLiteral("检测完毕"), QMessageBox::Ok, this);
         box.exec();
     });
     updateIndicators(m_checker->threadCount());
+}
+
+void MainWindow::showIndicator(int channel, int picture)
+{
+    QLabel* label = indicator(channel);
+    if (!label || picture < 1 || picture >= m_dial.size())
+        return;
+    label->setPixmap(m_dial.at(picture));
+    label->setAccessibleDescription(picture == IdleDialPicture ? QStringLiteral("空闲") : QStringLiteral("正在检测"));
 }
 
 void MainWindow::updateIndicators(int count)
@@ -373,11 +198,10 @@ void MainWindow::updateIndicators(int count)
         auto* label = new QLabel(m_client);
         label->setObjectName(QStringLiteral("myShow_%1").arg(channel));
         label->setAccessibleName(QStringLiteral("探测通道 %1").arg(channel + 1));
-        label->setAccessibleDescription(QStringLiteral("空闲"));
         label->setAlignment(Qt::AlignCenter);
-        label->setPixmap(m_dial.at(qBound(1, m_checker->picture(channel), int(m_dial.size()) - 1)));
-        label->show();
         m_myShow.push_back(label);
+        showIndicator(channel, dialPicture(m_checker->shownState(channel)));
+        label->show();
     }
 }
 
@@ -386,27 +210,30 @@ QLabel* MainWindow::indicator(int channel) const
     return channel >= 0 && channel < int(m_myShow.size()) ? m_myShow.at(channel) : nullptr;
 }
 
-void MainWindow::setPanelText(int panel, const QString& text)
-{
-    QLabel* label = m_panels.at(panel - 1);
-    label->setText(text);
-    label->setAccessibleName(text);
-}
-
 QString MainWindow::panelText(int panel) const
 {
-    return m_panels.at(panel - 1)->text();
+    return m_statusBar->panelText(panel);
 }
 
-void MainWindow::showFavoritesCount()
+QLabel* MainWindow::panel(int panel) const
 {
-    setPanelText(3, QStringLiteral("地址 ") + QString::number(m_state.catalogue.fileCount) + QStringLiteral(" 条"));
+    return m_statusBar->panel(panel);
+}
+
+QSlider* MainWindow::slider() const
+{
+    return m_toolbar1->slider();
+}
+
+QAction* MainWindow::action(const QString& key) const
+{
+    return m_toolbar1->action(key);
 }
 
 void MainWindow::myClear()
 {
     m_model.clear();
-    setPanelText(3, QString());
+    m_statusBar->setPanelText(3, QString());
 }
 
 void MainWindow::StopTh()
@@ -414,177 +241,21 @@ void MainWindow::StopTh()
     m_checker->StopTh();
 }
 
-void MainWindow::rebuildTable()
-{
-    favorites::collectFiles(m_state.catalogue);
-    showFavoritesCount();
-    m_loadIe->start();
-}
-
-void MainWindow::finishPendingLoad()
-{
-    // Between a rebuild and its load the catalogue already lists the files on disk while the rows still
-    // hold the table before it: row i of one is not file i of the other until the table is loaded.
-    if (m_loadIe->isActive())
-        load_ie_Timer();
-}
-
-void MainWindow::reportFailure(const QString& command, const platform::Failure& failure)
-{
-    const QString message = command + QStringLiteral("失败：") + failureText(failure);
-    emit commandFailed(message);
-    QMessageBox::warning(this, command, message);
-}
-
 void MainWindow::Toolbar1_ButtonClick(const QString& key)
 {
-    if (key == QLatin1String("a"))
-        m_checker->StartTh();
-    else if (key == QLatin1String("b"))
-        StopTh();
-    else if (key == QLatin1String("c"))
-        saveResults();
-    else if (key == QLatin1String("d"))
-        deleteInvalid();
-    else if (key == QLatin1String("e"))
-        backup();
-    else if (key == QLatin1String("f"))
-        restore();
-    else if (key == QLatin1String("g"))
-        AboutBox::showAbout(this);
-    else if (key == QLatin1String("h"))
-        QCoreApplication::exit(0);
-}
-
-void MainWindow::saveResults()
-{
-    // Without a Favorites folder the table is empty: saving would only wipe every saved history.
-    const platform::Failure problem = favorites::favoritesFolderProblem(m_state.catalogue.favPath);
-    if (problem.failed()) {
-        reportFailure(QStringLiteral("保存检测结果"), problem);
-        return;
-    }
-    finishPendingLoad();
-    if (table::looksLikeDeadNetwork(m_state.table) && !confirmSaveWithoutAnswers())
-        return;
-    platform::Failure failure;
-    // The file is written first: when it cannot be, the table stays as it is and nothing is lost.
-    if (!table::saveResults(table::resultsFilePath(m_state.programFolder), m_state.catalogue, m_state.table,
-                            &failure)) {
-        reportFailure(QStringLiteral("保存检测结果"), failure);
-        return;
-    }
-    myClear();
-    m_loadStart->start();
-    rebuildTable();
-}
-
-bool MainWindow::confirmSaveWithoutAnswers()
-{
-    // Not one address answered: most likely the network was down, and saving would count a "NO" against every
-    // favorite. 取消 is the default and Esc's button.
-    QMessageBox box(QMessageBox::Question, QStringLiteral("保存检测结果"),
-                    QStringLiteral("本次检测没有任何地址应答，可能是网络没有连通。仍然保存检测结果吗？"),
-                    QMessageBox::NoButton, this);
-    QPushButton* save = box.addButton(QStringLiteral("保存"), QMessageBox::AcceptRole);
-    QPushButton* cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
-    box.setDefaultButton(cancel);
-    box.setEscapeButton(cancel);
-    box.exec();
-    return box.clickedButton() == save;
-}
-
-void MainWindow::deleteInvalid()
-{
-    const favorites::Catalogue& cat = m_state.catalogue;
-    const platform::Failure problem = favorites::favoritesFolderProblem(cat.favPath);
-    if (problem.failed()) {
-        reportFailure(QStringLiteral("删除收藏夹无效地址"), problem);
-        return;
-    }
-    finishPendingLoad();
-    QStringList dead;
-    const int rows = qMin(cat.fileCount, m_state.table.rowCount());
-    for (int i = 1; i <= rows; ++i) {
-        const table::History& h = m_state.table.rowHistory.at(i);
-        if (h[0] == QLatin1String("4") && h[1] == table::kNo && h[2] == table::kNo && h[3] == table::kNo &&
-            h[4] == table::kNo)
-            dead.append(platform::joinPath(cat.filePath.at(i), cat.fileName.at(i)));
-    }
-    platform::Failure failure;
-    const bool ok = favorites::deleteFavorites(cat.favPath, dead, nullptr, &failure);
-    // Whatever happened, the table is rebuilt from what is on disk.
-    myClear();
-    m_loadStart->start();
-    rebuildTable();
-    if (!ok)
-        reportFailure(QStringLiteral("删除收藏夹无效地址"), failure);
-}
-
-void MainWindow::backup()
-{
-    platform::Failure failure;
-    if (!favorites::backupFavorites(m_state.catalogue.favPath, favorites::backupFolderPath(m_state.programFolder),
-                                    &failure)) {
-        reportFailure(QStringLiteral("备份收藏夹"), failure);
-        return;
-    }
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Tessaly"), QStringLiteral("备份收藏夹完成！"), QMessageBox::Ok,
-                    this);
-    box.exec();
-}
-
-void MainWindow::restore()
-{
-    const QString favPath = m_state.catalogue.favPath;
-    const platform::Failure problem = favorites::favoritesFolderProblem(favPath);
-    if (problem.failed()) {
-        reportFailure(QStringLiteral("还原收藏夹"), problem);
-        return;
-    }
-    platform::Failure failure;
-    const bool ok = favorites::restoreFavorites(favorites::backupFolderPath(m_state.programFolder), favPath, &failure);
-    myClear();
-    m_loadStart->start();
-    rebuildTable();
-    if (!ok)
-        reportFailure(QStringLiteral("还原收藏夹"), failure);
+    m_commands->run(key);
 }
 
 void MainWindow::MSHFlexGrid1_DblClick(int row)
 {
-    // Only a row that holds a favorite: not the header, not the blank row of an empty table.
-    if (row < 1 || row > m_state.catalogue.fileCount || row > m_state.table.rowCount() || row > m_model.dataRowCount())
+    // Only a row that shows a favorite: not the header, not the blank row of an empty or cleared grid.
+    if (row < 1 || row > m_model.dataRowCount())
         return;
     m_state.editRow = row;
-    EditDialog dialog(m_state, m_model, this);
+    EditDialog dialog(m_state, this);
     // An applied edit has written the row's folder, name and address, the address last.
     if (dialog.exec() == QDialog::Accepted)
-        setCurrentCell(row, table::LinkTableModel::AddressColumn);
-}
-
-void MainWindow::load_start_Timer()
-{
-    m_loadStart->stop();
-    m_frame1->show();
-    m_frame1->raise();
-}
-
-void MainWindow::load_ie_Timer()
-{
-    m_loadIe->stop();
-    table::loadTable(m_state.catalogue, m_state.table, m_model, table::resultsFilePath(m_state.programFolder));
-    // The load writes every row, the last cell of the last row last; the current cell is moved there once, at the
-    // end, rather than along with each row. Only the row is scrolled to: the folder and name stay in sight.
-    setCurrentCell(m_model.dataRowCount(), table::LinkTableModel::History4Column, VerticalScroll);
-    m_loadStop->start();
-}
-
-void MainWindow::load_stop_Timer()
-{
-    m_loadStop->stop();
-    m_frame1->hide();
-    emit tableLoaded();
+        setCurrentCell(row, LinkTableModel::AddressColumn);
 }
 
 void MainWindow::Form_Resize()
@@ -600,40 +271,14 @@ void MainWindow::Form_Resize()
         m_toolbar1->setGeometry(0, 0, width(), twipsToPixels(ToolbarHeightTwips));
     const int status = twipsToPixels(StatusBarHeightTwips);
     m_statusBar->setGeometry(0, height() - status, width(), status);
-    layoutStatusPanels();
-}
-
-void MainWindow::layoutStatusPanels()
-{
-    // Side by side from the left; panel 2 takes the width the others leave, never less than its minimum.
-    int others = 0;
-    for (int p = 0; p < 7; ++p)
-        others += kPanelWidths.at(p) > 0 ? m_panels.at(p)->width() + kPanelGap : kPanelGap;
-    const int stretched = qMax(m_panels.at(1)->minimumWidth(), m_statusBar->width() - others + kPanelGap);
-    int x = 0;
-    for (QLabel* label : m_panels) {
-        const int w = label == m_panels.at(1) ? stretched : label->width();
-        label->setGeometry(x, kPanelMargin, w, m_statusBar->height() - 2 * kPanelMargin);
-        x += w + kPanelGap;
-    }
 }
 
 void MainWindow::updateMinimumSize()
 {
     // Wide enough for the toolbar's buttons and slider group and for every status panel; high enough for the
     // toolbar, the status bar, the rows of indicators of the most channels and a grid that holds the busy notice.
-    int toolbarWidth = m_toolbar1->sizeHint().width();
-    for (QWidget* child : m_toolbar1->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
-        if (child == m_slider1 || qobject_cast<QLabel*>(child))
-            toolbarWidth = qMax(toolbarWidth, child->geometry().right() + 1);
-    }
-    int panelsWidth = m_panels.at(1)->minimumWidth() + kPanelGap * 6;
-    for (int p = 0; p < 7; ++p) {
-        if (kPanelWidths.at(p) > 0)
-            panelsWidth += m_panels.at(p)->width();
-    }
-    const int w = qMax(toolbarWidth, panelsWidth);
-    const int h = ceilTwipsToPixels(minimumClientHeightTwips(pixelsToTwips(w), kMostChannels));
+    const int w = qMax(m_toolbar1->contentWidth(), m_statusBar->minimumPanelsWidth());
+    const int h = ceilTwipsToPixels(minimumClientHeightTwips(pixelsToTwips(w), checker::LinkChecker::kMaxThreads));
     setMinimumSize(w, h);
 }
 
@@ -645,18 +290,16 @@ void MainWindow::centreOnScreen()
 
 void MainWindow::setupKeyboard()
 {
-    // Tab reaches every toolbar button, then the slider and the grid. (A toolbar's buttons take no focus of their
-    // own accord.) Each command also has its shortcut on its action.
+    // Tab reaches every toolbar button, then the slider and the grid. Each command also has its shortcut on its
+    // action.
     QWidget* previous = nullptr;
-    for (QAction* a : m_actions) {
-        QWidget* button = m_toolbar1->widgetForAction(a);
-        button->setFocusPolicy(Qt::TabFocus);
+    for (QWidget* button : m_toolbar1->buttons()) {
         if (previous)
             setTabOrder(previous, button);
         previous = button;
     }
-    setTabOrder(previous, m_slider1);
-    setTabOrder(m_slider1, m_grid);
+    setTabOrder(previous, slider());
+    setTabOrder(slider(), m_grid);
     // The arrow keys move between the grid's cells; Tab leaves it, or it would never reach the toolbar again.
     m_grid->setTabKeyNavigation(false);
 }
@@ -670,14 +313,14 @@ void MainWindow::followVerdict(int row)
         m_followRow = row;
         return;
     }
-    setCurrentCell(row, table::LinkTableModel::ResultColumn);
+    setCurrentCell(row, LinkTableModel::ResultColumn);
     m_followTimer->start();
 }
 
 void MainWindow::setCurrentCell(int row, int column, CellScroll scroll)
 {
     // Grid row `row` (1-based) and its column become the current cell, scrolled into view; nothing for a row that
-    // holds no favorite. A later write than the verdict waiting to be followed wins over it.
+    // shows no favorite. A later write than the verdict waiting to be followed wins over it.
     m_followRow = 0;
     if (row < 1 || row > m_model.dataRowCount())
         return;

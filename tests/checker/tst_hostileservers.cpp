@@ -339,11 +339,10 @@ void TestHostileServers::mixedRun()
     QStringList urls;
     for (int r = 0; r < kMixedRows; ++r)
         urls << addressOf(*server, *picks[r], r % int(addresses.size())) + QStringLiteral("?row=%1").arg(r + 1);
-    favorites::Catalogue catalogue;
     table::LinkTable linkTable;
-    testsupport::setRows(catalogue, linkTable, urls);
+    testsupport::setRows(linkTable, urls);
 
-    LinkChecker checker(catalogue, linkTable);
+    LinkChecker checker(linkTable);
     checker.setRequestTimeout(kMixedTimeoutMs);
     checker.Slider1_Change(kMixedChannels);
     QCOMPARE(checker.threadCount(), kMixedChannels);
@@ -363,7 +362,7 @@ void TestHostileServers::mixedRun()
     QHash<int, int> perRow;
     for (const QList<QVariant>& args : verdicts) {
         ++perRow[args.at(0).toInt()];
-        QCOMPARE(args.at(1).toString(), linkTable.rowState.value(args.at(0).toInt()));
+        QCOMPARE(args.at(1).toString(), linkTable.rowState(args.at(0).toInt()));
     }
     QCOMPARE(perRow.size(), kMixedRows);
     QHash<QString, QPair<int, int>> tally; // behaviour -> (YES, NO)
@@ -373,7 +372,7 @@ void TestHostileServers::mixedRun()
             perRow.value(r) == 1,
             qPrintable(
                 QStringLiteral("row %1 (%2): %3 verdicts").arg(r).arg(QLatin1String(b.name)).arg(perRow.value(r))));
-        const QString& state = linkTable.rowState[r];
+        const QString& state = linkTable.rowState(r);
         QPair<int, int>& counts = tally[QLatin1String(b.name)];
         (state == table::kYes ? counts.first : counts.second)++;
         if (verdictDependsOnSpeed(b)) {

@@ -18,7 +18,6 @@
 #include "platform/Paths.h"
 #include "table/AppState.h"
 #include "table/FavoriteEdit.h"
-#include "table/LinkTableModel.h"
 #include "table/Loader.h"
 #include "table/ResultsFile.h"
 
@@ -67,11 +66,10 @@ int main(int argc, char** argv)
     table::AppState state;
     state.catalogue.favPath = favPath;
     state.programFolder = program;
-    table::LinkTableModel model;
     favorites::ListFolders(state.catalogue, favPath);
     favorites::collectFiles(state.catalogue);
-    table::loadTable(state.catalogue, state.table, model, results);
-    const table::LinkTable loaded = state.table;
+    table::loadTable(state.catalogue, state.table, results);
+    const QVector<table::LinkRow> loaded = state.table.rows();
 
     QElapsedTimer clock;
     clock.start();
@@ -81,10 +79,11 @@ int main(int argc, char** argv)
         const bool even = round % 2 == 0;
         if (command == QLatin1String("save")) {
             // Every round saves the same loaded table, with all verdicts "YES" or all "NO" in turn.
-            state.table = loaded;
-            for (int i = 1; i <= state.table.rowCount(); ++i)
-                state.table.rowState[i] = even ? table::kYes : table::kNo;
-            if (!table::saveResults(results, state.catalogue, state.table, &error))
+            QVector<table::LinkRow> rows = loaded;
+            for (table::LinkRow& row : rows)
+                row.state = even ? table::kYes : table::kNo;
+            state.table.load(rows);
+            if (!table::saveResults(results, state.table, &error))
                 return failed(command, error);
         } else if (command == QLatin1String("backup")) {
             if (!favorites::backupFavorites(even ? favPath : favPathB, backup, &error))
@@ -96,8 +95,8 @@ int main(int argc, char** argv)
             // The favorite One/moving.url moves to Two/moved.url with a new address, and back.
             int row = 0;
             bool atOne = false;
-            for (int i = 1; i <= state.catalogue.fileCount && row == 0; ++i) {
-                const QString& name = state.catalogue.fileName.at(i);
+            for (int i = 1; i <= state.table.rowCount() && row == 0; ++i) {
+                const QString& name = state.table.fileName(i);
                 atOne = name == QLatin1String("moving.url");
                 if (atOne || name == QLatin1String("moved.url"))
                     row = i;
@@ -109,7 +108,7 @@ int main(int argc, char** argv)
                                                                        QStringLiteral("http://two.example/moved")}
                                                  : table::FavoriteEdit{QStringLiteral("/One"), QStringLiteral("moving"),
                                                                        QStringLiteral("http://one.example/moving")};
-            if (!table::applyFavoriteEdit(state, model, row, edit, &error))
+            if (!table::applyFavoriteEdit(state, row, edit, &error))
                 return failed(command, error);
         } else {
             return 2;

@@ -19,9 +19,9 @@
 #include "favorites/Enumeration.h"
 #include "favorites/Maintenance.h"
 #include "platform/Paths.h"
+#include "support/CheckerRows.h"
 #include "support/TempFavorites.h"
 #include "support/TreeSnapshot.h"
-#include "table/LinkTableModel.h"
 #include "table/Loader.h"
 #include "table/ResultsFile.h"
 #include "ui/FailureText.h"
@@ -253,11 +253,9 @@ void CrashSafetyTest::killedSave()
         QByteArray written[2];
         for (int k = 0; k < 2; ++k) {
             table::LinkTable t;
-            table::LinkTableModel model;
-            table::loadTable(catalogue, t, model, m_results);
-            for (int i = 1; i <= t.rowCount(); ++i)
-                t.rowState[i] = k == 0 ? table::kYes : table::kNo;
-            QVERIFY(table::saveResults(scratch, catalogue, t));
+            table::loadTable(catalogue, t, m_results);
+            testsupport::setAllStates(t, k == 0 ? table::kYes : table::kNo);
+            QVERIFY(table::saveResults(scratch, t));
             written[k] = readFile(scratch);
         }
 

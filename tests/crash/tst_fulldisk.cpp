@@ -16,12 +16,13 @@
 #include "favorites/Maintenance.h"
 #include "favorites/ShortcutFile.h"
 #include "platform/Paths.h"
+#include "support/CheckerRows.h"
 #include "support/ChildRun.h"
 #include "support/TempFavorites.h"
 #include "support/TreeSnapshot.h"
 #include "table/AppState.h"
 #include "table/FavoriteEdit.h"
-#include "table/LinkTableModel.h"
+#include "ui/LinkTableModel.h"
 #include "table/Loader.h"
 #include "table/ResultsFile.h"
 #include "ui/FailureText.h"
@@ -88,7 +89,7 @@ private:
     QString m_results;
     QString m_backup;
     table::AppState m_state;
-    std::unique_ptr<table::LinkTableModel> m_model;
+    std::unique_ptr<ui::LinkTableModel> m_model;
 };
 
 void FullDiskTest::initTestCase()
@@ -152,10 +153,11 @@ void FullDiskTest::init()
     m_backup = favorites::backupFolderPath(m_program);
     QVERIFY(QDir().mkpath(m_fav));
     QVERIFY(QDir().mkpath(m_program));
-    m_state = table::AppState();
+    m_state.catalogue = favorites::Catalogue();
+    m_state.table.load({});
     m_state.catalogue.favPath = m_fav;
     m_state.programFolder = m_program;
-    m_model = std::make_unique<table::LinkTableModel>();
+    m_model = std::make_unique<ui::LinkTableModel>(m_state.table);
 }
 
 void FullDiskTest::cleanup()
@@ -190,7 +192,7 @@ void FullDiskTest::emptyFiller()
 void FullDiskTest::load()
 {
     favorites::collectFiles(m_state.catalogue);
-    table::loadTable(m_state.catalogue, m_state.table, *m_model, m_results);
+    table::loadTable(m_state.catalogue, m_state.table, m_results);
 }
 
 void FullDiskTest::saveOnFullDisk_data()
@@ -212,31 +214,29 @@ void FullDiskTest::saveOnFullDisk()
     QVERIFY(testsupport::writeTree(m_fav, favoritesTree(favorites, QStringLiteral("save"))));
     load();
     // An old results file with one verdict per row; the new one is larger.
-    for (int i = 1; i <= m_state.table.rowCount(); ++i)
-        m_state.table.rowState[i] = table::kYes;
-    QVERIFY(table::saveResults(m_results, m_state.catalogue, m_state.table));
+    testsupport::setAllStates(m_state.table, table::kYes);
+    QVERIFY(table::saveResults(m_results, m_state.table));
     load();
     const QByteArray old = readFile(m_results);
-    for (int i = 1; i <= m_state.table.rowCount(); ++i)
-        m_state.table.rowState[i] = table::kNo;
-    const QVector<table::History> histories = m_state.table.rowHistory;
+    testsupport::setAllStates(m_state.table, table::kNo);
+    const QVector<table::LinkRow> rows = m_state.table.rows();
 
     fillUp(leave);
     platform::Failure error;
-    QVERIFY(!table::saveResults(m_results, m_state.catalogue, m_state.table, &error));
+    QVERIFY(!table::saveResults(m_results, m_state.table, &error));
     qInfo("saving on a full disk: %s", qPrintable(ui::failureText(error)));
     QVERIFY2(mentionsFullDisk(error), qPrintable(ui::failureText(error)));
     QCOMPARE(readFile(m_results), old);
-    QCOMPARE(m_state.table.rowHistory, histories);
+    QCOMPARE(m_state.table.rows(), rows);
     QCOMPARE(QDir(m_program).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList{QStringLiteral("data.txt")});
 
     // With room again, the same save goes through.
     emptyFiller();
-    QVERIFY2(table::saveResults(m_results, m_state.catalogue, m_state.table, &error),
+    QVERIFY2(table::saveResults(m_results, m_state.table, &error),
              qPrintable(ui::failureText(error)));
     load();
-    QCOMPARE(m_state.table.rowHistory.at(1), (table::History{"2", "YES", "NO", "", ""}));
+    QCOMPARE(m_state.table.rowHistory(1), (table::History{"2", "YES", "NO", "", ""}));
 }
 
 void FullDiskTest::backupOnFullDisk_data()
@@ -299,31 +299,31 @@ void FullDiskTest::editOnFullDisk()
     const TreeSnapshot favorites = favoritesTree(10, QStringLiteral("now"));
     QVERIFY(testsupport::writeTree(m_fav, favorites));
     load();
-    table::LinkTableModel& model = *m_model;
+    ui::LinkTableModel& model = *m_model;
     int row = 0;
-    for (int i = 1; i <= m_state.catalogue.fileCount; ++i) {
-        if (m_state.catalogue.fileName.at(i) == QLatin1String("fav1.url"))
+    for (int i = 1; i <= m_state.table.rowCount(); ++i) {
+        if (m_state.table.fileName(i) == QLatin1String("fav1.url"))
             row = i;
     }
     QVERIFY(row > 0);
-    const QString oldUrl = m_state.table.rowUrl.at(row);
+    const QString oldUrl = m_state.table.rowUrl(row);
 
     fillUp(0);
     platform::Failure error;
-    QVERIFY(!table::applyFavoriteEdit(m_state, model, row, {folder, name, address}, &error));
+    QVERIFY(!table::applyFavoriteEdit(m_state, row, {folder, name, address}, &error));
     qInfo("editing on a full disk: %s", qPrintable(ui::failureText(error)));
     QVERIFY2(mentionsFullDisk(error), qPrintable(ui::failureText(error)));
     QVERIFY2(error.path.endsWith(QStringLiteral("fav1.url")) || error.otherPath.endsWith(QStringLiteral("fav1.url")),
              qPrintable(ui::failureText(error)));
     // Nothing moved, nothing half-written; the row still names the favorite where it is.
     QCOMPARE(snapshotTree(m_fav), favorites);
-    QCOMPARE(m_state.catalogue.fileName.at(row), QStringLiteral("fav1.url"));
-    QCOMPARE(m_state.catalogue.filePath.at(row), m_fav + QStringLiteral("/Links"));
-    QCOMPARE(m_state.table.rowUrl.at(row), oldUrl);
-    QCOMPARE(model.cell(row, table::LinkTableModel::AddressColumn), oldUrl);
+    QCOMPARE(m_state.table.fileName(row), QStringLiteral("fav1.url"));
+    QCOMPARE(m_state.table.filePath(row), m_fav + QStringLiteral("/Links"));
+    QCOMPARE(m_state.table.rowUrl(row), oldUrl);
+    QCOMPARE(model.cell(row, ui::LinkTableModel::AddressColumn), oldUrl);
 
     emptyFiller();
-    QVERIFY2(table::applyFavoriteEdit(m_state, model, row, {folder, name, address}, &error),
+    QVERIFY2(table::applyFavoriteEdit(m_state, row, {folder, name, address}, &error),
              qPrintable(ui::failureText(error)));
     QCOMPARE(favorites::GetUrl(platform::joinPath(m_fav + folder, name + QStringLiteral(".url"))), address);
 }

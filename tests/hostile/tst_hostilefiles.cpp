@@ -35,10 +35,12 @@
 #include "table/FavoriteEdit.h"
 #include "table/Loader.h"
 #include "table/ResultsFile.h"
+#include "table/Rules.h"
 #include "ui/FailureText.h"
+#include "ui/LinkTableModel.h"
 
 using table::History;
-using table::LinkTableModel;
+using ui::LinkTableModel;
 using testsupport::readFile;
 using testsupport::shortcutBytes;
 using testsupport::writeFile;
@@ -87,12 +89,6 @@ History folded(History history, const QString& verdict)
 QByteArray resultsLine(const QString& folder, const QString& name, const History& h)
 {
     return platform::encodeSystem(folder + u'|' + name + u'|' + h[1] + u'|' + h[2] + u'|' + h[3] + u'|' + h[4]);
-}
-
-bool isDead(const History& h)
-{
-    return h[0] == QLatin1String("4") && h[1] == table::kNo && h[2] == table::kNo && h[3] == table::kNo &&
-           h[4] == table::kNo;
 }
 
 #ifdef Q_OS_UNIX
@@ -192,10 +188,13 @@ void HostileFilesTest::init()
     QVERIFY(QDir().mkpath(m_program));
     m_results = table::resultsFilePath(m_program);
     m_backup = favorites::backupFolderPath(m_program);
-    m_state = table::AppState();
+    m_state.catalogue = favorites::Catalogue();
+    m_state.table.load({});
+    m_state.programFolder.clear();
+    m_state.editRow = 0;
     m_state.catalogue.favPath = m_fav;
     m_state.programFolder = m_program;
-    m_model = std::make_unique<LinkTableModel>();
+    m_model = std::make_unique<LinkTableModel>(m_state.table);
     m_extraLines.clear();
     m_lines.clear();
     m_ordinary = {
@@ -247,15 +246,15 @@ void HostileFilesTest::writeResults(const QByteArray& before, const QByteArray& 
 void HostileFilesTest::load()
 {
     favorites::collectFiles(m_state.catalogue);
-    table::loadTable(m_state.catalogue, m_state.table, *m_model, m_results);
+    table::loadTable(m_state.catalogue, m_state.table, m_results);
     QCOMPARE(m_state.table.rowCount(), m_state.catalogue.fileCount);
 }
 
 int HostileFilesTest::rowOf(const QString& folder, const QString& name) const
 {
     int found = 0;
-    for (int i = 1; i <= m_state.catalogue.fileCount; ++i) {
-        if (m_state.catalogue.filePath.at(i) == folder && m_state.catalogue.fileName.at(i) == name) {
+    for (int i = 1; i <= m_state.table.rowCount(); ++i) {
+        if (m_state.table.filePath(i) == folder && m_state.table.fileName(i) == name) {
             if (found)
                 QTest::qFail(qPrintable(QStringLiteral("two rows for %1/%2").arg(folder, name)), __FILE__, __LINE__);
             found = i;
@@ -270,9 +269,9 @@ void HostileFilesTest::verifyOrdinary(bool afterSave) const
         const int row = rowOf(folderPath(f.folder), f.name);
         QVERIFY2(row > 0, qPrintable(QStringLiteral("no row for %1").arg(filePath(f))));
         const History expected = afterSave ? folded(f.history, f.verdict) : f.history;
-        QCOMPARE(m_state.table.rowUrl.at(row), f.address);
-        QCOMPARE(m_state.table.rowFolder.at(row), f.folder);
-        QCOMPARE(m_state.table.rowHistory.at(row), expected);
+        QCOMPARE(m_state.table.rowUrl(row), f.address);
+        QCOMPARE(m_state.table.rowFolder(row), f.folder);
+        QCOMPARE(m_state.table.rowHistory(row), expected);
         QCOMPARE(m_model->cell(row, LinkTableModel::FolderColumn), f.folder);
         QCOMPARE(m_model->cell(row, LinkTableModel::NameColumn), table::displayName(f.name));
         QCOMPARE(m_model->cell(row, LinkTableModel::AddressColumn), f.address);
@@ -285,14 +284,14 @@ void HostileFilesTest::verifyOrdinary(bool afterSave) const
 void HostileFilesTest::saveAndReload(const QString& other)
 {
     for (int i = 1; i <= m_state.table.rowCount(); ++i)
-        m_state.table.rowState[i] = other;
+        m_state.table.setRowState(i, other);
     for (const Favorite& f : std::as_const(m_ordinary)) {
         const int row = rowOf(folderPath(f.folder), f.name);
         QVERIFY(row > 0);
-        m_state.table.rowState[row] = f.verdict;
+        m_state.table.setRowState(row, f.verdict);
     }
     platform::Failure error;
-    QVERIFY2(table::saveResults(m_results, m_state.catalogue, m_state.table, &error),
+    QVERIFY2(table::saveResults(m_results, m_state.table, &error),
              qPrintable(ui::failureText(error)));
     // Whatever the names were, every line of the file still has exactly six fields.
     const QList<QByteArray> lines = readFile(m_results).split('\n');
@@ -326,7 +325,7 @@ void HostileFilesTest::hugeShortcutFileIsNeverLoaded()
     verifyOrdinary(false);
     const int row = rowOf(m_fav, QStringLiteral("huge.url"));
     QVERIFY(row > 0);
-    QCOMPARE(m_state.table.rowUrl.at(row), QString());
+    QCOMPARE(m_state.table.rowUrl(row), QString());
 
     // Reading the file whole would have raised the peak by 50 MB.
     const long grownKiB = peakResidentKiB() - before;
@@ -405,29 +404,29 @@ void HostileFilesTest::hostileShortcutFiles()
     verifyOrdinary(false);
     int row = rowOf(folderPath(QStringLiteral("/Links")), QStringLiteral("hostile.url"));
     QVERIFY(row > 0);
-    QCOMPARE(m_state.table.rowUrl.at(row), address);
+    QCOMPARE(m_state.table.rowUrl(row), address);
     QCOMPARE(m_model->cell(row, LinkTableModel::AddressColumn), address);
-    QCOMPARE(m_state.table.rowHistory.at(row), (History{"1", "YES", "", "", ""}));
+    QCOMPARE(m_state.table.rowHistory(row), (History{"1", "YES", "", "", ""}));
 
     saveAndReload(table::kNo);
     verifyOrdinary(true);
     row = rowOf(folderPath(QStringLiteral("/Links")), QStringLiteral("hostile.url"));
     QVERIFY(row > 0);
-    QCOMPARE(m_state.table.rowHistory.at(row), (History{"2", "YES", "NO", "", ""}));
+    QCOMPARE(m_state.table.rowHistory(row), (History{"2", "YES", "NO", "", ""}));
     if (sparseSize == 0)
         QCOMPARE(readFile(hostile), hostileBytes); // loading and saving never write a shortcut file
 
     // The edit dialog stores a new address, or refuses with the file's name and leaves it as it was.
     platform::Failure error;
     const bool stored = table::applyFavoriteEdit(
-        m_state, *m_model, row,
+        m_state, row,
         {QStringLiteral("/Links"), QStringLiteral("hostile"), QStringLiteral("http://new.example/")}, &error);
     QCOMPARE(stored, editable);
     if (stored) {
         QCOMPARE(favorites::GetUrl(hostile), QStringLiteral("http://new.example/"));
     } else {
         QVERIFY2(error.path == QDir::toNativeSeparators(hostile), qPrintable(ui::failureText(error)));
-        QCOMPARE(m_state.table.rowUrl.at(row), address);
+        QCOMPARE(m_state.table.rowUrl(row), address);
         if (sparseSize == 0)
             QCOMPARE(readFile(hostile), hostileBytes);
         else
@@ -491,9 +490,9 @@ void HostileFilesTest::hostileNames()
     verifyOrdinary(false);
     int row = rowOf(folderPath(folder), name);
     QVERIFY(row > 0);
-    QCOMPARE(m_state.table.rowUrl.at(row), hostile.address);
-    QCOMPARE(m_state.table.rowFolder.at(row), folder);
-    QCOMPARE(m_state.table.rowHistory.at(row), storable ? hostile.history : History{});
+    QCOMPARE(m_state.table.rowUrl(row), hostile.address);
+    QCOMPARE(m_state.table.rowFolder(row), folder);
+    QCOMPARE(m_state.table.rowHistory(row), storable ? hostile.history : History{});
     QCOMPARE(m_state.catalogue.fileCount, int(m_ordinary.size()) + 1);
 
     platform::Failure error;
@@ -505,15 +504,11 @@ void HostileFilesTest::hostileNames()
     row = rowOf(folderPath(folder), name);
     QVERIFY(row > 0);
     // The history of a name that cannot be stored starts afresh at every load; it is never written.
-    QCOMPARE(m_state.table.rowHistory.at(row), storable ? folded(hostile.history, table::kNo) : History{});
+    QCOMPARE(m_state.table.rowHistory(row), storable ? folded(hostile.history, table::kNo) : History{});
     QCOMPARE(table::readResults(m_results).lines.size(), storable ? m_ordinary.size() + 1 : m_ordinary.size());
 
     // Deleting the dead favorites takes exactly this one when its four saved checks failed, never a neighbour.
-    QStringList dead;
-    for (int i = 1; i <= m_state.catalogue.fileCount; ++i) {
-        if (isDead(m_state.table.rowHistory.at(i)))
-            dead << platform::joinPath(m_state.catalogue.filePath.at(i), m_state.catalogue.fileName.at(i));
-    }
+    const QStringList dead = table::deadFavorites(m_state.table);
     QCOMPARE(dead, storable ? QStringList{filePath(hostile)} : QStringList());
     int deleted = 0;
     QVERIFY2(favorites::deleteFavorites(m_fav, dead, &deleted, &error), qPrintable(ui::failureText(error)));
@@ -535,7 +530,7 @@ void HostileFilesTest::hostileNames()
     QVERIFY(row > 0);
     const bool shortcut = name.endsWith(QStringLiteral(".url"), Qt::CaseInsensitive);
     const bool renamed =
-        table::applyFavoriteEdit(m_state, *m_model, row, {folder, QStringLiteral("renamed"), hostile.address}, &error);
+        table::applyFavoriteEdit(m_state, row, {folder, QStringLiteral("renamed"), hostile.address}, &error);
     QVERIFY2(renamed == shortcut, qPrintable(ui::failureText(error)));
     if (!shortcut) {
         QCOMPARE(error.kind, platform::FailureKind::NotAShortcut);
@@ -659,13 +654,13 @@ void HostileFilesTest::unreadableFoldersAndFiles()
     verifyOrdinary(false);
     const int row = rowOf(m_fav + QStringLiteral("/Links"), QStringLiteral("unreadable.url"));
     QVERIFY(row > 0);
-    QCOMPARE(m_state.table.rowUrl.at(row), QString());
+    QCOMPARE(m_state.table.rowUrl(row), QString());
     saveAndReload(table::kNo);
     verifyOrdinary(true);
 
     // Its address cannot be changed; it says why and leaves the file alone.
     QVERIFY(!table::applyFavoriteEdit(
-        m_state, *m_model, row, {QStringLiteral("/Links"), QStringLiteral("unreadable"), QStringLiteral("http://x/")},
+        m_state, row, {QStringLiteral("/Links"), QStringLiteral("unreadable"), QStringLiteral("http://x/")},
         &error));
     QVERIFY2(error.path.endsWith(QStringLiteral("unreadable.url")), qPrintable(ui::failureText(error)));
     QCOMPARE(testsupport::modeOf(unreadable), 0000);
@@ -752,11 +747,11 @@ void HostileFilesTest::resultsFileThatIsNotAFile()
     load();
     verifyOrdinary(false);
 
-    const QVector<History> histories = m_state.table.rowHistory;
+    const QVector<table::LinkRow> rows = m_state.table.rows();
     platform::Failure error;
-    QVERIFY(!table::saveResults(m_results, m_state.catalogue, m_state.table, &error));
+    QVERIFY(!table::saveResults(m_results, m_state.table, &error));
     QVERIFY2(error.kind == platform::FailureKind::NotARegularFile, qPrintable(ui::failureText(error)));
-    QCOMPARE(m_state.table.rowHistory, histories);
+    QCOMPARE(m_state.table.rows(), rows);
     QVERIFY(QFileInfo::exists(m_results));
     QVERIFY(!QFileInfo(m_results).isFile());
 }

@@ -5,26 +5,37 @@
 #include <QSignalSpy>
 
 #include "checker/TransferChannel.h"
-#include "favorites/Catalogue.h"
 #include "table/LinkTable.h"
 
 namespace testsupport
 {
 
-void setRows(favorites::Catalogue& catalogue, table::LinkTable& table, const QStringList& addresses,
-             const QString& initialState)
+void setRows(table::LinkTable& table, const QStringList& addresses, const QString& initialState)
 {
-    catalogue.clearFiles();
-    table.clearRows();
+    QVector<table::LinkRow> rows;
     for (int i = 0; i < addresses.size(); ++i) {
-        catalogue.fileName.append(QStringLiteral("row%1.url").arg(i + 1));
-        catalogue.filePath.append(QStringLiteral("/fav"));
-        table.rowUrl.append(addresses[i]);
-        table.rowFolder.append(QString());
-        table.rowState.append(initialState);
-        table.rowHistory.append(table::History{});
+        table::LinkRow row;
+        row.fileName = QStringLiteral("row%1.url").arg(i + 1);
+        row.filePath = QStringLiteral("/fav");
+        row.url = addresses[i];
+        row.state = initialState;
+        rows.append(row);
     }
-    catalogue.fileCount = int(addresses.size());
+    table.load(rows);
+}
+
+QStringList rowStates(const table::LinkTable& table)
+{
+    QStringList states{QString()};
+    for (const table::LinkRow& row : table.rows())
+        states.append(row.state);
+    return states;
+}
+
+void setAllStates(table::LinkTable& table, const QString& verdict)
+{
+    for (int i = 1; i <= table.rowCount(); ++i)
+        table.setRowState(i, verdict);
 }
 
 QHostAddress spreadAddress(int i)

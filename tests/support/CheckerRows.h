@@ -7,22 +7,22 @@
 
 class QSignalSpy;
 
-namespace favorites
-{
-struct Catalogue;
-}
 namespace table
 {
-struct LinkTable;
+class LinkTable;
 }
 
 namespace testsupport
 {
 
-/// Fills catalogue and table by hand with one row per address: fileCount = rows, file names
-/// "row<i>.url" in the folder "/fav", rowState all "" (or initialState), no history.
-void setRows(favorites::Catalogue& catalogue, table::LinkTable& table, const QStringList& addresses,
-             const QString& initialState = QString());
+/// Loads the table by hand with one row per address: file names "row<i>.url" in the folder "/fav", rowState
+/// all "" (or initialState), no history.
+void setRows(table::LinkTable& table, const QStringList& addresses, const QString& initialState = QString());
+
+/// Every row's rowState, with an empty element 0 in front (so element i is row i).
+QStringList rowStates(const table::LinkTable& table);
+/// Sets every row's rowState to verdict.
+void setAllStates(table::LinkTable& table, const QString& verdict);
 
 /// Favorites spread over many servers, one per loopback address 127.66.x.y, all on one port, as a user's
 /// favorites are spread over the web. Server i (0-based) answers 200, answers 404 (14 and 3 in 20), or has

@@ -8,19 +8,19 @@
 #include "platform/CodePage.h"
 #include "platform/Paths.h"
 #include "support/TempFavorites.h"
-#include "table/LinkTableModel.h"
 #include "table/ResultsFile.h"
+#include "ui/LinkTableModel.h"
 #include "ui/MainWindow.h"
 
 namespace testsupport
 {
 
-QStringList gridRows(const table::LinkTableModel& model)
+QStringList gridRows(const ui::LinkTableModel& model)
 {
     QStringList rows;
     for (int r = 1; r <= model.dataRowCount(); ++r) {
         QStringList cells;
-        for (int c = 0; c < table::LinkTableModel::ColumnCount; ++c)
+        for (int c = 0; c < ui::LinkTableModel::ColumnCount; ++c)
             cells.append(model.cell(r, c));
         rows.append(cells.join(u'|'));
     }

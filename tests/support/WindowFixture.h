@@ -10,20 +10,17 @@
 
 #include "table/AppState.h"
 
-namespace table
-{
-class LinkTableModel;
-}
 namespace ui
 {
+class LinkTableModel;
 class MainWindow;
-}
+} // namespace ui
 
 namespace testsupport
 {
 
 /// The data rows of the grid, each as its eight cells joined by "|".
-QStringList gridRows(const table::LinkTableModel& model);
+QStringList gridRows(const ui::LinkTableModel& model);
 
 /// A temporary folder holding a Favorites folder "Favorites" and a program folder "prog", and a main
 /// window started on them.

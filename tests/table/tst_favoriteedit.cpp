@@ -8,14 +8,16 @@
 #include "favorites/Enumeration.h"
 #include "favorites/ShortcutFile.h"
 #include "platform/Paths.h"
+#include "support/CheckerRows.h"
 #include "support/TempFavorites.h"
 #include "support/TreeSnapshot.h"
 #include "support/WindowFixture.h"
 #include "table/FavoriteEdit.h"
 #include "table/Loader.h"
 #include "ui/FailureText.h"
+#include "ui/LinkTableModel.h"
 
-using table::LinkTableModel;
+using ui::LinkTableModel;
 using testsupport::readFile;
 using testsupport::folderContents;
 using testsupport::writeFile;
@@ -80,27 +82,25 @@ void FavoriteEditTest::init()
 // Collects the files and loads the table afresh, with a check result and a history on every row.
 void FavoriteEditTest::load()
 {
-    m_state = table::AppState();
+    m_state.catalogue = favorites::Catalogue();
+    m_state.table.load({});
+    m_state.programFolder.clear();
+    m_state.editRow = 0;
     m_state.catalogue.favPath = m_fav;
     favorites::ListFolders(m_state.catalogue, m_fav);
     favorites::collectFiles(m_state.catalogue);
-    m_model = std::make_unique<LinkTableModel>();
-    table::loadTable(m_state.catalogue, m_state.table, *m_model, m_dir->filePath("data.txt"));
+    m_model = std::make_unique<LinkTableModel>(m_state.table);
+    table::loadTable(m_state.catalogue, m_state.table, m_dir->filePath("data.txt"));
     // A check result and a history, which an edit never touches.
-    for (int i = 1; i <= m_state.catalogue.fileCount; ++i) {
-        m_state.table.rowState[i] = "YES";
-        m_state.table.rowHistory[i] = table::History{"2", "NO", "YES", "", ""};
-        m_model->setCell(i, LinkTableModel::ResultColumn, "YES");
-        m_model->setCell(i, LinkTableModel::History1Column, "NO");
-        m_model->setCell(i, LinkTableModel::History2Column, "YES");
-    }
+    testsupport::setAllStates(m_state.table, "YES");
+    m_state.table.setHistories(
+        QVector<table::History>(m_state.table.rowCount(), table::History{"2", "NO", "YES", "", ""}));
 }
 
 int FavoriteEditTest::rowOf(const QString& relativePath) const
 {
-    const favorites::Catalogue& cat = m_state.catalogue;
-    for (int i = 1; i <= cat.fileCount; ++i) {
-        if (platform::joinPath(cat.filePath.at(i), cat.fileName.at(i)) == platform::joinPath(m_fav, relativePath))
+    for (int i = 1; i <= m_state.table.rowCount(); ++i) {
+        if (m_state.table.fullPath(i) == platform::joinPath(m_fav, relativePath))
             return i;
     }
     return 0;
@@ -206,15 +206,15 @@ void FavoriteEditTest::applyPaths()
     const int row = rowOf(file);
     QVERIFY(row > 0);
     const QByteArray oldBytes = readFile(m_fav + "/" + file);
-    const QString oldAddress = m_state.table.rowUrl.at(row);
-    const QString oldFolder = m_state.table.rowFolder.at(row);
-    const QString oldName = m_state.catalogue.fileName.at(row);
+    const QString oldAddress = m_state.table.rowUrl(row);
+    const QString oldFolder = m_state.table.rowFolder(row);
+    const QString oldName = m_state.table.fileName(row);
     const QStringList oldCells = rowCells(row);
     QMap<QString, QByteArray> outside = folderContents(m_dir->path());
     const QString address = "http://changed.test/?q=1";
 
     platform::Failure error;
-    const bool ok = table::applyFavoriteEdit(m_state, *m_model, row, {folder, name, address}, &error);
+    const bool ok = table::applyFavoriteEdit(m_state, row, {folder, name, address}, &error);
     QCOMPARE(ok, applied);
     QCOMPARE(error.kind, refusal);
 
@@ -232,25 +232,23 @@ void FavoriteEditTest::applyPaths()
     QCOMPARE(now, outside); // nothing else appeared, vanished or changed
 
     // In memory and in the grid: what is on disk; the result and history are untouched.
-    const favorites::Catalogue& cat = m_state.catalogue;
-    QCOMPARE(platform::joinPath(cat.filePath.at(row), cat.fileName.at(row)),
-             platform::joinPath(m_fav, result.replace("/", s)));
-    QCOMPARE(m_state.table.rowUrl.at(row), newAddress ? address : oldAddress);
-    QCOMPARE(m_state.table.rowState.at(row), QString("YES"));
-    QCOMPARE(m_state.table.rowHistory.at(row), (table::History{"2", "NO", "YES", "", ""}));
+    QCOMPARE(m_state.table.fullPath(row), platform::joinPath(m_fav, result.replace("/", s)));
+    QCOMPARE(m_state.table.rowUrl(row), newAddress ? address : oldAddress);
+    QCOMPARE(m_state.table.rowState(row), QString("YES"));
+    QCOMPARE(m_state.table.rowHistory(row), (table::History{"2", "NO", "YES", "", ""}));
     const QStringList cells = rowCells(row);
     QCOMPARE(cells.mid(3), oldCells.mid(3));
-    QCOMPARE(cells.at(LinkTableModel::AddressColumn), m_state.table.rowUrl.at(row));
+    QCOMPARE(cells.at(LinkTableModel::AddressColumn), m_state.table.rowUrl(row));
     if (applied) {
         // The row names the folder the favorite is now in, however the folder was typed.
         const QString where = QFileInfo(result).path();
         const QString shownFolder = where == "." ? QString() : s + QString(where).replace("/", s);
-        QCOMPARE(m_state.table.rowFolder.at(row), shownFolder);
+        QCOMPARE(m_state.table.rowFolder(row), shownFolder);
         QCOMPARE(cells.at(LinkTableModel::FolderColumn), shownFolder);
         QCOMPARE(cells.at(LinkTableModel::NameColumn), name);
     } else {
-        QCOMPARE(m_state.table.rowFolder.at(row), oldFolder);
-        QCOMPARE(cat.fileName.at(row), oldName);
+        QCOMPARE(m_state.table.rowFolder(row), oldFolder);
+        QCOMPARE(m_state.table.fileName(row), oldName);
         QCOMPARE(cells.mid(0, 2), oldCells.mid(0, 2));
     }
 }
@@ -260,7 +258,7 @@ void FavoriteEditTest::caseOnlyRenameIsAMove()
     if (QFileInfo::exists(m_fav + "/A.url"))
         QSKIP("The temporary folder ignores letter case; the copy would meet the file itself.");
     const int row = rowOf("a.url");
-    QVERIFY(table::applyFavoriteEdit(m_state, *m_model, row, {"", "A", "http://a.test/"}));
+    QVERIFY(table::applyFavoriteEdit(m_state, row, {"", "A", "http://a.test/"}));
     QVERIFY(QFileInfo::exists(m_fav + "/A.url"));
     QVERIFY(!QDir(m_fav).entryList(QDir::Files).contains("a.url"));
     QCOMPARE(m_model->cell(row, LinkTableModel::NameColumn), QString("A"));
@@ -271,7 +269,7 @@ void FavoriteEditTest::rowsOutsideTheTableAreRefused()
     const QMap<QString, QByteArray> disk = folderContents(m_dir->path());
     for (int row : {-1, 0, 3, 100}) {
         platform::Failure error;
-        QVERIFY(!table::applyFavoriteEdit(m_state, *m_model, row, {"", "z", "http://z/"}, &error));
+        QVERIFY(!table::applyFavoriteEdit(m_state, row, {"", "z", "http://z/"}, &error));
         QVERIFY(error.failed());
     }
     QCOMPARE(folderContents(m_dir->path()), disk);
@@ -285,23 +283,23 @@ void FavoriteEditTest::addressThatCannotBeStoredChangesNothing()
     const QStringList cells = rowCells(row);
     platform::Failure error;
     // A line break would end the entry and start a section of its own in the file.
-    QVERIFY(!table::applyFavoriteEdit(m_state, *m_model, row, {"", "moved", "http://x.test/\r\n[Evil]\r\nURL=y"},
+    QVERIFY(!table::applyFavoriteEdit(m_state, row, {"", "moved", "http://x.test/\r\n[Evil]\r\nURL=y"},
                                       &error));
     QVERIFY(error.failed());
     QCOMPARE(folderContents(m_dir->path()), disk);
     QCOMPARE(rowCells(row), cells);
-    QCOMPARE(m_state.table.rowUrl.at(row), QString("http://a.test/"));
-    QCOMPARE(m_state.catalogue.fileName.at(row), QString("a.url"));
+    QCOMPARE(m_state.table.rowUrl(row), QString("http://a.test/"));
+    QCOMPARE(m_state.table.fileName(row), QString("a.url"));
 }
 
 void FavoriteEditTest::movedFavoriteIsFoundAtTheNextLoad()
 {
     const int row = rowOf("Sub/b.url");
-    QVERIFY(table::applyFavoriteEdit(m_state, *m_model, row,
+    QVERIFY(table::applyFavoriteEdit(m_state, row,
                                      {platform::separator() + QString("Other"), "c", "http://c.test/"}));
     favorites::collectFiles(m_state.catalogue);
-    LinkTableModel reloaded;
-    table::loadTable(m_state.catalogue, m_state.table, reloaded, m_dir->filePath("data.txt"));
+    LinkTableModel reloaded(m_state.table);
+    table::loadTable(m_state.catalogue, m_state.table, m_dir->filePath("data.txt"));
     const QString s = platform::separator();
     QStringList shown;
     for (int r = 1; r <= reloaded.dataRowCount(); ++r)
@@ -341,17 +339,17 @@ void FavoriteEditTest::onlyShortcutFilesAreEdited()
     load();
     const int row = rowOf(file);
     QVERIFY(row > 0);
-    const QString folder = m_state.table.rowFolder.at(row);
+    const QString folder = m_state.table.rowFolder(row);
     const QMap<QString, QByteArray> disk = folderContents(m_dir->path());
     const QStringList cells = rowCells(row);
 
     platform::Failure error;
-    QVERIFY(!table::applyFavoriteEdit(m_state, *m_model, row, {folder, name, address}, &error));
+    QVERIFY(!table::applyFavoriteEdit(m_state, row, {folder, name, address}, &error));
     QCOMPARE(error.kind, platform::FailureKind::NotAShortcut);
     QCOMPARE(error.path, QDir::toNativeSeparators(m_fav + "/" + file));
     QCOMPARE(folderContents(m_dir->path()), disk);
     QCOMPARE(rowCells(row), cells);
-    QCOMPARE(m_state.catalogue.fileName.at(row), QFileInfo(file).fileName());
+    QCOMPARE(m_state.table.fileName(row), QFileInfo(file).fileName());
 }
 
 // The extension stays as the file writes it: an unchanged upper-case shortcut keeps its name (on a file system
@@ -363,15 +361,15 @@ void FavoriteEditTest::extensionKeepsItsCase()
     const int row = rowOf("NEWS.URL");
     QVERIFY(row > 0);
     platform::Failure error;
-    QVERIFY2(table::applyFavoriteEdit(m_state, *m_model, row, {"", "NEWS", "http://news.test/new"}, &error),
+    QVERIFY2(table::applyFavoriteEdit(m_state, row, {"", "NEWS", "http://news.test/new"}, &error),
              qPrintable(ui::failureText(error)));
     QCOMPARE(QDir(m_fav).entryList({"news*"}, QDir::Files), QStringList{"NEWS.URL"});
     QCOMPARE(favorites::GetUrl(m_fav + "/NEWS.URL"), QString("http://news.test/new"));
 
-    QVERIFY2(table::applyFavoriteEdit(m_state, *m_model, row, {"", "Daily", "http://news.test/new"}, &error),
+    QVERIFY2(table::applyFavoriteEdit(m_state, row, {"", "Daily", "http://news.test/new"}, &error),
              qPrintable(ui::failureText(error)));
     QCOMPARE(QDir(m_fav).entryList({"news*", "daily*"}, QDir::Files), QStringList{"Daily.URL"});
-    QCOMPARE(m_state.catalogue.fileName.at(row), QString("Daily.URL"));
+    QCOMPARE(m_state.table.fileName(row), QString("Daily.URL"));
     QCOMPARE(m_model->cell(row, LinkTableModel::NameColumn), QString("Daily"));
 }
 

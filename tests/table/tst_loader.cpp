@@ -9,9 +9,10 @@
 #include "support/TempFavorites.h"
 #include "table/Loader.h"
 #include "table/ResultsFile.h"
+#include "ui/LinkTableModel.h"
 
 using table::History;
-using table::LinkTableModel;
+using ui::LinkTableModel;
 
 class LoaderTest : public QObject
 {
@@ -34,7 +35,7 @@ private:
     QString m_fav;
     QString m_results;
     favorites::Catalogue m_cat;
-    table::LinkTable m_table;
+    std::unique_ptr<table::LinkTable> m_table;
     std::unique_ptr<LinkTableModel> m_model;
     std::unique_ptr<QAbstractItemModelTester> m_tester;
 };
@@ -48,8 +49,9 @@ void LoaderTest::init()
     m_results = platform::joinPath(m_dir->path(), "data.txt");
     m_cat = favorites::Catalogue();
     m_cat.favPath = m_fav;
-    m_table = table::LinkTable();
-    m_model = std::make_unique<LinkTableModel>();
+    m_model.reset();
+    m_table = std::make_unique<table::LinkTable>();
+    m_model = std::make_unique<LinkTableModel>(*m_table);
     m_tester = std::make_unique<QAbstractItemModelTester>(m_model.get(),
                                                           QAbstractItemModelTester::FailureReportingMode::QtTest);
 }
@@ -57,7 +59,7 @@ void LoaderTest::init()
 void LoaderTest::load()
 {
     favorites::collectFiles(m_cat);
-    table::loadTable(m_cat, m_table, *m_model, m_results);
+    table::loadTable(m_cat, *m_table, m_results);
 }
 
 void LoaderTest::emptyCatalogueKeepsOneBlankRow()
@@ -66,7 +68,7 @@ void LoaderTest::emptyCatalogueKeepsOneBlankRow()
     QCOMPARE(m_model->rowCount(), 1);
     QCOMPARE(m_model->dataRowCount(), 0);
     QCOMPARE(m_model->data(m_model->index(0, 0)), QVariant());
-    QCOMPARE(m_table.rowCount(), 0);
+    QCOMPARE(m_table->rowCount(), 0);
     QCOMPARE(m_model->headerData(3, Qt::Horizontal).toString(), QString("结果"));
 }
 
@@ -87,17 +89,17 @@ void LoaderTest::rowsCarryFolderNameAddressAndHistory()
     QCOMPARE(m_model->cell(1, LinkTableModel::AddressColumn), QString("http://example.test/"));
     QCOMPARE(m_model->cell(1, LinkTableModel::History1Column), QString("YES"));
     QCOMPARE(m_model->cell(1, LinkTableModel::History2Column), QString("NO"));
-    QCOMPARE(m_table.rowHistory.at(1)[0], QString("2"));
+    QCOMPARE(m_table->rowHistory(1)[0], QString("2"));
 
     // Rows follow the enumeration: Links/notes.txt before Links/News/news.url.
     QCOMPARE(m_model->cell(2, LinkTableModel::NameColumn), QString("notes"));
     QCOMPARE(m_model->cell(2, LinkTableModel::AddressColumn), QString());
-    QCOMPARE(m_table.rowHistory.at(2), History{});
+    QCOMPARE(m_table->rowHistory(2), History{});
     QCOMPARE(m_model->cell(3, LinkTableModel::FolderColumn), QString(platform::separator()) + "Links" +
                                                                  platform::separator() + "News");
-    QCOMPARE(m_table.rowHistory.at(3), (History{"4", "NO", "NO", "NO", "NO"}));
+    QCOMPARE(m_table->rowHistory(3), (History{"4", "NO", "NO", "NO", "NO"}));
     for (int i = 1; i <= 3; ++i) {
-        QCOMPARE(m_table.rowState.at(i), QString());
+        QCOMPARE(m_table->rowState(i), QString());
         QCOMPARE(m_model->cell(i, LinkTableModel::ResultColumn), QString());
     }
 }
@@ -125,7 +127,8 @@ void LoaderTest::resultPicturesAndAccessibleText()
     QCOMPARE(m_model->data(h3, Qt::DisplayRole).toString(), QString("yes"));
     QCOMPARE(m_model->data(h3, Qt::DecorationRole), QVariant());
     // The address column never becomes a picture, whatever it holds.
-    m_model->setCell(1, LinkTableModel::AddressColumn, "YES");
+    const table::LinkRow& row = m_table->row(1);
+    m_table->setFavorite(1, row.fileName, row.filePath, row.folder, "YES");
     QCOMPARE(m_model->data(m_model->index(0, LinkTableModel::AddressColumn)).toString(), QString("YES"));
 }
 
@@ -141,7 +144,7 @@ void LoaderTest::clearLeavesHeaderAndOneBlankRow()
     QCOMPARE(m_model->cell(1, 1), QString());
     QCOMPARE(m_model->headerData(0, Qt::Horizontal).toString(), QString("路径"));
     // The per-row data outlives the grid reset: saving reads it afterwards.
-    QCOMPARE(m_table.rowCount(), 50);
+    QCOMPARE(m_table->rowCount(), 50);
 }
 
 void LoaderTest::saveThenLoadShowsVerdictInNextHistoryColumn()
@@ -150,22 +153,22 @@ void LoaderTest::saveThenLoadShowsVerdictInNextHistoryColumn()
     QVERIFY(testsupport::writeFile(m_fav + "/b.url", testsupport::shortcutBytes("http://b.test/")));
     load();
     for (int save = 1; save <= 5; ++save) {
-        m_table.rowState[1] = save == 5 ? "YES" : "NO";
-        m_table.rowState[2] = QString(); // never probed
-        QVERIFY(table::saveResults(m_results, m_cat, m_table));
+        m_table->setRowState(1, save == 5 ? "YES" : "NO");
+        m_table->setRowState(2, QString()); // never probed
+        QVERIFY(table::saveResults(m_results, *m_table));
         load();
         QCOMPARE(m_model->cell(1, LinkTableModel::ResultColumn), QString());
     }
-    QCOMPARE(m_table.rowHistory.at(1), (History{"4", "NO", "NO", "NO", "YES"}));
-    QCOMPARE(m_table.rowHistory.at(2), (History{"0", "", "", "", ""}));
+    QCOMPARE(m_table->rowHistory(1), (History{"4", "NO", "NO", "NO", "YES"}));
+    QCOMPARE(m_table->rowHistory(2), (History{"0", "", "", "", ""}));
 }
 
 void LoaderTest::everyLoadMovesTheGenerationOn()
 {
     load();
-    const quint64 first = m_table.generation;
+    const quint64 first = m_table->generation();
     load();
-    QVERIFY(m_table.generation > first);
+    QVERIFY(m_table->generation() > first);
 }
 
 void LoaderTest::displayNameOfShortNames()
@@ -178,3 +181,4 @@ void LoaderTest::displayNameOfShortNames()
 
 QTEST_MAIN(LoaderTest)
 #include "tst_loader.moc"
+#include "ui/LinkTableModel.h"

@@ -5,7 +5,7 @@
 
 #include "platform/Paths.h"
 #include "support/TempFavorites.h"
-#include "table/DeadNetwork.h"
+#include "table/Rules.h"
 #include "table/ResultsFile.h"
 #include "ui/FailureText.h"
 
@@ -30,6 +30,7 @@ private slots:
     void failedSaveKeepsOldFileAndHistories();
     void deadNetworkIsFiveNoWithoutAnyYes_data();
     void deadNetworkIsFiveNoWithoutAnyYes();
+    void deleteRuleIsFourSavedNo();
 };
 
 void ResultsFileTest::historyCount_data()
@@ -124,28 +125,14 @@ void ResultsFileTest::foldFillsFirstFreeSlotThenShifts()
 
 namespace {
 
-favorites::Catalogue catalogueOf(const QStringList& folders, const QStringList& names)
+// Loads rows by hand: row i is names[i] in folders[i], with histories[i] and states[i].
+void loadRows(table::LinkTable& t, const QStringList& folders, const QStringList& names,
+              const QVector<History>& histories, const QStringList& states)
 {
-    favorites::Catalogue cat;
-    cat.favPath = "/Fav";
-    for (int i = 0; i < names.size(); ++i) {
-        ++cat.fileCount;
-        cat.filePath.append(folders.at(i));
-        cat.fileName.append(names.at(i));
-    }
-    return cat;
-}
-
-table::LinkTable tableOf(const QVector<History>& histories, const QStringList& states)
-{
-    table::LinkTable t;
-    for (int i = 0; i < histories.size(); ++i) {
-        t.rowUrl.append(QString());
-        t.rowFolder.append(QString());
-        t.rowState.append(states.at(i));
-        t.rowHistory.append(histories.at(i));
-    }
-    return t;
+    QVector<table::LinkRow> rows;
+    for (int i = 0; i < names.size(); ++i)
+        rows.append({names.at(i), folders.at(i), QString(), QString(), states.at(i), histories.at(i)});
+    t.load(rows);
 }
 
 } // namespace
@@ -154,15 +141,15 @@ void ResultsFileTest::saveWritesEveryRowWithCrLf()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("data.txt");
-    const auto cat = catalogueOf({"/Fav", "/Fav/Links", "/Fav/新闻"}, {"a.url", "b.url", "c.url"});
-    auto t = tableOf({History{}, History{"1", "YES", "", "", ""}, History{"4", "NO", "NO", "NO", "NO"}},
-                     {"", "NO", "YES"});
+    table::LinkTable t;
+    loadRows(t, {"/Fav", "/Fav/Links", "/Fav/新闻"}, {"a.url", "b.url", "c.url"},
+             {History{}, History{"1", "YES", "", "", ""}, History{"4", "NO", "NO", "NO", "NO"}}, {"", "NO", "YES"});
     platform::Failure error;
-    QVERIFY2(table::saveResults(path, cat, t, &error), qPrintable(ui::failureText(error)));
+    QVERIFY2(table::saveResults(path, t, &error), qPrintable(ui::failureText(error)));
     QCOMPARE(testsupport::readFile(path), QByteArray("/Fav|a.url||||\r\n"
                                                      "/Fav/Links|b.url|YES|NO||\r\n"
                                                      "/Fav/新闻|c.url|NO|NO|NO|YES\r\n"));
-    QCOMPARE(t.rowHistory.at(2), (History{"1", "YES", "NO", "", ""}));
+    QCOMPARE(t.rowHistory(2), (History{"1", "YES", "NO", "", ""}));
 
     // Read back: the counts follow the written fields.
     const SavedRows saved = table::readResults(path);
@@ -176,9 +163,8 @@ void ResultsFileTest::saveOfNoRowsLeavesEmptyFile()
     QTemporaryDir dir;
     const QString path = dir.filePath("data.txt");
     QVERIFY(testsupport::writeFile(path, "/Fav|old.url|YES|||\r\n"));
-    favorites::Catalogue cat;
     table::LinkTable t;
-    QVERIFY(table::saveResults(path, cat, t));
+    QVERIFY(table::saveResults(path, t));
     QCOMPARE(QFileInfo(path).size(), 0);
 }
 
@@ -186,9 +172,10 @@ void ResultsFileTest::unstorableNamesDoNotDamageOtherLines()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("data.txt");
-    const auto cat = catalogueOf({"/Fav", "/Fav", "/Fav/a|b", "/Fav"}, {"ok1.url", "x|y.url", "z.url", "line\nbreak.url"});
-    auto t = tableOf({History{}, History{}, History{}, History{}}, {"YES", "YES", "YES", "YES"});
-    QVERIFY(table::saveResults(path, cat, t));
+    table::LinkTable t;
+    loadRows(t, {"/Fav", "/Fav", "/Fav/a|b", "/Fav"}, {"ok1.url", "x|y.url", "z.url", "line\nbreak.url"},
+             {History{}, History{}, History{}, History{}}, {"YES", "YES", "YES", "YES"});
+    QVERIFY(table::saveResults(path, t));
     QCOMPARE(testsupport::readFile(path), QByteArray("/Fav|ok1.url|YES|||\r\n"));
 }
 
@@ -196,14 +183,14 @@ void ResultsFileTest::failedSaveKeepsOldFileAndHistories()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("missing-folder/data.txt");
-    const auto cat = catalogueOf({"/Fav"}, {"a.url"});
-    auto t = tableOf({History{"1", "YES", "", "", ""}}, {"NO"});
+    table::LinkTable t;
+    loadRows(t, {"/Fav"}, {"a.url"}, {History{"1", "YES", "", "", ""}}, {"NO"});
     platform::Failure error;
-    QVERIFY(!table::saveResults(path, cat, t, &error));
+    QVERIFY(!table::saveResults(path, t, &error));
     QCOMPARE(error.kind, platform::FailureKind::WriteFailed);
     QCOMPARE(error.path, QDir::toNativeSeparators(path));
     QCOMPARE(error.system.reason, platform::SystemReason::NotFound);
-    QCOMPARE(t.rowHistory.at(1), (History{"1", "YES", "", "", ""}));
+    QCOMPARE(t.rowHistory(1), (History{"1", "YES", "", "", ""}));
 }
 
 void ResultsFileTest::deadNetworkIsFiveNoWithoutAnyYes_data()
@@ -223,8 +210,24 @@ void ResultsFileTest::deadNetworkIsFiveNoWithoutAnyYes()
     QFETCH(QStringList, states);
     QFETCH(bool, dead);
     table::LinkTable t;
-    t.rowState += states;
+    loadRows(t, QStringList(states.size(), "/Fav"), QStringList(states.size(), "a.url"),
+             QVector<History>(states.size()), states);
     QCOMPARE(table::looksLikeDeadNetwork(t), dead);
+}
+
+void ResultsFileTest::deleteRuleIsFourSavedNo()
+{
+    // Only a full history of four saved "NO" condemns a favorite; the current verdict plays no part.
+    const QString no = table::kNo;
+    table::LinkTable t;
+    loadRows(t, {"/Fav", "/Fav", "/Fav/Sub", "/Fav", "/Fav", "/Fav"},
+             {"dead.url", "three.url", "dead too.url", "one yes.url", "lower.url", "empty.url"},
+             {History{"4", no, no, no, no}, History{"3", no, no, no, ""}, History{"4", no, no, no, no},
+              History{"4", no, table::kYes, no, no}, History{"4", no, no, "no", no}, History{}},
+             {table::kYes, no, "", no, no, no});
+    QVERIFY(!table::failedFourSavedChecks(History{"3", no, no, no, no}));
+    QCOMPARE(table::deadFavorites(t), (QStringList{platform::joinPath("/Fav", "dead.url"),
+                                                   platform::joinPath("/Fav/Sub", "dead too.url")}));
 }
 
 QTEST_GUILESS_MAIN(ResultsFileTest)

@@ -12,6 +12,7 @@
 #include "favorites/Enumeration.h"
 #include "favorites/Maintenance.h"
 #include "platform/Paths.h"
+#include "support/CheckerRows.h"
 #include "support/FileModes.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/ModalWatcher.h"
@@ -19,7 +20,7 @@
 #include "support/Unprivileged.h"
 #include "support/TreeSnapshot.h"
 #include "support/WindowFixture.h"
-#include "table/LinkTableModel.h"
+#include "ui/LinkTableModel.h"
 #include "ui/MainWindow.h"
 #include "ui/Translation.h"
 
@@ -27,7 +28,7 @@
 #include <unistd.h>
 #endif
 
-using table::LinkTableModel;
+using ui::LinkTableModel;
 using testsupport::gridRows;
 using testsupport::ModalWatcher;
 using testsupport::readFile;
@@ -252,8 +253,7 @@ void CommandsTest::saveAsksFirstWhenNoAddressAnswered()
     QVERIFY(f.start());
     ui::MainWindow& w = f.window();
     for (int i = 1; i <= states.size(); ++i) {
-        f.state.table.rowState[i] = states.at(i - 1);
-        w.model().setCell(i, LinkTableModel::ResultColumn, states.at(i - 1));
+        f.state.table.setRowState(i, states.at(i - 1));
     }
     const QStringList rows = gridRows(w.model());
     const QMap<QString, QByteArray> disk = folderContents(f.root());
@@ -284,7 +284,7 @@ void CommandsTest::saveAsksFirstWhenNoAddressAnswered()
     QCOMPARE(folderContents(f.root()), disk);
     QVERIFY(!loaded.wait(700));
     QCOMPARE(gridRows(w.model()), rows);
-    QCOMPARE(f.state.table.rowState.mid(1), states);
+    QCOMPARE(testsupport::rowStates(f.state.table).mid(1), states);
 }
 
 void CommandsTest::deleteRemovesOnlyFavoritesWithFourSavedFailures()
@@ -299,10 +299,7 @@ void CommandsTest::deleteRemovesOnlyFavoritesWithFourSavedFailures()
     QVERIFY(f.start());
     ui::MainWindow& w = f.window();
     // The result of the current check plays no part.
-    for (int i = 1; i <= f.state.table.rowCount(); ++i) {
-        f.state.table.rowState[i] = "NO";
-        w.model().setCell(i, LinkTableModel::ResultColumn, "NO");
-    }
+    testsupport::setAllStates(f.state.table, "NO");
     const QByteArray savedResults = readFile(f.results());
     QMap<QString, QByteArray> expected = folderContents(f.fav());
     expected.remove("dead.url");
@@ -580,8 +577,7 @@ void CommandsTest::saveFailureIsReportedAndProgramStaysUsable()
     QVERIFY(writeFile(f.results() + "/keep.txt", "x"));
     QVERIFY(f.start());
     ui::MainWindow& w = f.window();
-    f.state.table.rowState[1] = "YES";
-    w.model().setCell(1, LinkTableModel::ResultColumn, "YES");
+    f.state.table.setRowState(1, "YES");
     const QStringList rows = gridRows(w.model());
     const QMap<QString, QByteArray> disk = folderContents(f.root());
 

@@ -17,7 +17,7 @@
 #include "support/Unprivileged.h"
 #include "support/TreeSnapshot.h"
 #include "support/WindowFixture.h"
-#include "table/LinkTableModel.h"
+#include "ui/LinkTableModel.h"
 #include "ui/EditDialog.h"
 #include "ui/MainWindow.h"
 #include "ui/Translation.h"
@@ -26,7 +26,7 @@
 #include <unistd.h>
 #endif
 
-using table::LinkTableModel;
+using ui::LinkTableModel;
 using testsupport::gridRows;
 using testsupport::ModalWatcher;
 using testsupport::readFile;
@@ -320,7 +320,7 @@ void EditDialogTest::cancelAndCloseBoxChangeNothing()
     const QStringList rows = gridRows(w.model());
     const QMap<QString, QByteArray> disk = folderContents(m_f->root());
     const favorites::Catalogue catalogue = m_f->state.catalogue;
-    const table::LinkTable table = m_f->state.table;
+    const QVector<table::LinkRow> table = m_f->state.table.rows();
 
     ModalWatcher watcher;
     DialogRun run;
@@ -336,9 +336,7 @@ void EditDialogTest::cancelAndCloseBoxChangeNothing()
     QCOMPARE(gridRows(w.model()), rows);
     QCOMPARE(m_f->state.catalogue.fileName, catalogue.fileName);
     QCOMPARE(m_f->state.catalogue.filePath, catalogue.filePath);
-    QCOMPARE(m_f->state.table.rowUrl, table.rowUrl);
-    QCOMPARE(m_f->state.table.rowFolder, table.rowFolder);
-    QCOMPARE(m_f->state.table.rowHistory, table.rowHistory);
+    QCOMPARE(m_f->state.table.rows(), table);
 }
 
 void EditDialogTest::enterAndEscDoNotPressButtons()
@@ -508,7 +506,7 @@ void EditDialogTest::textBoxMenusAreChinese()
 {
     m_f->state.editRow = 1;
     QVERIFY(m_f->start());
-    ui::EditDialog dialog(m_f->state, m_f->window().model());
+    ui::EditDialog dialog(m_f->state);
     for (QLineEdit* box : {dialog.folderBox()->lineEdit(), dialog.nameBox(), dialog.addressBox()}) {
         std::unique_ptr<QMenu> menu(box->createStandardContextMenu());
         QStringList texts;

@@ -22,11 +22,13 @@
 #include "support/TempFavorites.h"
 #include "support/WindowFixture.h"
 #include "table/AppState.h"
+#include "ui/CommandBar.h"
 #include "ui/EditDialog.h"
 #include "ui/MainWindow.h"
+#include "ui/StatusPanels.h"
 #include "ui/Translation.h"
 
-using table::LinkTableModel;
+using ui::LinkTableModel;
 using testsupport::ModalWatcher;
 using testsupport::WindowFixture;
 

@@ -11,6 +11,7 @@
 
 #include "checker/LinkChecker.h"
 #include "platform/Paths.h"
+#include "support/CheckerRows.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/ModalWatcher.h"
 #include "support/TempFavorites.h"
@@ -18,7 +19,7 @@
 #include "table/AppState.h"
 #include "ui/MainWindow.h"
 
-using table::LinkTableModel;
+using ui::LinkTableModel;
 
 // A whole check seen from the window: the toolbar starts it, the grid fills, the indicators turn and
 // settle, the status bar and the message box report the end.
@@ -49,7 +50,7 @@ void WindowRunTest::runFillsResultColumnAndEndsWithMessage()
     ui::MainWindow window(state);
     QSignalSpy loaded(&window, &ui::MainWindow::tableLoaded);
     QVERIFY(loaded.wait(5000));
-    window.model().setCell(4, LinkTableModel::ResultColumn, "earlier");
+    state.table.setRowState(4, "earlier");
 
     window.slider()->setValue(3);
     QCOMPARE(window.panelText(3), QString("线程数：3"));
@@ -78,13 +79,15 @@ void WindowRunTest::runFillsResultColumnAndEndsWithMessage()
     QCOMPARE(window.model().cell(2, LinkTableModel::ResultColumn), QString("YES"));
     QCOMPARE(window.model().cell(3, LinkTableModel::ResultColumn), QString("NO"));
     QCOMPARE(window.model().cell(4, LinkTableModel::ResultColumn), QString("earlier")); // skipped, kept
-    QCOMPARE(state.table.rowState, QStringList({"", "YES", "YES", "NO", ""}));
+    QCOMPARE(testsupport::rowStates(state.table), QStringList({"", "YES", "YES", "NO", "earlier"}));
     const QModelIndex cross = window.model().index(2, LinkTableModel::ResultColumn);
     QCOMPARE(window.model().data(cross, Qt::AccessibleTextRole).toString(), QString("NO"));
     QVERIFY(!window.model().data(cross, Qt::DecorationRole).value<QPixmap>().isNull());
     // Every dial is back at its idle picture.
-    for (int i = 0; i < window.indicatorCount(); ++i)
-        QCOMPARE(window.checker().picture(i), checker::LinkChecker::kIdlePicture);
+    for (int i = 0; i < window.indicatorCount(); ++i) {
+        QVERIFY(!window.checker().shownState(i));
+        QCOMPARE(window.indicator(i)->accessibleDescription(), QString("空闲"));
+    }
 }
 
 void WindowRunTest::sliderRebuildsIndicatorsAndLayout()

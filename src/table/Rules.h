@@ -1,8 +1,20 @@
 #pragma once
 
+#include <QStringList>
+
 #include "table/LinkTable.h"
 
+// The two rules that decide from verdicts what happens to the user's favorites.
+
 namespace table {
+
+/// True when a saved history condemns its favorite: four saved checks, every one of them "NO". The current,
+/// unsaved verdict plays no part.
+bool failedFourSavedChecks(const History& history);
+
+/// The shortcut files of every row whose saved history condemns it (failedFourSavedChecks), in row order: what
+/// "delete the dead favorites" deletes.
+QStringList deadFavorites(const LinkTable& table);
 
 /// How many rows judged "NO" (with none judged "YES") make a check look like a dead network.
 inline constexpr int kDeadNetworkNoCount = 5;

@@ -1,12 +1,20 @@
-#include "table/LinkTableModel.h"
-
-#include <utility>
+#include "ui/LinkTableModel.h"
 
 #include "table/LinkTable.h"
+#include "table/Loader.h"
 
-namespace table {
+namespace ui {
 
-LinkTableModel::LinkTableModel(QObject* parent) : QAbstractTableModel(parent) {}
+LinkTableModel::LinkTableModel(const table::LinkTable& table, QObject* parent)
+    : QAbstractTableModel(parent), m_table(table)
+{
+    connect(&m_table, &table::LinkTable::rowsAboutToBeReset, this, &LinkTableModel::beginResetModel);
+    connect(&m_table, &table::LinkTable::rowsReset, this, [this] {
+        m_cleared = false;
+        endResetModel();
+    });
+    connect(&m_table, &table::LinkTable::rowsChanged, this, &LinkTableModel::rowsChanged);
+}
 
 QStringList LinkTableModel::headerTexts()
 {
@@ -23,45 +31,58 @@ void LinkTableModel::setResultPictures(const QPixmap& yes, const QPixmap& no)
 {
     m_yes = yes;
     m_no = no;
-    if (!m_rows.isEmpty())
+    if (dataRowCount() > 0)
         emit dataChanged(index(0, ResultColumn), index(rowCount() - 1, ColumnCount - 1), {Qt::DecorationRole});
 }
 
 void LinkTableModel::clear()
 {
     beginResetModel();
-    m_rows.clear();
+    m_cleared = true;
     endResetModel();
 }
 
-void LinkTableModel::setRows(QVector<RowCells> rows)
+int LinkTableModel::dataRowCount() const
 {
-    beginResetModel();
-    m_rows = std::move(rows);
-    endResetModel();
+    return m_cleared ? 0 : m_table.rowCount();
 }
 
-void LinkTableModel::setCell(int row, int column, const QString& value)
+void LinkTableModel::rowsChanged(int first, int last)
 {
-    if (row < 1 || row > m_rows.size() || column < 0 || column >= ColumnCount)
+    if (dataRowCount() == 0 || first > last)
         return;
-    m_rows[row - 1][column] = value;
-    const QModelIndex at = index(row - 1, column);
-    emit dataChanged(at, at);
+    emit dataChanged(index(first - 1, 0), index(last - 1, ColumnCount - 1));
 }
 
 QString LinkTableModel::cell(int row, int column) const
 {
-    if (row < 1 || row > m_rows.size() || column < 0 || column >= ColumnCount)
+    if (row < 1 || row > dataRowCount())
         return QString();
-    return m_rows.at(row - 1)[column];
+    const table::LinkRow& r = m_table.row(row);
+    switch (column) {
+    case FolderColumn:
+        return r.folder;
+    case NameColumn:
+        return table::displayName(r.fileName);
+    case AddressColumn:
+        return r.url;
+    case ResultColumn:
+        return r.state;
+    case History1Column:
+    case History2Column:
+    case History3Column:
+    case History4Column:
+        return r.history[std::size_t(column - ResultColumn)];
+    default:
+        return QString();
+    }
 }
 
 int LinkTableModel::rowCount(const QModelIndex& parent) const
 {
     if (parent.isValid())
         return 0;
-    return m_rows.isEmpty() ? 1 : int(m_rows.size());
+    return qMax(1, dataRowCount());
 }
 
 int LinkTableModel::columnCount(const QModelIndex& parent) const
@@ -71,16 +92,16 @@ int LinkTableModel::columnCount(const QModelIndex& parent) const
 
 QVariant LinkTableModel::data(const QModelIndex& index, int role) const
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid) || index.row() >= m_rows.size())
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid) || index.row() >= dataRowCount())
         return QVariant();
-    const QString& value = m_rows.at(index.row())[index.column()];
-    const bool picture = isResultColumn(index.column()) && (value == kYes || value == kNo);
+    const QString value = cell(index.row() + 1, index.column());
+    const bool picture = isResultColumn(index.column()) && (value == table::kYes || value == table::kNo);
     switch (role) {
     case Qt::DisplayRole:
         return picture ? QVariant() : QVariant(value);
     case Qt::DecorationRole:
         if (picture)
-            return value == kYes ? m_yes : m_no;
+            return value == table::kYes ? m_yes : m_no;
         return QVariant();
     case Qt::AccessibleTextRole:
     case Qt::ToolTipRole:
@@ -102,4 +123,4 @@ QVariant LinkTableModel::headerData(int section, Qt::Orientation orientation, in
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
-} // namespace table
+} // namespace ui

@@ -1,21 +1,21 @@
 #pragma once
 
-#include <array>
-
 #include <QAbstractTableModel>
 #include <QPixmap>
 #include <QString>
 #include <QVector>
 
 namespace table {
+class LinkTable;
+}
 
-/// The grid of the main window: the header row and the data rows, cell by cell.
+namespace ui {
+
+/// The grid of the main window: a read-only view of the link table, eight columns, no copy of its own.
 ///
-/// It keeps its own cell values, like a grid control: a reset empties it while the per-row arrays stay,
-/// and the loader, the checker and the edit dialog write the cells they change. Grid row i (1-based,
-/// row 0 being the header) is model row i - 1. With no favorites the grid still shows one blank row.
-/// Result columns show "YES" and "NO" as pictures (with that word as accessible text) and any other
-/// value as text.
+/// Grid row i (1-based, row 0 being the header) is model row i - 1 and shows table row i. With no favorites,
+/// or after clear() until the table is loaded again, the grid shows one blank row. Result columns show "YES"
+/// and "NO" as pictures (with that word as accessible text) and any other value as text.
 class LinkTableModel final : public QAbstractTableModel
 {
     Q_OBJECT
@@ -34,9 +34,9 @@ public:
         History4Column,
         ColumnCount
     };
-    using RowCells = std::array<QString, ColumnCount>;
 
-    explicit LinkTableModel(QObject* parent = nullptr);
+    /// A view of table, which must outlive it.
+    explicit LinkTableModel(const table::LinkTable& table, QObject* parent = nullptr);
 
     /// The header texts, left to right.
     static QStringList headerTexts();
@@ -46,16 +46,12 @@ public:
     /// The pictures that stand for "YES" and "NO" in result columns.
     void setResultPictures(const QPixmap& yes, const QPixmap& no);
 
-    /// Back to the header and one blank row.
+    /// Back to the header and one blank row until the table is next loaded; the table keeps its rows.
     void clear();
-    /// Replaces every data row at once (an empty list leaves one blank row).
-    void setRows(QVector<RowCells> rows);
-    /// Writes one cell of grid row `row` (1-based); rows outside the data rows are ignored.
-    void setCell(int row, int column, const QString& value);
-    /// The value of one cell of grid row `row` (1-based); empty outside the data rows.
+    /// The value one cell of grid row `row` (1-based) shows, a picture by its word; empty outside the rows shown.
     QString cell(int row, int column) const;
-    /// Number of data rows holding favorites (0 when only the blank row shows).
-    int dataRowCount() const { return int(m_rows.size()); }
+    /// Number of grid rows showing a favorite (0 when only the blank row shows).
+    int dataRowCount() const;
 
     static bool isResultColumn(int column) { return column >= ResultColumn && column < ColumnCount; }
 
@@ -65,9 +61,12 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
-    QVector<RowCells> m_rows;
+    void rowsChanged(int first, int last);
+
+    const table::LinkTable& m_table;
+    bool m_cleared = false;
     QPixmap m_yes;
     QPixmap m_no;
 };
 
-} // namespace table
+} // namespace ui

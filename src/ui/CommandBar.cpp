@@ -1,0 +1,131 @@
+#include "ui/CommandBar.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QSlider>
+
+#include "ui/ActionButtonAccessible.h"
+#include "ui/Artwork.h"
+#include "ui/Fonts.h"
+#include "ui/FormLayout.h"
+
+namespace ui {
+
+namespace {
+
+QRect twips(int left, int top, int width, int height)
+{
+    return twipsToPixels(QRect(left, top, width, height));
+}
+
+QLabel* caption(const QString& text, const QColor& colour, const QFont& font, const QRect& geometry, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setFont(font);
+    label->setAutoFillBackground(true);
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::Window, pal.color(QPalette::Button));
+    pal.setColor(QPalette::WindowText, colour);
+    label->setPalette(pal);
+    label->setGeometry(geometry);
+    label->setAccessibleName(text.simplified().remove(QLatin1Char(' ')));
+    return label;
+}
+
+} // namespace
+
+CommandBar::CommandBar(const std::vector<Commands::Command>& commands, int minThreads, int maxThreads, QWidget* parent)
+    : QToolBar(parent)
+{
+    // Before the buttons exist: screen readers learn each button's shortcut from the start.
+    ActionButtonAccessible::install();
+    setObjectName(QStringLiteral("Toolbar1"));
+    setAccessibleName(QStringLiteral("工具栏"));
+    setIconSize(QSize(ToolbarCellSize, ToolbarCellSize));
+    setToolButtonStyle(Qt::ToolButtonIconOnly);
+    setMovable(false);
+    setFloatable(false);
+    setAutoFillBackground(true);
+    for (const Commands::Command& command : commands) {
+        // The name is also the action's text, so screen readers name the button; it shows the image only.
+        QAction* action = addAction(toolbarIcon(command.cell), command.tooltip);
+        action->setShortcut(command.shortcut);
+        // Exactly the command's name: nothing (such as the shortcut) is added to it.
+        action->setToolTip(command.tooltip);
+        action->setData(command.key);
+        connect(action, &QAction::triggered, this, [this, key = command.key] { emit triggered(key); });
+        // A toolbar's buttons take no focus of their own accord.
+        widgetForAction(action)->setFocusPolicy(Qt::TabFocus);
+        m_actions.push_back(action);
+    }
+    addSliderGroup(minThreads, maxThreads);
+}
+
+QAction* CommandBar::action(const QString& key) const
+{
+    for (QAction* a : m_actions) {
+        if (a->data().toString() == key)
+            return a;
+    }
+    return nullptr;
+}
+
+std::vector<QWidget*> CommandBar::buttons() const
+{
+    std::vector<QWidget*> widgets;
+    for (QAction* a : m_actions)
+        widgets.push_back(widgetForAction(a));
+    return widgets;
+}
+
+int CommandBar::contentWidth() const
+{
+    int width = sizeHint().width();
+    for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (child == m_slider1 || qobject_cast<QLabel*>(child))
+            width = qMax(width, child->geometry().right() + 1);
+    }
+    return width;
+}
+
+void CommandBar::addSliderGroup(int minThreads, int maxThreads)
+{
+    // The slider group stands on the toolbar at fixed places, to the right of the buttons.
+    QLabel* text1 =
+        caption(QStringLiteral("线\n程数"), QColor(0xFF, 0x80, 0x00), songTi(9, true), twips(6000, 120, 615, 375), this);
+    text1->setObjectName(QStringLiteral("Text1"));
+    text1->setAlignment(Qt::AlignCenter);
+
+    m_slider1 = new QSlider(Qt::Horizontal, this);
+    m_slider1->setObjectName(QStringLiteral("Slider1"));
+    m_slider1->setAccessibleName(QStringLiteral("线程数"));
+    m_slider1->setRange(minThreads, maxThreads);
+    m_slider1->setSingleStep(1);
+    m_slider1->setPageStep(1);
+    m_slider1->setValue(minThreads);
+    m_slider1->setGeometry(twips(6720, 0, 3735, 300));
+
+    const QFont figureFont = font();
+    const QColor blue(0x00, 0x00, 0xFF);
+    const struct
+    {
+        const char* name;
+        const char* text;
+        int left;
+        int width;
+    } figures[] = {{"Text2", "1", 6820, 135},
+                   {"Text5", "10", 7580, 255},
+                   {"Text4", "20", 8460, 255},
+                   {"Text6", "30", 9340, 255},
+                   {"Text3", "40", 10230, 255}};
+    for (const auto& figure : figures) {
+        QLabel* label =
+            caption(QString::fromLatin1(figure.text), blue, figureFont, twips(figure.left, 340, figure.width, 255), this);
+        label->setObjectName(QString::fromLatin1(figure.name));
+        label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        // Tall enough for the font's line; the slider group still ends inside the toolbar.
+        label->resize(label->width() + 2, qMax(label->height(), label->fontMetrics().height()));
+    }
+}
+
+} // namespace ui

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <vector>
+
+#include <QToolBar>
+
+#include "ui/Commands.h"
+
+class QSlider;
+
+namespace ui {
+
+/// The toolbar: one icon-only button per command, in the commands' order, and to their right the thread-count
+/// slider with its captions, at fixed places. The buttons take focus from Tab; each action carries its command's
+/// shortcut, and its tooltip is exactly the command's name.
+class CommandBar : public QToolBar
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CommandBar)
+
+public:
+    CommandBar(const std::vector<Commands::Command>& commands, int minThreads, int maxThreads, QWidget* parent);
+
+    /// The action of the command with this key; nullptr for any other key.
+    QAction* action(const QString& key) const;
+    /// The buttons, in their order.
+    std::vector<QWidget*> buttons() const;
+    QSlider* slider() const { return m_slider1; }
+    /// The least width that shows every button and the whole slider group.
+    int contentWidth() const;
+
+signals:
+    /// The button of the command with this key was pressed (or its shortcut used).
+    void triggered(const QString& key);
+
+private:
+    void addSliderGroup(int minThreads, int maxThreads);
+
+    std::vector<QAction*> m_actions;
+    QSlider* m_slider1 = nullptr;
+};
+
+} // namespace ui
