@@ -140,6 +140,7 @@ private slots:
     void initTestCase();
     void checkThenSaveFoldsResultsIntoHistory();
     void saveOfEmptyFavoritesLeavesEmptyResultsFile();
+    void addressesNoRequestCanBeMadeOfSurviveChecksAndDelete();
     void saveAsksFirstWhenNoAddressAnswered_data();
     void saveAsksFirstWhenNoAddressAnswered();
     void deleteRemovesOnlyFavoritesWithFourSavedFailures();
@@ -213,6 +214,43 @@ void CommandsTest::checkThenSaveFoldsResultsIntoHistory()
              QStringList({"|a|" + alive + "||YES|NO|YES|", "|new|" + alive + "|||||",
                           s + "Sub|b|" + dead + "||NO|NO|NO|NO", s + "Sub" + s + "Deep|c|" + alive + "||YES|||"}));
     QCOMPARE(watcher.count(), 1);
+}
+
+// A bookmarklet (an address that mentions "http://" but is no URL a request can be made of) and an address
+// without a host are never asked: they keep their previous result, so four checks and saves never condemn
+// them, while a server that refuses does collect its four "NO" and goes at "d".
+void CommandsTest::addressesNoRequestCanBeMadeOfSurviveChecksAndDelete()
+{
+    const QString dead = QStringLiteral("http://127.0.0.1:%1/").arg(testsupport::LoopbackHttpServer::closedPort());
+    WindowFixture f;
+    QVERIFY(f.addFavorite("bookmarklet.url", "javascript:void(window.open('http://127.0.0.1/x'))"));
+    QVERIFY(f.addFavorite("nohost.url", "http:///path"));
+    QVERIFY(f.addFavorite("dead.url", dead));
+    QVERIFY(f.start());
+    ui::MainWindow& w = f.window();
+    w.checker().setDispatchInterval(5);
+    w.checker().setWatchInterval(60);
+
+    ModalWatcher watcher;
+    for (int round = 1; round <= 4; ++round) {
+        QSignalSpy finished(&w, &ui::MainWindow::checkFinished);
+        w.Toolbar1_ButtonClick("a");
+        QVERIFY(finished.wait(20000));
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(testsupport::rowStates(f.state.table), QStringList({"", "", "NO", ""}));
+        QSignalSpy loaded(&w, &ui::MainWindow::tableLoaded);
+        w.Toolbar1_ButtonClick("c");
+        QVERIFY(loaded.wait(5000));
+    }
+    const QString s = platform::separator();
+    QCOMPARE(resultLines(f.results()),
+             QStringList({f.fav() + "|bookmarklet.url||||", f.fav() + "|dead.url|NO|NO|NO|NO",
+                          f.fav() + "|nohost.url||||"}));
+    QSignalSpy loaded(&w, &ui::MainWindow::tableLoaded);
+    w.Toolbar1_ButtonClick("d");
+    QVERIFY(loaded.wait(5000));
+    QCOMPARE(diskNames(f.fav()), QStringList({s + "bookmarklet", s + "nohost"}));
+    QCOMPARE(watcher.messageTexts(), QStringList(4, "检测完毕"));
 }
 
 void CommandsTest::saveOfEmptyFavoritesLeavesEmptyResultsFile()
