@@ -27,4 +27,8 @@ QString dataFolder(const QString& programFolder);
 /// (on Windows their attributes; elsewhere, names that begin with ".").
 bool isHiddenOrSystem(const QFileInfo& info);
 
+/// True when a file of this name is hidden whatever else is true of it: outside Windows a name that begins
+/// with "."; on Windows no name (there only the attributes of an existing file make it hidden).
+bool isHiddenName(const QString& fileName);
+
 } // namespace platform

@@ -4,7 +4,12 @@ namespace platform {
 
 bool isHiddenOrSystem(const QFileInfo& info)
 {
-    return info.fileName().startsWith(QLatin1Char('.'));
+    return isHiddenName(info.fileName());
+}
+
+bool isHiddenName(const QString& fileName)
+{
+    return fileName.startsWith(QLatin1Char('.'));
 }
 
 } // namespace platform

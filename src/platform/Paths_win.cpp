@@ -12,4 +12,9 @@ bool isHiddenOrSystem(const QFileInfo& info)
     return (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
 }
 
+bool isHiddenName(const QString&)
+{
+    return false;
+}
+
 } // namespace platform

@@ -43,8 +43,9 @@ QString favoriteEditProblem(const AppState& state, const FavoriteEdit& edit)
     if (edit.name.contains(QLatin1Char('/')) || edit.name.contains(platform::separator()) || edit.name == QLatin1String(".") ||
         edit.name == QLatin1String(".."))
         return QStringLiteral("名称不能包含路径分隔符：") + edit.name;
-    // A name the folder listing leaves out would drop the favorite from the table.
-    if (platform::isHiddenOrSystem(QFileInfo(edit.name + QStringLiteral(".url"))))
+    // A name the folder listing leaves out would drop the favorite from the table. (The name alone: a file's
+    // attributes would be those of a file of that name in the current folder.)
+    if (platform::isHiddenName(edit.name + QStringLiteral(".url")))
         return QStringLiteral("这样的名称会使收藏成为隐藏文件：") + edit.name + QStringLiteral(".url");
     if (!edit.folder.isEmpty() && !edit.folder.startsWith(platform::separator()))
         return QStringLiteral("目录必须以 ") + platform::separator() + QStringLiteral(" 开头：") + edit.folder;
