@@ -30,6 +30,10 @@ QByteArray encodeText(const QString& text, TextEncoding encoding);
 QString decodeSystem(const QByteArray& bytes);
 QByteArray encodeSystem(const QString& text);
 
+/// True when every character of the text has its own bytes in the system code page, so that encodeSystem and
+/// decodeSystem give the same text back (a Chinese name in code page 1252, or an emoji in 936, cannot).
+bool canEncodeSystem(const QString& text);
+
 /// True when the bytes decode in the system code page without a single invalid sequence.
 bool isValidSystemText(const QByteArray& bytes);
 

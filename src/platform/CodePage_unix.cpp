@@ -14,6 +14,14 @@ bool isValidSystemText(const QByteArray& bytes)
     return !decoder.hasError();
 }
 
+bool canEncodeSystem(const QString& text)
+{
+    // UTF-8 encodes every character; only a lone surrogate is an error.
+    QStringEncoder encoder(QStringConverter::System, QStringConverter::Flag::Stateless);
+    const QByteArray bytes = encoder.encode(text);
+    return !encoder.hasError();
+}
+
 QString decodeSystem(const QByteArray& bytes)
 {
     QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless);

@@ -14,6 +14,11 @@ bool isValidSystemText(const QByteArray& bytes)
     return win::isValidInCodePage(bytes.toStdString(), CP_ACP);
 }
 
+bool canEncodeSystem(const QString& text)
+{
+    return win::canEncode(text.toStdWString(), CP_ACP);
+}
+
 QString decodeSystem(const QByteArray& bytes)
 {
     return QString::fromStdWString(win::toWide(bytes.toStdString(), CP_ACP));

@@ -110,7 +110,8 @@ void foldHistory(History& history, const QString& verdict)
 
 bool isStorableName(const QString& text)
 {
-    return !text.contains(QLatin1Char('|')) && !text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n'));
+    return !text.contains(QLatin1Char('|')) && !text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n')) &&
+           platform::canEncodeSystem(text);
 }
 
 bool saveResults(const QString& path, LinkTable& table, platform::Failure* failure)

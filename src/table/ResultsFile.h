@@ -46,7 +46,8 @@ SavedRows readResultsFromBytes(const QByteArray& bytes);
 /// otherwise the oldest is dropped. Slot 0 is left alone (the next load recomputes it).
 void foldHistory(History& history, const QString& verdict);
 
-/// True when a folder or file name can be stored in a results line without breaking it ("|", CR, LF).
+/// True when a folder or file name can be stored in a results line without breaking it ("|", CR, LF) and read
+/// back as the same name: a name the system code page cannot write would come back as another name.
 bool isStorableName(const QString& text);
 
 /// Saves every row: folds each row's verdict into its history and rewrites the results file whole

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <functional>
 
+#include <QBuffer>
 #include <QFont>
 #include <QLinearGradient>
 #include <QPainter>
@@ -712,6 +713,100 @@ QPixmap windowIconPixmap(int side)
         p.scale(side / 48.0, side / 48.0);
         drawWindowIcon(p, side >= 32);
     }));
+}
+
+namespace {
+
+void appendLe16(QByteArray& out, int value)
+{
+    out.append(char(value & 0xFF));
+    out.append(char((value >> 8) & 0xFF));
+}
+
+void appendLe32(QByteArray& out, quint32 value)
+{
+    appendLe16(out, int(value & 0xFFFF));
+    appendLe16(out, int(value >> 16));
+}
+
+// One icon picture as an .ico file stores it: a BITMAPINFOHEADER whose height counts the colour bitmap and the
+// mask, the BGRA rows bottom-up, then the 1-bit mask (set where the picture is fully transparent), each mask row
+// padded to 32 bits. Sides of 256 pixels go in as PNG, which the bitmap form cannot express in the directory.
+QByteArray iconPicture(const QImage& picture)
+{
+    const QImage image = picture.convertToFormat(QImage::Format_ARGB32);
+    const int side = image.width();
+    if (side >= 256) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        return png;
+    }
+    const int maskStride = ((side + 31) / 32) * 4;
+    QByteArray out;
+    appendLe32(out, 40);                // biSize
+    appendLe32(out, quint32(side));     // biWidth
+    appendLe32(out, quint32(side * 2)); // biHeight: colour bitmap and mask
+    appendLe16(out, 1);                 // biPlanes
+    appendLe16(out, 32);                // biBitCount
+    appendLe32(out, 0);                 // biCompression: BI_RGB
+    appendLe32(out, quint32(side * side * 4 + maskStride * side));
+    for (int field = 0; field < 4; ++field) // resolution, colours used and important: none
+        appendLe32(out, 0);
+    for (int y = side - 1; y >= 0; --y) {
+        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < side; ++x) {
+            out.append(char(qBlue(row[x])));
+            out.append(char(qGreen(row[x])));
+            out.append(char(qRed(row[x])));
+            out.append(char(qAlpha(row[x])));
+        }
+    }
+    for (int y = side - 1; y >= 0; --y) {
+        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        QByteArray mask(maskStride, '\0');
+        for (int x = 0; x < side; ++x) {
+            if (qAlpha(row[x]) == 0)
+                mask[x / 8] = char(mask.at(x / 8) | (0x80 >> (x % 8)));
+        }
+        out += mask;
+    }
+    return out;
+}
+
+} // namespace
+
+QByteArray windowIconFile(const QVector<int>& sides)
+{
+    if (sides.isEmpty())
+        return QByteArray();
+    QVector<QByteArray> pictures;
+    for (int side : sides) {
+        if (side < 1 || side > 256)
+            return QByteArray();
+        pictures.append(iconPicture(windowIconPixmap(side).toImage()));
+    }
+    QByteArray out;
+    appendLe16(out, 0); // reserved
+    appendLe16(out, 1); // an icon, not a cursor
+    appendLe16(out, int(sides.size()));
+    quint32 offset = quint32(6 + 16 * sides.size());
+    for (int i = 0; i < sides.size(); ++i) {
+        const int side = sides.at(i) == 256 ? 0 : sides.at(i); // 0 stands for 256
+        out.append(char(side));
+        out.append(char(side));
+        out.append(char(0)); // no palette
+        out.append(char(0)); // reserved
+        appendLe16(out, 1);  // planes
+        appendLe16(out, 32); // bits per pixel
+        appendLe32(out, quint32(pictures.at(i).size()));
+        appendLe32(out, offset);
+        offset += quint32(pictures.at(i).size());
+    }
+    for (const QByteArray& picture : pictures)
+        out += picture;
+    return out;
 }
 
 QIcon windowIcon()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
@@ -76,6 +77,11 @@ QIcon windowIcon();
 
 /// The window icon's picture at one size (side in pixels); a null pixmap for a side below 1.
 QPixmap windowIconPixmap(int side);
+
+/// The window icon as the bytes of a Windows .ico file holding one picture per side (1 to 256 pixels), in the
+/// order given: 32-bit bitmaps with an alpha channel and a transparency mask, a 256-pixel picture as PNG (as
+/// Windows' own icons store it). Empty when a side is outside 1..256 or no side is given.
+QByteArray windowIconFile(const QVector<int>& sides);
 
 /// The about box picture, 300 x 95 logical pixels: a globe with links and the name "Tessaly".
 QPixmap aboutPicture(qreal devicePixelRatio = 1.0);

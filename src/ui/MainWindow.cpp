@@ -1,5 +1,7 @@
 #include "ui/MainWindow.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QEvent>
 #include <QFrame>
@@ -105,6 +107,9 @@ void MainWindow::setupGrid()
 {
     m_grid->setFont(songTi(9));
     const QVector<int> widths = LinkTableModel::columnWidthsTwips();
+    // Qt's own minimum is the header font's widest glyph plus margins: with a CJK face on Windows (whose widest
+    // glyph is several ems) it exceeded the 500 twips of the result columns and widened them.
+    m_grid->horizontalHeader()->setMinimumSectionSize(twipsToPixels(*std::min_element(widths.begin(), widths.end())));
     for (int k = 0; k < widths.size(); ++k)
         m_grid->setColumnWidth(k, twipsToPixels(widths.at(k)));
     m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);

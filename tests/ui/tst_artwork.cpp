@@ -2,7 +2,9 @@
 
 #include <cmath>
 
+#include <QBuffer>
 #include <QIcon>
+#include <QImageReader>
 #include <QImage>
 #include <QPixmap>
 
@@ -90,6 +92,7 @@ private slots:
     void dialPicturesIndexing();
     void verdictPictures();
     void windowIconSizes();
+    void windowIconFile();
     void aboutPicture();
 };
 
@@ -358,6 +361,59 @@ void TestArtwork::windowIconSizes()
         QCOMPARE(qAlpha(image.pixel(side / 2, side / 2)), 255);
     }
     QVERIFY(ui::windowIconPixmap(0).isNull());
+}
+
+void TestArtwork::windowIconFile()
+{
+    const QVector<int> sides{16, 32, 48, 256};
+    const QByteArray ico = ui::windowIconFile(sides);
+    // The directory: an icon (type 1) of four pictures; 256 is written as 0, and that picture is a PNG.
+    QVERIFY(ico.size() > 6 + 4 * 16);
+    QCOMPARE(ico.left(6), QByteArray("\0\0\1\0\4\0", 6));
+    const auto le32 = [&ico](int at) {
+        return quint32(quint8(ico[at])) | quint32(quint8(ico[at + 1])) << 8 | quint32(quint8(ico[at + 2])) << 16 |
+               quint32(quint8(ico[at + 3])) << 24;
+    };
+    quint32 expectedOffset = 6 + 4 * 16;
+    for (int i = 0; i < 4; ++i) {
+        const int entry = 6 + 16 * i;
+        QCOMPARE(quint8(ico[entry]), quint8(sides[i] % 256));
+        QCOMPARE(le32(entry + 12), expectedOffset); // pictures follow each other without gaps
+        expectedOffset += le32(entry + 8);
+    }
+    QCOMPARE(expectedOffset, quint32(ico.size()));
+    QCOMPARE(ico.mid(int(le32(6 + 3 * 16 + 12)), 8), QByteArray("\x89PNG\r\n\x1a\n"));
+
+    // Read back by Qt's own .ico reader, every picture is the drawing, pixel for pixel, alpha included.
+    QBuffer buffer;
+    buffer.setData(ico);
+    QImageReader reader(&buffer, "ico");
+    QCOMPARE(reader.imageCount(), 4);
+    QSet<int> seen;
+    for (int i = 0; i < 4; ++i) {
+        QVERIFY(reader.jumpToImage(i));
+        const QImage read = reader.read().convertToFormat(QImage::Format_ARGB32);
+        QVERIFY2(!read.isNull(), qPrintable(reader.errorString()));
+        const int side = read.width();
+        seen.insert(side);
+        QCOMPARE(read.size(), QSize(side, side));
+        const QImage drawn = ui::windowIconPixmap(side).toImage().convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x)
+                QVERIFY2(drawn.pixel(x, y) == read.pixel(x, y) ||
+                             (qAlpha(drawn.pixel(x, y)) == 0 && qAlpha(read.pixel(x, y)) == 0),
+                         qPrintable(QStringLiteral("side %1 at %2,%3").arg(side).arg(x).arg(y)));
+    }
+    QCOMPARE(seen, QSet<int>({16, 32, 48, 256}));
+
+    // The mask of the 16-pixel picture: its last row (the top of the picture) marks the transparent corner.
+    const quint32 small = le32(6 + 12);
+    const int maskTopRow = int(small) + 40 + 16 * 16 * 4 + 15 * 4;
+    QVERIFY(quint8(ico[maskTopRow]) & 0x80);
+
+    QVERIFY(ui::windowIconFile({}).isEmpty());
+    QVERIFY(ui::windowIconFile({16, 257}).isEmpty());
+    QVERIFY(ui::windowIconFile({0}).isEmpty());
 }
 
 void TestArtwork::aboutPicture()

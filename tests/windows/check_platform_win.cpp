@@ -11,6 +11,7 @@
 #include "platform/win/CodePageWin.h"
 #include "platform/win/RegistryWin.h"
 
+using platform::win::canEncode;
 using platform::win::fromWide;
 using platform::win::isValidInCodePage;
 using platform::win::readRegistryStringA;
@@ -193,6 +194,25 @@ void checkCodePages()
     checkTrue("GBK bytes are not valid UTF-8", !isValidInCodePage(gbk, CP_UTF8));
     checkTrue("an unknown code page is not valid", !isValidInCodePage("abc", 12345));
     checkEqual("an unknown code page decodes to empty", toWide("abc", 12345), std::wstring());
+
+    // A character the code page lacks is written as "?", never as a look-alike: with Windows' "best fit" the
+    // favorite "Łódź.url" would be saved as "Lodz.url", another favorite's name, and take over its history.
+    const std::wstring lodz = L"\u0141\u00F3d\u017A";
+    const std::wstring emoji = L"\U0001F600"; // a surrogate pair, in no ANSI code page
+    checkEqual("no best fit in 1252 (Łódź)", fromWide(lodz, 1252), std::string("?\xF3") + "d?");
+    checkEqual("no best fit in 936 (Łódź)", toWide(fromWide(lodz + chinese, 936), 936).substr(4), chinese);
+    checkTrue("Łódź cannot be encoded in 1252", !canEncode(lodz, 1252));
+    checkTrue("café can be encoded in 1252", canEncode(L"caf\u00E9", 1252));
+    checkTrue("Chinese can be encoded in 936", canEncode(L"D:\\" + chinese, 936));
+    checkTrue("Chinese cannot be encoded in 1252", !canEncode(chinese, 1252));
+    checkTrue("an emoji cannot be encoded in 936", !canEncode(L"a" + emoji, 936));
+    checkTrue("an emoji can be encoded in UTF-8", canEncode(emoji, CP_UTF8));
+    checkTrue("a lone surrogate cannot be encoded in UTF-8", !canEncode(std::wstring(1, wchar_t(0xD800)), CP_UTF8));
+    checkTrue("the empty text can be encoded", canEncode(std::wstring(), 936));
+    checkTrue("nothing can be encoded in an unknown code page", !canEncode(L"abc", 12345));
+    checkTrue("ASCII can be encoded in the ANSI code page", canEncode(L"C:\\Favorites\\a.url"));
+    if (GetACP() == 936)
+        checkTrue("Chinese can be encoded in the ANSI code page 936", canEncode(chinese));
 
     // The ANSI code page round trip, as the program uses it for registry values and file names.
     const std::wstring ascii = L"C:\\users\\Favorites\\Links";

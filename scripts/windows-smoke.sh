@@ -1,0 +1,318 @@
+#!/usr/bin/env bash
+# Smoke test of the Windows program under Wine on a virtual X screen, as a Chinese Windows user would run it:
+#
+#   scripts/windows-smoke.sh [--screenshot FILE] [PROGRAM_FOLDER]
+#
+# PROGRAM_FOLDER   the laid-out program (default: build-windows/Tessaly, made by scripts/build-windows.sh)
+# --screenshot     where the picture of the window goes (default: build-windows/windows-wine.png; the README's
+#                  docs/windows-wine.png is taken with --screenshot docs/windows-wine.png)
+#
+# A fresh 64-bit Wine prefix in the Chinese ANSI code page (936), whose registry value "Favorites" under
+# HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders names a Favorites folder with a Chinese
+# name. That folder holds GBK-encoded Internet shortcuts with Chinese names, in subfolders too, and a hidden, a
+# system and a hidden system file (desktop.ini). The program is copied into a folder of its own, beside a
+# data.txt in code page 936 whose lines use drive-letter paths. Checked from outside: the program starts and
+# stays up, its window appears; a click on 保存检测结果 (the third toolbar button) rewrites data.txt with one
+# line per collected favorite, the saved histories merged back, in code page 936 with CR LF; a click on 退出程序
+# (the eighth) ends the process with status 0. Then the same again with a program folder that the user cannot
+# write to: the results file goes to %APPDATA%\Tessaly instead.
+#
+# The work folder is build-windows/smoke (on the repository's file system: Wine keeps the hidden and system
+# attributes in extended attributes, which some tmpfs cannot hold). Exit status 0 when every check passed.
+set -euo pipefail
+TESSALY_ROOT=$(cd "$(dirname "$0")/.." && pwd)
+
+screenshot=$TESSALY_ROOT/build-windows/windows-wine.png
+if [ "${1:-}" = "--screenshot" ]; then
+    screenshot=$(realpath -m "$2")
+    shift 2
+fi
+program=$(realpath "${1:-$TESSALY_ROOT/build-windows/Tessaly}")
+[ -f "$program/tessaly.exe" ] || { echo "windows-smoke: no tessaly.exe in $program (run scripts/build-windows.sh)" >&2; exit 2; }
+
+WINE=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+work=${TESSALY_SMOKE_DIR:-$TESSALY_ROOT/build-windows/smoke}
+title='Tessaly(2005版)'
+title_pattern='^Tessaly\(2005版\)$' # xdotool takes a regular expression
+
+failures=0
+pass() { echo "PASS $*"; }
+fail() {
+    echo "FAIL $*"
+    failures=$((failures + 1))
+}
+
+# A folder the program cannot create a file in. As root, whom permissions do not stop, through the immutable flag.
+lock_folder() {
+    if [ "$(id -u)" -eq 0 ]; then
+        chattr +i "$1"
+    else
+        chmod a-w "$1"
+    fi
+}
+unlock_folder() {
+    chattr -i "$1" 2>/dev/null || true
+    chmod u+w "$1"
+}
+
+started=$SECONDS
+if [ -d "$work/prefix/drive_c/Program Files/Tessaly" ]; then
+    unlock_folder "$work/prefix/drive_c/Program Files/Tessaly" # left locked by an interrupted run
+fi
+rm -rf "$work"
+mkdir -p "$work"
+
+# The Chinese locale, generated into the work folder so that the system's locales stay as they are. Wine takes
+# its ANSI code page from it: 936.
+mkdir -p "$work/locale"
+localedef -i zh_CN -f UTF-8 "$work/locale/zh_CN.UTF-8" 2>/dev/null || [ -f "$work/locale/zh_CN.UTF-8/LC_CTYPE" ]
+# Only Wine runs in it (through wine below): the shell and the host tools keep theirs.
+wine() { env LOCPATH="$work/locale" LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8 "$WINE" "$@"; }
+export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=" # no Mono or Gecko: their installers would want the network
+
+xvfb_pid=
+cleanup() {
+    "$WINESERVER" -k 2>/dev/null || true
+    if [ -d "$work/prefix/drive_c/Program Files/Tessaly" ]; then
+        unlock_folder "$work/prefix/drive_c/Program Files/Tessaly"
+    fi
+    if [ -n "$xvfb_pid" ]; then
+        kill "$xvfb_pid" 2>/dev/null || true
+    fi
+}
+trap cleanup EXIT
+
+# A private X screen on a free display number, without access control (nobody else knows its number).
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp -ac >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+exec 3>&-
+for _ in $(seq 50); do
+    [ -s "$work/display" ] && break
+    sleep 0.1
+done
+[ -s "$work/display" ] || { cat "$work/xvfb.log" >&2; echo "windows-smoke: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(head -1 "$work/display")"
+
+echo "== Wine prefix $WINEPREFIX (zh_CN.UTF-8, DISPLAY=$DISPLAY)"
+# Once in a while the first start of a new prefix fails ("could not load kernel32.dll"); a second try in a new
+# prefix has always worked.
+for attempt in 1 2; do
+    if DISPLAY= wine wineboot -i >"$work/wineboot.log" 2>&1; then
+        break
+    fi
+    "$WINESERVER" -k 2>/dev/null || true
+    if [ $attempt -eq 2 ]; then
+        cat "$work/wineboot.log" >&2
+        exit 1
+    fi
+    echo "   wineboot failed; once more in a new prefix"
+    rm -rf "$WINEPREFIX"
+done
+"$WINESERVER" -w
+drive_c=$WINEPREFIX/drive_c
+
+acp=$(wine reg query 'HKLM\System\CurrentControlSet\Control\Nls\CodePage' /v ACP 2>/dev/null | tr -d '\r' |
+    sed -n 's/^ *ACP *REG_SZ *//p')
+[ "$acp" = "936" ] && pass "the ANSI code page is 936" || fail "the ANSI code page is '$acp', not 936"
+
+# --- The Favorites folder -------------------------------------------------------------------------------------
+favorites_win='C:\测试\收藏夹'
+favorites=$drive_c/测试/收藏夹
+mkdir -p "$favorites/链接/深层 目录" "$favorites/工作" "$favorites/空文件夹"
+# An Internet shortcut as Internet Explorer writes it on a Chinese Windows: code page 936, CR LF.
+shortcut() {
+    printf '[DEFAULT]\r\nBASEURL=%s\r\n[InternetShortcut]\r\nURL=%s\r\n' "$2" "$2" | iconv -f UTF-8 -t GBK >"$favorites/$1"
+}
+shortcut '新浪网.url' 'http://127.0.0.1:8001/新闻'
+shortcut '隐藏的收藏.url' 'http://127.0.0.1:8002/'
+shortcut '系统的收藏.url' 'http://127.0.0.1:8003/'
+shortcut '链接/百度一下.url' 'http://127.0.0.1:8004/'
+shortcut '链接/深层 目录/中文网页.url' 'http://127.0.0.1:8005/网页'
+shortcut '工作/项目文档.url' 'http://127.0.0.1:8006/'
+printf '[.ShellClassInfo]\r\nLocalizedResourceName=@shell32.dll,-12693\r\n' >"$favorites/desktop.ini"
+# Wine keeps these attributes in an extended attribute of the file (user.DOSATTRIB).
+for change in "+h 隐藏的收藏.url" "+s 系统的收藏.url" "+h desktop.ini" "+s desktop.ini"; do
+    wine cmd /c attrib "${change%% *}" "$favorites_win\\${change#* }" >/dev/null 2>&1
+done
+# cmd writes in the console code page, 936 here.
+attributes=$(wine cmd /c attrib "$favorites_win\\*" 2>/dev/null | iconv -f GBK -t UTF-8 | tr -d '\r')
+echo "$attributes" | sed 's/^/   /'
+has_attribute() { echo "$attributes" | grep "$2\$" | cut -c1-10 | grep -q "$1"; }
+has_attribute H 隐藏的收藏.url && has_attribute S 系统的收藏.url && has_attribute H desktop.ini &&
+    has_attribute S desktop.ini && ! has_attribute '[HS]' 新浪网.url &&
+    pass "the hidden and system attributes are set" || fail "the hidden and system attributes did not take"
+
+wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders' /v Favorites /t REG_SZ \
+    /d "$favorites_win" /f >/dev/null 2>&1
+"$WINESERVER" -w
+
+# --- The results file before and after a save -----------------------------------------------------------------
+# Lines: folder|file name|the four saved results. The first line holds four results, so the save (with no check
+# run, every current result empty) shifts it; the second keeps its one result; the line of a favorite that is
+# gone and that of the hidden file are dropped.
+data_before='C:\测试\收藏夹|新浪网.url|YES|YES|NO|NO
+C:\测试\收藏夹\链接|百度一下.url|NO|||
+C:\测试\收藏夹\已删除|旧的收藏.url|NO|NO|NO|NO
+C:\测试\收藏夹|隐藏的收藏.url|NO|NO|NO|NO'
+data_after='C:\测试\收藏夹\工作|项目文档.url||||
+C:\测试\收藏夹\链接\深层 目录|中文网页.url||||
+C:\测试\收藏夹\链接|百度一下.url|NO|||
+C:\测试\收藏夹|新浪网.url|YES|NO|NO|'
+crlf_gbk() { sed 's/$/\r/' | iconv -f UTF-8 -t GBK; }
+
+# Starts the program in its folder (a Windows path), waits for its window; sets program_pid and window.
+start_program() {
+    local folder=$1 exe=$2
+    ( cd "$folder" && exec env LOCPATH="$work/locale" LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8 "$WINE" "$exe" ) \
+        >"$work/program.log" 2>&1 &
+    program_pid=$!
+    window=
+    for _ in $(seq 120); do
+        window=$(xdotool search --onlyvisible --name "$title_pattern" 2>/dev/null | head -1 || true)
+        [ -n "$window" ] && break
+        kill -0 "$program_pid" 2>/dev/null || break
+        sleep 0.5
+    done
+}
+
+# Clicks toolbar button n (1-based), in coordinates of the window (its client area: without a window manager the
+# X window has no frame). The toolbar fills the top 40 pixels; its icon-only buttons are 38 pixels wide (the
+# 32-pixel icon and the windowsvista style's margins), side by side from x = 4 (measured on the screenshot).
+button_left=4
+button_width=38
+toolbar_middle=20
+click_button() {
+    local n=$1
+    xdotool mousemove --window "$window" $((button_left + (n - 1) * button_width + button_width / 2)) \
+        "$toolbar_middle" click 1
+}
+
+# Waits up to 20 s for the file to exist and differ from the given bytes.
+wait_for_change() {
+    local file=$1 before=$2
+    for _ in $(seq 40); do
+        if [ -f "$file" ] && ! cmp -s "$file" "$before"; then
+            sleep 0.5 # let the writer finish
+            return 0
+        fi
+        sleep 0.5
+    done
+    return 1
+}
+
+check_saved() {
+    local file=$1 what=$2
+    if ! iconv -f GBK -t UTF-8 <"$file" >"$work/saved.utf8" 2>/dev/null; then
+        fail "$what: data.txt is not in code page 936"
+        return
+    fi
+    iconv -f UTF-8 -t UTF-8 <"$file" >/dev/null 2>&1 && fail "$what: data.txt is UTF-8, not code page 936" ||
+        pass "$what: data.txt is in code page 936 (GBK bytes, not UTF-8)"
+    if [ "$(grep -c $'\r$' "$work/saved.utf8")" = "$(wc -l <"$work/saved.utf8")" ]; then
+        pass "$what: every line ends in CR LF"
+    else
+        fail "$what: not every line ends in CR LF"
+    fi
+    if [ "$(tr -d '\r' <"$work/saved.utf8" | LC_ALL=C sort)" = "$(echo "$data_after" | LC_ALL=C sort)" ]; then
+        pass "$what: one line per collected favorite, drive-letter folders joined by \\, histories kept"
+    else
+        fail "$what: data.txt is not what was expected"
+        echo "   got:"
+        tr -d '\r' <"$work/saved.utf8" | sed 's/^/     /'
+        echo "   expected (in any order):"
+        echo "$data_after" | sed 's/^/     /'
+    fi
+}
+
+# Runs the program from a folder, saves, takes the screenshot when asked, exits; checks the results file.
+# With "locked", the program's folder is made unwritable first (a data.txt of other lines left beside it).
+run_session() {
+    local folder_win=$1 folder=$2 results=$3 what=$4 picture=$5 locked=${6:-}
+    mkdir -p "$folder" "$(dirname "$results")"
+    cp -r "$program"/. "$folder/"
+    echo "$data_before" | crlf_gbk >"$work/data-before.txt"
+    cp "$work/data-before.txt" "$results"
+    if [ -n "$locked" ]; then
+        echo 'C:\测试\收藏夹\链接|百度一下.url|YES|YES|YES|YES' | crlf_gbk >"$folder/data.txt"
+        lock_folder "$folder"
+        if touch "$folder/probe" 2>/dev/null; then
+            fail "$what: $folder could not be made unwritable"
+            return
+        fi
+    fi
+
+    echo "== $what: $folder_win\\tessaly.exe"
+    start_program "$folder" "$folder_win\\tessaly.exe"
+    if [ -z "$window" ]; then
+        fail "$what: no window titled $title appeared"
+        iconv -c -f GBK -t UTF-8 "$work/program.log" | tail -20 | sed 's/^/   /'
+        return
+    fi
+    pass "$what: the window \"$(xdotool getwindowname "$window")\" appeared"
+    # The size of the README's other screenshots, wide enough for the history columns.
+    xdotool windowsize "$window" 1000 640
+    sleep 3 # the table loads through its timers
+    if kill -0 "$program_pid" 2>/dev/null; then
+        pass "$what: the program stays up"
+    else
+        fail "$what: the program ended by itself"
+        return
+    fi
+
+    click_button 3
+    if wait_for_change "$results" "$work/data-before.txt"; then
+        pass "$what: 保存检测结果 rewrote $results"
+        check_saved "$results" "$what"
+    else
+        fail "$what: 保存检测结果 did not rewrite $results"
+    fi
+    sleep 2 # the reload after the save
+    if [ -n "$picture" ]; then
+        mkdir -p "$(dirname "$picture")"
+        import -window "$window" "$picture"
+        echo "   screenshot: $picture"
+    fi
+
+    click_button 8
+    local status=0
+    for _ in $(seq 40); do
+        kill -0 "$program_pid" 2>/dev/null || break
+        sleep 0.25
+    done
+    if kill -0 "$program_pid" 2>/dev/null; then
+        fail "$what: 退出程序 did not end the program"
+        kill "$program_pid" 2>/dev/null || true
+        return
+    fi
+    wait "$program_pid" || status=$?
+    [ "$status" -eq 0 ] && pass "$what: 退出程序 ended the program with status 0" ||
+        fail "$what: the program ended with status $status"
+    "$WINESERVER" -w
+}
+
+appdata_win=$(wine cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')
+appdata=$(wine winepath -u "$appdata_win" 2>/dev/null | tr -d '\r')
+appdata=${appdata%/}
+[ -d "$appdata" ] || { echo "windows-smoke: no %APPDATA% folder ($appdata_win, $appdata)" >&2; exit 1; }
+
+# A folder of its own: data.txt beside the program, nothing in %APPDATA%.
+run_session 'C:\绿色软件\Tessaly' "$drive_c/绿色软件/Tessaly" "$drive_c/绿色软件/Tessaly/data.txt" \
+    "own folder" "$screenshot"
+[ ! -e "$appdata/Tessaly/data.txt" ] && pass "own folder: nothing written to %APPDATA%" ||
+    fail "own folder: a results file appeared in $appdata/Tessaly"
+
+# A folder the user cannot write to, as C:\Program Files is: the results file is in %APPDATA%\Tessaly.
+run_session 'C:\Program Files\Tessaly' "$drive_c/Program Files/Tessaly" "$appdata/Tessaly/data.txt" \
+    "unwritable folder" "" locked
+unlock_folder "$drive_c/Program Files/Tessaly"
+[ "$(iconv -f GBK -t UTF-8 "$drive_c/Program Files/Tessaly/data.txt")" = $'C:\\测试\\收藏夹\\链接|百度一下.url|YES|YES|YES|YES\r' ] &&
+    pass "unwritable folder: the data.txt beside the program was neither read nor changed" ||
+    fail "unwritable folder: the data.txt beside the program changed"
+
+exit_code=0
+[ $failures -eq 0 ] || exit_code=1
+echo "windows-smoke: $failures failed, $((SECONDS - started)) s"
+exit $exit_code
