@@ -62,6 +62,10 @@ MainWindow::MainWindow(table::AppState& state, QWidget* parent)
             [this](const QModelIndex& index) { MSHFlexGrid1_DblClick(index.row() + 1); });
 
     m_statusBar = new StatusPanels(kProductName, m_client);
+    connect(m_statusBar, &StatusPanels::panelsWidthChanged, this, [this] {
+        if (m_toolbar1)
+            updateMinimumSize();
+    });
     m_dial = dialPictures(devicePixelRatioF());
     setupBusyNotice();
     setupChecker();

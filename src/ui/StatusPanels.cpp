@@ -34,9 +34,8 @@ StatusPanels::StatusPanels(const QString& productName, QWidget* parent) : QStatu
                                               QStringLiteral("检测状态"),   QStringLiteral("日期栏标题"),
                                               QStringLiteral("今天的日期")};
     for (std::size_t p = 0; p < m_panels.size(); ++p) {
-        auto* label = new QLabel(texts.at(p), this);
+        auto* label = new QLabel(this);
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        label->setAccessibleName(texts.at(p));
         label->setAccessibleDescription(descriptions.at(p));
         if (kPanelWidths.at(p) > 0)
             label->setFixedWidth(twipsToPixels(kPanelWidths.at(p)));
@@ -44,6 +43,8 @@ StatusPanels::StatusPanels(const QString& productName, QWidget* parent) : QStatu
             label->setMinimumWidth(twipsToPixels(kPanel2MinimumTwips));
         m_panels[p] = label;
     }
+    for (std::size_t p = 0; p < m_panels.size(); ++p)
+        setPanelText(int(p) + 1, texts.at(p));
     showDate();
     m_dateTimer = new QTimer(this);
     m_dateTimer->setInterval(30 * 1000);
@@ -61,6 +62,17 @@ void StatusPanels::setPanelText(int panel, const QString& text)
     QLabel* label = this->panel(panel);
     label->setText(text);
     label->setAccessibleName(text);
+    // A panel of fixed width grows when its text needs more room than the width given to it, as the date does
+    // where the system's font is wider than 宋体: a text is never cut off.
+    const int designed = kPanelWidths.at(std::size_t(panel - 1));
+    if (designed > 0) {
+        const int width = qMax(twipsToPixels(designed), label->sizeHint().width());
+        if (width != label->width()) {
+            label->setFixedWidth(width);
+            layoutPanels();
+            emit panelsWidthChanged();
+        }
+    }
 }
 
 int StatusPanels::minimumPanelsWidth() const

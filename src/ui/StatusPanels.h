@@ -14,8 +14,9 @@ namespace ui {
 /// 4 and 6 the captions "信息", "状态" and "日期", 3 information (the favorites count or the thread count),
 /// 5 the check's state, 7 today's date, kept current past midnight.
 ///
-/// The panels stand side by side at fixed widths (in twips); panel 2 takes the width the others leave. A panel
-/// whose text changes keeps that text as its accessible name; its description says what it is.
+/// The panels stand side by side at fixed widths (in twips), wider where a text needs it; panel 2 takes the
+/// width the others leave. A panel whose text changes keeps that text as its accessible name; its description
+/// says what it is.
 class StatusPanels : public QStatusBar
 {
     Q_OBJECT
@@ -30,6 +31,10 @@ public:
     void setPanelText(int panel, const QString& text);
     /// The least width that shows every panel whole.
     int minimumPanelsWidth() const;
+
+signals:
+    /// A panel has grown (or shrunk back) to fit its text: minimumPanelsWidth() has changed.
+    void panelsWidthChanged();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -211,6 +211,12 @@ void MainWindowTest::minimumSizeKeepsEveryPartApart()
             QVERIFY(p == 1 || w.panel(p)->x() > w.panel(p - 1)->geometry().right());
         }
     }
+    // A text wider than its panel (the date in a wider system font) widens the panel and the window's minimum
+    // rather than being cut off.
+    w.statusPanels()->setPanelText(7, "2026年12月27日 星期日");
+    QTRY_COMPARE(w.size(), w.minimumSize());
+    QVERIFY(w.panel(7)->width() >= w.panel(7)->sizeHint().width());
+    QVERIFY(w.statusPanels()->rect().contains(w.panel(7)->geometry()));
 }
 
 void MainWindowTest::keyboardReachesEveryCommand()
