@@ -61,23 +61,6 @@ QImage greyed(const QImage& source)
     return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
-// The 24-bit form of a drawing: pixels at least half covered keep their colour, the rest become the key colour.
-QImage keyed(const QImage& source)
-{
-    const QImage argb = source.convertToFormat(QImage::Format_ARGB32);
-    QImage image(argb.size(), QImage::Format_RGB888);
-    for (int y = 0; y < argb.height(); ++y) {
-        const auto* in = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
-        for (int x = 0; x < argb.width(); ++x) {
-            QRgb pixel = qAlpha(in[x]) >= 128 ? (in[x] | 0xFF000000) : StripKeyColour;
-            // A drawn pixel must never read as transparent.
-            if (qAlpha(in[x]) >= 128 && pixel == StripKeyColour)
-                pixel = qRgb(0xFE, 0x00, 0xFF);
-            image.setPixel(x, y, pixel);
-        }
-    }
-    return image;
-}
 
 void outlined(QPainter& p, const QPainterPath& path, const QBrush& fill, const QColor& line, qreal width = 1.0)
 {
@@ -226,23 +209,6 @@ void drawDeleteInvalid(QPainter& p)
     haloStroke(p, cross, QColor(0xD8, 0x18, 0x18), 3.2);
 }
 
-void drawGlobe(QPainter& p)
-{
-    const QPointF centre(16, 16);
-    outlined(p, circle(centre, 12.5),
-             ball(centre, 12.5, QColor(0xC8, 0xE8, 0xFF), QColor(0x46, 0x96, 0xE6), QColor(0x18, 0x52, 0xA0)),
-             QColor(0x10, 0x38, 0x70));
-    p.save();
-    p.setClipPath(circle(centre, 12.0));
-    p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(QColor(255, 255, 255, 170), 1.0));
-    p.drawEllipse(centre, 5.5, 12.5);
-    p.drawLine(QPointF(16, 3.5), QPointF(16, 28.5));
-    p.drawLine(QPointF(3.5, 16), QPointF(28.5, 16));
-    p.drawLine(QPointF(5, 10), QPointF(27, 10));
-    p.drawLine(QPointF(5, 22), QPointF(27, 22));
-    p.restore();
-}
 
 void drawExit(QPainter& p)
 {
@@ -275,114 +241,11 @@ void drawStart(QPainter& p)
     outlined(p, play, Qt::white, Qt::white, 1.5);
 }
 
-void drawRefresh(QPainter& p)
-{
-    const QColor colour(0x12, 0x8C, 0x8C);
-    const QRectF ring(6.5, 6.5, 19, 19);
-    const qreal r = 9.5;
-    for (qreal start : {30.0, 210.0}) {
-        const qreal span = 120.0;
-        QPainterPath shaft;
-        shaft.arcMoveTo(ring, start);
-        shaft.arcTo(ring, start, span);
-        const qreal end = (start + span) * Pi / 180.0;
-        const QPointF endPoint(16 + r * std::cos(end), 16 - r * std::sin(end));
-        // Counter-clockwise on screen: the tangent there is (-sin, -cos).
-        const QPointF direction(-std::sin(end), -std::cos(end));
-        arrow(p, shaft, arrowHead(endPoint + direction * 5.0, direction, 6.5, 4.2), colour);
-    }
-}
 
-void drawStar(QPainter& p)
-{
-    QPainterPath star;
-    for (int i = 0; i < 10; ++i) {
-        const qreal radius = i % 2 == 0 ? 13.5 : 5.6;
-        const qreal angle = -Pi / 2 + i * Pi / 5;
-        const QPointF point(16 + radius * std::cos(angle), 17 + radius * std::sin(angle));
-        if (i == 0)
-            star.moveTo(point);
-        else
-            star.lineTo(point);
-    }
-    star.closeSubpath();
-    outlined(p, star, vertical(3, 29, QColor(0xFF, 0xF4, 0xA8), QColor(0xF0, 0xA8, 0x00)), QColor(0x94, 0x62, 0x00));
-}
 
-void drawLink(QPainter& p)
-{
-    p.save();
-    p.translate(16, 16);
-    p.rotate(-45);
-    for (const QRectF& r : {QRectF(-13.5, -4.5, 15, 9), QRectF(-1.5, -4.5, 15, 9)}) {
-        QPainterPath link;
-        link.addRoundedRect(r, 4.5, 4.5);
-        p.setBrush(Qt::NoBrush);
-        p.setPen(QPen(QColor(0x2C, 0x4E, 0x80), 3.6));
-        p.drawPath(link);
-        p.setPen(QPen(QColor(0x9C, 0xC0, 0xEC), 1.4));
-        p.drawPath(link);
-    }
-    p.restore();
-}
 
-void drawDocument(QPainter& p)
-{
-    QPainterPath page;
-    page.moveTo(7.5, 3.5);
-    page.lineTo(19.5, 3.5);
-    page.lineTo(25.5, 9.5);
-    page.lineTo(25.5, 28.5);
-    page.lineTo(7.5, 28.5);
-    page.closeSubpath();
-    outlined(p, page, vertical(3, 29, QColor(0xFF, 0xFF, 0xFF), QColor(0xDC, 0xE4, 0xEE)), QColor(0x52, 0x5C, 0x68));
-    QPainterPath fold;
-    fold.moveTo(19.5, 3.5);
-    fold.lineTo(19.5, 9.5);
-    fold.lineTo(25.5, 9.5);
-    outlined(p, fold, QColor(0xC4, 0xCE, 0xDA), QColor(0x52, 0x5C, 0x68));
-    p.setPen(QPen(QColor(0x7C, 0x90, 0xAC), 1.2, Qt::SolidLine, Qt::RoundCap));
-    for (qreal y : {13.0, 16.5, 20.0, 23.5})
-        p.drawLine(QPointF(10.5, y), QPointF(y == 23.5 ? 17.0 : 22.5, y));
-}
 
-void drawQuestion(QPainter& p)
-{
-    const QPointF centre(16, 16);
-    outlined(p, circle(centre, 13.0),
-             ball(centre, 13.0, QColor(0xFF, 0xE0, 0xA0), QColor(0xF5, 0x96, 0x10), QColor(0xC0, 0x5C, 0x00)),
-             QColor(0x8A, 0x42, 0x00));
-    QPainterPath mark;
-    const QRectF hook(11.5, 7.0, 9.0, 9.0);
-    mark.arcMoveTo(hook, 160);
-    mark.arcTo(hook, 160, -220);
-    mark.lineTo(16.0, 19.0);
-    p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(Qt::white, 3.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.drawPath(mark);
-    p.setPen(Qt::NoPen);
-    p.setBrush(Qt::white);
-    p.drawEllipse(QPointF(16.0, 23.8), 1.9, 1.9);
-}
 
-void drawClock(QPainter& p)
-{
-    const QPointF centre(16, 16);
-    outlined(p, circle(centre, 12.5), vertical(3, 29, QColor(0xFF, 0xFF, 0xFF), QColor(0xE0, 0xE6, 0xEE)),
-             QColor(0x30, 0x36, 0x40), 2.0);
-    p.setPen(QPen(QColor(0x30, 0x36, 0x40), 1.4, Qt::SolidLine, Qt::RoundCap));
-    for (int i = 0; i < 12; i += 3) {
-        const qreal angle = i * Pi / 6;
-        p.drawLine(centre + QPointF(std::sin(angle), -std::cos(angle)) * 8.5,
-                   centre + QPointF(std::sin(angle), -std::cos(angle)) * 10.5);
-    }
-    p.setPen(QPen(QColor(0x20, 0x24, 0x2C), 2.0, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(centre, centre + QPointF(-5.0, -3.0));
-    p.drawLine(centre, centre + QPointF(5.5, -6.5));
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0xC8, 0x20, 0x20));
-    p.drawEllipse(centre, 1.6, 1.6);
-}
 
 void drawStop(QPainter& p)
 {
@@ -412,15 +275,6 @@ void drawAbout(QPainter& p)
     p.drawRoundedRect(QRectF(14.2, 13.0, 3.6, 11.5), 1.4, 1.4);
 }
 
-void drawSearch(QPainter& p)
-{
-    p.setPen(QPen(QColor(0x6E, 0x42, 0x1A), 4.5, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(19.5, 19.5), QPointF(27.5, 27.5));
-    QRadialGradient glass(QPointF(13, 13), 8.5, QPointF(10, 10));
-    glass.setColorAt(0, QColor(0xF0, 0xFC, 0xFF));
-    glass.setColorAt(1, QColor(0x9C, 0xD8, 0xF0));
-    outlined(p, circle(QPointF(13, 13), 8.5), glass, QColor(0x34, 0x44, 0x56), 2.6);
-}
 
 void drawSave(QPainter& p)
 {
@@ -453,39 +307,29 @@ void drawSave(QPainter& p)
 
 using CellPainter = void (*)(QPainter&);
 
-const CellPainter cellPainters[ToolbarCellCount] = {
-    drawRestore,       // 0
-    drawBackup,        // 1
-    drawDeleteInvalid, // 2
-    drawGlobe,         // 3
-    drawExit,          // 4
-    drawStart,         // 5
-    drawRefresh,       // 6
-    drawStar,          // 7
-    drawLink,          // 8
-    drawDocument,      // 9
-    drawQuestion,      // 10
-    drawClock,         // 11
-    drawStop,          // 12
-    drawAbout,         // 13
-    drawSearch,        // 14
-    drawSave,          // 15
-};
-
-QImage stripDrawing(bool colour, qreal devicePixelRatio)
+// The painter of a command's cell; none for a cell no command uses.
+CellPainter cellPainter(int cell)
 {
-    const QImage image = render(QSize(ToolbarCellCount * ToolbarCellSize, ToolbarCellSize), devicePixelRatio,
-                                Qt::transparent, [](QPainter& p) {
-                                    for (int cell = 0; cell < ToolbarCellCount; ++cell) {
-                                        p.save();
-                                        p.translate(cell * ToolbarCellSize, 0);
-                                        // Keeps a stroke from bleeding into the neighbouring cell.
-                                        p.setClipRect(QRectF(0, 0, ToolbarCellSize, ToolbarCellSize));
-                                        cellPainters[cell](p);
-                                        p.restore();
-                                    }
-                                });
-    return colour ? image : greyed(image);
+    switch (cell) {
+    case RestoreCell:
+        return drawRestore;
+    case BackupCell:
+        return drawBackup;
+    case DeleteInvalidCell:
+        return drawDeleteInvalid;
+    case ExitCell:
+        return drawExit;
+    case StartCell:
+        return drawStart;
+    case StopCell:
+        return drawStop;
+    case AboutCell:
+        return drawAbout;
+    case SaveCell:
+        return drawSave;
+    default:
+        return nullptr;
+    }
 }
 
 // ---- small pictures ----
@@ -636,45 +480,23 @@ void drawAboutPicture(QPainter& p)
 
 } // namespace
 
-QImage toolbarStripImage(bool colour)
-{
-    // The grey strip is the grey-scale of the colour one pixel by pixel; the key colour stays the key colour.
-    const QImage colourStrip = keyed(stripDrawing(true, 1.0));
-    if (colour)
-        return colourStrip;
-    QImage grey = colourStrip;
-    for (int y = 0; y < grey.height(); ++y) {
-        for (int x = 0; x < grey.width(); ++x) {
-            const QRgb pixel = grey.pixel(x, y);
-            if (pixel != StripKeyColour) {
-                const int level = qGray(pixel);
-                grey.setPixel(x, y, qRgb(level, level, level));
-            }
-        }
-    }
-    return grey;
-}
-
-QPixmap toolbarStrip(bool colour, qreal devicePixelRatio)
-{
-    return toPixmap(stripDrawing(colour, devicePixelRatio));
-}
-
 QPixmap toolbarCell(int cell, bool colour, qreal devicePixelRatio)
 {
-    if (cell < 0 || cell >= ToolbarCellCount)
+    const CellPainter paint = cellPainter(cell);
+    if (!paint)
         return QPixmap();
     const QImage image =
-        render(QSize(ToolbarCellSize, ToolbarCellSize), devicePixelRatio, Qt::transparent, [cell](QPainter& p) {
+        render(QSize(ToolbarCellSize, ToolbarCellSize), devicePixelRatio, Qt::transparent, [paint](QPainter& p) {
+            // Keeps a stroke inside its cell.
             p.setClipRect(QRectF(0, 0, ToolbarCellSize, ToolbarCellSize));
-            cellPainters[cell](p);
+            paint(p);
         });
     return toPixmap(colour ? image : greyed(image));
 }
 
 QIcon toolbarIcon(int cell)
 {
-    if (cell < 0 || cell >= ToolbarCellCount)
+    if (!cellPainter(cell))
         return QIcon();
     QIcon icon;
     for (qreal ratio : {1.0, 2.0}) {

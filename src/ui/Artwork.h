@@ -12,14 +12,10 @@
 // logical size stays the same and the picture stays sharp on high-density screens.
 namespace ui {
 
-/// The toolbar strip: one row of 16 cells of 32 x 32 pixels, numbered 0 to 15 from the left.
-inline constexpr int ToolbarCellCount = 16;
+/// The toolbar's pictures, 32 x 32 pixels each, numbered by their places in the program's picture strip.
 inline constexpr int ToolbarCellSize = 32;
 
-/// The colour that stands for "transparent" in the 24-bit strip (magenta).
-inline constexpr QRgb StripKeyColour = 0xFFFF00FF;
-
-/// The cells the toolbar commands use.
+/// The pictures the toolbar commands use.
 enum ToolbarCell : int
 {
     RestoreCell = 0,       // folder with a back arrow
@@ -47,18 +43,12 @@ inline constexpr int VerdictPictureSize = 12;
 inline constexpr int AboutPictureWidth = 300;
 inline constexpr int AboutPictureHeight = 95;
 
-/// The toolbar strip as a 24-bit image (512 x 32, Format_RGB888) with magenta where it is transparent; the grey
-/// strip (colour = false) is the grey-scale rendering of the colour strip, magenta kept.
-QImage toolbarStripImage(bool colour);
-
-/// The same strip as a pixmap whose background is transparent (edges kept smooth); 512 x 32 logical pixels.
-QPixmap toolbarStrip(bool colour, qreal devicePixelRatio = 1.0);
-
-/// One 32 x 32 cell of toolbarStrip(); a null pixmap for a cell outside 0..15.
+/// One command's picture, 32 x 32 logical pixels on a transparent background, in colour or as its grey-scale
+/// rendering; a null pixmap for a cell no command uses.
 QPixmap toolbarCell(int cell, bool colour, qreal devicePixelRatio = 1.0);
 
 /// Toolbar button icon of a cell: Normal mode the grey cell, Active mode (pointer over the button) the colour
-/// cell, each at 1x and 2x. A null icon for a cell outside 0..15.
+/// cell, each at 1x and 2x. A null icon for a cell no command uses.
 QIcon toolbarIcon(int cell);
 
 /// The twelve dial pictures, indexed 1 to 12 like their holders data1 .. data12: element k has the red mark

@@ -35,23 +35,28 @@ Hue hueOf(QRgb pixel)
     return Hue::None;
 }
 
-// Pixels of each hue among the drawn (non-key) pixels of an image region.
-QMap<Hue, int> hueCounts(const QImage& image, const QRect& region)
+// The eight pictures the commands use.
+const int kCommandCells[] = {ui::RestoreCell, ui::BackupCell, ui::DeleteInvalidCell, ui::ExitCell,
+                             ui::StartCell,   ui::StopCell,   ui::AboutCell,         ui::SaveCell};
+
+// A command's picture as 32-bit pixels with their transparency.
+QImage cellImage(int cell, bool colour)
+{
+    return ui::toolbarCell(cell, colour).toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+// Pixels of each hue among the drawn (at least half covered) pixels of an image.
+QMap<Hue, int> hueCounts(const QImage& image)
 {
     QMap<Hue, int> counts;
-    for (int y = region.top(); y <= region.bottom(); ++y) {
-        for (int x = region.left(); x <= region.right(); ++x) {
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
             const QRgb pixel = image.pixel(x, y);
-            if (pixel != ui::StripKeyColour)
+            if (qAlpha(pixel) >= 128)
                 ++counts[hueOf(pixel)];
         }
     }
     return counts;
-}
-
-QRect cellRect(int cell)
-{
-    return QRect(cell * ui::ToolbarCellSize, 0, ui::ToolbarCellSize, ui::ToolbarCellSize);
 }
 
 bool isGrey(const QImage& image)
@@ -78,14 +83,11 @@ class TestArtwork : public QObject
     Q_OBJECT
 
 private slots:
-    void stripImagesAre24BitWithKeyColour();
-    void greyStripIsGreyScaleOfColourStrip();
-    void everyCellIsDrawnAndDistinct();
+    void commandCellsAreDrawnAndDistinct();
+    void greyCellIsGreyScaleOfColourCell();
     void commandCellsShowTheirSymbol_data();
     void commandCellsShowTheirSymbol();
-    void stripPixmapIsTransparentWhereKeyed();
-    void stripPixmapAtDoubleDensity();
-    void cellsMatchTheStrip();
+    void cellAtDoubleDensity();
     void toolbarIconModes();
     void dialPictures_data();
     void dialPictures();
@@ -96,58 +98,46 @@ private slots:
     void aboutPicture();
 };
 
-void TestArtwork::stripImagesAre24BitWithKeyColour()
+void TestArtwork::commandCellsAreDrawnAndDistinct()
 {
-    for (bool colour : {true, false}) {
-        const QImage strip = ui::toolbarStripImage(colour);
-        QCOMPARE(strip.size(), QSize(512, 32));
-        QCOMPARE(strip.format(), QImage::Format_RGB888);
-        QCOMPARE(strip.depth(), 24);
-        // Every cell's corners are background, i.e. the key colour.
-        for (int cell = 0; cell < ui::ToolbarCellCount; ++cell) {
-            const QRect r = cellRect(cell);
-            for (const QPoint& corner : {r.topLeft(), r.topRight(), r.bottomLeft(), r.bottomRight()})
-                QCOMPARE(strip.pixel(corner), ui::StripKeyColour);
-        }
-    }
-}
-
-void TestArtwork::greyStripIsGreyScaleOfColourStrip()
-{
-    const QImage colour = ui::toolbarStripImage(true);
-    const QImage grey = ui::toolbarStripImage(false);
-    int drawn = 0;
-    for (int y = 0; y < colour.height(); ++y) {
-        for (int x = 0; x < colour.width(); ++x) {
-            const QRgb c = colour.pixel(x, y);
-            const QRgb g = grey.pixel(x, y);
-            if (c == ui::StripKeyColour) {
-                QCOMPARE(g, ui::StripKeyColour);
-            } else {
-                ++drawn;
-                const int level = qGray(c);
-                QCOMPARE(g, qRgb(level, level, level));
-            }
-        }
-    }
-    QVERIFY(drawn > 16 * 200);
-}
-
-void TestArtwork::everyCellIsDrawnAndDistinct()
-{
-    const QImage strip = ui::toolbarStripImage(true);
     QVector<QImage> cells;
-    for (int cell = 0; cell < ui::ToolbarCellCount; ++cell) {
-        const QImage image = strip.copy(cellRect(cell));
+    for (int cell : kCommandCells) {
+        const QImage image = cellImage(cell, true);
+        QCOMPARE(image.size(), QSize(32, 32));
         int drawn = 0;
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x)
-                drawn += image.pixel(x, y) != ui::StripKeyColour;
-        // A real symbol: neither empty nor a filled square.
+                drawn += qAlpha(image.pixel(x, y)) >= 128;
+        // A real symbol on a transparent ground: neither empty nor a filled square, the corners clear.
         QVERIFY2(drawn > 150 && drawn < 32 * 32 - 100, qPrintable(QStringLiteral("cell %1: %2").arg(cell).arg(drawn)));
-        for (int other = 0; other < cells.size(); ++other)
-            QVERIFY2(image != cells.at(other), qPrintable(QStringLiteral("cells %1 and %2").arg(other).arg(cell)));
+        for (const QPoint& corner : {QPoint(0, 0), QPoint(31, 0), QPoint(0, 31), QPoint(31, 31)})
+            QCOMPARE(qAlpha(image.pixel(corner)), 0);
+        for (const QImage& other : std::as_const(cells))
+            QVERIFY2(image != other, qPrintable(QStringLiteral("cell %1 repeats another").arg(cell)));
         cells.append(image);
+    }
+    // Only the commands' pictures are drawn.
+    QVERIFY(ui::toolbarCell(3, true).isNull());
+    QVERIFY(ui::toolbarCell(-1, true).isNull());
+    QVERIFY(ui::toolbarCell(16, false).isNull());
+}
+
+void TestArtwork::greyCellIsGreyScaleOfColourCell()
+{
+    for (int cell : kCommandCells) {
+        const QImage colour = cellImage(cell, true);
+        const QImage grey = cellImage(cell, false);
+        QVERIFY(isGrey(grey));
+        QVERIFY(!isGrey(colour));
+        for (int y = 0; y < colour.height(); ++y) {
+            for (int x = 0; x < colour.width(); ++x) {
+                const QRgb c = colour.pixel(x, y);
+                const QRgb g = grey.pixel(x, y);
+                QCOMPARE(qAlpha(g), qAlpha(c));
+                if (qAlpha(c) == 255)
+                    QVERIFY(qAbs(qRed(g) - qGray(c)) <= 1);
+            }
+        }
     }
 }
 
@@ -179,7 +169,7 @@ void TestArtwork::commandCellsShowTheirSymbol()
     QFETCH(int, present);
     QFETCH(int, absent);
 
-    const QMap<Hue, int> counts = hueCounts(ui::toolbarStripImage(true), cellRect(cell));
+    const QMap<Hue, int> counts = hueCounts(cellImage(cell, true));
     Hue top = Hue::None;
     for (auto it = counts.cbegin(); it != counts.cend(); ++it)
         if (it.value() > counts.value(top))
@@ -191,51 +181,12 @@ void TestArtwork::commandCellsShowTheirSymbol()
         QCOMPARE(counts.value(Hue(absent)), 0);
 }
 
-void TestArtwork::stripPixmapIsTransparentWhereKeyed()
+void TestArtwork::cellAtDoubleDensity()
 {
-    for (bool colour : {true, false}) {
-        const QPixmap pixmap = ui::toolbarStrip(colour);
-        QCOMPARE(pixmap.size(), QSize(512, 32));
-        QCOMPARE(pixmap.devicePixelRatio(), 1.0);
-        QVERIFY(pixmap.hasAlphaChannel());
-        const QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
-        const QImage keyed = ui::toolbarStripImage(colour);
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = 0; x < image.width(); ++x) {
-                const bool transparentish = qAlpha(image.pixel(x, y)) < 128;
-                QCOMPARE(transparentish, keyed.pixel(x, y) == ui::StripKeyColour);
-            }
-        }
-        QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
-    }
-    QVERIFY(isGrey(ui::toolbarStrip(false).toImage()));
-    QVERIFY(!isGrey(ui::toolbarStrip(true).toImage()));
-}
-
-void TestArtwork::stripPixmapAtDoubleDensity()
-{
-    const QPixmap pixmap = ui::toolbarStrip(true, 2.0);
-    QCOMPARE(pixmap.size(), QSize(1024, 64));
-    QCOMPARE(pixmap.devicePixelRatio(), 2.0);
-    QCOMPARE(pixmap.deviceIndependentSize(), QSizeF(512, 32));
     const QPixmap cell = ui::toolbarCell(ui::StopCell, true, 2.0);
     QCOMPARE(cell.size(), QSize(64, 64));
+    QCOMPARE(cell.devicePixelRatio(), 2.0);
     QCOMPARE(cell.deviceIndependentSize(), QSizeF(32, 32));
-}
-
-void TestArtwork::cellsMatchTheStrip()
-{
-    for (bool colour : {true, false}) {
-        const QImage strip = ui::toolbarStrip(colour).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        for (int cell = 0; cell < ui::ToolbarCellCount; ++cell) {
-            const QImage image =
-                ui::toolbarCell(cell, colour).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
-            QCOMPARE(image.size(), QSize(32, 32));
-            QVERIFY2(image == strip.copy(cellRect(cell)), qPrintable(QStringLiteral("cell %1").arg(cell)));
-        }
-    }
-    QVERIFY(ui::toolbarCell(-1, true).isNull());
-    QVERIFY(ui::toolbarCell(16, false).isNull());
 }
 
 void TestArtwork::toolbarIconModes()
@@ -260,7 +211,7 @@ void TestArtwork::toolbarIconModes()
     const QImage sharp = icon.pixmap(QSize(32, 32), 2.0, QIcon::Active).toImage();
     QCOMPARE(sharp.size(), QSize(64, 64));
 
-    QVERIFY(ui::toolbarIcon(16).isNull());
+    QVERIFY(ui::toolbarIcon(3).isNull());
     QVERIFY(ui::toolbarIcon(-1).isNull());
 }
 
