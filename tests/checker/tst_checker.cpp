@@ -231,7 +231,9 @@ void TestChecker::checkManyServers(int servers, quint16 port, int freeDescriptor
     makeChecker();
     m_checker->Slider1_Change(kSpreadChannels);
     // The run starts once the channels are set up, as it does after a user has moved the slider.
-    QTest::qWaitFor([] { return testsupport::processThreadCount("QNetworkAccessM") >= kSpreadChannels; }, 5000);
+    // (Not asserted: how the channels get ready is theirs to decide; a run must cope either way.)
+    (void)QTest::qWaitFor([] { return testsupport::processThreadCount("QNetworkAccessM") >= kSpreadChannels; },
+                          5000);
 
     std::vector<int> held;
     if (freeDescriptors >= 0) {
