@@ -9,7 +9,8 @@
 
 #include "platform/Paths.h"
 
-namespace bench {
+namespace bench
+{
 
 struct GeneratedTree
 {
@@ -28,7 +29,8 @@ inline GeneratedTree generateFavorites(const QString& root, int favorites, int f
     tree.folders << root;
     for (int f = 1; f < folders; ++f) {
         // Every tenth folder is a top-level category; the others nest one or two levels below it.
-        const QString parent = f % 10 == 1 || tree.folders.size() < 2 ? root : tree.folders.at(qMax(1, f - 1 - (f % 3)));
+        const QString parent =
+            f % 10 == 1 || tree.folders.size() < 2 ? root : tree.folders.at(qMax(1, f - 1 - (f % 3)));
         const QString path = platform::joinPath(parent, QStringLiteral("分类 %1").arg(f));
         QDir().mkpath(path);
         tree.folders << path;
@@ -41,8 +43,11 @@ inline GeneratedTree generateFavorites(const QString& root, int favorites, int f
                                QByteArray::number(i) + "/index.html?ref=favorites";
         QFile file(path);
         if (file.open(QIODevice::WriteOnly)) {
-            file.write("[DEFAULT]\r\nBASEURL=" + url + "\r\n[{000214A0-0000-0000-C000-000000000046}]\r\nProp3=19,2\r\n"
-                       "[InternetShortcut]\r\nURL=" + url + "\r\nIDList=\r\nIconFile=http://host.example.test/favicon.ico\r\n"
+            file.write("[DEFAULT]\r\nBASEURL=" + url +
+                       "\r\n[{000214A0-0000-0000-C000-000000000046}]\r\nProp3=19,2\r\n"
+                       "[InternetShortcut]\r\nURL=" +
+                       url +
+                       "\r\nIDList=\r\nIconFile=http://host.example.test/favicon.ico\r\n"
                        "IconIndex=1\r\n");
         }
         tree.files << path;

@@ -341,8 +341,7 @@ int serveSpread(int servers)
 int spreadRun(int servers, int threads)
 {
     QProcess helper;
-    helper.start(QCoreApplication::applicationFilePath(),
-                 {QStringLiteral("--serve-spread"), QString::number(servers)});
+    helper.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--serve-spread"), QString::number(servers)});
     quint16 port = 0;
     while (port == 0 && helper.waitForReadyRead(30000)) {
         const QByteArray line = helper.readLine().trimmed();

@@ -21,7 +21,8 @@
 #include "table/ResultsFile.h"
 #include "ui/LinkTableModel.h"
 
-namespace {
+namespace
+{
 
 long peakRssKb()
 {

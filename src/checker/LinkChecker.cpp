@@ -6,7 +6,8 @@
 
 #include "table/LinkTable.h"
 
-namespace checker {
+namespace checker
+{
 
 LinkChecker::LinkChecker(table::LinkTable& table, QObject* parent)
     : QObject(parent), m_table(table), m_timer1(new QTimer(this))

@@ -11,11 +11,13 @@
 
 class QTimer;
 
-namespace table {
+namespace table
+{
 class LinkTable;
 }
 
-namespace checker {
+namespace checker
+{
 
 /// The link checker: a pool of 1 to 40 probe channels that send one HEAD request per table row.
 ///
@@ -128,8 +130,8 @@ private:
         TransferChannel* inet = nullptr; // the channel's transfer control
         QTimer* timer = nullptr;         // one-shot dispatch tick
         Phase phase = Phase::Idle;
-        int row = 0;                     // the row taken last in this run; 0 for none
-        quint64 generation = 0;          // the table generation that row belongs to
+        int row = 0;                                 // the row taken last in this run; 0 for none
+        quint64 generation = 0;                      // the table generation that row belongs to
         std::optional<TransferChannel::State> shown; // what the indicator shows; nothing while idle
     };
 

@@ -105,7 +105,7 @@ private:
     QTimer* m_deadline = nullptr;
     QPointer<QNetworkReply> m_reply;
     int m_timeoutMs = kDefaultRequestTimeoutMs;
-    quint64 m_serial = 0;    // identifies the request a queued report belongs to
+    quint64 m_serial = 0;      // identifies the request a queued report belongs to
     State m_progress = icNone; // last intermediate state reported for the request in progress
     bool m_failedLocally = false;
 };

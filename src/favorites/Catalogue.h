@@ -3,7 +3,8 @@
 #include <QString>
 #include <QStringList>
 
-namespace favorites {
+namespace favorites
+{
 
 /// The favorites catalogue: where the Favorites folder is, its subfolders, and the files the last enumeration
 /// collected there.
@@ -13,11 +14,11 @@ namespace favorites {
 /// edit dialog keeps up to date, and the file lists are only the input of the load after the next enumeration.
 struct Catalogue
 {
-    QString favPath;         // the Favorites folder, as the registry names it; fixed after start-up
-    int fileCount = 0;       // collected files
-    QStringList fileName{QString()};  // 1..fileCount: name with extension
-    QStringList filePath{QString()};  // 1..fileCount: folder holding the file, no trailing separator
-    int folderCount = 0;     // collected subfolders (start-up only)
+    QString favPath;                   // the Favorites folder, as the registry names it; fixed after start-up
+    int fileCount = 0;                 // collected files
+    QStringList fileName{QString()};   // 1..fileCount: name with extension
+    QStringList filePath{QString()};   // 1..fileCount: folder holding the file, no trailing separator
+    int folderCount = 0;               // collected subfolders (start-up only)
     QStringList folderList{QString()}; // 1..folderCount: full path of every subfolder at any depth
 
     /// Forgets the collected files (the lists keep their unused element 0).

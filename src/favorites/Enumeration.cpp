@@ -8,9 +8,11 @@
 
 #include "platform/Paths.h"
 
-namespace favorites {
+namespace favorites
+{
 
-namespace {
+namespace
+{
 
 // Listing order: by name, ignoring case, as Windows file systems list their entries. The program itself
 // never sorts; this only makes the platform's order deterministic here.

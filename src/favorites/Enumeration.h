@@ -4,7 +4,8 @@
 
 #include "favorites/Catalogue.h"
 
-namespace favorites {
+namespace favorites
+{
 
 /// Appends every plain file directly in folder to the catalogue's file list (hidden and system files,
 /// folders and dangling links are left out). A folder that cannot be read adds nothing.

@@ -135,8 +135,7 @@ bool copyReplacing(const QString& source, const QString& destination, Failure* f
     const QString temporary = freeNameBeside(destination);
     if (!copyFile(source, temporary, failure))
         return false;
-    const bool removed =
-        isFolderLink(target) ? removeLink(destination, failure) : removeFile(destination, failure);
+    const bool removed = isFolderLink(target) ? removeLink(destination, failure) : removeFile(destination, failure);
     if (!removed) {
         QFile::setPermissions(temporary, modeOf(QFileInfo(temporary)) | QFileDevice::WriteOwner);
         QFile::remove(temporary);

@@ -8,8 +8,8 @@
 // Deleting and copying files and folders of the Favorites tree and its backup.
 // Each operation stops at the first failure and returns false with what failed, where and why in *failure;
 // what it did before that stays done. Copies keep each file's and subfolder's mode (a read-only file stays
-// read-only, as the copy on Windows keeps the attribute). Read-only files and folders are made writable where that is needed to
-// delete or replace them. Links to folders met inside a folder are never followed: they are deleted as links
+// read-only, as the copy on Windows keeps the attribute). Read-only files and folders are made writable where that is
+// needed to delete or replace them. Links to folders met inside a folder are never followed: they are deleted as links
 // and left out of copies (the folders named in the call may themselves be reached through a link).
 // The delete operations refuse a relative path and never empty or delete a root folder.
 

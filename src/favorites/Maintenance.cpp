@@ -6,13 +6,15 @@
 #include "favorites/FileOps.h"
 #include "platform/Paths.h"
 
-namespace favorites {
+namespace favorites
+{
 
 using platform::fail;
 using platform::Failure;
 using platform::FailureKind;
 
-namespace {
+namespace
+{
 
 QString resolved(const QString& path)
 {

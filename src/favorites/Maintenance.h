@@ -9,7 +9,8 @@
 // The commands that change the Favorites folder as a whole: deleting the dead favorites, backing the
 // folder up and restoring it. Each checks its preconditions first and touches nothing when they fail.
 
-namespace favorites {
+namespace favorites
+{
 
 /// The backup folder of a program folder: program folder + separator + "data".
 QString backupFolderPath(const QString& programFolder);

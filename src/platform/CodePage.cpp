@@ -3,9 +3,11 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
 bool hasUtf16LeBom(const QByteArray& bytes)
 {

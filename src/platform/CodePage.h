@@ -3,14 +3,15 @@
 #include <QByteArray>
 #include <QString>
 
-namespace platform {
+namespace platform
+{
 
 // How a text file's bytes were encoded, so that a rewrite keeps them as they were.
 enum class TextEncoding
 {
-    System,   // the system code page: the ANSI code page on Windows, UTF-8 elsewhere
-    Gb18030,  // outside Windows: a file from a Chinese Windows that is not valid UTF-8
-    Utf16Le   // a file that starts with a UTF-16LE byte-order mark (the mark is kept on write)
+    System,  // the system code page: the ANSI code page on Windows, UTF-8 elsewhere
+    Gb18030, // outside Windows: a file from a Chinese Windows that is not valid UTF-8
+    Utf16Le  // a file that starts with a UTF-16LE byte-order mark (the mark is kept on write)
 };
 
 struct DecodedText

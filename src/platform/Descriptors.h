@@ -1,6 +1,7 @@
 #pragma once
 
-namespace platform {
+namespace platform
+{
 
 /// Raises the process's soft limit on open descriptors (files and sockets) to its hard limit, as programs
 /// that open many connections do; a desktop session often starts programs at 1024. Returns the soft limit

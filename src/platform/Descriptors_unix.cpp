@@ -7,7 +7,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-namespace platform {
+namespace platform
+{
 
 long raiseOpenFileLimit()
 {

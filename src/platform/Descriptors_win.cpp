@@ -1,6 +1,7 @@
 #include "platform/Descriptors.h"
 
-namespace platform {
+namespace platform
+{
 
 // Windows has no per-process limit on sockets and kernel handles that a program would run into here.
 

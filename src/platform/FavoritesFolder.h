@@ -2,7 +2,8 @@
 
 #include <QString>
 
-namespace platform {
+namespace platform
+{
 
 /// The user's Favorites folder as the system names it, trimmed of leading and trailing spaces; the empty string
 /// when it names none. On Windows the string value "Favorites" under the key

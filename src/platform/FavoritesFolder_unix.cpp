@@ -3,7 +3,8 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace platform {
+namespace platform
+{
 
 QString favoritesFolder()
 {

@@ -9,9 +9,11 @@
 #include "platform/CodePage.h"
 #include "platform/win/RegistryWin.h"
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
 // Reads one string value under HKEY_CURRENT_USER\keyPath through the ANSI registry functions, which take and return
 // the system code page; the reading itself, with its 1024-byte limit and the trimming of spaces, is in the Qt-free

@@ -5,9 +5,11 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
 // A real probe rather than permission bits: they do not tell the whole story on Windows (ACLs, Program Files)
 // nor on a read-only mount, and the probe file is removed again at once.

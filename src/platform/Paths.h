@@ -3,7 +3,8 @@
 #include <QFileInfo>
 #include <QString>
 
-namespace platform {
+namespace platform
+{
 
 /// The platform's path separator as the program writes it: "\" on Windows, "/" elsewhere.
 QChar separator();

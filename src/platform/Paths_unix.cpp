@@ -1,6 +1,7 @@
 #include "platform/Paths.h"
 
-namespace platform {
+namespace platform
+{
 
 bool isHiddenOrSystem(const QFileInfo& info)
 {

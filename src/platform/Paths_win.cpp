@@ -2,7 +2,8 @@
 
 #include <windows.h>
 
-namespace platform {
+namespace platform
+{
 
 bool isHiddenOrSystem(const QFileInfo& info)
 {

@@ -5,7 +5,8 @@
 #include "favorites/Catalogue.h"
 #include "table/LinkTable.h"
 
-namespace table {
+namespace table
+{
 
 /// Everything the program knows for the whole of its run: the favorites catalogue, the link table, where its
 /// own files live, and the row the edit dialog works on. One instance, owned by main() (or a test) and passed

@@ -8,13 +8,15 @@
 #include "platform/Paths.h"
 #include "table/Loader.h"
 
-namespace table {
+namespace table
+{
 
 using platform::fail;
 using platform::Failure;
 using platform::FailureKind;
 
-namespace {
+namespace
+{
 
 const QLatin1String kShortcutExtension(".url");
 

@@ -5,7 +5,8 @@
 #include "platform/Failure.h"
 #include "table/AppState.h"
 
-namespace table {
+namespace table
+{
 
 /// What the edit dialog asks for one favorite: its folder relative to the Favorites folder ("" for the
 /// Favorites folder itself, else beginning with the separator), its name without ".url", its address.

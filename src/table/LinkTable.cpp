@@ -4,7 +4,8 @@
 
 #include "platform/Paths.h"
 
-namespace table {
+namespace table
+{
 
 bool LinkRow::operator==(const LinkRow& other) const
 {

@@ -6,7 +6,8 @@
 #include <QString>
 #include <QVector>
 
-namespace table {
+namespace table
+{
 
 /// The two verdicts; the empty string means "no verdict". Compared exactly everywhere.
 inline const QString kYes = QStringLiteral("YES");

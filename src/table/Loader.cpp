@@ -6,7 +6,8 @@
 #include "platform/Paths.h"
 #include "table/ResultsFile.h"
 
-namespace table {
+namespace table
+{
 
 QString displayName(const QString& fileName)
 {

@@ -5,7 +5,8 @@
 #include "favorites/Catalogue.h"
 #include "table/LinkTable.h"
 
-namespace table {
+namespace table
+{
 
 /// The name a grid row shows for a file name: the name without its last four characters (the
 /// extension ".url"); empty for a name of four characters or fewer.

@@ -7,9 +7,11 @@
 #include "platform/Paths.h"
 #include "platform/SaveFile.h"
 
-namespace table {
+namespace table
+{
 
-namespace {
+namespace
+{
 
 QString indexKey(const QString& folder, const QString& fileName)
 {

@@ -10,7 +10,8 @@
 #include "platform/Failure.h"
 #include "table/LinkTable.h"
 
-namespace table {
+namespace table
+{
 
 /// One line of the results file: fields 1..6 as written (folder, file name, four verdicts),
 /// field 0 the history count computed while reading.
@@ -54,7 +55,6 @@ bool isStorableName(const QString& text);
 /// and atomically. Rows whose folder or name cannot be stored are left out of the file. On failure
 /// (including something other than a regular file in its place) the file and the in-memory histories are
 /// left as they were, and *failure tells why.
-bool saveResults(const QString& path, LinkTable& table,
-                 platform::Failure* failure = nullptr);
+bool saveResults(const QString& path, LinkTable& table, platform::Failure* failure = nullptr);
 
 } // namespace table

@@ -1,6 +1,7 @@
 #include "table/Rules.h"
 
-namespace table {
+namespace table
+{
 
 bool failedFourSavedChecks(const History& history)
 {

@@ -6,7 +6,8 @@
 
 // The two rules that decide from verdicts what happens to the user's favorites.
 
-namespace table {
+namespace table
+{
 
 /// True when a saved history condemns its favorite: four saved checks, every one of them "NO". The current,
 /// unsaved verdict plays no part.

@@ -13,9 +13,11 @@
 #include "ui/Fonts.h"
 #include "ui/FormLayout.h"
 
-namespace ui {
+namespace ui
+{
 
-namespace {
+namespace
+{
 
 const QColor background(0xFF, 0x80, 0x80);
 const QColor labelText(0xC0, 0x00, 0x00);

@@ -6,7 +6,8 @@
 class QLabel;
 class QPushButton;
 
-namespace ui {
+namespace ui
+{
 
 /// The about box: the program's name and edition, the maker's information lines and a picture. Fixed size, no
 /// caption. It closes on its button and on any key press, also while the button has the keyboard focus

@@ -4,9 +4,11 @@
 #include <QToolBar>
 #include <QToolButton>
 
-namespace ui {
+namespace ui
+{
 
-namespace {
+namespace
+{
 
 QAccessibleInterface* describeActionButton(const QString& className, QObject* object)
 {

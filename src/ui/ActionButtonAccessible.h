@@ -4,7 +4,8 @@
 
 class QToolButton;
 
-namespace ui {
+namespace ui
+{
 
 /// What screen readers are told of a toolbar button made for an action: a push button named after the action,
 /// its tooltip as description, and the action's keyboard shortcut as the key binding of its press action.

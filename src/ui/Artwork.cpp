@@ -12,9 +12,11 @@
 
 #include "ui/Fonts.h"
 
-namespace ui {
+namespace ui
+{
 
-namespace {
+namespace
+{
 
 constexpr qreal Pi = 3.14159265358979323846;
 
@@ -60,7 +62,6 @@ QImage greyed(const QImage& source)
     image.setDevicePixelRatio(source.devicePixelRatio());
     return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
-
 
 void outlined(QPainter& p, const QPainterPath& path, const QBrush& fill, const QColor& line, qreal width = 1.0)
 {
@@ -209,7 +210,6 @@ void drawDeleteInvalid(QPainter& p)
     haloStroke(p, cross, QColor(0xD8, 0x18, 0x18), 3.2);
 }
 
-
 void drawExit(QPainter& p)
 {
     const QPointF centre(16, 16);
@@ -241,12 +241,6 @@ void drawStart(QPainter& p)
     outlined(p, play, Qt::white, Qt::white, 1.5);
 }
 
-
-
-
-
-
-
 void drawStop(QPainter& p)
 {
     QPainterPath square;
@@ -274,7 +268,6 @@ void drawAbout(QPainter& p)
     p.drawEllipse(QPointF(16.0, 9.5), 2.3, 2.3);
     p.drawRoundedRect(QRectF(14.2, 13.0, 3.6, 11.5), 1.4, 1.4);
 }
-
 
 void drawSave(QPainter& p)
 {
@@ -537,7 +530,8 @@ QPixmap windowIconPixmap(int side)
     }));
 }
 
-namespace {
+namespace
+{
 
 void appendLe16(QByteArray& out, int value)
 {

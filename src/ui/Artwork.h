@@ -10,7 +10,8 @@
 // All pictures of the program, drawn with QPainter when asked for; nothing is read from files.
 // Functions taking a device pixel ratio draw at that ratio (the pixmap's devicePixelRatio() is set), so the
 // logical size stays the same and the picture stays sharp on high-density screens.
-namespace ui {
+namespace ui
+{
 
 /// The toolbar's pictures, 32 x 32 pixels each, numbered by their places in the program's picture strip.
 inline constexpr int ToolbarCellSize = 32;

@@ -5,7 +5,8 @@
 #include "checker/TransferChannel.h"
 #include "ui/Artwork.h"
 
-namespace ui {
+namespace ui
+{
 
 /// The dial picture (1..12, see dialPictures) a channel's indicator shows for what the checker says it shows:
 /// the idle picture when nothing is in progress, and for a state 0..10 of its request the dial turned one

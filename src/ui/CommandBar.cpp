@@ -9,9 +9,11 @@
 #include "ui/Fonts.h"
 #include "ui/FormLayout.h"
 
-namespace ui {
+namespace ui
+{
 
-namespace {
+namespace
+{
 
 QRect twips(int left, int top, int width, int height)
 {
@@ -91,8 +93,8 @@ int CommandBar::contentWidth() const
 void CommandBar::addSliderGroup(int minThreads, int maxThreads)
 {
     // The slider group stands on the toolbar at fixed places, to the right of the buttons.
-    QLabel* text1 =
-        caption(QStringLiteral("线\n程数"), QColor(0xFF, 0x80, 0x00), songTi(9, true), twips(6000, 120, 615, 375), this);
+    QLabel* text1 = caption(QStringLiteral("线\n程数"), QColor(0xFF, 0x80, 0x00), songTi(9, true),
+                            twips(6000, 120, 615, 375), this);
     text1->setObjectName(QStringLiteral("Text1"));
     text1->setAlignment(Qt::AlignCenter);
 
@@ -119,8 +121,8 @@ void CommandBar::addSliderGroup(int minThreads, int maxThreads)
                    {"Text6", "30", 9340, 255},
                    {"Text3", "40", 10230, 255}};
     for (const auto& figure : figures) {
-        QLabel* label =
-            caption(QString::fromLatin1(figure.text), blue, figureFont, twips(figure.left, 340, figure.width, 255), this);
+        QLabel* label = caption(QString::fromLatin1(figure.text), blue, figureFont,
+                                twips(figure.left, 340, figure.width, 255), this);
         label->setObjectName(QString::fromLatin1(figure.name));
         label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
         // Tall enough for the font's line; the slider group still ends inside the toolbar.

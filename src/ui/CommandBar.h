@@ -8,7 +8,8 @@
 
 class QSlider;
 
-namespace ui {
+namespace ui
+{
 
 /// The toolbar: one icon-only button per command, in the commands' order, and to their right the thread-count
 /// slider with its captions, at fixed places. The buttons take focus from Tab; each action carries its command's

@@ -14,9 +14,11 @@
 #include "ui/FailureText.h"
 #include "ui/LoadSequence.h"
 
-namespace ui {
+namespace ui
+{
 
-namespace {
+namespace
+{
 
 const QString kSave = QStringLiteral("保存检测结果");
 const QString kDeleteInvalid = QStringLiteral("删除收藏夹无效地址");
@@ -37,7 +39,8 @@ const std::vector<Commands::Command>& Commands::all()
         {QStringLiteral("e"), kBackup, BackupCell, QKeySequence(Qt::CTRL | Qt::Key_B), &Commands::backup},
         {QStringLiteral("f"), kRestore, RestoreCell, QKeySequence(Qt::CTRL | Qt::Key_R), &Commands::restore},
         {QStringLiteral("g"), QStringLiteral("关于软件"), AboutCell, QKeySequence(Qt::Key_F1), &Commands::about},
-        {QStringLiteral("h"), QStringLiteral("退出程序"), ExitCell, QKeySequence(Qt::CTRL | Qt::Key_Q), &Commands::exit},
+        {QStringLiteral("h"), QStringLiteral("退出程序"), ExitCell, QKeySequence(Qt::CTRL | Qt::Key_Q),
+         &Commands::exit},
     };
     return commands;
 }

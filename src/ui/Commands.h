@@ -11,11 +11,13 @@
 
 class QWidget;
 
-namespace checker {
+namespace checker
+{
 class LinkChecker;
 }
 
-namespace ui {
+namespace ui
+{
 
 class LoadSequence;
 

@@ -17,9 +17,11 @@
 #include "ui/FormLayout.h"
 #include "ui/Fonts.h"
 
-namespace ui {
+namespace ui
+{
 
-namespace {
+namespace
+{
 
 QRect twips(int left, int top, int width, int height)
 {

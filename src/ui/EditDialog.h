@@ -9,7 +9,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-namespace ui {
+namespace ui
+{
 
 /// The dialog "修改" that changes one favorite's folder, name and address (the row in state.editRow).
 /// "修改" applies and closes; "取消" or the close box close it and change nothing. When the apply fails,

@@ -2,9 +2,11 @@
 
 #include <QFontDatabase>
 
-namespace ui {
+namespace ui
+{
 
-namespace {
+namespace
+{
 
 // Song (Ming) style faces first, since that is what 宋体 is; sans faces only when no serif one is around.
 const char* const songTiCandidates[] = {

@@ -3,7 +3,8 @@
 #include <QFont>
 #include <QStringList>
 
-namespace ui {
+namespace ui
+{
 
 /// The Song-style Chinese font (宋体) at the given point size: "SimSun" where it is installed, otherwise the
 /// closest installed Chinese font, with the rest of the candidates as glyph fallbacks. Never fails: without any

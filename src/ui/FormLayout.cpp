@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
-namespace ui {
+namespace ui
+{
 
-namespace {
+namespace
+{
 
 // Whole quotient, plus one when there is a remainder (the rows needed for count items at perRow each).
 qint64 rowsFor(qint64 count, qint64 perRow)

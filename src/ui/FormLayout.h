@@ -6,7 +6,8 @@
 #include <QSize>
 #include <QVector>
 
-namespace ui {
+namespace ui
+{
 
 /// Twips per pixel at 96 dots per inch.
 inline constexpr int TwipsPerPixel = 15;

@@ -3,7 +3,8 @@
 #include "table/LinkTable.h"
 #include "table/Loader.h"
 
-namespace ui {
+namespace ui
+{
 
 LinkTableModel::LinkTableModel(const table::LinkTable& table, QObject* parent)
     : QAbstractTableModel(parent), m_table(table)

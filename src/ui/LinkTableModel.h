@@ -5,11 +5,13 @@
 #include <QString>
 #include <QVector>
 
-namespace table {
+namespace table
+{
 class LinkTable;
 }
 
-namespace ui {
+namespace ui
+{
 
 /// The grid of the main window: a read-only view of the link table, eight columns, no copy of its own.
 ///

@@ -8,9 +8,11 @@
 #include "table/Loader.h"
 #include "table/ResultsFile.h"
 
-namespace ui {
+namespace ui
+{
 
-namespace {
+namespace
+{
 
 QTimer* oneShotTimer(QObject* parent, int intervalMs)
 {

@@ -6,7 +6,8 @@
 
 class QTimer;
 
-namespace ui {
+namespace ui
+{
 
 /// How the link table is loaded behind the busy notice, at start-up and after the commands that change the
 /// Favorites folder or the results file ("c", "d", "f").

@@ -26,9 +26,11 @@
 #include "ui/ResultDelegate.h"
 #include "ui/StatusPanels.h"
 
-namespace ui {
+namespace ui
+{
 
-namespace {
+namespace
+{
 
 const QString kProductName = QStringLiteral("Tessaly(2005版)");
 
@@ -99,8 +101,8 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::Form_Load()
 {
-    m_toolbar1 = new CommandBar(Commands::all(), checker::LinkChecker::kMinThreads, checker::LinkChecker::kMaxThreads,
-                                m_client);
+    m_toolbar1 =
+        new CommandBar(Commands::all(), checker::LinkChecker::kMinThreads, checker::LinkChecker::kMaxThreads, m_client);
     connect(m_toolbar1, &CommandBar::triggered, this, &MainWindow::Toolbar1_ButtonClick);
     connect(m_toolbar1->slider(), &QSlider::valueChanged, m_checker, &checker::LinkChecker::Slider1_Change);
     setupGrid();
@@ -181,7 +183,8 @@ void MainWindow::setupChecker()
     connect(m_checker, &checker::LinkChecker::runFinished, this, [this] {
         m_statusBar->setPanelText(5, QStringLiteral("检测完毕"));
         emit checkFinished();
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("检测"), QStringLiteral("检测完毕"), QMessageBox::Ok, this);
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("检测"), QStringLiteral("检测完毕"), QMessageBox::Ok,
+                        this);
         box.exec();
     });
     updateIndicators(m_checker->threadCount());

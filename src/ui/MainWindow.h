@@ -16,11 +16,13 @@ class QSlider;
 class QTableView;
 class QTimer;
 
-namespace checker {
+namespace checker
+{
 class LinkChecker;
 }
 
-namespace ui {
+namespace ui
+{
 
 class CommandBar;
 class Commands;

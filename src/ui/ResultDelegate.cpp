@@ -5,7 +5,8 @@
 #include <QPixmap>
 #include <QStyle>
 
-namespace ui {
+namespace ui
+{
 
 void ResultDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {

@@ -2,7 +2,8 @@
 
 #include <QStyledItemDelegate>
 
-namespace ui {
+namespace ui
+{
 
 /// Draws a cell's picture centred both ways (the grid's verdict pictures); other cells as usual.
 class ResultDelegate : public QStyledItemDelegate

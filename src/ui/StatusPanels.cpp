@@ -7,9 +7,11 @@
 
 #include "ui/FormLayout.h"
 
-namespace ui {
+namespace ui
+{
 
-namespace {
+namespace
+{
 
 // Widths in twips; 0 for panel 2, which takes the width the others leave, at least kPanel2MinimumTwips. The gap
 // between neighbours and the margin above and below them are in pixels.
@@ -26,12 +28,11 @@ StatusPanels::StatusPanels(const QString& productName, QWidget* parent) : QStatu
     setObjectName(QStringLiteral("StatusBar1"));
     setAccessibleName(QStringLiteral("状态栏"));
     setSizeGripEnabled(false);
-    const std::array<QString, 7> texts{productName,           QStringLiteral("信息"), QString(),
-                                       QStringLiteral("状态"), QString(),             QStringLiteral("日期"),
-                                       QString()};
-    const std::array<QString, 7> descriptions{QStringLiteral("程序名称"),   QStringLiteral("信息栏标题"),
-                                              QStringLiteral("信息"),       QStringLiteral("状态栏标题"),
-                                              QStringLiteral("检测状态"),   QStringLiteral("日期栏标题"),
+    const std::array<QString, 7> texts{productName, QStringLiteral("信息"), QString(), QStringLiteral("状态"),
+                                       QString(),   QStringLiteral("日期"), QString()};
+    const std::array<QString, 7> descriptions{QStringLiteral("程序名称"),  QStringLiteral("信息栏标题"),
+                                              QStringLiteral("信息"),      QStringLiteral("状态栏标题"),
+                                              QStringLiteral("检测状态"),  QStringLiteral("日期栏标题"),
                                               QStringLiteral("今天的日期")};
     for (std::size_t p = 0; p < m_panels.size(); ++p) {
         auto* label = new QLabel(this);

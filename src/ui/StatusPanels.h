@@ -8,7 +8,8 @@
 class QLabel;
 class QTimer;
 
-namespace ui {
+namespace ui
+{
 
 /// The main window's status bar with its seven panels, numbered 1..7 from the left: 1 the program's name, 2 and
 /// 4 and 6 the captions "信息", "状态" and "日期", 3 information (the favorites count or the thread count),

@@ -70,10 +70,12 @@ class IndicatorLog : public QObject
 public:
     explicit IndicatorLog(LinkChecker* checker)
     {
-        connect(checker, &LinkChecker::channelStateChanged, this,
-                [this](int channel, TransferChannel::State state) { pictures.append({channel, ui::dialPicture(state)}); });
-        connect(checker, &LinkChecker::channelIdle, this,
-                [this](int channel) { pictures.append({channel, ui::IdleDialPicture}); });
+        connect(checker, &LinkChecker::channelStateChanged, this, [this](int channel, TransferChannel::State state) {
+            pictures.append({channel, ui::dialPicture(state)});
+        });
+        connect(checker, &LinkChecker::channelIdle, this, [this](int channel) {
+            pictures.append({channel, ui::IdleDialPicture});
+        });
     }
     QList<QPair<int, int>> pictures;
 };
@@ -232,8 +234,7 @@ void TestChecker::checkManyServers(int servers, quint16 port, int freeDescriptor
     m_checker->Slider1_Change(kSpreadChannels);
     // The run starts once the channels are set up, as it does after a user has moved the slider.
     // (Not asserted: how the channels get ready is theirs to decide; a run must cope either way.)
-    (void)QTest::qWaitFor([] { return testsupport::processThreadCount("QNetworkAccessM") >= kSpreadChannels; },
-                          5000);
+    (void)QTest::qWaitFor([] { return testsupport::processThreadCount("QNetworkAccessM") >= kSpreadChannels; }, 5000);
 
     std::vector<int> held;
     if (freeDescriptors >= 0) {
@@ -615,8 +616,8 @@ void TestChecker::rowsWithoutHttpAreSkipped()
     skipped.replace(QLatin1String("%PORT%"), QString::number(m_server->port()));
 
     // One channel over rows 1..3, the middle one skipped: it keeps its old verdict and gets no request.
-    testsupport::setRows(m_table,
-                         {row(QStringLiteral("/200"), 1), skipped, row(QStringLiteral("/404"), 3)}, table::kNo);
+    testsupport::setRows(m_table, {row(QStringLiteral("/200"), 1), skipped, row(QStringLiteral("/404"), 3)},
+                         table::kNo);
     makeChecker();
     QSignalSpy verdicts(m_checker, &LinkChecker::verdict);
     QSignalSpy finished(m_checker, &LinkChecker::runFinished);
@@ -637,13 +638,13 @@ void TestChecker::leadingBlankIsProbedAndChannelGoesOn()
     // a bookmarklet that mentions "http://", nor an address without a host. No server was asked, so those
     // rows keep their previous result (a favorite must not collect "NO" for them and be deleted); the one
     // channel must still go on to the next rows.
-    testsupport::setRows(m_table,
-                         {QLatin1Char(' ') + row(QStringLiteral("/200"), 1), row(QStringLiteral("/200"), 2),
-                          QStringLiteral("http://"), row(QStringLiteral("/404"), 4),
-                          QStringLiteral("javascript:void(window.open('http://127.0.0.1:%1/200?row=5'))")
-                              .arg(m_server->port()),
-                          QStringLiteral("http:///path"), QStringLiteral("http://127.0.0.1:99999/")},
-                         table::kYes);
+    testsupport::setRows(
+        m_table,
+        {QLatin1Char(' ') + row(QStringLiteral("/200"), 1), row(QStringLiteral("/200"), 2), QStringLiteral("http://"),
+         row(QStringLiteral("/404"), 4),
+         QStringLiteral("javascript:void(window.open('http://127.0.0.1:%1/200?row=5'))").arg(m_server->port()),
+         QStringLiteral("http:///path"), QStringLiteral("http://127.0.0.1:99999/")},
+        table::kYes);
     m_table.setRowState(3, table::kNo);
     m_table.setRowState(6, QString());
     makeChecker();
@@ -652,7 +653,8 @@ void TestChecker::leadingBlankIsProbedAndChannelGoesOn()
     m_checker->StartTh();
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, kRunTimeoutMs);
 
-    QCOMPARE(testsupport::rowStates(m_table), QStringList({QString(), "YES", "YES", "NO", "YES", "YES", QString(), "YES"}));
+    QCOMPARE(testsupport::rowStates(m_table),
+             QStringList({QString(), "YES", "YES", "NO", "YES", "YES", QString(), "YES"}));
     QCOMPARE(verdictRows(verdicts), (QHash<int, int>{{2, 1}, {4, 1}}));
     QCOMPARE(m_checker->rowCursor(), 7);
     QCOMPARE(requestsForRow(*m_server, 1), 0);
@@ -665,9 +667,8 @@ void TestChecker::runEndsOnlyAfterEveryRow()
 {
     // Between two rows a channel has no request in progress; with the watch ticking far more often
     // than the channel, it sees such moments all the time. The run must still go to the last row.
-    testsupport::setRows(m_table,
-                         {row(QStringLiteral("/200"), 1), QStringLiteral("https://skipped/"),
-                          row(QStringLiteral("/200"), 3), row(QStringLiteral("/200"), 4)});
+    testsupport::setRows(m_table, {row(QStringLiteral("/200"), 1), QStringLiteral("https://skipped/"),
+                                   row(QStringLiteral("/200"), 3), row(QStringLiteral("/200"), 4)});
     makeChecker();
     m_checker->setDispatchInterval(150);
     m_checker->setWatchInterval(10);
@@ -682,9 +683,8 @@ void TestChecker::runEndsOnlyAfterEveryRow()
 
 void TestChecker::moreChannelsThanRows()
 {
-    testsupport::setRows(
-        m_table,
-        {row(QStringLiteral("/slow?ms=50"), 1), row(QStringLiteral("/200"), 2), row(QStringLiteral("/404"), 3)});
+    testsupport::setRows(m_table, {row(QStringLiteral("/slow?ms=50"), 1), row(QStringLiteral("/200"), 2),
+                                   row(QStringLiteral("/404"), 3)});
     makeChecker();
     m_checker->Slider1_Change(10);
     QSignalSpy verdicts(m_checker, &LinkChecker::verdict);
@@ -838,9 +838,8 @@ void TestChecker::startAfterStopBeginsAtRowOne()
 {
     QFETCH(bool, beforeWatchTick);
 
-    testsupport::setRows(
-        m_table,
-        {row(QStringLiteral("/slow?ms=300"), 1), row(QStringLiteral("/200"), 2), row(QStringLiteral("/200"), 3)});
+    testsupport::setRows(m_table, {row(QStringLiteral("/slow?ms=300"), 1), row(QStringLiteral("/200"), 2),
+                                   row(QStringLiteral("/200"), 3)});
     makeChecker();
     QSignalSpy started(m_checker, &LinkChecker::runStarted);
     QSignalSpy finished(m_checker, &LinkChecker::runFinished);
@@ -1065,8 +1064,7 @@ void TestChecker::poolShrinksFromInsideAVerdict()
 
 void TestChecker::reloadDropsStaleVerdicts()
 {
-    testsupport::setRows(m_table,
-                         {row(QStringLiteral("/slow?ms=300"), 1), row(QStringLiteral("/200"), 2)});
+    testsupport::setRows(m_table, {row(QStringLiteral("/slow?ms=300"), 1), row(QStringLiteral("/200"), 2)});
     makeChecker();
     QSignalSpy verdicts(m_checker, &LinkChecker::verdict);
     QSignalSpy finished(m_checker, &LinkChecker::runFinished);
@@ -1075,8 +1073,7 @@ void TestChecker::reloadDropsStaleVerdicts()
 
     // The table is loaded again while row 1's request is out: three rows of other favorites.
     testsupport::setRows(
-        m_table,
-        {row(QStringLiteral("/404"), 11), row(QStringLiteral("/404"), 12), row(QStringLiteral("/404"), 13)});
+        m_table, {row(QStringLiteral("/404"), 11), row(QStringLiteral("/404"), 12), row(QStringLiteral("/404"), 13)});
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, kRunTimeoutMs);
     settle();
 

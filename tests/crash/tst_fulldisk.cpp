@@ -233,8 +233,7 @@ void FullDiskTest::saveOnFullDisk()
 
     // With room again, the same save goes through.
     emptyFiller();
-    QVERIFY2(table::saveResults(m_results, m_state.table, &error),
-             qPrintable(ui::failureText(error)));
+    QVERIFY2(table::saveResults(m_results, m_state.table, &error), qPrintable(ui::failureText(error)));
     load();
     QCOMPARE(m_state.table.rowHistory(1), (table::History{"2", "YES", "NO", "", ""}));
 }

@@ -53,11 +53,11 @@ void EnumerationTest::rowOrderIsDepthFirstPreOrder()
 
     QCOMPARE(cat.fileCount, 4);
     QCOMPARE(cat.fileName, QStringList({"", "start.url", "news.url", "mail.url", "shop.url"}));
-    QCOMPARE(cat.filePath, QStringList({"", fav, joinPath(fav, "A"), joinPath(joinPath(fav, "A"), "B"),
-                                        joinPath(fav, "Z")}));
+    QCOMPARE(cat.filePath,
+             QStringList({"", fav, joinPath(fav, "A"), joinPath(joinPath(fav, "A"), "B"), joinPath(fav, "Z")}));
     QCOMPARE(cat.folderCount, 3);
-    QCOMPARE(cat.folderList, QStringList({"", joinPath(fav, "A"), joinPath(joinPath(fav, "A"), "B"),
-                                          joinPath(fav, "Z")}));
+    QCOMPARE(cat.folderList,
+             QStringList({"", joinPath(fav, "A"), joinPath(joinPath(fav, "A"), "B"), joinPath(fav, "Z")}));
 
     // A second enumeration starts afresh instead of appending.
     favorites::collectFiles(cat);

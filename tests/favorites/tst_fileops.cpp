@@ -315,8 +315,8 @@ void TestFileOps::copyTreeCreatesDestination()
     QVERIFY(testsupport::setMode(path(QStringLiteral("fav/ro-sub")), 0555));
     QVERIFY(testsupport::setMode(path(QStringLiteral("fav/private.url")), 0600));
     const QMap<QString, QByteArray> original = folderContents(path(QStringLiteral("fav")));
-    const QStringList withModes{QStringLiteral("ro.url"), QStringLiteral("ro-sub/d.url"), QStringLiteral("ro-sub"),
-                                QStringLiteral("private.url"), QStringLiteral("a.url"), QStringLiteral("sub")};
+    const QStringList withModes{QStringLiteral("ro.url"),      QStringLiteral("ro-sub/d.url"), QStringLiteral("ro-sub"),
+                                QStringLiteral("private.url"), QStringLiteral("a.url"),        QStringLiteral("sub")};
     auto modesIn = [this, &withModes](const QString& folder) {
         QStringList modes;
         for (const QString& name : withModes)

@@ -40,10 +40,10 @@
 #include "ui/LinkTableModel.h"
 
 using table::History;
-using ui::LinkTableModel;
 using testsupport::readFile;
 using testsupport::shortcutBytes;
 using testsupport::writeFile;
+using ui::LinkTableModel;
 
 namespace
 {
@@ -291,8 +291,7 @@ void HostileFilesTest::saveAndReload(const QString& other)
         m_state.table.setRowState(row, f.verdict);
     }
     platform::Failure error;
-    QVERIFY2(table::saveResults(m_results, m_state.table, &error),
-             qPrintable(ui::failureText(error)));
+    QVERIFY2(table::saveResults(m_results, m_state.table, &error), qPrintable(ui::failureText(error)));
     // Whatever the names were, every line of the file still has exactly six fields.
     const QList<QByteArray> lines = readFile(m_results).split('\n');
     QVERIFY(lines.last().isEmpty());
@@ -419,8 +418,8 @@ void HostileFilesTest::hostileShortcutFiles()
     // The edit dialog stores a new address, or refuses with the file's name and leaves it as it was.
     platform::Failure error;
     const bool stored = table::applyFavoriteEdit(
-        m_state, row,
-        {QStringLiteral("/Links"), QStringLiteral("hostile"), QStringLiteral("http://new.example/")}, &error);
+        m_state, row, {QStringLiteral("/Links"), QStringLiteral("hostile"), QStringLiteral("http://new.example/")},
+        &error);
     QCOMPARE(stored, editable);
     if (stored) {
         QCOMPARE(favorites::GetUrl(hostile), QStringLiteral("http://new.example/"));
@@ -660,8 +659,7 @@ void HostileFilesTest::unreadableFoldersAndFiles()
 
     // Its address cannot be changed; it says why and leaves the file alone.
     QVERIFY(!table::applyFavoriteEdit(
-        m_state, row, {QStringLiteral("/Links"), QStringLiteral("unreadable"), QStringLiteral("http://x/")},
-        &error));
+        m_state, row, {QStringLiteral("/Links"), QStringLiteral("unreadable"), QStringLiteral("http://x/")}, &error));
     QVERIFY2(error.path.endsWith(QStringLiteral("unreadable.url")), qPrintable(ui::failureText(error)));
     QCOMPARE(testsupport::modeOf(unreadable), 0000);
 

@@ -4,7 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace testsupport {
+namespace testsupport
+{
 
 bool writeFile(const QString& path, const QByteArray& bytes)
 {

@@ -3,7 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
-namespace testsupport {
+namespace testsupport
+{
 
 /// Writes bytes to path, creating the folders on the way. Returns false on failure.
 bool writeFile(const QString& path, const QByteArray& bytes);

@@ -14,8 +14,7 @@ namespace
 {
 
 // Calls visit(relative path, entry) for every entry below root, hidden ones included.
-template <typename Visit>
-void walk(const QString& root, Visit visit)
+template <typename Visit> void walk(const QString& root, Visit visit)
 {
     const QDir base(root);
     QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,

@@ -17,10 +17,10 @@
 #include "ui/FailureText.h"
 #include "ui/LinkTableModel.h"
 
-using ui::LinkTableModel;
-using testsupport::readFile;
 using testsupport::folderContents;
+using testsupport::readFile;
 using testsupport::writeFile;
+using ui::LinkTableModel;
 
 Q_DECLARE_METATYPE(platform::FailureKind)
 
@@ -283,8 +283,7 @@ void FavoriteEditTest::addressThatCannotBeStoredChangesNothing()
     const QStringList cells = rowCells(row);
     platform::Failure error;
     // A line break would end the entry and start a section of its own in the file.
-    QVERIFY(!table::applyFavoriteEdit(m_state, row, {"", "moved", "http://x.test/\r\n[Evil]\r\nURL=y"},
-                                      &error));
+    QVERIFY(!table::applyFavoriteEdit(m_state, row, {"", "moved", "http://x.test/\r\n[Evil]\r\nURL=y"}, &error));
     QVERIFY(error.failed());
     QCOMPARE(folderContents(m_dir->path()), disk);
     QCOMPARE(rowCells(row), cells);
@@ -295,8 +294,7 @@ void FavoriteEditTest::addressThatCannotBeStoredChangesNothing()
 void FavoriteEditTest::movedFavoriteIsFoundAtTheNextLoad()
 {
     const int row = rowOf("Sub/b.url");
-    QVERIFY(table::applyFavoriteEdit(m_state, row,
-                                     {platform::separator() + QString("Other"), "c", "http://c.test/"}));
+    QVERIFY(table::applyFavoriteEdit(m_state, row, {platform::separator() + QString("Other"), "c", "http://c.test/"}));
     favorites::collectFiles(m_state.catalogue);
     LinkTableModel reloaded(m_state.table);
     table::loadTable(m_state.catalogue, m_state.table, m_dir->filePath("data.txt"));

@@ -95,8 +95,8 @@ void LoaderTest::rowsCarryFolderNameAddressAndHistory()
     QCOMPARE(m_model->cell(2, LinkTableModel::NameColumn), QString("notes"));
     QCOMPARE(m_model->cell(2, LinkTableModel::AddressColumn), QString());
     QCOMPARE(m_table->rowHistory(2), History{});
-    QCOMPARE(m_model->cell(3, LinkTableModel::FolderColumn), QString(platform::separator()) + "Links" +
-                                                                 platform::separator() + "News");
+    QCOMPARE(m_model->cell(3, LinkTableModel::FolderColumn),
+             QString(platform::separator()) + "Links" + platform::separator() + "News");
     QCOMPARE(m_table->rowHistory(3), (History{"4", "NO", "NO", "NO", "NO"}));
     for (int i = 1; i <= 3; ++i) {
         QCOMPARE(m_table->rowState(i), QString());

@@ -37,11 +37,16 @@ void ResultsFileTest::historyCount_data()
 {
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("count");
-    QTest::newRow("one") << "D:\\Fav|a.url|YES|||" << "1";
-    QTest::newRow("four") << "D:\\Fav|a.url|NO|NO|NO|NO" << "4";
-    QTest::newRow("gap") << "D:\\Fav|a.url||YES||" << "0";
-    QTest::newRow("three") << "D:\\Fav|a.url|YES|NO|YES|" << "3";
-    QTest::newRow("extra fields ignored") << "D:\\Fav|a.url|NO|NO|NO|NO|junk|more" << "4";
+    QTest::newRow("one") << "D:\\Fav|a.url|YES|||"
+                         << "1";
+    QTest::newRow("four") << "D:\\Fav|a.url|NO|NO|NO|NO"
+                          << "4";
+    QTest::newRow("gap") << "D:\\Fav|a.url||YES||"
+                         << "0";
+    QTest::newRow("three") << "D:\\Fav|a.url|YES|NO|YES|"
+                           << "3";
+    QTest::newRow("extra fields ignored") << "D:\\Fav|a.url|NO|NO|NO|NO|junk|more"
+                                          << "4";
 }
 
 void ResultsFileTest::historyCount()
@@ -64,7 +69,8 @@ void ResultsFileTest::readingSkipsEmptyAndNonTextLines()
     QByteArray withNul("/f|b", 4);
     withNul.append('\0');
     withNul.append(".url|NO|||\r\n");
-    const QByteArray bytes = "\r\n/f|a.url|YES|||\r\n\r\n" + withNul + "/f|c.url|\xff\xfe|||\r/f|d.url|NO|||\n/f|e.url|YES|||";
+    const QByteArray bytes =
+        "\r\n/f|a.url|YES|||\r\n\r\n" + withNul + "/f|c.url|\xff\xfe|||\r/f|d.url|NO|||\n/f|e.url|YES|||";
     QVERIFY(testsupport::writeFile(path, bytes));
     const SavedRows saved = table::readResults(path);
     QCOMPARE(saved.lines.size(), 3); // a, d (LF end), e (no final line end); the NUL and invalid lines skipped
@@ -123,7 +129,8 @@ void ResultsFileTest::foldFillsFirstFreeSlotThenShifts()
     QCOMPARE(full, (History{"4", "NO", "NO", "YES", ""}));
 }
 
-namespace {
+namespace
+{
 
 // Loads rows by hand: row i is names[i] in folders[i], with histories[i] and states[i].
 void loadRows(table::LinkTable& t, const QStringList& folders, const QStringList& names,
@@ -229,8 +236,8 @@ void ResultsFileTest::deleteRuleIsFourSavedNo()
               History{"4", no, table::kYes, no, no}, History{"4", no, no, "no", no}, History{}},
              {table::kYes, no, "", no, no, no});
     QVERIFY(!table::failedFourSavedChecks(History{"3", no, no, no, no}));
-    QCOMPARE(table::deadFavorites(t), (QStringList{platform::joinPath("/Fav", "dead.url"),
-                                                   platform::joinPath("/Fav/Sub", "dead too.url")}));
+    QCOMPARE(table::deadFavorites(t),
+             (QStringList{platform::joinPath("/Fav", "dead.url"), platform::joinPath("/Fav/Sub", "dead too.url")}));
 }
 
 QTEST_GUILESS_MAIN(ResultsFileTest)

@@ -8,7 +8,8 @@
 #include "ui/AboutBox.h"
 #include "ui/Artwork.h"
 
-namespace {
+namespace
+{
 
 struct Snapshot
 {

@@ -10,7 +10,8 @@
 
 #include "ui/Artwork.h"
 
-namespace {
+namespace
+{
 
 enum class Hue
 {

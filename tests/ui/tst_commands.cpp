@@ -28,14 +28,14 @@
 #include <unistd.h>
 #endif
 
-using ui::LinkTableModel;
+using testsupport::folderContents;
 using testsupport::gridRows;
 using testsupport::ModalWatcher;
 using testsupport::readFile;
 using testsupport::shortcutBytes;
-using testsupport::folderContents;
 using testsupport::WindowFixture;
 using testsupport::writeFile;
+using ui::LinkTableModel;
 
 namespace
 {
@@ -243,9 +243,8 @@ void CommandsTest::addressesNoRequestCanBeMadeOfSurviveChecksAndDelete()
         QVERIFY(loaded.wait(5000));
     }
     const QString s = platform::separator();
-    QCOMPARE(resultLines(f.results()),
-             QStringList({f.fav() + "|bookmarklet.url||||", f.fav() + "|dead.url|NO|NO|NO|NO",
-                          f.fav() + "|nohost.url||||"}));
+    QCOMPARE(resultLines(f.results()), QStringList({f.fav() + "|bookmarklet.url||||", f.fav() + "|dead.url|NO|NO|NO|NO",
+                                                    f.fav() + "|nohost.url||||"}));
     QSignalSpy loaded(&w, &ui::MainWindow::tableLoaded);
     w.Toolbar1_ButtonClick("d");
     QVERIFY(loaded.wait(5000));

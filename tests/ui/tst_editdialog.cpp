@@ -26,12 +26,12 @@
 #include <unistd.h>
 #endif
 
-using ui::LinkTableModel;
+using testsupport::folderContents;
 using testsupport::gridRows;
 using testsupport::ModalWatcher;
 using testsupport::readFile;
-using testsupport::folderContents;
 using testsupport::WindowFixture;
+using ui::LinkTableModel;
 
 namespace
 {
@@ -200,8 +200,8 @@ void EditDialogTest::applyPaths_data()
     QTest::addColumn<QString>("folder"); // "/" stands for the separator; "#n" chooses entry n of the list
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("applied");
-    QTest::addColumn<QString>("result"); // where the favorite is afterwards, relative to the Favorites
-    QTest::addColumn<bool>("untouched"); // refused before anything on disk changed
+    QTest::addColumn<QString>("result");  // where the favorite is afterwards, relative to the Favorites
+    QTest::addColumn<bool>("untouched");  // refused before anything on disk changed
     QTest::addColumn<QString>("message"); // the message box's text, "%fav" for the Favorites folder; "" unchecked
 
     // Rows: 1 a.url, 2 Sub/b.url, 3 Sub/taken.url.
@@ -225,9 +225,9 @@ void EditDialogTest::applyPaths_data()
                                 << "修改收藏失败：已有同名的文件：%fav/Sub/taken.url";
     QTest::newRow("folder missing") << 1 << "/Nope"
                                     << "a" << false << "a.url" << true << "修改收藏失败：目录不存在：%fav/Nope";
-    QTest::newRow("name with a separator") << 1 << ""
-                                           << "../x/a" << false << "a.url" << true
-                                           << "修改收藏失败：名称不能包含路径分隔符：../x/a";
+    QTest::newRow("name with a separator")
+        << 1 << ""
+        << "../x/a" << false << "a.url" << true << "修改收藏失败：名称不能包含路径分隔符：../x/a";
     QTest::newRow("folder outside the Favorites") << 1 << "/../x"
                                                   << "a" << false << "a.url" << true << "";
 }

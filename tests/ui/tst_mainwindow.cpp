@@ -28,9 +28,9 @@
 #include "ui/StatusPanels.h"
 #include "ui/Translation.h"
 
-using ui::LinkTableModel;
 using testsupport::ModalWatcher;
 using testsupport::WindowFixture;
+using ui::LinkTableModel;
 
 class MainWindowTest : public QObject
 {
