@@ -13,15 +13,26 @@ SystemError systemErrorOf(const QFileDevice& device)
     error.reason = SystemReason::Other;
     // Qt puts the system's text for the code into its own message ("Failure to write block: %1"); the same
     // function gives the text for each known code, in whatever language Qt and the system speak.
-    for (int code : knownErrorCodes()) {
-        const QString systemText = qt_error_string(code);
+    for (const CodeReason& known : platformErrorCodes()) {
+        const QString systemText = qt_error_string(known.code);
         if (!systemText.isEmpty() && error.text.contains(systemText)) {
-            error.code = code;
-            error.reason = reasonForCode(code);
+            error.code = known.code;
+            error.reason = known.reason;
             break;
         }
     }
     return error;
+}
+
+SystemReason reasonForCode(int code)
+{
+    if (code == 0)
+        return SystemReason::None;
+    for (const CodeReason& known : platformErrorCodes()) {
+        if (known.code == code)
+            return known.reason;
+    }
+    return SystemReason::Other;
 }
 
 SystemError lastSystemError()

@@ -55,8 +55,15 @@ SystemError lastSystemError();
 /// not told apart, None for 0.
 SystemReason reasonForCode(int code);
 
-/// The error codes of this platform that reasonForCode tells apart.
-const QList<int>& knownErrorCodes();
+/// One error code of this platform and the reason it stands for.
+struct CodeReason
+{
+    int code;
+    SystemReason reason;
+};
+
+/// The error codes of this platform that reasonForCode tells apart (each platform's own table).
+const QList<CodeReason>& platformErrorCodes();
 
 /// The code of the last failed system call on this thread (errno, or GetLastError() on Windows).
 int lastErrorCode();

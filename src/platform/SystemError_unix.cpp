@@ -1,5 +1,7 @@
 #include "platform/SystemError.h"
 
+#include <iterator>
+
 #include <cerrno>
 
 namespace platform
@@ -7,12 +9,6 @@ namespace platform
 
 namespace
 {
-
-struct CodeReason
-{
-    int code;
-    SystemReason reason;
-};
 
 const CodeReason kReasons[] = {
     {EACCES, SystemReason::AccessDenied},     {EPERM, SystemReason::AccessDenied},
@@ -30,25 +26,9 @@ const CodeReason kReasons[] = {
 
 } // namespace
 
-SystemReason reasonForCode(int code)
+const QList<CodeReason>& platformErrorCodes()
 {
-    if (code == 0)
-        return SystemReason::None;
-    for (const CodeReason& known : kReasons) {
-        if (known.code == code)
-            return known.reason;
-    }
-    return SystemReason::Other;
-}
-
-const QList<int>& knownErrorCodes()
-{
-    static const QList<int> codes = [] {
-        QList<int> all;
-        for (const CodeReason& known : kReasons)
-            all.append(known.code);
-        return all;
-    }();
+    static const QList<CodeReason> codes(std::begin(kReasons), std::end(kReasons));
     return codes;
 }
 
