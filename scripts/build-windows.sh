@@ -31,7 +31,9 @@ translations=/usr/share/qt6/translations
 source "$TESSALY_ROOT/scripts/deps.sh"
 tessaly_install_deps "${TESSALY_WINDOWS_PACKAGES[@]}"
 
-qt_prefix=$("$TESSALY_ROOT/scripts/qt-mingw.sh" | tee /dev/stderr | tail -1)
+# The Qt build's progress is shown on stderr as it comes; its last line names the prefix. (tee -a: a plain tee
+# would reopen stderr truncated, and wipe a log file that stdout and stderr share.)
+qt_prefix=$("$TESSALY_ROOT/scripts/qt-mingw.sh" | tee -a /dev/stderr | tail -1)
 if [ ! -f "$qt_prefix/.tessaly-complete" ] || [ ! -x "$qt_prefix/bin/qt-cmake" ]; then
     echo "build-windows: no complete Qt for MinGW in '$qt_prefix'" >&2
     exit 1
