@@ -27,8 +27,10 @@ DecodedText decodeText(const QByteArray& bytes);
 /// Encodes text in the given encoding (a UTF-16LE file gets its byte-order mark back).
 QByteArray encodeText(const QString& text, TextEncoding encoding);
 
-/// The system code page both ways, for names and values that are not whole files.
-QString decodeSystem(const QByteArray& bytes);
+/// The system code page both ways, for names and values that are not whole files. Decoding passes over a
+/// byte-order mark at the start of the bytes, as at the start of a line; a piece cut from the middle of a text
+/// (keepInitialMark) keeps it, as the character U+FEFF that it is there.
+QString decodeSystem(const QByteArray& bytes, bool keepInitialMark = false);
 QByteArray encodeSystem(const QString& text);
 
 /// True when every character of the text has its own bytes in the system code page, so that encodeSystem and

@@ -22,9 +22,12 @@ bool canEncodeSystem(const QString& text)
     return !encoder.hasError();
 }
 
-QString decodeSystem(const QByteArray& bytes)
+QString decodeSystem(const QByteArray& bytes, bool keepInitialMark)
 {
-    QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless);
+    QStringConverter::Flags flags = QStringConverter::Flag::Stateless;
+    if (keepInitialMark)
+        flags |= QStringConverter::Flag::ConvertInitialBom;
+    QStringDecoder decoder(QStringConverter::System, flags);
     return decoder.decode(bytes);
 }
 

@@ -19,8 +19,9 @@ bool canEncodeSystem(const QString& text)
     return win::canEncode(text.toStdWString(), CP_ACP);
 }
 
-QString decodeSystem(const QByteArray& bytes)
+QString decodeSystem(const QByteArray& bytes, bool)
 {
+    // The ANSI code pages have no byte-order mark: nothing is passed over either way.
     return QString::fromStdWString(win::toWide(bytes.toStdString(), CP_ACP));
 }
 

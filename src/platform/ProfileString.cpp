@@ -83,15 +83,19 @@ struct ByteCodec
 {
     TextEncoding encoding;
 
+    // A piece from inside the text: a U+FEFF at its start is a character of the name or value, not a mark to
+    // pass over (the file's own mark is passed over before any line is read), so that the bytes read as the
+    // decoded text does.
     QString decode(const QByteArray& source, qsizetype from, qsizetype length) const
     {
         const QByteArray bytes = source.mid(from, length);
         if (encoding == TextEncoding::Gb18030) {
-            QStringDecoder decoder("GB18030", QStringConverter::Flag::Stateless);
+            QStringDecoder decoder("GB18030",
+                                   QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
             if (decoder.isValid())
                 return decoder.decode(bytes);
         }
-        return decodeSystem(bytes);
+        return decodeSystem(bytes, true);
     }
     QByteArray encode(const QString& text) const { return encodeText(text, encoding); }
 };
