@@ -172,23 +172,28 @@ void LinkChecker::Inet_StateChanged(int Index, TransferChannel::State state)
     if (Index < 0 || Index >= threadCount() || state < TransferChannel::icNone ||
         state > TransferChannel::icResponseCompleted)
         return;
-    Channel& channel = m_channels[std::size_t(Index)];
-    const bool final = state >= TransferChannel::icError;
-    if (!final) {
+    if (state < TransferChannel::icError) {
         show(Index, state);
         return;
     }
+    Channel& channel = m_channels[std::size_t(Index)];
     // A final state can only come from a request that has ended; one arriving while the channel still probes
     // is not about that request.
     if (channel.inet->StillExecuting())
         return;
-    show(Index, std::nullopt);
+    // Everything the verdict needs is taken, and the channel is idle, before anything is announced: whoever
+    // hears of it may resize the pool, this very channel included, and must not take its row for one whose
+    // request is still out.
     const bool answered = state == TransferChannel::icResponseCompleted;
     // No answer because this program ran out of descriptors or sockets says nothing about the server: the row
     // keeps its previous result.
-    if (channel.phase == Channel::Phase::Probing && (answered || !channel.inet->failedLocally()))
-        writeVerdict(channel, answered ? table::kYes : table::kNo);
+    const bool judged = channel.phase == Channel::Phase::Probing && (answered || !channel.inet->failedLocally());
+    const int row = channel.row;
+    const quint64 generation = channel.generation;
     channel.phase = Channel::Phase::Idle;
+    show(Index, std::nullopt);
+    if (judged)
+        writeVerdict(row, generation, answered ? table::kYes : table::kNo);
     arm(Index);
 }
 
@@ -266,13 +271,13 @@ void LinkChecker::show(int index, std::optional<TransferChannel::State> state)
         emit channelIdle(index);
 }
 
-void LinkChecker::writeVerdict(const Channel& channel, const QString& value)
+void LinkChecker::writeVerdict(int row, quint64 generation, const QString& value)
 {
     // A request sent before the table was reloaded was for a row of another table.
-    if (!m_table.isCurrent(channel.row, channel.generation))
+    if (!m_table.isCurrent(row, generation))
         return;
-    m_table.setRowState(channel.row, value);
-    emit verdict(channel.row, value);
+    m_table.setRowState(row, value);
+    emit verdict(row, value);
 }
 
 void LinkChecker::returnRow(int row)

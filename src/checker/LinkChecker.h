@@ -139,7 +139,7 @@ private:
     void destroyChannel(Channel& channel);
     void arm(int index);
     void show(int index, std::optional<TransferChannel::State> state);
-    void writeVerdict(const Channel& channel, const QString& value);
+    void writeVerdict(int row, quint64 generation, const QString& value);
     void returnRow(int row);
     bool rowsLeft() const;
     int takeRow();
