@@ -35,7 +35,9 @@ class TransferChannel : public QObject
     Q_DISABLE_COPY_MOVE(TransferChannel)
 
 public:
-    enum State
+    // Of a fixed type, so that a number out of range reported to a handler (which ignores it) is still a value of
+    // the type.
+    enum State : int
     {
         icNone = 0,
         icResolvingHost = 1,
