@@ -199,6 +199,12 @@ void TestChecker::manyServersUnderLowFileLimit()
     }
     if (testsupport::openDescriptors() < 0)
         QSKIP("no /proc/self/fd here: open sockets cannot be counted");
+#ifdef TESSALY_SANITIZED
+    // UndefinedBehaviorSanitizer checks that memory is readable by writing it to a pipe: with no descriptor
+    // left it takes every object it has not seen before for a bad one. The ordinary build runs this row.
+    if (freeDescriptors >= 0)
+        QSKIP("the sanitizers need free descriptors of their own, which this row takes away");
+#endif
     const QString prlimit = QStandardPaths::findExecutable(QStringLiteral("prlimit"));
     if (prlimit.isEmpty())
         QSKIP("prlimit (util-linux) is not installed: no run under a low open-file limit");
