@@ -61,6 +61,16 @@ double readOnlyMs(const QString& root)
     return timer.nsecsElapsed() / 1e6;
 }
 
+// What start-up does from the Favorites folder to the loaded table.
+void loadFavorites(const QString& root, const QString& resultsPath, table::LinkTable& linkTable)
+{
+    favorites::Catalogue cat;
+    cat.favPath = root;
+    favorites::ListFolders(cat, root);
+    favorites::collectFiles(cat);
+    table::loadTable(cat, linkTable, resultsPath);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -81,13 +91,9 @@ int main(int argc, char* argv[])
     auto loadMs = [&](int& rows) {
         QElapsedTimer timer;
         timer.start();
-        favorites::Catalogue cat;
-        cat.favPath = root;
-        favorites::ListFolders(cat, root);
-        favorites::collectFiles(cat);
         table::LinkTable linkTable;
         ui::LinkTableModel model(linkTable);
-        table::loadTable(cat, linkTable, resultsPath);
+        loadFavorites(root, resultsPath, linkTable);
         rows = model.dataRowCount();
         return timer.nsecsElapsed() / 1e6;
     };
@@ -122,13 +128,9 @@ int main(int argc, char* argv[])
                 rssBefore / 1024.0);
 
     // The grid at the window's first size: current cell and scrolling as the window sets them after a load.
-    favorites::Catalogue cat;
-    cat.favPath = root;
-    favorites::ListFolders(cat, root);
-    favorites::collectFiles(cat);
     table::LinkTable linkTable;
     ui::LinkTableModel model(linkTable);
-    table::loadTable(cat, linkTable, resultsPath);
+    loadFavorites(root, resultsPath, linkTable);
     QTableView grid;
     grid.setModel(&model);
     grid.verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);

@@ -73,11 +73,8 @@ void Commands::stopCheck()
 void Commands::saveResults()
 {
     // Without a Favorites folder the table is empty: saving would only wipe every saved history.
-    const platform::Failure problem = favorites::favoritesFolderProblem(m_state.catalogue.favPath);
-    if (problem.failed()) {
-        reportFailure(kSave, problem);
+    if (!favoritesFolderUsable(kSave))
         return;
-    }
     // Until a scheduled load has run, the table still holds the rows of before the last save or delete: their
     // verdicts would be folded into the histories a second time.
     m_load.finishPending();
@@ -109,12 +106,9 @@ bool Commands::confirmSaveWithoutAnswers()
 
 void Commands::deleteInvalid()
 {
-    const QString favPath = m_state.catalogue.favPath;
-    const platform::Failure problem = favorites::favoritesFolderProblem(favPath);
-    if (problem.failed()) {
-        reportFailure(kDeleteInvalid, problem);
+    if (!favoritesFolderUsable(kDeleteInvalid))
         return;
-    }
+    const QString favPath = m_state.catalogue.favPath;
     // The rows must be those of the files on disk (see saveResults).
     m_load.finishPending();
     platform::Failure failure;
@@ -140,12 +134,9 @@ void Commands::backup()
 
 void Commands::restore()
 {
-    const QString favPath = m_state.catalogue.favPath;
-    const platform::Failure problem = favorites::favoritesFolderProblem(favPath);
-    if (problem.failed()) {
-        reportFailure(kRestore, problem);
+    if (!favoritesFolderUsable(kRestore))
         return;
-    }
+    const QString favPath = m_state.catalogue.favPath;
     platform::Failure failure;
     const bool ok = favorites::restoreFavorites(favorites::backupFolderPath(m_state.programFolder), favPath, &failure);
     m_load.reloadFromDisk();
@@ -162,6 +153,14 @@ void Commands::exit()
 {
     // At once: nothing is saved and a running check is not stopped first.
     QCoreApplication::exit(0);
+}
+
+bool Commands::favoritesFolderUsable(const QString& command)
+{
+    const platform::Failure problem = favorites::favoritesFolderProblem(m_state.catalogue.favPath);
+    if (problem.failed())
+        reportFailure(command, problem);
+    return !problem.failed();
 }
 
 void Commands::reportFailure(const QString& command, const platform::Failure& failure)

@@ -65,6 +65,8 @@ signals:
 
 private:
     bool confirmSaveWithoutAnswers();
+    /// False, with the command's failure reported, when there is no usable Favorites folder.
+    bool favoritesFolderUsable(const QString& command);
     void reportFailure(const QString& command, const platform::Failure& failure);
 
     table::AppState& m_state;

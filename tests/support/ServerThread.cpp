@@ -67,51 +67,9 @@ void ServerThread::setRoute(const QString& path, const LoopbackHttpServer::Route
     call([&](LoopbackHttpServer& server) { server.setRoute(path, route); });
 }
 
-int ServerThread::openConnections()
-{
-    int n = 0;
-    call([&](LoopbackHttpServer& server) { n = server.openConnections(); });
-    return n;
-}
-
-int ServerThread::maxOpenConnections()
-{
-    int n = 0;
-    call([&](LoopbackHttpServer& server) { n = server.maxOpenConnections(); });
-    return n;
-}
-
-int ServerThread::maxInFlight()
-{
-    int n = 0;
-    call([&](LoopbackHttpServer& server) { n = server.maxInFlight(); });
-    return n;
-}
-
 void ServerThread::resetCounters()
 {
     call([](LoopbackHttpServer& server) { server.resetCounters(); });
-}
-
-int ServerThread::acceptedConnections()
-{
-    int n = 0;
-    call([&](LoopbackHttpServer& server) { n = server.acceptedConnections(); });
-    return n;
-}
-
-int ServerThread::totalRequests()
-{
-    int n = 0;
-    call([&](LoopbackHttpServer& server) { n = server.totalRequests(); });
-    return n;
-}
-
-qint64 ServerThread::floodedBytes()
-{
-    qint64 n = 0;
-    call([&](LoopbackHttpServer& server) { n = server.floodedBytes(); });
-    return n;
 }
 
 } // namespace testsupport

@@ -38,16 +38,24 @@ public:
     /// Adds or replaces the behaviour of a path.
     void setRoute(const QString& path, const LoopbackHttpServer::Route& route);
 
-    int openConnections();
-    int maxOpenConnections();
-    int maxInFlight();
-    int acceptedConnections();
-    int totalRequests();
-    qint64 floodedBytes();
+    int openConnections() { return read(&LoopbackHttpServer::openConnections); }
+    int maxOpenConnections() { return read(&LoopbackHttpServer::maxOpenConnections); }
+    int maxInFlight() { return read(&LoopbackHttpServer::maxInFlight); }
+    int acceptedConnections() { return read(&LoopbackHttpServer::acceptedConnections); }
+    int totalRequests() { return read(&LoopbackHttpServer::totalRequests); }
+    qint64 floodedBytes() { return read(&LoopbackHttpServer::floodedBytes); }
     /// LoopbackHttpServer::resetCounters on the server's thread.
     void resetCounters();
 
 private:
+    /// One of the server's counters, read on its thread.
+    template <typename T> T read(T (LoopbackHttpServer::*counter)() const)
+    {
+        T value{};
+        call([&](LoopbackHttpServer& server) { value = (server.*counter)(); });
+        return value;
+    }
+
     QThread m_thread;
     LoopbackHttpServer* m_server = nullptr;
 };
