@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "favorites/Maintenance.h"
 #include "platform/Paths.h"
 
 namespace favorites
@@ -44,6 +45,10 @@ void walkSubfolders(const QString& root, const std::function<void(const QString&
             continue;
         }
         const QString path = platform::joinPath(level.folder, level.names.at(level.next++));
+        // A restore stopped half-way keeps the favorites it was moving in working folders of its own, until the
+        // next start puts them back: they are not the user's folders.
+        if (stack.size() == 1 && isRestoreWorkingFolder(path))
+            continue;
         visit(path);
         stack.push_back({path, subfolderNames(path), 0}); // invalidates `level`
     }
