@@ -16,8 +16,8 @@
 namespace
 {
 
-// Test hook, not a user option: TESSALY_EXIT_AFTER_MS=N quits the program N milliseconds after its window
-// opened, so that scripts (the package test) can start an installed copy and see it end on its own.
+// Test hook, not a user option: TESSALY_EXIT_AFTER_MS=N quits the program N milliseconds after it started, so that
+// scripts (the package test) can start an installed copy and see it end on its own.
 void quitLaterWhenAsked(QApplication& app)
 {
     bool ok = false;
@@ -37,7 +37,10 @@ int tellAlreadyRunning(const QString& dataFolder)
     const QString text = ui::alreadyRunningText(dataFolder);
     std::fprintf(stderr, "%s\n", text.toUtf8().constData());
     QMessageBox box(QMessageBox::Information, QStringLiteral("Tessaly"), text, QMessageBox::Ok);
-    box.exec();
+    // In the application's own loop, so that the program ends however the box goes.
+    QObject::connect(&box, &QMessageBox::finished, qApp, &QCoreApplication::quit);
+    box.show();
+    QApplication::exec();
     return kAlreadyRunning;
 }
 

@@ -66,7 +66,7 @@ enum class FailureKind
     NoSuchRow,            // path: the row number
     NotAShortcut,         // path: the file, whose name does not end in ".url"
     NameEmpty,            // no path
-    NameHasSeparator,     // path: the name as typed
+    NameNotAllowed,       // path: the name as typed (a character no file name may hold, or "." or "..")
     NameWouldBeHidden,    // path: the file name it would give
     FolderNeedsSeparator, // path: the folder as typed
     TargetFolderMissing,  // path: the folder

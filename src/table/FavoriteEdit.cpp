@@ -55,6 +55,20 @@ EditPlan planOf(const AppState& state, int row, const FavoriteEdit& edit)
     return plan;
 }
 
+// A name any file system the favorite may be moved to holds as it is, and that the results file can store: none of
+// the characters Windows refuses in a file name (a path separator among them), no control character (line breaks
+// included), and not "." or "..".
+bool isAllowedFileName(const QString& name)
+{
+    if (name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    for (const QChar c : name) {
+        if (QStringView(u"\\/:*?\"<>|").contains(c) || c.category() == QChar::Other_Control)
+            return false;
+    }
+    return true;
+}
+
 // Why the favorite cannot go to its new place (no failure when it can).
 Failure moveProblem(const AppState& state, const FavoriteEdit& edit, const EditPlan& plan)
 {
@@ -63,9 +77,8 @@ Failure moveProblem(const AppState& state, const FavoriteEdit& edit, const EditP
         fail(&problem, FailureKind::NameEmpty);
         return problem;
     }
-    if (edit.name.contains(QLatin1Char('/')) || edit.name.contains(platform::separator()) ||
-        edit.name == QLatin1String(".") || edit.name == QLatin1String("..")) {
-        fail(&problem, FailureKind::NameHasSeparator, edit.name);
+    if (!isAllowedFileName(edit.name)) {
+        fail(&problem, FailureKind::NameNotAllowed, edit.name);
         return problem;
     }
     if (!edit.folder.isEmpty() && !edit.folder.startsWith(platform::separator())) {
@@ -77,9 +90,7 @@ Failure moveProblem(const AppState& state, const FavoriteEdit& edit, const EditP
         fail(&problem, FailureKind::TargetFolderMissing, plan.newFolder);
         return problem;
     }
-    const QString root = QFileInfo(state.catalogue.favPath).canonicalFilePath();
-    const QString folder = folderInfo.canonicalFilePath();
-    if (root.isEmpty() || (folder != root && !folder.startsWith(root + QLatin1Char('/')))) {
+    if (!platform::isInside(plan.newFolder, state.catalogue.favPath)) {
         fail(&problem, FailureKind::TargetFolderOutside, plan.newFolder);
         return problem;
     }
@@ -109,6 +120,11 @@ Failure favoriteEditProblem(const AppState& state, int row, const FavoriteEdit& 
     // Every file of the tree is a row, but only a shortcut file has an address to write.
     if (!state.table.fileName(row).endsWith(kShortcutExtension, Qt::CaseInsensitive)) {
         fail(&problem, FailureKind::NotAShortcut, plan.oldPath);
+        return problem;
+    }
+    // Deleted by hand since the load: there is nothing to change, and a new file is not to be made.
+    if (platform::entryType(platform::toNativePath(plan.oldPath)) == platform::EntryType::Missing) {
+        fail(&problem, FailureKind::FileMissing, plan.oldPath);
         return problem;
     }
     if (plan.moves) {

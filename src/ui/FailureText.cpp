@@ -109,8 +109,8 @@ QString sentence(FailureKind kind)
         return QStringLiteral("这不是网址快捷方式文件，不能修改：%1");
     case FailureKind::NameEmpty:
         return QStringLiteral("名称不能为空");
-    case FailureKind::NameHasSeparator:
-        return QStringLiteral("名称不能包含路径分隔符：%1");
+    case FailureKind::NameNotAllowed:
+        return QStringLiteral("名称不能是“.”或“..”，也不能含有 \\ / : * ? \" < > | 或控制字符：%1");
     case FailureKind::NameWouldBeHidden:
         return QStringLiteral("这样的名称会使收藏成为隐藏文件：%1");
     case FailureKind::FolderNeedsSeparator:

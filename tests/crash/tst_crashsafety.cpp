@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -23,6 +24,7 @@
 #include "support/CheckerRows.h"
 #include "support/TempFavorites.h"
 #include "support/TreeSnapshot.h"
+#include "table/DataFolderLock.h"
 #include "table/Loader.h"
 #include "table/ResultsFile.h"
 #include "ui/FailureText.h"
@@ -93,6 +95,7 @@ private slots:
     void killedBackup();
     void killedRestore();
     void killedEdit();
+    void oneProgramPerDataFolder();
 
 private:
     QString path(const QString& relative) const { return platform::joinPath(m_work, relative); }
@@ -436,6 +439,70 @@ void CrashSafetyTest::killedEdit()
     }
     qInfo("the favorite was at both places after %d kills", both);
     reportRounds("edit", round);
+}
+
+// Two copies of the program on one data folder would overwrite each other's histories and, one restoring while
+// the other backs up, destroy both the Favorites folder and the backup. The second start ends with its message
+// and touches nothing; the first goes on; once the first has crashed, its lock is taken over.
+void CrashSafetyTest::oneProgramPerDataFolder()
+{
+    // The lock itself, in this process: a second lock is refused, and the holder hears a second start's request.
+    {
+        table::DataFolderLock holder(m_program);
+        QVERIFY(holder.tryLock());
+        QSignalSpy shown(&holder, &table::DataFolderLock::showRequested);
+        QVERIFY(table::DataFolderLock::askHolderToShow(m_program));
+        QVERIFY(shown.wait(5000));
+        table::DataFolderLock second(m_program);
+        QVERIFY(!second.tryLock());
+    }
+
+    // The real program: a copy of it, whose data folder is the folder it stands in.
+    const QString program = path(QStringLiteral("portable"));
+    const QString binary = platform::joinPath(program, QStringLiteral("tessaly"));
+    QVERIFY(QDir().mkpath(program));
+    QVERIFY(QFile::copy(QStringLiteral(TESSALY_PROGRAM), binary));
+    QVERIFY(QFile::setPermissions(binary, QFile::permissions(binary) | QFileDevice::ExeOwner));
+    QVERIFY(testsupport::writeTree(m_fav, favoritesTree(5, QStringLiteral("running"))));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("TESSALY_FAVORITES"), m_fav);
+    env.remove(QStringLiteral("TESSALY_EXIT_AFTER_MS"));
+    const auto start = [&](QProcess& process, int exitAfterMs) {
+        QProcessEnvironment e = env;
+        if (exitAfterMs >= 0)
+            e.insert(QStringLiteral("TESSALY_EXIT_AFTER_MS"), QString::number(exitAfterMs));
+        process.setProcessEnvironment(e);
+        process.start(binary, {});
+        return process.waitForStarted(10000);
+    };
+    const QString lockFile = platform::joinPath(program, table::DataFolderLock::kFileName);
+
+    QProcess first;
+    QVERIFY(start(first, -1));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(lockFile), 20000);
+    const TreeSnapshot favorites = snapshotTree(m_fav);
+    const QStringList programEntries = QDir(program).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+
+    // Its message box closes when the program's own exit hook fires.
+    QProcess second;
+    QVERIFY(start(second, 300));
+    QVERIFY(second.waitForFinished(30000));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 2);
+    QVERIFY(QString::fromUtf8(second.readAllStandardError()).contains(QStringLiteral("已经在运行")));
+    QCOMPARE(first.state(), QProcess::Running);
+    QCOMPARE(snapshotTree(m_fav), favorites);
+    QCOMPARE(QDir(program).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), programEntries);
+
+    first.kill();
+    QVERIFY(first.waitForFinished(10000));
+    QVERIFY(QFileInfo::exists(lockFile)); // left by the crash
+    QProcess third;
+    QVERIFY(start(third, 1500));
+    QVERIFY(third.waitForFinished(30000));
+    QCOMPARE(third.exitCode(), 0);
+    QVERIFY(!QString::fromUtf8(third.readAllStandardError()).contains(QStringLiteral("已经在运行")));
 }
 
 QTEST_GUILESS_MAIN(CrashSafetyTest)

@@ -46,6 +46,7 @@ private slots:
     void applyPaths();
     void caseOnlyRenameIsAMove();
     void rowsOutsideTheTableAreRefused();
+    void favoriteGoneSinceTheLoadIsNotMadeAgain();
     void addressThatCannotBeStoredChangesNothing();
     void movedFavoriteIsFoundAtTheNextLoad();
     void onlyShortcutFilesAreEdited_data();
@@ -182,13 +183,18 @@ void FavoriteEditTest::applyPaths_data()
                                               << "a" << false << "a.url" << false << K::TargetFolderOutside;
     QTest::newRow("name with a separator") << "a.url"
                                            << ""
-                                           << "../../Outside/a" << false << "a.url" << false << K::NameHasSeparator;
+                                           << "../../Outside/a" << false << "a.url" << false << K::NameNotAllowed;
     QTest::newRow("name into a subfolder") << "a.url"
                                            << ""
-                                           << "Sub/a" << false << "a.url" << false << K::NameHasSeparator;
+                                           << "Sub/a" << false << "a.url" << false << K::NameNotAllowed;
     QTest::newRow("name dot dot") << "Sub/b.url"
                                   << "/Sub"
-                                  << ".." << false << "Sub/b.url" << false << K::NameHasSeparator;
+                                  << ".." << false << "Sub/b.url" << false << K::NameNotAllowed;
+    // What a Windows file name cannot hold, and what the results file cannot store, on every platform.
+    for (const char* name : {"a|b", "a:b", "a*b", "a?b", "a\"b", "a<b", "a>b", "a\\b", "line\nbreak", "tab\tin"})
+        QTest::addRow("name %s", name) << "a.url"
+                                       << "" << QString::fromLatin1(name) << false << "a.url" << false
+                                       << K::NameNotAllowed;
 }
 
 void FavoriteEditTest::applyPaths()
@@ -273,6 +279,24 @@ void FavoriteEditTest::rowsOutsideTheTableAreRefused()
     }
     QCOMPARE(folderContents(m_dir->path()), disk);
     QCOMPARE(m_model->dataRowCount(), 2);
+}
+
+// Deleted by hand since the load: the edit says so and makes no new file, whether it would move the favorite or not.
+void FavoriteEditTest::favoriteGoneSinceTheLoadIsNotMadeAgain()
+{
+    const int row = rowOf("a.url");
+    QVERIFY(QFile::remove(m_fav + "/a.url"));
+    const QMap<QString, QByteArray> disk = folderContents(m_dir->path());
+    const QStringList cells = rowCells(row);
+    for (const table::FavoriteEdit& edit :
+         {table::FavoriteEdit{"", "a", "http://new/"}, table::FavoriteEdit{"/Sub", "moved", "http://new/"}}) {
+        platform::Failure error;
+        QVERIFY(!table::applyFavoriteEdit(m_state, row, edit, &error));
+        QCOMPARE(error.kind, platform::FailureKind::FileMissing);
+        QCOMPARE(error.path, QDir::toNativeSeparators(m_fav + "/a.url"));
+    }
+    QCOMPARE(folderContents(m_dir->path()), disk);
+    QCOMPARE(rowCells(row), cells);
 }
 
 void FavoriteEditTest::addressThatCannotBeStoredChangesNothing()

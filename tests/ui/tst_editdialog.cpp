@@ -230,7 +230,8 @@ void EditDialogTest::applyPaths_data()
                                     << "a" << false << "a.url" << true << "修改收藏失败：目录不存在：%fav/Nope";
     QTest::newRow("name with a separator")
         << 1 << ""
-        << "../x/a" << false << "a.url" << true << "修改收藏失败：名称不能包含路径分隔符：../x/a";
+        << "../x/a" << false << "a.url" << true
+        << "修改收藏失败：名称不能是“.”或“..”，也不能含有 \\ / : * ? \" < > | 或控制字符：../x/a";
     QTest::newRow("folder outside the Favorites") << 1 << "/../x"
                                                   << "a" << false << "a.url" << true << "";
 }
