@@ -69,6 +69,8 @@ private slots:
     void saveOnFullDisk();
     void backupOnFullDisk_data();
     void backupOnFullDisk();
+    void restoreOnFullDisk_data();
+    void restoreOnFullDisk();
     void editOnFullDisk_data();
     void editOnFullDisk();
 
@@ -272,6 +274,37 @@ void FullDiskTest::backupOnFullDisk()
     emptyFiller();
     QVERIFY2(favorites::backupFavorites(m_fav, m_backup, &error), qPrintable(ui::failureText(error)));
     QCOMPARE(snapshotTree(m_backup), favorites);
+}
+
+void FullDiskTest::restoreOnFullDisk_data()
+{
+    backupOnFullDisk_data();
+}
+
+// The backup is copied in whole before any favorite is touched: a disk too full for the copy changes nothing.
+void FullDiskTest::restoreOnFullDisk()
+{
+    if (!testsupport::isChildRun())
+        return runInSmallFilesystem();
+    QFETCH(qint64, leave);
+    const TreeSnapshot backup = favoritesTree(120, QStringLiteral("backup"));
+    const TreeSnapshot favorites = favoritesTree(40, QStringLiteral("now"));
+    QVERIFY(testsupport::writeTree(m_fav, backup));
+    platform::Failure error;
+    QVERIFY2(favorites::backupFavorites(m_fav, m_backup, &error), qPrintable(ui::failureText(error)));
+    QVERIFY(QDir(m_fav).removeRecursively());
+    QVERIFY(testsupport::writeTree(m_fav, favorites));
+
+    fillUp(leave);
+    QVERIFY(!favorites::restoreFavorites(m_backup, m_fav, &error));
+    qInfo("restoring on a full disk: %s", qPrintable(ui::failureText(error)));
+    QVERIFY2(mentionsFullDisk(error), qPrintable(ui::failureText(error)));
+    QCOMPARE(snapshotTree(m_fav), favorites);
+    QCOMPARE(snapshotTree(m_backup), backup);
+
+    emptyFiller();
+    QVERIFY2(favorites::restoreFavorites(m_backup, m_fav, &error), qPrintable(ui::failureText(error)));
+    QCOMPARE(snapshotTree(m_fav), backup);
 }
 
 void FullDiskTest::editOnFullDisk_data()
