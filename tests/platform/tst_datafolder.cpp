@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "support/FileModes.h"
 
@@ -25,6 +26,8 @@ private slots:
     void missingFolderIsNotCreated();
     void readOnlyFolderUsesUserFolder();
     void noUsableFolderKeepsProgramFolder();
+    void isInside_data();
+    void isInside();
 
 private:
     QString userDataFolder() const;
@@ -133,6 +136,56 @@ void TestDataFolder::noUsableFolderKeepsProgramFolder()
     qputenv("XDG_DATA_HOME", QFile::encodeName(m_root.filePath(QStringLiteral("blocker/share"))));
     const QString programFolder = m_root.filePath(QStringLiteral("blocker/bin"));
     QCOMPARE(platform::dataFolder(programFolder), programFolder);
+}
+
+void TestDataFolder::isInside_data()
+{
+    // Paths relative to a test folder holding Fav/Sub, Favorites (a folder whose name begins like Fav's), a link
+    // Link -> Fav and a link Loop -> Loop.
+    QTest::addColumn<QString>("child");
+    QTest::addColumn<QString>("parent");
+    QTest::addColumn<bool>("inside");
+    QTest::newRow("the folder itself") << "Fav"
+                                       << "Fav" << true;
+    QTest::newRow("a subfolder") << "Fav/Sub"
+                                 << "Fav" << true;
+    QTest::newRow("a subfolder that does not exist yet") << "Fav/New/Deeper"
+                                                         << "Fav" << true;
+    QTest::newRow("the parent is not inside its child") << "Fav"
+                                                        << "Fav/Sub" << false;
+    QTest::newRow("a name that only begins alike") << "Favorites"
+                                                   << "Fav" << false;
+    QTest::newRow("out again through ..") << "Fav/Sub/../../Favorites"
+                                          << "Fav" << false;
+    QTest::newRow("back in through ..") << "Favorites/../Fav/Sub"
+                                        << "Fav" << true;
+    QTest::newRow("a trailing separator") << "Fav/Sub/"
+                                          << "Fav/" << true;
+    QTest::newRow("through a link") << "Link/Sub"
+                                    << "Fav" << true;
+    QTest::newRow("a missing folder through a link") << "Link/New"
+                                                     << "Fav" << true;
+    QTest::newRow("inside the link's own name") << "Fav/Sub"
+                                                << "Link" << true;
+    QTest::newRow("a link that leads to itself") << "Loop/x"
+                                                 << "Fav" << false;
+    // Letter case counts where the file system tells names apart by it.
+    QTest::newRow("another letter case") << "FAV/Sub"
+                                         << "Fav" << (platform::fileNameCase() == Qt::CaseInsensitive);
+}
+
+// One rule for "is this folder the other one or inside it", for the backup's refusals and the edit dialog.
+void TestDataFolder::isInside()
+{
+    QFETCH(QString, child);
+    QFETCH(QString, parent);
+    QFETCH(bool, inside);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("Fav/Sub")));
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("Favorites")));
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("Fav")), dir.filePath(QStringLiteral("Link"))));
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("Loop")), dir.filePath(QStringLiteral("Loop"))));
+    QCOMPARE(platform::isInside(dir.filePath(child), dir.filePath(parent)), inside);
 }
 
 QTEST_GUILESS_MAIN(TestDataFolder)
