@@ -60,12 +60,17 @@ bool WindowFixture::writeResults(const QStringList& lines) const
     return writeFile(results(), bytes);
 }
 
-bool WindowFixture::start(const QString& favoritesValue, const QString& programFolder)
+void WindowFixture::open(const QString& favoritesValue, const QString& programFolder)
 {
     qputenv("TESSALY_FAVORITES", (favoritesValue.isNull() ? m_fav : favoritesValue).toUtf8());
     state.programFolder = programFolder.isEmpty() ? m_program : programFolder;
     m_window = std::make_unique<ui::MainWindow>(state);
     m_window->show();
+}
+
+bool WindowFixture::start(const QString& favoritesValue, const QString& programFolder)
+{
+    open(favoritesValue, programFolder);
     return waitLoaded();
 }
 
