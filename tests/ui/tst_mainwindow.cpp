@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
+#include <QToolTip>
 
 #include "platform/Paths.h"
 #include "support/ChildRun.h"
@@ -43,6 +44,7 @@ private slots:
     void unusableFavoritesValueGivesEmptyTable();
     void myClearEmptiesGridAndInformationPanel();
     void resultPicturesAndAccessibleText();
+    void longAddressShowsItsBeginning();
     void qtTranslationWhateverTheLocale();
     void editMovesCurrentCellToTheAddress();
     void minimumSizeKeepsEveryPartApart();
@@ -151,6 +153,44 @@ void MainWindowTest::resultPicturesAndAccessibleText()
     const table::LinkRow& row = f.state.table.row(1);
     f.state.table.setFavorite(1, row.fileName, row.filePath, row.folder, "YES");
     QCOMPARE(model.data(model.index(0, LinkTableModel::AddressColumn)).toString(), QString("YES"));
+}
+
+// An address of a megabyte stays whole in the table, but the grid's cell, its tool tip and its accessible text show
+// only its beginning: hovering the cell with the whole address in its tool tip froze the window for seconds.
+void MainWindowTest::longAddressShowsItsBeginning()
+{
+    WindowFixture f;
+    QVERIFY(f.addFavorite("long.url", "http://short.test/"));
+    QVERIFY(f.start());
+    ui::MainWindow& w = f.window();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    // Ends in an emoji, a pair of UTF-16 units, wherever a cut falls.
+    QString address = QStringLiteral("http://long.test/");
+    while (address.size() < 1024 * 1024)
+        address += QStringLiteral("路径😀");
+    const table::LinkRow& row = f.state.table.row(1);
+    f.state.table.setFavorite(1, row.fileName, row.filePath, row.folder, address);
+    QCOMPARE(f.state.table.rowUrl(1), address);
+    QCOMPARE(w.model().cell(1, LinkTableModel::AddressColumn), address);
+
+    const QModelIndex cell = w.model().index(0, LinkTableModel::AddressColumn);
+    const auto isBeginning = [&](const QString& shown) {
+        // A few thousand characters at most, the address's own, and no half of a character at the cut.
+        return shown.size() > 100 && shown.size() < 10000 && address.startsWith(shown.chopped(1)) &&
+               !shown.chopped(1).back().isHighSurrogate();
+    };
+    for (int role : {int(Qt::DisplayRole), int(Qt::ToolTipRole), int(Qt::AccessibleTextRole)})
+        QVERIFY2(isBeginning(w.model().data(cell, role).toString()), qPrintable(QString::number(role)));
+
+    // What the grid shows when the pointer rests on the cell.
+    QTableView& grid = *w.grid();
+    grid.scrollTo(cell);
+    const QPoint at = grid.visualRect(cell).center();
+    QHelpEvent hover(QEvent::ToolTip, at, grid.viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(grid.viewport(), &hover);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QVERIFY(isBeginning(QToolTip::text()));
+    QToolTip::hideText();
 }
 
 // Qt's own texts are Chinese whatever the locale (the tests run in C.UTF-8); a translation in the folder
