@@ -47,6 +47,8 @@ private slots:
     void longAddressShowsItsBeginning();
     void qtTranslationWhateverTheLocale();
     void editMovesCurrentCellToTheAddress();
+    void keysOpenTheEditDialog_data();
+    void keysOpenTheEditDialog();
     void minimumSizeKeepsEveryPartApart();
     void keyboardReachesEveryCommand();
 };
@@ -244,6 +246,49 @@ void MainWindowTest::editMovesCurrentCellToTheAddress()
     QCOMPARE(watcher.count(), 2);
     QCOMPARE(w.model().cell(2, LinkTableModel::AddressColumn), QString("http://b2.test/"));
     QCOMPARE(w.grid()->currentIndex(), w.model().index(1, LinkTableModel::AddressColumn));
+}
+
+void MainWindowTest::keysOpenTheEditDialog_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+
+    QTest::newRow("Return") << int(Qt::Key_Return) << int(Qt::NoModifier);
+    QTest::newRow("Enter on the keypad") << int(Qt::Key_Enter) << int(Qt::KeypadModifier);
+    QTest::newRow("F2") << int(Qt::Key_F2) << int(Qt::NoModifier);
+}
+
+// On the grid these keys open the edit dialog for the current row, as a double click does.
+void MainWindowTest::keysOpenTheEditDialog()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    WindowFixture f;
+    for (const char* name : {"a.url", "b.url", "c.url"})
+        QVERIFY(f.addFavorite(name, "http://x.test/"));
+    QVERIFY(f.start());
+    ui::MainWindow& w = f.window();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    w.grid()->setFocus();
+    w.grid()->setCurrentIndex(w.model().index(1, LinkTableModel::FolderColumn));
+
+    ModalWatcher watcher;
+    QString name;
+    watcher.onNext([&](QWidget* widget) {
+        if (auto* dialog = qobject_cast<ui::EditDialog*>(widget))
+            name = dialog->nameBox()->text();
+        testsupport::closeModal(widget);
+    });
+    QTest::keyClick(w.grid(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QTRY_COMPARE(watcher.count(), 1);
+    QCOMPARE(watcher.seen().constFirst().title, QString("修改"));
+    QCOMPARE(name, QString("b"));
+    // Without a row, as in an empty grid, the key opens nothing.
+    w.grid()->setCurrentIndex(QModelIndex());
+    QTest::keyClick(w.grid(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCoreApplication::processEvents();
+    QCOMPARE(watcher.count(), 1);
 }
 
 void MainWindowTest::minimumSizeKeepsEveryPartApart()
