@@ -66,10 +66,10 @@ MainWindow::MainWindow(table::AppState& state, QWidget* parent)
 
     m_statusBar = new StatusPanels(kProductName, m_client);
     connect(m_statusBar, &StatusPanels::panelsWidthChanged, this, [this] {
-        if (m_toolbar1)
+        if (m_commandBar)
             updateMinimumSize();
     });
-    m_dial = dialPictures(devicePixelRatioF());
+    m_dialPictures = dialPictures(devicePixelRatioF());
     setupBusyNotice();
     setupChecker();
 
@@ -79,8 +79,8 @@ MainWindow::MainWindow(table::AppState& state, QWidget* parent)
         m_statusBar->setPanelText(3, QStringLiteral("地址 ") + QString::number(n) + QStringLiteral(" 条"));
     });
     connect(m_load, &LoadSequence::busyChanged, this, [this](bool shown) {
-        m_frame1->setVisible(shown);
-        m_frame1->raise();
+        m_busyNotice->setVisible(shown);
+        m_busyNotice->raise();
     });
     connect(m_load, &LoadSequence::loaded, this, [this] {
         // The load writes every row, the last cell of the last row last; the current cell is moved there once, at
@@ -102,10 +102,10 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::Form_Load()
 {
-    m_toolbar1 =
+    m_commandBar =
         new CommandBar(Commands::all(), checker::LinkChecker::kMinThreads, checker::LinkChecker::kMaxThreads, m_client);
-    connect(m_toolbar1, &CommandBar::triggered, this, &MainWindow::Toolbar1_ButtonClick);
-    connect(m_toolbar1->slider(), &QSlider::valueChanged, m_checker, &checker::LinkChecker::Slider1_Change);
+    connect(m_commandBar, &CommandBar::triggered, this, &MainWindow::Toolbar1_ButtonClick);
+    connect(m_commandBar->slider(), &QSlider::valueChanged, m_checker, &checker::LinkChecker::Slider1_Change);
     setupGrid();
     m_load->startUp();
 }
@@ -136,15 +136,15 @@ void MainWindow::setupGrid()
 
 void MainWindow::setupBusyNotice()
 {
-    m_frame1 = new QFrame(m_client);
-    m_frame1->setObjectName(QStringLiteral("Frame1"));
-    m_frame1->setFrameStyle(QFrame::Box | QFrame::Plain);
-    m_frame1->setAutoFillBackground(true);
-    QPalette pal = m_frame1->palette();
+    m_busyNotice = new QFrame(m_client);
+    m_busyNotice->setObjectName(QStringLiteral("Frame1"));
+    m_busyNotice->setFrameStyle(QFrame::Box | QFrame::Plain);
+    m_busyNotice->setAutoFillBackground(true);
+    QPalette pal = m_busyNotice->palette();
     pal.setColor(QPalette::Window, QColor(0x80, 0xFF, 0xFF));
     pal.setColor(QPalette::WindowText, QColor(0x00, 0x80, 0x80));
-    m_frame1->setPalette(pal);
-    auto* label1 = new QLabel(QStringLiteral("正在处理数据，请稍候......"), m_frame1);
+    m_busyNotice->setPalette(pal);
+    auto* label1 = new QLabel(QStringLiteral("正在处理数据，请稍候......"), m_busyNotice);
     label1->setObjectName(QStringLiteral("Label1"));
     label1->setAccessibleName(label1->text());
     label1->setAccessibleDescription(QStringLiteral("忙碌提示"));
@@ -153,7 +153,7 @@ void MainWindow::setupBusyNotice()
     geometry.setWidth(qMax(geometry.width(), label1->sizeHint().width()));
     geometry.setHeight(qMax(geometry.height(), label1->sizeHint().height()));
     label1->setGeometry(geometry);
-    m_frame1->hide();
+    m_busyNotice->hide();
 }
 
 void MainWindow::setupChecker()
@@ -194,25 +194,25 @@ void MainWindow::setupChecker()
 void MainWindow::showIndicator(int channel, int picture)
 {
     QLabel* label = indicator(channel);
-    if (!label || picture < 1 || picture >= m_dial.size())
+    if (!label || picture < 1 || picture >= m_dialPictures.size())
         return;
-    label->setPixmap(m_dial.at(picture));
+    label->setPixmap(m_dialPictures.at(picture));
     label->setAccessibleDescription(picture == IdleDialPicture ? QStringLiteral("空闲") : QStringLiteral("正在检测"));
 }
 
 void MainWindow::updateIndicators(int count)
 {
-    while (int(m_myShow.size()) > count) {
-        delete m_myShow.back();
-        m_myShow.pop_back();
+    while (int(m_indicators.size()) > count) {
+        delete m_indicators.back();
+        m_indicators.pop_back();
     }
-    while (int(m_myShow.size()) < count) {
-        const int channel = int(m_myShow.size());
+    while (int(m_indicators.size()) < count) {
+        const int channel = int(m_indicators.size());
         auto* label = new QLabel(m_client);
         label->setObjectName(QStringLiteral("myShow_%1").arg(channel));
         label->setAccessibleName(QStringLiteral("探测通道 %1").arg(channel + 1));
         label->setAlignment(Qt::AlignCenter);
-        m_myShow.push_back(label);
+        m_indicators.push_back(label);
         showIndicator(channel, dialPicture(m_checker->shownState(channel)));
         label->show();
     }
@@ -220,7 +220,7 @@ void MainWindow::updateIndicators(int count)
 
 QLabel* MainWindow::indicator(int channel) const
 {
-    return channel >= 0 && channel < int(m_myShow.size()) ? m_myShow.at(channel) : nullptr;
+    return channel >= 0 && channel < int(m_indicators.size()) ? m_indicators.at(channel) : nullptr;
 }
 
 QString MainWindow::panelText(int panel) const
@@ -235,12 +235,12 @@ QLabel* MainWindow::panel(int panel) const
 
 QSlider* MainWindow::slider() const
 {
-    return m_toolbar1->slider();
+    return m_commandBar->slider();
 }
 
 QAction* MainWindow::action(const QString& key) const
 {
-    return m_toolbar1->action(key);
+    return m_commandBar->action(key);
 }
 
 void MainWindow::myClear()
@@ -277,11 +277,11 @@ void MainWindow::Form_Resize()
     const FormLayout layout =
         computeFormLayout(pixelsToTwips(width()), pixelsToTwips(height()), isMinimized(), threads);
     m_grid->setGeometry(twipsToPixels(layout.grid));
-    m_frame1->setGeometry(twipsToPixels(layout.frame));
-    for (int i = 0; i < int(m_myShow.size()) && i < layout.indicators.size(); ++i)
-        m_myShow.at(i)->setGeometry(twipsToPixels(layout.indicators.at(i)));
-    if (m_toolbar1)
-        m_toolbar1->setGeometry(0, 0, width(), twipsToPixels(ToolbarHeightTwips));
+    m_busyNotice->setGeometry(twipsToPixels(layout.frame));
+    for (int i = 0; i < int(m_indicators.size()) && i < layout.indicators.size(); ++i)
+        m_indicators.at(i)->setGeometry(twipsToPixels(layout.indicators.at(i)));
+    if (m_commandBar)
+        m_commandBar->setGeometry(0, 0, width(), twipsToPixels(ToolbarHeightTwips));
     const int status = twipsToPixels(StatusBarHeightTwips);
     m_statusBar->setGeometry(0, height() - status, width(), status);
 }
@@ -290,7 +290,7 @@ void MainWindow::updateMinimumSize()
 {
     // Wide enough for the toolbar's buttons and slider group and for every status panel; high enough for the
     // toolbar, the status bar, the rows of indicators of the most channels and a grid that holds the busy notice.
-    const int w = qMax(m_toolbar1->contentWidth(), m_statusBar->minimumPanelsWidth());
+    const int w = qMax(m_commandBar->contentWidth(), m_statusBar->minimumPanelsWidth());
     const int h = ceilTwipsToPixels(minimumClientHeightTwips(pixelsToTwips(w), checker::LinkChecker::kMaxThreads));
     setMinimumSize(w, h);
 }
@@ -306,7 +306,7 @@ void MainWindow::setupKeyboard()
     // Tab reaches every toolbar button, then the slider and the grid. Each command also has its shortcut on its
     // action.
     QWidget* previous = nullptr;
-    for (QWidget* button : m_toolbar1->buttons()) {
+    for (QWidget* button : m_commandBar->buttons()) {
         if (previous)
             setTabOrder(previous, button);
         previous = button;

@@ -58,9 +58,9 @@ public:
     LinkTableModel& model() { return m_model; }
     checker::LinkChecker& checker() { return *m_checker; }
     QTableView* grid() const { return m_grid; }
-    QFrame* busyNotice() const { return m_frame1; }
+    QFrame* busyNotice() const { return m_busyNotice; }
     QSlider* slider() const;
-    CommandBar* toolbar() const { return m_toolbar1; }
+    CommandBar* toolbar() const { return m_commandBar; }
     StatusPanels* statusPanels() const { return m_statusBar; }
     /// Status bar panel 1..7.
     QLabel* panel(int panel) const;
@@ -68,7 +68,7 @@ public:
     QAction* action(const QString& key) const;
     /// The indicator of probe channel i (0-based).
     QLabel* indicator(int channel) const;
-    int indicatorCount() const { return int(m_myShow.size()); }
+    int indicatorCount() const { return int(m_indicators.size()); }
 
 public slots:
     /// Runs the command of the toolbar button with this key ("a".."h"); any other key does nothing.
@@ -112,12 +112,12 @@ private:
     LoadSequence* m_load = nullptr;
     Commands* m_commands = nullptr;
     QWidget* m_client = nullptr; // fills the window and holds every visible part
-    CommandBar* m_toolbar1 = nullptr;
+    CommandBar* m_commandBar = nullptr;
     QTableView* m_grid = nullptr;
     StatusPanels* m_statusBar = nullptr;
-    QFrame* m_frame1 = nullptr;
-    std::vector<QLabel*> m_myShow;
-    QVector<QPixmap> m_dial;         // 1..12, element 0 unused
+    QFrame* m_busyNotice = nullptr;
+    std::vector<QLabel*> m_indicators;
+    QVector<QPixmap> m_dialPictures; // 1..12, element 0 unused
     QTimer* m_followTimer = nullptr; // paces the current cell's moves after verdicts
     int m_followRow = 0;             // the row of the latest verdict not yet followed; 0 for none
 };
