@@ -1,6 +1,6 @@
 #include "favorites/ProfileString.h"
 
-#include <QStringEncoder>
+#include <QStringDecoder>
 #include <QTest>
 
 using platform::TextEncoding;
@@ -17,7 +17,6 @@ private slots:
     void write();
     void writeBytesKeepsUndecodableBytes();
     void readBytesSectionWithBracketTrailByte();
-    void writeUtf16LeKeepsEncoding();
     void writeUtf8BomKept();
 };
 
@@ -181,20 +180,6 @@ void TestProfileString::readBytesSectionWithBracketTrailByte()
     QCOMPARE(
         favorites::writeProfileString(bytes, TextEncoding::Gb18030, name, QStringLiteral("k"), QStringLiteral("z")),
         QByteArray("[\x81\x5Dx]\r\nk=z\r\n[\x81]\r\nk=w\r\n"));
-}
-
-void TestProfileString::writeUtf16LeKeepsEncoding()
-{
-    QStringEncoder encoder(QStringConverter::Utf16LE);
-    const QString text = QStringLiteral("[S]\r\nname=收藏\r\nk=old\r\n");
-    const QByteArray before = QByteArray("\xFF\xFE") + QByteArray(encoder.encode(text));
-    QCOMPARE(favorites::readProfileString(before, TextEncoding::Utf16Le, QStringLiteral("S"), QStringLiteral("name")),
-             QStringLiteral("收藏"));
-    const QByteArray written = favorites::writeProfileString(before, TextEncoding::Utf16Le, QStringLiteral("S"),
-                                                             QStringLiteral("k"), QStringLiteral("新"));
-    const QByteArray expected =
-        QByteArray("\xFF\xFE") + QByteArray(encoder.encode(QStringLiteral("[S]\r\nname=收藏\r\nk=新\r\n")));
-    QCOMPARE(written, expected);
 }
 
 void TestProfileString::writeUtf8BomKept()
