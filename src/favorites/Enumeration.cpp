@@ -3,6 +3,7 @@
 #include <functional>
 #include <vector>
 
+#include "favorites/Maintenance.h"
 #include "platform/Paths.h"
 
 namespace favorites
@@ -30,6 +31,10 @@ void walkSubfolders(const QString& root, const std::function<void(const QString&
             continue;
         }
         const QString path = platform::joinPath(level.folder, level.names.at(level.next++));
+        // A restore stopped half-way keeps the favorites it was moving in working folders of its own, until the
+        // next start puts them back: they are not the user's folders.
+        if (stack.size() == 1 && isRestoreWorkingFolder(path))
+            continue;
         visit(path);
         stack.push_back({path, platform::subfolderNames(path), 0}); // invalidates `level`
     }

@@ -1,204 +1,191 @@
 #include "favorites/FileOps.h"
 
+#include <vector>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include "platform/Paths.h"
+
 namespace favorites
 {
 
+using platform::EntryType;
 using platform::fail;
 using platform::Failure;
 using platform::FailureKind;
+using platform::fromNativePath;
+using platform::NativePath;
+using platform::SystemError;
 
 namespace
 {
 
-const QDir::Filters everyEntry = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
-
-bool isLink(const QFileInfo& info)
+QString text(const NativePath& path)
 {
-    return info.isSymbolicLink() || info.isJunction();
+    return fromNativePath(path);
 }
 
-// A folder of its own, to be entered; not a link that leads to one.
-bool isRealFolder(const QFileInfo& info)
+bool failAt(Failure* failure, FailureKind kind, const NativePath& path, const NativePath& other = NativePath(),
+            const SystemError& why = SystemError())
 {
-    return info.isDir() && !info.isSymLink() && !info.isJunction();
+    return fail(failure, kind, text(path), other.empty() ? QString() : text(other), why);
 }
 
-bool isFolderLink(const QFileInfo& info)
+// A link that leads to a folder is skipped by "*.*", as the folder itself would be.
+bool leadsToFolder(const NativePath& link)
 {
-    return isLink(info) && info.isDir();
+    std::error_code code;
+    return std::filesystem::is_directory(link, code);
 }
 
-// Something is there, even if it is a link that leads nowhere.
-bool isPresent(const QFileInfo& info)
+bool removeOne(const NativePath& path, Failure* failure)
 {
-    return info.exists() || info.isSymLink();
-}
-
-bool removeFile(const QString& path, Failure* failure)
-{
-    QFile file(path);
-    if (file.remove())
+    SystemError why;
+    if (platform::removeEntry(path, &why))
         return true;
-    const platform::SystemError why = platform::systemErrorOf(file);
-    // A read-only file (on Windows the read-only attribute) refuses deletion until it is made writable.
-    const QFileInfo info(path);
-    if (!info.isSymLink() && !info.isWritable()) {
-        const QFileDevice::Permissions old = info.permissions();
-        if (QFile::setPermissions(path, old | QFileDevice::WriteOwner | QFileDevice::WriteUser)) {
-            if (file.remove())
-                return true;
-            QFile::setPermissions(path, old);
-        }
-    }
-    return fail(failure, FailureKind::DeleteFailed, path, QString(), why);
+    return failAt(failure, FailureKind::DeleteFailed, path, NativePath(), why);
 }
 
-// Removes a link without touching what it leads to. A link to a folder on Windows goes only with rmdir.
-bool removeLink(const QString& path, Failure* failure)
+bool removeFolderTree(const NativePath& path, Failure* failure)
 {
-    QFile link(path);
-    if (link.remove() || QDir().rmdir(path))
-        return true;
-    return fail(failure, FailureKind::DeleteFailed, path, QString(), platform::systemErrorOf(link));
-}
-
-// A folder must be readable to be listed and writable to lose its entries, whatever its owner set.
-void openUp(const QString& path)
-{
-    const QFileInfo info(path);
-    if (!info.isReadable() || !info.isWritable() || !info.isExecutable()) {
-        QFile::setPermissions(path, info.permissions() | QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                        QFileDevice::ExeOwner | QFileDevice::ReadUser | QFileDevice::WriteUser |
-                                        QFileDevice::ExeUser);
-    }
-}
-
-bool deleteTree(const QString& path, Failure* failure)
-{
-    openUp(path);
-    const QFileInfoList entries = QDir(path).entryInfoList(everyEntry);
-    for (const QFileInfo& entry : entries) {
-        const QString entryPath = entry.absoluteFilePath();
-        bool removed;
-        if (isRealFolder(entry))
-            removed = deleteTree(entryPath, failure);
-        else if (isFolderLink(entry))
-            removed = removeLink(entryPath, failure);
-        else
-            removed = removeFile(entryPath, failure);
-        if (!removed)
+    // Entries go only with the right to write their folder, whatever its owner set.
+    platform::openUp(path);
+    std::vector<NativePath> names;
+    SystemError why;
+    if (!platform::listFolder(path, &names, &why))
+        return failAt(failure, FailureKind::FolderUnreadable, path, NativePath(), why);
+    for (const NativePath& name : names) {
+        if (!removeTree(path / name, failure))
             return false;
     }
-    if (QDir().rmdir(path))
+    if (platform::removeEntry(path, &why))
         return true;
-    const platform::SystemError why = platform::lastSystemError();
-    // An emptied folder that stays can be in use, locked, or hold an entry whose name cannot be read in this
-    // system's encoding (the listing leaves it out).
-    if (QDir(path).isEmpty(everyEntry))
-        return fail(failure, FailureKind::FolderNotRemoved, path, QString(), why);
-    return fail(failure, FailureKind::FolderNotEmptied, path);
+    return failAt(failure, FailureKind::FolderNotRemoved, path, NativePath(), why);
 }
 
 // A name beside path that is not taken, for a copy that replaces path only once it is complete.
-QString freeNameBeside(const QString& path)
+NativePath freeNameBeside(const NativePath& path)
 {
     for (int n = 1;; ++n) {
-        const QString candidate = QStringLiteral("%1.~copy%2").arg(path).arg(n);
-        if (!isPresent(QFileInfo(candidate)))
+        NativePath candidate = path;
+        candidate += QStringLiteral(".~copy%1").arg(n).toStdString();
+        if (platform::entryType(candidate) == EntryType::Missing)
             return candidate;
     }
 }
 
-// Copies one file and gives the copy the source's mode: QFile::copy hands the running user's view of the
-// permissions on, which to the superuser makes every read-only file writable.
-bool copyFile(const QString& source, const QString& destination, Failure* failure)
+// Puts a finished copy at temporary in the place of what is at destination (a file or a link).
+bool replaceWith(const NativePath& temporary, const NativePath& destination, Failure* failure)
 {
-    QFile file(source);
-    if (!file.copy(destination))
-        return fail(failure, FailureKind::CopyFailed, source, destination, platform::systemErrorOf(file));
-    QFile::setPermissions(destination, modeOf(QFileInfo(source)));
-    return true;
-}
-
-// Replaces a file (or a link) of the same name; the old one goes only once the new copy is complete beside it.
-bool copyReplacing(const QString& source, const QString& destination, Failure* failure)
-{
-    const QFileInfo target(destination);
-    if (!isPresent(target))
-        return copyFile(source, destination, failure);
-    if (isRealFolder(target))
-        return fail(failure, FailureKind::FolderInTheWay, destination);
-    const QString temporary = freeNameBeside(destination);
-    if (!copyFile(source, temporary, failure))
-        return false;
-    const bool removed = isFolderLink(target) ? removeLink(destination, failure) : removeFile(destination, failure);
-    if (!removed) {
-        QFile::setPermissions(temporary, modeOf(QFileInfo(temporary)) | QFileDevice::WriteOwner);
-        QFile::remove(temporary);
+    if (!removeOne(destination, failure)) {
+        removeTree(temporary);
         return false;
     }
-    QFile moved(temporary);
-    if (!moved.rename(destination))
-        return fail(failure, FailureKind::CopyLeftAside, destination, temporary, platform::systemErrorOf(moved));
+    SystemError why;
+    if (!platform::renameEntry(temporary, destination, &why))
+        return failAt(failure, FailureKind::CopyLeftAside, destination, temporary, why);
     return true;
 }
 
-bool copyContents(const QString& source, const QString& destination, Failure* failure)
+// Copies one entry that is not a folder: a file, or a link as a link. Something of the same name that is not a
+// folder is replaced, and only once the copy is complete beside it.
+bool copyEntry(const NativePath& source, EntryType type, const NativePath& destination, Failure* failure,
+               LeftOut* leftOut)
 {
-    if (!QFileInfo(source).isReadable())
-        return fail(failure, FailureKind::FolderUnreadable, source);
-    const QFileInfoList entries = QDir(source).entryInfoList(everyEntry);
-    for (const QFileInfo& entry : entries) {
-        const QString target = destination + u'/' + entry.fileName();
-        if (isRealFolder(entry)) {
-            const QFileInfo targetInfo(target);
-            if (isPresent(targetInfo)) {
-                // Merging into a link would write into whatever it leads to.
-                if (!isRealFolder(targetInfo))
-                    return fail(failure, FailureKind::NotAFolder, target);
-                openUp(target); // a read-only folder from an earlier copy gets its mode back below
-            } else if (!QDir().mkdir(target)) {
-                return fail(failure, FailureKind::FolderNotCreated, target, QString(), platform::lastSystemError());
-            }
-            if (!copyContents(entry.absoluteFilePath(), target, failure))
+    if (type == EntryType::Link && !platform::canMakeLinks()) {
+        // What the link leads to stays where it is; the link itself is left out, and the copy says so.
+        if (leftOut)
+            leftOut->links.append(QDir::toNativeSeparators(text(source)));
+        return true;
+    }
+    const EntryType there = platform::entryType(destination);
+    if (there == EntryType::Folder)
+        return failAt(failure, FailureKind::FolderInTheWay, destination);
+    const NativePath target = there == EntryType::Missing ? destination : freeNameBeside(destination);
+    SystemError why;
+    const bool copied = type == EntryType::Link ? platform::copyLink(source, target, &why)
+                                                : platform::copyRegularFile(source, target, &why);
+    if (!copied)
+        return failAt(failure, FailureKind::CopyFailed, source, destination, why);
+    return target == destination || replaceWith(target, destination, failure);
+}
+
+} // namespace
+
+QFileDevice::Permissions modeOf(const QFileInfo& info)
+{
+    const QFileDevice::Permissions modeFlags = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                               QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+                                               QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                                               QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    return info.permissions() & modeFlags;
+}
+
+bool removeTree(const NativePath& path, Failure* failure)
+{
+    switch (platform::entryType(path)) {
+    case EntryType::Missing:
+        return true;
+    case EntryType::Folder:
+        return removeFolderTree(path, failure);
+    case EntryType::File:
+    case EntryType::Link:
+    case EntryType::Special:
+        break;
+    }
+    return removeOne(path, failure);
+}
+
+bool copyFolderContents(const NativePath& source, const NativePath& destination, Failure* failure, LeftOut* leftOut,
+                        const std::function<bool(const NativePath& name)>& skip)
+{
+    std::vector<NativePath> names;
+    SystemError why;
+    if (!platform::listFolder(source, &names, &why))
+        return failAt(failure, FailureKind::FolderUnreadable, source, NativePath(), why);
+    for (const NativePath& name : names) {
+        if (skip && skip(name))
+            continue;
+        const NativePath from = source / name;
+        const NativePath to = destination / name;
+        const EntryType type = platform::entryType(from);
+        switch (type) {
+        case EntryType::Missing:
+            continue; // gone since the listing: nothing to copy
+        case EntryType::Special:
+            if (leftOut)
+                leftOut->specialFiles.append(QDir::toNativeSeparators(text(from)));
+            continue;
+        case EntryType::File:
+        case EntryType::Link:
+            if (!copyEntry(from, type, to, failure, leftOut))
                 return false;
-            // Only now: a read-only folder could not have been filled.
-            QFile::setPermissions(target, modeOf(entry));
-        } else if (isFolderLink(entry) || !entry.exists()) {
-            continue; // links to folders are not followed; links that lead nowhere have nothing to copy
-        } else if (!copyReplacing(entry.absoluteFilePath(), target, failure)) {
-            return false;
+            continue;
+        case EntryType::Folder:
+            break;
         }
+        const EntryType there = platform::entryType(to);
+        if (there == EntryType::Missing) {
+            if (!platform::createFolder(to, &why))
+                return failAt(failure, FailureKind::FolderNotCreated, to, NativePath(), why);
+        } else if (there == EntryType::Folder) {
+            platform::openUp(to); // a read-only folder from an earlier copy gets its mode back below
+        } else {
+            // Merging into a link would write into whatever it leads to.
+            return failAt(failure, FailureKind::NotAFolder, to);
+        }
+        if (!copyFolderContents(from, to, failure, leftOut))
+            return false;
+        // Only now: a read-only folder could not have been filled.
+        platform::copyMode(from, to);
     }
     return true;
 }
 
-// The path with every link and "." or ".." resolved as far as it exists, the rest appended as written.
-QString resolvedPath(const QString& path)
+namespace
 {
-    QString existing = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-    QString rest;
-    while (!QFileInfo::exists(existing)) {
-        const qsizetype cut = existing.lastIndexOf(u'/');
-        if (cut <= 0)
-            return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-        rest = existing.mid(cut) + rest;
-        existing.truncate(cut);
-    }
-    return QFileInfo(existing).canonicalFilePath() + rest;
-}
-
-bool isSameOrInside(const QString& path, const QString& folder)
-{
-    // Compared without regard to case: on a file system that ignores case a wrong "no" would copy without end,
-    // while a wrong "yes" only refuses a rare copy.
-    return path.compare(folder, Qt::CaseInsensitive) == 0 ||
-           path.startsWith(folder.endsWith(u'/') ? folder : folder + u'/', Qt::CaseInsensitive);
-}
 
 // The delete operations take the paths the program builds from the Favorites folder. A relative path or a
 // root folder can only come from a mistake such as an empty folder name, and would delete far more than meant.
@@ -217,78 +204,78 @@ bool refuseUnsafe(const QString& path, bool isFolder, Failure* failure)
 
 } // namespace
 
-QFileDevice::Permissions modeOf(const QFileInfo& info)
-{
-    const QFileDevice::Permissions modeFlags = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                               QFileDevice::ExeOwner | QFileDevice::ReadGroup |
-                                               QFileDevice::WriteGroup | QFileDevice::ExeGroup |
-                                               QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
-    return info.permissions() & modeFlags;
-}
-
 bool KillFile(const QString& path, Failure* failure)
 {
     const QFileInfo info(path);
-    if (info.fileName() == QLatin1String("*.*")) {
-        const QString folder = info.path();
-        const QFileInfo folderInfo(folder);
-        if (!folderInfo.isDir())
-            return fail(failure, FailureKind::FolderMissing, folder);
-        if (refuseUnsafe(folder, true, failure))
+    if (info.fileName() != QLatin1String("*.*"))
+        return deleteOneFile(path, failure);
+    const QString folder = info.path();
+    if (!QFileInfo(folder).isDir())
+        return fail(failure, FailureKind::FolderMissing, folder);
+    if (refuseUnsafe(folder, true, failure))
+        return false;
+    const NativePath native = platform::toNativePath(folder);
+    std::vector<NativePath> names;
+    SystemError why;
+    if (!platform::listFolder(native, &names, &why))
+        return fail(failure, FailureKind::FolderUnreadable, folder, QString(), why);
+    for (const NativePath& name : names) {
+        const NativePath entry = native / name;
+        const EntryType type = platform::entryType(entry);
+        if (type == EntryType::Folder || type == EntryType::Missing ||
+            (type == EntryType::Link && leadsToFolder(entry)))
+            continue;
+        if (!removeOne(entry, failure))
             return false;
-        if (!folderInfo.isReadable())
-            return fail(failure, FailureKind::FolderUnreadable, folder);
-        const QFileInfoList entries = QDir(folder).entryInfoList(everyEntry);
-        for (const QFileInfo& entry : entries) {
-            if (isRealFolder(entry) || isFolderLink(entry))
-                continue;
-            if (!removeFile(entry.absoluteFilePath(), failure))
-                return false;
-        }
-        return true;
     }
-    return deleteOneFile(path, failure);
+    return true;
 }
 
 bool deleteOneFile(const QString& path, Failure* failure)
 {
-    const QFileInfo info(path);
     if (refuseUnsafe(path, false, failure))
         return false;
-    if (!isPresent(info))
+    const NativePath native = platform::toNativePath(path);
+    switch (platform::entryType(native)) {
+    case EntryType::Missing:
         return fail(failure, FailureKind::FileMissing, path);
-    if (isRealFolder(info))
+    case EntryType::Folder:
         return fail(failure, FailureKind::IsAFolder, path);
-    if (isFolderLink(info))
-        return removeLink(path, failure);
-    return removeFile(path, failure);
+    case EntryType::File:
+    case EntryType::Link:
+    case EntryType::Special:
+        break;
+    }
+    return removeOne(native, failure);
 }
 
 bool KillFolder(const QString& path, Failure* failure)
 {
-    const QFileInfo info(path);
-    if (refuseUnsafe(path, isRealFolder(info), failure))
+    const NativePath native = platform::toNativePath(path);
+    const EntryType type = platform::entryType(native);
+    if (refuseUnsafe(path, type == EntryType::Folder, failure))
         return false;
-    if (isFolderLink(info))
-        return removeLink(path, failure);
-    if (!isRealFolder(info))
+    if (type == EntryType::Link && leadsToFolder(native))
+        return removeOne(native, failure);
+    if (type != EntryType::Folder)
         return true;
-    return deleteTree(info.absoluteFilePath(), failure);
+    return removeTree(native, failure);
 }
 
-bool CopyTree(const QString& source, const QString& destination, Failure* failure)
+bool CopyTree(const QString& source, const QString& destination, Failure* failure, LeftOut* leftOut)
 {
     const QFileInfo sourceInfo(source);
     if (!sourceInfo.isDir())
         return fail(failure, sourceInfo.exists() ? FailureKind::NotAFolder : FailureKind::FolderMissing, source);
     const QFileInfo destinationInfo(destination);
-    if (isPresent(destinationInfo) && !destinationInfo.isDir())
+    if ((destinationInfo.exists() || destinationInfo.isSymLink()) && !destinationInfo.isDir())
         return fail(failure, FailureKind::NotAFolder, destination);
-    if (isSameOrInside(resolvedPath(destination), sourceInfo.canonicalFilePath()))
+    if (platform::isInside(destination, source))
         return fail(failure, FailureKind::DestinationInsideSource, destination, source);
     if (!destinationInfo.exists() && !QDir().mkpath(destination))
         return fail(failure, FailureKind::FolderNotCreated, destination, QString(), platform::lastSystemError());
-    return copyContents(sourceInfo.absoluteFilePath(), destinationInfo.absoluteFilePath(), failure);
+    return copyFolderContents(platform::toNativePath(sourceInfo.absoluteFilePath()),
+                              platform::toNativePath(destinationInfo.absoluteFilePath()), failure, leftOut);
 }
 
 bool CopyOne(const QString& source, const QString& destination, Failure* failure)
@@ -299,11 +286,17 @@ bool CopyOne(const QString& source, const QString& destination, Failure* failure
     if (sourceInfo.isDir())
         return fail(failure, FailureKind::IsAFolder, source);
     const QFileInfo destinationInfo(destination);
-    if (isPresent(destinationInfo))
+    if (destinationInfo.exists() || destinationInfo.isSymLink())
         return fail(failure, FailureKind::AlreadyExists, destination);
     if (!destinationInfo.absoluteDir().exists())
         return fail(failure, FailureKind::FolderMissing, destinationInfo.absolutePath());
-    return copyFile(source, destination, failure);
+    QFile file(source);
+    if (!file.copy(destination))
+        return fail(failure, FailureKind::CopyFailed, source, destination, platform::systemErrorOf(file));
+    // QFile::copy hands on the running user's view of the permissions, which to the superuser makes every
+    // read-only file writable.
+    QFile::setPermissions(destination, modeOf(sourceInfo));
+    return true;
 }
 
 } // namespace favorites

@@ -24,6 +24,7 @@ enum class FailureKind
     LinkToMissingFile,       // path: a link that leads nowhere
     AlreadyExists,           // path: the file that is in the way (never replaced)
     FolderInTheWay,          // path: a folder where a file is to be copied
+    FileInTheWay,            // path: a file (or something else that is no folder) where a folder belongs
     RelativePath,            // path: not absolute; nothing deleted
     RootFolder,              // path: a root folder; nothing deleted
     FolderUnreadable,        // path: a folder whose entries cannot be listed
@@ -33,6 +34,7 @@ enum class FailureKind
     DeleteFailed,            // path: the file or link; system: why
     CopyFailed,              // path: the source, otherPath: the destination; system: why
     CopyLeftAside,           // path: the file to be replaced, otherPath: where the new copy is left; system: why
+    MoveFailed,              // path: what was to be moved, otherPath: where to; system: why
     DestinationInsideSource, // path: the destination, otherPath: the folder being copied
     ReadFailed,              // path: the file; system: why
     WriteFailed,             // path: the file; system: why
@@ -52,6 +54,9 @@ enum class FailureKind
     BackupOverlapsFavorites,        // path: the backup folder
     WorkingFolderOverlapsFavorites, // path: the working folder beside the backup
     InterruptedBackupNotRecovered,  // path: the previous backup set aside
+    WorkingFolderNotOurs,           // path: a folder of a working folder's name that the program did not make
+    RestoreNotUndone,               // path: the working folder that holds the old favorites; system: why
+    InterruptedRestoreNotRecovered, // path: the working folder that holds the old favorites; system: why
     OldBackupNotReplaced,           // path: the backup folder
     NewBackupNotPlaced,             // path: the backup folder
     NoBackup,                       // path: the backup folder

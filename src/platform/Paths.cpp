@@ -5,6 +5,8 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
+#include "platform/FileSystem.h"
+
 namespace platform
 {
 
@@ -21,7 +23,41 @@ bool canCreateFileIn(const QString& folder)
     return probe.open();
 }
 
+// The path with "." and "..", and every link on the way of the part that exists, resolved; the rest as written.
+QString resolvedPath(const QString& path)
+{
+    const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    QString existing = absolute;
+    QString rest;
+    while (!QFileInfo::exists(existing)) {
+        const qsizetype cut = existing.lastIndexOf(u'/');
+        if (cut < 0)
+            return absolute;
+        rest = existing.mid(cut + 1) + (rest.isEmpty() ? QString() : u'/' + rest);
+        existing.truncate(cut);
+        // The root ("/", "C:/") exists, and keeps its separator.
+        if (existing.isEmpty() || existing.endsWith(u':')) {
+            existing += u'/';
+            break;
+        }
+    }
+    const QString canonical = QFileInfo(existing).canonicalFilePath();
+    if (canonical.isEmpty())
+        return absolute;
+    return rest.isEmpty() ? canonical : QDir::cleanPath(canonical + u'/' + rest);
+}
+
 } // namespace
+
+bool isInside(const QString& child, const QString& parent)
+{
+    const QString inner = resolvedPath(child);
+    const QString outer = resolvedPath(parent);
+    const Qt::CaseSensitivity cs = fileNameCase();
+    if (inner.compare(outer, cs) == 0)
+        return true;
+    return inner.startsWith(outer.endsWith(u'/') ? outer : outer + u'/', cs);
+}
 
 QChar separator()
 {

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "platform/FileSystem.h"
+
 namespace platform
 {
 
@@ -25,9 +27,15 @@ QString programFolder();
 /// Returns programFolder when the user's data folder cannot be created either, so the first write reports it.
 QString dataFolder(const QString& programFolder);
 
+/// True when child is the folder parent itself or lies anywhere inside it, after resolving "." and "..", every link
+/// on the way of the part of each path that exists, and, where the file system takes names without regard to letter
+/// case (Windows), letter case.
+bool isInside(const QString& child, const QString& parent);
+
 /// True for the files a plain-file listing leaves out: hidden or system files
 /// (on Windows their attributes; elsewhere, names that begin with ".").
 bool isHiddenOrSystem(const QFileInfo& info);
+bool isHiddenOrSystem(const NativePath& path);
 
 /// The names of the plain files directly in folder, hidden and system files and folders left out. On Windows every
 /// other entry (shortcut files .lnk too, whatever they point to), in the system's own order; elsewhere regular

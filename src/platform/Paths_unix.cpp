@@ -19,6 +19,12 @@ bool isHiddenOrSystem(const QFileInfo& info)
     return info.fileName().startsWith(QLatin1Char('.'));
 }
 
+bool isHiddenOrSystem(const NativePath& path)
+{
+    const std::string name = path.filename().native();
+    return !name.empty() && name.front() == '.';
+}
+
 QStringList plainFileNames(const QString& folder)
 {
     // Without QDir::System, named pipes, sockets, devices and dangling links are not listed; without QDir::Hidden,

@@ -52,6 +52,12 @@ bool isHiddenOrSystem(const QFileInfo& info)
     return (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
 }
 
+bool isHiddenOrSystem(const NativePath& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+}
+
 QStringList plainFileNames(const QString& folder)
 {
     return listNames(folder, [](const WIN32_FIND_DATAW& entry) {

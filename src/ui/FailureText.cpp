@@ -37,6 +37,8 @@ QString sentence(FailureKind kind)
         return QStringLiteral("已有同名的文件：%1");
     case FailureKind::FolderInTheWay:
         return QStringLiteral("有同名的文件夹挡在那里：%1");
+    case FailureKind::FileInTheWay:
+        return QStringLiteral("有一个文件挡在文件夹的位置上：%1");
     case FailureKind::RelativePath:
         return QStringLiteral("不是完整的路径，没有删除任何内容：%1");
     case FailureKind::RootFolder:
@@ -55,6 +57,8 @@ QString sentence(FailureKind kind)
         return QStringLiteral("无法把 %1 复制到 %2");
     case FailureKind::CopyLeftAside:
         return QStringLiteral("无法替换 %1，新的副本留在 %2");
+    case FailureKind::MoveFailed:
+        return QStringLiteral("无法把 %1 移到 %2");
     case FailureKind::DestinationInsideSource:
         return QStringLiteral("%1 位于要复制的文件夹 %2 之内");
     case FailureKind::ReadFailed:
@@ -85,6 +89,12 @@ QString sentence(FailureKind kind)
         return QStringLiteral("备份用的临时文件夹与收藏夹互相包含：%1");
     case FailureKind::InterruptedBackupNotRecovered:
         return QStringLiteral("无法恢复中断的备份：%1");
+    case FailureKind::WorkingFolderNotOurs:
+        return QStringLiteral("%1 不是本程序建立的临时文件夹，程序不会动它；请先把它移走或改名");
+    case FailureKind::RestoreNotUndone:
+        return QStringLiteral("还原没有完成，也无法恢复原状；原来的收藏都在 %1 中，下次启动时程序会再把它们放回原处");
+    case FailureKind::InterruptedRestoreNotRecovered:
+        return QStringLiteral("上次被中断的还原无法处理完；原来的收藏都在 %1 中");
     case FailureKind::OldBackupNotReplaced:
         return QStringLiteral("无法替换旧的备份：%1");
     case FailureKind::NewBackupNotPlaced:

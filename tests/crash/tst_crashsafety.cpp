@@ -18,6 +18,7 @@
 
 #include "favorites/Enumeration.h"
 #include "favorites/Maintenance.h"
+#include "favorites/WorkingFolder.h"
 #include "platform/Paths.h"
 #include "support/CheckerRows.h"
 #include "support/TempFavorites.h"
@@ -167,28 +168,36 @@ void CrashSafetyTest::reportRounds(const char* command, int rounds) const
 
 void CrashSafetyTest::interruptedBackupIsRecovered_data()
 {
-    QTest::addColumn<QStringList>("present"); // of "data", "data.old", "data.new"
+    QTest::addColumn<QStringList>("present"); // "name:content:phase" of "data", "data.old", "data.new"
     QTest::addColumn<QString>("restored");    // what a restore brings back: "old", "new" or "" (no backup)
+    QTest::addColumn<bool>("userFolder");     // a folder of a working name that the program did not make is left
 
     // Killed while copying: the previous backup is in place, the copy half done.
-    QTest::newRow("during the copy") << QStringList{"data", "data.new:half"} << QStringLiteral("old");
+    QTest::newRow("during the copy") << QStringList{"data", "data.new:half:copying"} << "old" << false;
     // Killed between moving the previous backup aside and putting the new one in its place.
-    QTest::newRow("between the renames") << QStringList{"data.old", "data.new"} << QStringLiteral("new");
+    QTest::newRow("between the renames") << QStringList{"data.old::set aside", "data.new::complete"} << "new" << false;
     // Only the previous backup set aside (putting the new one in place failed and so did putting the old back).
-    QTest::newRow("only the previous one set aside") << QStringList{"data.old"} << QStringLiteral("old");
-    // Killed while deleting the previous backup after the new one was in place.
+    QTest::newRow("only the previous one set aside") << QStringList{"data.old::set aside"} << "old" << false;
+    // Killed while deleting the previous backup after the new one was in place, before its marker went.
     QTest::newRow("while deleting the previous one")
-        << QStringList{"data:new", "data.old:half"} << QStringLiteral("new");
+        << QStringList{"data:new:complete", "data.old:half:set aside"} << "new" << false;
     // Killed during the very first backup: there is none yet.
-    QTest::newRow("first backup during the copy") << QStringList{"data.new:half"} << QString();
+    QTest::newRow("first backup during the copy") << QStringList{"data.new:half:copying"} << QString() << false;
+    // Killed between making the new copy's folder and marking it.
+    QTest::newRow("folder made, not yet marked") << QStringList{"data", "data.new:empty:"} << "old" << false;
+    // A backup the user renamed by hand is no interrupted backup: it is neither restored from nor deleted.
+    QTest::newRow("data.old made by the user") << QStringList{"data.old"} << QString() << true;
+    QTest::newRow("data.new made by the user") << QStringList{"data", "data.new"} << "old" << true;
 }
 
 // What a kill can leave of a backup at each of its steps: the next restore finds the newest complete backup,
-// and the next backup starts cleanly from there.
+// and the next backup starts cleanly from there. Folders of those names that the program did not make are left
+// alone: the backup refuses to run while they are in the way.
 void CrashSafetyTest::interruptedBackupIsRecovered()
 {
     QFETCH(QStringList, present);
     QFETCH(QString, restored);
+    QFETCH(bool, userFolder);
 
     const TreeSnapshot oldBackup = favoritesTree(12, QStringLiteral("old"));
     const TreeSnapshot newBackup = favoritesTree(16, QStringLiteral("new"));
@@ -199,19 +208,28 @@ void CrashSafetyTest::interruptedBackupIsRecovered()
     QVERIFY(testsupport::writeTree(m_fav, favorites));
     for (const QString& entry : present) {
         const QString name = entry.section(u':', 0, 0);
-        const QString what = entry.section(u':', 1);
+        const QString what = entry.section(u':', 1, 1);
+        const QString phase = entry.section(u':', 2);
+        const QString folder = platform::joinPath(m_program, name);
         const TreeSnapshot& tree = what == QLatin1String("half")       ? half
                                    : what == QLatin1String("new")      ? newBackup
                                    : name == QLatin1String("data.new") ? newBackup
                                                                        : oldBackup;
-        QVERIFY(testsupport::writeTree(platform::joinPath(m_program, name), tree));
+        if (what == QLatin1String("empty"))
+            QVERIFY(QDir().mkpath(folder));
+        else
+            QVERIFY(testsupport::writeTree(folder, tree));
+        if (!phase.isEmpty())
+            QVERIFY(favorites::WorkingFolder(folder).setPhase(phase, nullptr));
     }
+    const QString userFolderPath = platform::joinPath(m_program, present.constLast().section(u':', 0, 0));
+    const TreeSnapshot userFolderBefore = snapshotTree(userFolderPath);
 
     const QString target = path(QStringLiteral("Restored"));
     QVERIFY(QDir().mkpath(target));
     platform::Failure error;
     const bool ok = favorites::restoreFavorites(m_backup, target, &error);
-    QCOMPARE(ok, !restored.isEmpty());
+    QVERIFY2(ok == !restored.isEmpty(), qPrintable(ui::failureText(error)));
     if (ok) {
         const TreeSnapshot& expected = restored == QLatin1String("new") ? newBackup : oldBackup;
         const TreeSnapshot actual = snapshotTree(target);
@@ -221,11 +239,19 @@ void CrashSafetyTest::interruptedBackupIsRecovered()
         QCOMPARE(error.path, QDir::toNativeSeparators(m_backup));
     }
 
-    QVERIFY2(favorites::backupFavorites(m_fav, m_backup, &error), qPrintable(ui::failureText(error)));
+    const bool backedUp = favorites::backupFavorites(m_fav, m_backup, &error);
+    QCOMPARE(snapshotTree(m_fav), favorites);
+    if (userFolder) {
+        QVERIFY(!backedUp);
+        QCOMPARE(error.kind, platform::FailureKind::WorkingFolderNotOurs);
+        QCOMPARE(error.path, QDir::toNativeSeparators(userFolderPath));
+        QCOMPARE(snapshotTree(userFolderPath), userFolderBefore);
+        return;
+    }
+    QVERIFY2(backedUp, qPrintable(ui::failureText(error)));
     QCOMPARE(snapshotTree(m_backup), favorites);
     QVERIFY(!QFileInfo::exists(m_backup + QStringLiteral(".new")));
     QVERIFY(!QFileInfo::exists(m_backup + QStringLiteral(".old")));
-    QCOMPARE(snapshotTree(m_fav), favorites);
 }
 
 void CrashSafetyTest::killedSave()
@@ -321,29 +347,43 @@ void CrashSafetyTest::killedRestore()
 {
     const TreeSnapshot backup = favoritesTree(50, QStringLiteral("backup"));
     const TreeSnapshot current = favoritesTree(70, QStringLiteral("current"));
-    QVERIFY(testsupport::writeTree(m_fav, current));
     QVERIFY(testsupport::writeTree(m_backup, backup));
     QVERIFY(writeFile(m_results, "results\r\n"));
 
     int round = 0;
+    int finished = 0;
+    int undone = 0;
     for (; moreRounds(round); ++round) {
+        // Every round restores over the folder as it was before any restore.
+        QVERIFY(favorites::KillFolder(m_fav));
+        QVERIFY(testsupport::writeTree(m_fav, current));
         runAndKill(QStringLiteral("restore"));
 
-        // The backup is never touched, so every favorite in it is whole; whatever is in the Favorites folder
-        // is a whole file of the backup or of the folder as it was.
+        // The backup is never touched.
         QCOMPARE(snapshotTree(m_backup), backup);
         QCOMPARE(readFile(m_results), QByteArray("results\r\n"));
+        // The next start finishes or undoes what the kill left: the Favorites folder is then the old one or the
+        // restored one, whole, and nothing of the program's is left in it.
+        favorites::InterruptedRestore found = favorites::InterruptedRestore::None;
+        platform::Failure error;
+        QVERIFY2(favorites::recoverInterruptedRestore(m_fav, &found, &error),
+                 qPrintable(QStringLiteral("round %1: %2").arg(round).arg(ui::failureText(error))));
         const TreeSnapshot now = snapshotTree(m_fav);
-        for (auto it = now.files.cbegin(); it != now.files.cend(); ++it) {
-            QVERIFY2(backup.files.value(it.key()) == it.value() || current.files.value(it.key()) == it.value(),
-                     qPrintable(QStringLiteral("round %1: %2 is not whole").arg(round).arg(it.key())));
+        QVERIFY2(now == backup || now == current,
+                 qPrintable(QStringLiteral("round %1: a mixture; against the old folder:\n%2")
+                                .arg(round)
+                                .arg(testsupport::describeDifference(current, now))));
+        // Finished is the restored folder; undone the folder as that restore found it (the old one, or the backup
+        // when the helper had already completed a restore in this round).
+        if (found == favorites::InterruptedRestore::Finished) {
+            QCOMPARE(now, backup);
+            ++finished;
+        } else if (found == favorites::InterruptedRestore::Undone) {
+            ++undone;
         }
     }
+    qInfo("restores caught half-way: %d finished, %d undone", finished, undone);
     reportRounds("restore", round);
-    // The next restore that runs to its end puts the whole backup in place.
-    platform::Failure error;
-    QVERIFY2(favorites::restoreFavorites(m_backup, m_fav, &error), qPrintable(ui::failureText(error)));
-    QCOMPARE(snapshotTree(m_fav), backup);
 }
 
 void CrashSafetyTest::killedEdit()

@@ -10,6 +10,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 using namespace favorites;
 using platform::Failure;
 using platform::FailureKind;
@@ -52,7 +57,7 @@ private slots:
     void copyOneFailures();
     void copyTreeCreatesDestination();
     void copyTreeMerges();
-    void copyTreeDoesNotFollowFolderLinks();
+    void copyTreeKeepsLinksAndLeavesOutSpecialFiles();
     void copyTreeFailures();
     void copyTreeIntoItselfRefused();
     void reportsFailureInLockedFolder();
@@ -368,27 +373,41 @@ void TestFileOps::copyTreeMerges()
     QCOMPARE(folderContents(path(QStringLiteral("dst"))), expected);
 }
 
-void TestFileOps::copyTreeDoesNotFollowFolderLinks()
+// Links are copied as links, whatever they lead to (a folder outside, the tree itself, nothing), and never
+// followed; named pipes and sockets are never opened: left out and listed, and the rest is copied.
+void TestFileOps::copyTreeKeepsLinksAndLeavesOutSpecialFiles()
 {
 #ifdef Q_OS_UNIX
     make(QStringLiteral("outside/big.url"), "o");
     make(QStringLiteral("fav/a.url"), "a");
+    make(QStringLiteral("fav/sub/b.url"), "b");
     make(QStringLiteral("target.url"), "t");
     QVERIFY(QFile::link(path(QStringLiteral("outside")), path(QStringLiteral("fav/folder-link"))));
     QVERIFY(QFile::link(path(QStringLiteral("fav")), path(QStringLiteral("fav/loop"))));
     QVERIFY(QFile::link(path(QStringLiteral("target.url")), path(QStringLiteral("fav/file-link.url"))));
     QVERIFY(QFile::link(path(QStringLiteral("gone")), path(QStringLiteral("fav/dangling"))));
+    QVERIFY(::symlink("../a.url", QFile::encodeName(path(QStringLiteral("fav/sub/relative.url"))).constData()) == 0);
+    QCOMPARE(::mkfifo(QFile::encodeName(path(QStringLiteral("fav/pipe"))).constData(), 0644), 0);
+    QCOMPARE(::mkfifo(QFile::encodeName(path(QStringLiteral("fav/sub/pipe2"))).constData(), 0644), 0);
+    QVERIFY(testsupport::makeSocketFile(path(QStringLiteral("fav/socket"))));
+    QMap<QString, QByteArray> expected = folderContents(path(QStringLiteral("fav")));
 
     Failure error;
-    QVERIFY2(CopyTree(path(QStringLiteral("fav")), path(QStringLiteral("backup")), &error),
+    LeftOut leftOut;
+    QVERIFY2(CopyTree(path(QStringLiteral("fav")), path(QStringLiteral("backup")), &error, &leftOut),
              qPrintable(ui::failureText(error)));
-    const QMap<QString, QByteArray> expected{
-        {QStringLiteral("a.url"), "a"},
-        {QStringLiteral("file-link.url"), "t"}, // a link to a file is copied as the file
-    };
+    for (const char* special : {"pipe", "sub/pipe2", "socket"})
+        QCOMPARE(expected.take(QString::fromLatin1(special)), QByteArray("<special>"));
     QCOMPARE(folderContents(path(QStringLiteral("backup"))), expected);
+    QStringList specials = leftOut.specialFiles;
+    specials.sort();
+    QCOMPARE(specials, QStringList({path(QStringLiteral("fav/pipe")), path(QStringLiteral("fav/socket")),
+                                    path(QStringLiteral("fav/sub/pipe2"))}));
+    QVERIFY(leftOut.links.isEmpty());
+    QCOMPARE(readFile(path(QStringLiteral("backup/sub/relative.url"))), QByteArray("a"));
+    QCOMPARE(readFile(path(QStringLiteral("outside/big.url"))), QByteArray("o"));
 #else
-    QSKIP("symbolic links are made with the Unix tools here");
+    QSKIP("symbolic links and named pipes are made with the Unix tools here");
 #endif
 }
 

@@ -1,8 +1,16 @@
 #include "support/FileModes.h"
 
+#include <cstring>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#endif
 
 namespace testsupport
 {
@@ -59,6 +67,27 @@ bool permissionsEnforced(const QString& folder)
     setMode(probe, 0755);
     QDir().rmdir(probe);
     return !created;
+}
+
+bool makeSocketFile(const QString& path)
+{
+#ifdef Q_OS_UNIX
+    const QByteArray name = QFile::encodeName(path);
+    sockaddr_un address{};
+    if (name.size() >= qsizetype(sizeof(address.sun_path)))
+        return false;
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, name.constData(), std::size_t(name.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (fd < 0)
+        return false;
+    const bool bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+    ::close(fd);
+    return bound;
+#else
+    Q_UNUSED(path);
+    return false;
+#endif
 }
 
 } // namespace testsupport

@@ -15,4 +15,8 @@ bool setMode(const QString& path, int octalMode);
 /// The mode of a file or folder as an octal number such as 0644; -1 when it does not exist.
 int modeOf(const QString& path);
 
+/// Makes a Unix socket file at path (bound and closed again, as a program that ended leaves one). False where
+/// there are none.
+bool makeSocketFile(const QString& path);
+
 } // namespace testsupport

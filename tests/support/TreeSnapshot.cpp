@@ -1,5 +1,7 @@
 #include "support/TreeSnapshot.h"
 
+#include <filesystem>
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -26,6 +28,21 @@ template <typename Visit> void walk(const QString& root, Visit visit)
     }
 }
 
+// A named pipe, socket or device: never opened (a pipe would wait for a writer).
+bool isSpecial(const QFileInfo& info)
+{
+    return !info.isSymLink() && !info.isDir() && !info.isFile() && info.exists();
+}
+
+// A link's target exactly as written in it, not resolved.
+QByteArray linkText(const QFileInfo& info)
+{
+    std::error_code code;
+    const std::filesystem::path target =
+        std::filesystem::read_symlink(std::filesystem::path(QFile::encodeName(info.filePath()).toStdString()), code);
+    return code ? "<unreadable link>" : QByteArray::fromStdString(target.string());
+}
+
 } // namespace
 
 TreeSnapshot snapshotTree(const QString& root)
@@ -37,7 +54,7 @@ TreeSnapshot snapshotTree(const QString& root)
         if (info.isDir())
             tree.folders.insert(relative);
         else
-            tree.files.insert(relative, readFile(info.filePath()));
+            tree.files.insert(relative, isSpecial(info) ? QByteArray("<special>") : readFile(info.filePath()));
     });
     return tree;
 }
@@ -47,7 +64,9 @@ QMap<QString, QByteArray> folderContents(const QString& root)
     QMap<QString, QByteArray> tree;
     walk(root, [&tree](const QString& relative, const QFileInfo& info) {
         if (info.isSymLink())
-            tree.insert(relative, "<link>" + info.symLinkTarget().toUtf8());
+            tree.insert(relative, "<link>" + linkText(info));
+        else if (isSpecial(info))
+            tree.insert(relative, "<special>");
         else if (info.isDir())
             tree.insert(relative + QLatin1Char('/'), QByteArray());
         else

@@ -9,7 +9,8 @@ namespace testsupport
 {
 
 /// Every file (with its bytes) and every folder below a root, by path relative to the root ("a/b.url").
-/// Links are recorded as what they lead to; names the file system cannot hand to Qt are not seen.
+/// Links are recorded as what they lead to; names the file system cannot hand to Qt are not seen; named pipes, sockets
+/// and devices are never opened and read as "<special>".
 struct TreeSnapshot
 {
     QMap<QString, QByteArray> files;
@@ -20,8 +21,8 @@ struct TreeSnapshot
 };
 
 /// The same in one map, convenient for comparing whole trees: the bytes of each file; for each folder an
-/// entry whose path ends in "/" with empty bytes; for each symbolic link "<link>" and its target, the link
-/// not followed. Hidden entries included.
+/// entry whose path ends in "/" with empty bytes; for each symbolic link "<link>" and its target as written, the link
+/// not followed; "<special>" for a named pipe, socket or device. Hidden entries included.
 QMap<QString, QByteArray> folderContents(const QString& root);
 
 /// Takes the snapshot of root (an empty one when root does not exist).
