@@ -23,9 +23,7 @@ constexpr qint64 kMarkerMaxSize = 4096;
 
 } // namespace
 
-WorkingFolder::WorkingFolder(const QString& path) : m_path(path)
-{
-}
+WorkingFolder::WorkingFolder(const QString& path) : m_path(path) {}
 
 QString WorkingFolder::markerPath() const
 {

@@ -41,7 +41,9 @@ QString fromNativePath(const NativePath& path)
 
 EntryType entryType(const NativePath& path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (!statOf(path, &st))
         return EntryType::Missing;
     if (S_ISLNK(st.st_mode))
@@ -85,7 +87,9 @@ bool renameNoReplace(const NativePath& from, const NativePath& to)
     if (errno != EINVAL && errno != ENOSYS)
         return false;
     // A file system that cannot refuse to replace: look first.
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (statOf(to, &st)) {
         errno = EEXIST;
         return false;
@@ -101,7 +105,9 @@ bool renameEntry(const NativePath& from, const NativePath& to, SystemError* erro
         return true;
     // Moving a folder into another one rewrites its ".." entry, which takes the right to write the folder itself:
     // a folder its owner has closed is opened for the move and closed again.
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (errno != EACCES || !statOf(from, &st) || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() ||
         (st.st_mode & S_IWUSR))
         return failedWithErrno(error);
@@ -121,7 +127,9 @@ bool renameEntry(const NativePath& from, const NativePath& to, SystemError* erro
 
 bool removeEntry(const NativePath& path, SystemError* error)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (!statOf(path, &st))
         return failedWithErrno(error);
     // Removing an entry takes the right to write its folder, not the entry itself.
@@ -133,7 +141,9 @@ bool removeEntry(const NativePath& path, SystemError* error)
 
 void openUp(const NativePath& path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (!statOf(path, &st) || S_ISLNK(st.st_mode))
         return;
     const mode_t wanted = S_ISDIR(st.st_mode) ? mode_t(S_IRWXU) : mode_t(S_IRUSR | S_IWUSR);
@@ -143,13 +153,13 @@ void openUp(const NativePath& path)
 
 void copyMode(const NativePath& source, const NativePath& destination)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (statOf(source, &st) && !S_ISLNK(st.st_mode))
         ::chmod(destination.c_str(), st.st_mode & 0777);
 }
 
-void setHidden(const NativePath&)
-{
-}
+void setHidden(const NativePath&) {}
 
 } // namespace platform

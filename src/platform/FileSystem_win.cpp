@@ -82,8 +82,8 @@ bool removeEntry(const NativePath& path, SystemError* error)
     if (attributes & FILE_ATTRIBUTE_READONLY)
         SetFileAttributesW(path.c_str(), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY));
     // A junction or a link to a folder is a folder entry: RemoveDirectory takes the link away, not its target.
-    const BOOL removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(path.c_str())
-                                                                 : DeleteFileW(path.c_str());
+    const BOOL removed =
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str());
     if (removed)
         return true;
     const SystemError why = lastSystemError();
