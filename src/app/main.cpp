@@ -1,10 +1,15 @@
+#include <cstdio>
+
 #include <QApplication>
+#include <QMessageBox>
 #include <QTimer>
 
 #include "platform/Descriptors.h"
 #include "platform/Paths.h"
 #include "table/AppState.h"
+#include "table/DataFolderLock.h"
 #include "ui/Artwork.h"
+#include "ui/FailureText.h"
 #include "ui/MainWindow.h"
 #include "ui/Translation.h"
 
@@ -19,6 +24,21 @@ void quitLaterWhenAsked(QApplication& app)
     const int delay = qEnvironmentVariableIntValue("TESSALY_EXIT_AFTER_MS", &ok);
     if (ok && delay >= 0)
         QTimer::singleShot(delay, &app, &QCoreApplication::quit);
+}
+
+// The exit code of a second start on a data folder that a running copy already uses.
+constexpr int kAlreadyRunning = 2;
+
+// Another copy of the program works on this data folder: its window is brought up, the user is told, and this copy
+// ends without having touched anything.
+int tellAlreadyRunning(const QString& dataFolder)
+{
+    table::DataFolderLock::askHolderToShow(dataFolder);
+    const QString text = ui::alreadyRunningText(dataFolder);
+    std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Tessaly"), text, QMessageBox::Ok);
+    box.exec();
+    return kAlreadyRunning;
 }
 
 } // namespace
@@ -37,11 +57,20 @@ int main(int argc, char* argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.tessaly.Tessaly"));
     QApplication::setWindowIcon(ui::windowIcon());
 
+    quitLaterWhenAsked(app);
+
     table::AppState state;
     // Beside the program when that folder is writable, else in the user's data folder (an installed copy).
     state.programFolder = platform::dataFolder(platform::programFolder());
+    table::DataFolderLock lock(state.programFolder);
+    if (!lock.tryLock())
+        return tellAlreadyRunning(state.programFolder);
     ui::MainWindow window(state);
+    QObject::connect(&lock, &table::DataFolderLock::showRequested, &window, [&window] {
+        window.showNormal();
+        window.raise();
+        window.activateWindow();
+    });
     window.show();
-    quitLaterWhenAsked(app);
     return QApplication::exec();
 }

@@ -8,15 +8,13 @@
 namespace table
 {
 
-/// Everything the program knows for the whole of its run: the favorites catalogue, the link table, where its
-/// own files live, and the row the edit dialog works on. One instance, owned by main() (or a test) and passed
-/// by reference.
+/// Everything the program knows for the whole of its run: the favorites catalogue, the link table and where its
+/// own files live. One instance, owned by main() (or a test) and passed by reference.
 struct AppState
 {
     favorites::Catalogue catalogue;
     LinkTable table;
     QString programFolder; // holds the results file "data.txt" and the backup folder "data"
-    int editRow = 0;
 };
 
 } // namespace table

@@ -116,8 +116,9 @@ bool isStorableName(const QString& text)
            platform::canEncodeSystem(text);
 }
 
-bool saveResults(const QString& path, LinkTable& table, platform::Failure* failure)
+bool saveResults(const QString& path, LinkTable& table, platform::Failure* failure, QStringList* unstored)
 {
+    QStringList left;
     const int rows = table.rowCount();
     QVector<History> folded;
     folded.reserve(rows);
@@ -128,8 +129,10 @@ bool saveResults(const QString& path, LinkTable& table, platform::Failure* failu
         const LinkRow& row = table.row(i);
         folded.append(row.history);
         foldHistory(folded.last(), row.state);
-        if (!isStorableName(row.filePath) || !isStorableName(row.fileName))
+        if (!isStorableName(row.filePath) || !isStorableName(row.fileName)) {
+            left.append(platform::nativePath(table.fullPath(i)));
             continue;
+        }
         const History& h = folded.last();
         out += platform::encodeSystem(row.filePath + bar + row.fileName + bar + h[1] + bar + h[2] + bar + h[3] + bar +
                                       h[4]);
@@ -143,6 +146,8 @@ bool saveResults(const QString& path, LinkTable& table, platform::Failure* failu
     if (!platform::saveFileContents(path, out, failure))
         return false;
     table.setHistories(folded);
+    if (unstored)
+        *unstored = left;
     return true;
 }
 

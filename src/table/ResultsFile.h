@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 #include "platform/Failure.h"
@@ -52,9 +53,10 @@ void foldHistory(History& history, const QString& verdict);
 bool isStorableName(const QString& text);
 
 /// Saves every row: folds each row's verdict into its history and rewrites the results file whole
-/// and atomically. Rows whose folder or name cannot be stored are left out of the file. On failure
-/// (including something other than a regular file in its place) the file and the in-memory histories are
-/// left as they were, and *failure tells why.
-bool saveResults(const QString& path, LinkTable& table, platform::Failure* failure = nullptr);
+/// and atomically. Rows whose folder or name cannot be stored are left out of the file, their shortcut files listed
+/// in *unstored (in native form). On failure (including something other than a regular file in its place) the file
+/// and the in-memory histories are left as they were, and *failure tells why.
+bool saveResults(const QString& path, LinkTable& table, platform::Failure* failure = nullptr,
+                 QStringList* unstored = nullptr);
 
 } // namespace table

@@ -36,7 +36,7 @@ QLabel* caption(const QString& text, const QColor& colour, const QFont& font, co
 
 } // namespace
 
-CommandBar::CommandBar(const std::vector<Commands::Command>& commands, int minThreads, int maxThreads, QWidget* parent)
+CommandBar::CommandBar(const std::vector<Commands::Entry>& commands, int minThreads, int maxThreads, QWidget* parent)
     : QToolBar(parent)
 {
     // Before the buttons exist: screen readers learn each button's shortcut from the start.
@@ -48,14 +48,14 @@ CommandBar::CommandBar(const std::vector<Commands::Command>& commands, int minTh
     setMovable(false);
     setFloatable(false);
     setAutoFillBackground(true);
-    for (const Commands::Command& command : commands) {
+    for (const Commands::Entry& command : commands) {
         // The name is also the action's text, so screen readers name the button; it shows the image only.
-        QAction* action = addAction(toolbarIcon(command.cell), command.tooltip);
+        QAction* action = addAction(toolbarIcon(command.cell), command.name);
         action->setShortcut(command.shortcut);
         // Exactly the command's name: nothing (such as the shortcut) is added to it.
-        action->setToolTip(command.tooltip);
+        action->setToolTip(command.name);
         action->setData(command.key);
-        connect(action, &QAction::triggered, this, [this, key = command.key] { emit triggered(key); });
+        connect(action, &QAction::triggered, this, [this, id = command.id] { emit triggered(id); });
         // A toolbar's buttons take no focus of their own accord.
         widgetForAction(action)->setFocusPolicy(Qt::TabFocus);
         m_actions.push_back(action);

@@ -20,7 +20,7 @@ class CommandBar : public QToolBar
     Q_DISABLE_COPY_MOVE(CommandBar)
 
 public:
-    CommandBar(const std::vector<Commands::Command>& commands, int minThreads, int maxThreads, QWidget* parent);
+    CommandBar(const std::vector<Commands::Entry>& commands, int minThreads, int maxThreads, QWidget* parent);
 
     /// The action of the command with this key; nullptr for any other key.
     QAction* action(const QString& key) const;
@@ -31,8 +31,8 @@ public:
     int contentWidth() const;
 
 signals:
-    /// The button of the command with this key was pressed (or its shortcut used).
-    void triggered(const QString& key);
+    /// The button of a command was pressed (or its shortcut used).
+    void triggered(table::Command command);
 
 private:
     void addSliderGroup(int minThreads, int maxThreads);

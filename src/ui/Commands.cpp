@@ -6,94 +6,113 @@
 #include <QWidget>
 
 #include "checker/LinkChecker.h"
-#include "favorites/Maintenance.h"
-#include "table/ResultsFile.h"
-#include "table/Rules.h"
 #include "ui/AboutBox.h"
 #include "ui/Artwork.h"
 #include "ui/FailureText.h"
-#include "ui/LoadSequence.h"
 
 namespace ui
 {
 
+using table::Command;
+
 namespace
 {
 
-const QString kSave = QStringLiteral("保存检测结果");
-const QString kDeleteInvalid = QStringLiteral("删除收藏夹无效地址");
-const QString kBackup = QStringLiteral("备份收藏夹");
-const QString kRestore = QStringLiteral("还原收藏夹");
+const QString kProductName = QStringLiteral("Tessaly");
+// How many entries a message lists before it says how many more there are.
+constexpr int kListedAtMost = 10;
+
+// The entries, one a line, the first few of them.
+QString listed(const QStringList& entries)
+{
+    QStringList lines = entries.mid(0, kListedAtMost);
+    if (entries.size() > kListedAtMost)
+        lines.append(QStringLiteral("……另有 %1 项").arg(entries.size() - kListedAtMost));
+    return lines.join(u'\n');
+}
+
+QString leftOutText(const favorites::LeftOut& leftOut, const QString& what)
+{
+    const QStringList entries = leftOut.specialFiles + leftOut.links;
+    return QStringLiteral("以下 %1 项不是普通的文件或文件夹（命名管道、套接字、设备文件或链接），没有%2：\n")
+               .arg(entries.size())
+               .arg(what) +
+           listed(entries);
+}
 
 } // namespace
 
-const std::vector<Commands::Command>& Commands::all()
+const std::vector<Commands::Entry>& Commands::all()
 {
     // F5 and Esc as in a browser, Ctrl+S, F1 and Ctrl+Q as everywhere; else Ctrl and the command's initial.
-    static const std::vector<Command> commands{
-        {QStringLiteral("a"), QStringLiteral("开始检测"), StartCell, QKeySequence(Qt::Key_F5), &Commands::startCheck},
-        {QStringLiteral("b"), QStringLiteral("停止检测"), StopCell, QKeySequence(Qt::Key_Escape), &Commands::stopCheck},
-        {QStringLiteral("c"), kSave, SaveCell, QKeySequence(Qt::CTRL | Qt::Key_S), &Commands::saveResults},
-        {QStringLiteral("d"), kDeleteInvalid, DeleteInvalidCell, QKeySequence(Qt::CTRL | Qt::Key_D),
-         &Commands::deleteInvalid},
-        {QStringLiteral("e"), kBackup, BackupCell, QKeySequence(Qt::CTRL | Qt::Key_B), &Commands::backup},
-        {QStringLiteral("f"), kRestore, RestoreCell, QKeySequence(Qt::CTRL | Qt::Key_R), &Commands::restore},
-        {QStringLiteral("g"), QStringLiteral("关于软件"), AboutCell, QKeySequence(Qt::Key_F1), &Commands::about},
-        {QStringLiteral("h"), QStringLiteral("退出程序"), ExitCell, QKeySequence(Qt::CTRL | Qt::Key_Q),
-         &Commands::exit},
+    static const std::vector<Entry> commands{
+        {Command::StartCheck, QStringLiteral("a"), QStringLiteral("开始检测"), StartCell, QKeySequence(Qt::Key_F5)},
+        {Command::StopCheck, QStringLiteral("b"), QStringLiteral("停止检测"), StopCell, QKeySequence(Qt::Key_Escape)},
+        {Command::SaveResults, QStringLiteral("c"), QStringLiteral("保存检测结果"), SaveCell,
+         QKeySequence(Qt::CTRL | Qt::Key_S)},
+        {Command::DeleteDead, QStringLiteral("d"), QStringLiteral("删除收藏夹无效地址"), DeleteInvalidCell,
+         QKeySequence(Qt::CTRL | Qt::Key_D)},
+        {Command::Backup, QStringLiteral("e"), QStringLiteral("备份收藏夹"), BackupCell,
+         QKeySequence(Qt::CTRL | Qt::Key_B)},
+        {Command::Restore, QStringLiteral("f"), QStringLiteral("还原收藏夹"), RestoreCell,
+         QKeySequence(Qt::CTRL | Qt::Key_R)},
+        {Command::About, QStringLiteral("g"), QStringLiteral("关于软件"), AboutCell, QKeySequence(Qt::Key_F1)},
+        {Command::Exit, QStringLiteral("h"), QStringLiteral("退出程序"), ExitCell, QKeySequence(Qt::CTRL | Qt::Key_Q)},
     };
     return commands;
 }
 
-Commands::Commands(table::AppState& state, checker::LinkChecker& checker, LoadSequence& load, QWidget* window)
-    : QObject(window), m_state(state), m_checker(checker), m_load(load), m_window(window)
+QString Commands::nameOf(Command command)
 {
-}
-
-void Commands::run(const QString& key)
-{
-    for (const Command& command : all()) {
-        if (command.key == key) {
-            (this->*command.run)();
-            return;
-        }
+    for (const Entry& entry : all()) {
+        if (entry.id == command)
+            return entry.name;
     }
+    return QString();
 }
 
-void Commands::startCheck()
+Commands::Commands(table::AppState& state, checker::LinkChecker& checker, table::LoadSequence& load, QWidget* window)
+    : QObject(window), m_checker(checker), m_rules(state, load, *this), m_window(window)
 {
-    m_checker.StartTh();
+    connect(&m_rules, &table::CommandRules::commandFinished, this, &Commands::finished);
 }
 
-void Commands::stopCheck()
+void Commands::run(Command command)
 {
-    m_checker.StopTh();
-}
-
-void Commands::saveResults()
-{
-    // Without a Favorites folder the table is empty: saving would only wipe every saved history.
-    if (!favoritesFolderUsable(kSave))
-        return;
-    // Until a scheduled load has run, the table still holds the rows of before the last save or delete: their
-    // verdicts would be folded into the histories a second time.
-    m_load.finishPending();
-    if (table::looksLikeDeadNetwork(m_state.table) && !confirmSaveWithoutAnswers())
-        return;
-    // The file is written first: when it cannot be, the table stays as it is and nothing is lost.
-    platform::Failure failure;
-    if (!table::saveResults(table::resultsFilePath(m_state.programFolder), m_state.table, &failure)) {
-        reportFailure(kSave, failure);
-        return;
+    switch (command) {
+    case Command::StartCheck:
+        m_checker.StartTh();
+        break;
+    case Command::StopCheck:
+        m_checker.StopTh();
+        break;
+    case Command::SaveResults:
+        m_rules.saveResults();
+        break;
+    case Command::DeleteDead:
+        m_rules.deleteDead();
+        break;
+    case Command::Backup:
+        m_rules.backup();
+        break;
+    case Command::Restore:
+        m_rules.restore();
+        break;
+    case Command::About:
+        AboutBox::showAbout(m_window);
+        break;
+    case Command::Exit:
+        // At once: nothing is saved and a running check is not stopped first.
+        QCoreApplication::exit(0);
+        break;
     }
-    m_load.reloadFromDisk();
 }
 
 bool Commands::confirmSaveWithoutAnswers()
 {
     // Not one address answered: most likely the network was down, and saving would count a "NO" against every
     // favorite. 取消 is the default and Esc's button.
-    QMessageBox box(QMessageBox::Question, kSave,
+    QMessageBox box(QMessageBox::Question, nameOf(Command::SaveResults),
                     QStringLiteral("本次检测没有任何地址应答，可能是网络没有连通。仍然保存检测结果吗？"),
                     QMessageBox::NoButton, m_window);
     QPushButton* save = box.addButton(QStringLiteral("保存"), QMessageBox::AcceptRole);
@@ -104,70 +123,66 @@ bool Commands::confirmSaveWithoutAnswers()
     return box.clickedButton() == save;
 }
 
-void Commands::deleteInvalid()
+void Commands::reportFailure(Command command, const platform::Failure& failure)
 {
-    if (!favoritesFolderUsable(kDeleteInvalid))
-        return;
-    const QString favPath = m_state.catalogue.favPath;
-    // The rows must be those of the files on disk (see saveResults).
-    m_load.finishPending();
-    platform::Failure failure;
-    const bool ok = favorites::deleteFavorites(favPath, table::deadFavorites(m_state.table), nullptr, &failure);
-    // Whatever happened, the table is rebuilt from what is on disk.
-    m_load.reloadFromDisk();
-    if (!ok)
-        reportFailure(kDeleteInvalid, failure);
+    const QString name = nameOf(command);
+    QString message = name + QStringLiteral("失败：") + failureText(failure);
+    // A restore is all or nothing: unless it says otherwise, the Favorites folder is as it was.
+    if (command == Command::Restore && failure.kind != platform::FailureKind::RestoreNotUndone &&
+        failure.kind != platform::FailureKind::InterruptedRestoreNotRecovered)
+        message += QStringLiteral("。收藏夹没有任何改变。");
+    emit failed(message);
+    QMessageBox::warning(m_window, name, message);
 }
 
-void Commands::backup()
+void Commands::reportDone(Command command, const table::CommandReport& report)
 {
-    platform::Failure failure;
-    if (!favorites::backupFavorites(m_state.catalogue.favPath, favorites::backupFolderPath(m_state.programFolder),
-                                    &failure)) {
-        reportFailure(kBackup, failure);
+    switch (command) {
+    case Command::Backup: {
+        QString text = QStringLiteral("备份收藏夹完成！");
+        if (!report.leftOut.isEmpty())
+            text += QStringLiteral("\n\n") + leftOutText(report.leftOut, QStringLiteral("备份"));
+        QMessageBox box(QMessageBox::NoIcon, kProductName, text, QMessageBox::Ok, m_window);
+        box.exec();
+        break;
+    }
+    case Command::Restore:
+        if (!report.leftOut.isEmpty()) {
+            QMessageBox::information(m_window, nameOf(command),
+                                     QStringLiteral("还原收藏夹完成。") +
+                                         leftOutText(report.leftOut, QStringLiteral("还原")));
+        }
+        break;
+    case Command::SaveResults:
+        if (!report.unstoredRows.isEmpty()) {
+            QMessageBox::warning(m_window, nameOf(command),
+                                 QStringLiteral("检测结果已经保存，但以下 %1 条收藏的文件夹或名称中含有“|”或换行，"
+                                                "结果文件无法记录，它们的检测结果没有保存：\n")
+                                         .arg(report.unstoredRows.size()) +
+                                     listed(report.unstoredRows));
+        }
+        break;
+    case Command::StartCheck:
+    case Command::StopCheck:
+    case Command::DeleteDead:
+    case Command::About:
+    case Command::Exit:
+        break;
+    }
+}
+
+void Commands::tellInterruptedRestore(favorites::InterruptedRestore found, const platform::Failure& failure)
+{
+    const QString name = nameOf(Command::Restore);
+    if (failure.failed()) {
+        reportFailure(Command::Restore, failure);
         return;
     }
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Tessaly"), QStringLiteral("备份收藏夹完成！"), QMessageBox::Ok,
-                    m_window);
-    box.exec();
-}
-
-void Commands::restore()
-{
-    if (!favoritesFolderUsable(kRestore))
-        return;
-    const QString favPath = m_state.catalogue.favPath;
-    platform::Failure failure;
-    const bool ok = favorites::restoreFavorites(favorites::backupFolderPath(m_state.programFolder), favPath, &failure);
-    m_load.reloadFromDisk();
-    if (!ok)
-        reportFailure(kRestore, failure);
-}
-
-void Commands::about()
-{
-    AboutBox::showAbout(m_window);
-}
-
-void Commands::exit()
-{
-    // At once: nothing is saved and a running check is not stopped first.
-    QCoreApplication::exit(0);
-}
-
-bool Commands::favoritesFolderUsable(const QString& command)
-{
-    const platform::Failure problem = favorites::favoritesFolderProblem(m_state.catalogue.favPath);
-    if (problem.failed())
-        reportFailure(command, problem);
-    return !problem.failed();
-}
-
-void Commands::reportFailure(const QString& command, const platform::Failure& failure)
-{
-    const QString message = command + QStringLiteral("失败：") + failureText(failure);
-    emit failed(message);
-    QMessageBox::warning(m_window, command, message);
+    if (found == favorites::InterruptedRestore::Finished)
+        QMessageBox::information(m_window, name, QStringLiteral("上次的还原被中断了，现在已经把它完成。"));
+    else if (found == favorites::InterruptedRestore::Undone)
+        QMessageBox::information(m_window, name,
+                                 QStringLiteral("上次的还原被中断了，收藏夹已经恢复成还原之前的样子。"));
 }
 
 } // namespace ui

@@ -6,8 +6,9 @@
 #include <QObject>
 #include <QString>
 
-#include "platform/Failure.h"
+#include "favorites/Maintenance.h"
 #include "table/AppState.h"
+#include "table/CommandRules.h"
 
 class QWidget;
 
@@ -16,62 +17,59 @@ namespace checker
 class LinkChecker;
 }
 
+namespace table
+{
+class LoadSequence;
+}
+
 namespace ui
 {
 
-class LoadSequence;
-
-/// The eight toolbar commands: each one's key, its name (the button's tooltip), its picture, its keyboard
-/// shortcut and what it does. The toolbar is made from this table; adding a command is adding a row.
-///
-/// Commands that change the Favorites folder or the results file reload the table from disk afterwards. A
-/// failure is shown in a message box that names the command and what failed, and reported by failed().
-class Commands : public QObject
+/// The eight toolbar commands as the user meets them: each one's key, name (the button's tooltip), picture and
+/// keyboard shortcut, the question the save may ask and every message the commands give. The toolbar is made from
+/// this table; adding a command is adding a row. What the commands that change data do, and when they refuse, is
+/// table::CommandRules; start and stop are the checker's.
+class Commands : public QObject, public table::CommandAnswers
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Commands)
 
 public:
-    struct Command
+    struct Entry
     {
-        QString key;           // "a".."h"
-        QString tooltip;       // the command's name, exactly as the button shows it
+        table::Command id;
+        QString key;           // "a".."h": the button's key
+        QString name;          // exactly as the button's tooltip shows it
         int cell;              // its picture in the toolbar strip (ui::ToolbarCell)
         QKeySequence shortcut; // the usual key where there is one, else Ctrl and an initial
-        void (Commands::*run)();
     };
 
     /// Every command, in its order on the toolbar.
-    static const std::vector<Command>& all();
+    static const std::vector<Entry>& all();
+    /// The command's name (its tooltip).
+    static QString nameOf(table::Command command);
 
     /// Commands working on state, the checker and the load sequence; message boxes open over window.
-    Commands(table::AppState& state, checker::LinkChecker& checker, LoadSequence& load, QWidget* window);
+    Commands(table::AppState& state, checker::LinkChecker& checker, table::LoadSequence& load, QWidget* window);
 
-    /// Runs the command with this key to its end; any other key does nothing.
-    void run(const QString& key);
-
-    void startCheck();    // "a"
-    void stopCheck();     // "b"
-    void saveResults();   // "c"
-    void deleteInvalid(); // "d"
-    void backup();        // "e"
-    void restore();       // "f"
-    void about();         // "g"
-    void exit();          // "h"
+    /// Runs the command (a command that works behind the busy notice ends later: see finished).
+    void run(table::Command command);
+    /// Tells the user what start-up found of a restore that had been stopped half-way.
+    void tellInterruptedRestore(favorites::InterruptedRestore found, const platform::Failure& failure);
 
 signals:
     /// A command failed; the text (also shown in a message box) names the command and what failed.
     void failed(const QString& message);
+    /// A command that changes data is over: done, refused or failed, and the user told.
+    void finished(table::Command command);
 
 private:
-    bool confirmSaveWithoutAnswers();
-    /// False, with the command's failure reported, when there is no usable Favorites folder.
-    bool favoritesFolderUsable(const QString& command);
-    void reportFailure(const QString& command, const platform::Failure& failure);
+    bool confirmSaveWithoutAnswers() override;
+    void reportFailure(table::Command command, const platform::Failure& failure) override;
+    void reportDone(table::Command command, const table::CommandReport& report) override;
 
-    table::AppState& m_state;
     checker::LinkChecker& m_checker;
-    LoadSequence& m_load;
+    table::CommandRules m_rules;
     QWidget* m_window;
 };
 

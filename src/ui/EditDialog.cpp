@@ -30,9 +30,9 @@ QRect twips(int left, int top, int width, int height)
 
 } // namespace
 
-EditDialog::EditDialog(table::AppState& state, QWidget* parent)
+EditDialog::EditDialog(table::AppState& state, int row, QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      m_state(state)
+      m_state(state), m_row(row)
 {
     setWindowTitle(QStringLiteral("修改"));
     setAccessibleName(QStringLiteral("修改"));
@@ -40,49 +40,44 @@ EditDialog::EditDialog(table::AppState& state, QWidget* parent)
     setFixedSize(twipsToPixels(6030), twipsToPixels(2355));
     setModal(true);
 
-    m_label1 = new QLabel(QStringLiteral("目录"), this);
-    m_label1->setGeometry(twips(120, 120, 615, 255));
-    m_combo1 = new QComboBox(this);
-    m_combo1->setEditable(true);
-    m_combo1->setInsertPolicy(QComboBox::NoInsert);
-    m_combo1->setGeometry(twips(840, 120, 5055, 330));
-    m_combo1->setAccessibleName(QStringLiteral("目录"));
-    m_label1->setBuddy(m_combo1);
+    // Each box with the label that names it; the boxes take no length limit.
+    const auto addLabel = [this](const QString& text, const QRect& geometry, QWidget* buddy) {
+        auto* label = new QLabel(text, this);
+        label->setGeometry(geometry);
+        label->setBuddy(buddy);
+        buddy->setAccessibleName(text);
+    };
+    m_folderBox = new QComboBox(this);
+    m_folderBox->setEditable(true);
+    m_folderBox->setInsertPolicy(QComboBox::NoInsert);
+    m_folderBox->setGeometry(twips(840, 120, 5055, 330));
+    addLabel(QStringLiteral("目录"), twips(120, 120, 615, 255), m_folderBox);
+    m_nameBox = new QLineEdit(this);
+    m_nameBox->setGeometry(twips(840, 600, 5055, 375));
+    m_nameBox->setMaxLength(std::numeric_limits<int>::max());
+    addLabel(QStringLiteral("名称"), twips(120, 600, 495, 255), m_nameBox);
+    m_addressBox = new QLineEdit(this);
+    m_addressBox->setGeometry(twips(840, 1080, 5055, 375));
+    m_addressBox->setMaxLength(std::numeric_limits<int>::max());
+    addLabel(QStringLiteral("地址"), twips(120, 1080, 495, 375), m_addressBox);
 
-    m_label2 = new QLabel(QStringLiteral("名称"), this);
-    m_label2->setGeometry(twips(120, 600, 495, 255));
-    m_text1 = new QLineEdit(this);
-    m_text1->setGeometry(twips(840, 600, 5055, 375));
-    m_text1->setMaxLength(std::numeric_limits<int>::max());
-    m_text1->setAccessibleName(QStringLiteral("名称"));
-    m_label2->setBuddy(m_text1);
-
-    m_label3 = new QLabel(QStringLiteral("地址"), this);
-    m_label3->setGeometry(twips(120, 1080, 495, 375));
-    m_text2 = new QLineEdit(this);
-    m_text2->setGeometry(twips(840, 1080, 5055, 375));
-    m_text2->setMaxLength(std::numeric_limits<int>::max());
-    m_text2->setAccessibleName(QStringLiteral("地址"));
-    m_label3->setBuddy(m_text2);
-
-    m_command1 = new QPushButton(QStringLiteral("修改"), this);
-    m_command1->setGeometry(twips(1320, 1680, 1215, 495));
-    m_command1->setAccessibleName(QStringLiteral("修改"));
-    m_command2 = new QPushButton(QStringLiteral("取消"), this);
-    m_command2->setGeometry(twips(3480, 1680, 1215, 495));
-    m_command2->setAccessibleName(QStringLiteral("取消"));
+    m_applyButton = new QPushButton(QStringLiteral("修改"), this);
+    m_applyButton->setGeometry(twips(1320, 1680, 1215, 495));
+    m_cancelButton = new QPushButton(QStringLiteral("取消"), this);
+    m_cancelButton->setGeometry(twips(3480, 1680, 1215, 495));
     // Neither button is pressed by Enter or Esc.
-    for (QPushButton* button : {m_command1, m_command2}) {
+    for (QPushButton* button : {m_applyButton, m_cancelButton}) {
+        button->setAccessibleName(button->text());
         button->setAutoDefault(false);
         button->setDefault(false);
     }
-    connect(m_command1, &QPushButton::clicked, this, &EditDialog::Command1_Click);
-    connect(m_command2, &QPushButton::clicked, this, &EditDialog::Command2_Click);
+    connect(m_applyButton, &QPushButton::clicked, this, &EditDialog::Command1_Click);
+    connect(m_cancelButton, &QPushButton::clicked, this, &EditDialog::Command2_Click);
 
-    setTabOrder(m_combo1, m_text1);
-    setTabOrder(m_text1, m_text2);
-    setTabOrder(m_text2, m_command1);
-    setTabOrder(m_command1, m_command2);
+    setTabOrder(m_folderBox, m_nameBox);
+    setTabOrder(m_nameBox, m_addressBox);
+    setTabOrder(m_addressBox, m_applyButton);
+    setTabOrder(m_applyButton, m_cancelButton);
     Form_Load();
 
     // Centred on the screen, not over the main window.
@@ -92,24 +87,23 @@ EditDialog::EditDialog(table::AppState& state, QWidget* parent)
 
 void EditDialog::Form_Load()
 {
-    const int row = m_state.editRow;
     const favorites::Catalogue& cat = m_state.catalogue;
-    m_combo1->clear();
-    m_combo1->addItem(QString());
+    m_folderBox->clear();
+    m_folderBox->addItem(QString());
     for (int i = 1; i <= cat.folderCount; ++i)
-        m_combo1->addItem(cat.folderList.at(i).mid(cat.favPath.size()));
-    // A row the table does not hold shows empty boxes; applying then says so.
+        m_folderBox->addItem(cat.folderList.at(i).mid(cat.favPath.size()));
     const table::LinkTable& t = m_state.table;
-    m_combo1->setEditText(t.hasRow(row) ? t.rowFolder(row) : QString());
-    m_text1->setText(t.hasRow(row) ? table::displayName(t.fileName(row)) : QString());
-    m_text2->setText(t.hasRow(row) ? t.rowUrl(row) : QString());
+    const bool held = t.hasRow(m_row);
+    m_folderBox->setEditText(held ? t.rowFolder(m_row) : QString());
+    m_nameBox->setText(held ? table::displayName(t.fileName(m_row)) : QString());
+    m_addressBox->setText(held ? t.rowUrl(m_row) : QString());
 }
 
 void EditDialog::Command1_Click()
 {
-    const table::FavoriteEdit edit{m_combo1->currentText(), m_text1->text(), m_text2->text()};
+    const table::FavoriteEdit edit{m_folderBox->currentText(), m_nameBox->text(), m_addressBox->text()};
     platform::Failure failure;
-    if (table::applyFavoriteEdit(m_state, m_state.editRow, edit, &failure)) {
+    if (table::applyFavoriteEdit(m_state, m_row, edit, &failure)) {
         accept();
         return;
     }

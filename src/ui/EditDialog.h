@@ -5,14 +5,13 @@
 #include "table/AppState.h"
 
 class QComboBox;
-class QLabel;
 class QLineEdit;
 class QPushButton;
 
 namespace ui
 {
 
-/// The dialog "修改" that changes one favorite's folder, name and address (the row in state.editRow).
+/// The dialog "修改" that changes one favorite's folder, name and address: those of the table row it is given.
 /// "修改" applies and closes; "取消" or the close box close it and change nothing. When the apply fails,
 /// a message says why and the dialog stays open.
 class EditDialog : public QDialog
@@ -21,13 +20,15 @@ class EditDialog : public QDialog
     Q_DISABLE_COPY_MOVE(EditDialog)
 
 public:
-    explicit EditDialog(table::AppState& state, QWidget* parent = nullptr);
+    /// The dialog for table row `row` (1-based); a row the table does not hold shows empty boxes, and applying says so.
+    EditDialog(table::AppState& state, int row, QWidget* parent = nullptr);
 
-    QComboBox* folderBox() const { return m_combo1; }
-    QLineEdit* nameBox() const { return m_text1; }
-    QLineEdit* addressBox() const { return m_text2; }
-    QPushButton* applyButton() const { return m_command1; }
-    QPushButton* cancelButton() const { return m_command2; }
+    int row() const { return m_row; }
+    QComboBox* folderBox() const { return m_folderBox; }
+    QLineEdit* nameBox() const { return m_nameBox; }
+    QLineEdit* addressBox() const { return m_addressBox; }
+    QPushButton* applyButton() const { return m_applyButton; }
+    QPushButton* cancelButton() const { return m_cancelButton; }
 
 public slots:
     void Command1_Click();
@@ -44,14 +45,12 @@ private:
     void Form_Load();
 
     table::AppState& m_state;
-    QLabel* m_label1 = nullptr;
-    QComboBox* m_combo1 = nullptr;
-    QLabel* m_label2 = nullptr;
-    QLineEdit* m_text1 = nullptr;
-    QLabel* m_label3 = nullptr;
-    QLineEdit* m_text2 = nullptr;
-    QPushButton* m_command1 = nullptr;
-    QPushButton* m_command2 = nullptr;
+    const int m_row;
+    QComboBox* m_folderBox = nullptr;
+    QLineEdit* m_nameBox = nullptr;
+    QLineEdit* m_addressBox = nullptr;
+    QPushButton* m_applyButton = nullptr;
+    QPushButton* m_cancelButton = nullptr;
 };
 
 } // namespace ui

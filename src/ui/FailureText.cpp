@@ -245,4 +245,10 @@ QString failureText(const platform::Failure& failure)
     return text;
 }
 
+QString alreadyRunningText(const QString& dataFolder)
+{
+    return QStringLiteral("Tessaly 已经在运行，正在使用数据文件夹 %1。请使用已经打开的窗口。")
+        .arg(QDir::toNativeSeparators(dataFolder));
+}
+
 } // namespace ui

@@ -18,4 +18,7 @@ QString failureText(const platform::Failure& failure);
 /// error code. "" when no system call failed. paths are the failure's paths, which the system's text may hold.
 QString systemReasonText(const platform::SystemError& error, const QStringList& paths = QStringList());
 
+/// What a second start on a data folder that a running copy already uses tells the user.
+QString alreadyRunningText(const QString& dataFolder);
+
 } // namespace ui

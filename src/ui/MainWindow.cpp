@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include "checker/LinkChecker.h"
+#include "table/LoadSequence.h"
 #include "ui/Artwork.h"
 #include "ui/ChannelDial.h"
 #include "ui/CommandBar.h"
@@ -23,7 +24,6 @@
 #include "ui/EditDialog.h"
 #include "ui/Fonts.h"
 #include "ui/FormLayout.h"
-#include "ui/LoadSequence.h"
 #include "ui/ResultDelegate.h"
 #include "ui/StatusPanels.h"
 
@@ -66,31 +66,33 @@ MainWindow::MainWindow(table::AppState& state, QWidget* parent)
 
     m_statusBar = new StatusPanels(kProductName, m_client);
     connect(m_statusBar, &StatusPanels::panelsWidthChanged, this, [this] {
-        if (m_commandBar)
+        if (m_toolbar)
             updateMinimumSize();
     });
-    m_dialPictures = dialPictures(devicePixelRatioF());
+    m_dial = dialPictures(devicePixelRatioF());
     setupBusyNotice();
     setupChecker();
 
-    m_load = new LoadSequence(m_state, this);
-    connect(m_load, &LoadSequence::cleared, this, &MainWindow::myClear);
-    connect(m_load, &LoadSequence::favoritesCounted, this, [this](int n) {
+    m_load = new table::LoadSequence(m_state, this);
+    connect(m_load, &table::LoadSequence::cleared, this, &MainWindow::myClear);
+    connect(m_load, &table::LoadSequence::favoritesCounted, this, [this](int n) {
         m_statusBar->setPanelText(3, QStringLiteral("地址 ") + QString::number(n) + QStringLiteral(" 条"));
     });
-    connect(m_load, &LoadSequence::busyChanged, this, [this](bool shown) {
+    connect(m_load, &table::LoadSequence::busyChanged, this, [this](bool shown) {
         m_busyNotice->setVisible(shown);
         m_busyNotice->raise();
     });
-    connect(m_load, &LoadSequence::loaded, this, [this] {
+    connect(m_load, &table::LoadSequence::loaded, this, [this] {
         // The load writes every row, the last cell of the last row last; the current cell is moved there once, at
         // the end, rather than along with each row. Only the row is scrolled to: the folder and name stay in sight.
         setCurrentCell(m_model.dataRowCount(), LinkTableModel::History4Column, VerticalScroll);
     });
-    connect(m_load, &LoadSequence::finished, this, &MainWindow::tableLoaded);
+    connect(m_load, &table::LoadSequence::finished, this, &MainWindow::tableLoaded);
 
     m_commands = new Commands(m_state, *m_checker, *m_load, this);
     connect(m_commands, &Commands::failed, this, &MainWindow::commandFailed);
+    connect(m_commands, &Commands::finished, this, &MainWindow::commandFinished);
+    connect(m_load, &table::LoadSequence::interruptedRestoreHandled, m_commands, &Commands::tellInterruptedRestore);
 
     Form_Load();
     setupKeyboard();
@@ -102,10 +104,10 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::Form_Load()
 {
-    m_commandBar =
+    m_toolbar =
         new CommandBar(Commands::all(), checker::LinkChecker::kMinThreads, checker::LinkChecker::kMaxThreads, m_client);
-    connect(m_commandBar, &CommandBar::triggered, this, &MainWindow::Toolbar1_ButtonClick);
-    connect(m_commandBar->slider(), &QSlider::valueChanged, m_checker, &checker::LinkChecker::Slider1_Change);
+    connect(m_toolbar, &CommandBar::triggered, this, &MainWindow::Toolbar1_ButtonClick);
+    connect(m_toolbar->slider(), &QSlider::valueChanged, m_checker, &checker::LinkChecker::Slider1_Change);
     setupGrid();
     m_load->startUp();
 }
@@ -194,9 +196,9 @@ void MainWindow::setupChecker()
 void MainWindow::showIndicator(int channel, int picture)
 {
     QLabel* label = indicator(channel);
-    if (!label || picture < 1 || picture >= m_dialPictures.size())
+    if (!label || picture < 1 || picture >= m_dial.size())
         return;
-    label->setPixmap(m_dialPictures.at(picture));
+    label->setPixmap(m_dial.at(picture));
     label->setAccessibleDescription(picture == IdleDialPicture ? QStringLiteral("空闲") : QStringLiteral("正在检测"));
 }
 
@@ -235,12 +237,12 @@ QLabel* MainWindow::panel(int panel) const
 
 QSlider* MainWindow::slider() const
 {
-    return m_commandBar->slider();
+    return m_toolbar->slider();
 }
 
 QAction* MainWindow::action(const QString& key) const
 {
-    return m_commandBar->action(key);
+    return m_toolbar->action(key);
 }
 
 void MainWindow::myClear()
@@ -254,18 +256,18 @@ void MainWindow::StopTh()
     m_checker->StopTh();
 }
 
-void MainWindow::Toolbar1_ButtonClick(const QString& key)
+void MainWindow::Toolbar1_ButtonClick(table::Command command)
 {
-    m_commands->run(key);
+    m_commands->run(command);
 }
 
 void MainWindow::MSHFlexGrid1_DblClick(int row)
 {
-    // Only a row that shows a favorite: not the header, not the blank row of an empty or cleared grid.
-    if (row < 1 || row > m_model.dataRowCount())
+    // Only a row that shows a favorite: not the header, not the blank row of an empty or cleared grid, and not while
+    // a command is about to change the rows.
+    if (row < 1 || row > m_model.dataRowCount() || m_load->isPending())
         return;
-    m_state.editRow = row;
-    EditDialog dialog(m_state, this);
+    EditDialog dialog(m_state, row, this);
     // An applied edit has written the row's folder, name and address, the address last.
     if (dialog.exec() == QDialog::Accepted)
         setCurrentCell(row, LinkTableModel::AddressColumn);
@@ -280,8 +282,8 @@ void MainWindow::Form_Resize()
     m_busyNotice->setGeometry(twipsToPixels(layout.frame));
     for (int i = 0; i < int(m_indicators.size()) && i < layout.indicators.size(); ++i)
         m_indicators.at(i)->setGeometry(twipsToPixels(layout.indicators.at(i)));
-    if (m_commandBar)
-        m_commandBar->setGeometry(0, 0, width(), twipsToPixels(ToolbarHeightTwips));
+    if (m_toolbar)
+        m_toolbar->setGeometry(0, 0, width(), twipsToPixels(ToolbarHeightTwips));
     const int status = twipsToPixels(StatusBarHeightTwips);
     m_statusBar->setGeometry(0, height() - status, width(), status);
 }
@@ -290,7 +292,7 @@ void MainWindow::updateMinimumSize()
 {
     // Wide enough for the toolbar's buttons and slider group and for every status panel; high enough for the
     // toolbar, the status bar, the rows of indicators of the most channels and a grid that holds the busy notice.
-    const int w = qMax(m_commandBar->contentWidth(), m_statusBar->minimumPanelsWidth());
+    const int w = qMax(m_toolbar->contentWidth(), m_statusBar->minimumPanelsWidth());
     const int h = ceilTwipsToPixels(minimumClientHeightTwips(pixelsToTwips(w), checker::LinkChecker::kMaxThreads));
     setMinimumSize(w, h);
 }
@@ -306,7 +308,7 @@ void MainWindow::setupKeyboard()
     // Tab reaches every toolbar button, then the slider and the grid. Each command also has its shortcut on its
     // action.
     QWidget* previous = nullptr;
-    for (QWidget* button : m_commandBar->buttons()) {
+    for (QWidget* button : m_toolbar->buttons()) {
         if (previous)
             setTabOrder(previous, button);
         previous = button;

@@ -7,6 +7,7 @@
 #include <QVector>
 
 #include "table/AppState.h"
+#include "table/CommandRules.h"
 #include "ui/LinkTableModel.h"
 
 class QAction;
@@ -21,12 +22,16 @@ namespace checker
 class LinkChecker;
 }
 
+namespace table
+{
+class LoadSequence;
+}
+
 namespace ui
 {
 
 class CommandBar;
 class Commands;
-class LoadSequence;
 class StatusPanels;
 
 /// The main window: the toolbar with the eight commands and the thread-count slider, the grid of favorites, one
@@ -34,9 +39,9 @@ class StatusPanels;
 ///
 /// Children are placed by the window's own layout rule (in twips, 15 per pixel) on a client widget that fills
 /// the window; the window itself is a QMainWindow only so that screen readers see a frame with a status bar. The
-/// window shows what the core reports: the commands live in Commands, the loading of the table in LoadSequence,
-/// the data in the AppState it is given. It opens centred on the screen and cannot be made so small that its
-/// parts overlap.
+/// window shows what the core reports: the commands' rules live in table::CommandRules (worded by Commands), the
+/// loading of the table in table::LoadSequence, the data in the AppState it is given. It opens centred on the screen
+/// and cannot be made so small that its parts overlap.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -60,7 +65,7 @@ public:
     QTableView* grid() const { return m_grid; }
     QFrame* busyNotice() const { return m_busyNotice; }
     QSlider* slider() const;
-    CommandBar* toolbar() const { return m_commandBar; }
+    CommandBar* toolbar() const { return m_toolbar; }
     StatusPanels* statusPanels() const { return m_statusBar; }
     /// Status bar panel 1..7.
     QLabel* panel(int panel) const;
@@ -71,8 +76,8 @@ public:
     int indicatorCount() const { return int(m_indicators.size()); }
 
 public slots:
-    /// Runs the command of the toolbar button with this key ("a".."h"); any other key does nothing.
-    void Toolbar1_ButtonClick(const QString& key);
+    /// Runs the command of the toolbar button that was pressed.
+    void Toolbar1_ButtonClick(table::Command command);
     /// Opens the edit dialog for grid row `row` (1-based); rows without a favorite are ignored.
     void MSHFlexGrid1_DblClick(int row);
 
@@ -81,6 +86,8 @@ signals:
     void tableLoaded();
     /// A command failed; the text (also shown in a message box) names the command and what failed.
     void commandFailed(const QString& message);
+    /// A command that changes data is over (it may run behind the busy notice, after Toolbar1_ButtonClick returned).
+    void commandFinished(table::Command command);
     /// The check has ended (the message box "检测完毕" is about to show).
     void checkFinished();
 
@@ -109,17 +116,17 @@ private:
     table::AppState& m_state;
     LinkTableModel m_model;
     checker::LinkChecker* m_checker = nullptr;
-    LoadSequence* m_load = nullptr;
+    table::LoadSequence* m_load = nullptr;
     Commands* m_commands = nullptr;
     QWidget* m_client = nullptr; // fills the window and holds every visible part
-    CommandBar* m_commandBar = nullptr;
+    CommandBar* m_toolbar = nullptr;
     QTableView* m_grid = nullptr;
     StatusPanels* m_statusBar = nullptr;
     QFrame* m_busyNotice = nullptr;
-    std::vector<QLabel*> m_indicators;
-    QVector<QPixmap> m_dialPictures; // 1..12, element 0 unused
-    QTimer* m_followTimer = nullptr; // paces the current cell's moves after verdicts
-    int m_followRow = 0;             // the row of the latest verdict not yet followed; 0 for none
+    std::vector<QLabel*> m_indicators; // one per probe channel
+    QVector<QPixmap> m_dial;           // 1..12, element 0 unused
+    QTimer* m_followTimer = nullptr;   // paces the current cell's moves after verdicts
+    int m_followRow = 0;               // the row of the latest verdict not yet followed; 0 for none
 };
 
 } // namespace ui

@@ -191,7 +191,6 @@ void HostileFilesTest::init()
     m_state.catalogue = favorites::Catalogue();
     m_state.table.load({});
     m_state.programFolder.clear();
-    m_state.editRow = 0;
     m_state.catalogue.favPath = m_fav;
     m_state.programFolder = m_program;
     m_model = std::make_unique<LinkTableModel>(m_state.table);

@@ -1,5 +1,9 @@
 #include "support/ModalWatcher.h"
 
+#include <utility>
+
+#include <QEvent>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
@@ -90,6 +94,25 @@ bool hasLatinOutsidePaths(const QString& text)
     words.remove(mnemonic);
     words.remove(path);
     return words.contains(latin);
+}
+
+EventWatch::EventWatch(QObject* watched, int type, std::function<void()> react)
+    : m_watched(watched), m_type(type), m_react(std::move(react))
+{
+    watched->installEventFilter(this);
+}
+
+EventWatch::~EventWatch()
+{
+    if (m_watched)
+        m_watched->removeEventFilter(this);
+}
+
+bool EventWatch::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_watched && event->type() == m_type)
+        m_react();
+    return false;
 }
 
 } // namespace testsupport

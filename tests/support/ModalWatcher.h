@@ -57,6 +57,22 @@ private:
     QList<Seen> m_seen;
 };
 
+/// Calls react each time the object receives an event of the given type, for as long as the watch lives.
+class EventWatch : public QObject
+{
+public:
+    EventWatch(QObject* watched, int type, std::function<void()> react);
+    ~EventWatch() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QPointer<QObject> m_watched;
+    int m_type;
+    std::function<void()> m_react;
+};
+
 /// Closes a modal window the default way: a message box by its first button, a dialog by reject().
 void closeModal(QWidget* widget);
 

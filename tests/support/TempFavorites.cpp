@@ -4,6 +4,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "favorites/Enumeration.h"
+#include "platform/Paths.h"
+#include "support/TreeSnapshot.h"
+#include "table/LinkTable.h"
+#include "table/Loader.h"
+
 namespace testsupport
 {
 
@@ -27,6 +33,49 @@ QByteArray readFile(const QString& path)
 QByteArray shortcutBytes(const QString& address)
 {
     return QByteArray("[InternetShortcut]\r\nURL=") + address.toUtf8() + QByteArray("\r\n");
+}
+
+QStringList resultLines(const QString& path)
+{
+    QStringList lines = QString::fromUtf8(readFile(path)).split(QStringLiteral("\r\n"));
+    if (!lines.isEmpty() && lines.constLast().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+QStringList diskNames(const QString& fav)
+{
+    favorites::Catalogue cat;
+    cat.favPath = fav;
+    favorites::collectFiles(cat);
+    QStringList names;
+    for (int i = 1; i <= cat.fileCount; ++i)
+        names.append(cat.filePath.at(i).mid(fav.size()) + platform::separator() + cat.fileName.at(i).chopped(4));
+    return names;
+}
+
+QStringList tableNames(const table::LinkTable& table)
+{
+    QStringList names;
+    for (int r = 1; r <= table.rowCount(); ++r)
+        names.append(table.rowFolder(r) + platform::separator() + table::displayName(table.fileName(r)));
+    return names;
+}
+
+bool everyFavoriteKept(const QMap<QString, QByteArray>& before, const QString& fav, const QString& backup,
+                       const QStringList& except)
+{
+    const QMap<QString, QByteArray> inFav = folderContents(fav);
+    const QMap<QString, QByteArray> inBackup = folderContents(backup);
+    for (auto it = before.cbegin(); it != before.cend(); ++it) {
+        if (it.key().endsWith(u'/') || except.contains(it.key()))
+            continue;
+        if (inFav.value(it.key()) != it.value() && inBackup.value(it.key()) != it.value()) {
+            qWarning("favorite lost: %s", qPrintable(it.key()));
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace testsupport

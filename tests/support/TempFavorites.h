@@ -1,7 +1,14 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMap>
 #include <QString>
+#include <QStringList>
+
+namespace table
+{
+class LinkTable;
+}
 
 namespace testsupport
 {
@@ -14,5 +21,19 @@ QByteArray readFile(const QString& path);
 
 /// A minimal shortcut file for the address, with CR LF line ends.
 QByteArray shortcutBytes(const QString& address);
+
+/// The lines of a results file, without their CR LF.
+QStringList resultLines(const QString& path);
+
+/// The favorites on disk in the order a load lists them, each with its folder relative to fav: "/Sub/b".
+QStringList diskNames(const QString& fav);
+
+/// The same for the rows of a table: folder and name as a grid row shows them.
+QStringList tableNames(const table::LinkTable& table);
+
+/// True when every file of before (a folderContents map) is still in fav or in backup, byte for byte, apart from
+/// the ones named in except; a lost one is named in a warning.
+bool everyFavoriteKept(const QMap<QString, QByteArray>& before, const QString& fav, const QString& backup,
+                       const QStringList& except = {});
 
 } // namespace testsupport

@@ -3,11 +3,13 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSignalSpy>
+#include <QTest>
 
 #include "favorites/Maintenance.h"
 #include "platform/CodePage.h"
 #include "platform/Paths.h"
 #include "support/TempFavorites.h"
+#include "table/LoadSequence.h"
 #include "table/ResultsFile.h"
 #include "ui/LinkTableModel.h"
 #include "ui/MainWindow.h"
@@ -27,7 +29,7 @@ QStringList gridRows(const ui::LinkTableModel& model)
     return rows;
 }
 
-WindowFixture::WindowFixture()
+FavoritesFixture::FavoritesFixture()
     : m_fav(platform::joinPath(m_dir.path(), QStringLiteral("Favorites"))),
       m_program(platform::joinPath(m_dir.path(), QStringLiteral("prog")))
 {
@@ -35,24 +37,24 @@ WindowFixture::WindowFixture()
     QDir().mkpath(m_program);
 }
 
-WindowFixture::~WindowFixture() = default;
+FavoritesFixture::~FavoritesFixture() = default;
 
-QString WindowFixture::backup() const
+QString FavoritesFixture::backup() const
 {
     return favorites::backupFolderPath(state.programFolder.isEmpty() ? m_program : state.programFolder);
 }
 
-QString WindowFixture::results() const
+QString FavoritesFixture::results() const
 {
     return table::resultsFilePath(state.programFolder.isEmpty() ? m_program : state.programFolder);
 }
 
-bool WindowFixture::addFavorite(const QString& relativePath, const QString& address) const
+bool FavoritesFixture::addFavorite(const QString& relativePath, const QString& address) const
 {
     return writeFile(platform::joinPath(m_fav, relativePath), shortcutBytes(address));
 }
 
-bool WindowFixture::writeResults(const QStringList& lines) const
+bool FavoritesFixture::writeResults(const QStringList& lines) const
 {
     QByteArray bytes;
     for (const QString& line : lines)
@@ -60,10 +62,19 @@ bool WindowFixture::writeResults(const QStringList& lines) const
     return writeFile(results(), bytes);
 }
 
-void WindowFixture::open(const QString& favoritesValue, const QString& programFolder)
+void FavoritesFixture::prepare(const QString& favoritesValue, const QString& programFolder)
 {
     qputenv("TESSALY_FAVORITES", (favoritesValue.isNull() ? m_fav : favoritesValue).toUtf8());
     state.programFolder = programFolder.isEmpty() ? m_program : programFolder;
+}
+
+WindowFixture::WindowFixture() = default;
+
+WindowFixture::~WindowFixture() = default;
+
+void WindowFixture::open(const QString& favoritesValue, const QString& programFolder)
+{
+    prepare(favoritesValue, programFolder);
     m_window = std::make_unique<ui::MainWindow>(state);
     m_window->show();
 }
@@ -78,6 +89,67 @@ bool WindowFixture::waitLoaded() const
 {
     QSignalSpy loaded(m_window.get(), &ui::MainWindow::tableLoaded);
     return loaded.wait(5000);
+}
+
+CommandFixture::CommandFixture()
+    : m_load(std::make_unique<table::LoadSequence>(state)),
+      m_rules(std::make_unique<table::CommandRules>(state, *m_load, *this))
+{
+    QObject::connect(m_load.get(), &table::LoadSequence::loaded, [this] { ++loads; });
+    QObject::connect(m_load.get(), &table::LoadSequence::cleared, [this] { ++cleared; });
+}
+
+CommandFixture::~CommandFixture() = default;
+
+bool CommandFixture::start(const QString& favoritesValue, const QString& programFolder)
+{
+    prepare(favoritesValue, programFolder);
+    m_load->startUp();
+    return QTest::qWaitFor([this] { return !m_load->isPending(); }, 5000) && loads == 1;
+}
+
+void CommandFixture::click(table::Command command)
+{
+    switch (command) {
+    case table::Command::SaveResults:
+        m_rules->saveResults();
+        break;
+    case table::Command::DeleteDead:
+        m_rules->deleteDead();
+        break;
+    case table::Command::Backup:
+        m_rules->backup();
+        break;
+    case table::Command::Restore:
+        m_rules->restore();
+        break;
+    default:
+        break;
+    }
+}
+
+bool CommandFixture::run(table::Command command)
+{
+    QSignalSpy finished(m_rules.get(), &table::CommandRules::commandFinished);
+    click(command);
+    return (!finished.isEmpty() || finished.wait(30000)) &&
+           QTest::qWaitFor([this] { return !m_load->isPending(); }, 5000);
+}
+
+bool CommandFixture::confirmSaveWithoutAnswers()
+{
+    ++questions;
+    return saveAnyway;
+}
+
+void CommandFixture::reportFailure(table::Command command, const platform::Failure& failure)
+{
+    failures.append({command, failure});
+}
+
+void CommandFixture::reportDone(table::Command command, const table::CommandReport& report)
+{
+    reports.append({command, report});
 }
 
 } // namespace testsupport

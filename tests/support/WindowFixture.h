@@ -1,14 +1,22 @@
 #pragma once
 
 #include <memory>
+#include <utility>
 
 #include <QByteArray>
+#include <QList>
 #include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include "table/AppState.h"
+#include "table/CommandRules.h"
+
+namespace table
+{
+class LoadSequence;
+}
 
 namespace ui
 {
@@ -22,13 +30,12 @@ namespace testsupport
 /// The data rows of the grid, each as its eight cells joined by "|".
 QStringList gridRows(const ui::LinkTableModel& model);
 
-/// A temporary folder holding a Favorites folder "Favorites" and a program folder "prog", and a main
-/// window started on them.
-class WindowFixture
+/// A temporary folder holding a Favorites folder "Favorites" and a program folder "prog", and the program's state.
+class FavoritesFixture
 {
 public:
-    WindowFixture();
-    ~WindowFixture();
+    FavoritesFixture();
+    virtual ~FavoritesFixture();
 
     bool isValid() const { return m_dir.isValid(); }
     QString root() const { return m_dir.path(); }
@@ -43,6 +50,25 @@ public:
     /// the Favorites folder ("" or "/Sub"); each line is stored with the folder's full path.
     bool writeResults(const QStringList& lines) const;
 
+    table::AppState state;
+
+protected:
+    /// Points the program at the Favorites folder (the fixture's by default) and the program folder.
+    void prepare(const QString& favoritesValue, const QString& programFolder);
+
+private:
+    QTemporaryDir m_dir;
+    QString m_fav;
+    QString m_program;
+};
+
+/// The fixture's folders and a main window started on them.
+class WindowFixture : public FavoritesFixture
+{
+public:
+    WindowFixture();
+    ~WindowFixture() override;
+
     /// Opens the window with the given Favorites value (the fixture's Favorites folder by default) and program
     /// folder; its start-up has scheduled the first load, which the event loop then runs.
     void open(const QString& favoritesValue = QString(), const QString& programFolder = QString());
@@ -52,13 +78,44 @@ public:
     bool waitLoaded() const;
 
     ui::MainWindow& window() const { return *m_window; }
-    table::AppState state;
 
 private:
-    QTemporaryDir m_dir;
-    QString m_fav;
-    QString m_program;
     std::unique_ptr<ui::MainWindow> m_window;
+};
+
+/// The fixture's folders and the commands' rules working on them, without a window: it answers the rules'
+/// question as told and records what they report.
+class CommandFixture : public FavoritesFixture, public table::CommandAnswers
+{
+public:
+    CommandFixture();
+    ~CommandFixture() override;
+
+    /// Loads the table as start-up does, and waits for the load. False when it does not come.
+    bool start(const QString& favoritesValue = QString(), const QString& programFolder = QString());
+    /// Runs the command and waits until it is over, the load it scheduled included. False when it does not end.
+    bool run(table::Command command);
+    /// Runs the command's rule and returns at once, as a click does.
+    void click(table::Command command);
+
+    table::LoadSequence& load() const { return *m_load; }
+    table::CommandRules& rules() const { return *m_rules; }
+
+    // The user's answer to the dead-network question, and what the rules asked and reported.
+    bool saveAnyway = false;
+    int questions = 0;
+    QList<std::pair<table::Command, platform::Failure>> failures;
+    QList<std::pair<table::Command, table::CommandReport>> reports;
+    int loads = 0;   // tables loaded since start
+    int cleared = 0; // times the grid was told to show no rows
+
+private:
+    bool confirmSaveWithoutAnswers() override;
+    void reportFailure(table::Command command, const platform::Failure& failure) override;
+    void reportDone(table::Command command, const table::CommandReport& report) override;
+
+    std::unique_ptr<table::LoadSequence> m_load;
+    std::unique_ptr<table::CommandRules> m_rules;
 };
 
 } // namespace testsupport

@@ -85,7 +85,6 @@ void FavoriteEditTest::load()
     m_state.catalogue = favorites::Catalogue();
     m_state.table.load({});
     m_state.programFolder.clear();
-    m_state.editRow = 0;
     m_state.catalogue.favPath = m_fav;
     favorites::ListFolders(m_state.catalogue, m_fav);
     favorites::collectFiles(m_state.catalogue);

@@ -48,6 +48,7 @@ struct DialogRun
     QString press = "apply"; // "apply", "cancel", "close" or "keys"
 
     bool opened = false;
+    int row = 0; // the table row the dialog was opened for
     bool openAfterPress = false;
     QString title;
     QString shownFolder;
@@ -66,6 +67,7 @@ void editRow(ui::MainWindow& window, ModalWatcher& watcher, int row, DialogRun& 
             return;
         }
         run.opened = true;
+        run.row = dialog->row();
         run.title = dialog->windowTitle();
         run.shownFolder = dialog->folderBox()->currentText();
         for (int i = 0; i < dialog->folderBox()->count(); ++i)
@@ -171,6 +173,7 @@ void EditDialogTest::realDoubleClickOpensTheRow()
         auto* dialog = qobject_cast<ui::EditDialog*>(widget);
         run.opened = dialog != nullptr;
         if (dialog) {
+            run.row = dialog->row();
             run.shownFolder = dialog->folderBox()->currentText();
             for (int i = 0; i < dialog->folderBox()->count(); ++i)
                 run.folderList.append(dialog->folderBox()->itemText(i));
@@ -186,7 +189,7 @@ void EditDialogTest::realDoubleClickOpensTheRow()
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
     QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
     QTRY_VERIFY(run.opened);
-    QCOMPARE(m_f->state.editRow, 2);
+    QCOMPARE(run.row, 2);
     QCOMPARE(run.title, QString("修改"));
     QCOMPARE(run.shownFolder, sep() + "Sub");
     QCOMPARE(run.folderList, QStringList({"", sep() + "Other", sep() + "Sub", sep() + "Sub" + sep() + "Deep"}));
@@ -378,11 +381,10 @@ void EditDialogTest::doubleClickOffDataRowsDoesNothing()
     QTest::mouseDClick(w.grid()->viewport(), Qt::LeftButton, Qt::NoModifier,
                        QPoint(5, w.grid()->viewport()->height() - 3));
     // While a command's reload is pending the grid holds only its blank row.
-    w.Toolbar1_ButtonClick("d");
+    w.Toolbar1_ButtonClick(table::Command::DeleteDead);
     w.MSHFlexGrid1_DblClick(1);
     QTest::qWait(50);
     QCOMPARE(watcher.count(), 0);
-    QCOMPARE(m_f->state.editRow, 0);
 }
 
 void EditDialogTest::doubleClickOnEmptyTableDoesNothing()
@@ -400,7 +402,6 @@ void EditDialogTest::doubleClickOnEmptyTableDoesNothing()
     QTest::mouseDClick(w.grid()->viewport(), Qt::LeftButton, Qt::NoModifier, blank.center());
     QTest::qWait(50);
     QCOMPARE(watcher.count(), 0);
-    QCOMPARE(empty.state.editRow, 0);
 }
 
 void EditDialogTest::savedHistoryFollowsTheNewName()
@@ -416,7 +417,7 @@ void EditDialogTest::savedHistoryFollowsTheNewName()
     QVERIFY(run.opened && !run.openAfterPress);
     QVERIFY(QFileInfo::exists(m_f->fav() + "/Other/z.url"));
 
-    w.Toolbar1_ButtonClick("c");
+    w.Toolbar1_ButtonClick(table::Command::SaveResults);
     const QString lines = QString::fromUtf8(readFile(m_f->results()));
     QVERIFY2(lines.contains(m_f->fav() + sep() + "Other|z.url|NO|YES||\r\n"), qPrintable(lines));
     QVERIFY2(!lines.contains("|a.url|"), qPrintable(lines));
@@ -504,9 +505,8 @@ void EditDialogTest::lockedFolderFailures()
 // The context menus of the text boxes come from Qt, in Chinese once its translation is loaded.
 void EditDialogTest::textBoxMenusAreChinese()
 {
-    m_f->state.editRow = 1;
     QVERIFY(m_f->start());
-    ui::EditDialog dialog(m_f->state);
+    ui::EditDialog dialog(m_f->state, 1);
     for (QLineEdit* box : {dialog.folderBox()->lineEdit(), dialog.nameBox(), dialog.addressBox()}) {
         std::unique_ptr<QMenu> menu(box->createStandardContextMenu());
         QStringList texts;

@@ -59,7 +59,7 @@ void WindowRunTest::runFillsResultColumnAndEndsWithMessage()
         });
     });
 
-    window.Toolbar1_ButtonClick("a");
+    window.Toolbar1_ButtonClick(table::Command::StartCheck);
     QCOMPARE(window.panelText(5), QString("正在检测"));
     QVERIFY(finished.wait(15000));
     QTRY_COMPARE(boxText, QString("检测完毕"));
@@ -147,7 +147,7 @@ void WindowRunTest::currentCellFollowsTheLoadAndTheVerdicts()
     QSignalSpy finished(&w, &ui::MainWindow::checkFinished);
     w.slider()->setValue(10);
     sampler.start(5);
-    w.Toolbar1_ButtonClick("a");
+    w.Toolbar1_ButtonClick(table::Command::StartCheck);
     QVERIFY(finished.wait(20000));
     QCOMPARE(judged.size(), rows);
     QTRY_COMPARE(watcher.messageTexts(), QStringList{"检测完毕"});

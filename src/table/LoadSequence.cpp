@@ -1,14 +1,15 @@
-#include "ui/LoadSequence.h"
+#include "table/LoadSequence.h"
+
+#include <utility>
 
 #include <QTimer>
 
 #include "favorites/Enumeration.h"
-#include "favorites/Maintenance.h"
 #include "platform/FavoritesFolder.h"
 #include "table/Loader.h"
 #include "table/ResultsFile.h"
 
-namespace ui
+namespace table
 {
 
 namespace
@@ -24,13 +25,14 @@ QTimer* oneShotTimer(QObject* parent, int intervalMs)
 
 } // namespace
 
-LoadSequence::LoadSequence(table::AppState& state, QObject* parent)
+LoadSequence::LoadSequence(AppState& state, QObject* parent)
     : QObject(parent), m_state(state), m_loadStart(oneShotTimer(this, 100)), m_loadIe(oneShotTimer(this, 200)),
-      m_loadStop(oneShotTimer(this, 100))
+      m_loadStop(oneShotTimer(this, 100)), m_workTimer(oneShotTimer(this, 200))
 {
     connect(m_loadStart, &QTimer::timeout, this, &LoadSequence::load_start_Timer);
     connect(m_loadIe, &QTimer::timeout, this, &LoadSequence::load_ie_Timer);
     connect(m_loadStop, &QTimer::timeout, this, &LoadSequence::load_stop_Timer);
+    connect(m_workTimer, &QTimer::timeout, this, &LoadSequence::runWork);
 }
 
 void LoadSequence::startUp()
@@ -39,9 +41,18 @@ void LoadSequence::startUp()
     cat.clearFiles();
     cat.clearFolders();
     cat.favPath = platform::favoritesFolder();
-    // The folders are listed once, for the edit dialog's choice; the files at every load.
-    if (!favorites::favoritesFolderProblem(cat.favPath).failed())
+    if (!favorites::favoritesFolderProblem(cat.favPath).failed()) {
+        // Before anything is listed: a restore stopped half-way left the favorites partly in working folders.
+        favorites::InterruptedRestore found = favorites::InterruptedRestore::None;
+        platform::Failure failure;
+        favorites::recoverInterruptedRestore(cat.favPath, &found, &failure);
+        if (found != favorites::InterruptedRestore::None || failure.failed()) {
+            // Told once the window is up.
+            QTimer::singleShot(0, this, [this, found, failure] { emit interruptedRestoreHandled(found, failure); });
+        }
+        // The folders are listed once, for the edit dialog's choice; the files at every load.
         favorites::ListFolders(cat, cat.favPath);
+    }
     collectFiles();
     m_loadStart->start();
     m_loadIe->start();
@@ -55,14 +66,25 @@ void LoadSequence::reloadFromDisk()
     m_loadIe->start();
 }
 
+void LoadSequence::runBehindBusyNotice(std::function<void()> work)
+{
+    if (m_work)
+        runWork();
+    m_work = std::move(work);
+    m_loadStart->start();
+    m_workTimer->start();
+}
+
 bool LoadSequence::isPending() const
 {
-    return m_loadIe->isActive();
+    return m_loadIe->isActive() || bool(m_work);
 }
 
 void LoadSequence::finishPending()
 {
-    if (isPending())
+    if (m_work)
+        runWork();
+    if (m_loadIe->isActive())
         load_ie_Timer();
 }
 
@@ -76,6 +98,18 @@ void LoadSequence::collectFiles()
     emit favoritesCounted(m_state.catalogue.fileCount);
 }
 
+void LoadSequence::runWork()
+{
+    m_workTimer->stop();
+    // Taken first: the work may schedule more.
+    const std::function<void()> work = std::exchange(m_work, nullptr);
+    if (work)
+        work();
+    // A load the work scheduled hides the notice when it is over.
+    if (!m_loadIe->isActive())
+        m_loadStop->start();
+}
+
 void LoadSequence::load_start_Timer()
 {
     m_loadStart->stop();
@@ -85,7 +119,8 @@ void LoadSequence::load_start_Timer()
 void LoadSequence::load_ie_Timer()
 {
     m_loadIe->stop();
-    table::loadTable(m_state.catalogue, m_state.table, table::resultsFilePath(m_state.programFolder));
+    loadTable(m_state.catalogue, m_state.table, resultsFilePath(m_state.programFolder));
+    m_loadedSinceNotice = true;
     emit loaded();
     m_loadStop->start();
 }
@@ -94,7 +129,8 @@ void LoadSequence::load_stop_Timer()
 {
     m_loadStop->stop();
     emit busyChanged(false);
-    emit finished();
+    if (std::exchange(m_loadedSinceNotice, false))
+        emit finished();
 }
 
-} // namespace ui
+} // namespace table

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QMetaType>
+#include <QObject>
+#include <QStringList>
+
+#include "favorites/FileOps.h"
+#include "platform/Failure.h"
+#include "table/AppState.h"
+
+namespace table
+{
+
+class LoadSequence;
+
+/// The program's commands, in their order on the toolbar.
+enum class Command
+{
+    StartCheck,  // "a"
+    StopCheck,   // "b"
+    SaveResults, // "c"
+    DeleteDead,  // "d"
+    Backup,      // "e"
+    Restore,     // "f"
+    About,       // "g"
+    Exit,        // "h"
+};
+
+/// What a command that has done its work reports besides it: what it could not take along.
+struct CommandReport
+{
+    favorites::LeftOut leftOut; // backup, restore: entries that are no file, folder or link this system can make
+    QStringList unstoredRows;   // save: shortcut files whose folder or name the results file cannot hold
+};
+
+/// What only the user can answer, and what the user is told: the window implements it with its message boxes.
+class CommandAnswers
+{
+public:
+    virtual ~CommandAnswers() = default;
+    /// Not one address answered the check: save all the same? (Most likely the network was down.)
+    virtual bool confirmSaveWithoutAnswers() = 0;
+    /// The command failed or was refused; what failed is in failure.
+    virtual void reportFailure(Command command, const platform::Failure& failure) = 0;
+    /// The command has done its work (a backup is told so, with what it left out; the others only when the report
+    /// holds something).
+    virtual void reportDone(Command command, const CommandReport& report) = 0;
+};
+
+/// The rules of the commands that change the user's data: save the results ("c"), delete the dead favorites ("d"),
+/// back the Favorites folder up ("e") and restore it ("f"). Each checks first and, when it refuses, changes
+/// nothing, the table included; what changed on disk is loaded again; delete, backup and restore run behind the
+/// busy notice. The checks and the order of the steps are here; the questions and the messages are the window's.
+class CommandRules : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CommandRules)
+
+public:
+    /// Rules working on state through load, asking and telling through answers; all must outlive it.
+    CommandRules(AppState& state, LoadSequence& load, CommandAnswers& answers, QObject* parent = nullptr);
+
+    void saveResults();
+    void deleteDead();
+    void backup();
+    void restore();
+
+signals:
+    /// The command's work is over (done, refused or failed), its report given.
+    void commandFinished(table::Command command);
+
+private:
+    /// False, with the command's failure reported, when there is no usable Favorites folder.
+    bool favoritesFolderUsable(Command command);
+    void finish(Command command, bool ok, const platform::Failure& failure, const CommandReport& report);
+
+    AppState& m_state;
+    LoadSequence& m_load;
+    CommandAnswers& m_answers;
+};
+
+} // namespace table
+
+Q_DECLARE_METATYPE(table::Command)

@@ -1,0 +1,729 @@
+// The rules of the commands that change the user's data (save, delete the dead favorites, back up, restore),
+// worked on real folders without a window: what each does, when it refuses, and that a refusal or a failure
+// changes nothing and loses nothing. What the user sees of them is tests/ui/tst_commands.cpp.
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "checker/LinkChecker.h"
+#include "favorites/Maintenance.h"
+#include "platform/Paths.h"
+#include "support/CheckerRows.h"
+#include "support/FileModes.h"
+#include "support/LoopbackHttpServer.h"
+#include "support/TempFavorites.h"
+#include "support/TreeSnapshot.h"
+#include "support/Unprivileged.h"
+#include "support/WindowFixture.h"
+#include "table/LoadSequence.h"
+#include "table/ResultsFile.h"
+#include "ui/FailureText.h"
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+using platform::FailureKind;
+using table::Command;
+using testsupport::CommandFixture;
+using testsupport::diskNames;
+using testsupport::everyFavoriteKept;
+using testsupport::folderContents;
+using testsupport::readFile;
+using testsupport::resultLines;
+using testsupport::shortcutBytes;
+using testsupport::tableNames;
+using testsupport::writeFile;
+
+namespace
+{
+
+Command commandOf(const QString& key)
+{
+    return key == QLatin1String("c")   ? Command::SaveResults
+           : key == QLatin1String("d") ? Command::DeleteDead
+           : key == QLatin1String("e") ? Command::Backup
+                                       : Command::Restore;
+}
+
+// The one report of the run: a failure of this command, of this kind.
+bool failedWith(const CommandFixture& f, Command command, FailureKind kind)
+{
+    if (f.failures.size() != 1 || !f.reports.isEmpty()) {
+        qWarning("%d failures and %d reports, not one failure", int(f.failures.size()), int(f.reports.size()));
+        return false;
+    }
+    const auto& [which, failure] = f.failures.constFirst();
+    if (which != command || failure.kind != kind) {
+        qWarning("failure %d of command %d: %s", int(failure.kind), int(which), qPrintable(ui::failureText(failure)));
+        return false;
+    }
+    return true;
+}
+
+QString s()
+{
+    return QString(platform::separator());
+}
+
+} // namespace
+
+class CommandRulesTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void saveFoldsResultsIntoHistory();
+    void saveOfEmptyFavoritesLeavesEmptyResultsFile();
+    void saveAsksFirstWhenNoAddressAnswered_data();
+    void saveAsksFirstWhenNoAddressAnswered();
+    void saveSaysWhichRowsItCannotStore();
+    void saveFailureChangesNothing();
+    void addressesNoRequestCanBeMadeOfSurviveChecksAndDelete();
+    void deleteRemovesOnlyFavoritesWithFourSavedFailures();
+    void deleteWithNothingToDeleteStillReloads();
+    void deleteCountsAFavoriteAlreadyGoneAndGoesOn();
+    void backupTwiceReplacesTheFirst();
+    void backupLeavesOutPipesAndSocketsAndSaysSo();
+    void backupFailureKeepsPreviousBackup_data();
+    void backupFailureKeepsPreviousBackup();
+    void restoreBringsBackTheBackupAtAnyDepth();
+    void restoreKeepsHiddenEntriesAtTheTop();
+    void restoreLeavesOutAPipeInTheBackup();
+    void refusalsWhenFavoritesFolderUnusable_data();
+    void refusalsWhenFavoritesFolderUnusable();
+    void restoreWithoutBackupChangesNothing_data();
+    void restoreWithoutBackupChangesNothing();
+    void nestedFoldersAreRefused_data();
+    void nestedFoldersAreRefused();
+    void commandRightAfterAReloadingCommandUsesTheNewRows();
+    void restoreThenDeleteRightAwayDeletesNoLiveFavorite();
+    void lockedFolderFailures_data();
+    void lockedFolderFailures();
+};
+
+void CommandRulesTest::saveFoldsResultsIntoHistory()
+{
+    CommandFixture f;
+    QVERIFY(f.addFavorite("a.url", "http://a/"));
+    QVERIFY(f.addFavorite("Sub/b.url", "http://b/"));
+    QVERIFY(f.addFavorite("Sub/Deep/c.url", "http://c/"));
+    QVERIFY(f.writeResults({"|a.url|YES|NO||", "/Sub|b.url|NO|NO|NO|NO"}));
+    QVERIFY(f.start());
+    f.state.table.setRowState(1, "YES");
+    f.state.table.setRowState(2, "NO");
+    f.state.table.setRowState(3, "YES");
+    // A favorite added since the load is collected by the reload.
+    QVERIFY(f.addFavorite("new.url", "http://new/"));
+
+    QVERIFY(f.run(Command::SaveResults));
+    QCOMPARE(resultLines(f.results()), QStringList({f.fav() + "|a.url|YES|NO|YES|", f.fav() + s() + "Sub|b.url|NO|NO|NO|NO",
+                                                    f.fav() + s() + "Sub" + s() + "Deep|c.url|YES|||"}));
+    QCOMPARE(f.loads, 2);
+    QCOMPARE(tableNames(f.state.table), QStringList({s() + "a", s() + "new", s() + "Sub" + s() + "b",
+                                                     s() + "Sub" + s() + "Deep" + s() + "c"}));
+    QCOMPARE(testsupport::rowStates(f.state.table), QStringList(5, QString()));
+    QCOMPARE(f.state.table.rowHistory(1), (table::History{"3", "YES", "NO", "YES", ""}));
+    QCOMPARE(f.state.table.rowHistory(3), (table::History{"4", "NO", "NO", "NO", "NO"}));
+    QCOMPARE(f.reports.size(), 1);
+    QVERIFY(f.reports.constFirst().second.unstoredRows.isEmpty());
+    QVERIFY(f.failures.isEmpty());
+}
+
+void CommandRulesTest::saveOfEmptyFavoritesLeavesEmptyResultsFile()
+{
+    CommandFixture f;
+    QVERIFY(f.writeResults({"|gone.url|NO|NO|NO|NO"}));
+    QVERIFY(f.start());
+    QVERIFY(f.run(Command::SaveResults));
+    QVERIFY(QFileInfo::exists(f.results()));
+    QCOMPARE(readFile(f.results()), QByteArray());
+    QCOMPARE(f.state.table.rowCount(), 0);
+    QVERIFY(f.failures.isEmpty());
+}
+
+void CommandRulesTest::saveAsksFirstWhenNoAddressAnswered_data()
+{
+    QTest::addColumn<QStringList>("states"); // the current results of rows 1..n
+    QTest::addColumn<int>("answer");         // 1 save anyway, 0 cancel, -1 no question may come
+    const QStringList fiveNo{"NO", "NO", "", "NO", "NO", "NO"};
+    QTest::newRow("five NO, saved anyway") << fiveNo << 1;
+    QTest::newRow("five NO, cancelled") << fiveNo << 0;
+    QTest::newRow("four NO saves at once") << QStringList{"NO", "NO", "", "NO", "NO", ""} << -1;
+    QTest::newRow("one YES saves at once") << QStringList{"NO", "NO", "YES", "NO", "NO", "NO"} << -1;
+}
+
+void CommandRulesTest::saveAsksFirstWhenNoAddressAnswered()
+{
+    QFETCH(QStringList, states);
+    QFETCH(int, answer);
+    CommandFixture f;
+    for (int i = 1; i <= states.size(); ++i)
+        QVERIFY(f.addFavorite(QStringLiteral("f%1.url").arg(i), "http://f.test/"));
+    QVERIFY(f.start());
+    for (int i = 1; i <= states.size(); ++i)
+        f.state.table.setRowState(i, states.at(i - 1));
+    const QMap<QString, QByteArray> disk = folderContents(f.root());
+    f.saveAnyway = answer == 1;
+
+    QVERIFY(f.run(Command::SaveResults));
+    QCOMPARE(f.questions, answer == -1 ? 0 : 1);
+    if (answer != 0) {
+        QCOMPARE(resultLines(f.results()).size(), states.size());
+        QCOMPARE(f.loads, 2);
+        return;
+    }
+    // Declined: no file written, the table neither cleared nor reloaded, the results still there to save.
+    QCOMPARE(folderContents(f.root()), disk);
+    QCOMPARE(f.loads, 1);
+    QCOMPARE(f.cleared, 0);
+    QCOMPARE(testsupport::rowStates(f.state.table).mid(1), states);
+}
+
+// A name made outside the program with "|", CR or LF cannot be a line of the results file: the save says which.
+void CommandRulesTest::saveSaysWhichRowsItCannotStore()
+{
+#ifdef Q_OS_WIN
+    QSKIP("such names cannot be made on this platform");
+#else
+    CommandFixture f;
+    QVERIFY(f.addFavorite("a.url", "http://a/"));
+    QVERIFY(f.addFavorite("bar|in name.url", "http://bar/"));
+    QVERIFY(f.addFavorite("Sub/line\nbreak.url", "http://lf/"));
+    QVERIFY(f.start());
+    testsupport::setAllStates(f.state.table, "YES");
+
+    QVERIFY(f.run(Command::SaveResults));
+    QCOMPARE(resultLines(f.results()), QStringList{f.fav() + "|a.url|YES|||"});
+    QCOMPARE(f.reports.size(), 1);
+    QStringList unstored = f.reports.constFirst().second.unstoredRows;
+    unstored.sort();
+    QCOMPARE(unstored, QStringList({f.fav() + "/Sub/line\nbreak.url", f.fav() + "/bar|in name.url"}));
+#endif
+}
+
+void CommandRulesTest::saveFailureChangesNothing()
+{
+    CommandFixture f;
+    QVERIFY(f.addFavorite("a.url", "http://a/"));
+    QVERIFY(f.addFavorite("Sub/b.url", "http://b/"));
+    // A folder stands where the results file must be written.
+    QVERIFY(writeFile(f.results() + "/keep.txt", "x"));
+    QVERIFY(f.start());
+    f.state.table.setRowState(1, "YES");
+    const QVector<table::LinkRow> rows = f.state.table.rows();
+    const QMap<QString, QByteArray> disk = folderContents(f.root());
+
+    QVERIFY(f.run(Command::SaveResults));
+    QVERIFY(failedWith(f, Command::SaveResults, FailureKind::NotARegularFile));
+    QCOMPARE(f.failures.constFirst().second.path, QDir::toNativeSeparators(f.results()));
+    QCOMPARE(folderContents(f.root()), disk);
+    QCOMPARE(f.state.table.rows(), rows);
+    QCOMPARE(f.cleared, 0);
+
+    // Once the way is clear the same command works, with the result still there to save.
+    QVERIFY(QDir(f.results()).removeRecursively());
+    f.failures.clear();
+    QVERIFY(f.run(Command::SaveResults));
+    QVERIFY(f.failures.isEmpty());
+    QCOMPARE(resultLines(f.results()).constFirst(), f.fav() + "|a.url|YES|||");
+    QCOMPARE(f.state.table.rowHistory(1)[1], QString("YES"));
+}
+
+// A bookmarklet (an address that mentions "http://" but is no URL a request can be made of) and an address
+// without a host are never asked: they keep their previous result, so four checks and saves never condemn
+// them, while a server that refuses does collect its four "NO" and goes at "d".
+void CommandRulesTest::addressesNoRequestCanBeMadeOfSurviveChecksAndDelete()
+{
+    const QString dead = QStringLiteral("http://127.0.0.1:%1/").arg(testsupport::LoopbackHttpServer::closedPort());
+    CommandFixture f;
+    QVERIFY(f.addFavorite("bookmarklet.url", "javascript:void(window.open('http://127.0.0.1/x'))"));
+    QVERIFY(f.addFavorite("nohost.url", "http:///path"));
+    QVERIFY(f.addFavorite("dead.url", dead));
+    QVERIFY(f.start());
+    checker::LinkChecker checker(f.state.table);
+    checker.setDispatchInterval(5);
+    checker.setWatchInterval(60);
+
+    for (int round = 1; round <= 4; ++round) {
+        QSignalSpy finished(&checker, &checker::LinkChecker::runFinished);
+        checker.StartTh();
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(testsupport::rowStates(f.state.table), QStringList({"", "", "NO", ""}));
+        QVERIFY(f.run(Command::SaveResults));
+    }
+    QCOMPARE(resultLines(f.results()), QStringList({f.fav() + "|bookmarklet.url||||", f.fav() + "|dead.url|NO|NO|NO|NO",
+                                                    f.fav() + "|nohost.url||||"}));
+    QVERIFY(f.run(Command::DeleteDead));
+    QCOMPARE(diskNames(f.fav()), QStringList({s() + "bookmarklet", s() + "nohost"}));
+    QVERIFY(f.failures.isEmpty());
+}
+
+void CommandRulesTest::deleteRemovesOnlyFavoritesWithFourSavedFailures()
+{
+    CommandFixture f;
+    for (const char* name : {"dead.url", "three.url", "oneYes.url", "gap.url", "lower.url", "fresh.url",
+                             "Sub/Deep/dead2.url", "Sub/keep.url"})
+        QVERIFY(f.addFavorite(name, QStringLiteral("http://%1/").arg(QString::fromLatin1(name))));
+    QVERIFY(f.writeResults({"|dead.url|NO|NO|NO|NO", "|three.url|NO|NO|NO|", "|oneYes.url|NO|NO|YES|NO",
+                            "|gap.url|NO||NO|NO", "|lower.url|no|no|no|no", "/Sub/Deep|dead2.url|NO|NO|NO|NO",
+                            "/Sub|keep.url|YES|YES|YES|YES"}));
+    QVERIFY(f.start());
+    // The result of the current check plays no part.
+    testsupport::setAllStates(f.state.table, "NO");
+    const QByteArray savedResults = readFile(f.results());
+    QMap<QString, QByteArray> expected = folderContents(f.fav());
+    expected.remove("dead.url");
+    expected.remove("Sub/Deep/dead2.url");
+
+    QVERIFY(f.run(Command::DeleteDead));
+    QCOMPARE(folderContents(f.fav()), expected);
+    QCOMPARE(readFile(f.results()), savedResults);
+    QCOMPARE(f.loads, 2);
+    QCOMPARE(tableNames(f.state.table), diskNames(f.fav()));
+    QCOMPARE(f.state.table.rowCount(), 6);
+    QVERIFY(f.failures.isEmpty());
+}
+
+void CommandRulesTest::deleteWithNothingToDeleteStillReloads()
+{
+    CommandFixture f;
+    QVERIFY(f.addFavorite("a.url", "http://a/"));
+    QVERIFY(f.addFavorite("Sub/b.url", "http://b/"));
+    QVERIFY(f.writeResults({"|a.url|NO|NO|NO|", "/Sub|b.url|YES|NO|NO|NO"}));
+    QVERIFY(f.start());
+    const QVector<table::LinkRow> rows = f.state.table.rows();
+    const QMap<QString, QByteArray> before = folderContents(f.root());
+
+    QVERIFY(f.run(Command::DeleteDead));
+    QCOMPARE(f.loads, 2);
+    QCOMPARE(folderContents(f.root()), before);
+    QCOMPARE(f.state.table.rows(), rows);
+}
+
+// A favorite deleted by hand since the load is gone as it was to be: the others are deleted all the same.
+void CommandRulesTest::deleteCountsAFavoriteAlreadyGoneAndGoesOn()
+{
+    CommandFixture f;
+    QVERIFY(f.addFavorite("a-gone.url", "http://gone/"));
+    QVERIFY(f.addFavorite("dead.url", "http://dead/"));
+    QVERIFY(f.addFavorite("keep.url", "http://keep/"));
+    QVERIFY(f.addFavorite("Sub/keep2.url", "http://keep2/"));
+    QVERIFY(f.writeResults({"|a-gone.url|NO|NO|NO|NO", "|dead.url|NO|NO|NO|NO"}));
+    QVERIFY(f.start());
+    QVERIFY(QFile::remove(f.fav() + "/a-gone.url"));
+
+    QVERIFY(f.run(Command::DeleteDead));
+    QVERIFY(f.failures.isEmpty());
+    QCOMPARE(diskNames(f.fav()), QStringList({s() + "keep", s() + "Sub" + s() + "keep2"}));
+    QCOMPARE(tableNames(f.state.table), diskNames(f.fav()));
+}
+
+void CommandRulesTest::backupTwiceReplacesTheFirst()
+{
+    CommandFixture f;
+    QVERIFY(f.addFavorite("a.url", "http://a/"));
+    QVERIFY(f.addFavorite("Sub/b.url", "http://b/"));
+    QVERIFY(f.start());
+    const QVector<table::LinkRow> rows = f.state.table.rows();
+
+    QVERIFY(f.run(Command::Backup));
+    QCOMPARE(folderContents(f.backup()), folderContents(f.fav()));
+    QVERIFY(QFile::remove(f.fav() + "/a.url"));
+    QVERIFY(f.addFavorite("Sub/Deep/c.url", "http://c/"));
+    QVERIFY(f.run(Command::Backup));
+    QCOMPARE(folderContents(f.backup()), folderContents(f.fav()));
+    QVERIFY(!QFileInfo::exists(f.backup() + "/a.url"));
+    // Nothing but the backup is left in the program folder, and the table is untouched.
+    QCOMPARE(QDir(f.program()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"data"});
+    QCOMPARE(f.loads, 1);
+    QCOMPARE(f.state.table.rows(), rows);
+    QCOMPARE(f.reports.size(), 2);
+    QVERIFY(f.reports.constLast().second.leftOut.isEmpty());
+}
+
+// Named pipes and sockets are never opened (a pipe would wait for a writer for good): the backup completes
+// without them, and says which they were.
+void CommandRulesTest::backupLeavesOutPipesAndSocketsAndSaysSo()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("named pipes and sockets are made with the Unix calls here");
+#else
+    CommandFixture f;
+    QVERIFY(f.addFavorite("a.url", "http://a/"));
+    QVERIFY(f.addFavorite("Sub/b.url", "http://b/"));
+    QCOMPARE(::mkfifo(QFile::encodeName(f.fav() + "/Sub/pipe").constData(), 0644), 0);
+    QVERIFY(testsupport::makeSocketFile(f.fav() + "/socket"));
+    QVERIFY(f.start());
+
+    QVERIFY(f.run(Command::Backup));
+    QVERIFY(f.failures.isEmpty());
+    QCOMPARE(f.reports.size(), 1);
+    QStringList leftOut = f.reports.constFirst().second.leftOut.specialFiles;
+    leftOut.sort();
+    QCOMPARE(leftOut, QStringList({f.fav() + "/Sub/pipe", f.fav() + "/socket"}));
+    QMap<QString, QByteArray> expected = folderContents(f.fav());
+    expected.remove("Sub/pipe");
+    expected.remove("socket");
+    QCOMPARE(folderContents(f.backup()), expected);
+#endif
+}
+
+void CommandRulesTest::backupFailureKeepsPreviousBackup_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("program folder through a file") << "through a file";
+    QTest::newRow("path too long for the backup") << "too long";
+    QTest::newRow("a file named like the backup") << "file in the way";
+}
+
+void CommandRulesTest::backupFailureKeepsPreviousBackup()
+{
+    QFETCH(QString, how);
+    CommandFixture f;
+    QVERIFY(f.addFavorite("a.url", "http://a/"));
+    QVERIFY(f.addFavorite("Sub/b.url", "http://b/"));
+    QString program = f.program();
+    FailureKind kind = FailureKind::None;
+    if (how == "through a file") {
+        QVERIFY(writeFile(f.root() + "/blocker", "a file"));
+        program = f.root() + "/blocker/prog";
+        kind = FailureKind::FolderNotCreated;
+    } else if (how == "file in the way") {
+        QVERIFY(writeFile(f.backup(), "not a folder"));
+        kind = FailureKind::FileInTheWay;
+    } else {
+        // A favorite deep enough that its path just fits under the Favorites folder (4095 bytes at most)
+        // but not under the new backup folder, whose path is longer.
+        const int longest = 4095;
+        QVERIFY(favorites::backupFolderPath(f.program()).size() + 4 > f.fav().size());
+        QString folder = f.fav();
+        int remaining = longest - f.fav().size() - int(strlen("/x.url"));
+        while (remaining > 250) {
+            folder += "/" + QString(200, u'd');
+            remaining -= 201;
+        }
+        folder += "/" + QString(remaining - 1, u'e');
+        QCOMPARE((folder + "/x.url").toUtf8().size(), longest);
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(writeFile(folder + "/x.url", shortcutBytes("http://deep/")));
+        QVERIFY(writeFile(f.backup() + "/old.url", shortcutBytes("http://old/")));
+    }
+    QVERIFY(f.start(QString(), program));
+    const QMap<QString, QByteArray> favBefore = folderContents(f.fav());
+    const QMap<QString, QByteArray> backupBefore = folderContents(f.backup());
+    const QByteArray backupFile = readFile(f.backup());
+
+    QVERIFY(f.run(Command::Backup));
+    QCOMPARE(f.failures.size(), 1);
+    if (kind != FailureKind::None)
+        QVERIFY(failedWith(f, Command::Backup, kind));
+    QCOMPARE(folderContents(f.fav()), favBefore);
+    QCOMPARE(folderContents(f.backup()), backupBefore);
+    QCOMPARE(readFile(f.backup()), backupFile);
+    QVERIFY(!QFileInfo::exists(f.backup() + ".new"));
+}
+
+void CommandRulesTest::restoreBringsBackTheBackupAtAnyDepth()
+{
+    CommandFixture f;
+    QVERIFY(f.addFavorite("a.url", "http://a/"));
+    QVERIFY(f.addFavorite("Sub/b.url", "http://b/"));
+    QVERIFY(f.addFavorite("Sub/Deep/c.url", "http://c/"));
+    QVERIFY(f.start());
+    QVERIFY(f.run(Command::Backup));
+    const QMap<QString, QByteArray> backedUp = folderContents(f.fav());
+
+    QVERIFY(QFile::remove(f.fav() + "/a.url"));
+    QVERIFY(QFile::remove(f.fav() + "/Sub/Deep/c.url"));
+    QVERIFY(f.addFavorite("added.url", "http://x/"));
+    QVERIFY(f.addFavorite("Sub/Deep/Deeper/added2.url", "http://y/"));
+    QVERIFY(f.addFavorite("New/added3.url", "http://z/"));
+    QVERIFY(f.addFavorite("Sub/b.url", "http://changed/"));
+
+    QVERIFY(f.run(Command::Restore));
+    QVERIFY(f.failures.isEmpty());
+    QCOMPARE(folderContents(f.fav()), backedUp);
+    QCOMPARE(folderContents(f.backup()), backedUp);
+    QCOMPARE(f.loads, 2);
+    QCOMPARE(tableNames(f.state.table),
+             QStringList({s() + "a", s() + "Sub" + s() + "b", s() + "Sub" + s() + "Deep" + s() + "c"}));
+    QCOMPARE(f.state.table.rowUrl(2), QString("http://b/"));
+}
+
+// Hidden entries at the top of the Favorites folder stay where they are; the backup's entry of the same name is
+// not brought in.
+void CommandRulesTest::restoreKeepsHiddenEntriesAtTheTop()
+{
+    CommandFixture f;
+    QVERIFY(f.addFavorite("a.url", "http://a/"));
+    QVERIFY(f.addFavorite("Sub/b.url", "http://b/"));
+    QVERIFY(writeFile(f.fav() + "/.hidden", "a hidden file"));
+    QVERIFY(f.start());
+    QVERIFY(f.run(Command::Backup));
+    QMap<QString, QByteArray> expected = folderContents(f.fav());
+
+    QVERIFY(QFile::remove(f.fav() + "/.hidden"));
+    QVERIFY(writeFile(f.fav() + "/.hidden/inside.url", "kept"));
+    QVERIFY(f.addFavorite("added.url", "http://added/"));
+    QVERIFY(f.run(Command::Restore));
+    QVERIFY(f.failures.isEmpty());
+    expected.remove(".hidden");
+    expected.insert(".hidden/", QByteArray());
+    expected.insert(".hidden/inside.url", "kept");
+    QCOMPARE(folderContents(f.fav()), expected);
+}
+
+void CommandRulesTest::restoreLeavesOutAPipeInTheBackup()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("named pipes are made with the Unix calls here");
+#else
+    CommandFixture f;
+    QVERIFY(f.addFavorite("added.url", "http://added/"));
+    QVERIFY(writeFile(f.backup() + "/a.url", shortcutBytes("http://a/")));
+    QCOMPARE(::mkfifo(QFile::encodeName(f.backup() + "/pipe").constData(), 0644), 0);
+    QVERIFY(f.start());
+    QVERIFY(f.run(Command::Restore));
+    QVERIFY(f.failures.isEmpty());
+    QCOMPARE(folderContents(f.fav()), (QMap<QString, QByteArray>{{"a.url", shortcutBytes("http://a/")}}));
+    QCOMPARE(f.reports.size(), 1);
+    QCOMPARE(f.reports.constFirst().second.leftOut.specialFiles, QStringList{f.backup() + "/pipe"});
+#endif
+}
+
+void CommandRulesTest::refusalsWhenFavoritesFolderUnusable_data()
+{
+    QTest::addColumn<QString>("favorites"); // relative to the test folder; "-" for an empty value
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<int>("kind");
+    // "c" too: without a Favorites folder the table is empty and a save would wipe every history.
+    for (const char* key : {"c", "d", "e", "f"}) {
+        QTest::addRow("empty %s", key) << "-" << key << int(FailureKind::NoFavoritesFolder);
+        QTest::addRow("missing %s", key) << "NoSuchFolder" << key << int(FailureKind::FavoritesFolderMissing);
+        QTest::addRow("a file %s", key) << "file.url" << key << int(FailureKind::FavoritesNotAFolder);
+    }
+}
+
+void CommandRulesTest::refusalsWhenFavoritesFolderUnusable()
+{
+    QFETCH(QString, favorites);
+    QFETCH(QString, key);
+    QFETCH(int, kind);
+    CommandFixture f;
+    QVERIFY(writeFile(f.root() + "/file.url", shortcutBytes("http://file/")));
+    QVERIFY(writeFile(f.backup() + "/b.url", shortcutBytes("http://b/")));
+    QVERIFY(writeFile(f.backup() + "/Sub/c.url", shortcutBytes("http://c/")));
+    QVERIFY(f.writeResults({"|b.url|NO|NO|NO|NO"}));
+    const QString value = favorites == "-" ? QString("") : platform::joinPath(f.root(), favorites);
+    QVERIFY(f.start(value));
+    const QMap<QString, QByteArray> disk = folderContents(f.root());
+
+    QVERIFY(f.run(commandOf(key)));
+    QVERIFY(failedWith(f, commandOf(key), FailureKind(kind)));
+    QCOMPARE(f.failures.constFirst().second.path, QDir::toNativeSeparators(value));
+    QCOMPARE(folderContents(f.root()), disk);
+    QCOMPARE(f.loads, 1);
+}
+
+void CommandRulesTest::restoreWithoutBackupChangesNothing_data()
+{
+    QTest::addColumn<bool>("fileInTheWay");
+    QTest::newRow("no backup folder") << false;
+    QTest::newRow("a file named like the backup") << true;
+}
+
+// Refused: nothing on disk changes, and the table keeps its rows and the verdicts of the check not yet saved.
+void CommandRulesTest::restoreWithoutBackupChangesNothing()
+{
+    QFETCH(bool, fileInTheWay);
+    CommandFixture f;
+    QVERIFY(f.addFavorite("a.url", "http://a/"));
+    QVERIFY(f.addFavorite("Sub/Deep/b.url", "http://b/"));
+    if (fileInTheWay)
+        QVERIFY(writeFile(f.backup(), "not a folder"));
+    QVERIFY(f.start());
+    f.state.table.setRowState(1, "YES");
+    const QMap<QString, QByteArray> disk = folderContents(f.root());
+    const QVector<table::LinkRow> rows = f.state.table.rows();
+
+    QVERIFY(f.run(Command::Restore));
+    QVERIFY(failedWith(f, Command::Restore, fileInTheWay ? FailureKind::FileInTheWay : FailureKind::NoBackup));
+    QCOMPARE(f.failures.constFirst().second.path, QDir::toNativeSeparators(f.backup()));
+    QCOMPARE(folderContents(f.root()), disk);
+    QCOMPARE(f.state.table.rows(), rows);
+    QCOMPARE(f.loads, 1);
+    QCOMPARE(f.cleared, 0);
+}
+
+void CommandRulesTest::nestedFoldersAreRefused_data()
+{
+    QTest::addColumn<QString>("favorites"); // relative to the test folder
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("key");
+    for (const char* key : {"e", "f"}) {
+        QTest::addRow("favorites inside the backup %s", key) << "prog/data/Fav"
+                                                             << "prog" << key;
+        QTest::addRow("backup inside the favorites %s", key) << "Fav"
+                                                             << "Fav/prog" << key;
+        QTest::addRow("favorites are the backup %s", key) << "prog/data"
+                                                          << "prog" << key;
+        QTest::addRow("backup inside favorites through a link %s", key) << "Link/Fav"
+                                                                        << "Real/Fav/prog" << key;
+    }
+    // The backup is built beside the old one before it takes its place: those folders count too.
+    QTest::addRow("favorites are the new backup e") << "prog/data.new"
+                                                    << "prog"
+                                                    << "e";
+    QTest::addRow("favorites inside the old backup e") << "prog/data.old/Fav"
+                                                       << "prog"
+                                                       << "e";
+}
+
+void CommandRulesTest::nestedFoldersAreRefused()
+{
+    QFETCH(QString, favorites);
+    QFETCH(QString, program);
+    QFETCH(QString, key);
+    CommandFixture f;
+    if (favorites.startsWith("Link/")) {
+        QVERIFY(QDir().mkpath(f.root() + "/Real/Fav/prog"));
+        QVERIFY(QFile::link(f.root() + "/Real", f.root() + "/Link"));
+    }
+    const QString fav = platform::joinPath(f.root(), favorites);
+    const QString prog = platform::joinPath(f.root(), program);
+    QVERIFY(writeFile(fav + "/a.url", shortcutBytes("http://a/")));
+    QVERIFY(writeFile(fav + "/Sub/b.url", shortcutBytes("http://b/")));
+    QVERIFY(QDir().mkpath(prog));
+    QVERIFY(writeFile(favorites::backupFolderPath(prog) + "/old.url", shortcutBytes("http://old/")));
+    QVERIFY(f.start(fav, prog));
+    const QMap<QString, QByteArray> disk = folderContents(f.root());
+
+    QVERIFY(f.run(commandOf(key)));
+    QCOMPARE(f.failures.size(), 1);
+    QCOMPARE(folderContents(f.root()), disk);
+}
+
+void CommandRulesTest::commandRightAfterAReloadingCommandUsesTheNewRows()
+{
+    CommandFixture f;
+    QVERIFY(f.addFavorite("a.url", "http://a/"));
+    QVERIFY(f.addFavorite("b.url", "http://b/"));
+    QVERIFY(f.addFavorite("c.url", "http://c/"));
+    QVERIFY(f.writeResults({"|a.url|NO|NO|NO|NO", "|b.url|YES|YES|YES|YES", "|c.url|NO|NO|NO|"}));
+    QVERIFY(f.start());
+    // "d" deletes a.url; "c" comes before the table has been reloaded, or the deletion has even run.
+    f.click(Command::DeleteDead);
+    QVERIFY(f.run(Command::SaveResults));
+    QVERIFY(f.failures.isEmpty());
+    QVERIFY(!QFileInfo::exists(f.fav() + "/a.url"));
+    QCOMPARE(resultLines(f.results()), QStringList({f.fav() + "|b.url|YES|YES|YES|", f.fav() + "|c.url|NO|NO|NO|"}));
+    QCOMPARE(tableNames(f.state.table), QStringList({s() + "b", s() + "c"}));
+    QVERIFY(QFileInfo::exists(f.fav() + "/c.url"));
+}
+
+void CommandRulesTest::restoreThenDeleteRightAwayDeletesNoLiveFavorite()
+{
+    CommandFixture f;
+    QVERIFY(writeFile(f.backup() + "/a-new.url", shortcutBytes("http://new/")));
+    QVERIFY(writeFile(f.backup() + "/keep.url", shortcutBytes("http://keep/")));
+    QVERIFY(f.addFavorite("dead.url", "http://dead/"));
+    QVERIFY(f.addFavorite("keep.url", "http://keep/"));
+    QVERIFY(f.writeResults({"|dead.url|NO|NO|NO|NO"}));
+    QVERIFY(f.start());
+    f.click(Command::Restore);
+    QVERIFY(f.run(Command::DeleteDead));
+    QVERIFY(f.failures.isEmpty());
+    QVERIFY(QFileInfo::exists(f.fav() + "/a-new.url"));
+    QVERIFY(QFileInfo::exists(f.fav() + "/keep.url"));
+    QCOMPARE(tableNames(f.state.table), QStringList({s() + "a-new", s() + "keep"}));
+}
+
+void CommandRulesTest::lockedFolderFailures_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("what");
+    QTest::newRow("d dead favorite in a folder that cannot be written") << "d" << "";
+    QTest::newRow("e a folder that cannot be read") << "e" << "";
+    QTest::newRow("f a folder that cannot be moved") << "f" << "";
+    QTest::newRow("f a file in the backup that cannot be read") << "f" << "unreadable backup";
+    QTest::newRow("c a program folder that cannot be written") << "c" << "";
+}
+
+// Folders and files the user may not change are prepared as root and the command runs as the user "nobody". The
+// system refuses the user; the command says why and nothing of the user's is lost: a restore that fails leaves
+// the Favorites folder byte for byte as it was.
+void CommandRulesTest::lockedFolderFailures()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, what);
+    if (testsupport::isUnprivilegedChild()) {
+        const QString root = qEnvironmentVariable("TESSALY_TEST_ROOT");
+        CommandFixture f;
+        QVERIFY(f.start(root + "/Favorites", root + "/prog"));
+        const QVector<table::LinkRow> rows = f.state.table.rows();
+        QVERIFY(f.run(commandOf(key)));
+        QCOMPARE(f.failures.size(), 1);
+        const platform::Failure& failure = f.failures.constFirst().second;
+        QVERIFY2(failure.system.reason == platform::SystemReason::AccessDenied, qPrintable(ui::failureText(failure)));
+        QCOMPARE(tableNames(f.state.table), diskNames(root + "/Favorites"));
+        if (key != "d")
+            QCOMPARE(f.state.table.rows(), rows);
+        return;
+    }
+    if (!testsupport::isSuperuser())
+        QSKIP("The locked folders are prepared as root and the command run as nobody; this run is not root.");
+#ifdef Q_OS_UNIX
+    CommandFixture f;
+    QVERIFY(f.addFavorite("a.url", "http://a/"));
+    QVERIFY(f.addFavorite("Locked/dead.url", "http://dead/"));
+    QVERIFY(f.addFavorite("Locked/x.url", "http://x/"));
+    QVERIFY(f.addFavorite("Sub/b.url", "http://b/"));
+    QVERIFY(f.addFavorite("z.url", "http://z/"));
+    QVERIFY(f.writeResults({"/Locked|dead.url|NO|NO|NO|NO"}));
+    QVERIFY(writeFile(f.backup() + "/old.url", shortcutBytes("http://old/")));
+    if (key == "f") {
+        QVERIFY(QDir(f.backup()).removeRecursively());
+        QVERIFY(favorites::backupFavorites(f.fav(), f.backup()));
+        QVERIFY(f.addFavorite("added.url", "http://added/"));
+    }
+    QVERIFY(testsupport::setMode(f.root(), 0755));
+    QVERIFY(testsupport::giveToNobody(f.root()));
+    QString locked = key == "c" ? f.program() : f.fav() + "/Locked";
+    if (what == "unreadable backup") {
+        locked = f.backup() + "/Sub/b.url";
+        QVERIFY(testsupport::setMode(f.fav() + "/Locked", 0755));
+    }
+    QVERIFY(::lchown(QFile::encodeName(locked).constData(), 0, 0) == 0);
+    QVERIFY(testsupport::setMode(locked, key == "e" || what == "unreadable backup" ? 0700 : 0755));
+    const QMap<QString, QByteArray> favBefore = folderContents(f.fav());
+    const QMap<QString, QByteArray> backupBefore = folderContents(f.backup());
+    const QByteArray resultsBefore = readFile(f.results());
+
+    QProcessEnvironment env;
+    env.insert("TESSALY_TEST_ROOT", f.root());
+    env.insert("HOME", f.root());
+    QString output;
+    QString why;
+    const int rc = testsupport::runAsNobody(QStringLiteral("lockedFolderFailures:%1").arg(QTest::currentDataTag()), env,
+                                            &output, &why);
+    if (rc == -1)
+        QSKIP(qPrintable("cannot run as nobody: " + why));
+    QVERIFY2(rc == 0, qPrintable(output));
+    QVERIFY2(output.contains("PASS   : CommandRulesTest::lockedFolderFailures"), qPrintable(output));
+
+    QVERIFY(everyFavoriteKept(favBefore, f.fav(), f.backup()));
+    if (key == "d" || key == "f")
+        QCOMPARE(folderContents(f.fav()), favBefore);
+    QCOMPARE(folderContents(f.backup()), backupBefore);
+    QCOMPARE(readFile(f.results()), resultsBefore);
+    testsupport::setMode(locked, 0755);
+#endif
+}
+
+QTEST_GUILESS_MAIN(CommandRulesTest)
+#include "tst_commandrules.moc"
