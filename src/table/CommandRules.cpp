@@ -46,8 +46,8 @@ void CommandRules::saveResults()
     // The file is written first: when it cannot be, the table stays as it is and nothing is lost.
     platform::Failure failure;
     CommandReport report;
-    const bool ok = table::saveResults(resultsFilePath(m_state.programFolder), m_state.table, &failure,
-                                       &report.unstoredRows);
+    const bool ok =
+        table::saveResults(resultsFilePath(m_state.programFolder), m_state.table, &failure, &report.unstoredRows);
     if (ok)
         m_load.reloadFromDisk();
     finish(Command::SaveResults, ok, failure, report);

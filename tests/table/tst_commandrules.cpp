@@ -121,11 +121,12 @@ void CommandRulesTest::saveFoldsResultsIntoHistory()
     QVERIFY(f.addFavorite("new.url", "http://new/"));
 
     QVERIFY(f.run(Command::SaveResults));
-    QCOMPARE(resultLines(f.results()), QStringList({f.fav() + "|a.url|YES|NO|YES|", f.fav() + s() + "Sub|b.url|NO|NO|NO|NO",
-                                                    f.fav() + s() + "Sub" + s() + "Deep|c.url|YES|||"}));
+    QCOMPARE(resultLines(f.results()),
+             QStringList({f.fav() + "|a.url|YES|NO|YES|", f.fav() + s() + "Sub|b.url|NO|NO|NO|NO",
+                          f.fav() + s() + "Sub" + s() + "Deep|c.url|YES|||"}));
     QCOMPARE(f.loads, 2);
-    QCOMPARE(tableNames(f.state.table), QStringList({s() + "a", s() + "new", s() + "Sub" + s() + "b",
-                                                     s() + "Sub" + s() + "Deep" + s() + "c"}));
+    QCOMPARE(tableNames(f.state.table),
+             QStringList({s() + "a", s() + "new", s() + "Sub" + s() + "b", s() + "Sub" + s() + "Deep" + s() + "c"}));
     QCOMPARE(testsupport::rowStates(f.state.table), QStringList(5, QString()));
     QCOMPARE(f.state.table.rowHistory(1), (table::History{"3", "YES", "NO", "YES", ""}));
     QCOMPARE(f.state.table.rowHistory(3), (table::History{"4", "NO", "NO", "NO", "NO"}));
@@ -647,11 +648,16 @@ void CommandRulesTest::lockedFolderFailures_data()
 {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("what");
-    QTest::newRow("d dead favorite in a folder that cannot be written") << "d" << "";
-    QTest::newRow("e a folder that cannot be read") << "e" << "";
-    QTest::newRow("f a folder that cannot be moved") << "f" << "";
-    QTest::newRow("f a file in the backup that cannot be read") << "f" << "unreadable backup";
-    QTest::newRow("c a program folder that cannot be written") << "c" << "";
+    QTest::newRow("d dead favorite in a folder that cannot be written") << "d"
+                                                                        << "";
+    QTest::newRow("e a folder that cannot be read") << "e"
+                                                    << "";
+    QTest::newRow("f a folder that cannot be moved") << "f"
+                                                     << "";
+    QTest::newRow("f a file in the backup that cannot be read") << "f"
+                                                                << "unreadable backup";
+    QTest::newRow("c a program folder that cannot be written") << "c"
+                                                               << "";
 }
 
 // Folders and files the user may not change are prepared as root and the command runs as the user "nobody". The
