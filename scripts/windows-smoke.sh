@@ -9,8 +9,9 @@
 #
 # A fresh 64-bit Wine prefix in the Chinese ANSI code page (936), whose registry value "Favorites" under
 # HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders names a Favorites folder with a Chinese
-# name. That folder holds GBK-encoded Internet shortcuts with Chinese names, in subfolders too, and a hidden, a
-# system and a hidden system file (desktop.ini). The program is copied into a folder of its own, beside a
+# name. That folder holds GBK-encoded Internet shortcuts with Chinese names, in subfolders too, a shell link (.lnk)
+# to a folder in a subfolder, and a hidden, a system and a hidden system file (desktop.ini). The program is copied
+# into a folder of its own, beside a
 # data.txt in code page 936 whose lines use drive-letter paths. Checked from outside: the program starts and
 # stays up, its window appears; a click on 保存检测结果 (the third toolbar button) rewrites data.txt with one
 # line per collected favorite, the saved histories merged back, in code page 936 with CR LF; a click on 退出程序
@@ -133,6 +134,17 @@ shortcut '链接/百度一下.url' 'http://127.0.0.1:8004/'
 shortcut '链接/深层 目录/中文网页.url' 'http://127.0.0.1:8005/网页'
 shortcut '工作/项目文档.url' 'http://127.0.0.1:8006/'
 printf '[.ShellClassInfo]\r\nLocalizedResourceName=@shell32.dll,-12693\r\n' >"$favorites/desktop.ini"
+# A shell link to the folder C:\windows: the 76-byte header (flag HasLinkInfo, target attribute directory), the
+# link information with its volume and local path, and the empty block that ends the file. A plain file like any
+# other, it is a row; a listing that takes it for a link to its target leaves it out.
+{
+    printf 'L\0\0\0\x01\x14\x02\0\0\0\0\0\xc0\0\0\0\0\0\0\x46\x02\0\0\0\x10\0\0\0'
+    printf '\0%.0s' $(seq 32)
+    printf '\x01\0\0\0'
+    printf '\0%.0s' $(seq 12)
+    printf '\x39\0\0\0\x1c\0\0\0\x01\0\0\0\x1c\0\0\0\x2d\0\0\0\0\0\0\0\x38\0\0\0'
+    printf '\x11\0\0\0\x03\0\0\0\0\0\0\0\x10\0\0\0\0C:\\windows\0\0\0\0\0\0'
+} >"$favorites/链接/Windows 文件夹.lnk"
 # Wine keeps these attributes in an extended attribute of the file (user.DOSATTRIB).
 for change in "+h 隐藏的收藏.url" "+s 系统的收藏.url" "+h desktop.ini" "+s desktop.ini"; do
     wine cmd /c attrib "${change%% *}" "$favorites_win\\${change#* }" >/dev/null 2>&1
@@ -160,6 +172,7 @@ C:\测试\收藏夹|隐藏的收藏.url|NO|NO|NO|NO'
 data_after='C:\测试\收藏夹\工作|项目文档.url||||
 C:\测试\收藏夹\链接\深层 目录|中文网页.url||||
 C:\测试\收藏夹\链接|百度一下.url|NO|||
+C:\测试\收藏夹\链接|Windows 文件夹.lnk||||
 C:\测试\收藏夹|新浪网.url|YES|NO|NO|'
 crlf_gbk() { sed 's/$/\r/' | iconv -f UTF-8 -t GBK; }
 
@@ -217,7 +230,7 @@ check_saved() {
         fail "$what: not every line ends in CR LF"
     fi
     if [ "$(tr -d '\r' <"$work/saved.utf8" | LC_ALL=C sort)" = "$(echo "$data_after" | LC_ALL=C sort)" ]; then
-        pass "$what: one line per collected favorite, drive-letter folders joined by \\, histories kept"
+        pass "$what: one line per collected favorite (the .lnk file too), drive-letter folders joined by \\, histories kept"
     else
         fail "$what: data.txt is not what was expected"
         echo "   got:"

@@ -3,9 +3,6 @@
 #include <functional>
 #include <vector>
 
-#include <QDir>
-#include <QFileInfo>
-
 #include "favorites/Maintenance.h"
 #include "platform/Paths.h"
 
@@ -15,19 +12,8 @@ namespace favorites
 namespace
 {
 
-// Listing order: by name, ignoring case, as Windows file systems list their entries. The program itself
-// never sorts; this only makes the platform's order deterministic here.
-constexpr QDir::SortFlags kListingOrder = QDir::Name | QDir::IgnoreCase;
-
-QStringList subfolderNames(const QString& folder)
-{
-    // NoSymLinks: a link to a folder is never walked, so a link loop cannot trap the walk.
-    return QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System | QDir::NoSymLinks,
-                                  kListingOrder);
-}
-
 // Visits every subfolder of root at any depth in depth-first pre-order without recursion, so that a very
-// deep tree cannot exhaust the stack.
+// deep tree cannot exhaust the stack. Links to folders are never listed, so a link loop cannot trap the walk.
 void walkSubfolders(const QString& root, const std::function<void(const QString&)>& visit)
 {
     struct Level
@@ -37,7 +23,7 @@ void walkSubfolders(const QString& root, const std::function<void(const QString&
         int next = 0;
     };
     std::vector<Level> stack;
-    stack.push_back({root, subfolderNames(root), 0});
+    stack.push_back({root, platform::subfolderNames(root), 0});
     while (!stack.empty()) {
         Level& level = stack.back();
         if (level.next >= level.names.size()) {
@@ -50,7 +36,7 @@ void walkSubfolders(const QString& root, const std::function<void(const QString&
         if (stack.size() == 1 && isRestoreWorkingFolder(path))
             continue;
         visit(path);
-        stack.push_back({path, subfolderNames(path), 0}); // invalidates `level`
+        stack.push_back({path, platform::subfolderNames(path), 0}); // invalidates `level`
     }
 }
 
@@ -58,13 +44,9 @@ void walkSubfolders(const QString& root, const std::function<void(const QString&
 
 void ScanFolder(Catalogue& catalogue, const QString& folder)
 {
-    const QDir dir(folder);
-    const QFileInfoList entries = dir.entryInfoList(QDir::Files | QDir::NoDotAndDotDot, kListingOrder);
-    for (const QFileInfo& entry : entries) {
-        if (platform::isHiddenOrSystem(entry))
-            continue;
+    for (const QString& name : platform::plainFileNames(folder)) {
         ++catalogue.fileCount;
-        catalogue.fileName.append(entry.fileName());
+        catalogue.fileName.append(name);
         catalogue.filePath.append(folder);
     }
 }

@@ -1,8 +1,8 @@
 #include "favorites/ShortcutFile.h"
 
 #include "favorites/FileOps.h"
+#include "favorites/ProfileString.h"
 #include "platform/CodePage.h"
-#include "platform/ProfileString.h"
 #include "platform/SaveFile.h"
 
 #include <QDir>
@@ -76,15 +76,15 @@ bool prepareUrl(const QString& filePath, const QString& address, UrlWrite* write
     }
     // An address that is already there is not written again: a value read from a file in a code page this
     // program does not know comes back mangled, and writing it would replace the original bytes.
-    if (write->exists && platform::readProfileString(oldBytes, decoded.encoding, sectionName, keyName) == address) {
+    if (write->exists && readProfileString(oldBytes, decoded.encoding, sectionName, keyName) == address) {
         write->needed = false;
         return true;
     }
     if (write->exists && !info.isWritable())
         return fail(failure, FailureKind::ReadOnlyFile, filePath);
-    write->bytes = platform::writeProfileString(oldBytes, decoded.encoding, sectionName, keyName, address);
+    write->bytes = writeProfileString(oldBytes, decoded.encoding, sectionName, keyName, address);
     // Blanks or quotes around the address, or characters the file's code page lacks, would not come back.
-    if (platform::readProfileString(write->bytes, decoded.encoding, sectionName, keyName) != address)
+    if (readProfileString(write->bytes, decoded.encoding, sectionName, keyName) != address)
         return fail(failure, FailureKind::AddressNotStorable, filePath);
     write->needed = true;
     return true;
@@ -101,7 +101,7 @@ QString GetUrl(const QString& filePath)
     QByteArray bytes;
     if (!readSmallFile(filePath, &bytes, nullptr, info.size()))
         return QString();
-    QString address = platform::readProfileString(bytes, platform::decodeText(bytes).encoding, sectionName, keyName);
+    QString address = readProfileString(bytes, platform::decodeText(bytes).encoding, sectionName, keyName);
     // The address is a string that ends at its terminator, as the platform's reader hands it over: a NUL byte
     // inside the line ends it there.
     const qsizetype nul = address.indexOf(QChar(0));

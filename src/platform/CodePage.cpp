@@ -22,18 +22,35 @@ bool hasUtf16LeBom(const QByteArray& bytes)
 
 DecodedText decodeText(const QByteArray& bytes)
 {
-    if (hasUtf16LeBom(bytes)) {
-        QStringDecoder decoder(QStringConverter::Utf16LE, QStringConverter::Flag::Stateless);
-        return {decoder.decode(bytes.mid(2)), TextEncoding::Utf16Le};
-    }
+    if (hasUtf16LeBom(bytes))
+        return {decodeText(bytes, TextEncoding::Utf16Le), TextEncoding::Utf16Le};
 #ifndef Q_OS_WIN
-    if (!isValidSystemText(bytes)) {
-        QStringDecoder gb("GB18030", QStringConverter::Flag::Stateless);
-        if (gb.isValid())
-            return {gb.decode(bytes), TextEncoding::Gb18030};
-    }
+    if (!isValidSystemText(bytes) && QStringDecoder("GB18030").isValid())
+        return {decodeText(bytes, TextEncoding::Gb18030), TextEncoding::Gb18030};
 #endif
     return {decodeSystem(bytes), TextEncoding::System};
+}
+
+QString decodeText(const QByteArray& bytes, TextEncoding encoding, bool keepInitialMark)
+{
+    QStringConverter::Flags flags = QStringConverter::Flag::Stateless;
+    if (keepInitialMark)
+        flags |= QStringConverter::Flag::ConvertInitialBom;
+    switch (encoding) {
+    case TextEncoding::Utf16Le: {
+        QStringDecoder decoder(QStringConverter::Utf16LE, flags);
+        return decoder.decode(!keepInitialMark && hasUtf16LeBom(bytes) ? bytes.mid(2) : bytes);
+    }
+    case TextEncoding::Gb18030: {
+        QStringDecoder decoder("GB18030", flags);
+        if (decoder.isValid())
+            return decoder.decode(bytes);
+        break;
+    }
+    case TextEncoding::System:
+        break;
+    }
+    return decodeSystem(bytes, keepInitialMark);
 }
 
 QByteArray encodeText(const QString& text, TextEncoding encoding)

@@ -27,6 +27,10 @@ DecodedText decodeText(const QByteArray& bytes);
 /// Encodes text in the given encoding (a UTF-16LE file gets its byte-order mark back).
 QByteArray encodeText(const QString& text, TextEncoding encoding);
 
+/// Decodes bytes in the given encoding, passing over a byte-order mark at the start; a piece cut from the middle
+/// of a text (keepInitialMark) keeps it, as the character U+FEFF that it is there. Never fails.
+QString decodeText(const QByteArray& bytes, TextEncoding encoding, bool keepInitialMark = false);
+
 /// The system code page both ways, for names and values that are not whole files. Decoding passes over a
 /// byte-order mark at the start of the bytes, as at the start of a line; a piece cut from the middle of a text
 /// (keepInitialMark) keeps it, as the character U+FEFF that it is there.

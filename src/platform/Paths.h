@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QString>
+#include <QStringList>
 
 #include "platform/FileSystem.h"
 
@@ -35,5 +36,15 @@ bool isInside(const QString& child, const QString& parent);
 /// (on Windows their attributes; elsewhere, names that begin with ".").
 bool isHiddenOrSystem(const QFileInfo& info);
 bool isHiddenOrSystem(const NativePath& path);
+
+/// The names of the plain files directly in folder, hidden and system files and folders left out. On Windows every
+/// other entry (shortcut files .lnk too, whatever they point to), in the system's own order; elsewhere regular
+/// files and links to them (not named pipes, sockets, devices or dangling links), by name ignoring case. Empty
+/// when the folder cannot be read.
+QStringList plainFileNames(const QString& folder);
+
+/// The names of the subfolders directly in folder, hidden and system ones too, in the same order; links to folders
+/// (and on Windows junctions) are left out, so a walk never follows them. Empty when the folder cannot be read.
+QStringList subfolderNames(const QString& folder);
 
 } // namespace platform

@@ -89,13 +89,12 @@ AboutBox::AboutBox(QWidget* parent)
     setAutoFillBackground(true);
     setFont(songTi(10.5, true));
 
-    m_label1 =
-        makeLabel(this, QStringLiteral("Label1"), QStringLiteral("Tessaly(2005版)"), QRect(1560, 120, 4095, 375));
-    m_label1->setFont(songTi(14.25, true));
+    m_title = makeLabel(this, QStringLiteral("Label1"), QStringLiteral("Tessaly(2005版)"), QRect(1560, 120, 4095, 375));
+    m_title->setFont(songTi(14.25, true));
 
-    m_label2.fill(nullptr, 6);
+    m_infoLines.fill(nullptr, 6);
     for (const InfoLine& line : infoLines) {
-        m_label2[line.index] =
+        m_infoLines[line.index] =
             makeLabel(this, QStringLiteral("Label2_%1").arg(line.index), QString::fromUtf8(line.text), line.twips);
     }
 
@@ -103,21 +102,21 @@ AboutBox::AboutBox(QWidget* parent)
     for (QLabel* label : findChildren<QLabel*>())
         label->resize(label->width(), std::max(label->height(), label->fontMetrics().height()));
 
-    m_image1 = new QLabel(this);
-    m_image1->setObjectName(QStringLiteral("Image1"));
-    m_image1->setPixmap(aboutPicture(devicePixelRatioF()));
-    m_image1->setGeometry(twipsToPixels(QRect(2760, 840, 4500, 1425)));
-    m_image1->setAccessibleName(QStringLiteral("Tessaly 图标：地球与链接"));
+    m_picture = new QLabel(this);
+    m_picture->setObjectName(QStringLiteral("Image1"));
+    m_picture->setPixmap(aboutPicture(devicePixelRatioF()));
+    m_picture->setGeometry(twipsToPixels(QRect(2760, 840, 4500, 1425)));
+    m_picture->setAccessibleName(QStringLiteral("Tessaly 图标：地球与链接"));
 
-    m_command1 = new QPushButton(QStringLiteral("关闭窗口"), this);
-    m_command1->setObjectName(QStringLiteral("Command1"));
-    m_command1->setGeometry(twipsToPixels(QRect(5640, 2360, 1575, 375)));
-    m_command1->setAccessibleName(QStringLiteral("关闭窗口"));
-    m_command1->setFocusPolicy(Qt::StrongFocus);
-    m_command1->setFocus();
+    m_closeButton = new QPushButton(QStringLiteral("关闭窗口"), this);
+    m_closeButton->setObjectName(QStringLiteral("Command1"));
+    m_closeButton->setGeometry(twipsToPixels(QRect(5640, 2360, 1575, 375)));
+    m_closeButton->setAccessibleName(QStringLiteral("关闭窗口"));
+    m_closeButton->setFocusPolicy(Qt::StrongFocus);
+    m_closeButton->setFocus();
     // The button would act on Space and Enter itself; every key is the box's to handle.
-    m_command1->installEventFilter(this);
-    connect(m_command1, &QPushButton::clicked, this, &AboutBox::Command1_Click);
+    m_closeButton->installEventFilter(this);
+    connect(m_closeButton, &QPushButton::clicked, this, &AboutBox::Command1_Click);
 
     const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
     if (screen)
@@ -138,7 +137,7 @@ void AboutBox::keyPressEvent(QKeyEvent* event)
 
 bool AboutBox::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_command1) {
+    if (watched == m_closeButton) {
         if (event->type() == QEvent::ShortcutOverride) {
             // Claims the key from any application-wide shortcut, so that it arrives as a key press.
             auto* keyEvent = static_cast<QKeyEvent*>(event);

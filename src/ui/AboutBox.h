@@ -34,10 +34,10 @@ private:
     // True when the key event should close the box; consumes it then.
     bool Form_KeyPress(QKeyEvent* event);
 
-    QLabel* m_label1 = nullptr;
-    QVector<QLabel*> m_label2; // indexed 1 to 5 like the label array; element 0 is unused (null)
-    QLabel* m_image1 = nullptr;
-    QPushButton* m_command1 = nullptr;
+    QLabel* m_title = nullptr;
+    QVector<QLabel*> m_infoLines; // indexed 1 to 5 like the label array; element 0 is unused (null)
+    QLabel* m_picture = nullptr;
+    QPushButton* m_closeButton = nullptr;
 };
 
 } // namespace ui

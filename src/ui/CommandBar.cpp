@@ -84,7 +84,7 @@ int CommandBar::contentWidth() const
 {
     int width = sizeHint().width();
     for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
-        if (child == m_slider1 || qobject_cast<QLabel*>(child))
+        if (child == m_slider || qobject_cast<QLabel*>(child))
             width = qMax(width, child->geometry().right() + 1);
     }
     return width;
@@ -98,14 +98,14 @@ void CommandBar::addSliderGroup(int minThreads, int maxThreads)
     text1->setObjectName(QStringLiteral("Text1"));
     text1->setAlignment(Qt::AlignCenter);
 
-    m_slider1 = new QSlider(Qt::Horizontal, this);
-    m_slider1->setObjectName(QStringLiteral("Slider1"));
-    m_slider1->setAccessibleName(QStringLiteral("线程数"));
-    m_slider1->setRange(minThreads, maxThreads);
-    m_slider1->setSingleStep(1);
-    m_slider1->setPageStep(1);
-    m_slider1->setValue(minThreads);
-    m_slider1->setGeometry(twips(6720, 0, 3735, 300));
+    m_slider = new QSlider(Qt::Horizontal, this);
+    m_slider->setObjectName(QStringLiteral("Slider1"));
+    m_slider->setAccessibleName(QStringLiteral("线程数"));
+    m_slider->setRange(minThreads, maxThreads);
+    m_slider->setSingleStep(1);
+    m_slider->setPageStep(1);
+    m_slider->setValue(minThreads);
+    m_slider->setGeometry(twips(6720, 0, 3735, 300));
 
     const QFont figureFont = font();
     const QColor blue(0x00, 0x00, 0xFF);

@@ -26,7 +26,7 @@ public:
     QAction* action(const QString& key) const;
     /// The buttons, in their order.
     std::vector<QWidget*> buttons() const;
-    QSlider* slider() const { return m_slider1; }
+    QSlider* slider() const { return m_slider; }
     /// The least width that shows every button and the whole slider group.
     int contentWidth() const;
 
@@ -38,7 +38,7 @@ private:
     void addSliderGroup(int minThreads, int maxThreads);
 
     std::vector<QAction*> m_actions;
-    QSlider* m_slider1 = nullptr;
+    QSlider* m_slider = nullptr;
 };
 
 } // namespace ui

@@ -6,6 +6,26 @@
 namespace ui
 {
 
+namespace
+{
+
+// The grid shows this much of an address at most, in its cell, its tool tip and its accessible text: more never
+// fits on a screen, and laying out an address of a megabyte for its tool tip took the window seconds. The table
+// keeps the whole address, and the edit dialog shows it.
+constexpr qsizetype kShownAddressLength = 2000;
+
+QString shownAddress(const QString& address)
+{
+    if (address.size() <= kShownAddressLength)
+        return address;
+    qsizetype cut = kShownAddressLength;
+    if (address.at(cut - 1).isHighSurrogate())
+        --cut; // not half of a character
+    return address.left(cut) + QChar(0x2026);
+}
+
+} // namespace
+
 LinkTableModel::LinkTableModel(const table::LinkTable& table, QObject* parent)
     : QAbstractTableModel(parent), m_table(table)
 {
@@ -95,7 +115,9 @@ QVariant LinkTableModel::data(const QModelIndex& index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid) || index.row() >= dataRowCount())
         return QVariant();
-    const QString value = cell(index.row() + 1, index.column());
+    QString value = cell(index.row() + 1, index.column());
+    if (index.column() == AddressColumn)
+        value = shownAddress(value);
     const bool picture = isResultColumn(index.column()) && (value == table::kYes || value == table::kNo);
     switch (role) {
     case Qt::DisplayRole:

@@ -17,7 +17,8 @@ namespace ui
 ///
 /// Grid row i (1-based, row 0 being the header) is model row i - 1 and shows table row i. With no favorites,
 /// or after clear() until the table is loaded again, the grid shows one blank row. Result columns show "YES"
-/// and "NO" as pictures (with that word as accessible text) and any other value as text.
+/// and "NO" as pictures (with that word as accessible text) and any other value as text. The address column
+/// shows the first few thousand characters of a longer address, followed by "…"; cell() gives it whole.
 class LinkTableModel final : public QAbstractTableModel
 {
     Q_OBJECT
@@ -50,7 +51,8 @@ public:
 
     /// Back to the header and one blank row until the table is next loaded; the table keeps its rows.
     void clear();
-    /// The value one cell of grid row `row` (1-based) shows, a picture by its word; empty outside the rows shown.
+    /// The value behind one cell of grid row `row` (1-based): a picture by its word, an address whole; empty outside
+    /// the rows shown.
     QString cell(int row, int column) const;
     /// Number of grid rows showing a favorite (0 when only the blank row shows).
     int dataRowCount() const;

@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QSlider>
 #include <QTableView>
 #include <QTimer>
@@ -316,6 +317,13 @@ void MainWindow::setupKeyboard()
     setTabOrder(slider(), m_grid);
     // The arrow keys move between the grid's cells; Tab leaves it, or it would never reach the toolbar again.
     m_grid->setTabKeyNavigation(false);
+    // Return, Enter (the keypad's: shortcuts match it without its keypad modifier) and F2 open the edit dialog for
+    // the current row, as a double click on it does.
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_F2}) {
+        auto* shortcut = new QShortcut(QKeySequence(key), m_grid, nullptr, nullptr, Qt::WidgetShortcut);
+        connect(shortcut, &QShortcut::activated, this,
+                [this] { MSHFlexGrid1_DblClick(m_grid->currentIndex().row() + 1); });
+    }
 }
 
 void MainWindow::followVerdict(int row)

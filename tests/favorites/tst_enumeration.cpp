@@ -1,7 +1,12 @@
 #include <QDir>
 #include <QFile>
+#include <QLocalServer>
 #include <QTemporaryDir>
 #include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 #include "favorites/Enumeration.h"
 #include "platform/Paths.h"
@@ -86,12 +91,18 @@ void EnumerationTest::everyPlainFileIsARow()
     const QString fav = dir.path();
     QVERIFY(testsupport::writeFile(fav + "/notes.txt", "hello"));
     QVERIFY(testsupport::writeFile(fav + "/新闻 网站.url", testsupport::shortcutBytes("http://n/")));
+    QVERIFY(QFile::link(fav + "/notes.txt", fav + "/link.url"));
+#ifdef Q_OS_UNIX
+    // What is not a file to read is no row: a named pipe, a socket, a link to nothing.
+    QCOMPARE(::mkfifo(QFile::encodeName(fav + "/pipe.url").constData(), 0644), 0);
+    QLocalServer socket;
+    QVERIFY(socket.listen(fav + "/socket.url"));
+    QVERIFY(QFile::link(fav + "/missing.url", fav + "/dangling.url"));
+#endif
     Catalogue cat;
     cat.favPath = fav;
     favorites::collectFiles(cat);
-    QCOMPARE(cat.fileCount, 2);
-    QVERIFY(cat.fileName.contains("notes.txt"));
-    QVERIFY(cat.fileName.contains("新闻 网站.url"));
+    QCOMPARE(cat.fileName, QStringList({"", "link.url", "notes.txt", "新闻 网站.url"}));
 }
 
 void EnumerationTest::emptySubfolderIsListedWithoutRows()

@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -31,6 +30,7 @@
 #include "support/FileModes.h"
 #include "support/TempFavorites.h"
 #include "support/TreeSnapshot.h"
+#include "support/Unprivileged.h"
 #include "table/AppState.h"
 #include "table/FavoriteEdit.h"
 #include "table/Loader.h"
@@ -606,10 +606,9 @@ void HostileFilesTest::unreadableFoldersAndFiles()
     if (!testsupport::permissionsEnforced(m_dir->path())) {
         if (testsupport::isChildRun())
             QFAIL("permissions are not enforced in the child run either");
-        if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+        const QStringList asNobody = testsupport::asNobody();
+        if (asNobody.isEmpty())
             QSKIP("running as a user that reads everything, and setpriv is not there to run as nobody");
-        const QStringList asNobody{QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
-                                   QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups")};
         QByteArray output;
         QStringList probe = asNobody;
         probe << QStringLiteral("/bin/sh") << QStringLiteral("-c") << QStringLiteral("test -x \"$0\" && test -r \"$0\"")

@@ -24,10 +24,14 @@ int finish(QProcess& process, QByteArray* output, int timeoutMs)
         process.kill();
         process.waitForFinished();
     }
+    const QByteArray printed = process.readAll();
     if (output)
-        *output = process.readAll();
-    if (!ended || process.exitStatus() != QProcess::NormalExit)
-        return -1;
+        *output = printed;
+    if (!ended || process.exitStatus() != QProcess::NormalExit) {
+        if (output)
+            *output += ended ? "\n(the child crashed)" : "\n(the child did not end in time and was killed)";
+        return 1;
+    }
     return process.exitCode();
 }
 
@@ -44,9 +48,10 @@ QString childRunValue()
 }
 
 int runSelfInChild(const QStringList& wrapper, const QString& testFunction, const QString& value, QByteArray* output,
-                   int timeoutMs, const QString& binary)
+                   int timeoutMs, const QString& binary, const QProcessEnvironment& extra)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(extra);
     environment.insert(QString::fromLatin1(childMarker), value);
     QStringList command = wrapper;
     command << (binary.isEmpty() ? QCoreApplication::applicationFilePath() : binary) << testFunction;

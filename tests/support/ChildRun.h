@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -16,14 +17,16 @@ bool isChildRun();
 /// The value handed to the child by runSelfInChild ("" in the parent).
 QString childRunValue();
 
-/// Runs `wrapper... <this binary> testFunction` with the child marker set to value, waits at most
-/// timeoutMs, and returns its exit code; -1 when it could not be started or did not end in time (it is
-/// then killed). output receives what it printed, both channels. binary, when given, is a copy of this
-/// binary to run instead (placed elsewhere, to see what the program finds beside itself).
+/// Runs `wrapper... <this binary> testFunction` with the child marker set to value and extra added to the
+/// environment, waits at most timeoutMs, and returns its exit code: 1 when it crashed or did not end in time (it is
+/// then killed), -1 when it could not be started. output receives what it printed, both channels, and what went
+/// wrong. binary, when given, is a copy of this binary to run instead (placed elsewhere, to see what the program
+/// finds beside itself).
 int runSelfInChild(const QStringList& wrapper, const QString& testFunction, const QString& value, QByteArray* output,
-                   int timeoutMs = 120000, const QString& binary = QString());
+                   int timeoutMs = 120000, const QString& binary = QString(),
+                   const QProcessEnvironment& extra = QProcessEnvironment());
 
-/// Runs a command and returns its exit code (-1 when it cannot be started or does not end within timeoutMs).
+/// Runs a command and returns its exit code as runSelfInChild does.
 int runCommand(const QString& program, const QStringList& arguments, QByteArray* output = nullptr,
                int timeoutMs = 30000);
 

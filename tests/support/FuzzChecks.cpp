@@ -2,8 +2,8 @@
 
 #include <QHash>
 
+#include "favorites/ProfileString.h"
 #include "platform/CodePage.h"
-#include "platform/ProfileString.h"
 #include "table/ResultsFile.h"
 
 namespace testsupport
@@ -40,24 +40,24 @@ QString checkProfileStringInput(const QByteArray& input)
     for (const platform::TextEncoding encoding :
          {platform::TextEncoding::System, platform::TextEncoding::Gb18030, platform::TextEncoding::Utf16Le}) {
         const QString name = encodingName(encoding);
-        platform::readProfileString(input, encoding, section, key);
-        const QByteArray written = platform::writeProfileString(input, encoding, section, key, address);
-        const QString readBack = platform::readProfileString(written, encoding, section, key);
+        favorites::readProfileString(input, encoding, section, key);
+        const QByteArray written = favorites::writeProfileString(input, encoding, section, key, address);
+        const QString readBack = favorites::readProfileString(written, encoding, section, key);
         if (readBack != address)
             return QStringLiteral("%1: wrote %2, read back %3").arg(name, address, readBack.left(200));
-        if (platform::writeProfileString(written, encoding, section, key, address) != written)
+        if (favorites::writeProfileString(written, encoding, section, key, address) != written)
             return QStringLiteral("%1: writing the same address twice changed the file").arg(name);
     }
 
     if (platform::isValidSystemText(input)) {
         const QString text = platform::decodeSystem(input);
-        const QString fromText = platform::readProfileString(text, section, key);
-        const QString fromBytes = platform::readProfileString(input, platform::TextEncoding::System, section, key);
+        const QString fromText = favorites::readProfileString(text, section, key);
+        const QString fromBytes = favorites::readProfileString(input, platform::TextEncoding::System, section, key);
         if (fromText != fromBytes)
             return QStringLiteral("the text reader found %1, the byte reader %2")
                 .arg(fromText.left(200), fromBytes.left(200));
-        const QString writtenText = platform::writeProfileString(text, section, key, address);
-        if (platform::readProfileString(writtenText, section, key) != address)
+        const QString writtenText = favorites::writeProfileString(text, section, key, address);
+        if (favorites::readProfileString(writtenText, section, key) != address)
             return QStringLiteral("text: the address does not read back");
     }
     return QString();

@@ -1,10 +1,10 @@
 #include "support/Unprivileged.h"
 
-#include <QCoreApplication>
 #include <QDirIterator>
 #include <QFile>
-#include <QProcess>
 #include <QStandardPaths>
+
+#include "support/ChildRun.h"
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -16,7 +16,7 @@ namespace testsupport
 
 namespace
 {
-const char* const kChildVariable = "TESSALY_TEST_UNPRIVILEGED_CHILD";
+const QString kNobodyRun = QStringLiteral("nobody");
 }
 
 bool isSuperuser()
@@ -30,39 +30,31 @@ bool isSuperuser()
 
 bool isUnprivilegedChild()
 {
-    return qEnvironmentVariableIsSet(kChildVariable);
+    return isChildRun() && childRunValue() == kNobodyRun;
+}
+
+QStringList asNobody()
+{
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    if (setpriv.isEmpty())
+        return {};
+    return {setpriv, QStringLiteral("--reuid=%1").arg(kNobodyId), QStringLiteral("--regid=%1").arg(kNobodyId),
+            QStringLiteral("--clear-groups")};
 }
 
 int runAsNobody(const QString& testFunction, const QProcessEnvironment& extra, QString* output, QString* why)
 {
-    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
-    if (setpriv.isEmpty()) {
+    const QStringList wrapper = asNobody();
+    if (wrapper.isEmpty()) {
         *why = QStringLiteral("setpriv is not installed");
         return -1;
     }
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(extra);
-    env.insert(QString::fromLatin1(kChildVariable), QStringLiteral("1"));
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(setpriv, {QStringLiteral("--reuid=%1").arg(kNobodyId), QStringLiteral("--regid=%1").arg(kNobodyId),
-                            QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(), testFunction});
-    if (!process.waitForStarted(10000)) {
-        *why = process.errorString();
-        return -1;
-    }
-    process.waitForFinished(60000);
-    *output = QString::fromLocal8Bit(process.readAll());
-    if (process.state() != QProcess::NotRunning) {
-        process.kill();
-        process.waitForFinished();
-    }
-    if (process.exitStatus() != QProcess::NormalExit) {
-        *output += QStringLiteral("\n(the unprivileged run crashed or hung)");
-        return 1;
-    }
-    return process.exitCode();
+    QByteArray printed;
+    const int code = runSelfInChild(wrapper, testFunction, kNobodyRun, &printed, 60000, QString(), extra);
+    *output = QString::fromLocal8Bit(printed);
+    if (code == -1)
+        *why = *output;
+    return code;
 }
 
 bool giveToNobody(const QString& path)

@@ -2,6 +2,7 @@
 
 #include <QProcessEnvironment>
 #include <QString>
+#include <QStringList>
 
 namespace testsupport
 {
@@ -15,9 +16,13 @@ bool isSuperuser();
 /// True when this process was started by runAsNobody().
 bool isUnprivilegedChild();
 
-/// Runs this test executable again as the user "nobody" (through setpriv), running only the given test
-/// function ("name" or "name:tag") with extra added to the environment. Returns its exit code (1 when it crashed
-/// or hung), or -1 when it cannot be started (the reason in *why). Its standard output and error go into *output.
+/// The wrapper command that runs a command as the user "nobody" with no groups (setpriv), for runSelfInChild;
+/// empty when setpriv is not installed.
+QStringList asNobody();
+
+/// Runs this test executable again as the user "nobody" (runSelfInChild behind asNobody()), running only the given
+/// test function ("name" or "name:tag") with extra added to the environment. Returns its exit code (1 when it
+/// crashed or hung), or -1 when it cannot be started (the reason in *why). What it printed goes into *output.
 int runAsNobody(const QString& testFunction, const QProcessEnvironment& extra, QString* output, QString* why);
 
 /// Gives path, and everything under it when it is a folder, to the user "nobody". Returns false on failure.

@@ -72,11 +72,16 @@ WindowFixture::WindowFixture() = default;
 
 WindowFixture::~WindowFixture() = default;
 
-bool WindowFixture::start(const QString& favoritesValue, const QString& programFolder)
+void WindowFixture::open(const QString& favoritesValue, const QString& programFolder)
 {
     prepare(favoritesValue, programFolder);
     m_window = std::make_unique<ui::MainWindow>(state);
     m_window->show();
+}
+
+bool WindowFixture::start(const QString& favoritesValue, const QString& programFolder)
+{
+    open(favoritesValue, programFolder);
     return waitLoaded();
 }
 

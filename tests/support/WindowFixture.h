@@ -69,8 +69,10 @@ public:
     WindowFixture();
     ~WindowFixture() override;
 
-    /// Starts the window with the given Favorites value (the fixture's Favorites folder by default) and
-    /// program folder, and waits for the first load. False when the load does not come.
+    /// Opens the window with the given Favorites value (the fixture's Favorites folder by default) and program
+    /// folder; its start-up has scheduled the first load, which the event loop then runs.
+    void open(const QString& favoritesValue = QString(), const QString& programFolder = QString());
+    /// Opens the window as open() does and waits for the first load. False when the load does not come.
     bool start(const QString& favoritesValue = QString(), const QString& programFolder = QString());
     /// Waits for the next load of the table.
     bool waitLoaded() const;

@@ -10,8 +10,10 @@ import sys
 import time
 
 import pyatspi
+from gi.repository import GLib
 
 FRAME = "Tessaly(2005版)"
+BUSY = "正在处理数据，请稍候......"
 # Each toolbar button's name (also exactly its tooltip) and key binding, left to right.
 COMMANDS = [("开始检测", "F5"), ("停止检测", "Esc"), ("保存检测结果", "Ctrl+S"), ("删除收藏夹无效地址", "Ctrl+D"),
             ("备份收藏夹", "Ctrl+B"), ("还原收藏夹", "Ctrl+R"), ("关于软件", "F1"), ("退出程序", "Ctrl+Q")]
@@ -28,57 +30,110 @@ def check(condition, what):
     return condition
 
 
-def children(node, role=None):
-    try:
-        found = [node.getChildAtIndex(i) for i in range(node.childCount)]
-        return [c for c in found if c is not None and (role is None or c.getRole() == role)]
-    except Exception:  # gone meanwhile, like the grid's cells when the table is loaded again
-        return []
-
-
-def descendants(node, role):
-    return [d for c in children(node) for d in ([c] if c.getRole() == role else []) + descendants(c, role)]
+# An object of the tree can be gone by the time it is asked (the grid makes its cells anew at every load): the bus
+# then answers "No such object path", a GLib.GError. Every read below may fail so, and is made whole again.
+def read(what, tries=50):
+    """what(), tried again while it meets objects that are gone meanwhile."""
+    for attempt in range(tries):
+        try:
+            return what()
+        except GLib.GError:
+            if attempt == tries - 1:
+                raise
+            time.sleep(0.1)
 
 
 def wait_for(what, timeout=30.0):
+    """The first true value of what() within the time-out, else None; a read that meets a vanished object is a no."""
     end = time.monotonic() + timeout
     while time.monotonic() < end:
-        value = what()
+        try:
+            value = what()
+        except GLib.GError:
+            value = None
         if value:
             return value
         time.sleep(0.2)
     return None
 
 
-def check_window(app):
-    frames = children(app, pyatspi.ROLE_FRAME)
-    if not check([f.name for f in frames] == [FRAME], "one frame, named %s (%s)" % (FRAME, [f.name for f in frames])):
-        return
-    bars = descendants(frames[0], pyatspi.ROLE_STATUS_BAR)
-    if check([b.name for b in bars] == ["状态栏"], "one status bar, named 状态栏"):
-        panels = children(bars[0], pyatspi.ROLE_LABEL)
-        check(len(panels) == len(PANELS), "%d panels in the status bar (%d)" % (len(PANELS), len(panels)))
-        for n, (panel, (name, description)) in enumerate(zip(panels, PANELS), start=1):
-            check(panel.name == name if name is not None else panel.name != "", "panel %d: %r" % (n, panel.name))
-            check(panel.description == description, "panel %d described: %r" % (n, panel.description))
-    check([g.name for g in descendants(frames[0], pyatspi.ROLE_TABLE)] == ["收藏夹列表"], "the grid 收藏夹列表")
+def children(node, role=None):
+    found = [node.getChildAtIndex(i) for i in range(node.childCount)]
+    return [c for c in found if c is not None and (role is None or c.getRole() == role)]
 
-    toolbar = descendants(frames[0], pyatspi.ROLE_TOOL_BAR)[0]
-    buttons = [b for b in children(toolbar, pyatspi.ROLE_PUSH_BUTTON) if b.name]
-    check([b.name for b in buttons] == [name for name, _ in COMMANDS], "the eight commands, in order")
-    for button, (name, keys) in zip(buttons, COMMANDS):
-        check(button.description == name, "%s: tooltip %r" % (name, button.description))
-        check(button.queryAction().getKeyBinding(0) == keys, "%s: key binding %s" % (name, keys))
-        check(button.getState().contains(pyatspi.STATE_FOCUSABLE), "%s: takes the keyboard focus" % name)
+
+def descendants(node, role):
+    return [d for c in children(node) for d in ([c] if c.getRole() == role else []) + descendants(c, role)]
+
+
+def loaded(app):
+    """True once the grid shows both favorites and the busy notice has gone: from then on the tree stays as it is."""
+    cells = [c.name for c in descendants(app, pyatspi.ROLE_TABLE_CELL)]
+    busy = [label for label in descendants(app, pyatspi.ROLE_LABEL) if label.name == BUSY]
+    return "a" in cells and "b" in cells and not any(b.getState().contains(pyatspi.STATE_SHOWING) for b in busy)
+
+
+def window_as_read(app):
+    """What a screen reader finds in the main window, as plain values."""
+    frames = children(app, pyatspi.ROLE_FRAME)
+    seen = {"frames": [f.name for f in frames], "bars": [], "panels": [], "tables": [], "buttons": []}
+    if len(frames) != 1:
+        return seen
+    bars = descendants(frames[0], pyatspi.ROLE_STATUS_BAR)
+    seen["bars"] = [b.name for b in bars]
+    if bars:
+        seen["panels"] = [(p.name, p.description) for p in children(bars[0], pyatspi.ROLE_LABEL)]
+    seen["tables"] = [g.name for g in descendants(frames[0], pyatspi.ROLE_TABLE)]
+    for toolbar in descendants(frames[0], pyatspi.ROLE_TOOL_BAR)[:1]:
+        seen["buttons"] = [(b.name, b.description, b.queryAction().getKeyBinding(0),
+                            b.getState().contains(pyatspi.STATE_FOCUSABLE))
+                           for b in children(toolbar, pyatspi.ROLE_PUSH_BUTTON) if b.name]
+    return seen
+
+
+def press(find):
+    """Runs the press action of the button find() returns; False when there is none."""
+    def once():
+        buttons = find()
+        if buttons:
+            buttons[0].queryAction().doAction(0)
+        return bool(buttons)
+    return read(once)
+
+
+def check_window(app):
+    seen = read(lambda: window_as_read(app))
+    if not check(seen["frames"] == [FRAME], "one frame, named %s (%s)" % (FRAME, seen["frames"])):
+        return
+    if check(seen["bars"] == ["状态栏"], "one status bar, named 状态栏"):
+        panels = seen["panels"]
+        check(len(panels) == len(PANELS), "%d panels in the status bar (%d)" % (len(PANELS), len(panels)))
+        for n, ((name, description), (expected, expected_description)) in enumerate(zip(panels, PANELS), start=1):
+            check(name == expected if expected is not None else name != "", "panel %d: %r" % (n, name))
+            check(description == expected_description, "panel %d described: %r" % (n, description))
+    check(seen["tables"] == ["收藏夹列表"], "the grid 收藏夹列表")
+
+    buttons = seen["buttons"]
+    check([b[0] for b in buttons] == [name for name, _ in COMMANDS], "the eight commands, in order")
+    for (name, description, binding, focusable), (_, keys) in zip(buttons, COMMANDS):
+        check(description == name, "%s: tooltip %r" % (name, description))
+        check(binding == keys, "%s: key binding %s" % (name, keys))
+        check(focusable, "%s: takes the keyboard focus" % name)
 
     # The about box, opened by its button's press action, is a dialog; its own button closes it.
-    buttons[6].queryAction().doAction(0)
-    dialog = wait_for(lambda: children(app, pyatspi.ROLE_DIALOG), 15)
-    if check(dialog is not None, "关于软件 opens a dialog"):
-        close = [b for b in descendants(dialog[0], pyatspi.ROLE_PUSH_BUTTON) if b.name == "关闭窗口"]
-        if check(len(close) == 1, "the about box has its button 关闭窗口"):
-            close[0].queryAction().doAction(0)
-            check(wait_for(lambda: not children(app, pyatspi.ROLE_DIALOG), 15), "关闭窗口 closes it")
+    def about_button():
+        return [b for f in children(app, pyatspi.ROLE_FRAME) for b in descendants(f, pyatspi.ROLE_PUSH_BUTTON)
+                if b.name == COMMANDS[6][0]]
+
+    def close_button():
+        return [b for d in children(app, pyatspi.ROLE_DIALOG) for b in descendants(d, pyatspi.ROLE_PUSH_BUTTON)
+                if b.name == "关闭窗口"]
+
+    if check(press(about_button), "关于软件 has a press action") and \
+            check(wait_for(lambda: children(app, pyatspi.ROLE_DIALOG), 15) is not None, "关于软件 opens a dialog") and \
+            check(wait_for(close_button, 15) is not None, "the about box has its button 关闭窗口"):
+        press(close_button)
+        check(wait_for(lambda: not children(app, pyatspi.ROLE_DIALOG), 15), "关闭窗口 closes it")
 
 
 def main():
@@ -100,9 +155,9 @@ def main():
     try:
         desktop = pyatspi.Registry.getDesktop(0)
         app = wait_for(lambda: next((a for a in children(desktop) if a.get_process_id() == tessaly.pid), None))
-        # The grid is filled a moment after the window opens: wait for the favorite a.url's name.
-        if check(app is not None, "the program is on the accessibility bus") and check(wait_for(
-                lambda: "a" in [c.name for c in descendants(app, pyatspi.ROLE_TABLE_CELL)], 30), "the table is loaded"):
+        # The grid is filled a moment after the window opens, behind the busy notice.
+        if check(app is not None, "the program is on the accessibility bus") and \
+                check(wait_for(lambda: loaded(app), 60), "the table is loaded"):
             check_window(app)
     finally:
         tessaly.terminate()

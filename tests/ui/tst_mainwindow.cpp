@@ -1,3 +1,4 @@
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
@@ -15,13 +16,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
+#include <QToolTip>
 
 #include "platform/Paths.h"
 #include "support/ChildRun.h"
 #include "support/ModalWatcher.h"
-#include "support/TempFavorites.h"
 #include "support/WindowFixture.h"
 #include "table/AppState.h"
+#include "table/LinkTable.h"
 #include "ui/CommandBar.h"
 #include "ui/EditDialog.h"
 #include "ui/MainWindow.h"
@@ -38,35 +40,34 @@ class MainWindowTest : public QObject
 
 private slots:
     void startUpFindsFavoritesAndLoadsBehindBusyNotice();
-    void missingFavoritesFolderGivesEmptyTable();
-    void noFavoritesValueGivesEmptyTable();
+    void unusableFavoritesValueGivesEmptyTable_data();
+    void unusableFavoritesValueGivesEmptyTable();
     void myClearEmptiesGridAndInformationPanel();
+    void resultPicturesAndAccessibleText();
+    void longAddressShowsItsBeginning();
     void qtTranslationWhateverTheLocale();
     void editMovesCurrentCellToTheAddress();
+    void keysOpenTheEditDialog_data();
+    void keysOpenTheEditDialog();
     void minimumSizeKeepsEveryPartApart();
     void keyboardReachesEveryCommand();
 };
 
 void MainWindowTest::startUpFindsFavoritesAndLoadsBehindBusyNotice()
 {
-    QTemporaryDir dir;
-    const QString fav = platform::joinPath(dir.path(), "Favorites");
-    QVERIFY(testsupport::writeFile(fav + "/a.url", testsupport::shortcutBytes("http://a.test/")));
-    QVERIFY(testsupport::writeFile(fav + "/链接/b.url", testsupport::shortcutBytes("http://b.test/")));
-    QVERIFY(testsupport::writeFile(dir.filePath("data.txt"), (fav + "|a.url|NO|NO|||\r\n").toUtf8()));
-    qputenv("TESSALY_FAVORITES", fav.toUtf8());
-
-    table::AppState state;
-    state.programFolder = dir.path();
-    ui::MainWindow window(state);
+    WindowFixture f;
+    QVERIFY(f.addFavorite("a.url", "http://a.test/"));
+    QVERIFY(f.addFavorite("链接/b.url", "http://b.test/"));
+    QVERIFY(f.writeResults({"|a.url|NO|NO||"}));
+    f.open();
+    ui::MainWindow& window = f.window();
     QSignalSpy loaded(&window, &ui::MainWindow::tableLoaded);
-    window.show();
 
     // Right after start-up the count is known but no row is loaded yet.
-    QCOMPARE(state.catalogue.favPath, fav);
+    QCOMPARE(f.state.catalogue.favPath, f.fav());
     QCOMPARE(window.panelText(3), QString("地址 2 条"));
     QCOMPARE(window.model().dataRowCount(), 0);
-    QCOMPARE(state.catalogue.folderCount, 1);
+    QCOMPARE(f.state.catalogue.folderCount, 1);
 
     QTRY_VERIFY(window.busyNotice()->isVisible());
     QVERIFY(loaded.wait(5000));
@@ -81,50 +82,117 @@ void MainWindowTest::startUpFindsFavoritesAndLoadsBehindBusyNotice()
     QVERIFY(!window.panelText(7).isEmpty());
 }
 
-void MainWindowTest::missingFavoritesFolderGivesEmptyTable()
+void MainWindowTest::unusableFavoritesValueGivesEmptyTable_data()
 {
-    QTemporaryDir dir;
-    qputenv("TESSALY_FAVORITES", dir.filePath("no-such-folder").toUtf8());
-    table::AppState state;
-    state.programFolder = dir.path();
-    ui::MainWindow window(state);
-    QSignalSpy loaded(&window, &ui::MainWindow::tableLoaded);
-    QCOMPARE(window.panelText(3), QString("地址 0 条"));
-    QVERIFY(loaded.wait(5000));
-    QCOMPARE(window.model().rowCount(), 1);
-    QCOMPARE(state.catalogue.fileCount, 0);
+    QTest::addColumn<QString>("folder"); // under the fixture's root; "" for no value at all
+
+    QTest::newRow("folder missing") << "no-such-folder";
+    QTest::newRow("no value") << "";
 }
 
-void MainWindowTest::noFavoritesValueGivesEmptyTable()
+// An empty catalogue: the grid keeps its header and one blank row, and the count is 0.
+void MainWindowTest::unusableFavoritesValueGivesEmptyTable()
 {
-    QTemporaryDir dir;
-    qputenv("TESSALY_FAVORITES", "");
-    table::AppState state;
-    state.programFolder = dir.path();
-    ui::MainWindow window(state);
-    QSignalSpy loaded(&window, &ui::MainWindow::tableLoaded);
-    QCOMPARE(state.catalogue.favPath, QString());
+    QFETCH(QString, folder);
+    WindowFixture f;
+    const QString value = folder.isEmpty() ? QStringLiteral("") : platform::joinPath(f.root(), folder);
+    QVERIFY(f.start(value));
+    ui::MainWindow& window = f.window();
+    QCOMPARE(f.state.catalogue.favPath, value);
     QCOMPARE(window.panelText(3), QString("地址 0 条"));
-    QVERIFY(loaded.wait(5000));
-    QCOMPARE(state.catalogue.fileCount, 0);
+    QCOMPARE(f.state.catalogue.fileCount, 0);
+    QCOMPARE(f.state.table.rowCount(), 0);
+    QCOMPARE(window.model().rowCount(), 1);
+    QCOMPARE(window.model().dataRowCount(), 0);
+    QCOMPARE(window.model().data(window.model().index(0, 0)), QVariant());
 }
 
 void MainWindowTest::myClearEmptiesGridAndInformationPanel()
 {
-    QTemporaryDir dir;
-    const QString fav = platform::joinPath(dir.path(), "Favorites");
-    QVERIFY(testsupport::writeFile(fav + "/a.url", testsupport::shortcutBytes("http://a.test/")));
-    qputenv("TESSALY_FAVORITES", fav.toUtf8());
-    table::AppState state;
-    state.programFolder = dir.path();
-    ui::MainWindow window(state);
-    QSignalSpy loaded(&window, &ui::MainWindow::tableLoaded);
-    QVERIFY(loaded.wait(5000));
+    WindowFixture f;
+    for (int i = 0; i < 50; ++i)
+        QVERIFY(f.addFavorite(QString("f%1.url").arg(i, 2, 10, QChar('0')), "http://x.test/"));
+    QVERIFY(f.start());
+    ui::MainWindow& window = f.window();
+    QAbstractItemModelTester tester(&window.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QCOMPARE(window.model().rowCount(), 50);
     window.myClear();
     QCOMPARE(window.panelText(3), QString());
     QCOMPARE(window.model().rowCount(), 1);
     QCOMPARE(window.model().dataRowCount(), 0);
-    QCOMPARE(state.table.rowCount(), 1);
+    QCOMPARE(window.model().cell(1, LinkTableModel::NameColumn), QString());
+    QCOMPARE(window.model().headerData(0, Qt::Horizontal).toString(), QString("路径"));
+    // The per-row data outlives the grid reset: saving reads it afterwards.
+    QCOMPARE(f.state.table.rowCount(), 50);
+}
+
+void MainWindowTest::resultPicturesAndAccessibleText()
+{
+    WindowFixture f;
+    QVERIFY(f.addFavorite("a.url", "http://a.test/"));
+    QVERIFY(f.writeResults({"|a.url|YES|NO|yes|"}));
+    QVERIFY(f.start());
+    LinkTableModel& model = f.window().model();
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QPixmap yes(12, 12);
+    yes.fill(Qt::green);
+    QPixmap no(12, 12);
+    no.fill(Qt::red);
+    model.setResultPictures(yes, no);
+
+    const QModelIndex h1 = model.index(0, LinkTableModel::History1Column);
+    const QModelIndex h2 = model.index(0, LinkTableModel::History2Column);
+    const QModelIndex h3 = model.index(0, LinkTableModel::History3Column);
+    QCOMPARE(model.data(h1, Qt::DecorationRole).value<QPixmap>().toImage(), yes.toImage());
+    QCOMPARE(model.data(h1, Qt::DisplayRole), QVariant());
+    QCOMPARE(model.data(h1, Qt::AccessibleTextRole).toString(), QString("YES"));
+    QCOMPARE(model.data(h2, Qt::DecorationRole).value<QPixmap>().toImage(), no.toImage());
+    QCOMPARE(model.data(h2, Qt::AccessibleTextRole).toString(), QString("NO"));
+    // Anything but the exact words is shown as text.
+    QCOMPARE(model.data(h3, Qt::DisplayRole).toString(), QString("yes"));
+    QCOMPARE(model.data(h3, Qt::DecorationRole), QVariant());
+    // The address column never becomes a picture, whatever it holds.
+    const table::LinkRow& row = f.state.table.row(1);
+    f.state.table.setFavorite(1, row.fileName, row.filePath, row.folder, "YES");
+    QCOMPARE(model.data(model.index(0, LinkTableModel::AddressColumn)).toString(), QString("YES"));
+}
+
+// An address of a megabyte stays whole in the table, but the grid's cell, its tool tip and its accessible text show
+// only its beginning: hovering the cell with the whole address in its tool tip froze the window for seconds.
+void MainWindowTest::longAddressShowsItsBeginning()
+{
+    WindowFixture f;
+    QVERIFY(f.addFavorite("long.url", "http://short.test/"));
+    QVERIFY(f.start());
+    ui::MainWindow& w = f.window();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    // Ends in an emoji, a pair of UTF-16 units, wherever a cut falls.
+    QString address = QStringLiteral("http://long.test/");
+    while (address.size() < 1024 * 1024)
+        address += QStringLiteral("路径😀");
+    const table::LinkRow& row = f.state.table.row(1);
+    f.state.table.setFavorite(1, row.fileName, row.filePath, row.folder, address);
+    QCOMPARE(f.state.table.rowUrl(1), address);
+    QCOMPARE(w.model().cell(1, LinkTableModel::AddressColumn), address);
+
+    const QModelIndex cell = w.model().index(0, LinkTableModel::AddressColumn);
+    const auto isBeginning = [&](const QString& shown) {
+        // A few thousand characters at most, the address's own, and no half of a character at the cut.
+        return shown.size() > 100 && shown.size() < 10000 && address.startsWith(shown.chopped(1)) &&
+               !shown.chopped(1).back().isHighSurrogate();
+    };
+    for (int role : {int(Qt::DisplayRole), int(Qt::ToolTipRole), int(Qt::AccessibleTextRole)})
+        QVERIFY2(isBeginning(w.model().data(cell, role).toString()), qPrintable(QString::number(role)));
+
+    // What the grid shows when the pointer rests on the cell.
+    QTableView& grid = *w.grid();
+    grid.scrollTo(cell);
+    const QPoint at = grid.visualRect(cell).center();
+    QHelpEvent hover(QEvent::ToolTip, at, grid.viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(grid.viewport(), &hover);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QVERIFY(isBeginning(QToolTip::text()));
+    QToolTip::hideText();
 }
 
 // Qt's own texts are Chinese whatever the locale (the tests run in C.UTF-8); a translation in the folder
@@ -178,6 +246,49 @@ void MainWindowTest::editMovesCurrentCellToTheAddress()
     QCOMPARE(watcher.count(), 2);
     QCOMPARE(w.model().cell(2, LinkTableModel::AddressColumn), QString("http://b2.test/"));
     QCOMPARE(w.grid()->currentIndex(), w.model().index(1, LinkTableModel::AddressColumn));
+}
+
+void MainWindowTest::keysOpenTheEditDialog_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+
+    QTest::newRow("Return") << int(Qt::Key_Return) << int(Qt::NoModifier);
+    QTest::newRow("Enter on the keypad") << int(Qt::Key_Enter) << int(Qt::KeypadModifier);
+    QTest::newRow("F2") << int(Qt::Key_F2) << int(Qt::NoModifier);
+}
+
+// On the grid these keys open the edit dialog for the current row, as a double click does.
+void MainWindowTest::keysOpenTheEditDialog()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    WindowFixture f;
+    for (const char* name : {"a.url", "b.url", "c.url"})
+        QVERIFY(f.addFavorite(name, "http://x.test/"));
+    QVERIFY(f.start());
+    ui::MainWindow& w = f.window();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    w.grid()->setFocus();
+    w.grid()->setCurrentIndex(w.model().index(1, LinkTableModel::FolderColumn));
+
+    ModalWatcher watcher;
+    QString name;
+    watcher.onNext([&](QWidget* widget) {
+        if (auto* dialog = qobject_cast<ui::EditDialog*>(widget))
+            name = dialog->nameBox()->text();
+        testsupport::closeModal(widget);
+    });
+    QTest::keyClick(w.grid(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QTRY_COMPARE(watcher.count(), 1);
+    QCOMPARE(watcher.seen().constFirst().title, QString("修改"));
+    QCOMPARE(name, QString("b"));
+    // Without a row, as in an empty grid, the key opens nothing.
+    w.grid()->setCurrentIndex(QModelIndex());
+    QTest::keyClick(w.grid(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCoreApplication::processEvents();
+    QCOMPARE(watcher.count(), 1);
 }
 
 void MainWindowTest::minimumSizeKeepsEveryPartApart()

@@ -5,16 +5,13 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include "checker/LinkChecker.h"
-#include "platform/Paths.h"
 #include "support/CheckerRows.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/ModalWatcher.h"
-#include "support/TempFavorites.h"
 #include "support/WindowFixture.h"
 #include "table/AppState.h"
 #include "ui/MainWindow.h"
@@ -37,19 +34,14 @@ void WindowRunTest::runFillsResultColumnAndEndsWithMessage()
 {
     testsupport::LoopbackHttpServer server;
     QVERIFY(server.listen());
-    QTemporaryDir dir;
-    const QString fav = platform::joinPath(dir.path(), "Favorites");
-    QVERIFY(testsupport::writeFile(fav + "/a-alive.url", testsupport::shortcutBytes(server.url("/200"))));
-    QVERIFY(testsupport::writeFile(fav + "/b-missing.url", testsupport::shortcutBytes(server.url("/404"))));
-    QVERIFY(testsupport::writeFile(fav + "/c-dead.url", testsupport::shortcutBytes(server.url("/reset"))));
-    QVERIFY(testsupport::writeFile(fav + "/d-ftp.url", testsupport::shortcutBytes("ftp://127.0.0.1/")));
-    qputenv("TESSALY_FAVORITES", fav.toUtf8());
-
-    table::AppState state;
-    state.programFolder = dir.path();
-    ui::MainWindow window(state);
-    QSignalSpy loaded(&window, &ui::MainWindow::tableLoaded);
-    QVERIFY(loaded.wait(5000));
+    testsupport::WindowFixture f;
+    QVERIFY(f.addFavorite("a-alive.url", server.url("/200")));
+    QVERIFY(f.addFavorite("b-missing.url", server.url("/404")));
+    QVERIFY(f.addFavorite("c-dead.url", server.url("/reset")));
+    QVERIFY(f.addFavorite("d-ftp.url", "ftp://127.0.0.1/"));
+    QVERIFY(f.start());
+    ui::MainWindow& window = f.window();
+    table::AppState& state = f.state;
     state.table.setRowState(4, "earlier");
 
     window.slider()->setValue(3);
@@ -92,12 +84,9 @@ void WindowRunTest::runFillsResultColumnAndEndsWithMessage()
 
 void WindowRunTest::sliderRebuildsIndicatorsAndLayout()
 {
-    QTemporaryDir dir;
-    qputenv("TESSALY_FAVORITES", dir.path().toUtf8());
-    table::AppState state;
-    state.programFolder = dir.path();
-    ui::MainWindow window(state);
-    window.show();
+    testsupport::WindowFixture f;
+    QVERIFY(f.start());
+    ui::MainWindow& window = f.window();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     const int gridHeight = window.grid()->height();
 

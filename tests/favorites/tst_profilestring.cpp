@@ -1,6 +1,6 @@
-#include "platform/ProfileString.h"
+#include "favorites/ProfileString.h"
 
-#include <QStringEncoder>
+#include <QStringDecoder>
 #include <QTest>
 
 using platform::TextEncoding;
@@ -17,7 +17,6 @@ private slots:
     void write();
     void writeBytesKeepsUndecodableBytes();
     void readBytesSectionWithBracketTrailByte();
-    void writeUtf16LeKeepsEncoding();
     void writeUtf8BomKept();
 };
 
@@ -85,15 +84,15 @@ void TestProfileString::read()
     QFETCH(QString, section);
     QFETCH(QString, key);
     QFETCH(QString, expected);
-    QCOMPARE(platform::readProfileString(text, section, key, QStringLiteral("<none>")), expected);
+    QCOMPARE(favorites::readProfileString(text, section, key, QStringLiteral("<none>")), expected);
 }
 
 void TestProfileString::readDefault()
 {
     const QString text = QStringLiteral("[S]\r\na=1\r\n");
-    QCOMPARE(platform::readProfileString(text, QStringLiteral("S"), QStringLiteral("k"), QStringLiteral(" d \t  ")),
+    QCOMPARE(favorites::readProfileString(text, QStringLiteral("S"), QStringLiteral("k"), QStringLiteral(" d \t  ")),
              QStringLiteral(" d \t"));
-    const QString none = platform::readProfileString(text, QStringLiteral("S"), QStringLiteral("k"));
+    const QString none = favorites::readProfileString(text, QStringLiteral("S"), QStringLiteral("k"));
     QVERIFY(none.isEmpty());
 }
 
@@ -148,10 +147,10 @@ void TestProfileString::write()
     QFETCH(QString, before);
     QFETCH(QString, value);
     QFETCH(QString, after);
-    const QString written = platform::writeProfileString(before, QStringLiteral("S"), QStringLiteral("k"), value);
+    const QString written = favorites::writeProfileString(before, QStringLiteral("S"), QStringLiteral("k"), value);
     QCOMPARE(written, after);
     // What was written reads back, less the line breaks that a value cannot hold.
-    QCOMPARE(platform::readProfileString(written, QStringLiteral("S"), QStringLiteral("k")),
+    QCOMPARE(favorites::readProfileString(written, QStringLiteral("S"), QStringLiteral("k")),
              QString(value).remove(u'\r').remove(u'\n'));
 }
 
@@ -161,10 +160,10 @@ void TestProfileString::writeBytesKeepsUndecodableBytes()
     const QByteArray before(
         "[DEFAULT]\r\nBASEURL=http://\xED\xE0\xF8\xE0.\xF0\xF4/\xFF\r\n[S]\r\nk=old\r\nn=\xE0.\r\n");
     const QByteArray after("[DEFAULT]\r\nBASEURL=http://\xED\xE0\xF8\xE0.\xF0\xF4/\xFF\r\n[S]\r\nk=new\r\nn=\xE0.\r\n");
-    QCOMPARE(platform::writeProfileString(before, TextEncoding::Gb18030, QStringLiteral("S"), QStringLiteral("k"),
-                                          QStringLiteral("new")),
+    QCOMPARE(favorites::writeProfileString(before, TextEncoding::Gb18030, QStringLiteral("S"), QStringLiteral("k"),
+                                           QStringLiteral("new")),
              after);
-    QCOMPARE(platform::readProfileString(after, TextEncoding::Gb18030, QStringLiteral("S"), QStringLiteral("k")),
+    QCOMPARE(favorites::readProfileString(after, TextEncoding::Gb18030, QStringLiteral("S"), QStringLiteral("k")),
              QStringLiteral("new"));
 }
 
@@ -176,30 +175,18 @@ void TestProfileString::readBytesSectionWithBracketTrailByte()
                                                    "x"));
     QCOMPARE(name.size(), 2);
     const QByteArray bytes("[\x81\x5Dx]\r\nk=v\r\n[\x81]\r\nk=w\r\n");
-    QCOMPARE(platform::readProfileString(bytes, TextEncoding::Gb18030, name, QStringLiteral("k")), QStringLiteral("v"));
-    QCOMPARE(platform::writeProfileString(bytes, TextEncoding::Gb18030, name, QStringLiteral("k"), QStringLiteral("z")),
-             QByteArray("[\x81\x5Dx]\r\nk=z\r\n[\x81]\r\nk=w\r\n"));
-}
-
-void TestProfileString::writeUtf16LeKeepsEncoding()
-{
-    QStringEncoder encoder(QStringConverter::Utf16LE);
-    const QString text = QStringLiteral("[S]\r\nname=收藏\r\nk=old\r\n");
-    const QByteArray before = QByteArray("\xFF\xFE") + QByteArray(encoder.encode(text));
-    QCOMPARE(platform::readProfileString(before, TextEncoding::Utf16Le, QStringLiteral("S"), QStringLiteral("name")),
-             QStringLiteral("收藏"));
-    const QByteArray written = platform::writeProfileString(before, TextEncoding::Utf16Le, QStringLiteral("S"),
-                                                            QStringLiteral("k"), QStringLiteral("新"));
-    const QByteArray expected =
-        QByteArray("\xFF\xFE") + QByteArray(encoder.encode(QStringLiteral("[S]\r\nname=收藏\r\nk=新\r\n")));
-    QCOMPARE(written, expected);
+    QCOMPARE(favorites::readProfileString(bytes, TextEncoding::Gb18030, name, QStringLiteral("k")),
+             QStringLiteral("v"));
+    QCOMPARE(
+        favorites::writeProfileString(bytes, TextEncoding::Gb18030, name, QStringLiteral("k"), QStringLiteral("z")),
+        QByteArray("[\x81\x5Dx]\r\nk=z\r\n[\x81]\r\nk=w\r\n"));
 }
 
 void TestProfileString::writeUtf8BomKept()
 {
     const QByteArray before("\xEF\xBB\xBF[S]\nk=old\n");
-    const QByteArray written = platform::writeProfileString(before, TextEncoding::System, QStringLiteral("S"),
-                                                            QStringLiteral("k"), QStringLiteral("new"));
+    const QByteArray written = favorites::writeProfileString(before, TextEncoding::System, QStringLiteral("S"),
+                                                             QStringLiteral("k"), QStringLiteral("new"));
     QCOMPARE(written, QByteArray("\xEF\xBB\xBF[S]\nk=new\r\n"));
 }
 

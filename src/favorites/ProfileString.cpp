@@ -1,10 +1,11 @@
-#include "platform/ProfileString.h"
+#include "favorites/ProfileString.h"
 
 #include <QList>
-#include <QStringDecoder>
 
-namespace platform
+namespace favorites
 {
+
+using platform::TextEncoding;
 
 namespace
 {
@@ -88,16 +89,9 @@ struct ByteCodec
     // decoded text does.
     QString decode(const QByteArray& source, qsizetype from, qsizetype length) const
     {
-        const QByteArray bytes = source.mid(from, length);
-        if (encoding == TextEncoding::Gb18030) {
-            QStringDecoder decoder("GB18030",
-                                   QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
-            if (decoder.isValid())
-                return decoder.decode(bytes);
-        }
-        return decodeSystem(bytes, true);
+        return platform::decodeText(source.mid(from, length), encoding, true);
     }
-    QByteArray encode(const QString& text) const { return encodeText(text, encoding); }
+    QByteArray encode(const QString& text) const { return platform::encodeText(text, encoding); }
 };
 
 struct Line
@@ -243,12 +237,6 @@ Source writeValue(const Source& source, const Codec& codec, const QString& secti
     return result;
 }
 
-QString decodeUtf16Le(const QByteArray& bytes)
-{
-    QStringDecoder decoder(QStringConverter::Utf16LE, QStringConverter::Flag::Stateless);
-    return decoder.decode(bytes.startsWith("\xFF\xFE") ? bytes.mid(2) : bytes);
-}
-
 } // namespace
 
 QString readProfileString(const QString& fileText, const QString& section, const QString& key,
@@ -266,7 +254,7 @@ QString readProfileString(const QByteArray& fileBytes, TextEncoding encoding, co
                           const QString& key, const QString& defaultValue)
 {
     if (encoding == TextEncoding::Utf16Le)
-        return readProfileString(decodeUtf16Le(fileBytes), section, key, defaultValue);
+        return readProfileString(platform::decodeText(fileBytes, encoding), section, key, defaultValue);
     return readValue(fileBytes, ByteCodec{encoding}, section, key, defaultValue);
 }
 
@@ -274,8 +262,9 @@ QByteArray writeProfileString(const QByteArray& fileBytes, TextEncoding encoding
                               const QString& key, const QString& value)
 {
     if (encoding == TextEncoding::Utf16Le)
-        return encodeText(writeProfileString(decodeUtf16Le(fileBytes), section, key, value), encoding);
+        return platform::encodeText(writeProfileString(platform::decodeText(fileBytes, encoding), section, key, value),
+                                    encoding);
     return writeValue(fileBytes, ByteCodec{encoding}, section, key, value);
 }
 
-} // namespace platform
+} // namespace favorites

@@ -20,7 +20,7 @@
 // Beyond Windows, a UTF-8 byte-order mark at the start is passed over (and kept), so that the first line can
 // still be a header.
 
-namespace platform
+namespace favorites
 {
 
 /// The value of key in the first section named section of a decoded file text; defaultValue (trailing spaces
@@ -34,12 +34,12 @@ QString writeProfileString(const QString& fileText, const QString& section, cons
 
 /// As above, on the raw bytes of a file in the given encoding. Only the names and the value are decoded, so
 /// bytes that the encoding cannot represent (a file from another code page) are left exactly as they were.
-QString readProfileString(const QByteArray& fileBytes, TextEncoding encoding, const QString& section,
+QString readProfileString(const QByteArray& fileBytes, platform::TextEncoding encoding, const QString& section,
                           const QString& key, const QString& defaultValue = QString());
 
 /// As above, on raw bytes: returns the file's new bytes, identical to the old ones outside the line that
 /// changed or the lines that were added. UTF-16LE files are decoded and encoded whole.
-QByteArray writeProfileString(const QByteArray& fileBytes, TextEncoding encoding, const QString& section,
+QByteArray writeProfileString(const QByteArray& fileBytes, platform::TextEncoding encoding, const QString& section,
                               const QString& key, const QString& value);
 
-} // namespace platform
+} // namespace favorites
