@@ -15,6 +15,7 @@ using platform::EntryType;
 using platform::fail;
 using platform::Failure;
 using platform::FailureKind;
+using platform::FileFailure;
 using platform::fromNativePath;
 using platform::NativePath;
 using platform::SystemError;
@@ -45,7 +46,7 @@ bool removeOne(const NativePath& path, Failure* failure)
     SystemError why;
     if (platform::removeEntry(path, &why))
         return true;
-    return failAt(failure, FailureKind::DeleteFailed, path, NativePath(), why);
+    return failAt(failure, FileFailure::DeleteFailed, path, NativePath(), why);
 }
 
 bool removeFolderTree(const NativePath& path, Failure* failure)
@@ -55,14 +56,14 @@ bool removeFolderTree(const NativePath& path, Failure* failure)
     std::vector<NativePath> names;
     SystemError why;
     if (!platform::listFolder(path, &names, &why))
-        return failAt(failure, FailureKind::FolderUnreadable, path, NativePath(), why);
+        return failAt(failure, FileFailure::FolderUnreadable, path, NativePath(), why);
     for (const NativePath& name : names) {
         if (!removeTree(path / name, failure))
             return false;
     }
     if (platform::removeEntry(path, &why))
         return true;
-    return failAt(failure, FailureKind::FolderNotRemoved, path, NativePath(), why);
+    return failAt(failure, FileFailure::FolderNotRemoved, path, NativePath(), why);
 }
 
 // A name beside path that is not taken, for a copy that replaces path only once it is complete.
@@ -85,7 +86,7 @@ bool replaceWith(const NativePath& temporary, const NativePath& destination, Fai
     }
     SystemError why;
     if (!platform::renameEntry(temporary, destination, &why))
-        return failAt(failure, FailureKind::CopyLeftAside, destination, temporary, why);
+        return failAt(failure, FileFailure::CopyLeftAside, destination, temporary, why);
     return true;
 }
 
@@ -102,13 +103,13 @@ bool copyEntry(const NativePath& source, EntryType type, const NativePath& desti
     }
     const EntryType there = platform::entryType(destination);
     if (there == EntryType::Folder)
-        return failAt(failure, FailureKind::FolderInTheWay, destination);
+        return failAt(failure, FileFailure::FolderInTheWay, destination);
     const NativePath target = there == EntryType::Missing ? destination : freeNameBeside(destination);
     SystemError why;
     const bool copied = type == EntryType::Link ? platform::copyLink(source, target, &why)
                                                 : platform::copyRegularFile(source, target, &why);
     if (!copied)
-        return failAt(failure, FailureKind::CopyFailed, source, destination, why);
+        return failAt(failure, FileFailure::CopyFailed, source, destination, why);
     return target == destination || replaceWith(target, destination, failure);
 }
 
@@ -144,7 +145,7 @@ bool copyFolderContents(const NativePath& source, const NativePath& destination,
     std::vector<NativePath> names;
     SystemError why;
     if (!platform::listFolder(source, &names, &why))
-        return failAt(failure, FailureKind::FolderUnreadable, source, NativePath(), why);
+        return failAt(failure, FileFailure::FolderUnreadable, source, NativePath(), why);
     for (const NativePath& name : names) {
         if (skip && skip(name))
             continue;
@@ -169,12 +170,12 @@ bool copyFolderContents(const NativePath& source, const NativePath& destination,
         const EntryType there = platform::entryType(to);
         if (there == EntryType::Missing) {
             if (!platform::createFolder(to, &why))
-                return failAt(failure, FailureKind::FolderNotCreated, to, NativePath(), why);
+                return failAt(failure, FileFailure::FolderNotCreated, to, NativePath(), why);
         } else if (there == EntryType::Folder) {
             platform::openUp(to); // a read-only folder from an earlier copy gets its mode back below
         } else {
             // Merging into a link would write into whatever it leads to.
-            return failAt(failure, FailureKind::NotAFolder, to);
+            return failAt(failure, FileFailure::NotAFolder, to);
         }
         if (!copyFolderContents(from, to, failure, leftOut))
             return false;
@@ -192,11 +193,11 @@ namespace
 bool refuseUnsafe(const QString& path, bool isFolder, Failure* failure)
 {
     if (QFileInfo(path).isRelative()) {
-        fail(failure, FailureKind::RelativePath, path);
+        fail(failure, FileFailure::RelativePath, path);
         return true;
     }
     if (isFolder && QDir(QFileInfo(path).canonicalFilePath()).isRoot()) {
-        fail(failure, FailureKind::RootFolder, path);
+        fail(failure, FileFailure::RootFolder, path);
         return true;
     }
     return false;
@@ -211,14 +212,14 @@ bool KillFile(const QString& path, Failure* failure)
         return deleteOneFile(path, failure);
     const QString folder = info.path();
     if (!QFileInfo(folder).isDir())
-        return fail(failure, FailureKind::FolderMissing, folder);
+        return fail(failure, FileFailure::FolderMissing, folder);
     if (refuseUnsafe(folder, true, failure))
         return false;
     const NativePath native = platform::toNativePath(folder);
     std::vector<NativePath> names;
     SystemError why;
     if (!platform::listFolder(native, &names, &why))
-        return fail(failure, FailureKind::FolderUnreadable, folder, QString(), why);
+        return fail(failure, FileFailure::FolderUnreadable, folder, QString(), why);
     for (const NativePath& name : names) {
         const NativePath entry = native / name;
         const EntryType type = platform::entryType(entry);
@@ -238,9 +239,9 @@ bool deleteOneFile(const QString& path, Failure* failure)
     const NativePath native = platform::toNativePath(path);
     switch (platform::entryType(native)) {
     case EntryType::Missing:
-        return fail(failure, FailureKind::FileMissing, path);
+        return fail(failure, FileFailure::FileMissing, path);
     case EntryType::Folder:
-        return fail(failure, FailureKind::IsAFolder, path);
+        return fail(failure, FileFailure::IsAFolder, path);
     case EntryType::File:
     case EntryType::Link:
     case EntryType::Special:
@@ -266,14 +267,14 @@ bool CopyTree(const QString& source, const QString& destination, Failure* failur
 {
     const QFileInfo sourceInfo(source);
     if (!sourceInfo.isDir())
-        return fail(failure, sourceInfo.exists() ? FailureKind::NotAFolder : FailureKind::FolderMissing, source);
+        return fail(failure, sourceInfo.exists() ? FileFailure::NotAFolder : FileFailure::FolderMissing, source);
     const QFileInfo destinationInfo(destination);
     if ((destinationInfo.exists() || destinationInfo.isSymLink()) && !destinationInfo.isDir())
-        return fail(failure, FailureKind::NotAFolder, destination);
+        return fail(failure, FileFailure::NotAFolder, destination);
     if (platform::isInside(destination, source))
-        return fail(failure, FailureKind::DestinationInsideSource, destination, source);
+        return fail(failure, FileFailure::DestinationInsideSource, destination, source);
     if (!destinationInfo.exists() && !QDir().mkpath(destination))
-        return fail(failure, FailureKind::FolderNotCreated, destination, QString(), platform::lastSystemError());
+        return fail(failure, FileFailure::FolderNotCreated, destination, QString(), platform::lastSystemError());
     return copyFolderContents(platform::toNativePath(sourceInfo.absoluteFilePath()),
                               platform::toNativePath(destinationInfo.absoluteFilePath()), failure, leftOut);
 }
@@ -282,17 +283,17 @@ bool CopyOne(const QString& source, const QString& destination, Failure* failure
 {
     const QFileInfo sourceInfo(source);
     if (!sourceInfo.exists())
-        return fail(failure, FailureKind::FileMissing, source);
+        return fail(failure, FileFailure::FileMissing, source);
     if (sourceInfo.isDir())
-        return fail(failure, FailureKind::IsAFolder, source);
+        return fail(failure, FileFailure::IsAFolder, source);
     const QFileInfo destinationInfo(destination);
     if (destinationInfo.exists() || destinationInfo.isSymLink())
-        return fail(failure, FailureKind::AlreadyExists, destination);
+        return fail(failure, FileFailure::AlreadyExists, destination);
     if (!destinationInfo.absoluteDir().exists())
-        return fail(failure, FailureKind::FolderMissing, destinationInfo.absolutePath());
+        return fail(failure, FileFailure::FolderMissing, destinationInfo.absolutePath());
     QFile file(source);
     if (!file.copy(destination))
-        return fail(failure, FailureKind::CopyFailed, source, destination, platform::systemErrorOf(file));
+        return fail(failure, FileFailure::CopyFailed, source, destination, platform::systemErrorOf(file));
     // QFile::copy hands on the running user's view of the permissions, which to the superuser makes every
     // read-only file writable.
     QFile::setPermissions(destination, modeOf(sourceInfo));

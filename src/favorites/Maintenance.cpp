@@ -14,7 +14,7 @@ namespace favorites
 using platform::EntryType;
 using platform::fail;
 using platform::Failure;
-using platform::FailureKind;
+using platform::FileFailure;
 using platform::NativePath;
 using platform::SystemError;
 
@@ -57,7 +57,7 @@ bool refuseUnlessOursOrAbsent(const WorkingFolder& folder, Failure* failure)
 {
     if (!folder.isPresent() || folder.isOursOrEmpty())
         return true;
-    return fail(failure, FailureKind::WorkingFolderNotOurs, folder.path());
+    return fail(failure, MaintenanceFailure::WorkingFolderNotOurs, folder.path());
 }
 
 // A backup stopped (the program killed, the machine off) between setting the previous backup aside and putting
@@ -74,7 +74,7 @@ bool recoverInterruptedBackup(const QString& backupFolder, Failure* failure)
             continue;
         SystemError why;
         if (!platform::renameEntry(candidate->nativePath(), platform::toNativePath(backupFolder), &why))
-            return fail(failure, FailureKind::InterruptedBackupNotRecovered, candidate->path(), QString(), why);
+            return fail(failure, MaintenanceFailure::InterruptedBackupNotRecovered, candidate->path(), QString(), why);
         WorkingFolder(backupFolder).unmark();
         return true;
     }
@@ -90,10 +90,10 @@ Failure backupProblem(const QString& favPath, const QString& backupFolder)
     if (problem.failed())
         return problem;
     if (foldersOverlap(favPath, backupFolder))
-        fail(&problem, FailureKind::BackupOverlapsFavorites, backupFolder);
+        fail(&problem, MaintenanceFailure::BackupOverlapsFavorites, backupFolder);
     for (const WorkingFolder& working : {freshBackup(backupFolder), oldBackup(backupFolder)}) {
         if (!problem.failed() && foldersOverlap(favPath, working.path()))
-            fail(&problem, FailureKind::WorkingFolderOverlapsFavorites, working.path());
+            fail(&problem, MaintenanceFailure::WorkingFolderOverlapsFavorites, working.path());
     }
     return problem;
 }
@@ -111,7 +111,7 @@ bool listNames(const NativePath& folder, std::vector<NativePath>* names, Failure
     SystemError why;
     if (platform::listFolder(folder, names, &why))
         return true;
-    return fail(failure, FailureKind::FolderUnreadable, platform::fromNativePath(folder), QString(), why);
+    return fail(failure, FileFailure::FolderUnreadable, platform::fromNativePath(folder), QString(), why);
 }
 
 bool moveEntry(const NativePath& from, const NativePath& to, Failure* failure)
@@ -119,7 +119,7 @@ bool moveEntry(const NativePath& from, const NativePath& to, Failure* failure)
     SystemError why;
     if (platform::renameEntry(from, to, &why))
         return true;
-    return fail(failure, FailureKind::MoveFailed, platform::fromNativePath(from), platform::fromNativePath(to), why);
+    return fail(failure, FileFailure::MoveFailed, platform::fromNativePath(from), platform::fromNativePath(to), why);
 }
 
 // Moves every entry of `from` (its marker excepted) into `to`, or only those `which` says.
@@ -179,11 +179,11 @@ Failure favoritesFolderProblem(const QString& favPath)
     Failure problem;
     const QFileInfo info(favPath);
     if (favPath.isEmpty())
-        fail(&problem, FailureKind::NoFavoritesFolder);
+        fail(&problem, MaintenanceFailure::NoFavoritesFolder);
     else if (!info.exists())
-        fail(&problem, FailureKind::FavoritesFolderMissing, favPath);
+        fail(&problem, MaintenanceFailure::FavoritesFolderMissing, favPath);
     else if (!info.isDir())
-        fail(&problem, FailureKind::FavoritesNotAFolder, favPath);
+        fail(&problem, MaintenanceFailure::FavoritesNotAFolder, favPath);
     return problem;
 }
 
@@ -202,10 +202,10 @@ bool deleteFavorites(const QString& favPath, const QStringList& files, int* dele
     for (const QString& file : files) {
         // Only ever a favorite: never a path that leads out of the Favorites folder.
         if (!platform::isInside(QFileInfo(file).absolutePath(), favPath))
-            return fail(failure, FailureKind::NotInFavorites, file);
+            return fail(failure, MaintenanceFailure::NotInFavorites, file);
         Failure why;
         // Deleted by hand since the table was loaded: it is gone, as it was to be.
-        if (!deleteOneFile(file, &why) && why.kind != FailureKind::FileMissing)
+        if (!deleteOneFile(file, &why) && why.kind != FileFailure::FileMissing)
             return report(failure, why);
         if (deleted)
             ++*deleted;
@@ -220,7 +220,7 @@ bool backupFavorites(const QString& favPath, const QString& backupFolder, Failur
         return report(failure, problem);
     const EntryType backupType = platform::entryType(platform::toNativePath(backupFolder));
     if (backupType != EntryType::Missing && backupType != EntryType::Folder)
-        return fail(failure, FailureKind::FileInTheWay, backupFolder);
+        return fail(failure, FileFailure::FileInTheWay, backupFolder);
     WorkingFolder fresh = freshBackup(backupFolder);
     WorkingFolder old = oldBackup(backupFolder);
     if (!refuseUnlessOursOrAbsent(fresh, failure) || !refuseUnlessOursOrAbsent(old, failure))
@@ -254,14 +254,14 @@ bool backupFavorites(const QString& favPath, const QString& backupFolder, Failur
         if (!platform::renameEntry(backup, old.nativePath(), &why)) {
             previous.unmark();
             fresh.remove();
-            return fail(failure, FailureKind::OldBackupNotReplaced, backupFolder, QString(), why);
+            return fail(failure, MaintenanceFailure::OldBackupNotReplaced, backupFolder, QString(), why);
         }
     }
     if (!platform::renameEntry(fresh.nativePath(), backup, &why)) {
         if (hadBackup && platform::renameEntry(old.nativePath(), backup))
             WorkingFolder(backupFolder).unmark();
         fresh.remove();
-        return fail(failure, FailureKind::NewBackupNotPlaced, backupFolder, QString(), why);
+        return fail(failure, MaintenanceFailure::NewBackupNotPlaced, backupFolder, QString(), why);
     }
     WorkingFolder(backupFolder).unmark();
     // The new backup is in place; an old copy that cannot be deleted now goes at the next backup.
@@ -279,11 +279,11 @@ bool restoreFavorites(const QString& backupFolder, const QString& favPath, Failu
         return false;
     const EntryType backupType = platform::entryType(platform::toNativePath(backupFolder));
     if (backupType == EntryType::Missing)
-        return fail(failure, FailureKind::NoBackup, backupFolder);
+        return fail(failure, MaintenanceFailure::NoBackup, backupFolder);
     if (!QFileInfo(backupFolder).isDir())
-        return fail(failure, FailureKind::FileInTheWay, backupFolder);
+        return fail(failure, FileFailure::FileInTheWay, backupFolder);
     if (!QDir(backupFolder).isReadable())
-        return fail(failure, FailureKind::BackupUnreadable, backupFolder);
+        return fail(failure, MaintenanceFailure::BackupUnreadable, backupFolder);
     if (!recoverInterruptedRestore(favPath, nullptr, failure))
         return false;
     WorkingFolder fresh = restoreNew(favPath);
@@ -313,7 +313,7 @@ bool restoreFavorites(const QString& backupFolder, const QString& favPath, Failu
     if (!moveAll(fav, old.nativePath(), failure, movable)) {
         Failure undoFailure;
         if (!undoRestore(fav, old, fresh, &undoFailure))
-            return fail(failure, FailureKind::RestoreNotUndone, old.path(), QString(), undoFailure.system);
+            return fail(failure, MaintenanceFailure::RestoreNotUndone, old.path(), QString(), undoFailure.system);
         return false;
     }
     if (!old.setPhase(kIn, failure)) {
@@ -329,7 +329,7 @@ bool restoreFavorites(const QString& backupFolder, const QString& favPath, Failu
                            moveAll(fav, fresh.nativePath(), &undoFailure, movable) &&
                            undoRestore(fav, old, fresh, &undoFailure);
     if (!movedBack)
-        return fail(failure, FailureKind::RestoreNotUndone, old.path(), QString(), undoFailure.system);
+        return fail(failure, MaintenanceFailure::RestoreNotUndone, old.path(), QString(), undoFailure.system);
     return false;
 }
 
@@ -364,10 +364,10 @@ bool recoverInterruptedRestore(const QString& favPath, InterruptedRestore* found
         if (found && recovered)
             *found = InterruptedRestore::Undone;
     } else {
-        return fail(failure, FailureKind::InterruptedRestoreNotRecovered, old.path());
+        return fail(failure, MaintenanceFailure::InterruptedRestoreNotRecovered, old.path());
     }
     if (!recovered)
-        return fail(failure, FailureKind::InterruptedRestoreNotRecovered, old.path(), QString(), why.system);
+        return fail(failure, MaintenanceFailure::InterruptedRestoreNotRecovered, old.path(), QString(), why.system);
     return true;
 }
 

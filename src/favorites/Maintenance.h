@@ -15,6 +15,25 @@
 namespace favorites
 {
 
+/// The failures of the commands on the Favorites folder as a whole.
+enum class MaintenanceFailure
+{
+    NoFavoritesFolder,              // no path
+    FavoritesFolderMissing,         // path: the Favorites folder
+    FavoritesNotAFolder,            // path: the Favorites folder
+    NotInFavorites,                 // path: a file outside the Favorites folder
+    BackupOverlapsFavorites,        // path: the backup folder
+    WorkingFolderOverlapsFavorites, // path: the working folder beside the backup
+    InterruptedBackupNotRecovered,  // path: the previous backup set aside
+    WorkingFolderNotOurs,           // path: a folder of a working folder's name that the program did not make
+    RestoreNotUndone,               // path: the working folder that holds the old favorites; system: why
+    InterruptedRestoreNotRecovered, // path: the working folder that holds the old favorites; system: why
+    OldBackupNotReplaced,           // path: the backup folder
+    NewBackupNotPlaced,             // path: the backup folder
+    NoBackup,                       // path: the backup folder
+    BackupUnreadable,               // path: the backup folder
+};
+
 /// The backup folder of a program folder: program folder + separator + "data".
 QString backupFolderPath(const QString& programFolder);
 
@@ -70,3 +89,7 @@ bool recoverInterruptedRestore(const QString& favPath, InterruptedRestore* found
 bool isRestoreWorkingFolder(const QString& path);
 
 } // namespace favorites
+
+template <> struct platform::IsFailureKind<favorites::MaintenanceFailure> : std::true_type
+{
+};

@@ -14,7 +14,7 @@ namespace favorites
 
 using platform::fail;
 using platform::Failure;
-using platform::FailureKind;
+using platform::FileFailure;
 
 namespace
 {
@@ -28,13 +28,13 @@ bool readSmallFile(const QString& path, QByteArray* bytes, Failure* failure, qin
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return fail(failure, FailureKind::ReadFailed, path, QString(), platform::systemErrorOf(file));
+        return fail(failure, FileFailure::ReadFailed, path, QString(), platform::systemErrorOf(file));
     // read() reserves the whole amount it is asked for: ask for what the file should hold, plus a margin.
     *bytes = file.read(qMin(expectedSize + 4096, maxShortcutFileSize + 1));
     if (file.error() != QFileDevice::NoError)
-        return fail(failure, FailureKind::ReadFailed, path, QString(), platform::systemErrorOf(file));
+        return fail(failure, FileFailure::ReadFailed, path, QString(), platform::systemErrorOf(file));
     if (bytes->size() > maxShortcutFileSize)
-        return fail(failure, FailureKind::TooLarge, path);
+        return fail(failure, ShortcutFailure::TooLarge, path);
     return true;
 }
 
@@ -51,28 +51,28 @@ struct UrlWrite
 bool prepareUrl(const QString& filePath, const QString& address, UrlWrite* write, Failure* failure)
 {
     if (address.contains(u'\r') || address.contains(u'\n'))
-        return fail(failure, FailureKind::AddressHasLineBreak, filePath);
+        return fail(failure, ShortcutFailure::AddressHasLineBreak, filePath);
 
     const QFileInfo info(filePath);
     write->exists = info.exists();
     QByteArray oldBytes;
     if (write->exists) {
         if (!info.isFile())
-            return fail(failure, FailureKind::NotARegularFile, filePath);
+            return fail(failure, FileFailure::NotARegularFile, filePath);
         if (!readSmallFile(filePath, &oldBytes, failure))
             return false;
         write->mode = modeOf(info);
     } else {
         if (info.isSymLink())
-            return fail(failure, FailureKind::LinkToMissingFile, filePath);
+            return fail(failure, FileFailure::LinkToMissingFile, filePath);
         if (!info.absoluteDir().exists())
-            return fail(failure, FailureKind::FolderMissing, info.absolutePath());
+            return fail(failure, FileFailure::FolderMissing, info.absolutePath());
     }
 
     const platform::DecodedText decoded = platform::decodeText(oldBytes);
     if (decoded.encoding == platform::TextEncoding::Utf16Le &&
         platform::encodeText(decoded.text, decoded.encoding) != oldBytes) {
-        return fail(failure, FailureKind::DamagedText, filePath);
+        return fail(failure, ShortcutFailure::DamagedText, filePath);
     }
     // An address that is already there is not written again: a value read from a file in a code page this
     // program does not know comes back mangled, and writing it would replace the original bytes.
@@ -81,11 +81,11 @@ bool prepareUrl(const QString& filePath, const QString& address, UrlWrite* write
         return true;
     }
     if (write->exists && !info.isWritable())
-        return fail(failure, FailureKind::ReadOnlyFile, filePath);
+        return fail(failure, FileFailure::ReadOnlyFile, filePath);
     write->bytes = writeProfileString(oldBytes, decoded.encoding, sectionName, keyName, address);
     // Blanks or quotes around the address, or characters the file's code page lacks, would not come back.
     if (readProfileString(write->bytes, decoded.encoding, sectionName, keyName) != address)
-        return fail(failure, FailureKind::AddressNotStorable, filePath);
+        return fail(failure, ShortcutFailure::AddressNotStorable, filePath);
     write->needed = true;
     return true;
 }

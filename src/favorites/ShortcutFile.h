@@ -10,6 +10,15 @@
 namespace favorites
 {
 
+/// The failures of reading and writing the address of a shortcut file (path: the file).
+enum class ShortcutFailure
+{
+    TooLarge,            // a file far larger than a shortcut file
+    AddressHasLineBreak, // an address with a CR or LF
+    AddressNotStorable,  // blanks or quotes at its ends, or characters the file's encoding cannot hold
+    DamagedText,         // a UTF-16 file whose text does not survive a rewrite
+};
+
 /// Shortcut files are small (a few KB at most); a bigger file is not treated as one and is never loaded whole.
 constexpr qint64 maxShortcutFileSize = 1024 * 1024;
 
@@ -30,3 +39,7 @@ bool SetUrl(const QString& filePath, const QString& address, platform::Failure* 
 bool canSetUrl(const QString& filePath, const QString& address, platform::Failure* failure = nullptr);
 
 } // namespace favorites
+
+template <> struct platform::IsFailureKind<favorites::ShortcutFailure> : std::true_type
+{
+};

@@ -12,7 +12,7 @@ namespace favorites
 
 using platform::fail;
 using platform::Failure;
-using platform::FailureKind;
+using platform::FileFailure;
 
 namespace
 {
@@ -69,7 +69,7 @@ bool WorkingFolder::create(const QString& phase, Failure* failure)
 {
     platform::SystemError why;
     if (!platform::createFolder(nativePath(), &why))
-        return fail(failure, FailureKind::FolderNotCreated, m_path, QString(), why);
+        return fail(failure, FileFailure::FolderNotCreated, m_path, QString(), why);
     platform::setHidden(nativePath());
     if (setPhase(phase, failure))
         return true;
@@ -102,7 +102,7 @@ bool WorkingFolder::remove(Failure* failure)
     std::vector<platform::NativePath> names;
     platform::SystemError why;
     if (!platform::listFolder(folder, &names, &why))
-        return fail(failure, FailureKind::FolderUnreadable, m_path, QString(), why);
+        return fail(failure, FileFailure::FolderUnreadable, m_path, QString(), why);
     for (const platform::NativePath& name : names) {
         if (!isMarkerName(name) && !removeTree(folder / name, failure))
             return false;

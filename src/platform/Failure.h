@@ -1,21 +1,65 @@
 #pragma once
 
+#include <optional>
+#include <type_traits>
+
+#include <QMetaType>
 #include <QString>
 
 #include "platform/SystemError.h"
 
-// What the program reports when an operation on the Favorites folder, a shortcut file, the results file or the
-// backup fails. The core only says what failed and where; the window words it (ui/FailureText.h), so that every
-// text the user sees is written in one place.
+// What the program reports when an operation fails. Each module names the kinds of failure it reports in an enum
+// of its own, beside the functions that report them (platform::FileFailure below for files and folders,
+// favorites::ShortcutFailure, favorites::MaintenanceFailure, table::EditFailure), marked with IsFailureKind; a
+// Failure holds one value of any of them. The core only says what failed and where; the window words it
+// (ui/FailureText.h), so that every text the user sees is written in one place.
 
 namespace platform
 {
 
-enum class FailureKind
+/// Marks an enum as a module's kinds of failure: specialised as std::true_type beside the enum.
+template <class Kind> struct IsFailureKind : std::false_type
 {
-    None,
+};
 
-    // Files and folders.
+/// One value of one module's kinds of failure, or none.
+class FailureKind
+{
+public:
+    constexpr FailureKind() = default;
+    template <class Kind, class = std::enable_if_t<IsFailureKind<Kind>::value>>
+    constexpr FailureKind(Kind kind) : m_module(&moduleTag<Kind>), m_code(int(kind))
+    {
+    }
+
+    bool isNone() const { return m_module == nullptr; }
+    /// The kind when it is one of Kind's, else nothing.
+    template <class Kind> std::optional<Kind> as() const
+    {
+        if (m_module != &moduleTag<Kind>)
+            return std::nullopt;
+        return Kind(m_code);
+    }
+    /// The kind's number within its enum, for logs.
+    int code() const { return m_code; }
+
+    friend bool operator==(const FailureKind& a, const FailureKind& b)
+    {
+        return a.m_module == b.m_module && a.m_code == b.m_code;
+    }
+    friend bool operator!=(const FailureKind& a, const FailureKind& b) { return !(a == b); }
+
+private:
+    // One object per enum: its address tells the enums apart.
+    template <class Kind> static constexpr char moduleTag = 0;
+
+    const void* m_module = nullptr;
+    int m_code = 0;
+};
+
+/// The failures of files and folders, which every module that works on them reports.
+enum class FileFailure
+{
     FileMissing,             // path: the file
     FolderMissing,           // path: the folder
     IsAFolder,               // path: a folder where a file was expected
@@ -39,49 +83,20 @@ enum class FailureKind
     ReadFailed,              // path: the file; system: why
     WriteFailed,             // path: the file; system: why
     ReadOnlyFile,            // path: the file
-    TooLarge,                // path: a file far larger than a shortcut file
-
-    // The address in a shortcut file (path: the file).
-    AddressHasLineBreak,
-    AddressNotStorable, // blanks or quotes at its ends, or characters the file's encoding cannot hold
-    DamagedText,        // a UTF-16 file whose text does not survive a rewrite
-
-    // The Favorites folder and its backup.
-    NoFavoritesFolder,              // no path
-    FavoritesFolderMissing,         // path: the Favorites folder
-    FavoritesNotAFolder,            // path: the Favorites folder
-    NotInFavorites,                 // path: a file outside the Favorites folder
-    BackupOverlapsFavorites,        // path: the backup folder
-    WorkingFolderOverlapsFavorites, // path: the working folder beside the backup
-    InterruptedBackupNotRecovered,  // path: the previous backup set aside
-    WorkingFolderNotOurs,           // path: a folder of a working folder's name that the program did not make
-    RestoreNotUndone,               // path: the working folder that holds the old favorites; system: why
-    InterruptedRestoreNotRecovered, // path: the working folder that holds the old favorites; system: why
-    OldBackupNotReplaced,           // path: the backup folder
-    NewBackupNotPlaced,             // path: the backup folder
-    NoBackup,                       // path: the backup folder
-    BackupUnreadable,               // path: the backup folder
-
-    // The edit of one favorite.
-    NoSuchRow,            // path: the row number
-    NotAShortcut,         // path: the file, whose name does not end in ".url"
-    NameEmpty,            // no path
-    NameNotAllowed,       // path: the name as typed (a character no file name may hold, or "." or "..")
-    NameWouldBeHidden,    // path: the file name it would give
-    FolderNeedsSeparator, // path: the folder as typed
-    TargetFolderMissing,  // path: the folder
-    TargetFolderOutside,  // path: the folder
+};
+template <> struct IsFailureKind<FileFailure> : std::true_type
+{
 };
 
 /// One failure: what went wrong, where, and the system's reason when a system call failed.
 struct Failure
 {
-    FailureKind kind = FailureKind::None;
+    FailureKind kind;
     QString path;      // in native form
     QString otherPath; // in native form; only for the kinds that name two places
     SystemError system;
 
-    bool failed() const { return kind != FailureKind::None; }
+    bool failed() const { return !kind.isNone(); }
 };
 
 /// Records the failure in *failure when one is given (paths in native form) and returns false, so that a function
@@ -90,3 +105,5 @@ bool fail(Failure* failure, FailureKind kind, const QString& path = QString(), c
           const SystemError& system = SystemError());
 
 } // namespace platform
+
+Q_DECLARE_METATYPE(platform::FailureKind)

@@ -13,7 +13,7 @@ namespace table
 
 using platform::fail;
 using platform::Failure;
-using platform::FailureKind;
+using platform::FileFailure;
 
 namespace
 {
@@ -74,36 +74,36 @@ Failure moveProblem(const AppState& state, const FavoriteEdit& edit, const EditP
 {
     Failure problem;
     if (edit.name.isEmpty()) {
-        fail(&problem, FailureKind::NameEmpty);
+        fail(&problem, EditFailure::NameEmpty);
         return problem;
     }
     if (!isAllowedFileName(edit.name)) {
-        fail(&problem, FailureKind::NameNotAllowed, edit.name);
+        fail(&problem, EditFailure::NameNotAllowed, edit.name);
         return problem;
     }
     if (!edit.folder.isEmpty() && !edit.folder.startsWith(platform::separator())) {
-        fail(&problem, FailureKind::FolderNeedsSeparator, edit.folder);
+        fail(&problem, EditFailure::FolderNeedsSeparator, edit.folder);
         return problem;
     }
     const QFileInfo folderInfo(plan.newFolder);
     if (!folderInfo.isDir()) {
-        fail(&problem, FailureKind::TargetFolderMissing, plan.newFolder);
+        fail(&problem, EditFailure::TargetFolderMissing, plan.newFolder);
         return problem;
     }
     if (!platform::isInside(plan.newFolder, state.catalogue.favPath)) {
-        fail(&problem, FailureKind::TargetFolderOutside, plan.newFolder);
+        fail(&problem, EditFailure::TargetFolderOutside, plan.newFolder);
         return problem;
     }
     // A name the folder listing leaves out would drop the favorite from the table.
     const QFileInfo target(plan.newPath);
     if (platform::isHiddenOrSystem(target)) {
-        fail(&problem, FailureKind::NameWouldBeHidden, plan.newName);
+        fail(&problem, EditFailure::NameWouldBeHidden, plan.newName);
         return problem;
     }
     // Never over an existing favorite; on a file system that ignores case a change of case alone meets the
     // file itself here.
     if (target.exists() || target.isSymLink())
-        fail(&problem, FailureKind::AlreadyExists, plan.newPath);
+        fail(&problem, FileFailure::AlreadyExists, plan.newPath);
     return problem;
 }
 
@@ -113,18 +113,18 @@ Failure favoriteEditProblem(const AppState& state, int row, const FavoriteEdit& 
 {
     Failure problem;
     if (!state.table.hasRow(row)) {
-        fail(&problem, FailureKind::NoSuchRow, QString::number(row));
+        fail(&problem, EditFailure::NoSuchRow, QString::number(row));
         return problem;
     }
     const EditPlan plan = planOf(state, row, edit);
     // Every file of the tree is a row, but only a shortcut file has an address to write.
     if (!state.table.fileName(row).endsWith(kShortcutExtension, Qt::CaseInsensitive)) {
-        fail(&problem, FailureKind::NotAShortcut, plan.oldPath);
+        fail(&problem, EditFailure::NotAShortcut, plan.oldPath);
         return problem;
     }
     // Deleted by hand since the load: there is nothing to change, and a new file is not to be made.
     if (platform::entryType(platform::toNativePath(plan.oldPath)) == platform::EntryType::Missing) {
-        fail(&problem, FailureKind::FileMissing, plan.oldPath);
+        fail(&problem, FileFailure::FileMissing, plan.oldPath);
         return problem;
     }
     if (plan.moves) {

@@ -8,6 +8,19 @@
 namespace table
 {
 
+/// Why the edit of one favorite is refused.
+enum class EditFailure
+{
+    NoSuchRow,            // path: the row number
+    NotAShortcut,         // path: the file, whose name does not end in ".url"
+    NameEmpty,            // no path
+    NameNotAllowed,       // path: the name as typed (a character no file name may hold, or "." or "..")
+    NameWouldBeHidden,    // path: the file name it would give
+    FolderNeedsSeparator, // path: the folder as typed
+    TargetFolderMissing,  // path: the folder
+    TargetFolderOutside,  // path: the folder
+};
+
 /// What the edit dialog asks for one favorite: its folder relative to the Favorites folder ("" for the
 /// Favorites folder itself, else beginning with the separator), its name without ".url", its address.
 struct FavoriteEdit
@@ -33,3 +46,7 @@ platform::Failure favoriteEditProblem(const AppState& state, int row, const Favo
 bool applyFavoriteEdit(AppState& state, int row, const FavoriteEdit& edit, platform::Failure* failure = nullptr);
 
 } // namespace table
+
+template <> struct platform::IsFailureKind<table::EditFailure> : std::true_type
+{
+};

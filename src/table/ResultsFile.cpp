@@ -142,7 +142,7 @@ bool saveResults(const QString& path, LinkTable& table, platform::Failure* failu
     // A folder or a named pipe in the file's place is left alone: writing to a pipe could block for ever.
     const QFileInfo existing(path);
     if (existing.exists() && !existing.isFile())
-        return platform::fail(failure, platform::FailureKind::NotARegularFile, path);
+        return platform::fail(failure, platform::FileFailure::NotARegularFile, path);
     if (!platform::saveFileContents(path, out, failure))
         return false;
     table.setHistories(folded);

@@ -128,8 +128,8 @@ void Commands::reportFailure(Command command, const platform::Failure& failure)
     const QString name = nameOf(command);
     QString message = name + QStringLiteral("失败：") + failureText(failure);
     // A restore is all or nothing: unless it says otherwise, the Favorites folder is as it was.
-    if (command == Command::Restore && failure.kind != platform::FailureKind::RestoreNotUndone &&
-        failure.kind != platform::FailureKind::InterruptedRestoreNotRecovered)
+    if (command == Command::Restore && failure.kind != favorites::MaintenanceFailure::RestoreNotUndone &&
+        failure.kind != favorites::MaintenanceFailure::InterruptedRestoreNotRecovered)
         message += QStringLiteral("。收藏夹没有任何改变。");
     emit failed(message);
     QMessageBox::warning(m_window, name, message);

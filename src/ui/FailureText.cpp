@@ -3,123 +3,156 @@
 #include <QDir>
 #include <QStringList>
 
+#include "favorites/Maintenance.h"
 #include "favorites/ShortcutFile.h"
+#include "table/FavoriteEdit.h"
 #include "platform/Paths.h"
 
 namespace ui
 {
 
-using platform::FailureKind;
 using platform::SystemReason;
 
 namespace
 {
 
 // The sentence for each kind, with %1 for the path and %2 for the other path.
-QString sentence(FailureKind kind)
+QString fileSentence(platform::FileFailure kind)
 {
     switch (kind) {
-    case FailureKind::None:
-        return QString();
-    case FailureKind::FileMissing:
+    case platform::FileFailure::FileMissing:
         return QStringLiteral("文件不存在：%1");
-    case FailureKind::FolderMissing:
+    case platform::FileFailure::FolderMissing:
         return QStringLiteral("文件夹不存在：%1");
-    case FailureKind::IsAFolder:
+    case platform::FileFailure::IsAFolder:
         return QStringLiteral("这是文件夹，不是文件：%1");
-    case FailureKind::NotAFolder:
+    case platform::FileFailure::NotAFolder:
         return QStringLiteral("这不是文件夹：%1");
-    case FailureKind::NotARegularFile:
+    case platform::FileFailure::NotARegularFile:
         return QStringLiteral("这不是普通文件：%1");
-    case FailureKind::LinkToMissingFile:
+    case platform::FileFailure::LinkToMissingFile:
         return QStringLiteral("链接指向的文件不存在：%1");
-    case FailureKind::AlreadyExists:
+    case platform::FileFailure::AlreadyExists:
         return QStringLiteral("已有同名的文件：%1");
-    case FailureKind::FolderInTheWay:
+    case platform::FileFailure::FolderInTheWay:
         return QStringLiteral("有同名的文件夹挡在那里：%1");
-    case FailureKind::FileInTheWay:
+    case platform::FileFailure::FileInTheWay:
         return QStringLiteral("有一个文件挡在文件夹的位置上：%1");
-    case FailureKind::RelativePath:
+    case platform::FileFailure::RelativePath:
         return QStringLiteral("不是完整的路径，没有删除任何内容：%1");
-    case FailureKind::RootFolder:
+    case platform::FileFailure::RootFolder:
         return QStringLiteral("这是根文件夹，没有删除任何内容：%1");
-    case FailureKind::FolderUnreadable:
+    case platform::FileFailure::FolderUnreadable:
         return QStringLiteral("无法读取文件夹：%1");
-    case FailureKind::FolderNotCreated:
+    case platform::FileFailure::FolderNotCreated:
         return QStringLiteral("无法创建文件夹：%1");
-    case FailureKind::FolderNotRemoved:
+    case platform::FileFailure::FolderNotRemoved:
         return QStringLiteral("无法删除文件夹：%1");
-    case FailureKind::FolderNotEmptied:
+    case platform::FileFailure::FolderNotEmptied:
         return QStringLiteral("无法清空文件夹（没有权限）：%1");
-    case FailureKind::DeleteFailed:
+    case platform::FileFailure::DeleteFailed:
         return QStringLiteral("无法删除：%1");
-    case FailureKind::CopyFailed:
+    case platform::FileFailure::CopyFailed:
         return QStringLiteral("无法把 %1 复制到 %2");
-    case FailureKind::CopyLeftAside:
+    case platform::FileFailure::CopyLeftAside:
         return QStringLiteral("无法替换 %1，新的副本留在 %2");
-    case FailureKind::MoveFailed:
+    case platform::FileFailure::MoveFailed:
         return QStringLiteral("无法把 %1 移到 %2");
-    case FailureKind::DestinationInsideSource:
+    case platform::FileFailure::DestinationInsideSource:
         return QStringLiteral("%1 位于要复制的文件夹 %2 之内");
-    case FailureKind::ReadFailed:
+    case platform::FileFailure::ReadFailed:
         return QStringLiteral("无法读取文件：%1");
-    case FailureKind::WriteFailed:
+    case platform::FileFailure::WriteFailed:
         return QStringLiteral("无法写入文件：%1");
-    case FailureKind::ReadOnlyFile:
+    case platform::FileFailure::ReadOnlyFile:
         return QStringLiteral("文件是只读的：%1");
-    case FailureKind::TooLarge:
+    }
+    return QString();
+}
+
+QString shortcutSentence(favorites::ShortcutFailure kind)
+{
+    switch (kind) {
+    case favorites::ShortcutFailure::TooLarge:
         return QStringLiteral("文件超过 %3 字节，不是快捷方式文件：%1");
-    case FailureKind::AddressHasLineBreak:
+    case favorites::ShortcutFailure::AddressHasLineBreak:
         return QStringLiteral("地址中有换行，不能写入：%1");
-    case FailureKind::AddressNotStorable:
+    case favorites::ShortcutFailure::AddressNotStorable:
         return QStringLiteral("地址无法原样保存（两端有空格或引号，或含有文件的编码无法表示的字符）：%1");
-    case FailureKind::DamagedText:
+    case favorites::ShortcutFailure::DamagedText:
         return QStringLiteral("文件的文本已经损坏，改写会改动其他内容：%1");
-    case FailureKind::NoFavoritesFolder:
+    }
+    return QString();
+}
+
+QString maintenanceSentence(favorites::MaintenanceFailure kind)
+{
+    switch (kind) {
+    case favorites::MaintenanceFailure::NoFavoritesFolder:
         return QStringLiteral("没有找到收藏夹文件夹");
-    case FailureKind::FavoritesFolderMissing:
+    case favorites::MaintenanceFailure::FavoritesFolderMissing:
         return QStringLiteral("收藏夹文件夹不存在：%1");
-    case FailureKind::FavoritesNotAFolder:
+    case favorites::MaintenanceFailure::FavoritesNotAFolder:
         return QStringLiteral("收藏夹路径不是文件夹：%1");
-    case FailureKind::NotInFavorites:
+    case favorites::MaintenanceFailure::NotInFavorites:
         return QStringLiteral("不在收藏夹中：%1");
-    case FailureKind::BackupOverlapsFavorites:
+    case favorites::MaintenanceFailure::BackupOverlapsFavorites:
         return QStringLiteral("备份文件夹与收藏夹互相包含：%1");
-    case FailureKind::WorkingFolderOverlapsFavorites:
+    case favorites::MaintenanceFailure::WorkingFolderOverlapsFavorites:
         return QStringLiteral("备份用的临时文件夹与收藏夹互相包含：%1");
-    case FailureKind::InterruptedBackupNotRecovered:
+    case favorites::MaintenanceFailure::InterruptedBackupNotRecovered:
         return QStringLiteral("无法恢复中断的备份：%1");
-    case FailureKind::WorkingFolderNotOurs:
+    case favorites::MaintenanceFailure::WorkingFolderNotOurs:
         return QStringLiteral("%1 不是本程序建立的临时文件夹，程序不会动它；请先把它移走或改名");
-    case FailureKind::RestoreNotUndone:
+    case favorites::MaintenanceFailure::RestoreNotUndone:
         return QStringLiteral("还原没有完成，也无法恢复原状；原来的收藏都在 %1 中，下次启动时程序会再把它们放回原处");
-    case FailureKind::InterruptedRestoreNotRecovered:
+    case favorites::MaintenanceFailure::InterruptedRestoreNotRecovered:
         return QStringLiteral("上次被中断的还原无法处理完；原来的收藏都在 %1 中");
-    case FailureKind::OldBackupNotReplaced:
+    case favorites::MaintenanceFailure::OldBackupNotReplaced:
         return QStringLiteral("无法替换旧的备份：%1");
-    case FailureKind::NewBackupNotPlaced:
+    case favorites::MaintenanceFailure::NewBackupNotPlaced:
         return QStringLiteral("无法放置新的备份：%1");
-    case FailureKind::NoBackup:
+    case favorites::MaintenanceFailure::NoBackup:
         return QStringLiteral("没有备份可以还原：%1");
-    case FailureKind::BackupUnreadable:
+    case favorites::MaintenanceFailure::BackupUnreadable:
         return QStringLiteral("无法读取备份：%1");
-    case FailureKind::NoSuchRow:
+    }
+    return QString();
+}
+
+QString editSentence(table::EditFailure kind)
+{
+    switch (kind) {
+    case table::EditFailure::NoSuchRow:
         return QStringLiteral("没有这一行：%1");
-    case FailureKind::NotAShortcut:
+    case table::EditFailure::NotAShortcut:
         return QStringLiteral("这不是网址快捷方式文件，不能修改：%1");
-    case FailureKind::NameEmpty:
+    case table::EditFailure::NameEmpty:
         return QStringLiteral("名称不能为空");
-    case FailureKind::NameNotAllowed:
+    case table::EditFailure::NameNotAllowed:
         return QStringLiteral("名称不能是“.”或“..”，也不能含有 \\ / : * ? \" < > | 或控制字符：%1");
-    case FailureKind::NameWouldBeHidden:
+    case table::EditFailure::NameWouldBeHidden:
         return QStringLiteral("这样的名称会使收藏成为隐藏文件：%1");
-    case FailureKind::FolderNeedsSeparator:
+    case table::EditFailure::FolderNeedsSeparator:
         return QStringLiteral("目录必须以 %4 开头：%1");
-    case FailureKind::TargetFolderMissing:
+    case table::EditFailure::TargetFolderMissing:
         return QStringLiteral("目录不存在：%1");
-    case FailureKind::TargetFolderOutside:
+    case table::EditFailure::TargetFolderOutside:
         return QStringLiteral("目录不在收藏夹中：%1");
     }
+    return QString();
+}
+
+QString sentence(const platform::FailureKind& kind)
+{
+    if (const auto files = kind.as<platform::FileFailure>())
+        return fileSentence(*files);
+    if (const auto shortcut = kind.as<favorites::ShortcutFailure>())
+        return shortcutSentence(*shortcut);
+    if (const auto maintenance = kind.as<favorites::MaintenanceFailure>())
+        return maintenanceSentence(*maintenance);
+    if (const auto edit = kind.as<table::EditFailure>())
+        return editSentence(*edit);
     return QStringLiteral("未知的错误：%1");
 }
 
@@ -232,7 +265,7 @@ QString failureText(const platform::Failure& failure)
                           {failure.path, failure.otherPath, QString::number(favorites::maxShortcutFileSize),
                            QString(platform::separator())});
     QString reason = systemReasonText(failure.system, {failure.path, failure.otherPath});
-    if (failure.kind == FailureKind::FolderNotRemoved) {
+    if (failure.kind == platform::FileFailure::FolderNotRemoved) {
         // Emptied as far as the listing shows, yet not empty to the system: the listing leaves out names that
         // cannot be read in this system's encoding.
         if (failure.system.reason == SystemReason::FolderNotEmpty)

@@ -36,7 +36,7 @@ int failed(const QString& command, const QString& reason)
 int failed(const QString& command, const platform::Failure& failure)
 {
     return failed(command, QStringLiteral("failure kind %1 at %2 %3 (%4)")
-                               .arg(int(failure.kind))
+                               .arg(failure.kind.code())
                                .arg(failure.path, failure.otherPath, failure.system.text));
 }
 

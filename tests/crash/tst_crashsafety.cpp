@@ -238,7 +238,7 @@ void CrashSafetyTest::interruptedBackupIsRecovered()
         const TreeSnapshot actual = snapshotTree(target);
         QVERIFY2(actual == expected, qPrintable(testsupport::describeDifference(expected, actual)));
     } else {
-        QCOMPARE(error.kind, platform::FailureKind::NoBackup);
+        QCOMPARE(error.kind, favorites::MaintenanceFailure::NoBackup);
         QCOMPARE(error.path, QDir::toNativeSeparators(m_backup));
     }
 
@@ -246,7 +246,7 @@ void CrashSafetyTest::interruptedBackupIsRecovered()
     QCOMPARE(snapshotTree(m_fav), favorites);
     if (userFolder) {
         QVERIFY(!backedUp);
-        QCOMPARE(error.kind, platform::FailureKind::WorkingFolderNotOurs);
+        QCOMPARE(error.kind, favorites::MaintenanceFailure::WorkingFolderNotOurs);
         QCOMPARE(error.path, QDir::toNativeSeparators(userFolderPath));
         QCOMPARE(snapshotTree(userFolderPath), userFolderBefore);
         return;

@@ -17,7 +17,7 @@
 
 using namespace favorites;
 using platform::Failure;
-using platform::FailureKind;
+using platform::FileFailure;
 using testsupport::folderContents;
 using testsupport::readFile;
 using testsupport::writeFile;
@@ -170,7 +170,7 @@ void TestFileOps::killFileAllFilesInEmptyOrMissingFolder()
     QVERIFY(QFileInfo(path(QStringLiteral("empty"))).isDir());
 
     QVERIFY(!KillFile(path(QStringLiteral("missing/*.*")), &error));
-    QCOMPARE(error.kind, FailureKind::FolderMissing);
+    QCOMPARE(error.kind, FileFailure::FolderMissing);
     QCOMPARE(error.path, QDir::toNativeSeparators(path(QStringLiteral("missing"))));
 }
 
@@ -236,9 +236,9 @@ void TestFileOps::deleteOneFileTakesPatternsAsNames()
     QCOMPARE(entriesOf(path(QStringLiteral("fav"))), expected);
 
     QVERIFY(!deleteOneFile(path(QStringLiteral("fav/") + victim), &error));
-    QCOMPARE(error.kind, FailureKind::FileMissing);
+    QCOMPARE(error.kind, FileFailure::FileMissing);
     QVERIFY(!deleteOneFile(path(QStringLiteral("fav/sub")), &error));
-    QCOMPARE(error.kind, FailureKind::IsAFolder);
+    QCOMPARE(error.kind, FileFailure::IsAFolder);
     QVERIFY(QFileInfo::exists(path(QStringLiteral("fav/sub/c.url"))));
 }
 
@@ -246,13 +246,13 @@ void TestFileOps::killFileFailures()
 {
     Failure error;
     QVERIFY(!KillFile(path(QStringLiteral("missing.url")), &error));
-    QCOMPARE(error.kind, FailureKind::FileMissing);
+    QCOMPARE(error.kind, FileFailure::FileMissing);
     QCOMPARE(error.path, QDir::toNativeSeparators(path(QStringLiteral("missing.url"))));
 
     make(QStringLiteral("folder/inside.url"));
     error = Failure();
     QVERIFY(!KillFile(path(QStringLiteral("folder")), &error));
-    QCOMPARE(error.kind, FailureKind::IsAFolder);
+    QCOMPARE(error.kind, FileFailure::IsAFolder);
     QCOMPARE(error.path, QDir::toNativeSeparators(path(QStringLiteral("folder"))));
     QVERIFY(QFileInfo::exists(path(QStringLiteral("folder/inside.url"))));
 }
@@ -274,7 +274,7 @@ void TestFileOps::copyOneNeverReplaces()
     make(QStringLiteral("b.url"), "destination");
     Failure error;
     QVERIFY(!CopyOne(path(QStringLiteral("a.url")), path(QStringLiteral("b.url")), &error));
-    QCOMPARE(error.kind, FailureKind::AlreadyExists);
+    QCOMPARE(error.kind, FileFailure::AlreadyExists);
     QCOMPARE(error.path, QDir::toNativeSeparators(path(QStringLiteral("b.url"))));
     QCOMPARE(readFile(path(QStringLiteral("a.url"))), QByteArray("source"));
     QCOMPARE(readFile(path(QStringLiteral("b.url"))), QByteArray("destination"));
@@ -289,13 +289,13 @@ void TestFileOps::copyOneFailures()
     make(QStringLiteral("a.url"), "source");
     Failure error;
     QVERIFY(!CopyOne(path(QStringLiteral("a.url")), path(QStringLiteral("missing/a.url")), &error));
-    QCOMPARE(error.kind, FailureKind::FolderMissing);
+    QCOMPARE(error.kind, FileFailure::FolderMissing);
     QCOMPARE(error.path, QDir::toNativeSeparators(path(QStringLiteral("missing"))));
     QVERIFY(!QFileInfo::exists(path(QStringLiteral("missing"))));
 
     error = Failure();
     QVERIFY(!CopyOne(path(QStringLiteral("none.url")), path(QStringLiteral("b.url")), &error));
-    QCOMPARE(error.kind, FailureKind::FileMissing);
+    QCOMPARE(error.kind, FileFailure::FileMissing);
     QCOMPARE(error.path, QDir::toNativeSeparators(path(QStringLiteral("none.url"))));
     QVERIFY(!QFileInfo::exists(path(QStringLiteral("b.url"))));
 
@@ -415,7 +415,7 @@ void TestFileOps::copyTreeFailures()
 {
     Failure error;
     QVERIFY(!CopyTree(path(QStringLiteral("missing")), path(QStringLiteral("dst")), &error));
-    QCOMPARE(error.kind, FailureKind::FolderMissing);
+    QCOMPARE(error.kind, FileFailure::FolderMissing);
     QCOMPARE(error.path, QDir::toNativeSeparators(path(QStringLiteral("missing"))));
     QVERIFY(!QFileInfo::exists(path(QStringLiteral("dst"))));
 
@@ -423,7 +423,7 @@ void TestFileOps::copyTreeFailures()
     make(QStringLiteral("file"), "f");
     error = Failure();
     QVERIFY(!CopyTree(path(QStringLiteral("src")), path(QStringLiteral("file")), &error));
-    QCOMPARE(error.kind, FailureKind::NotAFolder);
+    QCOMPARE(error.kind, FileFailure::NotAFolder);
     QCOMPARE(error.path, QDir::toNativeSeparators(path(QStringLiteral("file"))));
     QCOMPARE(readFile(path(QStringLiteral("file"))), QByteArray("f"));
 
@@ -433,7 +433,7 @@ void TestFileOps::copyTreeFailures()
     make(QStringLiteral("dst2/sub"), "a file");
     error = Failure();
     QVERIFY(!CopyTree(path(QStringLiteral("src2")), path(QStringLiteral("dst2")), &error));
-    QCOMPARE(error.kind, FailureKind::NotAFolder);
+    QCOMPARE(error.kind, FileFailure::NotAFolder);
     QCOMPARE(error.path, QDir::toNativeSeparators(path(QStringLiteral("dst2/sub"))));
     QCOMPARE(readFile(path(QStringLiteral("dst2/sub"))), QByteArray("a file"));
 
@@ -442,7 +442,7 @@ void TestFileOps::copyTreeFailures()
     make(QStringLiteral("dst3/x.url/inner"), "i");
     error = Failure();
     QVERIFY(!CopyTree(path(QStringLiteral("src3")), path(QStringLiteral("dst3")), &error));
-    QCOMPARE(error.kind, FailureKind::FolderInTheWay);
+    QCOMPARE(error.kind, FileFailure::FolderInTheWay);
     QCOMPARE(error.path, QDir::toNativeSeparators(path(QStringLiteral("dst3/x.url"))));
     QCOMPARE(readFile(path(QStringLiteral("dst3/x.url/inner"))), QByteArray("i"));
 }
@@ -453,7 +453,7 @@ void TestFileOps::copyTreeIntoItselfRefused()
     const QMap<QString, QByteArray> original = folderContents(path(QStringLiteral("fav")));
     Failure error;
     QVERIFY(!CopyTree(path(QStringLiteral("fav")), path(QStringLiteral("fav/data")), &error));
-    QCOMPARE(error.kind, FailureKind::DestinationInsideSource);
+    QCOMPARE(error.kind, FileFailure::DestinationInsideSource);
     QCOMPARE(error.otherPath, QDir::toNativeSeparators(path(QStringLiteral("fav"))));
     QVERIFY(!CopyTree(path(QStringLiteral("fav")), path(QStringLiteral("fav/./x/../")), &error));
     QVERIFY(!CopyTree(path(QStringLiteral("fav")), path(QStringLiteral("fav")), &error));
@@ -480,14 +480,14 @@ void TestFileOps::reportsFailureInLockedFolder()
 
     QVERIFY(!killed);
     // The system's reason comes with each: the folder refuses the user.
-    QCOMPARE(killError.kind, FailureKind::DeleteFailed);
+    QCOMPARE(killError.kind, FileFailure::DeleteFailed);
     QCOMPARE(killError.path, QDir::toNativeSeparators(path(QStringLiteral("locked/a.url"))));
     QCOMPARE(killError.system.reason, platform::SystemReason::AccessDenied);
     QVERIFY(!allKilled);
-    QCOMPARE(allError.kind, FailureKind::DeleteFailed);
+    QCOMPARE(allError.kind, FileFailure::DeleteFailed);
     QCOMPARE(allError.path, QDir::toNativeSeparators(path(QStringLiteral("locked/a.url"))));
     QVERIFY(!copied);
-    QCOMPARE(copyError.kind, FailureKind::CopyFailed);
+    QCOMPARE(copyError.kind, FileFailure::CopyFailed);
     QCOMPARE(copyError.otherPath, QDir::toNativeSeparators(path(QStringLiteral("locked/b.url"))));
     QCOMPARE(copyError.system.reason, platform::SystemReason::AccessDenied);
     QVERIFY(!merged);
@@ -511,10 +511,10 @@ void TestFileOps::relativePathsNotDeleted()
     QVERIFY(QDir::setCurrent(previous));
 
     QVERIFY(!allKilled);
-    QCOMPARE(fileError.kind, FailureKind::RelativePath);
+    QCOMPARE(fileError.kind, FileFailure::RelativePath);
     QVERIFY(!killed);
     QVERIFY(!folderKilled);
-    QCOMPARE(folderError.kind, FailureKind::RelativePath);
+    QCOMPARE(folderError.kind, FileFailure::RelativePath);
     QCOMPARE(folderError.path, QStringLiteral("sub"));
     QCOMPARE(readFile(path(QStringLiteral("a.url"))), QByteArray("a"));
     QCOMPARE(readFile(path(QStringLiteral("sub/b.url"))), QByteArray("b"));

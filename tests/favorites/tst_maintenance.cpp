@@ -128,7 +128,7 @@ void MaintenanceTest::restoreWithoutBackupDeletesNothing()
     QVERIFY(writeFile(m_fav + "/Sub/b.url", shortcutBytes("http://b/")));
     platform::Failure error;
     QVERIFY(!favorites::restoreFavorites(m_backup, m_fav, &error));
-    QCOMPARE(error.kind, platform::FailureKind::NoBackup);
+    QCOMPARE(error.kind, favorites::MaintenanceFailure::NoBackup);
     QCOMPARE(error.path, QDir::toNativeSeparators(m_backup));
     QVERIFY(QFile::exists(m_fav + "/a.url"));
     QVERIFY(QFile::exists(m_fav + "/Sub/b.url"));

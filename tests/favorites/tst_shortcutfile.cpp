@@ -411,7 +411,7 @@ void TestShortcutFile::damagedUtf16LeFileIsNotRewritten()
     QCOMPARE(GetUrl(path), QStringLiteral("http://a/"));
     platform::Failure error;
     QVERIFY(!SetUrl(path, QStringLiteral("http://b/"), &error));
-    QCOMPARE(error.kind, platform::FailureKind::DamagedText);
+    QCOMPARE(error.kind, favorites::ShortcutFailure::DamagedText);
     QCOMPARE(error.path, QDir::toNativeSeparators(path));
     QCOMPARE(readFile(path), before);
 }
@@ -431,7 +431,7 @@ void TestShortcutFile::missingFolder()
     const QString path = file(QStringLiteral("nowhere/new.url"));
     platform::Failure error;
     QVERIFY(!SetUrl(path, QStringLiteral("http://a.example/"), &error));
-    QCOMPARE(error.kind, platform::FailureKind::FolderMissing);
+    QCOMPARE(error.kind, platform::FileFailure::FolderMissing);
     QCOMPARE(error.path, QDir::toNativeSeparators(file(QStringLiteral("nowhere"))));
     QVERIFY(!QFileInfo::exists(file(QStringLiteral("nowhere"))));
 }
@@ -443,7 +443,7 @@ void TestShortcutFile::folderIsNoShortcut()
     QCOMPARE(GetUrl(path), QString());
     platform::Failure error;
     QVERIFY(!SetUrl(path, QStringLiteral("http://a.example/"), &error));
-    QCOMPARE(error.kind, platform::FailureKind::NotARegularFile);
+    QCOMPARE(error.kind, platform::FileFailure::NotARegularFile);
     QVERIFY(QFileInfo(path).isDir());
 }
 
@@ -460,7 +460,7 @@ void TestShortcutFile::sizeLimit()
     QCOMPARE(GetUrl(path), QString());
     platform::Failure error;
     QVERIFY(!SetUrl(path, QStringLiteral("http://b.example/"), &error));
-    QCOMPARE(error.kind, platform::FailureKind::TooLarge);
+    QCOMPARE(error.kind, favorites::ShortcutFailure::TooLarge);
     QCOMPARE(error.path, QDir::toNativeSeparators(path));
     QCOMPARE(QFileInfo(path).size(), overLimit.size());
 }
@@ -484,8 +484,8 @@ void TestShortcutFile::refusedAddresses()
     QVERIFY(writeFile(path, before));
     platform::Failure error;
     QVERIFY(!SetUrl(path, address, &error));
-    QVERIFY(error.kind == platform::FailureKind::AddressHasLineBreak ||
-            error.kind == platform::FailureKind::AddressNotStorable);
+    QVERIFY(error.kind == favorites::ShortcutFailure::AddressHasLineBreak ||
+            error.kind == favorites::ShortcutFailure::AddressNotStorable);
     QCOMPARE(error.path, QDir::toNativeSeparators(path));
     QCOMPARE(readFile(path), before);
     // Asked first, without writing, the answer is the same.
@@ -517,7 +517,7 @@ void TestShortcutFile::readOnlyFolderReportsFailure()
     const bool written = SetUrl(path, QStringLiteral("http://new/"), &error);
     testsupport::setMode(folder, 0755);
     QVERIFY(!written);
-    QCOMPARE(error.kind, platform::FailureKind::WriteFailed);
+    QCOMPARE(error.kind, platform::FileFailure::WriteFailed);
     QCOMPARE(error.path, QDir::toNativeSeparators(path));
     QCOMPARE(error.system.reason, platform::SystemReason::AccessDenied);
     QCOMPARE(readFile(path), before);
@@ -534,7 +534,7 @@ void TestShortcutFile::readOnlyFileReportsFailure()
     QVERIFY(testsupport::setMode(path, 0444));
     platform::Failure error;
     QVERIFY(!SetUrl(path, QStringLiteral("http://new/"), &error));
-    QCOMPARE(error.kind, platform::FailureKind::ReadOnlyFile);
+    QCOMPARE(error.kind, platform::FileFailure::ReadOnlyFile);
     QCOMPARE(error.path, QDir::toNativeSeparators(path));
     QCOMPARE(readFile(path), before);
     // Storing the address it already holds needs no write and succeeds.

@@ -318,7 +318,7 @@ void HostileFilesTest::hugeShortcutFileIsNeverLoaded()
     QCOMPARE(favorites::GetUrl(huge), QString());
     platform::Failure error;
     QVERIFY(!favorites::SetUrl(huge, QStringLiteral("http://other.example/"), &error));
-    QVERIFY2(error.kind == platform::FailureKind::TooLarge, qPrintable(ui::failureText(error)));
+    QVERIFY2(error.kind == favorites::ShortcutFailure::TooLarge, qPrintable(ui::failureText(error)));
     load();
     verifyOrdinary(false);
     const int row = rowOf(m_fav, QStringLiteral("huge.url"));
@@ -531,7 +531,7 @@ void HostileFilesTest::hostileNames()
         table::applyFavoriteEdit(m_state, row, {folder, QStringLiteral("renamed"), hostile.address}, &error);
     QVERIFY2(renamed == shortcut, qPrintable(ui::failureText(error)));
     if (!shortcut) {
-        QCOMPARE(error.kind, platform::FailureKind::NotAShortcut);
+        QCOMPARE(error.kind, table::EditFailure::NotAShortcut);
         QCOMPARE(testsupport::snapshotTree(m_fav), original);
         return;
     }
@@ -740,7 +740,7 @@ void HostileFilesTest::resultsFileThatIsNotAFile()
     const QVector<table::LinkRow> rows = m_state.table.rows();
     platform::Failure error;
     QVERIFY(!table::saveResults(m_results, m_state.table, &error));
-    QVERIFY2(error.kind == platform::FailureKind::NotARegularFile, qPrintable(ui::failureText(error)));
+    QVERIFY2(error.kind == platform::FileFailure::NotARegularFile, qPrintable(ui::failureText(error)));
     QCOMPARE(m_state.table.rows(), rows);
     QVERIFY(QFileInfo::exists(m_results));
     QVERIFY(!QFileInfo(m_results).isFile());

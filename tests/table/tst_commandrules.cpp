@@ -28,6 +28,7 @@
 #endif
 
 using platform::FailureKind;
+using platform::FileFailure;
 using table::Command;
 using testsupport::CommandFixture;
 using testsupport::diskNames;
@@ -59,7 +60,7 @@ bool failedWith(const CommandFixture& f, Command command, FailureKind kind)
     }
     const auto& [which, failure] = f.failures.constFirst();
     if (which != command || failure.kind != kind) {
-        qWarning("failure %d of command %d: %s", int(failure.kind), int(which), qPrintable(ui::failureText(failure)));
+        qWarning("failure %d of command %d: %s", failure.kind.code(), int(which), qPrintable(ui::failureText(failure)));
         return false;
     }
     return true;
@@ -220,7 +221,7 @@ void CommandRulesTest::saveFailureChangesNothing()
     const QMap<QString, QByteArray> disk = folderContents(f.root());
 
     QVERIFY(f.run(Command::SaveResults));
-    QVERIFY(failedWith(f, Command::SaveResults, FailureKind::NotARegularFile));
+    QVERIFY(failedWith(f, Command::SaveResults, FileFailure::NotARegularFile));
     QCOMPARE(f.failures.constFirst().second.path, QDir::toNativeSeparators(f.results()));
     QCOMPARE(folderContents(f.root()), disk);
     QCOMPARE(f.state.table.rows(), rows);
@@ -389,14 +390,14 @@ void CommandRulesTest::backupFailureKeepsPreviousBackup()
     QVERIFY(f.addFavorite("a.url", "http://a/"));
     QVERIFY(f.addFavorite("Sub/b.url", "http://b/"));
     QString program = f.program();
-    FailureKind kind = FailureKind::None;
+    FailureKind kind = platform::FailureKind();
     if (how == "through a file") {
         QVERIFY(writeFile(f.root() + "/blocker", "a file"));
         program = f.root() + "/blocker/prog";
-        kind = FailureKind::FolderNotCreated;
+        kind = FileFailure::FolderNotCreated;
     } else if (how == "file in the way") {
         QVERIFY(writeFile(f.backup(), "not a folder"));
-        kind = FailureKind::FileInTheWay;
+        kind = FileFailure::FileInTheWay;
     } else {
         // A favorite deep enough that its path just fits under the Favorites folder (4095 bytes at most)
         // but not under the new backup folder, whose path is longer.
@@ -421,7 +422,7 @@ void CommandRulesTest::backupFailureKeepsPreviousBackup()
 
     QVERIFY(f.run(Command::Backup));
     QCOMPARE(f.failures.size(), 1);
-    if (kind != FailureKind::None)
+    if (kind != platform::FailureKind())
         QVERIFY(failedWith(f, Command::Backup, kind));
     QCOMPARE(folderContents(f.fav()), favBefore);
     QCOMPARE(folderContents(f.backup()), backupBefore);
@@ -501,12 +502,16 @@ void CommandRulesTest::refusalsWhenFavoritesFolderUnusable_data()
 {
     QTest::addColumn<QString>("favorites"); // relative to the test folder; "-" for an empty value
     QTest::addColumn<QString>("key");
-    QTest::addColumn<int>("kind");
+    QTest::addColumn<platform::FailureKind>("kind");
     // "c" too: without a Favorites folder the table is empty and a save would wipe every history.
     for (const char* key : {"c", "d", "e", "f"}) {
-        QTest::addRow("empty %s", key) << "-" << key << int(FailureKind::NoFavoritesFolder);
-        QTest::addRow("missing %s", key) << "NoSuchFolder" << key << int(FailureKind::FavoritesFolderMissing);
-        QTest::addRow("a file %s", key) << "file.url" << key << int(FailureKind::FavoritesNotAFolder);
+        QTest::addRow("empty %s", key) << "-" << key
+                                       << platform::FailureKind(favorites::MaintenanceFailure::NoFavoritesFolder);
+        QTest::addRow("missing %s", key) << "NoSuchFolder" << key
+                                         << platform::FailureKind(
+                                                favorites::MaintenanceFailure::FavoritesFolderMissing);
+        QTest::addRow("a file %s", key) << "file.url" << key
+                                        << platform::FailureKind(favorites::MaintenanceFailure::FavoritesNotAFolder);
     }
 }
 
@@ -514,7 +519,7 @@ void CommandRulesTest::refusalsWhenFavoritesFolderUnusable()
 {
     QFETCH(QString, favorites);
     QFETCH(QString, key);
-    QFETCH(int, kind);
+    QFETCH(platform::FailureKind, kind);
     CommandFixture f;
     QVERIFY(writeFile(f.root() + "/file.url", shortcutBytes("http://file/")));
     QVERIFY(writeFile(f.backup() + "/b.url", shortcutBytes("http://b/")));
@@ -525,7 +530,7 @@ void CommandRulesTest::refusalsWhenFavoritesFolderUnusable()
     const QMap<QString, QByteArray> disk = folderContents(f.root());
 
     QVERIFY(f.run(commandOf(key)));
-    QVERIFY(failedWith(f, commandOf(key), FailureKind(kind)));
+    QVERIFY(failedWith(f, commandOf(key), kind));
     QCOMPARE(f.failures.constFirst().second.path, QDir::toNativeSeparators(value));
     QCOMPARE(folderContents(f.root()), disk);
     QCOMPARE(f.loads, 1);
@@ -553,7 +558,9 @@ void CommandRulesTest::restoreWithoutBackupChangesNothing()
     const QVector<table::LinkRow> rows = f.state.table.rows();
 
     QVERIFY(f.run(Command::Restore));
-    QVERIFY(failedWith(f, Command::Restore, fileInTheWay ? FailureKind::FileInTheWay : FailureKind::NoBackup));
+    QVERIFY(failedWith(f, Command::Restore,
+                       fileInTheWay ? platform::FailureKind(FileFailure::FileInTheWay)
+                                    : platform::FailureKind(favorites::MaintenanceFailure::NoBackup)));
     QCOMPARE(f.failures.constFirst().second.path, QDir::toNativeSeparators(f.backup()));
     QCOMPARE(folderContents(f.root()), disk);
     QCOMPARE(f.state.table.rows(), rows);

@@ -22,8 +22,6 @@ using testsupport::readFile;
 using testsupport::writeFile;
 using ui::LinkTableModel;
 
-Q_DECLARE_METATYPE(platform::FailureKind)
-
 namespace
 {
 
@@ -124,77 +122,86 @@ void FavoriteEditTest::applyPaths_data()
     QTest::addColumn<bool>("newAddress"); // whether it holds the new address
     // How a refusal is reported (None when applied).
     QTest::addColumn<platform::FailureKind>("refusal");
-    using K = platform::FailureKind;
 
     QTest::newRow("address only") << "a.url"
                                   << ""
-                                  << "a" << true << "a.url" << true << K::None;
+                                  << "a" << true << "a.url" << true << platform::FailureKind();
     QTest::newRow("address only in a folder") << "Sub/b.url"
                                               << "/Sub"
-                                              << "b" << true << "Sub/b.url" << true << K::None;
+                                              << "b" << true << "Sub/b.url" << true << platform::FailureKind();
     QTest::newRow("move to the Favorites root") << "Sub/b.url"
                                                 << ""
-                                                << "b" << true << "b.url" << true << K::None;
+                                                << "b" << true << "b.url" << true << platform::FailureKind();
     QTest::newRow("move deeper") << "a.url"
                                  << "/Sub/Deep"
-                                 << "a" << true << "Sub/Deep/a.url" << true << K::None;
+                                 << "a" << true << "Sub/Deep/a.url" << true << platform::FailureKind();
     QTest::newRow("rename") << "a.url"
                             << ""
-                            << "renamed" << true << "renamed.url" << true << K::None;
+                            << "renamed" << true << "renamed.url" << true << platform::FailureKind();
     QTest::newRow("rename and move") << "Sub/b.url"
                                      << "/Other"
-                                     << "新名字" << true << "Other/新名字.url" << true << K::None;
+                                     << "新名字" << true << "Other/新名字.url" << true << platform::FailureKind();
     QTest::newRow("name typed with its extension") << "a.url"
                                                    << ""
-                                                   << "a.url" << true << "a.url.url" << true << K::None;
+                                                   << "a.url" << true << "a.url.url" << true << platform::FailureKind();
     // Refused with a message of its own, not the hidden-file one.
     QTest::newRow("empty name") << "Sub/b.url"
                                 << "/Sub"
-                                << "" << false << "Sub/b.url" << false << K::NameEmpty;
+                                << "" << false << "Sub/b.url" << false
+                                << platform::FailureKind(table::EditFailure::NameEmpty);
     // A favorite of that name in the target folder: refused before the new address is written anywhere.
     QTest::newRow("name taken") << "a.url"
                                 << "/Sub"
-                                << "b" << false << "a.url" << false << K::AlreadyExists;
+                                << "b" << false << "a.url" << false
+                                << platform::FailureKind(platform::FileFailure::AlreadyExists);
     // The copy fails: it is the first write, so nothing changed.
     QTest::newRow("name too long") << "a.url"
-                                   << "" << QString(300, 'n') << false << "a.url" << false << K::CopyFailed;
+                                   << "" << QString(300, 'n') << false << "a.url" << false
+                                   << platform::FailureKind(platform::FileFailure::CopyFailed);
     // The same folder written differently is the same folder: only the address changes.
     QTest::newRow("folder with a trailing separator") << "Sub/b.url"
                                                       << "/Sub/"
-                                                      << "b" << true << "Sub/b.url" << true << K::None;
+                                                      << "b" << true << "Sub/b.url" << true << platform::FailureKind();
     QTest::newRow("folder with a doubled separator") << "Sub/b.url"
                                                      << "//Sub"
-                                                     << "b" << true << "Sub/b.url" << true << K::None;
+                                                     << "b" << true << "Sub/b.url" << true << platform::FailureKind();
     QTest::newRow("folder through dots to itself") << "Sub/b.url"
                                                    << "/Sub/../Sub"
-                                                   << "b" << true << "Sub/b.url" << true << K::None;
+                                                   << "b" << true << "Sub/b.url" << true << platform::FailureKind();
     // Refused before anything is touched.
     QTest::newRow("folder missing") << "a.url"
                                     << "/Nope"
-                                    << "a" << false << "a.url" << false << K::TargetFolderMissing;
-    QTest::newRow("folder without leading separator") << "a.url"
-                                                      << "Sub"
-                                                      << "a" << false << "a.url" << false << K::FolderNeedsSeparator;
-    QTest::newRow("folder outside the Favorites") << "a.url"
-                                                  << "/../x"
-                                                  << "a" << false << "a.url" << false << K::TargetFolderOutside;
-    QTest::newRow("folder outside, existing") << "a.url"
-                                              << "/../Outside"
-                                              << "a" << false << "a.url" << false << K::TargetFolderOutside;
-    QTest::newRow("name with a separator") << "a.url"
-                                           << ""
-                                           << "../../Outside/a" << false << "a.url" << false << K::NameNotAllowed;
-    QTest::newRow("name into a subfolder") << "a.url"
-                                           << ""
-                                           << "Sub/a" << false << "a.url" << false << K::NameNotAllowed;
+                                    << "a" << false << "a.url" << false
+                                    << platform::FailureKind(table::EditFailure::TargetFolderMissing);
+    QTest::newRow("folder without leading separator")
+        << "a.url"
+        << "Sub"
+        << "a" << false << "a.url" << false << platform::FailureKind(table::EditFailure::FolderNeedsSeparator);
+    QTest::newRow("folder outside the Favorites")
+        << "a.url"
+        << "/../x"
+        << "a" << false << "a.url" << false << platform::FailureKind(table::EditFailure::TargetFolderOutside);
+    QTest::newRow("folder outside, existing")
+        << "a.url"
+        << "/../Outside"
+        << "a" << false << "a.url" << false << platform::FailureKind(table::EditFailure::TargetFolderOutside);
+    QTest::newRow("name with a separator")
+        << "a.url"
+        << ""
+        << "../../Outside/a" << false << "a.url" << false << platform::FailureKind(table::EditFailure::NameNotAllowed);
+    QTest::newRow("name into a subfolder")
+        << "a.url"
+        << ""
+        << "Sub/a" << false << "a.url" << false << platform::FailureKind(table::EditFailure::NameNotAllowed);
     QTest::newRow("name dot dot") << "Sub/b.url"
                                   << "/Sub"
-                                  << ".." << false << "Sub/b.url" << false << K::NameNotAllowed;
+                                  << ".." << false << "Sub/b.url" << false
+                                  << platform::FailureKind(table::EditFailure::NameNotAllowed);
     // What a Windows file name cannot hold, and what the results file cannot store, on every platform.
     for (const char* name : {"a|b", "a:b", "a*b", "a?b", "a\"b", "a<b", "a>b", "a\\b", "line\nbreak", "tab\tin"})
         QTest::addRow("name %s", name) << "a.url"
                                        << "" << QString::fromLatin1(name) << false << "a.url" << false
-                                       << K::NameNotAllowed;
+                                       << platform::FailureKind(table::EditFailure::NameNotAllowed);
 }
 
 void FavoriteEditTest::applyPaths()
@@ -292,7 +299,7 @@ void FavoriteEditTest::favoriteGoneSinceTheLoadIsNotMadeAgain()
          {table::FavoriteEdit{"", "a", "http://new/"}, table::FavoriteEdit{"/Sub", "moved", "http://new/"}}) {
         platform::Failure error;
         QVERIFY(!table::applyFavoriteEdit(m_state, row, edit, &error));
-        QCOMPARE(error.kind, platform::FailureKind::FileMissing);
+        QCOMPARE(error.kind, platform::FileFailure::FileMissing);
         QCOMPARE(error.path, QDir::toNativeSeparators(m_fav + "/a.url"));
     }
     QCOMPARE(folderContents(m_dir->path()), disk);
@@ -366,7 +373,7 @@ void FavoriteEditTest::onlyShortcutFilesAreEdited()
 
     platform::Failure error;
     QVERIFY(!table::applyFavoriteEdit(m_state, row, {folder, name, address}, &error));
-    QCOMPARE(error.kind, platform::FailureKind::NotAShortcut);
+    QCOMPARE(error.kind, table::EditFailure::NotAShortcut);
     QCOMPARE(error.path, QDir::toNativeSeparators(m_fav + "/" + file));
     QCOMPARE(folderContents(m_dir->path()), disk);
     QCOMPARE(rowCells(row), cells);

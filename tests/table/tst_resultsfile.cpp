@@ -197,7 +197,7 @@ void ResultsFileTest::failedSaveKeepsOldFileAndHistories()
     loadRows(t, {"/Fav"}, {"a.url"}, {History{"1", "YES", "", "", ""}}, {"NO"});
     platform::Failure error;
     QVERIFY(!table::saveResults(path, t, &error));
-    QCOMPARE(error.kind, platform::FailureKind::WriteFailed);
+    QCOMPARE(error.kind, platform::FileFailure::WriteFailed);
     QCOMPARE(error.path, QDir::toNativeSeparators(path));
     QCOMPARE(error.system.reason, platform::SystemReason::NotFound);
     QCOMPARE(t.rowHistory(1), (History{"1", "YES", "", "", ""}));
