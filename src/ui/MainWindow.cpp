@@ -1,19 +1,12 @@
 #include "ui/MainWindow.h"
 
-#include <algorithm>
-
 #include <QAction>
 #include <QEvent>
 #include <QFrame>
-#include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
 #include <QScreen>
-#include <QScrollBar>
-#include <QShortcut>
 #include <QSlider>
-#include <QTableView>
-#include <QTimer>
 
 #include "checker/LinkChecker.h"
 #include "table/LoadSequence.h"
@@ -22,9 +15,9 @@
 #include "ui/CommandBar.h"
 #include "ui/Commands.h"
 #include "ui/EditDialog.h"
+#include "ui/FavoritesGrid.h"
 #include "ui/Fonts.h"
 #include "ui/FormLayout.h"
-#include "ui/ResultDelegate.h"
 #include "ui/StatusPanels.h"
 
 namespace ui
@@ -55,14 +48,8 @@ MainWindow::MainWindow(table::AppState& state, QWidget* parent)
     setCentralWidget(m_client);
     resize(twipsToPixels(12165), twipsToPixels(8400));
 
-    m_grid = new QTableView(m_client);
-    m_grid->setObjectName(QStringLiteral("MSHFlexGrid1"));
-    m_grid->setAccessibleName(QStringLiteral("收藏夹列表"));
-    m_grid->setModel(&m_model);
-    m_grid->setItemDelegate(new ResultDelegate(m_grid));
-    m_model.setResultPictures(yesPicture(devicePixelRatioF()), noPicture(devicePixelRatioF()));
-    connect(m_grid, &QTableView::doubleClicked, this,
-            [this](const QModelIndex& index) { MSHFlexGrid1_DblClick(index.row() + 1); });
+    m_grid = new FavoritesGrid(m_model, m_client);
+    connect(m_grid, &FavoritesGrid::rowActivated, this, &MainWindow::MSHFlexGrid1_DblClick);
 
     m_statusBar = new StatusPanels(kProductName, m_client);
     connect(m_statusBar, &StatusPanels::panelsWidthChanged, this, [this] {
@@ -85,7 +72,7 @@ MainWindow::MainWindow(table::AppState& state, QWidget* parent)
     connect(m_load, &table::LoadSequence::loaded, this, [this] {
         // The load writes every row, the last cell of the last row last; the current cell is moved there once, at
         // the end, rather than along with each row. Only the row is scrolled to: the folder and name stay in sight.
-        setCurrentCell(m_model.dataRowCount(), LinkTableModel::History4Column, VerticalScroll);
+        m_grid->setCurrentCell(m_model.dataRowCount(), LinkTableModel::History4Column, FavoritesGrid::VerticalScroll);
     });
     connect(m_load, &table::LoadSequence::finished, this, &MainWindow::tableLoaded);
 
@@ -108,32 +95,7 @@ void MainWindow::Form_Load()
         new CommandBar(Commands::all(), checker::LinkChecker::kMinThreads, checker::LinkChecker::kMaxThreads, m_client);
     connect(m_toolbar, &CommandBar::triggered, this, &MainWindow::Toolbar1_ButtonClick);
     connect(m_toolbar->slider(), &QSlider::valueChanged, m_checker, &checker::LinkChecker::Slider1_Change);
-    setupGrid();
     m_load->startUp();
-}
-
-void MainWindow::setupGrid()
-{
-    m_grid->setFont(songTi(9));
-    const QVector<int> widths = LinkTableModel::columnWidthsTwips();
-    // Qt's own minimum is the header font's widest glyph plus margins: with a CJK face on Windows (whose widest
-    // glyph is several ems) it exceeded the 500 twips of the result columns and widened them.
-    m_grid->horizontalHeader()->setMinimumSectionSize(twipsToPixels(*std::min_element(widths.begin(), widths.end())));
-    for (int k = 0; k < widths.size(); ++k)
-        m_grid->setColumnWidth(k, twipsToPixels(widths.at(k)));
-    m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    m_grid->horizontalHeader()->setHighlightSections(false);
-    m_grid->horizontalHeader()->setStretchLastSection(false);
-    m_grid->verticalHeader()->hide();
-    m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    m_grid->verticalHeader()->setDefaultSectionSize(QFontMetrics(m_grid->font()).height() + 4);
-    m_grid->setWordWrap(false);
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_grid->setStyleSheet(QStringLiteral("QTableView { color: #C000C0; background-color: #FFC0FF; }"
-                                         "QHeaderView::section { color: #800080; background-color: #FFFF80;"
-                                         " border: 1px solid #C0C0A0; padding: 1px; }"));
 }
 
 void MainWindow::setupBusyNotice()
@@ -162,16 +124,7 @@ void MainWindow::setupChecker()
 {
     m_checker = new checker::LinkChecker(m_state.table, this);
     // The grid shows the verdict through the table; the window only follows it with the current cell.
-    connect(m_checker, &checker::LinkChecker::verdict, this, [this](int row) { followVerdict(row); });
-    m_followTimer = new QTimer(this);
-    m_followTimer->setSingleShot(true);
-    m_followTimer->setInterval(checker::LinkChecker::kDispatchIntervalMs);
-    connect(m_followTimer, &QTimer::timeout, this, [this] {
-        if (m_followRow > 0) {
-            setCurrentCell(m_followRow, LinkTableModel::ResultColumn);
-            m_followTimer->start();
-        }
-    });
+    connect(m_checker, &checker::LinkChecker::verdict, m_grid, &FavoritesGrid::followVerdict);
     connect(m_checker, &checker::LinkChecker::channelStateChanged, this,
             [this](int channel, checker::TransferChannel::State state) { showIndicator(channel, dialPicture(state)); });
     connect(m_checker, &checker::LinkChecker::channelIdle, this,
@@ -270,7 +223,7 @@ void MainWindow::MSHFlexGrid1_DblClick(int row)
     EditDialog dialog(m_state, row, this);
     // An applied edit has written the row's folder, name and address, the address last.
     if (dialog.exec() == QDialog::Accepted)
-        setCurrentCell(row, LinkTableModel::AddressColumn);
+        m_grid->setCurrentCell(row, LinkTableModel::AddressColumn);
 }
 
 void MainWindow::Form_Resize()
@@ -315,43 +268,6 @@ void MainWindow::setupKeyboard()
     }
     setTabOrder(previous, slider());
     setTabOrder(slider(), m_grid);
-    // The arrow keys move between the grid's cells; Tab leaves it, or it would never reach the toolbar again.
-    m_grid->setTabKeyNavigation(false);
-    // Return, Enter (the keypad's: shortcuts match it without its keypad modifier) and F2 open the edit dialog for
-    // the current row, as a double click on it does.
-    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_F2}) {
-        auto* shortcut = new QShortcut(QKeySequence(key), m_grid, nullptr, nullptr, Qt::WidgetShortcut);
-        connect(shortcut, &QShortcut::activated, this,
-                [this] { MSHFlexGrid1_DblClick(m_grid->currentIndex().row() + 1); });
-    }
-}
-
-void MainWindow::followVerdict(int row)
-{
-    // The verdict's cell becomes the grid's current cell and stays so: the user sees how far the check has come.
-    // Forty channels give hundreds of verdicts a second, and moving the cell repaints the grid each time: the cell
-    // moves at once, then at most once a dispatch tick, to the latest verdict's cell.
-    if (m_followTimer->isActive()) {
-        m_followRow = row;
-        return;
-    }
-    setCurrentCell(row, LinkTableModel::ResultColumn);
-    m_followTimer->start();
-}
-
-void MainWindow::setCurrentCell(int row, int column, CellScroll scroll)
-{
-    // Grid row `row` (1-based) and its column become the current cell, scrolled into view; nothing for a row that
-    // shows no favorite. A later write than the verdict waiting to be followed wins over it.
-    m_followRow = 0;
-    if (row < 1 || row > m_model.dataRowCount())
-        return;
-    const QModelIndex index = m_model.index(row - 1, column);
-    const int left = m_grid->horizontalScrollBar()->value();
-    m_grid->setCurrentIndex(index);
-    m_grid->scrollTo(index);
-    if (scroll == VerticalScroll)
-        m_grid->horizontalScrollBar()->setValue(left);
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event)

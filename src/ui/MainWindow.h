@@ -8,14 +8,13 @@
 
 #include "table/AppState.h"
 #include "table/CommandRules.h"
+#include "ui/FavoritesGrid.h"
 #include "ui/LinkTableModel.h"
 
 class QAction;
 class QFrame;
 class QLabel;
 class QSlider;
-class QTableView;
-class QTimer;
 
 namespace checker
 {
@@ -62,7 +61,7 @@ public:
     QString panelText(int panel) const;
     LinkTableModel& model() { return m_model; }
     checker::LinkChecker& checker() { return *m_checker; }
-    QTableView* grid() const { return m_grid; }
+    FavoritesGrid* grid() const { return m_grid; }
     QFrame* busyNotice() const { return m_busyNotice; }
     QSlider* slider() const;
     CommandBar* toolbar() const { return m_toolbar; }
@@ -93,17 +92,9 @@ signals:
 
 private:
     void Form_Load();
-    void setupGrid();
     void setupBusyNotice();
     void setupChecker();
     void setupKeyboard();
-    enum CellScroll
-    {
-        FullScroll,    // the cell itself is brought into view
-        VerticalScroll // only its row: the columns shown stay as they are
-    };
-    void setCurrentCell(int row, int column, CellScroll scroll = FullScroll);
-    void followVerdict(int row);
     void centreOnScreen();
     void updateMinimumSize();
     void showIndicator(int channel, int picture);
@@ -120,13 +111,11 @@ private:
     Commands* m_commands = nullptr;
     QWidget* m_client = nullptr; // fills the window and holds every visible part
     CommandBar* m_toolbar = nullptr;
-    QTableView* m_grid = nullptr;
+    FavoritesGrid* m_grid = nullptr;
     StatusPanels* m_statusBar = nullptr;
     QFrame* m_busyNotice = nullptr;
     std::vector<QLabel*> m_indicators; // one per probe channel
     QVector<QPixmap> m_dial;           // 1..12, element 0 unused
-    QTimer* m_followTimer = nullptr;   // paces the current cell's moves after verdicts
-    int m_followRow = 0;               // the row of the latest verdict not yet followed; 0 for none
 };
 
 } // namespace ui
