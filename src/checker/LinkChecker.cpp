@@ -359,7 +359,7 @@ void LinkChecker::tableAboutToBeReloaded()
     }
 }
 
-bool LinkChecker::asked(int row) const
+bool LinkChecker::handedOutBefore(int row) const
 {
     return !m_askedBefore.isEmpty() && m_askedBefore.contains({m_table.filePath(row), m_table.fileName(row)});
 }
@@ -367,7 +367,7 @@ bool LinkChecker::asked(int row) const
 int LinkChecker::nextRow() const
 {
     for (int r = rowCursor() + 1; r <= m_table.rowCount(); ++r) {
-        if (!asked(r))
+        if (!handedOutBefore(r))
             return r;
     }
     return 0;

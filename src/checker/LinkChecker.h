@@ -161,7 +161,7 @@ private:
     bool judged(const Channel& channel, TransferChannel::State state) const;
     void writeVerdict(const Channel& channel, const QString& value);
     void tableAboutToBeReloaded();
-    bool asked(int row) const;
+    bool handedOutBefore(int row) const;
     int nextRow() const;
     int takeRow();
 

@@ -189,6 +189,9 @@ bool TransferChannel::Execute(const QString& address, const QString& operation)
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, long(m_timeoutMs));
     curl_easy_setopt(easy, CURLOPT_HAPPY_EYEBALLS_TIMEOUT_MS, long(m_timeoutMs));
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    // A request cut off in the middle of its look-up (time-out, Cancel) leaves the look-up's thread to finish on
+    // its own instead of waiting for it here, on the window's thread.
+    curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
     // A revocation list that cannot be fetched says nothing about the server.
     curl_easy_setopt(easy, CURLOPT_SSL_OPTIONS, long(CURLSSLOPT_REVOKE_BEST_EFFORT));
     curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, &Callbacks::open);

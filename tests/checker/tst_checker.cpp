@@ -1244,15 +1244,35 @@ void TestChecker::lookupsRunSideBySide()
         runInOwnResolverNamespace(QStringLiteral("lookupsRunSideBySide"));
         return;
     }
-    // Favorites on names of their own, each look-up answered only after a while: every channel's look-up runs
-    // while the others' do, none waits for another's.
     QVERIFY(testsupport::inOwnResolverNamespace(kNameServer));
     constexpr int kFavorites = 120;
-    constexpr int kLookupMs = 500;
+    constexpr int kLookupMs = 1000;
     testsupport::ServerThread servers;
     QVERIFY(servers.listen(QHostAddress(QHostAddress::LocalHost)));
     QVERIFY(servers.listenNameService(kNameServer, 53, QHostAddress(QHostAddress::LocalHost), kLookupMs));
     const QUrl base(servers.url(QStringLiteral("/200")));
+
+    // A request cut off in the middle of its look-up, by Cancel or by its time-out, lets go at once: the window
+    // does not wait for the name server's answer.
+    {
+        TransferChannel channel(100);
+        QSignalSpy states(&channel, &TransferChannel::StateChanged);
+        QVERIFY(channel.Execute(QStringLiteral("http://cancelled.tessaly.test:%1/").arg(base.port()),
+                                QStringLiteral("HEAD")));
+        QTRY_VERIFY(servers.lookupsInFlight() >= 1);
+        channel.Cancel();
+        QCOMPARE(servers.queriesAnswered(), 0);
+        QVERIFY(
+            channel.Execute(QStringLiteral("http://late.tessaly.test:%1/").arg(base.port()), QStringLiteral("HEAD")));
+        QTRY_COMPARE(finalCount(states), 1);
+        QCOMPARE(statesOf(states).last(), int(TransferChannel::icError));
+        QCOMPARE(servers.queriesAnswered(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(servers.lookupsInFlight(), 0, 10000);
+        servers.resetCounters();
+    }
+
+    // Favorites on names of their own, each look-up answered only after a while: every channel's look-up runs
+    // while the others' do, none waits for another's.
     QStringList addresses;
     for (int i = 1; i <= kFavorites; ++i)
         addresses << QStringLiteral("http://n%1.tessaly.test:%2/200").arg(i).arg(base.port());

@@ -163,6 +163,8 @@ void LoopbackHttpServer::resetCounters()
     m_flooded = 0;
     m_maxOpen = m_sockets.size();
     m_maxInFlight = m_inFlight;
+    m_maxLookups = int(m_lookups.size());
+    m_queriesAnswered = 0;
 }
 
 bool LoopbackHttpServer::listenNameService(const QHostAddress& address, quint16 port, const QHostAddress& answer,

@@ -96,7 +96,8 @@ public:
     /// Also answers name look-ups (DNS over UDP) on a loopback address and port: each query after delayMs, an A
     /// query with the address answer, any other with no record. False when the port cannot be bound.
     bool listenNameService(const QHostAddress& address, quint16 port, const QHostAddress& answer, int delayMs);
-    /// The most names whose look-ups were waiting for their answer at once, and the queries answered so far.
+    /// The names whose look-ups are waiting for their answer, the most of them at once, and the queries answered.
+    int lookupsInFlight() const { return int(m_lookups.size()); }
     int maxLookupsInFlight() const { return m_maxLookups; }
     int queriesAnswered() const { return m_queriesAnswered; }
     /// Keep every request in requests() (on by default; off for long benchmark runs).

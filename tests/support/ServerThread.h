@@ -46,7 +46,9 @@ public:
     int acceptedConnections() { return read(&LoopbackHttpServer::acceptedConnections); }
     int totalRequests() { return read(&LoopbackHttpServer::totalRequests); }
     qint64 floodedBytes() { return read(&LoopbackHttpServer::floodedBytes); }
+    int lookupsInFlight() { return read(&LoopbackHttpServer::lookupsInFlight); }
     int maxLookupsInFlight() { return read(&LoopbackHttpServer::maxLookupsInFlight); }
+    int queriesAnswered() { return read(&LoopbackHttpServer::queriesAnswered); }
     /// LoopbackHttpServer::resetCounters on the server's thread.
     void resetCounters();
 
