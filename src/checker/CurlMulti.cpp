@@ -1,5 +1,7 @@
 #include "checker/CurlMulti.h"
 
+#include <vector>
+
 #include <curl/curl.h>
 
 #include <QSocketNotifier>
@@ -20,6 +22,8 @@ CURLM* multiOf(void* multi)
 
 // One per thread: a channel's notifiers and timer belong to the thread whose event loop drives them.
 QThreadStorage<std::weak_ptr<CurlMulti>> perThread;
+
+constexpr int kRecheckMs = 250;
 
 } // namespace
 
@@ -74,6 +78,8 @@ CurlMulti::CurlMulti()
     curl_multi_setopt(multiOf(m_multi), CURLMOPT_TIMERDATA, this);
     m_timer.setSingleShot(true);
     QObject::connect(&m_timer, &QTimer::timeout, [this] { act(qintptr(CURL_SOCKET_TIMEOUT), 0); });
+    m_recheck.setInterval(kRecheckMs);
+    QObject::connect(&m_recheck, &QTimer::timeout, [this] { recheck(); });
 }
 
 CurlMulti::~CurlMulti()
@@ -111,6 +117,24 @@ void CurlMulti::watch(qintptr socket, int what)
     want(w.write, QSocketNotifier::Write, CURL_CSELECT_OUT, !remove && (what & CURL_POLL_OUT));
     if (remove)
         m_watches.erase(socket);
+    // Windows tells of a socket's events once, when they happen: one that happened before its notifier was made
+    // (a connection refused at once, as on loopback) is never told. So while sockets are watched, libcurl looks
+    // at each of them again now and then, whatever the notifiers say.
+    if (m_watches.empty())
+        m_recheck.stop();
+    else if (!m_recheck.isActive())
+        m_recheck.start();
+}
+
+void CurlMulti::recheck()
+{
+    std::vector<qintptr> sockets;
+    sockets.reserve(m_watches.size());
+    for (const auto& [socket, w] : m_watches)
+        sockets.push_back(socket);
+    // No event named: libcurl finds out itself what the socket has for it.
+    for (qintptr socket : sockets)
+        act(socket, 0);
 }
 
 void CurlMulti::act(qintptr socket, int events)

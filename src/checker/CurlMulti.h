@@ -38,6 +38,7 @@ private:
     struct Callbacks; // libcurl's socket and timer callbacks
     void watch(qintptr socket, int what);
     void act(qintptr socket, int events);
+    void recheck();
     void collectFinished();
 
     struct Watch
@@ -49,6 +50,7 @@ private:
     void* m_multi = nullptr;
     QObject m_notifiers; // parent of every socket notifier, also of those on their way out
     QTimer m_timer;      // libcurl's one time-out
+    QTimer m_recheck;    // looks at every watched socket again now and then, see watch()
     std::unordered_map<qintptr, Watch> m_watches;
 };
 
