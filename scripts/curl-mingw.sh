@@ -28,29 +28,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/tessaly-curl-mingw.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 echo "curl-mingw: fetching Debian's source of curl $curl_version"
-apt_dir="$work/apt"
-mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$apt_dir/parts"
-if [ -f /etc/apt/sources.list.d/debian.sources ]; then
-    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources >"$apt_dir/parts/debian-src.sources"
-else
-    cat >"$apt_dir/parts/debian-src.sources" <<SRC
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm bookworm-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-
-Types: deb-src
-URIs: http://deb.debian.org/debian-security
-Suites: bookworm-security
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SRC
-fi
-apt_options=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$apt_dir/parts"
-    -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache")
-apt-get "${apt_options[@]}" -qq update
-(cd "$work" && apt-get "${apt_options[@]}" source --download-only "curl=$curl_version" >/dev/null)
+tessaly_fetch_debian_source "curl=$curl_version" "$work"
 # Unpacked with Debian's patches (its security fixes among them).
 dpkg-source --no-check -x "$work"/curl_*.dsc "$work/src" >/dev/null
 

@@ -90,7 +90,12 @@ CurlMulti::~CurlMulti()
 
 bool CurlMulti::add(void* easy)
 {
-    return curl_multi_add_handle(multiOf(m_multi), static_cast<CURL*>(easy)) == CURLM_OK;
+    if (curl_multi_add_handle(multiOf(m_multi), static_cast<CURL*>(easy)) != CURLM_OK)
+        return false;
+    // The transfer starts now rather than one turn of the event loop later, at the time-out libcurl asks for.
+    m_timer.stop();
+    act(qintptr(CURL_SOCKET_TIMEOUT), 0);
+    return true;
 }
 
 void CurlMulti::remove(void* easy)

@@ -27,7 +27,9 @@ public:
     /// The features of the linked libcurl (CURL_VERSION_*), after its one global initialisation.
     static int features();
 
-    /// Adds an easy handle whose private pointer is its TransferChannel; false when libcurl refuses it.
+    /// Adds an easy handle whose private pointer is its TransferChannel and starts its transfer; false when
+    /// libcurl refuses it. A transfer that ends at once is handed to its channel before this returns. Must not be
+    /// called from inside a libcurl callback.
     bool add(void* easy);
     /// Removes an easy handle; its connection is closed. Must not be called from inside a libcurl callback.
     void remove(void* easy);

@@ -215,12 +215,14 @@ bool TransferChannel::Execute(const QString& address, const QString& operation)
     ++m_serial;
     m_easy = easy;
     m_busy = true;
+    // Posted first: the transfer starts inside add(), and reports of its own may already follow.
+    post(icResolvingHost);
     if (!m_multi->add(easy)) {
         m_busy = false;
+        ++m_serial;
         release();
         return false;
     }
-    post(icResolvingHost);
     return true;
 }
 
