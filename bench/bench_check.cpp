@@ -11,6 +11,9 @@
 //                                        (127.66.x.y, a helper process serves them), under the 1024 open
 //                                        files a desktop session gives a program
 //   bench_check --serve-spread SERVERS   only the many servers; prints "PORT <n>" and serves until killed
+//   bench_check --lookups FAVORITES MS   one timed run over FAVORITES favorites on as many names, each looked up
+//                                        in MS ms, 40 channels; in a child with a network namespace of its own,
+//                                        whose resolver configuration names a loopback name server
 //
 // The server runs on a thread of its own, so it never waits on the checker's event loop.
 
@@ -30,14 +33,16 @@
 #include <sys/epoll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/time.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QEventLoop>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
+#include <QTemporaryDir>
+#include <QUrl>
 #include <QThread>
 #include <QTimer>
 
@@ -45,6 +50,7 @@
 #include "checker/TransferChannel.h"
 #include "platform/Descriptors.h"
 #include "support/CheckerRows.h"
+#include "support/ChildRun.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/ProcessStatus.h"
 #include "support/ServerThread.h"
@@ -65,6 +71,22 @@ QHostAddress hostAddress(int i)
 QString linkUrl(int i, quint16 port)
 {
     return QStringLiteral("http://%1:%2/200?i=%3").arg(hostAddress(i).toString()).arg(port).arg(i);
+}
+
+// Processor time (user and system) of this process, and of the calling thread, in ms.
+double processCpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+}
+
+double threadCpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1000.0 + t.tv_nsec / 1e6;
 }
 
 // Listens on 127.0.0.1 (the page) and 127.0.0.2..9 (the links), all on one port.
@@ -99,6 +121,13 @@ public:
         });
     }
     quint16 port() const { return m_port; }
+    /// The processor time the server's thread has used so far, in ms.
+    double cpuMs()
+    {
+        double ms = 0;
+        call([&](LoopbackHttpServer&) { ms = threadCpuMs(); });
+        return ms;
+    }
 
 private:
     quint16 m_port = 0;
@@ -115,6 +144,7 @@ struct RunFigures
     int wrong = -1;           // verdicts other than expected, when expected verdicts are given
     int maxSockets = -1;      // peaks of this process's open sockets and descriptors, when sampled
     int maxDescriptors = -1;
+    double cpuMs = 0; // this process's processor time over the run
 };
 
 QStringList plainUrls(int rows, quint16 port)
@@ -148,11 +178,11 @@ RunFigures timedRun(const QStringList& urls, int threads, const QStringList& exp
     std::vector<qint64> requestStart(std::size_t(threads), -1);
     qint64 requestNs = 0;
     int requestsTimed = 0;
-    QObject::connect(&checker, &checker::LinkChecker::channelStateChanged,
-                     [&](int channel, checker::TransferChannel::State state) {
-                         if (state == checker::TransferChannel::icRequesting)
-                             requestStart[std::size_t(channel)] = clock.nsecsElapsed();
-                     });
+    // From the first state a request reports to its end.
+    QObject::connect(&checker, &checker::LinkChecker::channelStateChanged, [&](int channel) {
+        if (requestStart[std::size_t(channel)] < 0)
+            requestStart[std::size_t(channel)] = clock.nsecsElapsed();
+    });
     QObject::connect(&checker, &checker::LinkChecker::channelIdle, [&](int channel) {
         qint64& start = requestStart[std::size_t(channel)];
         if (start >= 0) {
@@ -188,9 +218,11 @@ RunFigures timedRun(const QStringList& urls, int threads, const QStringList& exp
         sample();
         sampler.start(5);
     }
+    const double cpuBefore = processCpuMs();
     checker.StartTh();
     loop.exec();
     figures.runMs = clock.elapsed();
+    figures.cpuMs = processCpuMs() - cpuBefore;
     figures.meanRequestMs = requestsTimed > 0 ? requestNs / 1e6 / requestsTimed : 0.0;
     if (!expected.isEmpty()) {
         figures.wrong = 0;
@@ -212,50 +244,43 @@ void printRun(const char* label, int rows, int threads, const RunFigures& f)
     std::fflush(stdout);
 }
 
-// How many requests to one host run at once through one shared manager, and through one per channel.
+// How many requests to one host run at once, one per channel.
 void connectionCap(BenchServer& server)
 {
     const int requests = 24;
     const QString url = QStringLiteral("http://127.0.0.2:%1/slow?ms=300").arg(server.port());
+    server.resetCounters();
+    std::vector<std::unique_ptr<checker::TransferChannel>> channels;
+    int done = 0;
+    QEventLoop loop;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < requests; ++i) {
+        channels.push_back(std::make_unique<checker::TransferChannel>());
+        QObject::connect(channels.back().get(), &checker::TransferChannel::StateChanged, [&](int state) {
+            if (state >= checker::TransferChannel::icError && ++done == requests)
+                loop.quit();
+        });
+        channels.back()->Execute(url, QStringLiteral("HEAD"));
+    }
+    loop.exec();
+    std::printf("%d channels: %d HEAD requests of 300 ms to one host: %.2f s, at most %d at once\n", requests, requests,
+                clock.elapsed() / 1000.0, server.maxInFlight());
+    std::fflush(stdout);
+}
 
-    server.resetCounters();
-    {
-        QNetworkAccessManager shared;
-        int done = 0;
-        QEventLoop loop;
-        QElapsedTimer clock;
-        clock.start();
-        for (int i = 0; i < requests; ++i) {
-            QNetworkReply* reply = shared.head(QNetworkRequest(QUrl(url)));
-            QObject::connect(reply, &QNetworkReply::finished, [&, reply] {
-                reply->deleteLater();
-                if (++done == requests)
-                    loop.quit();
-            });
-        }
-        loop.exec();
-        std::printf("one shared manager:   %d HEAD requests of 300 ms to one host: %.2f s, at most %d at once\n",
-                    requests, clock.elapsed() / 1000.0, server.maxInFlight());
-    }
-    server.resetCounters();
-    {
-        std::vector<std::unique_ptr<checker::TransferChannel>> channels;
-        int done = 0;
-        QEventLoop loop;
-        QElapsedTimer clock;
-        clock.start();
-        for (int i = 0; i < requests; ++i) {
-            channels.push_back(std::make_unique<checker::TransferChannel>());
-            QObject::connect(channels.back().get(), &checker::TransferChannel::StateChanged, [&](int state) {
-                if (state >= checker::TransferChannel::icError && ++done == requests)
-                    loop.quit();
-            });
-            channels.back()->Execute(url, QStringLiteral("HEAD"));
-        }
-        loop.exec();
-        std::printf("one manager/channel:  %d HEAD requests of 300 ms to one host: %.2f s, at most %d at once\n",
-                    requests, clock.elapsed() / 1000.0, server.maxInFlight());
-    }
+// Threads of this process with the pool at its largest and nothing to do.
+void idleThreads()
+{
+    table::LinkTable linkTable;
+    checker::LinkChecker checker(linkTable);
+    const int before = testsupport::processThreadCount();
+    checker.Slider1_Change(checker::LinkChecker::kMaxThreads);
+    QEventLoop loop;
+    QTimer::singleShot(1000, &loop, &QEventLoop::quit);
+    loop.exec();
+    std::printf("threads while idle: %d with 1 channel, %d with %d channels (the benchmark's server thread included)\n",
+                before, testsupport::processThreadCount(), checker::LinkChecker::kMaxThreads);
     std::fflush(stdout);
 }
 
@@ -396,6 +421,62 @@ int serve(int rows)
     return QCoreApplication::exec();
 }
 
+const QHostAddress kNameServer(QStringLiteral("127.0.0.1"));
+
+// In a child with a network namespace of its own: a check over favorites on names of their own, each name looked
+// up at the loopback name server, which answers after lookupMs.
+int lookupRun(int favorites, int lookupMs)
+{
+    constexpr int kThreads = checker::LinkChecker::kMaxThreads;
+    if (!testsupport::inOwnResolverNamespace(kNameServer)) {
+        std::fprintf(stderr, "lookups: not in a network namespace of its own\n");
+        return 1;
+    }
+    testsupport::ServerThread servers;
+    servers.call([](LoopbackHttpServer& server) { server.setRecordRequests(false); });
+    if (!servers.listen(QHostAddress(QHostAddress::LocalHost)) ||
+        !servers.listenNameService(kNameServer, 53, QHostAddress(QHostAddress::LocalHost), lookupMs)) {
+        std::fprintf(stderr, "lookups: cannot listen on 127.0.0.1\n");
+        return 1;
+    }
+    const int port = QUrl(servers.url(QStringLiteral("/"))).port();
+    QStringList urls;
+    for (int i = 0; i < favorites; ++i)
+        urls << QStringLiteral("http://n%1.tessaly.test:%2/200?i=%1").arg(i).arg(port);
+    const RunFigures f = timedRun(urls, kThreads);
+    // Ideally each channel spends on a row its 40 ms tick, the look-up and the round trip after it.
+    const double roundTrip = qMax(0.0, f.meanRequestMs - lookupMs);
+    const double ideal = std::ceil(double(favorites) / kThreads) * (40.0 + lookupMs + roundTrip);
+    std::printf(
+        "lookups   %5d favorites on as many names, look-ups of %4d ms, %d ch: %d verdicts (%d YES)  work %6.2f s  "
+        "ideal %6.2f s (round trip %.1f ms)  %5.1f%% of ideal  at most %d look-ups at once\n",
+        favorites, lookupMs, kThreads, f.verdicts, f.yes, f.workMs / 1000.0, ideal / 1000.0, roundTrip,
+        f.workMs > 0 ? 100.0 * ideal / double(f.workMs) : 0.0, servers.maxLookupsInFlight());
+    std::fflush(stdout);
+    return f.verdicts == favorites && f.yes == favorites ? 0 : 1;
+}
+
+// lookupRun in a child of its own, where no look-up can leave the machine.
+int lookupCase(int favorites, int lookupMs)
+{
+    QTemporaryDir dir;
+    QString why;
+    QStringList command = testsupport::ownResolverWrapper(dir.path(), kNameServer, &why);
+    if (command.isEmpty()) {
+        std::printf("lookups: skipped: %s\n", qPrintable(why));
+        return 0;
+    }
+    command << QCoreApplication::applicationFilePath() << QStringLiteral("--lookups-child")
+            << QString::number(favorites) << QString::number(lookupMs);
+    QByteArray output;
+    const int code = testsupport::runCommand(command.takeFirst(), command, &output, 600000);
+    std::printf("%s", output.constData());
+    if (code == 97)
+        std::printf("lookups: skipped: cannot replace the resolver configuration inside the namespace\n");
+    std::fflush(stdout);
+    return code == 97 ? 0 : code;
+}
+
 int client(quint16 port, int threads, int rows)
 {
     const RunFigures f = timedRun(plainUrls(rows, port), threads);
@@ -413,13 +494,17 @@ int fullSet()
     std::printf("server: 127.0.0.2..9 port %u, own thread; intervals 40 ms / 800 ms; %d cores\n",
                 unsigned(server.port()), QThread::idealThreadCount());
     connectionCap(server);
+    idleThreads();
 
     for (int threads : {1, 10, 40}) {
         server.resetCounters();
+        const double serverCpuBefore = server.cpuMs();
         const RunFigures f = timedRun(plainUrls(1000, server.port()), threads);
+        const double serverCpu = server.cpuMs() - serverCpuBefore;
         printRun("run", 1000, threads, f);
-        std::printf("           server saw %d requests over at most %d connections\n", server.totalRequests(),
-                    server.maxOpenConnections());
+        std::printf("           server saw %d requests over at most %d connections; processor time %.0f ms per 1,000 "
+                    "favorites (the server's thread left out)\n",
+                    server.totalRequests(), server.maxOpenConnections(), f.cpuMs - serverCpu);
     }
 
     const qint64 hwmBefore = testsupport::processStatusKb("VmHWM:");
@@ -435,6 +520,9 @@ int fullSet()
     int status = 0;
     for (int servers : {1000, 3000})
         status |= spreadRun(servers, 40);
+    // Names that take long to look up, as those of old favorites do.
+    status |= lookupCase(1000, 300);
+    status |= lookupCase(400, 1000);
     return status;
 }
 
@@ -450,6 +538,10 @@ int main(int argc, char** argv)
         return serveSpread(args[2].toInt());
     if (args.size() >= 4 && args[1] == QLatin1String("--spread"))
         return spreadRun(args[2].toInt(), args[3].toInt());
+    if (args.size() >= 4 && args[1] == QLatin1String("--lookups"))
+        return lookupCase(args[2].toInt(), args[3].toInt());
+    if (args.size() >= 4 && args[1] == QLatin1String("--lookups-child"))
+        return lookupRun(args[2].toInt(), args[3].toInt());
     if (args.size() >= 5 && args[1] == QLatin1String("--client"))
         return client(quint16(args[2].toUInt()), args[3].toInt(), args[4].toInt());
     if (args.size() >= 4 && args[1] == QLatin1String("--run")) {

@@ -6,12 +6,14 @@
 # 1. installs the Debian packages it needs (scripts/deps.sh, TESSALY_WINDOWS_PACKAGES);
 # 2. builds Qt 6.4.2 for MinGW-w64 into its cache folder, unless it is already there (scripts/qt-mingw.sh,
 #    about 20 minutes once per machine);
-# 3. draws the program icon with the host build's tools/tessaly_icons (in build/, configured when missing);
-# 4. cross-builds tessaly.exe against that Qt in build-windows/build;
-# 5. lays out build-windows/Tessaly/ (the program, the Qt and MinGW runtime DLLs, the platform, style and TLS
-#    plugins and Qt's Chinese translation), strips it, checks that every DLL it imports is there or is part of
+# 3. builds libcurl for MinGW-w64 (Schannel, threaded resolver) into its cache folder beside Qt's, unless it is
+#    already there (scripts/curl-mingw.sh, a few minutes once per machine and curl version);
+# 4. draws the program icon with the host build's tools/tessaly_icons (in build/, configured when missing);
+# 5. cross-builds tessaly.exe against that Qt and libcurl in build-windows/build;
+# 6. lays out build-windows/Tessaly/ (the program, the Qt, libcurl and MinGW runtime DLLs, the platform, style and
+#    TLS plugins and Qt's Chinese translation), strips it, checks that every DLL it imports is there or is part of
 #    Windows, and zips it as build-windows/tessaly-<version>-windows-x64.zip;
-# 6. runs the smoke test scripts/windows-smoke.sh on that folder (not with --no-smoke).
+# 7. runs the smoke test scripts/windows-smoke.sh on that folder (not with --no-smoke).
 set -euo pipefail
 TESSALY_ROOT=$(cd "$(dirname "$0")/.." && pwd)
 smoke=1
@@ -39,6 +41,12 @@ if [ ! -f "$qt_prefix/.tessaly-complete" ] || [ ! -x "$qt_prefix/bin/qt-cmake" ]
     exit 1
 fi
 
+curl_prefix=$("$TESSALY_ROOT/scripts/curl-mingw.sh" | tee -a /dev/stderr | tail -1)
+if [ ! -f "$curl_prefix/.tessaly-complete" ] || [ ! -f "$curl_prefix/lib/cmake/CURL/CURLConfig.cmake" ]; then
+    echo "build-windows: no complete libcurl for MinGW in '$curl_prefix'" >&2
+    exit 1
+fi
+
 echo "build-windows: drawing the icon with the host build in $host_build"
 started=$SECONDS
 if [ ! -f "$host_build/CMakeCache.txt" ]; then
@@ -49,12 +57,13 @@ icon=$host_build/tools/icons/tessaly.ico
 [ -s "$icon" ] || { echo "build-windows: the host build drew no $icon" >&2; exit 1; }
 echo "build-windows: icon ready in $((SECONDS - started)) s"
 
-echo "build-windows: cross-building tessaly.exe against $qt_prefix"
+echo "build-windows: cross-building tessaly.exe against $qt_prefix and $curl_prefix"
 started=$SECONDS
 mkdir -p "$out"
 # qt-cmake loads Qt's toolchain file, which chain-loads the MinGW toolchain file kept inside the Qt prefix.
 "$qt_prefix/bin/qt-cmake" -S "$TESSALY_ROOT" -B "$cross_build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DBUILD_TESTING=OFF -DTESSALY_BENCH=OFF -DTESSALY_WINDOWS_ICON="$icon" >"$out/configure.log" 2>&1 || {
+    -DBUILD_TESTING=OFF -DTESSALY_BENCH=OFF -DTESSALY_WINDOWS_ICON="$icon" -DCURL_DIR="$curl_prefix/lib/cmake/CURL" \
+    >"$out/configure.log" 2>&1 || {
     cat "$out/configure.log" >&2
     exit 1
 }
@@ -73,6 +82,7 @@ rm -rf "$dist"
 mkdir -p "$dist/platforms" "$dist/styles" "$dist/tls" "$dist/translations"
 cp "$cross_build/src/tessaly.exe" "$dist/"
 cp "$qt_prefix"/bin/Qt6{Core,Gui,Widgets,Network}.dll "$dist/"
+cp "$curl_prefix"/bin/libcurl*.dll "$dist/"
 cp "$qt_prefix/plugins/platforms/qwindows.dll" "$dist/platforms/"
 cp "$qt_prefix/plugins/styles/qwindowsvistastyle.dll" "$dist/styles/"
 cp "$qt_prefix/plugins/tls/qschannelbackend.dll" "$dist/tls/"

@@ -5,7 +5,7 @@ set -euo pipefail
 
 TESSALY_PACKAGES=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev
+    qt6-base-dev libcurl4-openssl-dev
     qt6-translations-l10n
     fonts-noto-cjk
     util-linux
@@ -23,13 +23,13 @@ fi
 
 # For the Windows program (scripts/qt-mingw.sh, scripts/build-windows.sh, scripts/windows-smoke.sh): the posix
 # MinGW-w64 compilers, the host Qt tools of the same version, Qt's Chinese translation, Wine on a virtual X
-# screen, and what the smoke test drives and photographs the window with, generates its Chinese locale with and
-# locks a folder with (chattr).
+# screen, and what the smoke test drives and photographs the window with, generates its Chinese locale with, locks
+# a folder with (chattr) and serves its loopback web page with (python3).
 TESSALY_WINDOWS_PACKAGES=(
     cmake ninja-build dpkg-dev xz-utils
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-    wine64 xvfb xauth xdotool x11-utils imagemagick fonts-noto-cjk locales zip e2fsprogs
+    wine64 xvfb xauth xdotool x11-utils imagemagick fonts-noto-cjk locales zip e2fsprogs python3
 )
 
 tessaly_install_deps() {
@@ -50,6 +50,35 @@ tessaly_install_deps() {
     fi
     "${sudo[@]}" apt-get update -qq
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# Downloads the Debian source package PACKAGE=VERSION into DIR through an apt configuration of its own (the deb-src
+# twin of the machine's sources), so that the system's apt setup stays as it is.
+tessaly_fetch_debian_source() {
+    local spec=$1 dir=$2
+    local apt_dir="$dir/apt"
+    mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$apt_dir/parts"
+    if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+        sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources >"$apt_dir/parts/debian-src.sources"
+    else
+        cat >"$apt_dir/parts/debian-src.sources" <<SRC
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm bookworm-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+
+Types: deb-src
+URIs: http://deb.debian.org/debian-security
+Suites: bookworm-security
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+    fi
+    local apt_options=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$apt_dir/parts"
+        -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache")
+    apt-get "${apt_options[@]}" -qq update
+    (cd "$dir" && apt-get "${apt_options[@]}" source --download-only "$spec" >/dev/null)
 }
 
 tessaly_build() {

@@ -35,23 +35,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/tessaly-qt-mingw.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 echo "qt-mingw: fetching Debian's source of qt6-base $QT_DEBIAN_VERSION"
-apt_dir="$work/apt"
-mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$apt_dir/parts"
-if [ -f /etc/apt/sources.list.d/debian.sources ]; then
-    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources >"$apt_dir/parts/debian-src.sources"
-else
-    cat >"$apt_dir/parts/debian-src.sources" <<SRC
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm bookworm-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SRC
-fi
-apt_options=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$apt_dir/parts"
-    -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache")
-apt-get "${apt_options[@]}" -qq update
-(cd "$work" && apt-get "${apt_options[@]}" source --download-only "qt6-base=$QT_DEBIAN_VERSION" >/dev/null)
+tessaly_fetch_debian_source "qt6-base=$QT_DEBIAN_VERSION" "$work"
 tar -C "$work" -xf "$work/qt6-base_${QT_VERSION}+dfsg.orig.tar.xz"
 source_dir="$work/qtbase-everywhere-src-$QT_VERSION"
 

@@ -13,10 +13,12 @@
 # to a folder in a subfolder, and a hidden, a system and a hidden system file (desktop.ini). The program is copied
 # into a folder of its own, beside a
 # data.txt in code page 936 whose lines use drive-letter paths. Checked from outside: the program starts and
-# stays up, its window appears; a click on 保存检测结果 (the third toolbar button) rewrites data.txt with one
-# line per collected favorite, the saved histories merged back, in code page 936 with CR LF; a click on 退出程序
-# (the eighth) ends the process with status 0. Then the same again with a program folder that the user cannot
-# write to: the results file goes to %APPDATA%\Tessaly instead.
+# stays up, its window appears; a click on 开始检测 (the first toolbar button) checks every favorite through
+# libcurl (one of them answered by a web server on loopback, the others refused) until the box 检测完毕; a click
+# on 保存检测结果 (the third) rewrites data.txt with one line per collected favorite, the results of the check
+# and the saved histories merged back, in code page 936 with CR LF; a click on 退出程序 (the eighth) ends the
+# process with status 0. Then the same again, without a check, with a program folder that the user cannot write
+# to: the results file goes to %APPDATA%\Tessaly instead.
 #
 # The work folder is build-windows/smoke (on the repository's file system: Wine keeps the hidden and system
 # attributes in extended attributes, which some tmpfs cannot hold). Exit status 0 when every check passed.
@@ -127,12 +129,26 @@ mkdir -p "$favorites/链接/深层 目录" "$favorites/工作" "$favorites/空�
 shortcut() {
     printf '[DEFAULT]\r\nBASEURL=%s\r\n[InternetShortcut]\r\nURL=%s\r\n' "$2" "$2" | iconv -f UTF-8 -t GBK >"$favorites/$1"
 }
-shortcut '新浪网.url' 'http://127.0.0.1:8001/新闻'
-shortcut '隐藏的收藏.url' 'http://127.0.0.1:8002/'
-shortcut '系统的收藏.url' 'http://127.0.0.1:8003/'
-shortcut '链接/百度一下.url' 'http://127.0.0.1:8004/'
-shortcut '链接/深层 目录/中文网页.url' 'http://127.0.0.1:8005/网页'
-shortcut '工作/项目文档.url' 'http://127.0.0.1:8006/'
+# One favorite on a web server on loopback, which answers every HEAD (404 is an answer); the others on a loopback
+# port where nothing listens. No address leaves the machine.
+free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+web_port=$(free_port)
+closed_port=$(free_port)
+while [ "$closed_port" = "$web_port" ]; do closed_port=$(free_port); done
+mkdir -p "$work/www"
+python3 -m http.server "$web_port" --bind 127.0.0.1 --directory "$work/www" >"$work/web.log" 2>&1 &
+web_pid=$!
+trap 'kill $web_pid 2>/dev/null || true' EXIT
+for _ in $(seq 50); do
+    (exec 3<>"/dev/tcp/127.0.0.1/$web_port") 2>/dev/null && break
+    sleep 0.1
+done
+shortcut '新浪网.url' "http://127.0.0.1:$web_port/新闻"
+shortcut '隐藏的收藏.url' "http://127.0.0.1:$closed_port/"
+shortcut '系统的收藏.url' "http://127.0.0.1:$closed_port/"
+shortcut '链接/百度一下.url' "http://127.0.0.1:$closed_port/"
+shortcut '链接/深层 目录/中文网页.url' "http://127.0.0.1:$closed_port/网页"
+shortcut '工作/项目文档.url' "http://127.0.0.1:$closed_port/"
 printf '[.ShellClassInfo]\r\nLocalizedResourceName=@shell32.dll,-12693\r\n' >"$favorites/desktop.ini"
 # A shell link to the folder C:\windows: the 76-byte header (flag HasLinkInfo, target attribute directory), the
 # link information with its volume and local path, and the empty block that ends the file. A plain file like any
@@ -174,6 +190,12 @@ C:\测试\收藏夹\链接\深层 目录|中文网页.url||||
 C:\测试\收藏夹\链接|百度一下.url|NO|||
 C:\测试\收藏夹\链接|Windows 文件夹.lnk||||
 C:\测试\收藏夹|新浪网.url|YES|NO|NO|'
+# The same after a check, in which only 新浪网 answered: each line's history gains the check's result.
+data_after_check='C:\测试\收藏夹\工作|项目文档.url|NO|||
+C:\测试\收藏夹\链接\深层 目录|中文网页.url|NO|||
+C:\测试\收藏夹\链接|百度一下.url|NO|NO||
+C:\测试\收藏夹\链接|Windows 文件夹.lnk||||
+C:\测试\收藏夹|新浪网.url|YES|NO|NO|YES'
 crlf_gbk() { sed 's/$/\r/' | iconv -f UTF-8 -t GBK; }
 
 # Starts the program in its folder (a Windows path), waits for its window; sets program_pid and window.
@@ -217,7 +239,7 @@ wait_for_change() {
 }
 
 check_saved() {
-    local file=$1 what=$2
+    local file=$1 what=$2 expected=$3
     if ! iconv -f GBK -t UTF-8 <"$file" >"$work/saved.utf8" 2>/dev/null; then
         fail "$what: data.txt is not in code page 936"
         return
@@ -229,21 +251,46 @@ check_saved() {
     else
         fail "$what: not every line ends in CR LF"
     fi
-    if [ "$(tr -d '\r' <"$work/saved.utf8" | LC_ALL=C sort)" = "$(echo "$data_after" | LC_ALL=C sort)" ]; then
+    if [ "$(tr -d '\r' <"$work/saved.utf8" | LC_ALL=C sort)" = "$(echo "$expected" | LC_ALL=C sort)" ]; then
         pass "$what: one line per collected favorite (the .lnk file too), drive-letter folders joined by \\, histories kept"
     else
         fail "$what: data.txt is not what was expected"
         echo "   got:"
         tr -d '\r' <"$work/saved.utf8" | sed 's/^/     /'
         echo "   expected (in any order):"
-        echo "$data_after" | sed 's/^/     /'
+        echo "$expected" | sed 's/^/     /'
     fi
 }
 
-# Runs the program from a folder, saves, takes the screenshot when asked, exits; checks the results file.
-# With "locked", the program's folder is made unwritable first (a data.txt of other lines left beside it).
+# Clicks 开始检测 and waits for the box 检测完毕 at the end of the check, then closes it.
+run_check() {
+    local what=$1 box=
+    local asked_before
+    asked_before=$(grep -c '"HEAD ' "$work/web.log" || true)
+    click_button 1
+    for _ in $(seq 60); do
+        box=$(xdotool search --onlyvisible --name '^检测$' 2>/dev/null | head -1 || true)
+        [ -n "$box" ] && break
+        sleep 0.5
+    done
+    if [ -z "$box" ]; then
+        fail "$what: 开始检测 brought no box 检测完毕 within 30 s"
+        return
+    fi
+    pass "$what: 开始检测 checked every favorite through libcurl to the box 检测完毕"
+    xdotool key --window "$box" Return
+    local asked
+    asked=$(grep -c '"HEAD ' "$work/web.log" || true)
+    [ $((asked - asked_before)) -eq 1 ] && pass "$what: the web server on loopback was asked once, with HEAD" ||
+        fail "$what: the web server on loopback was asked $((asked - asked_before)) times"
+    sleep 1
+}
+
+# Runs the program from a folder, runs a check when asked, saves, takes the screenshot when asked, exits; checks
+# the results file. With "locked", the program's folder is made unwritable first (a data.txt of other lines left
+# beside it).
 run_session() {
-    local folder_win=$1 folder=$2 results=$3 what=$4 picture=$5 locked=${6:-}
+    local folder_win=$1 folder=$2 results=$3 what=$4 picture=$5 check=$6 locked=${7:-}
     mkdir -p "$folder" "$(dirname "$results")"
     cp -r "$program"/. "$folder/"
     echo "$data_before" | crlf_gbk >"$work/data-before.txt"
@@ -275,10 +322,15 @@ run_session() {
         return
     fi
 
+    local expected=$data_after
+    if [ -n "$check" ]; then
+        run_check "$what"
+        expected=$data_after_check
+    fi
     click_button 3
     if wait_for_change "$results" "$work/data-before.txt"; then
         pass "$what: 保存检测结果 rewrote $results"
-        check_saved "$results" "$what"
+        check_saved "$results" "$what" "$expected"
     else
         fail "$what: 保存检测结果 did not rewrite $results"
     fi
@@ -313,13 +365,13 @@ appdata=${appdata%/}
 
 # A folder of its own: data.txt beside the program, nothing in %APPDATA%.
 run_session 'C:\绿色软件\Tessaly' "$drive_c/绿色软件/Tessaly" "$drive_c/绿色软件/Tessaly/data.txt" \
-    "own folder" "$screenshot"
+    "own folder" "$screenshot" check
 [ ! -e "$appdata/Tessaly/data.txt" ] && pass "own folder: nothing written to %APPDATA%" ||
     fail "own folder: a results file appeared in $appdata/Tessaly"
 
 # A folder the user cannot write to, as C:\Program Files is: the results file is in %APPDATA%\Tessaly.
 run_session 'C:\Program Files\Tessaly' "$drive_c/Program Files/Tessaly" "$appdata/Tessaly/data.txt" \
-    "unwritable folder" "" locked
+    "unwritable folder" "" "" locked
 unlock_folder "$drive_c/Program Files/Tessaly"
 [ "$(iconv -f GBK -t UTF-8 "$drive_c/Program Files/Tessaly/data.txt")" = $'C:\\测试\\收藏夹\\链接|百度一下.url|YES|YES|YES|YES\r' ] &&
     pass "unwritable folder: the data.txt beside the program was neither read nor changed" ||

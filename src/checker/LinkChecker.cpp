@@ -10,18 +10,21 @@ namespace checker
 {
 
 LinkChecker::LinkChecker(table::LinkTable& table, QObject* parent)
-    : QObject(parent), m_table(table), m_timer1(new QTimer(this))
+    : QObject(parent), m_table(table), m_completionWatch(new QTimer(this))
 {
-    m_timer1->setInterval(kWatchIntervalMs);
-    connect(m_timer1, &QTimer::timeout, this, &LinkChecker::Timer1_Timer);
+    m_completionWatch->setInterval(kWatchIntervalMs);
+    connect(m_completionWatch, &QTimer::timeout, this, &LinkChecker::Timer1_Timer);
+    connect(&m_table, &table::LinkTable::rowsAboutToBeReset, this, &LinkChecker::tableAboutToBeReloaded);
     m_channels.push_back(makeChannel(0));
 }
 
 LinkChecker::~LinkChecker()
 {
-    for (Channel& channel : m_channels) {
-        delete channel.inet; // cancels silently
-        delete channel.timer;
+    for (std::vector<Channel>* channels : {&m_channels, &m_leaving}) {
+        for (Channel& channel : *channels) {
+            delete channel.transfer; // cancels silently
+            delete channel.dispatchTimer;
+        }
     }
 }
 
@@ -34,6 +37,11 @@ QVector<int> LinkChecker::channelRow() const
     return rows;
 }
 
+int LinkChecker::rowCursor() const
+{
+    return m_cursorGeneration == m_table.generation() ? m_rowCursor : 0;
+}
+
 std::optional<TransferChannel::State> LinkChecker::shownState(int channel) const
 {
     if (channel < 0 || channel >= threadCount())
@@ -44,7 +52,8 @@ std::optional<TransferChannel::State> LinkChecker::shownState(int channel) const
 int LinkChecker::requestsInProgress() const
 {
     return int(std::count_if(m_channels.begin(), m_channels.end(),
-                             [](const Channel& channel) { return channel.phase == Channel::Phase::Probing; }));
+                             [](const Channel& channel) { return channel.phase == Channel::Phase::Probing; }) +
+               m_leaving.size());
 }
 
 void LinkChecker::setDispatchInterval(int ms)
@@ -54,14 +63,14 @@ void LinkChecker::setDispatchInterval(int ms)
 
 void LinkChecker::setWatchInterval(int ms)
 {
-    m_timer1->setInterval(qMax(0, ms));
+    m_completionWatch->setInterval(qMax(0, ms));
 }
 
 void LinkChecker::setRequestTimeout(int ms)
 {
     m_requestTimeoutMs = qMax(1, ms);
     for (Channel& channel : m_channels)
-        channel.inet->setRequestTimeout(m_requestTimeoutMs);
+        channel.transfer->setRequestTimeout(m_requestTimeoutMs);
 }
 
 void LinkChecker::Slider1_Change(int value)
@@ -75,11 +84,11 @@ void LinkChecker::Slider1_Change(int value)
     } else {
         for (int i = n; i < old; ++i) {
             Channel& channel = m_channels[std::size_t(i)];
-            // The request of a removed channel is cancelled without a verdict: its row is handed out again,
-            // so that every row of the run still gets exactly one.
-            if (channel.phase == Channel::Phase::Probing && m_table.isCurrent(channel.row, channel.generation))
-                returnRow(channel.row);
-            destroyChannel(channel);
+            // A request already sent is not sent again by another channel: the channel finishes it and goes then.
+            if (channel.phase == Channel::Phase::Probing && channel.transfer->StillExecuting())
+                letGo(channel);
+            else
+                destroyChannel(channel);
         }
         m_channels.resize(std::size_t(n));
     }
@@ -89,14 +98,9 @@ void LinkChecker::Slider1_Change(int value)
         for (Channel& channel : m_channels)
             channel.row = 0;
     }
-
-    // New channels join a run in progress and take the next rows; so do channels that had found every row
-    // handed out, when rows have come back.
-    for (int i = 0; i < n; ++i) {
-        const Channel& channel = m_channels[std::size_t(i)];
-        if (i >= old || (!m_returnedRows.isEmpty() && channel.phase == Channel::Phase::Idle))
-            arm(i);
-    }
+    // New channels join a run in progress and take the next rows.
+    for (int i = old; i < n; ++i)
+        arm(i);
     emit threadCountChanged(n);
 }
 
@@ -109,14 +113,18 @@ void LinkChecker::StartTh()
     const bool afterStop = m_runState == RunState::Stopping;
     m_runState = RunState::Running;
     m_rowCursor = 0;
-    m_returnedRows.clear();
+    m_cursorGeneration = m_table.generation();
+    m_askedBefore.clear();
+    for (Channel& channel : m_leaving)
+        destroyChannel(channel);
+    m_leaving.clear();
     for (int i = 0; i < threadCount(); ++i) {
         Channel& channel = m_channels[std::size_t(i)];
-        channel.inet->Cancel();
+        channel.transfer->Cancel();
         channel.row = 0;
         arm(i);
     }
-    m_timer1->start();
+    m_completionWatch->start();
     if (!afterStop)
         emit runStarted();
 }
@@ -125,12 +133,15 @@ void LinkChecker::StopTh()
 {
     for (int i = 0; i < threadCount(); ++i) {
         Channel& channel = m_channels[std::size_t(i)];
-        channel.timer->stop();
-        if (channel.inet->StillExecuting())
-            channel.inet->Cancel();
+        channel.dispatchTimer->stop();
+        if (channel.transfer->StillExecuting())
+            channel.transfer->Cancel();
         channel.phase = Channel::Phase::Idle;
         show(i, std::nullopt);
     }
+    for (Channel& channel : m_leaving)
+        destroyChannel(channel);
+    m_leaving.clear();
     // The watch reports the end at its next tick, once for however many stops.
     if (m_runState == RunState::Running)
         m_runState = RunState::Stopping;
@@ -141,7 +152,7 @@ void LinkChecker::Timer_Timer(int Index)
     if (Index < 0 || Index >= threadCount())
         return;
     Channel& channel = m_channels[std::size_t(Index)];
-    channel.timer->stop();
+    channel.dispatchTimer->stop();
     if (m_runState != RunState::Running || channel.phase == Channel::Phase::Probing)
         return;
     channel.phase = Channel::Phase::Idle;
@@ -157,7 +168,8 @@ void LinkChecker::Timer_Timer(int Index)
         arm(Index);
         return;
     }
-    if (channel.inet->Execute(address, QStringLiteral("HEAD"))) {
+    channel.favorite = {m_table.filePath(channel.row), m_table.fileName(channel.row), address};
+    if (channel.transfer->Execute(address, QStringLiteral("HEAD"))) {
         channel.phase = Channel::Phase::Probing;
         return;
     }
@@ -179,33 +191,29 @@ void LinkChecker::Inet_StateChanged(int Index, TransferChannel::State state)
     Channel& channel = m_channels[std::size_t(Index)];
     // A final state can only come from a request that has ended; one arriving while the channel still probes
     // is not about that request.
-    if (channel.inet->StillExecuting())
+    if (channel.transfer->StillExecuting())
         return;
     // Everything the verdict needs is taken, and the channel is idle, before anything is announced: whoever
     // hears of it may resize the pool, this very channel included, and must not take its row for one whose
     // request is still out.
-    const bool answered = state == TransferChannel::icResponseCompleted;
-    // No answer because this program ran out of descriptors or sockets says nothing about the server: the row
-    // keeps its previous result.
-    const bool judged = channel.phase == Channel::Phase::Probing && (answered || !channel.inet->failedLocally());
-    const int row = channel.row;
-    const quint64 generation = channel.generation;
+    const bool write = judged(channel, state);
+    const Channel asked = channel;
     channel.phase = Channel::Phase::Idle;
     show(Index, std::nullopt);
-    if (judged)
-        writeVerdict(row, generation, answered ? table::kYes : table::kNo);
+    if (write)
+        writeVerdict(asked, state == TransferChannel::icResponseCompleted ? table::kYes : table::kNo);
     arm(Index);
 }
 
 void LinkChecker::Timer1_Timer()
 {
     if (!isRunning()) {
-        m_timer1->stop();
+        m_completionWatch->stop();
         return;
     }
     if (requestsInProgress() > 0)
         return;
-    if (m_runState == RunState::Running && rowsLeft()) {
+    if (m_runState == RunState::Running && nextRow() != 0) {
         // Rows are left: channels between two rows go on. A channel that found the table exhausted before a
         // reload made it longer is idle and is woken again here.
         for (int i = 0; i < threadCount(); ++i) {
@@ -214,9 +222,9 @@ void LinkChecker::Timer1_Timer()
         }
         return;
     }
-    m_timer1->stop();
+    m_completionWatch->stop();
     for (Channel& channel : m_channels) {
-        channel.timer->stop();
+        channel.dispatchTimer->stop();
         channel.phase = Channel::Phase::Idle;
     }
     m_runState = RunState::Idle;
@@ -226,28 +234,60 @@ void LinkChecker::Timer1_Timer()
 LinkChecker::Channel LinkChecker::makeChannel(int index)
 {
     Channel channel;
-    channel.inet = new TransferChannel(m_requestTimeoutMs, this);
-    channel.timer = new QTimer(this);
-    channel.timer->setSingleShot(true);
+    channel.transfer = new TransferChannel(m_requestTimeoutMs, this);
+    channel.dispatchTimer = new QTimer(this);
+    channel.dispatchTimer->setSingleShot(true);
     // The pace of a run is one row per tick and channel: keep the period exact.
-    channel.timer->setTimerType(Qt::PreciseTimer);
-    connect(channel.inet, &TransferChannel::StateChanged, this,
+    channel.dispatchTimer->setTimerType(Qt::PreciseTimer);
+    connect(channel.transfer, &TransferChannel::StateChanged, this,
             [this, index](TransferChannel::State state) { Inet_StateChanged(index, state); });
-    connect(channel.timer, &QTimer::timeout, this, [this, index] { Timer_Timer(index); });
+    connect(channel.dispatchTimer, &QTimer::timeout, this, [this, index] { Timer_Timer(index); });
     return channel;
 }
 
 void LinkChecker::destroyChannel(Channel& channel)
 {
-    disconnect(channel.inet, nullptr, this, nullptr);
-    disconnect(channel.timer, nullptr, this, nullptr);
-    channel.inet->Cancel();
-    channel.timer->stop();
+    disconnect(channel.transfer, nullptr, this, nullptr);
+    channel.transfer->Cancel();
     // Later, in case this runs inside one of the channel's own reports.
-    channel.inet->deleteLater();
-    channel.timer->deleteLater();
-    channel.inet = nullptr;
-    channel.timer = nullptr;
+    channel.transfer->deleteLater();
+    channel.transfer = nullptr;
+    if (channel.dispatchTimer) {
+        disconnect(channel.dispatchTimer, nullptr, this, nullptr);
+        channel.dispatchTimer->stop();
+        channel.dispatchTimer->deleteLater();
+        channel.dispatchTimer = nullptr;
+    }
+}
+
+void LinkChecker::letGo(Channel& channel)
+{
+    // The pool no longer has the channel: no dial, no tick; only its request's final state is still heard.
+    disconnect(channel.transfer, nullptr, this, nullptr);
+    disconnect(channel.dispatchTimer, nullptr, this, nullptr);
+    channel.dispatchTimer->deleteLater();
+    channel.dispatchTimer = nullptr;
+    TransferChannel* transfer = channel.transfer;
+    connect(transfer, &TransferChannel::StateChanged, this,
+            [this, transfer](TransferChannel::State state) { leavingChannelReported(transfer, state); });
+    m_leaving.push_back(channel);
+}
+
+void LinkChecker::leavingChannelReported(TransferChannel* transfer, TransferChannel::State state)
+{
+    if (state < TransferChannel::icError || state > TransferChannel::icResponseCompleted || transfer->StillExecuting())
+        return;
+    const auto it = std::find_if(m_leaving.begin(), m_leaving.end(),
+                                 [transfer](const Channel& channel) { return channel.transfer == transfer; });
+    if (it == m_leaving.end())
+        return;
+    // Gone before the verdict is announced, for the same reason as in Inet_StateChanged.
+    Channel asked = *it;
+    m_leaving.erase(it);
+    const bool write = judged(asked, state);
+    destroyChannel(asked);
+    if (write)
+        writeVerdict(asked, state == TransferChannel::icResponseCompleted ? table::kYes : table::kNo);
 }
 
 void LinkChecker::arm(int index)
@@ -256,7 +296,7 @@ void LinkChecker::arm(int index)
         return;
     Channel& channel = m_channels[std::size_t(index)];
     channel.phase = Channel::Phase::Armed;
-    channel.timer->start(m_dispatchMs);
+    channel.dispatchTimer->start(m_dispatchMs);
 }
 
 void LinkChecker::show(int index, std::optional<TransferChannel::State> state)
@@ -271,46 +311,74 @@ void LinkChecker::show(int index, std::optional<TransferChannel::State> state)
         emit channelIdle(index);
 }
 
-void LinkChecker::writeVerdict(int row, quint64 generation, const QString& value)
+bool LinkChecker::judged(const Channel& channel, TransferChannel::State state) const
 {
-    // A request sent before the table was reloaded was for a row of another table.
-    if (!m_table.isCurrent(row, generation))
+    // No answer because this program ran out of descriptors or sockets says nothing about the server: the row
+    // keeps its previous result.
+    return channel.phase == Channel::Phase::Probing &&
+           (state == TransferChannel::icResponseCompleted || !channel.transfer->failedLocally());
+}
+
+void LinkChecker::writeVerdict(const Channel& channel, const QString& value)
+{
+    int row = 0;
+    if (m_table.isCurrent(channel.row, channel.generation)) {
+        row = channel.row;
+    } else if (channel.generation != m_table.generation()) {
+        // Sent before the table was loaded again: the answer belongs to the same favorite in the new table, if it
+        // is still there with the address that was asked.
+        const Favorite& asked = channel.favorite;
+        for (int r = 1; r <= m_table.rowCount() && row == 0; ++r) {
+            if (m_table.fileName(r) == asked.fileName && m_table.filePath(r) == asked.filePath &&
+                m_table.rowUrl(r) == asked.url)
+                row = r;
+        }
+    }
+    if (row == 0)
         return;
     m_table.setRowState(row, value);
     emit verdict(row, value);
 }
 
-void LinkChecker::returnRow(int row)
+void LinkChecker::tableAboutToBeReloaded()
 {
-    if (row < 1)
+    if (m_runState != RunState::Running)
         return;
-    if (m_returnedGeneration != m_table.generation()) {
-        m_returnedRows.clear();
-        m_returnedGeneration = m_table.generation();
+    // The favorites handed out so far are known from now on by folder and file name: a new table has other row
+    // numbers. An edit since they were handed out has renamed them in the table, so they are read from it now.
+    const int cursor = rowCursor();
+    for (int r = 1; r <= cursor; ++r)
+        m_askedBefore.insert({m_table.filePath(r), m_table.fileName(r)});
+    for (std::vector<Channel>* channels : {&m_channels, &m_leaving}) {
+        for (Channel& channel : *channels) {
+            if (channel.phase == Channel::Phase::Probing && m_table.isCurrent(channel.row, channel.generation)) {
+                channel.favorite.filePath = m_table.filePath(channel.row);
+                channel.favorite.fileName = m_table.fileName(channel.row);
+            }
+        }
     }
-    m_returnedRows.append(row);
-    std::sort(m_returnedRows.begin(), m_returnedRows.end());
 }
 
-bool LinkChecker::rowsLeft() const
+bool LinkChecker::handedOutBefore(int row) const
 {
-    return m_rowCursor < m_table.rowCount() ||
-           (!m_returnedRows.isEmpty() && m_returnedGeneration == m_table.generation());
+    return !m_askedBefore.isEmpty() && m_askedBefore.contains({m_table.filePath(row), m_table.fileName(row)});
+}
+
+int LinkChecker::nextRow() const
+{
+    for (int r = rowCursor() + 1; r <= m_table.rowCount(); ++r) {
+        if (!handedOutBefore(r))
+            return r;
+    }
+    return 0;
 }
 
 int LinkChecker::takeRow()
 {
-    // Rows handed back by removed channels come first; they belong to the table they were taken from.
-    if (m_returnedGeneration != m_table.generation())
-        m_returnedRows.clear();
-    while (!m_returnedRows.isEmpty()) {
-        const int row = m_returnedRows.takeFirst();
-        if (m_table.hasRow(row))
-            return row;
-    }
-    if (m_rowCursor >= m_table.rowCount())
-        return 0;
-    return ++m_rowCursor;
+    const int row = nextRow();
+    m_rowCursor = row != 0 ? row : m_table.rowCount();
+    m_cursorGeneration = m_table.generation();
+    return row;
 }
 
 } // namespace checker

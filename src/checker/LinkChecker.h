@@ -4,6 +4,8 @@
 #include <vector>
 
 #include <QObject>
+#include <QPair>
+#include <QSet>
 #include <QString>
 #include <QVector>
 
@@ -33,14 +35,19 @@ namespace checker
 /// and the table generation that row belongs to.
 ///
 /// Guarantees the window can rely on:
-/// - a verdict is written only to the row it was probed for, and only while the table has not been reloaded
-///   since (LinkTable::isCurrent); nothing is ever written to row 0 or beyond the table. A run that sees a
-///   reload goes on with the new table's rows after the cursor;
+/// - every favorite of a run is asked once at most, and a verdict is written only to the favorite it was
+///   probed for: within one load by row number (an edit of the row keeps it), across a reload to the row of
+///   the new table with the same folder, file name and address, or nowhere when there is none; nothing is
+///   ever written to row 0 or beyond the table;
+/// - a reload during a run (the table's load, a new generation) does not restart it: the run goes on with the
+///   favorites of the new table it has not handed out yet, by folder and file name, in the new table's row
+///   order, and it ends only once every row of the table as it is then has been handed out (or the user
+///   stopped) and no request is in progress;
 /// - StartTh while Running does nothing; while Stopping it starts the new run from row 1 at once, and the
 ///   stopped run ends without a runFinished of its own. runStarted and runFinished always come in pairs;
-/// - the pool can be resized during a run: surviving channels finish their request for their own row, new
-///   channels join the run, removed channels' requests are cancelled without a verdict and their rows are
-///   handed out again, so every row of a run still gets exactly one verdict;
+/// - the pool can be resized during a run: new channels join the run; a channel that goes while its request
+///   is in progress finishes that request first (its verdict counts, its row is never asked again) and goes
+///   then, without a dial; one with no request goes at once;
 /// - an address no request can be made of keeps its previous result and its channel goes on; so does a row
 ///   whose request failed because this program ran out of descriptors or sockets (never "NO" for that: the
 ///   server was not asked). Every row handed out reaches its outcome within the time-out.
@@ -48,6 +55,14 @@ class LinkChecker : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(LinkChecker)
+
+    // A favorite as a request knows it: its folder and file name, and the address asked.
+    struct Favorite
+    {
+        QString filePath;
+        QString fileName;
+        QString url;
+    };
 
 public:
     enum class RunState
@@ -71,15 +86,16 @@ public:
     int threadCount() const { return int(m_channels.size()); }
     /// Entry i: the row channel i is probing or took last in this run; 0 for none.
     QVector<int> channelRow() const;
-    /// The number of the last row handed out in the current or last run; 0 before the first.
-    int rowCursor() const { return m_rowCursor; }
+    /// The number of the last row handed out in the current or last run, in the table as it is now; 0 before
+    /// the first, and after a reload until the next row is handed out.
+    int rowCursor() const;
     RunState runState() const { return m_runState; }
     /// True from StartTh until runFinished.
     bool isRunning() const { return m_runState != RunState::Idle; }
     /// What the indicator of a channel shows: the last state its request in progress reported, or nothing
     /// while the channel is idle (also for a channel that does not exist).
     std::optional<TransferChannel::State> shownState(int channel) const;
-    /// Number of channels with a request in progress.
+    /// Number of requests in progress, those of channels on their way out included.
     int requestsInProgress() const;
 
     /// Interval of the dispatch timers (default 40 ms), for channels armed from now on.
@@ -127,30 +143,36 @@ private:
             Armed,   // its dispatch tick is due
             Probing, // its request is in progress
         };
-        TransferChannel* inet = nullptr; // the channel's transfer control
-        QTimer* timer = nullptr;         // one-shot dispatch tick
+        TransferChannel* transfer = nullptr; // the channel's transfer control (Inet)
+        QTimer* dispatchTimer = nullptr;     // one-shot dispatch tick (Timer)
         Phase phase = Phase::Idle;
         int row = 0;                                 // the row taken last in this run; 0 for none
         quint64 generation = 0;                      // the table generation that row belongs to
+        Favorite favorite;                           // what the request in progress was sent for
         std::optional<TransferChannel::State> shown; // what the indicator shows; nothing while idle
     };
 
     Channel makeChannel(int index);
     void destroyChannel(Channel& channel);
+    void letGo(Channel& channel);
+    void leavingChannelReported(TransferChannel* transfer, TransferChannel::State state);
     void arm(int index);
     void show(int index, std::optional<TransferChannel::State> state);
-    void writeVerdict(int row, quint64 generation, const QString& value);
-    void returnRow(int row);
-    bool rowsLeft() const;
+    bool judged(const Channel& channel, TransferChannel::State state) const;
+    void writeVerdict(const Channel& channel, const QString& value);
+    void tableAboutToBeReloaded();
+    bool handedOutBefore(int row) const;
+    int nextRow() const;
     int takeRow();
 
     table::LinkTable& m_table;
     std::vector<Channel> m_channels;
-    int m_rowCursor = 0;
+    std::vector<Channel> m_leaving; // channels the pool no longer has, finishing their requests
+    int m_rowCursor = 0;            // in the table generation m_cursorGeneration
+    quint64 m_cursorGeneration = 0;
+    QSet<QPair<QString, QString>> m_askedBefore; // favorites handed out before the last reload of this run
     RunState m_runState = RunState::Idle;
-    QTimer* m_timer1 = nullptr;       // completion watch
-    QVector<int> m_returnedRows;      // rows of removed channels, to be handed out again, ascending
-    quint64 m_returnedGeneration = 0; // the table generation those rows belong to
+    QTimer* m_completionWatch = nullptr; // Timer1
     int m_dispatchMs = kDispatchIntervalMs;
     int m_requestTimeoutMs = kRequestTimeoutMs;
 };

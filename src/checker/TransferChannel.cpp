@@ -1,18 +1,14 @@
 #include "checker/TransferChannel.h"
 
-#include <QAuthenticator>
-#include <QCoreApplication>
+#include <cstring>
+
+#include <curl/curl.h>
+
 #include <QHostAddress>
 #include <QMetaObject>
-#include <QNetworkAccessManager>
 #include <QNetworkProxyFactory>
-#include <QNetworkReply>
-#include <QNetworkRequest>
-#include <QTimer>
-#if QT_CONFIG(ssl)
-#include <QSslSocket>
-#endif
 
+#include "checker/CurlMulti.h"
 #include "platform/Descriptors.h"
 
 namespace checker
@@ -21,41 +17,124 @@ namespace checker
 namespace
 {
 
-// The system's proxy settings, except that loopback hosts are always reached directly: the global
-// system-proxy factory has that exception built in, a per-manager factory has to make it itself.
-class SystemProxyFactory : public QNetworkProxyFactory
+CURL* easyOf(void* easy)
 {
-public:
-    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery& query) override
-    {
-        const QString host = query.peerHostName();
-        // No host at all is the drain request of a retired manager, which must fail where it is.
-        if (host.isEmpty() || host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 ||
-            QHostAddress(host).isLoopback())
-            return {QNetworkProxy(QNetworkProxy::NoProxy)};
-        return QNetworkProxyFactory::systemProxyForQuery(query);
-    }
-};
+    return static_cast<CURL*>(easy);
+}
 
 bool schemeSupported(const QString& scheme)
 {
     if (scheme == QLatin1String("http"))
         return true;
-#if QT_CONFIG(ssl)
-    if (scheme == QLatin1String("https"))
-        return QSslSocket::supportsSsl();
-#endif
-    return false;
+    return scheme == QLatin1String("https") && (CurlMulti::features() & CURL_VERSION_SSL) != 0;
+}
+
+// The system's proxy for the address, as libcurl names it; "" (no proxy, whatever the environment says) for
+// loopback hosts and where the system names none libcurl can use.
+QByteArray proxyFor(const QUrl& url)
+{
+    const QString host = url.host();
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 || QHostAddress(host).isLoopback())
+        return QByteArray();
+    for (const QNetworkProxy& proxy : QNetworkProxyFactory::systemProxyForQuery(QNetworkProxyQuery(url))) {
+        QUrl named;
+        if (proxy.type() == QNetworkProxy::HttpProxy)
+            named.setScheme(QStringLiteral("http"));
+        else if (proxy.type() == QNetworkProxy::Socks5Proxy)
+            named.setScheme(QStringLiteral("socks5h")); // the proxy looks the name up
+        else if (proxy.type() == QNetworkProxy::NoProxy)
+            return QByteArray();
+        else
+            continue;
+        named.setHost(proxy.hostName());
+        named.setPort(proxy.port());
+        named.setUserName(proxy.user());
+        named.setPassword(proxy.password());
+        return named.toEncoded();
+    }
+    return QByteArray();
 }
 
 } // namespace
 
-TransferChannel::TransferChannel(int requestTimeoutMs, QObject* parent)
-    : QObject(parent), m_deadline(new QTimer(this)), m_timeoutMs(qMax(1, requestTimeoutMs))
+// libcurl calls these from inside the multi handle's work: they only record and post, never report.
+struct TransferChannel::Callbacks
 {
-    m_manager = makeManager();
-    m_deadline->setSingleShot(true);
-    connect(m_deadline, &QTimer::timeout, this, &TransferChannel::conclude);
+    static curl_socket_t open(void* self, curlsocktype, curl_sockaddr* address)
+    {
+        auto* channel = static_cast<TransferChannel*>(self);
+        // One socket per channel at any moment: a second address is tried only once the first one's socket
+        // is closed.
+        if (channel->m_socket != -1)
+            return CURL_SOCKET_BAD;
+        if (!platform::descriptorsAvailable(kDescriptorReserve)) {
+            channel->m_shortage = true;
+            return CURL_SOCKET_BAD;
+        }
+        int error = 0;
+        const long long socket = platform::openSocket(address->family, address->socktype, address->protocol, &error);
+        if (socket == -1) {
+            channel->m_shortage = channel->m_shortage || platform::isResourceShortage(error);
+            return CURL_SOCKET_BAD;
+        }
+        channel->m_socket = qintptr(socket);
+        channel->post(icHostResolved);
+        channel->post(icConnecting);
+        return curl_socket_t(socket);
+    }
+
+    static int close(void* self, curl_socket_t socket)
+    {
+        auto* channel = static_cast<TransferChannel*>(self);
+        platform::closeSocket(static_cast<long long>(socket));
+        if (qintptr(socket) == channel->m_socket)
+            channel->m_socket = -1;
+        channel->post(icDisconnecting);
+        channel->post(icDisconnected);
+        return 0;
+    }
+
+    static int connected(void* self, char*, char*, int, int)
+    {
+        auto* channel = static_cast<TransferChannel*>(self);
+        channel->post(icConnected);
+        channel->post(icRequesting);
+        return CURL_PREREQFUNC_OK;
+    }
+
+    static int debug(CURL*, curl_infotype type, char*, size_t, void* self)
+    {
+        if (type == CURLINFO_HEADER_OUT)
+            static_cast<TransferChannel*>(self)->post(icRequestSent);
+        return 0;
+    }
+
+    static size_t header(char* line, size_t size, size_t count, void* self)
+    {
+        auto* channel = static_cast<TransferChannel*>(self);
+        const size_t length = size * count;
+        if (length >= 5 && std::memcmp(line, "HTTP/", 5) == 0) {
+            // "HTTP/1.1 200 OK": the status is the number after the first blank.
+            const QByteArray status = QByteArray(line, int(length)).split(' ').value(1);
+            channel->m_status = status.toInt();
+            channel->post(icReceivingResponse);
+        } else if ((length == 2 && line[0] == '\r' && line[1] == '\n') || (length == 1 && line[0] == '\n')) {
+            // The end of a head. 100 Continue only announces the answer; any other status is one, also an
+            // interim one: the server has answered in HTTP.
+            if (channel->m_status >= 101) {
+                channel->m_headComplete = true;
+                channel->post(icResponseReceived);
+            }
+        }
+        return length;
+    }
+
+    static size_t discard(char*, size_t size, size_t count, void*) { return size * count; }
+};
+
+TransferChannel::TransferChannel(int requestTimeoutMs, QObject* parent)
+    : QObject(parent), m_multi(CurlMulti::forThisThread()), m_timeoutMs(qMax(1, requestTimeoutMs))
+{
 }
 
 TransferChannel::~TransferChannel()
@@ -63,46 +142,9 @@ TransferChannel::~TransferChannel()
     release();
 }
 
-QNetworkAccessManager* TransferChannel::makeManager()
-{
-    auto* manager = new QNetworkAccessManager(this);
-    manager->setProxyFactory(new SystemProxyFactory);
-    manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
-    // Leaving the authenticator untouched sends no credentials: the 401 itself is the answer.
-    connect(manager, &QNetworkAccessManager::authenticationRequired, this, [](QNetworkReply*, QAuthenticator*) {});
-    connect(manager, &QNetworkAccessManager::proxyAuthenticationRequired, this,
-            [](const QNetworkProxy&, QAuthenticator*) {});
-    // The manager's network thread is started now, not at its first real request: a run starts every
-    // channel's first request at the same moment, and a thread whose event loop cannot get a descriptor
-    // takes the whole program down. A request without a host starts the thread and fails in it at once.
-    if (platform::descriptorsAvailable(kDescriptorReserve)) {
-        QNetworkReply* warmUp = manager->head(QNetworkRequest(QUrl(QStringLiteral("http://"))));
-        connect(warmUp, &QNetworkReply::finished, warmUp, &QObject::deleteLater);
-    }
-    return manager;
-}
-
-void TransferChannel::retireManager()
-{
-    // Qt reads a response head one byte at a time straight from the socket and goes back to its network
-    // thread's event loop only when no byte is waiting. A server that keeps sending (a head of megabytes,
-    // 1xx responses without end) holds that thread, and with it the abort, for as long as it sends:
-    // a later request on the same manager would wait behind it, and deleting the manager would wait up
-    // to 5 s for the thread. So the next request goes to a fresh manager, and the old one is deleted once
-    // its thread has come back: a request without a host fails inside that thread at once (no look-up,
-    // no connection), and it is handled only after the abort, which was posted to the thread first.
-    QNetworkAccessManager* old = m_manager;
-    disconnect(old, nullptr, this, nullptr);
-    old->setParent(nullptr);
-    QNetworkReply* drain = old->head(QNetworkRequest(QUrl(QStringLiteral("http://"))));
-    connect(drain, &QNetworkReply::finished, old, &QObject::deleteLater);
-    m_manager = makeManager();
-}
-
 QUrl TransferChannel::requestUrl(const QString& address)
 {
-    // Decided here rather than by the network layer: Qt turns an invalid URL or port into a misleading
-    // "connection refused" and an empty host into a name look-up.
+    // Decided here rather than by the HTTP library, which would make a request of more than this.
     QUrl url(address, QUrl::TolerantMode);
     if (address.isEmpty() || !url.isValid() || !schemeSupported(url.scheme()) || url.host().isEmpty())
         return QUrl();
@@ -113,74 +155,99 @@ QUrl TransferChannel::requestUrl(const QString& address)
     return url;
 }
 
+bool TransferChannel::lookupsInParallel()
+{
+    return (CurlMulti::features() & CURL_VERSION_ASYNCHDNS) != 0;
+}
+
 bool TransferChannel::Execute(const QString& address, const QString& operation)
 {
-    if (m_reply || operation != QLatin1String("HEAD"))
+    if (m_busy || operation != QLatin1String("HEAD"))
         return false;
     const QUrl url = requestUrl(address);
     if (!url.isValid())
         return false;
-    // A request needs a socket, and the first one of a network manager also a thread whose event loop
-    // needs a descriptor of its own; a thread that cannot get one takes the whole program down. Out of
-    // descriptors, the request is not made at all: that is this program's shortage, not the server's.
+    // Out of descriptors the request is not made at all: that is this program's shortage, not the server's.
     m_failedLocally = false;
-    if (!platform::descriptorsAvailable(kDescriptorReserve)) {
+    CURL* easy = platform::descriptorsAvailable(kDescriptorReserve) ? curl_easy_init() : nullptr;
+    if (!easy) {
         m_failedLocally = true;
         return false;
     }
+    curl_easy_setopt(easy, CURLOPT_PRIVATE, this);
+    curl_easy_setopt(easy, CURLOPT_URL, url.toEncoded().constData());
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, "Mozilla/5.0");
+    curl_easy_setopt(easy, CURLOPT_PROXY, proxyFor(url).constData());
+    curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    // One question per address and run: the connection is of no use once the answer is in. Left open, idle
+    // connections would pile up one per server visited until the program runs out of descriptors.
+    curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
+    curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
+    // The whole exchange, look-up included, within the time-out; the addresses of a name one after the other.
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, long(m_timeoutMs));
+    curl_easy_setopt(easy, CURLOPT_HAPPY_EYEBALLS_TIMEOUT_MS, long(m_timeoutMs));
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    // A request cut off in the middle of its look-up (time-out, Cancel) leaves the look-up's thread to finish on
+    // its own instead of waiting for it here, on the window's thread.
+    curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
+    // A revocation list that cannot be fetched says nothing about the server.
+    curl_easy_setopt(easy, CURLOPT_SSL_OPTIONS, long(CURLSSLOPT_REVOKE_BEST_EFFORT));
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, &Callbacks::open);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, this);
+    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, &Callbacks::close);
+    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, this);
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Callbacks::connected);
+    curl_easy_setopt(easy, CURLOPT_PREREQDATA, this);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Callbacks::header);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Callbacks::discard);
+    // The request's head is told written only to the debug callback.
+    curl_easy_setopt(easy, CURLOPT_DEBUGFUNCTION, &Callbacks::debug);
+    curl_easy_setopt(easy, CURLOPT_DEBUGDATA, this);
+    curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L);
 
-    QNetworkRequest request(url);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
-    request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
-    request.setAttribute(QNetworkRequest::AuthenticationReuseAttribute, QNetworkRequest::Manual);
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    // One question per address and run: the connection is of no further use once the answer is in. Left
-    // open, idle connections would pile up one per server visited until the program runs out of
-    // descriptors, on servers that keep them open for minutes. The header asks the server to close; the
-    // zero expiry makes Qt close its side some 10 ms after the answer, whatever the server does.
-    request.setRawHeader("Connection", "close");
-    request.setAttribute(QNetworkRequest::ConnectionCacheExpiryTimeoutSecondsAttribute, 0);
-    const quint64 serial = ++m_serial;
-    // "Requesting" is reported as an event of its own, so that no report runs inside the caller's
-    // Execute. It is posted before the request is handed to the network thread, whose reports are
-    // posted to this thread later and therefore come after it.
-    QMetaObject::invokeMethod(
-        this, [this, serial] { progress(serial, icRequesting); }, Qt::QueuedConnection);
-    QNetworkReply* reply = m_manager->head(request);
-    if (!reply)
-        return false;
-
-    m_reply = reply;
     m_progress = icNone;
-    connect(reply, &QNetworkReply::requestSent, this, [this, serial] { progress(serial, icRequestSent); });
-    connect(reply, &QNetworkReply::metaDataChanged, this, [this, serial] { progress(serial, icResponseReceived); });
-    connect(reply, &QNetworkReply::finished, this, &TransferChannel::conclude);
-    m_deadline->start(m_timeoutMs);
+    m_status = 0;
+    m_headComplete = false;
+    m_shortage = false;
+    ++m_serial;
+    m_easy = easy;
+    m_busy = true;
+    // Posted first: the transfer starts inside add(), and reports of its own may already follow.
+    post(icResolvingHost);
+    if (!m_multi->add(easy)) {
+        m_busy = false;
+        ++m_serial;
+        release();
+        return false;
+    }
     return true;
 }
 
-bool TransferChannel::isLocalShortage(const QNetworkReply* reply)
+void TransferChannel::transferDone(int result)
 {
-    // Qt reports a socket it could not create (out of descriptors, buffers or memory) as an unknown
-    // network error whose text is the socket layer's own, translated like ours. The other unknown network
-    // errors (unreachable network or host) are about the way to the server. A failure of any kind while
-    // the program is still short of descriptors (a name look-up that could not open its files, say)
-    // cannot be trusted either.
-    const QString outOfResources = QCoreApplication::translate("QNativeSocketEngine", "Out of resources");
-    if (reply->error() == QNetworkReply::UnknownNetworkError && reply->errorString() == outOfResources)
-        return true;
-    return reply->error() != QNetworkReply::OperationCanceledError &&
-           !platform::descriptorsAvailable(kDescriptorReserve);
-}
-
-bool TransferChannel::StillExecuting() const
-{
-    return !m_reply.isNull();
+    long osError = 0;
+    curl_easy_getinfo(easyOf(m_easy), CURLINFO_OS_ERRNO, &osError);
+    const bool answered = m_headComplete;
+    // No answer because this program could not get a socket, a descriptor or memory says nothing about the
+    // server; nor does any failure while the program is still short of descriptors (a name look-up that
+    // could not open its socket, say).
+    // (libcurl's own CURLE_OUT_OF_MEMORY is no such sign: it also stands for a head too large to take.)
+    const bool shortage = m_shortage || platform::isResourceShortage(int(osError)) ||
+                          (result != CURLE_OPERATION_TIMEDOUT && !platform::descriptorsAvailable(kDescriptorReserve));
+    m_failedLocally = !answered && shortage;
+    release();
+    post(answered ? icResponseCompleted : icError);
 }
 
 void TransferChannel::Cancel()
 {
+    if (!m_busy)
+        return;
+    m_busy = false;
+    ++m_serial; // what is still posted for the request is not delivered
     release();
 }
 
@@ -189,50 +256,42 @@ void TransferChannel::setRequestTimeout(int ms)
     m_timeoutMs = qMax(1, ms);
 }
 
-void TransferChannel::progress(quint64 serial, State state)
+void TransferChannel::post(State state)
+{
+    QMetaObject::invokeMethod(
+        this, [this, serial = m_serial, state] { deliver(serial, state); }, Qt::QueuedConnection);
+}
+
+void TransferChannel::deliver(quint64 serial, State state)
 {
     // Only for the request in progress, and only forwards: the dial never turns back.
-    if (!m_reply || serial != m_serial || state <= m_progress)
+    if (!m_busy || serial != m_serial)
+        return;
+    if (state >= icError) {
+        m_busy = false;
+        emit StateChanged(state);
+        return;
+    }
+    if (state <= m_progress)
         return;
     m_progress = state;
     emit StateChanged(state);
 }
 
-void TransferChannel::conclude()
-{
-    if (!m_reply)
-        return;
-    // A status code means the server answered, whatever error() makes of the status; at the deadline
-    // a response whose headers are in counts as answered too. The channel is idle before the report, so
-    // that the receiver may start the next request at once.
-    const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    const bool answered = status.isValid();
-    m_failedLocally = !answered && isLocalShortage(m_reply);
-    // Qt waits past a 100 Continue, but takes any other 1xx for the whole response and keeps the
-    // connection for the next request, with the rest of the server's answer (or its silence) still on
-    // it. That connection goes with the manager.
-    const bool interim = answered && status.toInt() < 200;
-    release();
-    if (interim)
-        retireManager();
-    emit StateChanged(answered ? icResponseCompleted : icError);
-}
-
 void TransferChannel::release()
 {
-    m_deadline->stop();
-    QNetworkReply* reply = m_reply;
-    m_reply = nullptr;
-    if (!reply)
+    CURL* easy = easyOf(m_easy);
+    if (!easy)
         return;
-    // abort() emits finished synchronously: cut the reply off from us first.
-    disconnect(reply, nullptr, this, nullptr);
-    const bool running = reply->isRunning();
-    if (running)
-        reply->abort();
-    reply->deleteLater();
-    if (running)
-        retireManager();
+    m_easy = nullptr;
+    // Removing the handle closes its connection, through the close callback.
+    m_multi->remove(easy);
+    curl_easy_cleanup(easy);
+    if (m_socket != -1) {
+        qWarning("TransferChannel: libcurl left socket %lld open; closed here", static_cast<long long>(m_socket));
+        platform::closeSocket(m_socket);
+        m_socket = -1;
+    }
 }
 
 } // namespace checker

@@ -1,34 +1,43 @@
 #pragma once
 
+#include <memory>
+
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QUrl>
 
-class QNetworkAccessManager;
-class QNetworkReply;
-class QTimer;
-
 namespace checker
 {
+
+class CurlMulti;
 
 /// One asynchronous HTTP transfer at a time, reporting its progress as numbered states.
 ///
 /// States: 0 none, 1 resolving host, 2 host resolved, 3 connecting, 4 connected, 5 requesting,
 /// 6 request sent, 7 receiving response, 8 response received, 9 disconnecting, 10 disconnected,
 /// 11 error (no HTTP answer), 12 response completed (an HTTP answer of any status).
-/// Of the intermediate states only 5, 6 and 8 are observable through Qt and reported. Every started
-/// request ends with exactly one report of 11 or 12, unless it is cancelled, which reports nothing.
+/// The states come from what libcurl reports: 1 when the request starts, 2 and 3 when its socket is opened,
+/// 4 and 5 once it is connected, 6 once the request is written, 7 at the first line of the answer, 8 at the
+/// end of its head, 9 and 10 when the socket is closed, then 11 or 12. Only forwards: a state that comes after
+/// a later one (a second address tried after the first failed) is not reported. Every report is an event of
+/// its own on the channel's thread, never a call from inside Execute or Cancel. Every started request ends
+/// with exactly one report of 11 or 12, unless it is cancelled, which reports nothing more.
 ///
-/// Each channel has its own network access manager, so channels never queue behind each other for
-/// connections to the same host. Redirects are not followed (a redirect is an answer), no credentials
-/// are ever sent (a 401 is an answer), cookies are neither stored nor sent, and the proxy is the one the
-/// system configures, except for loopback hosts, which are always reached directly. https addresses are
-/// probed too (when TLS is available); a certificate the system does not trust gives no answer. The
-/// time-out counts from Execute to the end of the answer, however slowly it trickles in. Every connection
-/// is closed once its answer is in, so a channel holds at most one socket whatever the number of servers
-/// it has visited. A request that is cut off (time-out, Cancel) takes its manager with it, so that a server
-/// which keeps Qt's network thread busy cannot hold up the channel's later requests.
+/// An HTTP answer is a complete response head (a status line and a header block ending in an empty line) of
+/// any status other than 100 Continue, which only announces one. A head larger than libcurl takes (100 KiB
+/// a line, 300 KiB in all) is none.
+///
+/// Each request is one HEAD request on a connection of its own, closed once the answer is in, so a channel
+/// holds at most one socket whatever the number of servers it has visited; no request is ever sent again.
+/// Redirects are not followed (a redirect is an answer), no credentials are ever sent (the user-info part
+/// of the address is dropped; a 401 is an answer), no cookies are stored or sent, and the proxy is the one
+/// the system configures for the address, except for loopback hosts, which are always reached directly.
+/// The channel takes http and https addresses; a certificate the system does not trust gives no answer. (The
+/// checker hands it only addresses that contain "http://", so an https address reaches it only when
+/// "http://" comes later in it.) The time-out covers everything from Execute to the end of the answer, the
+/// name look-up included; name look-ups run side by side, one per request. Every channel of a thread shares
+/// one libcurl multi handle driven by that thread's event loop: no thread of the program's own does network
+/// work.
 class TransferChannel : public QObject
 {
     Q_OBJECT
@@ -56,8 +65,8 @@ public:
     Q_ENUM(State)
 
     static constexpr int kDefaultRequestTimeoutMs = 40000;
-    /// Free descriptors a request needs before it is started: its socket, a thread for a fresh network
-    /// manager, and room for the rest of the program.
+    /// Free descriptors a request needs before it is started and before its socket is opened: its socket, the
+    /// name look-up's pair, and room for the rest of the program.
     static constexpr int kDescriptorReserve = 8;
 
     /// An idle channel whose requests give up after requestTimeoutMs without a complete answer.
@@ -71,14 +80,15 @@ public:
     bool Execute(const QString& address, const QString& operation);
 
     /// True from a successful Execute until its final state is reported or it is cancelled.
-    bool StillExecuting() const;
+    bool StillExecuting() const { return m_busy; }
 
     /// True when the last Execute was refused, or the last request ended without an answer, because this
     /// program ran out of descriptors, sockets or memory: the server was never asked, and its silence
     /// must not be taken for an answer of "dead".
     bool failedLocally() const { return m_failedLocally; }
 
-    /// Ends the request in progress without any further report; does nothing on an idle channel.
+    /// Ends the request in progress without any further report, closing its connection; does nothing on an
+    /// idle channel.
     void Cancel();
 
     /// The time-out applied to requests started from now on, in milliseconds.
@@ -91,24 +101,36 @@ public:
     /// than http or https, no host, or a port outside 1..65535.
     static QUrl requestUrl(const QString& address);
 
+    /// True when the HTTP library looks names up without blocking its caller (one look-up per request, side
+    /// by side). Without it every look-up would hold up the event loop of the channels' thread.
+    static bool lookupsInParallel();
+
 signals:
     /// A state of the request in progress.
     void StateChanged(checker::TransferChannel::State state);
 
 private:
-    static bool isLocalShortage(const QNetworkReply* reply);
-    void progress(quint64 serial, State state);
-    void conclude();
-    void release();
-    QNetworkAccessManager* makeManager();
-    void retireManager();
+    friend class CurlMulti;
 
-    QNetworkAccessManager* m_manager = nullptr;
-    QTimer* m_deadline = nullptr;
-    QPointer<QNetworkReply> m_reply;
+    struct Callbacks; // libcurl's callbacks of the request in progress
+
+    /// The request has ended with the given libcurl result: its handle is released and the final state posted.
+    void transferDone(int result);
+
+    void post(State state);
+    void deliver(quint64 serial, State state);
+    void release();
+
+    std::shared_ptr<CurlMulti> m_multi;
+    void* m_easy = nullptr; // the libcurl easy handle of the request in progress
+    qintptr m_socket = -1;  // the socket that request holds open, -1 for none
     int m_timeoutMs = kDefaultRequestTimeoutMs;
-    quint64 m_serial = 0;      // identifies the request a queued report belongs to
-    State m_progress = icNone; // last intermediate state reported for the request in progress
+    quint64 m_serial = 0;        // identifies the request a posted report belongs to
+    State m_progress = icNone;   // last state reported for the request in progress
+    int m_status = 0;            // the status code of the last status line of the answer
+    bool m_headComplete = false; // an answer's complete head has arrived
+    bool m_shortage = false;     // a socket could not be opened for want of descriptors, buffers or memory
+    bool m_busy = false;
     bool m_failedLocally = false;
 };
 

@@ -12,4 +12,14 @@ long raiseOpenFileLimit();
 /// per-process limit, or it cannot be told, the answer is true.
 bool descriptorsAvailable(int n);
 
+/// A stream or datagram socket of the given address family, type and protocol (the arguments of the system's
+/// socket call), not inherited by child processes; -1 when it cannot be made, error then receiving the system's
+/// error number.
+long long openSocket(int family, int type, int protocol, int* error);
+/// Closes a socket made by openSocket.
+void closeSocket(long long socket);
+/// True when a system error number (errno, or a Windows socket error) says that this program ran short of
+/// descriptors, socket buffers or memory, rather than anything about the network or the other end.
+bool isResourceShortage(int systemError);
+
 } // namespace platform

@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace platform
@@ -44,6 +45,24 @@ bool descriptorsAvailable(int n)
     for (int i = 0; i < opened; ++i)
         close(taken[std::size_t(i)]);
     return available;
+}
+
+long long openSocket(int family, int type, int protocol, int* error)
+{
+    const int fd = socket(family, type | SOCK_CLOEXEC, protocol);
+    if (fd < 0 && error)
+        *error = errno;
+    return fd;
+}
+
+void closeSocket(long long socket)
+{
+    close(int(socket));
+}
+
+bool isResourceShortage(int systemError)
+{
+    return systemError == EMFILE || systemError == ENFILE || systemError == ENOBUFS || systemError == ENOMEM;
 }
 
 } // namespace platform

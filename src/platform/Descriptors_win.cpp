@@ -1,5 +1,8 @@
 #include "platform/Descriptors.h"
 
+#include <winsock2.h>
+#include <windows.h>
+
 namespace platform
 {
 
@@ -13,6 +16,29 @@ long raiseOpenFileLimit()
 bool descriptorsAvailable(int)
 {
     return true;
+}
+
+long long openSocket(int family, int type, int protocol, int* error)
+{
+    const SOCKET s = WSASocketW(family, type, protocol, nullptr, 0, WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
+    if (s == INVALID_SOCKET) {
+        if (error)
+            *error = WSAGetLastError();
+        return -1;
+    }
+    return static_cast<long long>(s);
+}
+
+void closeSocket(long long socket)
+{
+    closesocket(static_cast<SOCKET>(socket));
+}
+
+bool isResourceShortage(int systemError)
+{
+    return systemError == WSAEMFILE || systemError == WSAENOBUFS || systemError == WSA_NOT_ENOUGH_MEMORY ||
+           systemError == ERROR_NOT_ENOUGH_MEMORY || systemError == ERROR_OUTOFMEMORY ||
+           systemError == ERROR_NO_SYSTEM_RESOURCES;
 }
 
 } // namespace platform

@@ -1,18 +1,14 @@
-#include <functional>
+#include <algorithm>
 #include <vector>
 
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QFile>
-#include <QNetworkInterface>
-#include <QProcess>
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTextStream>
+#include <QUrlQuery>
 #include <QtTest>
 
 #include "checker/LinkChecker.h"
@@ -40,7 +36,8 @@ constexpr int kTestDispatchMs = 5;
 constexpr int kTestWatchMs = 60;
 constexpr int kRunTimeoutMs = 15000;
 
-const char* const kResolveChildFlag = "--resolve-child";
+// The name server of the tests that look names up, inside their own network namespace.
+const QHostAddress kNameServer(QStringLiteral("127.0.0.1"));
 
 // Rows written by verdict signals: row -> how often.
 QHash<int, int> verdictRows(const QSignalSpy& spy)
@@ -54,14 +51,7 @@ QHash<int, int> verdictRows(const QSignalSpy& spy)
 // How many requests the server received whose query names the row (…?row=N).
 int requestsForRow(const LoopbackHttpServer& server, int row)
 {
-    const QString tag = QStringLiteral("row=%1").arg(row);
-    int n = 0;
-    for (const LoopbackHttpServer::Request& request : server.requests()) {
-        const QStringList items = request.query.split(QLatin1Char('&'));
-        if (items.contains(tag))
-            ++n;
-    }
-    return n;
+    return server.requestsWithQueryItem(QStringLiteral("row=%1").arg(row));
 }
 
 // What the checker's indicators showed, in order: (channel, dial picture), as the window shows them.
@@ -109,8 +99,8 @@ private slots:
     void credentialsNeverSent();
 
     // The checker.
-    void pictureForState_data();
-    void pictureForState();
+    void indicatorShowsReportedState_data();
+    void indicatorShowsReportedState();
     void verdictsOfARun();
     void hangingRowIsNo();
     void emptyTableEnds();
@@ -130,15 +120,19 @@ private slots:
     void laterRunReplacesVerdict();
     void sliderOutsideRun();
     void sliderGrowsDuringRun();
-    void sliderShrinksDuringRun();
+    void sliderMovesDuringRun();
     void poolShrinksFromInsideAVerdict();
     void reloadDropsStaleVerdicts();
+    void runGoesOnAcrossAReload_data();
+    void runGoesOnAcrossAReload();
     void nameNotResolved();
+    void lookupsRunSideBySide();
     void manyServersUnderLowFileLimit_data();
     void manyServersUnderLowFileLimit();
 
 private:
     void checkManyServers(int servers, quint16 port, int freeDescriptors);
+    void runInOwnResolverNamespace(const QString& function);
     // The dial picture channel i's indicator shows; 0 for a channel that does not exist.
     int pictureOf(int channel) const
     {
@@ -347,10 +341,15 @@ void TestChecker::finalStatePerBehaviour()
     const QList<int> seen = statesOf(states);
     QCOMPARE(finalCount(states), 1);
     QCOMPARE(seen.last(), finalState);
-    QCOMPARE(seen.first(), int(TransferChannel::icRequesting));
     QCOMPARE(seen.contains(TransferChannel::icResponseReceived), answered);
-    for (int s : seen)
-        QVERIFY(s >= 0 && s <= 12);
+    // The dial turns through the probe's stages in their order, never back: the look-up, the connection, the
+    // request written, the answer's head, the connection closed.
+    QCOMPARE(seen.first(), int(TransferChannel::icResolvingHost));
+    for (int i = 1; i < seen.size(); ++i)
+        QVERIFY2(seen[i - 1] < seen[i], qPrintable(testsupport::describeStates(seen)));
+    QVERIFY(seen.contains(TransferChannel::icConnecting) || seen.contains(TransferChannel::icConnected));
+    QVERIFY(seen.contains(TransferChannel::icRequestSent));
+    QVERIFY(seen.contains(TransferChannel::icDisconnected));
 
     QVERIFY(m_server->totalRequests() >= 1);
     for (const LoopbackHttpServer::Request& request : m_server->requests())
@@ -505,34 +504,34 @@ void TestChecker::credentialsNeverSent()
 // ---------------------------------------------------------------------------------------------------
 // Checker
 
-void TestChecker::pictureForState_data()
+void TestChecker::indicatorShowsReportedState_data()
 {
     QTest::addColumn<int>("state");
-    QTest::addColumn<int>("picture");
+    QTest::addColumn<bool>("shown");
     for (int s = 0; s <= 10; ++s)
-        QTest::addRow("state %d", s) << s << s + 2;
-    QTest::newRow("error") << 11 << 1;
-    QTest::newRow("completed") << 12 << 1;
-    QTest::newRow("below range") << -1 << 0;
-    QTest::newRow("above range") << 13 << 0;
+        QTest::addRow("state %d", s) << s << true;
+    QTest::newRow("error") << 11 << false;
+    QTest::newRow("completed") << 12 << false;
+    QTest::newRow("below range") << -1 << false;
+    QTest::newRow("above range") << 13 << false;
 }
 
-void TestChecker::pictureForState()
+void TestChecker::indicatorShowsReportedState()
 {
     QFETCH(int, state);
-    QFETCH(int, picture);
+    QFETCH(bool, shown);
     const auto reported = TransferChannel::State(state);
-    if (picture > 0)
-        QCOMPARE(ui::dialPicture(reported), picture);
 
     makeChecker();
-    IndicatorLog shown(m_checker);
+    IndicatorLog log(m_checker);
     m_checker->Inet_StateChanged(0, reported);
-    QCOMPARE(pictureOf(0), picture == 0 ? 1 : picture);
-    if (picture > 1)
-        QCOMPARE(shown.pictures, (QList<QPair<int, int>>{{0, picture}}));
-    else
-        QVERIFY(shown.pictures.isEmpty());
+    QCOMPARE(m_checker->shownState(0).has_value(), shown);
+    if (shown) {
+        QCOMPARE(*m_checker->shownState(0), reported);
+        QCOMPARE(log.pictures, (QList<QPair<int, int>>{{0, ui::dialPicture(reported)}}));
+    } else {
+        QVERIFY(log.pictures.isEmpty());
+    }
     // Outside a run, a final state arms nothing and no row is written.
     QCOMPARE(m_table.rowCount(), 0);
 }
@@ -755,10 +754,14 @@ void TestChecker::indicatorFollowsRequest()
         QCOMPARE(channel, 0);
         pictures << picture;
     }
-    QVERIFY(pictures.size() >= 3);
-    QCOMPARE(pictures.first(), 7);  // requesting
-    QVERIFY(pictures.contains(10)); // response received
-    QCOMPARE(pictures.last(), 1);   // idle again at the end
+    // The dial turns forwards through the request's stages and comes back to the idle picture at its end.
+    QVERIFY(pictures.size() >= 5);
+    QCOMPARE(pictures.first(), ui::dialPicture(TransferChannel::icResolvingHost));
+    QVERIFY(pictures.contains(ui::dialPicture(TransferChannel::icRequestSent)));
+    QVERIFY(pictures.contains(ui::dialPicture(TransferChannel::icResponseReceived)));
+    for (int i = 1; i + 1 < pictures.size(); ++i)
+        QVERIFY(pictures[i - 1] < pictures[i]);
+    QCOMPARE(pictures.last(), 1); // idle again at the end
     QCOMPARE(pictures.count(1), 1);
     QCOMPARE(pictureAtVerdict, 1);
     QCOMPARE(m_table.rowState(1), table::kYes);
@@ -998,13 +1001,14 @@ void TestChecker::sliderGrowsDuringRun()
     }
 }
 
-void TestChecker::sliderShrinksDuringRun()
+void TestChecker::sliderMovesDuringRun()
 {
+    // The slider lowered and raised again and again while requests are out: a channel that goes finishes the
+    // request it has sent, so no favorite is asked twice and every one gets its verdict.
+    constexpr int kRows = 40;
     QStringList rows;
-    for (int r = 1; r <= 4; ++r)
-        rows << row(QStringLiteral("/slow?ms=300"), r);
-    for (int r = 5; r <= 8; ++r)
-        rows << row(QStringLiteral("/200"), r);
+    for (int r = 1; r <= kRows; ++r)
+        rows << row(QStringLiteral("/slow?ms=150"), r);
     testsupport::setRows(m_table, rows, table::kNo);
     makeChecker();
     m_checker->Slider1_Change(4);
@@ -1013,27 +1017,33 @@ void TestChecker::sliderShrinksDuringRun()
     m_checker->StartTh();
     QTRY_COMPARE(m_server->inFlight(), 4);
     const QVector<int> taken = m_checker->channelRow();
-    QCOMPARE(m_checker->requestsInProgress(), 4);
 
     m_checker->Slider1_Change(2);
     QCOMPARE(m_checker->threadCount(), 2);
     QCOMPARE(m_checker->channelRow(), taken.mid(0, 2));
-    QCOMPARE(m_checker->requestsInProgress(), 2);
+    // The two that went are still finishing their requests.
+    QCOMPARE(m_checker->requestsInProgress(), 4);
+    int moves = 0;
+    for (int channels : {6, 1, 5, 3, 8, 2}) {
+        const int before = verdicts.count();
+        QTRY_VERIFY_WITH_TIMEOUT(verdicts.count() > before || finished.count() > 0, kRunTimeoutMs);
+        m_checker->Slider1_Change(channels);
+        ++moves;
+    }
+    QCOMPARE(moves, 6);
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, kRunTimeoutMs);
     settle();
 
-    // The removed channels' requests were cancelled without a verdict and their rows handed out again:
-    // every row gets exactly one verdict, and the run still says it is complete only then.
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(m_checker->requestsInProgress(), 0);
     const QHash<int, int> written = verdictRows(verdicts);
     QVERIFY(!written.contains(0));
-    for (int r = 1; r <= 8; ++r) {
+    for (int r = 1; r <= kRows; ++r) {
+        QCOMPARE(requestsForRow(*m_server, r), 1);
         QCOMPARE(written.value(r), 1);
         QCOMPARE(m_table.rowState(r), table::kYes);
     }
-    for (int i = 2; i < 4; ++i)
-        QCOMPARE(requestsForRow(*m_server, taken[i]), 2);
-    QCOMPARE(verdicts.count(), 8);
-    QCOMPARE(finished.count(), 1);
+    QCOMPARE(verdicts.count(), kRows);
 }
 
 void TestChecker::poolShrinksFromInsideAVerdict()
@@ -1057,19 +1067,14 @@ void TestChecker::poolShrinksFromInsideAVerdict()
     settle();
     QCOMPARE(m_checker->threadCount(), 1);
     QCOMPARE(finished.count(), 1);
-    // Requests cancelled with their channels were asked again on the one channel left: every row has
-    // exactly one verdict, and no row was asked more than twice.
+    // The channels that went finished their requests first: every row was asked once and has one verdict.
     const QHash<int, int> written = verdictRows(verdicts);
     QCOMPARE(written.size(), 8);
-    int askedAgain = 0;
     for (int r = 1; r <= 8; ++r) {
         QCOMPARE(written.value(r), 1);
         QCOMPARE(m_table.rowState(r), table::kYes);
-        const int requests = requestsForRow(*m_server, r);
-        QVERIFY(requests == 1 || requests == 2);
-        askedAgain += requests - 1;
+        QCOMPARE(requestsForRow(*m_server, r), 1);
     }
-    QVERIFY(askedAgain <= 2);
 }
 
 void TestChecker::reloadDropsStaleVerdicts()
@@ -1098,110 +1103,196 @@ void TestChecker::reloadDropsStaleVerdicts()
     QCOMPARE(finished.count(), 1);
 }
 
-// Name look-ups go to a resolver only inside a network namespace that has nothing but loopback and
-// whose resolver configuration points at loopback: the made-up name never leaves the machine.
-void TestChecker::nameNotResolved()
+void TestChecker::runGoesOnAcrossAReload_data()
 {
-    const QString unshare = QStandardPaths::findExecutable(QStringLiteral("unshare"));
-    if (unshare.isEmpty())
-        QSKIP("unshare(1) is not installed: no isolated network namespace to resolve a made-up name in");
-    QProcess probe;
-    probe.start(unshare, {QStringLiteral("-rn"), QStringLiteral("true")});
-    if (!probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
-        QSKIP("user and network namespaces are not allowed here (unshare -rn true failed)");
+    QTest::addColumn<QString>("shape");
+    QTest::newRow("delete dead: rows before the cursor removed") << "removed";
+    QTest::newRow("restore: rows reordered and added") << "reordered";
+    QTest::newRow("save: the same rows loaded again") << "same";
+}
 
+void TestChecker::runGoesOnAcrossAReload()
+{
+    // "c", "d" and "f" load the table again while a run goes on. Every third favorite's server resets the
+    // connection ("NO"), the others answer after a while ("YES"), so that a verdict on another favorite shows.
+    QFETCH(QString, shape);
+    auto favorite = [this](int id) {
+        table::LinkRow r;
+        r.fileName = QStringLiteral("fav%1.url").arg(id);
+        r.filePath = id % 2 ? QStringLiteral("/fav/odd") : QStringLiteral("/fav/even");
+        r.url = row(id % 3 == 0 ? QStringLiteral("/reset") : QStringLiteral("/slow?ms=100"), id);
+        return r;
+    };
+    auto expected = [](int id) { return id % 3 == 0 ? table::kNo : table::kYes; };
+    auto idOf = [](const QString& address) {
+        return QUrlQuery(QUrl(address).query()).queryItemValue(QStringLiteral("row")).toInt();
+    };
+    QVector<table::LinkRow> rows;
+    for (int id = 1; id <= 24; ++id)
+        rows << favorite(id);
+    m_table.load(rows);
+    makeChecker();
+    m_checker->Slider1_Change(3);
+    QSignalSpy verdicts(m_checker, &LinkChecker::verdict);
+    QSignalSpy finished(m_checker, &LinkChecker::runFinished);
+    m_checker->StartTh();
+    QTRY_VERIFY_WITH_TIMEOUT(verdicts.count() >= 6 && m_server->inFlight() >= 1, kRunTimeoutMs);
+
+    // What the run has at the reload: verdicts in (they go with the old table) and requests still out.
+    QSet<int> answered;
+    for (const QList<QVariant>& args : verdicts)
+        answered << idOf(m_table.rowUrl(args.at(0).toInt()));
+    QSet<int> outstanding;
+    for (const LoopbackHttpServer::Request& request : m_server->requests()) {
+        const int id = QUrlQuery(request.query).queryItemValue(QStringLiteral("row")).toInt();
+        if (!answered.contains(id))
+            outstanding << id;
+    }
+    QVERIFY(!outstanding.isEmpty());
+    const int cursor = m_checker->rowCursor();
+    QVector<table::LinkRow> next;
+    QSet<int> removed;
+    for (int i = 0; i < rows.size(); ++i) {
+        if (shape == QLatin1String("removed") && i < cursor && i % 2 == 1)
+            removed << idOf(rows[i].url);
+        else
+            next << rows[i];
+    }
+    if (shape == QLatin1String("reordered")) {
+        std::reverse(next.begin(), next.end());
+        next.prepend(favorite(101));
+        next.insert(next.size() / 2, favorite(102));
+        next.append(favorite(103));
+    }
+    const int verdictsBefore = verdicts.count();
+    m_table.load(next);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, kRunTimeoutMs);
+    settle();
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(m_checker->requestsInProgress(), 0);
+
+    // Every favorite of the table in front of the user was asked exactly once. Its row shows its own verdict,
+    // also when the request was out at the reload; only verdicts written before the reload are gone with it.
+    for (int r = 1; r <= m_table.rowCount(); ++r) {
+        const int id = idOf(m_table.rowUrl(r));
+        QVERIFY2(requestsForRow(*m_server, id) == 1, qPrintable(QStringLiteral("favorite %1 (row %2) asked %3 times")
+                                                                    .arg(id)
+                                                                    .arg(r)
+                                                                    .arg(requestsForRow(*m_server, id))));
+        QCOMPARE(m_table.rowState(r), answered.contains(id) ? QString() : expected(id));
+    }
+    // Since the reload, every verdict went to a row of the new table whose favorite it was.
+    for (int i = verdictsBefore; i < verdicts.count(); ++i) {
+        const int r = verdicts.at(i).at(0).toInt();
+        QVERIFY(m_table.hasRow(r));
+        QCOMPARE(verdicts.at(i).at(1).toString(), expected(idOf(m_table.rowUrl(r))));
+    }
+    for (int id : std::as_const(removed))
+        QVERIFY(requestsForRow(*m_server, id) <= 1);
+}
+
+// Name look-ups go to a resolver only inside a network namespace that has nothing but loopback and whose
+// resolver configuration points at loopback: no name ever leaves the machine.
+void TestChecker::runInOwnResolverNamespace(const QString& function)
+{
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QString resolv = dir.filePath(QStringLiteral("resolv.conf"));
-    const QString nsswitch = dir.filePath(QStringLiteral("nsswitch.conf"));
-    {
-        QFile f(resolv);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("nameserver 127.0.0.1\n");
-        QFile g(nsswitch);
-        QVERIFY(g.open(QIODevice::WriteOnly));
-        g.write("hosts: files dns\n");
-    }
-    const QString script = QStringLiteral("mount --bind \"$1\" /etc/resolv.conf || exit 97\n"
-                                          "mount --bind \"$2\" /etc/nsswitch.conf || exit 97\n"
-                                          "ip link set lo up 2>/dev/null\n"
-                                          "exec \"$3\" %1\n")
-                               .arg(QLatin1String(kResolveChildFlag));
-    QProcess child;
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(unshare, {QStringLiteral("-rnm"), QStringLiteral("sh"), QStringLiteral("-c"), script,
-                          QStringLiteral("sh"), resolv, nsswitch, QCoreApplication::applicationFilePath()});
-    QVERIFY(child.waitForFinished(60000));
-    const QString output = QString::fromLocal8Bit(child.readAll());
-    if (child.exitCode() == 97)
+    QString why;
+    const QStringList wrapper = testsupport::ownResolverWrapper(dir.path(), kNameServer, &why);
+    if (wrapper.isEmpty())
+        QSKIP(qPrintable(why));
+    QByteArray output;
+    const int code = testsupport::runSelfInChild(wrapper, function, QStringLiteral("1"), &output, 180000);
+    if (code == 97)
         QSKIP("cannot replace the resolver configuration inside the namespace (mount --bind refused)");
-    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, qPrintable(output));
-    QVERIFY2(output.contains(QLatin1String("channel final 11")), qPrintable(output));
-    QVERIFY2(output.contains(QLatin1String("row 1 NO")), qPrintable(output));
+    for (const QByteArray& line : output.split('\n')) {
+        if (line.contains("look-ups:"))
+            qInfo("%s", line.mid(line.indexOf("look-ups:")).constData());
+    }
+    QVERIFY2(code == 0, output.right(6000).constData());
 }
 
-static void waitFor(const std::function<bool()>& condition, int ms)
+void TestChecker::nameNotResolved()
 {
-    QDeadlineTimer deadline(ms);
-    while (!condition() && !deadline.hasExpired())
-        QTest::qWait(10);
-}
-
-// Runs inside the isolated namespace: a transfer and a one-row run for a name that cannot be resolved.
-static int resolveChild(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    QTextStream out(stdout);
-    for (const QNetworkInterface& iface : QNetworkInterface::allInterfaces()) {
-        if (!(iface.flags() & QNetworkInterface::IsLoopBack)) {
-            out << "not isolated: interface " << iface.name() << Qt::endl;
-            return 3;
-        }
+    if (!testsupport::isChildRun()) {
+        runInOwnResolverNamespace(QStringLiteral("nameNotResolved"));
+        return;
     }
-    QFile resolv(QStringLiteral("/etc/resolv.conf"));
-    if (!resolv.open(QIODevice::ReadOnly) || resolv.readAll().trimmed() != "nameserver 127.0.0.1") {
-        out << "resolver configuration not replaced" << Qt::endl;
-        return 3;
-    }
+    // No name server listens: a transfer and a one-row run for a name that cannot be resolved.
+    QVERIFY(testsupport::inOwnResolverNamespace(kNameServer));
     const QString madeUp = QStringLiteral("http://tessaly-no-such-host.invalid/");
+    TransferChannel channel(5000);
+    QSignalSpy states(&channel, &TransferChannel::StateChanged);
+    QVERIFY(channel.Execute(madeUp, QStringLiteral("HEAD")));
+    QTRY_COMPARE_WITH_TIMEOUT(finalCount(states), 1, 20000);
+    QCOMPARE(statesOf(states).last(), int(TransferChannel::icError));
+    QVERIFY(!channel.failedLocally());
 
-    int finalState = -1;
+    testsupport::setRows(m_table, {madeUp});
+    makeChecker();
+    m_checker->setRequestTimeout(5000);
+    QSignalSpy finished(m_checker, &LinkChecker::runFinished);
+    m_checker->StartTh();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
+    QCOMPARE(m_table.rowState(1), table::kNo);
+}
+
+void TestChecker::lookupsRunSideBySide()
+{
+    if (!testsupport::isChildRun()) {
+        QVERIFY(TransferChannel::lookupsInParallel());
+        runInOwnResolverNamespace(QStringLiteral("lookupsRunSideBySide"));
+        return;
+    }
+    QVERIFY(testsupport::inOwnResolverNamespace(kNameServer));
+    constexpr int kFavorites = 120;
+    constexpr int kLookupMs = 1000;
+    testsupport::ServerThread servers;
+    QVERIFY(servers.listen(QHostAddress(QHostAddress::LocalHost)));
+    QVERIFY(servers.listenNameService(kNameServer, 53, QHostAddress(QHostAddress::LocalHost), kLookupMs));
+    const QUrl base(servers.url(QStringLiteral("/200")));
+
+    // A request cut off in the middle of its look-up, by Cancel or by its time-out, lets go at once: the window
+    // does not wait for the name server's answer.
     {
-        TransferChannel channel(5000);
-        QObject::connect(&channel, &TransferChannel::StateChanged, [&](int s) {
-            if (s >= 11)
-                finalState = s;
-        });
-        if (!channel.Execute(madeUp, QStringLiteral("HEAD"))) {
-            out << "could not start" << Qt::endl;
-            return 1;
-        }
-        waitFor([&] { return finalState != -1; }, 20000);
-        out << "channel final " << finalState << Qt::endl;
+        TransferChannel channel(100);
+        QSignalSpy states(&channel, &TransferChannel::StateChanged);
+        QVERIFY(channel.Execute(QStringLiteral("http://cancelled.tessaly.test:%1/").arg(base.port()),
+                                QStringLiteral("HEAD")));
+        QTRY_VERIFY(servers.lookupsInFlight() >= 1);
+        channel.Cancel();
+        QCOMPARE(servers.queriesAnswered(), 0);
+        QVERIFY(
+            channel.Execute(QStringLiteral("http://late.tessaly.test:%1/").arg(base.port()), QStringLiteral("HEAD")));
+        QTRY_COMPARE(finalCount(states), 1);
+        QCOMPARE(statesOf(states).last(), int(TransferChannel::icError));
+        QCOMPARE(servers.queriesAnswered(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(servers.lookupsInFlight(), 0, 10000);
+        servers.resetCounters();
     }
 
-    table::LinkTable linkTable;
-    testsupport::setRows(linkTable, {madeUp});
-    LinkChecker checker(linkTable);
-    checker.setDispatchInterval(kTestDispatchMs);
-    checker.setWatchInterval(kTestWatchMs);
-    checker.setRequestTimeout(5000);
-    bool done = false;
-    QObject::connect(&checker, &LinkChecker::runFinished, [&] { done = true; });
-    checker.StartTh();
-    waitFor([&] { return done; }, 20000);
-    out << "row 1 " << linkTable.rowState(1) << Qt::endl;
-    return done && finalState == 11 && linkTable.rowState(1) == table::kNo ? 0 : 1;
+    // Favorites on names of their own, each look-up answered only after a while: every channel's look-up runs
+    // while the others' do, none waits for another's.
+    QStringList addresses;
+    for (int i = 1; i <= kFavorites; ++i)
+        addresses << QStringLiteral("http://n%1.tessaly.test:%2/200").arg(i).arg(base.port());
+    testsupport::setRows(m_table, addresses);
+    makeChecker();
+    m_checker->setDispatchInterval(LinkChecker::kDispatchIntervalMs);
+    m_checker->Slider1_Change(LinkChecker::kMaxThreads);
+    QSignalSpy finished(m_checker, &LinkChecker::runFinished);
+    QElapsedTimer clock;
+    clock.start();
+    m_checker->StartTh();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 120000);
+    const int atOnce = servers.maxLookupsInFlight();
+    qInfo(
+        "look-ups: %d favorites on as many names, look-ups of %d ms, %d channels: %lld ms, at most %d look-ups at once",
+        kFavorites, kLookupMs, LinkChecker::kMaxThreads, static_cast<long long>(clock.elapsed()), atOnce);
+    for (int r = 1; r <= kFavorites; ++r)
+        QCOMPARE(m_table.rowState(r), table::kYes);
+    QVERIFY2(atOnce >= LinkChecker::kMaxThreads, qPrintable(QString::number(atOnce)));
 }
 
-int main(int argc, char** argv)
-{
-    if (argc > 1 && qstrcmp(argv[1], kResolveChildFlag) == 0)
-        return resolveChild(argc, argv);
-    QCoreApplication app(argc, argv);
-    TestChecker test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_GUILESS_MAIN(TestChecker)
 #include "tst_checker.moc"

@@ -1,16 +1,19 @@
 // Servers that answer badly or not at all, against one transfer channel and against a whole check run.
 //
-// The rule: an HTTP answer is a status line and a complete header block that Qt hands over (its status
-// code attribute is set); it gives state 12, "YES", whatever follows it. Anything else gives state 11,
-// "NO". Every request has exactly one final state, at the latest at its time-out, and the channel is
-// ready for its next request afterwards, also on the same server. The servers run on a thread of their
-// own, as a server on another machine would, so that a flood never waits on the checker nor the other
-// way round.
+// The rule: an HTTP answer is a complete response head (a status line and a header block ending in an empty
+// line) of any status but 100 Continue; it gives state 12, "YES", whatever follows it. Anything else gives
+// state 11, "NO". Every request is sent once, has exactly one final state, at the latest at its time-out, and
+// its connection is closed once the verdict is in; the channel is ready for its next request afterwards, also
+// on the same server. The servers run on a thread of their own, as a server on another machine would, so that
+// a flood never waits on the checker nor the other way round.
 
 #include <algorithm>
 #include <memory>
 
+#include <unistd.h>
+
 #include <QElapsedTimer>
+#include <QFile>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -39,17 +42,15 @@ namespace
 constexpr int kGraceMs = 5000;
 // Every case without an answer meets the deadline; the quick ones end long before it.
 constexpr int kShortTimeoutMs = 1000;
-// Qt reads a response head one byte per system call: a 1 MiB head takes seconds (about 3 s here).
-constexpr int kLongTimeoutMs = 30000;
 
 // The mixed run: 2,000 rows, 40 channels, the real dispatch and watch intervals, a short time-out.
 constexpr int kMixedRows = 2000;
 constexpr int kMixedChannels = 40;
 constexpr int kMixedTimeoutMs = 2000;
-// Each 1 MiB head keeps a Qt network thread reading for seconds of processor time, whatever the
-// time-out: a few of them show what they do to a run, hundreds would only measure the machine.
-constexpr int kMixedHugeHeadRowsEach = 2;
 constexpr qint64 kPeakRssLimitKb = 500 * 1024;
+// What this process may still use once a probe's verdict is in and its connection closed, over half a second.
+constexpr qint64 kRestCpuMs = 100;
+constexpr qint64 kRestGrowthKb = 2 * 1024;
 
 // The listeners of a hostile server on each of its addresses, in this order.
 enum Listener
@@ -65,17 +66,9 @@ struct Behaviour
     const char* name;
     const char* path; // on the serving listener; the other listeners never read it
     Listener listener;
-    int finalState;  // 12: an answer, 11: none
-    int timeoutMs;   // for the single-channel test
-    bool inMixedRun; // the ones without end keep a Qt network thread for as long as the server sends
-    bool floods;     // the server sends without end after the answer
+    int finalState; // 12: an answer, 11: none
+    bool floods;    // the server sends without end once it has the request
 };
-
-// Whether an answer arrives within the time-out of the mixed run depends on the machine's speed.
-bool verdictDependsOnSpeed(const Behaviour& behaviour)
-{
-    return behaviour.timeoutMs == kLongTimeoutMs;
-}
 
 // A flood that nobody reads stops once the kernel's buffers on both ends are full: a few MiB on
 // loopback. Far more than that means someone is reading it.
@@ -104,28 +97,44 @@ qint64 floodAtRest(ServerThread& server)
 }
 
 const Behaviour kBehaviours[] = {
-    {"accept and never answer", "/200", Silent, 11, kShortTimeoutMs, true, false},
-    {"head one byte a second", "/trickle", Serving, 11, kShortTimeoutMs, true, false},
-    {"endless body to HEAD", "/endless-body", Serving, 12, kShortTimeoutMs, true, true},
-    {"endless chunked body", "/endless-chunked", Serving, 12, kShortTimeoutMs, true, true},
-    {"1 MiB head in 1 KiB lines", "/huge-head-lines", Serving, 12, kLongTimeoutMs, true, false},
-    {"1 MiB head in one line", "/huge-head-line", Serving, 12, kLongTimeoutMs, true, false},
-    {"garbage bytes", "/garbage", Serving, 11, kShortTimeoutMs, true, false},
-    {"HTTP/0.9 reply", "/http09", Serving, 11, kShortTimeoutMs, true, false},
-    {"TLS handshake on the plain port", "/tls", Serving, 11, kShortTimeoutMs, true, false},
-    {"close after the status line", "/status-only", Serving, 11, kShortTimeoutMs, true, false},
-    {"reset after accept", "/200", Resetting, 11, kShortTimeoutMs, true, false},
-    {"100 Continue only", "/only-1xx", Serving, 11, kShortTimeoutMs, true, false},
-    {"103 Early Hints only", "/only-103", Serving, 12, kShortTimeoutMs, true, false},
-    {"100 Continue without end", "/endless-1xx", Serving, 11, kShortTimeoutMs, false, true},
-    {"header lines without end", "/endless-head", Serving, 11, kShortTimeoutMs, false, true},
+    {"accept and never answer", "/200", Silent, 11, false},
+    {"head one byte a second", "/trickle", Serving, 11, false},
+    {"endless body to HEAD", "/endless-body", Serving, 12, true},
+    {"endless chunked body", "/endless-chunked", Serving, 12, true},
+    {"1 MiB head in 1 KiB lines", "/huge-head-lines", Serving, 11, false},
+    {"1 MiB head in one line", "/huge-head-line", Serving, 11, false},
+    {"garbage bytes", "/garbage", Serving, 11, false},
+    {"HTTP/0.9 reply", "/http09", Serving, 11, false},
+    {"TLS handshake on the plain port", "/tls", Serving, 11, false},
+    {"close after the status line", "/status-only", Serving, 11, false},
+    {"close after the status line and a header", "/status-and-header", Serving, 11, false},
+    {"reset after accept", "/200", Resetting, 11, false},
+    {"reset after the request", "/reset", Serving, 11, false},
+    {"100 Continue only", "/only-1xx", Serving, 11, false},
+    {"103 Early Hints only", "/only-103", Serving, 12, false},
+    {"100 Continue without end", "/endless-1xx", Serving, 11, true},
+    {"header lines without end", "/endless-head", Serving, 11, true},
 };
 
 // Rows of the mixed run that answer plainly, among the hostile ones.
 const Behaviour kControls[] = {
-    {"control 200", "/200", Serving, 12, kShortTimeoutMs, true, false},
-    {"control 404", "/404", Serving, 12, kShortTimeoutMs, true, false},
+    {"control 200", "/200", Serving, 12, false},
+    {"control 404", "/404", Serving, 12, false},
 };
+
+// This process's processor time (user and system) so far, in ms; -1 where it cannot be read.
+qint64 processCpuMs()
+{
+    QFile stat(QStringLiteral("/proc/self/stat"));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    // Fields 14 and 15 (utime, stime) in clock ticks, counted after the command name's closing parenthesis.
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    return (fields[11].toLongLong() + fields[12].toLongLong()) * 1000 / sysconf(_SC_CLK_TCK);
+}
 
 bool ipv6LoopbackAvailable()
 {
@@ -154,14 +163,6 @@ QString addressOf(ServerThread& server, const Behaviour& behaviour, int addressI
     return server.url(QLatin1String(behaviour.path), addressIndex * ListenersPerAddress + behaviour.listener);
 }
 
-QString describe(const QList<int>& states)
-{
-    QStringList parts;
-    for (int s : states)
-        parts << QString::number(s);
-    return parts.join(QLatin1Char(' '));
-}
-
 } // namespace
 
 class TestHostileServers : public QObject
@@ -171,8 +172,8 @@ class TestHostileServers : public QObject
 private slots:
     void verdictPerBehaviour_data();
     void verdictPerBehaviour();
-    void hugeHeadCutByTheDeadline();
-    void retiredManagersAreReleased();
+    void eachServerAskedOnce_data();
+    void eachServerAskedOnce();
     void mixedRun();
 };
 
@@ -182,14 +183,12 @@ void TestHostileServers::verdictPerBehaviour_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<int>("listener");
     QTest::addColumn<int>("finalState");
-    QTest::addColumn<int>("timeoutMs");
     QTest::addColumn<bool>("floods");
 
     for (const char* host : {"127.0.0.1", "::1"}) {
         for (const Behaviour& b : kBehaviours) {
-            QTest::addRow("%s %s", host, b.name)
-                << QString::fromLatin1(host) << QString::fromLatin1(b.path) << int(b.listener) << b.finalState
-                << b.timeoutMs << (b.floods && b.finalState == 12);
+            QTest::addRow("%s %s", host, b.name) << QString::fromLatin1(host) << QString::fromLatin1(b.path)
+                                                 << int(b.listener) << b.finalState << b.floods;
         }
     }
 }
@@ -200,7 +199,6 @@ void TestHostileServers::verdictPerBehaviour()
     QFETCH(QString, path);
     QFETCH(int, listener);
     QFETCH(int, finalState);
-    QFETCH(int, timeoutMs);
     QFETCH(bool, floods);
 
     const QHostAddress address(host);
@@ -209,100 +207,96 @@ void TestHostileServers::verdictPerBehaviour()
     std::unique_ptr<ServerThread> server = startHostileServer({address});
     QVERIFY(server);
 
-    TransferChannel channel(timeoutMs);
+    TransferChannel channel(kShortTimeoutMs);
     QSignalSpy states(&channel, &TransferChannel::StateChanged);
     QElapsedTimer clock;
     clock.start();
     QVERIFY(channel.Execute(server->url(path, listener), QStringLiteral("HEAD")));
-    QTRY_COMPARE_WITH_TIMEOUT(finalCount(states), 1, timeoutMs + kGraceMs);
+    QTRY_COMPARE_WITH_TIMEOUT(finalCount(states), 1, kShortTimeoutMs + kGraceMs);
     const qint64 elapsed = clock.elapsed();
     QVERIFY(!channel.StillExecuting());
     const QList<int> seen = statesOf(states);
     qInfo("%s %s: states %s after %lld ms (time-out %d ms)", qPrintable(host), qPrintable(path),
-          qPrintable(describe(seen)), static_cast<long long>(elapsed), timeoutMs);
+          qPrintable(testsupport::describeStates(seen)), static_cast<long long>(elapsed), kShortTimeoutMs);
     QCOMPARE(seen.last(), finalState);
-    QCOMPARE(seen.first(), int(TransferChannel::icRequesting));
-    // The answer is what Qt handed over as a response, nothing else.
+    // Whatever the server did, it was asked: this program was short of nothing.
+    QVERIFY(!channel.failedLocally());
+    QCOMPARE(seen.first(), int(TransferChannel::icResolvingHost));
+    // The answer is a complete head, nothing else.
     QCOMPARE(seen.contains(TransferChannel::icResponseReceived), finalState == TransferChannel::icResponseCompleted);
     for (int s : seen)
         QVERIFY(s >= TransferChannel::icNone && s <= TransferChannel::icResponseCompleted);
 
+    // Once the verdict is in, the connection is closed: nothing more is read of it, and a server that sends
+    // without end costs this process neither memory nor processor time from then on.
+    QTRY_COMPARE(server->openConnections(), 0);
     if (floods) {
-        // Qt reads no body for HEAD. Whether it drops the connection at once depends on whether body
-        // bytes were already there when it read the head; if not, it leaves them unread on an idle
-        // connection and TCP holds the server back. Either way the flood comes to rest, bounded by the
-        // kernel's socket buffers, and takes no memory of ours.
         const qint64 flooded = floodAtRest(*server);
-        qInfo("flood at rest after %lld bytes; connections still open: %d", static_cast<long long>(flooded),
-              server->openConnections());
+        qInfo("flood at rest after %lld bytes", static_cast<long long>(flooded));
         QVERIFY2(flooded >= 0, "the flood did not come to rest within 5 s");
         QVERIFY(flooded < kFloodBound);
     }
-    QTest::qWait(200);
+    const qint64 cpuBefore = processCpuMs();
+    const qint64 rssBefore = testsupport::processStatusKb("VmRSS:");
+    QTest::qWait(500);
     QCOMPARE(finalCount(states), 1);
+    if (cpuBefore >= 0 && rssBefore >= 0) {
+        const qint64 cpu = processCpuMs() - cpuBefore;
+        const qint64 growth = testsupport::processStatusKb("VmRSS:") - rssBefore;
+        QVERIFY2(cpu < kRestCpuMs && growth < kRestGrowthKb,
+                 qPrintable(QStringLiteral("after the verdict: %1 ms of processor time, %2 kB more memory in 500 ms")
+                                .arg(cpu)
+                                .arg(growth)));
+    }
 
     // The channel is free for its next row, on the very same server.
     states.clear();
     QVERIFY(channel.Execute(server->url(QStringLiteral("/200")), QStringLiteral("HEAD")));
-    QTRY_COMPARE_WITH_TIMEOUT(finalCount(states), 1, timeoutMs + kGraceMs);
+    QTRY_COMPARE_WITH_TIMEOUT(finalCount(states), 1, kShortTimeoutMs + kGraceMs);
     QCOMPARE(statesOf(states).last(), int(TransferChannel::icResponseCompleted));
 }
 
-void TestHostileServers::hugeHeadCutByTheDeadline()
+void TestHostileServers::eachServerAskedOnce_data()
 {
-    // With a time-out far shorter than the time Qt takes to read a 1 MiB head, the deadline comes
-    // while Qt's network thread is still reading it. The channel must still go on at once.
-    std::unique_ptr<ServerThread> server = startHostileServer({QHostAddress(QHostAddress::LocalHost)});
-    QVERIFY(server);
-    TransferChannel channel(100);
-    QSignalSpy states(&channel, &TransferChannel::StateChanged);
-    for (const char* path : {"/huge-head-lines", "/huge-head-line"}) {
-        states.clear();
-        QVERIFY(channel.Execute(server->url(QLatin1String(path)), QStringLiteral("HEAD")));
-        QTRY_COMPARE_WITH_TIMEOUT(finalCount(states), 1, 100 + kGraceMs);
-        // Which side of the deadline the head lands on depends on the machine; on this one, the deadline.
-        qInfo("%s with a 100 ms time-out: states %s", path, qPrintable(describe(statesOf(states))));
-
-        states.clear();
-        channel.setRequestTimeout(kShortTimeoutMs);
-        QVERIFY(channel.Execute(server->url(QStringLiteral("/200")), QStringLiteral("HEAD")));
-        QTRY_COMPARE_WITH_TIMEOUT(finalCount(states), 1, kShortTimeoutMs + kGraceMs);
-        QCOMPARE(statesOf(states).last(), int(TransferChannel::icResponseCompleted));
-        channel.setRequestTimeout(100);
-    }
+    QTest::addColumn<int>("channels");
+    QTest::newRow("1 channel") << 1;
+    QTest::newRow("10 channels") << 10;
 }
 
-void TestHostileServers::retiredManagersAreReleased()
+void TestHostileServers::eachServerAskedOnce()
 {
-    // A request cut off while Qt's network thread is held by a server that never stops sending leaves
-    // that thread to the server. Once the server stops, nothing of it may stay behind.
-    const QByteArray networkThread("QNetworkAccessM");
-    if (testsupport::processThreadCount(networkThread) < 0)
-        QSKIP("no /proc/self/task here: threads cannot be counted");
-    // Managers retired by earlier tests go first: Qt may still be reading what their servers sent.
-    QTRY_COMPARE_WITH_TIMEOUT(testsupport::processThreadCount(networkThread), 0, 60000);
-    const int before = 0;
-    {
-        std::unique_ptr<ServerThread> server = startHostileServer({QHostAddress(QHostAddress::LocalHost)});
-        QVERIFY(server);
-        auto channel = std::make_unique<TransferChannel>(300);
-        QSignalSpy states(channel.get(), &TransferChannel::StateChanged);
-        for (const char* path : {"/endless-1xx", "/endless-head", "/hang"}) {
-            states.clear();
-            QVERIFY(channel->Execute(server->url(QLatin1String(path)), QStringLiteral("HEAD")));
-            QTRY_COMPARE_WITH_TIMEOUT(finalCount(states), 1, 300 + kGraceMs);
-            QCOMPARE(statesOf(states).last(), int(TransferChannel::icError));
-        }
-        // Cancelled, and the channel removed, while the server still holds a thread.
-        QVERIFY(channel->Execute(server->url(QStringLiteral("/endless-1xx")), QStringLiteral("HEAD")));
-        QTest::qWait(100);
-        channel->Cancel();
-        QCOMPARE(finalCount(states), 1);
-        channel.reset();
-        qInfo("network threads while the server still sends: %d (before: %d)",
-              testsupport::processThreadCount(networkThread), before);
+    // Servers that break off after they have read the request: no answer, and no second chance either. A run
+    // sends every request once.
+    QFETCH(int, channels);
+    std::unique_ptr<ServerThread> server = startHostileServer({QHostAddress(QHostAddress::LocalHost)});
+    QVERIFY(server);
+    server->call([](LoopbackHttpServer& s) { s.setRecordRequests(true); });
+    const char* const paths[] = {"/reset", "/status-and-header", "/http09"};
+    constexpr int kRowsEach = 10;
+    QStringList urls;
+    for (int r = 0; r < 3 * kRowsEach; ++r)
+        urls << server->url(QLatin1String(paths[r % 3])) + QStringLiteral("?row=%1").arg(r + 1);
+    table::LinkTable linkTable;
+    testsupport::setRows(linkTable, urls, table::kYes);
+
+    LinkChecker checker(linkTable);
+    checker.setRequestTimeout(kShortTimeoutMs);
+    checker.setDispatchInterval(5);
+    checker.Slider1_Change(channels);
+    QSignalSpy verdicts(&checker, &LinkChecker::verdict);
+    QSignalSpy finished(&checker, &LinkChecker::runFinished);
+    checker.StartTh();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 60000);
+    QTest::qWait(300);
+
+    QCOMPARE(verdicts.count(), 3 * kRowsEach);
+    for (int r = 1; r <= 3 * kRowsEach; ++r) {
+        int asked = 0;
+        server->call([&](LoopbackHttpServer& s) { asked = s.requestsWithQueryItem(QStringLiteral("row=%1").arg(r)); });
+        QVERIFY2(asked == 1,
+                 qPrintable(QStringLiteral("row %1 (%2) asked %3 times").arg(r).arg(urls[r - 1]).arg(asked)));
+        QCOMPARE(linkTable.rowState(r), table::kNo);
     }
-    QTRY_COMPARE_WITH_TIMEOUT(testsupport::processThreadCount(networkThread), before, 30000);
 }
 
 void TestHostileServers::mixedRun()
@@ -315,24 +309,16 @@ void TestHostileServers::mixedRun()
     std::unique_ptr<ServerThread> server = startHostileServer(addresses);
     QVERIFY(server);
 
-    // The 1 MiB heads a few times on every address, every other behaviour and the controls in turn on
-    // the rest, then shuffled (with a fixed seed) so that every kind meets every other on a channel.
-    QList<const Behaviour*> cheap;
-    QList<const Behaviour*> picks;
-    for (const Behaviour& b : kBehaviours) {
-        if (!b.inMixedRun)
-            continue;
-        if (verdictDependsOnSpeed(b)) {
-            for (int i = 0; i < kMixedHugeHeadRowsEach * int(addresses.size()); ++i)
-                picks << &b;
-        } else {
-            cheap << &b;
-        }
-    }
+    // Every behaviour and the controls in turn, then shuffled (with a fixed seed) so that every kind meets every
+    // other on a channel.
+    QList<const Behaviour*> kinds;
+    for (const Behaviour& b : kBehaviours)
+        kinds << &b;
     for (const Behaviour& b : kControls)
-        cheap << &b;
+        kinds << &b;
+    QList<const Behaviour*> picks;
     for (int i = 0; picks.size() < kMixedRows; ++i)
-        picks << cheap[i % cheap.size()];
+        picks << kinds[i % kinds.size()];
     QRandomGenerator random(20240611);
     std::shuffle(picks.begin(), picks.end(), random);
 
@@ -364,6 +350,13 @@ void TestHostileServers::mixedRun()
         ++perRow[args.at(0).toInt()];
         QCOMPARE(args.at(1).toString(), linkTable.rowState(args.at(0).toInt()));
     }
+    QHash<QString, int> missing; // behaviour -> rows without a verdict
+    for (int r = 1; r <= kMixedRows; ++r) {
+        if (!perRow.contains(r))
+            ++missing[QLatin1String(picks[r - 1]->name)];
+    }
+    for (auto it = missing.cbegin(); it != missing.cend(); ++it)
+        qInfo("  no verdict: %-34s %4d rows", qPrintable(it.key()), it.value());
     QCOMPARE(perRow.size(), kMixedRows);
     QHash<QString, QPair<int, int>> tally; // behaviour -> (YES, NO)
     for (int r = 1; r <= kMixedRows; ++r) {
@@ -375,10 +368,6 @@ void TestHostileServers::mixedRun()
         const QString& state = linkTable.rowState(r);
         QPair<int, int>& counts = tally[QLatin1String(b.name)];
         (state == table::kYes ? counts.first : counts.second)++;
-        if (verdictDependsOnSpeed(b)) {
-            QVERIFY(state == table::kYes || state == table::kNo);
-            continue;
-        }
         const QString expected = b.finalState == TransferChannel::icResponseCompleted ? table::kYes : table::kNo;
         QVERIFY2(state == expected, qPrintable(QStringLiteral("row %1 (%2, %3): %4, expected %5")
                                                    .arg(r)
@@ -391,8 +380,11 @@ void TestHostileServers::mixedRun()
           static_cast<long long>(peakKb));
     for (auto it = tally.cbegin(); it != tally.cend(); ++it)
         qInfo("  %-34s YES %4d  NO %4d", qPrintable(it.key()), it.value().first, it.value().second);
+#ifndef TESSALY_SANITIZED
+    // (AddressSanitizer keeps up to 256 MB of freed memory aside to catch late uses: there the figure says little.)
     if (peakKb >= 0)
         QVERIFY2(peakKb < kPeakRssLimitKb, qPrintable(QStringLiteral("peak RSS %1 kB").arg(peakKb)));
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestHostileServers)

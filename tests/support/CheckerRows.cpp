@@ -1,8 +1,18 @@
 #include "support/CheckerRows.h"
 
 #include <algorithm>
+#include <cstring>
 
+#include <net/if.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QNetworkInterface>
+#include <QProcess>
 #include <QSignalSpy>
+#include <QStandardPaths>
 
 #include "checker/TransferChannel.h"
 #include "table/LinkTable.h"
@@ -62,6 +72,65 @@ QString spreadVerdict(int i)
     return spreadKind(i) == SpreadKind::Refused ? table::kNo : table::kYes;
 }
 
+QStringList ownResolverWrapper(const QString& dir, const QHostAddress& nameserver, QString* skipReason)
+{
+    const QString unshare = QStandardPaths::findExecutable(QStringLiteral("unshare"));
+    if (unshare.isEmpty()) {
+        *skipReason = QStringLiteral("unshare(1) is not installed: no network namespace of the test's own");
+        return {};
+    }
+    if (QProcess::execute(unshare, {QStringLiteral("-rnm"), QStringLiteral("true")}) != 0) {
+        *skipReason = QStringLiteral("user, network and mount namespaces are not allowed here (unshare -rnm true)");
+        return {};
+    }
+    const QString resolv = dir + QStringLiteral("/resolv.conf");
+    const QString nsswitch = dir + QStringLiteral("/nsswitch.conf");
+    QFile r(resolv);
+    QFile n(nsswitch);
+    if (!r.open(QIODevice::WriteOnly) || !n.open(QIODevice::WriteOnly) ||
+        r.write("nameserver " + nameserver.toString().toLatin1() + '\n') < 0 || n.write("hosts: files dns\n") < 0) {
+        *skipReason = QStringLiteral("cannot write the resolver configuration into ") + dir;
+        return {};
+    }
+    const QString script = QStringLiteral("mount --bind \"$1\" /etc/resolv.conf || exit 97\n"
+                                          "mount --bind \"$2\" /etc/nsswitch.conf || exit 97\n"
+                                          "shift 2\n"
+                                          "exec \"$@\"\n");
+    return {unshare,
+            QStringLiteral("-rnm"),
+            QStringLiteral("sh"),
+            QStringLiteral("-c"),
+            script,
+            QStringLiteral("sh"),
+            resolv,
+            nsswitch};
+}
+
+bool inOwnResolverNamespace(const QHostAddress& nameserver)
+{
+    // A new network namespace has its loopback interface down.
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    ifreq lo{};
+    std::strcpy(lo.ifr_name, "lo");
+    bool up = ioctl(fd, SIOCGIFFLAGS, &lo) == 0;
+    lo.ifr_flags |= IFF_UP;
+    up = up && ioctl(fd, SIOCSIFFLAGS, &lo) == 0;
+    close(fd);
+    if (!up)
+        return false;
+    for (const QNetworkInterface& iface : QNetworkInterface::allInterfaces()) {
+        if (!(iface.flags() & QNetworkInterface::IsLoopBack))
+            return false;
+    }
+    for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
+        qunsetenv(name);
+    QFile resolv(QStringLiteral("/etc/resolv.conf"));
+    return resolv.open(QIODevice::ReadOnly) &&
+           resolv.readAll().trimmed() == "nameserver " + nameserver.toString().toLatin1();
+}
+
 QList<int> statesOf(const QSignalSpy& spy)
 {
     QList<int> states;
@@ -76,6 +145,14 @@ int finalCount(const QSignalSpy& spy)
     return int(std::count_if(states.begin(), states.end(), [](int s) {
         return s == checker::TransferChannel::icError || s == checker::TransferChannel::icResponseCompleted;
     }));
+}
+
+QString describeStates(const QList<int>& states)
+{
+    QStringList parts;
+    for (int s : states)
+        parts << QString::number(s);
+    return parts.join(QLatin1Char(' '));
 }
 
 } // namespace testsupport

@@ -40,9 +40,21 @@ QString spreadUrl(int i, quint16 port);
 /// The verdict favorite i must get: "NO" for a refused server, "YES" for the others.
 QString spreadVerdict(int i);
 
+/// A wrapper for runSelfInChild (ChildRun.h): the child runs in network and mount namespaces of its own (and a
+/// user namespace), where nothing but loopback exists and every name is looked up at nameserver, a loopback
+/// address, through the resolver configuration (resolv.conf, nsswitch.conf) written into dir, which must
+/// outlive the child. Empty, with the reason in skipReason, where the machine allows no such namespaces. The
+/// child ends with code 97 when the configuration could not be put in place.
+QStringList ownResolverWrapper(const QString& dir, const QHostAddress& nameserver, QString* skipReason);
+/// In such a child: brings the loopback interface up and leaves no proxy in the environment; false when the
+/// child has any other interface or the resolver configuration is not the one written.
+bool inOwnResolverNamespace(const QHostAddress& nameserver);
+
 /// The states a transfer channel reported, from a spy on its StateChanged signal.
 QList<int> statesOf(const QSignalSpy& spy);
 /// How many of them are final (11 no answer, 12 an answer).
 int finalCount(const QSignalSpy& spy);
+/// States as text, "1 2 3 ... 12", for messages.
+QString describeStates(const QList<int>& states);
 
 } // namespace testsupport

@@ -1,8 +1,12 @@
 #include "support/LoopbackHttpServer.h"
 
+#include <algorithm>
+
+#include <QNetworkDatagram>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <QUdpSocket>
 #include <QUrlQuery>
 
 #if defined(Q_OS_UNIX)
@@ -159,6 +163,70 @@ void LoopbackHttpServer::resetCounters()
     m_flooded = 0;
     m_maxOpen = m_sockets.size();
     m_maxInFlight = m_inFlight;
+    m_maxLookups = int(m_lookups.size());
+    m_queriesAnswered = 0;
+}
+
+bool LoopbackHttpServer::listenNameService(const QHostAddress& address, quint16 port, const QHostAddress& answer,
+                                           int delayMs)
+{
+    if (!address.isLoopback())
+        return false;
+    auto* socket = new QUdpSocket(this);
+    if (!socket->bind(address, port)) {
+        delete socket;
+        return false;
+    }
+    const quint32 ipv4 = answer.toIPv4Address();
+    connect(socket, &QUdpSocket::readyRead, this, [this, socket, ipv4, delayMs] { onQuery(socket, ipv4, delayMs); });
+    return true;
+}
+
+void LoopbackHttpServer::onQuery(QUdpSocket* socket, quint32 answer, int delayMs)
+{
+    while (socket->hasPendingDatagrams()) {
+        const QNetworkDatagram datagram = socket->receiveDatagram();
+        const QByteArray query = datagram.data();
+        // The header (12 bytes), then the question: the name as labels, its type and class.
+        QByteArray name;
+        int at = 12;
+        while (at < query.size() && query[at] != 0) {
+            name += query.mid(at + 1, uchar(query[at])) + '.';
+            at += 1 + uchar(query[at]);
+        }
+        at += 1;
+        if (at + 4 > query.size())
+            continue;
+        const bool typeA = query[at] == 0 && query[at + 1] == 1;
+        // The reply repeats the header and the question (and nothing the query added after it).
+        QByteArray reply = query.left(at + 4);
+        reply[2] = char(0x84 | (query[2] & 0x01)); // a response, authoritative, recursion as desired
+        reply[3] = char(0x80);                     // recursion available, no error
+        const char counts[] = {0, 1, 0, char(typeA ? 1 : 0), 0, 0, 0, 0};
+        reply.replace(4, 8, counts, 8);
+        if (typeA) {
+            const char record[] = {char(0xc0), 12, 0, 1, 0, 1, 0, 0, 0, 60, 0, 4};
+            reply.append(record, sizeof record);
+            for (int shift = 24; shift >= 0; shift -= 8)
+                reply.append(char((answer >> shift) & 0xff));
+        }
+        ++m_lookups[name];
+        m_maxLookups = qMax(m_maxLookups, int(m_lookups.size()));
+        QTimer::singleShot(delayMs, socket,
+                           [this, socket, reply, name, to = datagram.senderAddress(), port = datagram.senderPort()] {
+                               socket->writeDatagram(reply, to, port);
+                               ++m_queriesAnswered;
+                               if (--m_lookups[name] <= 0)
+                                   m_lookups.remove(name);
+                           });
+    }
+}
+
+int LoopbackHttpServer::requestsWithQueryItem(const QString& item) const
+{
+    return int(std::count_if(m_requests.begin(), m_requests.end(), [&](const Request& request) {
+        return request.query.split(QLatin1Char('&')).contains(item);
+    }));
 }
 
 quint16 LoopbackHttpServer::closedPort()
@@ -223,6 +291,8 @@ QHash<QString, LoopbackHttpServer::Route> LoopbackHttpServer::hostileRoutes()
     routes.insert(QStringLiteral("/tls"), rawRoute(Route::Raw, hello));
 
     routes.insert(QStringLiteral("/status-only"), rawRoute(Route::Raw, "HTTP/1.1 200 OK\r\n", QByteArray(), true));
+    routes.insert(QStringLiteral("/status-and-header"),
+                  rawRoute(Route::Raw, "HTTP/1.1 200 OK\r\nServer: test\r\n", QByteArray(), true));
     routes.insert(QStringLiteral("/only-1xx"), rawRoute(Route::Raw, "HTTP/1.1 100 Continue\r\n\r\n"));
     routes.insert(QStringLiteral("/only-103"),
                   rawRoute(Route::Raw, "HTTP/1.1 103 Early Hints\r\nLink: </a.css>; rel=preload\r\n\r\n"));

@@ -11,6 +11,7 @@
 
 class QTcpServer;
 class QTcpSocket;
+class QUdpSocket;
 
 namespace testsupport
 {
@@ -92,6 +93,13 @@ public:
 
     /// Adds or replaces the behaviour of a path.
     void setRoute(const QString& path, const Route& route);
+    /// Also answers name look-ups (DNS over UDP) on a loopback address and port: each query after delayMs, an A
+    /// query with the address answer, any other with no record. False when the port cannot be bound.
+    bool listenNameService(const QHostAddress& address, quint16 port, const QHostAddress& answer, int delayMs);
+    /// The names whose look-ups are waiting for their answer, the most of them at once, and the queries answered.
+    int lookupsInFlight() const { return int(m_lookups.size()); }
+    int maxLookupsInFlight() const { return m_maxLookups; }
+    int queriesAnswered() const { return m_queriesAnswered; }
     /// Keep every request in requests() (on by default; off for long benchmark runs).
     void setRecordRequests(bool on) { m_record = on; }
 
@@ -108,6 +116,8 @@ public:
     int requestCount(const QString& path) const { return m_perPath.value(path); }
     /// Every request received, in order (when recording).
     const QList<Request>& requests() const { return m_requests; }
+    /// How many of them have the item (such as "row=3") among the items of their query.
+    int requestsWithQueryItem(const QString& item) const;
     /// Sets every counter and the request record back to zero; the peaks restart from the present.
     void resetCounters();
 
@@ -119,7 +129,8 @@ public:
     /// without end), /huge-head-lines and /huge-head-line (a 200 status line, then a 1 MiB header block
     /// of 1 KiB lines or of one line, then close), /garbage (binary bytes, connection kept open), /http09
     /// (a bare HTML body, then close), /tls (a TLS ServerHello record, connection kept open),
-    /// /status-only (a 200 status line, then close), /only-1xx (one 100 Continue, then nothing),
+    /// /status-only (a 200 status line, then close), /status-and-header (a 200 status line and one header, then
+    /// close), /only-1xx (one 100 Continue, then nothing),
     /// /only-103 (one 103 Early Hints, then nothing), /endless-1xx (100 Continue responses without
     /// end), /endless-head (a 200 status line, then header lines without end). /hang is the existing
     /// route.
@@ -139,6 +150,7 @@ private:
     void answer(QTcpSocket* socket, const Route& route, const QByteArray& method);
     void dropRequest(QTcpSocket* socket);
     void forget(QTcpSocket* socket);
+    void onQuery(QUdpSocket* socket, quint32 answer, int delayMs);
 
     QList<QTcpServer*> m_servers;
     QHash<QString, Route> m_routes;
@@ -155,6 +167,9 @@ private:
     int m_total = 0;
     int m_accepted = 0;
     qint64 m_flooded = 0;
+    QHash<QByteArray, int> m_lookups; // names with queries waiting for their answer -> how many
+    int m_maxLookups = 0;
+    int m_queriesAnswered = 0;
 };
 
 } // namespace testsupport

@@ -55,6 +55,13 @@ quint16 ServerThread::listenSpread(int count)
     return port;
 }
 
+bool ServerThread::listenNameService(const QHostAddress& address, quint16 port, const QHostAddress& answer, int delayMs)
+{
+    bool ok = false;
+    call([&](LoopbackHttpServer& server) { ok = server.listenNameService(address, port, answer, delayMs); });
+    return ok;
+}
+
 QString ServerThread::url(const QString& path, int listener)
 {
     QString text;

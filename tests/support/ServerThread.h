@@ -33,6 +33,8 @@ public:
     /// Listens on the address of every server of the spread 0..count-1 that is not Refused (see
     /// CheckerRows.h), all on one port, and returns that port; 0 when no common port could be bound.
     quint16 listenSpread(int count);
+    /// LoopbackHttpServer::listenNameService on the server's thread; false when it refuses.
+    bool listenNameService(const QHostAddress& address, quint16 port, const QHostAddress& answer, int delayMs);
     /// LoopbackHttpServer::url of listener i.
     QString url(const QString& path, int listener = 0);
     /// Adds or replaces the behaviour of a path.
@@ -44,6 +46,9 @@ public:
     int acceptedConnections() { return read(&LoopbackHttpServer::acceptedConnections); }
     int totalRequests() { return read(&LoopbackHttpServer::totalRequests); }
     qint64 floodedBytes() { return read(&LoopbackHttpServer::floodedBytes); }
+    int lookupsInFlight() { return read(&LoopbackHttpServer::lookupsInFlight); }
+    int maxLookupsInFlight() { return read(&LoopbackHttpServer::maxLookupsInFlight); }
+    int queriesAnswered() { return read(&LoopbackHttpServer::queriesAnswered); }
     /// LoopbackHttpServer::resetCounters on the server's thread.
     void resetCounters();
 

@@ -9,6 +9,7 @@
 #include <QPixmap>
 
 #include "ui/Artwork.h"
+#include "ui/ChannelDial.h"
 
 namespace
 {
@@ -93,6 +94,8 @@ private slots:
     void dialPictures_data();
     void dialPictures();
     void dialPicturesIndexing();
+    void dialPictureForState_data();
+    void dialPictureForState();
     void verdictPictures();
     void windowIconSizes();
     void windowIconFile();
@@ -272,6 +275,27 @@ void TestArtwork::dialPicturesIndexing()
     QCOMPARE(sharp.size(), 13);
     QCOMPARE(sharp.at(ui::IdleDialPicture).size(), QSize(40, 40));
     QCOMPARE(sharp.at(ui::IdleDialPicture).deviceIndependentSize(), QSizeF(20, 20));
+}
+
+void TestArtwork::dialPictureForState_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<int>("picture");
+    for (int s = 0; s <= 10; ++s)
+        QTest::addRow("state %d", s) << s << s + 2;
+    QTest::newRow("error") << 11 << 1;
+    QTest::newRow("completed") << 12 << 1;
+    QTest::newRow("below range") << -1 << 1;
+    QTest::newRow("above range") << 13 << 1;
+}
+
+void TestArtwork::dialPictureForState()
+{
+    // A request's states turn the dial one twelfth further each; its end, and anything out of range, shows idle.
+    QFETCH(int, state);
+    QFETCH(int, picture);
+    QCOMPARE(ui::dialPicture(checker::TransferChannel::State(state)), picture);
+    QCOMPARE(ui::dialPicture(std::nullopt), ui::IdleDialPicture);
 }
 
 void TestArtwork::verdictPictures()
