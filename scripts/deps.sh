@@ -55,7 +55,7 @@ tessaly_install_deps() {
 # Downloads the Debian source package PACKAGE=VERSION into DIR through an apt configuration of its own (the deb-src
 # twin of the machine's sources), so that the system's apt setup stays as it is.
 tessaly_fetch_debian_source() {
-    local spec=$1 dir=$2
+    local package=$1 dir=$2
     local apt_dir="$dir/apt"
     mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$apt_dir/parts"
     if [ -f /etc/apt/sources.list.d/debian.sources ]; then
@@ -78,7 +78,7 @@ SRC
     local apt_options=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$apt_dir/parts"
         -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache")
     apt-get "${apt_options[@]}" -qq update
-    (cd "$dir" && apt-get "${apt_options[@]}" source --download-only "$spec" >/dev/null)
+    (cd "$dir" && apt-get "${apt_options[@]}" source --download-only "$package" >/dev/null)
 }
 
 tessaly_build() {

@@ -1,8 +1,11 @@
 #include "support/Unprivileged.h"
 
+#include <algorithm>
+
 #include <QDirIterator>
 #include <QFile>
 #include <QStandardPaths>
+#include <QTest>
 
 #include "support/ChildRun.h"
 
@@ -55,6 +58,24 @@ int runAsNobody(const QString& testFunction, const QProcessEnvironment& extra, Q
     if (code == -1)
         *why = *output;
     return code;
+}
+
+NobodyRun runCurrentRowAsNobody(const QString& root)
+{
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("TESSALY_TEST_ROOT"), root);
+    env.insert(QStringLiteral("HOME"), root);
+    const QString function = QString::fromLatin1(QTest::currentTestFunction());
+    const QString tag = QString::fromLatin1(QTest::currentDataTag());
+    NobodyRun run;
+    const int code = runAsNobody(tag.isEmpty() ? function : function + u':' + tag, env, &run.output, &run.why);
+    run.made = code != -1;
+    const QString passLine = QStringLiteral("::%1(%2)").arg(function, tag);
+    const QStringList lines = run.output.split(u'\n');
+    run.passed = code == 0 && std::any_of(lines.begin(), lines.end(), [&passLine](const QString& line) {
+                     return line.startsWith(QStringLiteral("PASS   : ")) && line.trimmed().endsWith(passLine);
+                 });
+    return run;
 }
 
 bool giveToNobody(const QString& path)

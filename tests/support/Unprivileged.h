@@ -25,6 +25,20 @@ QStringList asNobody();
 /// crashed or hung), or -1 when it cannot be started (the reason in *why). What it printed goes into *output.
 int runAsNobody(const QString& testFunction, const QProcessEnvironment& extra, QString* output, QString* why);
 
+/// How a run of the current test row as nobody went: it passed, failed (output says what it printed), or could not
+/// be made at all (why says why).
+struct NobodyRun
+{
+    bool made = false;
+    bool passed = false;
+    QString output;
+    QString why;
+};
+
+/// Runs the current row of the running test function again as nobody (runAsNobody), with TESSALY_TEST_ROOT and HOME
+/// set to root; it passed when it ended with status 0 and reported that row as passed.
+NobodyRun runCurrentRowAsNobody(const QString& root);
+
 /// Gives path, and everything under it when it is a folder, to the user "nobody". Returns false on failure.
 bool giveToNobody(const QString& path);
 

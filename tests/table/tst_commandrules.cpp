@@ -717,17 +717,10 @@ void CommandRulesTest::lockedFolderFailures()
     const QMap<QString, QByteArray> backupBefore = folderContents(f.backup());
     const QByteArray resultsBefore = readFile(f.results());
 
-    QProcessEnvironment env;
-    env.insert("TESSALY_TEST_ROOT", f.root());
-    env.insert("HOME", f.root());
-    QString output;
-    QString why;
-    const int rc = testsupport::runAsNobody(QStringLiteral("lockedFolderFailures:%1").arg(QTest::currentDataTag()), env,
-                                            &output, &why);
-    if (rc == -1)
-        QSKIP(qPrintable("cannot run as nobody: " + why));
-    QVERIFY2(rc == 0, qPrintable(output));
-    QVERIFY2(output.contains("PASS   : CommandRulesTest::lockedFolderFailures"), qPrintable(output));
+    const testsupport::NobodyRun run = testsupport::runCurrentRowAsNobody(f.root());
+    if (!run.made)
+        QSKIP(qPrintable("cannot run as nobody: " + run.why));
+    QVERIFY2(run.passed, qPrintable(run.output));
 
     QVERIFY(everyFavoriteKept(favBefore, f.fav(), f.backup()));
     if (key == "d" || key == "f")

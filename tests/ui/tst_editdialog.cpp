@@ -486,17 +486,10 @@ void EditDialogTest::lockedFolderFailures()
     QVERIFY(testsupport::setMode(lockedPath, 0755));
     const QMap<QString, QByteArray> before = folderContents(m_f->fav());
 
-    QProcessEnvironment env;
-    env.insert("TESSALY_TEST_ROOT", m_f->root());
-    env.insert("HOME", m_f->root());
-    QString output;
-    QString why;
-    const int rc = testsupport::runAsNobody(QStringLiteral("lockedFolderFailures:%1").arg(QTest::currentDataTag()), env,
-                                            &output, &why);
-    if (rc == -1)
-        QSKIP(qPrintable("cannot run as nobody: " + why));
-    QVERIFY2(rc == 0, qPrintable(output));
-    QVERIFY2(output.contains("PASS   : EditDialogTest::lockedFolderFailures"), qPrintable(output));
+    const testsupport::NobodyRun run = testsupport::runCurrentRowAsNobody(m_f->root());
+    if (!run.made)
+        QSKIP(qPrintable("cannot run as nobody: " + run.why));
+    QVERIFY2(run.passed, qPrintable(run.output));
 
     // All or nothing: a step that fails after the copy (deleting the old file) takes the copy away again.
     QCOMPARE(folderContents(m_f->fav()), before);
