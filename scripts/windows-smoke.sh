@@ -16,7 +16,8 @@
 # stays up, its window appears; a click on 开始检测 (the first toolbar button) checks every favorite through
 # libcurl (one of them answered by a web server on loopback, the others refused) until the box 检测完毕; a click
 # on 保存检测结果 (the third) rewrites data.txt with one line per collected favorite, the results of the check
-# and the saved histories merged back, in code page 936 with CR LF; a click on 退出程序 (the eighth) ends the
+# and the saved histories merged back, in code page 936 with CR LF; 备份收藏夹 and, after a change, 还原收藏夹 (the
+# fifth and sixth) copy the folder exactly both ways; a click on 退出程序 (the eighth) ends the
 # process with status 0. Then the same again, without a check, with a program folder that the user cannot write
 # to: the results file goes to %APPDATA%\Tessaly instead.
 #
@@ -286,11 +287,47 @@ run_check() {
     sleep 1
 }
 
-# Runs the program from a folder, runs a check when asked, saves, takes the screenshot when asked, exits; checks
-# the results file. With "locked", the program's folder is made unwritable first (a data.txt of other lines left
+# Clicks 备份收藏夹 and waits for its box, changes the Favorites folder, clicks 还原收藏夹 and waits until the folder is
+# the backup again; checks that both are exact copies, the hidden and system files and the shell link included.
+run_backup_and_restore() {
+    local what=$1 backup=$2/data box=
+    click_button 5
+    for _ in $(seq 60); do
+        box=$(xdotool search --onlyvisible --name '^Tessaly$' 2>/dev/null | head -1 || true)
+        [ -n "$box" ] && break
+        sleep 0.5
+    done
+    if [ -z "$box" ]; then
+        fail "$what: 备份收藏夹 brought no box within 30 s"
+        return
+    fi
+    xdotool key --window "$box" Return
+    diff -r "$favorites" "$backup" >"$work/backup.diff" 2>&1 &&
+        pass "$what: 备份收藏夹 copied the whole Favorites folder, hidden and system files and the .lnk included" ||
+        { fail "$what: the backup differs from the Favorites folder"; sed 's/^/   /' "$work/backup.diff"; }
+    mv "$favorites/工作/项目文档.url" "$work/moved-away.url"
+    shortcut '新加的.url' "http://127.0.0.1:$closed_port/new"
+    sleep 1
+    click_button 6
+    for _ in $(seq 60); do
+        [ -f "$favorites/工作/项目文档.url" ] && [ ! -e "$favorites/新加的.url" ] && break
+        sleep 0.5
+    done
+    sleep 1 # the working folders go last
+    if diff -r "$favorites" "$backup" >"$work/restore.diff" 2>&1 && [ -z "$(ls -A "$favorites" | grep tessaly-restore)" ]; then
+        pass "$what: 还原收藏夹 made the Favorites folder the backup again, and left nothing of its own in it"
+    else
+        fail "$what: after 还原收藏夹 the Favorites folder is not the backup"
+        ls -la "$favorites" | sed 's/^/   /'
+        sed 's/^/   /' "$work/restore.diff"
+    fi
+}
+
+# Runs the program from a folder, runs a check when asked, saves, takes the screenshot when asked, backs up and
+# restores when asked, exits; checks the results file. With "locked", the program's folder is made unwritable first (a data.txt of other lines left
 # beside it).
 run_session() {
-    local folder_win=$1 folder=$2 results=$3 what=$4 picture=$5 check=$6 locked=${7:-}
+    local folder_win=$1 folder=$2 results=$3 what=$4 picture=$5 check=$6 locked=${7:-} backup=${8:-}
     mkdir -p "$folder" "$(dirname "$results")"
     cp -r "$program"/. "$folder/"
     echo "$data_before" | crlf_gbk >"$work/data-before.txt"
@@ -340,6 +377,7 @@ run_session() {
         import -window "$window" "$picture"
         echo "   screenshot: $picture"
     fi
+    [ -n "$backup" ] && run_backup_and_restore "$what" "$folder"
 
     click_button 8
     local status=0
@@ -365,7 +403,7 @@ appdata=${appdata%/}
 
 # A folder of its own: data.txt beside the program, nothing in %APPDATA%.
 run_session 'C:\绿色软件\Tessaly' "$drive_c/绿色软件/Tessaly" "$drive_c/绿色软件/Tessaly/data.txt" \
-    "own folder" "$screenshot" check
+    "own folder" "$screenshot" check "" backup
 [ ! -e "$appdata/Tessaly/data.txt" ] && pass "own folder: nothing written to %APPDATA%" ||
     fail "own folder: a results file appeared in $appdata/Tessaly"
 
