@@ -74,32 +74,36 @@ void CommandRules::deleteDead()
 
 void CommandRules::backup()
 {
-    if (!favoritesFolderUsable(Command::Backup))
-        return;
-    const QString favPath = m_state.catalogue.favPath;
-    const QString backupFolder = favorites::backupFolderPath(m_state.programFolder);
-    m_load.runBehindBusyNotice([this, favPath, backupFolder] {
-        platform::Failure failure;
-        CommandReport report;
-        const bool ok = favorites::backupFavorites(favPath, backupFolder, &failure, &report.leftOut);
-        finish(Command::Backup, ok, failure, report);
-    });
+    runOnBothFolders(Command::Backup, false,
+                     [](const QString& favPath, const QString& backupFolder, platform::Failure* failure,
+                        favorites::LeftOut* leftOut) {
+                         return favorites::backupFavorites(favPath, backupFolder, failure, leftOut);
+                     });
 }
 
 void CommandRules::restore()
 {
-    if (!favoritesFolderUsable(Command::Restore))
+    // All or nothing: a restore that failed has changed nothing, and the table stays as it is.
+    runOnBothFolders(Command::Restore, true,
+                     [](const QString& favPath, const QString& backupFolder, platform::Failure* failure,
+                        favorites::LeftOut* leftOut) {
+                         return favorites::restoreFavorites(backupFolder, favPath, failure, leftOut);
+                     });
+}
+
+void CommandRules::runOnBothFolders(Command command, bool reloadWhenDone, const BothFoldersWork& work)
+{
+    if (!favoritesFolderUsable(command))
         return;
     const QString favPath = m_state.catalogue.favPath;
     const QString backupFolder = favorites::backupFolderPath(m_state.programFolder);
-    m_load.runBehindBusyNotice([this, favPath, backupFolder] {
+    m_load.runBehindBusyNotice([this, command, reloadWhenDone, work, favPath, backupFolder] {
         platform::Failure failure;
         CommandReport report;
-        // All or nothing: a restore that failed has changed nothing, and the table stays as it is.
-        const bool ok = favorites::restoreFavorites(backupFolder, favPath, &failure, &report.leftOut);
-        if (ok)
+        const bool ok = work(favPath, backupFolder, &failure, &report.leftOut);
+        if (ok && reloadWhenDone)
             m_load.reloadFromDisk();
-        finish(Command::Restore, ok, failure, report);
+        finish(command, ok, failure, report);
     });
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QMetaType>
 #include <QObject>
 #include <QStringList>
@@ -70,6 +72,13 @@ signals:
     void commandFinished(table::Command command);
 
 private:
+    /// Work between the Favorites folder and the backup folder: backup or restore.
+    using BothFoldersWork = std::function<bool(const QString& favPath, const QString& backupFolder,
+                                               platform::Failure* failure, favorites::LeftOut* leftOut)>;
+
+    /// Runs work behind the busy notice, when the Favorites folder is usable, and reports how it went; the table is
+    /// loaded again after work that succeeded when reloadWhenDone.
+    void runOnBothFolders(Command command, bool reloadWhenDone, const BothFoldersWork& work);
     /// False, with the command's failure reported, when there is no usable Favorites folder.
     bool favoritesFolderUsable(Command command);
     void finish(Command command, bool ok, const platform::Failure& failure, const CommandReport& report);
