@@ -99,8 +99,10 @@ void LinkChecker::Slider1_Change(int value)
             channel.row = 0;
     }
     // New channels join a run in progress and take the next rows.
+    std::vector<int> joining;
     for (int i = old; i < n; ++i)
-        arm(i);
+        joining.push_back(i);
+    armTogether(joining);
     emit threadCountChanged(n);
 }
 
@@ -118,12 +120,14 @@ void LinkChecker::StartTh()
     for (Channel& channel : m_leaving)
         destroyChannel(channel);
     m_leaving.clear();
+    std::vector<int> all;
     for (int i = 0; i < threadCount(); ++i) {
         Channel& channel = m_channels[std::size_t(i)];
         channel.transfer->Cancel();
         channel.row = 0;
-        arm(i);
+        all.push_back(i);
     }
+    armTogether(all);
     m_completionWatch->start();
     if (!afterStop)
         emit runStarted();
@@ -216,10 +220,12 @@ void LinkChecker::Timer1_Timer()
     if (m_runState == RunState::Running && nextRow() != 0) {
         // Rows are left: channels between two rows go on. A channel that found the table exhausted before a
         // reload made it longer is idle and is woken again here.
+        std::vector<int> idle;
         for (int i = 0; i < threadCount(); ++i) {
             if (m_channels[std::size_t(i)].phase == Channel::Phase::Idle)
-                arm(i);
+                idle.push_back(i);
         }
+        armTogether(idle);
         return;
     }
     m_completionWatch->stop();
@@ -290,13 +296,24 @@ void LinkChecker::leavingChannelReported(TransferChannel* transfer, TransferChan
         writeVerdict(asked, state == TransferChannel::icResponseCompleted ? table::kYes : table::kNo);
 }
 
-void LinkChecker::arm(int index)
+void LinkChecker::arm(int index, std::optional<int> ms)
 {
     if (index < 0 || index >= threadCount() || m_runState != RunState::Running)
         return;
     Channel& channel = m_channels[std::size_t(index)];
     channel.phase = Channel::Phase::Armed;
-    channel.dispatchTimer->start(m_dispatchMs);
+    channel.dispatchTimer->start(ms.value_or(m_dispatchMs));
+}
+
+void LinkChecker::armTogether(const std::vector<int>& indices)
+{
+    // Their first ticks are spread over one period instead of all falling at its end. Requests that leave in
+    // the same instant queue behind each other, here and at the server, and channels that start in step stay
+    // in step for the whole run: forty of them lost a tenth of the pace that way. Every row still has its full
+    // period after it.
+    const int n = int(indices.size());
+    for (int k = 0; k < n; ++k)
+        arm(indices[std::size_t(k)], m_dispatchMs * (k + 1) / n);
 }
 
 void LinkChecker::show(int index, std::optional<TransferChannel::State> state)

@@ -156,7 +156,8 @@ private:
     void destroyChannel(Channel& channel);
     void letGo(Channel& channel);
     void leavingChannelReported(TransferChannel* transfer, TransferChannel::State state);
-    void arm(int index);
+    void arm(int index, std::optional<int> ms = std::nullopt);
+    void armTogether(const std::vector<int>& indices);
     void show(int index, std::optional<TransferChannel::State> state);
     bool judged(const Channel& channel, TransferChannel::State state) const;
     void writeVerdict(const Channel& channel, const QString& value);

@@ -110,6 +110,7 @@ private slots:
     void runEndsOnlyAfterEveryRow();
     void moreChannelsThanRows();
     void atMostThreadCountInFlight();
+    void channelsStartedTogetherTickInTurn();
     void indicatorFollowsRequest();
     void stopInMiddle();
     void stopTwiceFinishesOnce();
@@ -736,6 +737,34 @@ void TestChecker::atMostThreadCountInFlight()
     QCOMPARE(verdicts.count(), 16);
     QCOMPARE(verdictRows(verdicts).size(), 16);
     QCOMPARE(m_server->totalRequests(), 16);
+}
+
+void TestChecker::channelsStartedTogetherTickInTurn()
+{
+    // Channels started together would otherwise all send at the end of the first period, and stay in step.
+    constexpr int kPeriodMs = 1000;
+    constexpr int kChannels = 4;
+    QStringList rows;
+    for (int r = 1; r <= kChannels; ++r)
+        rows << row(QStringLiteral("/200"), r);
+    testsupport::setRows(m_table, rows);
+    makeChecker();
+    m_checker->setDispatchInterval(kPeriodMs);
+    m_checker->Slider1_Change(kChannels);
+    QSignalSpy finished(m_checker, &LinkChecker::runFinished);
+    QElapsedTimer clock;
+    QList<qint64> arrivals;
+    connect(m_server, &LoopbackHttpServer::requestReceived, this, [&] { arrivals << clock.elapsed(); });
+    clock.start();
+    m_checker->StartTh();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, kRunTimeoutMs);
+
+    QCOMPARE(arrivals.size(), kChannels);
+    for (int r = 1; r <= kChannels; ++r)
+        QCOMPARE(requestsForRow(*m_server, r), 1);
+    // A quarter of a period apart: at least half of the three quarters between the first and the last.
+    const qint64 spread = arrivals.last() - arrivals.first();
+    QVERIFY2(spread >= kPeriodMs * 3 / 8, qPrintable(QString::number(spread)));
 }
 
 void TestChecker::indicatorFollowsRequest()
