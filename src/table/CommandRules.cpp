@@ -65,9 +65,10 @@ void CommandRules::deleteDead()
         platform::Failure failure;
         int deleted = 0;
         const bool ok = favorites::deleteFavorites(favPath, dead, &deleted, &failure);
-        // The table shows what is on disk: a delete that stopped half-way has changed it too.
+        // The table shows what is on disk: a delete that stopped half-way has changed it too. The favorites that
+        // are left keep the verdicts of the check, which is not saved yet.
         if (ok || deleted > 0)
-            m_load.reloadFromDisk();
+            m_load.reloadFromDisk(CurrentVerdicts::Kept);
         finish(Command::DeleteDead, ok, failure, CommandReport());
     });
 }
@@ -101,8 +102,9 @@ void CommandRules::runOnBothFolders(Command command, bool reloadWhenDone, const 
         platform::Failure failure;
         CommandReport report;
         const bool ok = work(favPath, backupFolder, &failure, &report.leftOut);
+        // A favorite the restore brought back as it was keeps the verdict of the check, which is not saved yet.
         if (ok && reloadWhenDone)
-            m_load.reloadFromDisk();
+            m_load.reloadFromDisk(CurrentVerdicts::Kept);
         finish(command, ok, failure, report);
     });
 }

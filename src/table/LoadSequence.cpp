@@ -41,6 +41,7 @@ void LoadSequence::startUp()
     cat.clearFiles();
     cat.clearFolders();
     cat.favPath = platform::favoritesFolder();
+    m_verdicts = CurrentVerdicts::Cleared;
     if (!favorites::favoritesFolderProblem(cat.favPath).failed()) {
         // Before anything is listed: a restore stopped half-way left the favorites partly in working folders.
         favorites::InterruptedRestore found = favorites::InterruptedRestore::None;
@@ -58,8 +59,12 @@ void LoadSequence::startUp()
     m_loadIe->start();
 }
 
-void LoadSequence::reloadFromDisk()
+void LoadSequence::reloadFromDisk(CurrentVerdicts verdicts)
 {
+    // Once cleared is asked for (a save has folded the verdicts into the histories), a later request cannot undo it.
+    if (m_loadIe->isActive() && m_verdicts == CurrentVerdicts::Cleared)
+        verdicts = CurrentVerdicts::Cleared;
+    m_verdicts = verdicts;
     emit cleared();
     m_loadStart->start();
     collectFiles();
@@ -119,7 +124,8 @@ void LoadSequence::load_start_Timer()
 void LoadSequence::load_ie_Timer()
 {
     m_loadIe->stop();
-    loadTable(m_state.catalogue, m_state.table, resultsFilePath(m_state.programFolder));
+    loadTable(m_state.catalogue, m_state.table, resultsFilePath(m_state.programFolder),
+              std::exchange(m_verdicts, CurrentVerdicts::Cleared));
     m_loadedSinceNotice = true;
     emit loaded();
     m_loadStop->start();

@@ -7,6 +7,7 @@
 #include "favorites/Maintenance.h"
 #include "platform/Failure.h"
 #include "table/AppState.h"
+#include "table/Loader.h"
 
 class QTimer;
 
@@ -36,8 +37,8 @@ public:
     /// load. No Favorites folder, or none by that name: an empty catalogue, and the table empty.
     void startUp();
     /// After a command has changed what is on disk: the grid cleared, the busy notice, the files collected again
-    /// and the count shown, then the load.
-    void reloadFromDisk();
+    /// and the count shown, then the load. A load already scheduled that clears the verdicts still does.
+    void reloadFromDisk(CurrentVerdicts verdicts = CurrentVerdicts::Cleared);
     /// Runs work once the busy notice has been painted, and hides the notice after it (or after the load the work
     /// schedules). Work already waiting runs first.
     void runBehindBusyNotice(std::function<void()> work);
@@ -75,7 +76,8 @@ private:
     QTimer* m_loadStop = nullptr;
     QTimer* m_workTimer = nullptr; // runs the waiting work at load_ie's interval
     std::function<void()> m_work;
-    bool m_loadedSinceNotice = false; // a load ran since the busy notice was last hidden
+    CurrentVerdicts m_verdicts = CurrentVerdicts::Cleared; // what the scheduled load does with them
+    bool m_loadedSinceNotice = false;                      // a load ran since the busy notice was last hidden
 };
 
 } // namespace table

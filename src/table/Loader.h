@@ -15,9 +15,18 @@ QString displayName(const QString& fileName);
 /// The folder of a file relative to the Favorites folder ("" for the Favorites folder itself).
 QString relativeFolder(const QString& favPath, const QString& folder);
 
+/// What a load does with the verdicts of the check the table holds, which are not saved yet.
+enum class CurrentVerdicts
+{
+    Cleared, // every row starts without one (after a save, which has folded them into the histories)
+    Kept,    // a favorite still there, in the same folder, by the same name and with the same address, keeps its own
+};
+
 /// Loads the link table from the catalogue's collected files: reads every row's address from its shortcut
 /// file and merges the saved histories of the results file at resultsPath. Every row's current verdict starts
-/// empty, and the table's generation moves on. Never fails: a missing address or results file reads as empty.
-void loadTable(const favorites::Catalogue& catalogue, LinkTable& table, const QString& resultsPath);
+/// empty, or as it was (verdicts), and the table's generation moves on. Never fails: a missing address or
+/// results file reads as empty.
+void loadTable(const favorites::Catalogue& catalogue, LinkTable& table, const QString& resultsPath,
+               CurrentVerdicts verdicts = CurrentVerdicts::Cleared);
 
 } // namespace table

@@ -5,6 +5,7 @@
 
 #include "favorites/Enumeration.h"
 #include "platform/Paths.h"
+#include "support/CheckerRows.h"
 #include "support/TempFavorites.h"
 #include "table/Loader.h"
 #include "table/ResultsFile.h"
@@ -19,6 +20,7 @@ private slots:
     void init();
     void rowsCarryFolderNameAddressAndHistory();
     void saveThenLoadShowsVerdictInNextHistoryColumn();
+    void verdictsKeptOnlyForTheSameFavoriteAndAddress();
     void everyLoadMovesTheGenerationOn();
     void displayNameOfShortNames();
 
@@ -91,6 +93,34 @@ void LoaderTest::saveThenLoadShowsVerdictInNextHistoryColumn()
     }
     QCOMPARE(m_table->rowHistory(1), (History{"4", "NO", "NO", "NO", "YES"}));
     QCOMPARE(m_table->rowHistory(2), (History{"0", "", "", "", ""}));
+}
+
+// The verdicts of a check not saved yet, across a reload that keeps them (after a delete or a restore).
+void LoaderTest::verdictsKeptOnlyForTheSameFavoriteAndAddress()
+{
+    for (const char* name : {"same.url", "moved.url", "readdressed.url", "gone.url", "unasked.url"})
+        QVERIFY(testsupport::writeFile(m_fav + "/" + name, testsupport::shortcutBytes("http://old.test/")));
+    load();
+    for (int i = 1; i <= m_table->rowCount(); ++i)
+        m_table->setRowState(i, m_table->fileName(i) == QLatin1String("unasked.url") ? QString() : "NO");
+    QVERIFY(QDir(m_fav).mkpath("Sub"));
+    QVERIFY(QFile::rename(m_fav + "/moved.url", m_fav + "/Sub/moved.url"));
+    QVERIFY(testsupport::writeFile(m_fav + "/readdressed.url", testsupport::shortcutBytes("http://new.test/")));
+    QVERIFY(QFile::remove(m_fav + "/gone.url"));
+    QVERIFY(testsupport::writeFile(m_fav + "/added.url", testsupport::shortcutBytes("http://old.test/")));
+
+    favorites::collectFiles(m_cat);
+    table::loadTable(m_cat, *m_table, m_results, table::CurrentVerdicts::Kept);
+    QHash<QString, QString> states;
+    for (int i = 1; i <= m_table->rowCount(); ++i)
+        states.insert(m_table->fileName(i), m_table->rowState(i));
+    const QHash<QString, QString> expected = {
+        {"same.url", "NO"}, {"moved.url", ""}, {"readdressed.url", ""}, {"unasked.url", ""}, {"added.url", ""}};
+    QCOMPARE(states, expected);
+
+    // A load that clears them (after a save) leaves none.
+    load();
+    QCOMPARE(testsupport::rowStates(*m_table), QStringList(6, QString()));
 }
 
 void LoaderTest::everyLoadMovesTheGenerationOn()
