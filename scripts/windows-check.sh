@@ -93,21 +93,9 @@ trap cleanup EXIT
 
 echo "== creating the Wine prefix $WINEPREFIX"
 start=$SECONDS
-# Once in a while the first start of a new prefix fails ("could not load kernel32.dll"), more often on a busy
-# machine; a second try in a new prefix has always worked.
-for attempt in 1 2; do
-    if "$WINE" wineboot -i >"$work/wineboot.log" 2>&1; then
-        break
-    fi
-    "$WINESERVER" -k 2>/dev/null || true
-    if [ $attempt -eq 2 ]; then
-        cat "$work/wineboot.log" >&2
-        exit 1
-    fi
-    echo "   wineboot failed; once more in a new prefix"
-    rm -rf "$WINEPREFIX"
-done
-"$WINESERVER" -w
+# shellcheck source=wine-prefix.sh
+source "$TESSALY_ROOT/scripts/wine-prefix.sh"
+tessaly_make_wine_prefix "$WINE" "$WINESERVER" "$work/wineboot.log" || exit 1
 echo "   wineboot took $((SECONDS - start)) s"
 
 shell_folders='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders'

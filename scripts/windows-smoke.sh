@@ -101,21 +101,9 @@ done
 export DISPLAY=":$(head -1 "$work/display")"
 
 echo "== Wine prefix $WINEPREFIX (zh_CN.UTF-8, DISPLAY=$DISPLAY)"
-# Once in a while the first start of a new prefix fails ("could not load kernel32.dll"); a second try in a new
-# prefix has always worked.
-for attempt in 1 2; do
-    if DISPLAY= wine wineboot -i >"$work/wineboot.log" 2>&1; then
-        break
-    fi
-    "$WINESERVER" -k 2>/dev/null || true
-    if [ $attempt -eq 2 ]; then
-        cat "$work/wineboot.log" >&2
-        exit 1
-    fi
-    echo "   wineboot failed; once more in a new prefix"
-    rm -rf "$WINEPREFIX"
-done
-"$WINESERVER" -w
+# shellcheck source=wine-prefix.sh
+source "$TESSALY_ROOT/scripts/wine-prefix.sh"
+tessaly_make_wine_prefix wine "$WINESERVER" "$work/wineboot.log" || exit 1
 drive_c=$WINEPREFIX/drive_c
 
 acp=$(wine reg query 'HKLM\System\CurrentControlSet\Control\Nls\CodePage' /v ACP 2>/dev/null | tr -d '\r' |
