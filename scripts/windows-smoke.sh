@@ -252,16 +252,24 @@ check_saved() {
 }
 
 # Clicks 开始检测 and waits for the box 检测完毕 at the end of the check, then closes it.
+# Prints the id of the first visible window whose name matches the pattern, once there is one; nothing when none
+# came within 30 s.
+wait_for_window() {
+    local pattern=$1 found=
+    for _ in $(seq 60); do
+        found=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -1 || true)
+        [ -n "$found" ] && break
+        sleep 0.5
+    done
+    echo "$found"
+}
+
 run_check() {
     local what=$1 box=
     local asked_before
     asked_before=$(grep -c '"HEAD ' "$work/web.log" || true)
     click_button 1
-    for _ in $(seq 60); do
-        box=$(xdotool search --onlyvisible --name '^检测$' 2>/dev/null | head -1 || true)
-        [ -n "$box" ] && break
-        sleep 0.5
-    done
+    box=$(wait_for_window '^检测$')
     if [ -z "$box" ]; then
         fail "$what: 开始检测 brought no box 检测完毕 within 30 s"
         return
@@ -280,11 +288,7 @@ run_check() {
 run_backup_and_restore() {
     local what=$1 backup=$2/data box=
     click_button 5
-    for _ in $(seq 60); do
-        box=$(xdotool search --onlyvisible --name '^Tessaly$' 2>/dev/null | head -1 || true)
-        [ -n "$box" ] && break
-        sleep 0.5
-    done
+    box=$(wait_for_window '^Tessaly$')
     if [ -z "$box" ]; then
         fail "$what: 备份收藏夹 brought no box within 30 s"
         return
