@@ -80,17 +80,15 @@ VIAddVersionKey /LANG=${LANG_SIMPCHINESE} "LegalCopyright" "Copyright (c) 2026 T
 ; Waits until no copy of Tessaly runs: asks the user to quit it and try again, or gives up (silently at once).
 !macro CHECK_NOT_RUNNING UN ACTION
     Function ${UN}CheckNotRunning
-        ${Do}
-            System::Call 'kernel32::OpenMutexW(i ${SYNCHRONIZE}, i 0, w "${APP_MUTEX}") p .r0'
-            ${If} $0 P= 0
-                ${Break}
-            ${EndIf}
+        check:
+        System::Call 'kernel32::OpenMutexW(i ${SYNCHRONIZE}, i 0, w "${APP_MUTEX}") p .r0'
+        ${If} $0 P<> 0
             System::Call 'kernel32::CloseHandle(p r0)'
             MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
-                "Tessaly 正在运行。请先退出 Tessaly，再点“重试”继续${ACTION}。" /SD IDCANCEL IDRETRY +3
+                "Tessaly 正在运行。$\r$\n请先退出 Tessaly，再点“重试”继续${ACTION}。" /SD IDCANCEL IDRETRY check
             SetErrorLevel 2
             Quit
-        ${Loop}
+        ${EndIf}
     FunctionEnd
 !macroend
 !insertmacro CHECK_NOT_RUNNING "" "安装"
