@@ -50,6 +50,8 @@ old_version=0.0.1
 main_window='^Tessaly\(2005版\)$'
 
 failures=0
+# Indented, to stand under the FAIL line it explains; never fails itself (diff and ls do when they have news).
+show() { sed 's/^/   /' || true; }
 pass() { echo "PASS $*"; }
 fail() {
     echo "FAIL $*"
@@ -221,7 +223,7 @@ expected_files "$work/old-program" >"$work/expected-old.txt"
 installed_files >"$work/installed-old.txt"
 diff "$work/expected-old.txt" "$work/installed-old.txt" >/dev/null &&
     pass "old version: its files, tessaly.installed and uninstall.exe are in %LOCALAPPDATA%\\Programs\\Tessaly" ||
-    { fail "old version: the install folder holds other files"; diff "$work/expected-old.txt" "$work/installed-old.txt" | sed 's/^/   /'; }
+    { fail "old version: the install folder holds other files"; { diff "$work/expected-old.txt" "$work/installed-old.txt" || true; } | show; }
 check_link "$start_menu_link" "old version: the Start-menu shortcut"
 [ ! -e "$desktop_link" ] && pass "old version: no desktop shortcut without /DESKTOP" ||
     fail "old version: a desktop shortcut although it was not asked for"
@@ -247,12 +249,12 @@ else
         pass "保存检测结果 wrote data.txt in %APPDATA%\\Tessaly (code page 936, CR LF)"
     else
         fail "保存检测结果 wrote no data.txt as expected in $data_dir"
-        ls -la "$data_dir" 2>&1 | sed 's/^/   /'
+        { ls -la "$data_dir" 2>&1 || true; } | show
     fi
     installed_files >"$work/installed-running.txt"
     diff "$work/installed-old.txt" "$work/installed-running.txt" >/dev/null &&
         pass "the running program wrote nothing in its install folder" ||
-        { fail "the running program wrote in its install folder"; diff "$work/installed-old.txt" "$work/installed-running.txt" | sed 's/^/   /'; }
+        { fail "the running program wrote in its install folder"; { diff "$work/installed-old.txt" "$work/installed-running.txt" || true; } | show; }
 
     # The user's backup of the Favorites folder, as 备份收藏夹 leaves it.
     mkdir -p "$data_dir/data"
@@ -294,7 +296,7 @@ installed_files >"$work/installed-new.txt"
 diff "$work/expected-new.txt" "$work/installed-new.txt" >/dev/null &&
     [ ! -e "$install_dir/imageformats" ] &&
     pass "upgrade: exactly the new version's files are there; the old version's own file and folder are gone" ||
-    { fail "upgrade: the install folder is not the new version's"; diff "$work/expected-new.txt" "$work/installed-new.txt" | sed 's/^/   /'; }
+    { fail "upgrade: the install folder is not the new version's"; { diff "$work/expected-new.txt" "$work/installed-new.txt" || true; } | show; }
 cmp -s "$program/tessaly.exe" "$install_dir/tessaly.exe" && pass "upgrade: tessaly.exe is the new one" ||
     fail "upgrade: tessaly.exe is not the one of the program folder"
 check_entry "upgrade" "$version"
@@ -328,11 +330,11 @@ LC_ALL=C comm -13 "$work/profile-before.txt" "$work/profile-after.txt" |
         [[ "$left" == ./Temp/~nsu*.tmp && -z "$(ls -A "$profile/$left")" ]] || echo "$left"
     done >"$work/profile-left.txt"
 [ ! -s "$work/profile-left.txt" ] && pass "uninstall: nothing of the program is left in the profile" ||
-    { fail "uninstall: left in the profile:"; sed 's/^/   /' "$work/profile-left.txt"; }
+    { fail "uninstall: left in the profile:"; show <"$work/profile-left.txt"; }
 export_software >"$work/software-after.txt"
 diff "$work/software-before.txt" "$work/software-after.txt" | grep '^>' >"$work/software-left.txt" || true
 grep -qi -e tessaly -e 'Programs\\\\Tessaly' "$work/software-left.txt" &&
-    { fail "uninstall: left in HKCU\\Software:"; sed 's/^/   /' "$work/software-left.txt"; } ||
+    { fail "uninstall: left in HKCU\\Software:"; show <"$work/software-left.txt"; } ||
     pass "uninstall: nothing of the program is left in HKCU\\Software"
 [ -z "$(find "$HOME" -name '*.desktop' -o -name '*.menu')" ] &&
     pass "no menu files were written into HOME" || fail "menu files were written into HOME"
