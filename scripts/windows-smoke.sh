@@ -118,7 +118,7 @@ while [ "$closed_port" = "$web_port" ]; do closed_port=$(free_port); done
 mkdir -p "$work/www"
 python3 -m http.server "$web_port" --bind 127.0.0.1 --directory "$work/www" >"$work/web.log" 2>&1 &
 web_pid=$!
-trap 'kill $web_pid 2>/dev/null || true' EXIT
+trap 'kill $web_pid 2>/dev/null || true; cleanup' EXIT # replaces the trap above: it ends Wine and Xvfb too
 for _ in $(seq 50); do
     (exec 3<>"/dev/tcp/127.0.0.1/$web_port") 2>/dev/null && break
     sleep 0.1
