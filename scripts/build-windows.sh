@@ -12,8 +12,10 @@
 # 5. cross-builds tessaly.exe against that Qt and libcurl in build-windows/build;
 # 6. lays out build-windows/Tessaly/ (the program, the Qt, libcurl and MinGW runtime DLLs, the platform, style and
 #    TLS plugins and Qt's Chinese translation), strips it, checks that every DLL it imports is there or is part of
-#    Windows, and zips it as build-windows/tessaly-<version>-windows-x64.zip;
-# 7. runs the smoke test scripts/windows-smoke.sh on that folder (not with --no-smoke).
+#    Windows, and zips it as build-windows/tessaly-<version>-windows-x64.zip (the portable copy);
+# 7. builds the installer build-windows/tessaly-<version>-setup.exe from the same folder (scripts/make-installer.sh);
+# 8. runs the smoke test scripts/windows-smoke.sh on that folder and the installer's test
+#    scripts/windows-installer-test.sh on the installer (not with --no-smoke).
 set -euo pipefail
 TESSALY_ROOT=$(cd "$(dirname "$0")/.." && pwd)
 smoke=1
@@ -116,6 +118,16 @@ rm -f "$out"/tessaly-*-windows-x64.zip
 (cd "$out" && zip -qr -9 "$zip_file" Tessaly)
 echo "build-windows: $(du -sk "$dist" | cut -f1) KiB in $dist, zipped $(du -k "$zip_file" | cut -f1) KiB: $zip_file"
 
+echo "build-windows: building the installer"
+started=$SECONDS
+installer=$out/tessaly-$version-setup.exe
+rm -f "$out"/tessaly-*-setup.exe
+"$TESSALY_ROOT/scripts/make-installer.sh" "$dist" "$version" "$icon" "$installer"
+echo "build-windows: installer $(du -k "$installer" | cut -f1) KiB in $((SECONDS - started)) s: $installer"
+
 if [ $smoke -eq 1 ]; then
-    "$TESSALY_ROOT/scripts/windows-smoke.sh" "$dist"
+    status=0
+    "$TESSALY_ROOT/scripts/windows-smoke.sh" "$dist" || status=1
+    TESSALY_HOST_BUILD=$host_build "$TESSALY_ROOT/scripts/windows-installer-test.sh" "$installer" || status=1
+    exit $status
 fi

@@ -67,10 +67,10 @@ fi
 rm -rf "$work"
 mkdir -p "$work"
 
-# The Chinese locale, generated into the work folder so that the system's locales stay as they are. Wine takes
-# its ANSI code page from it: 936.
-mkdir -p "$work/locale"
-localedef -i zh_CN -f UTF-8 "$work/locale/zh_CN.UTF-8" 2>/dev/null || [ -f "$work/locale/zh_CN.UTF-8/LC_CTYPE" ]
+# shellcheck source=wine-desktop.sh
+source "$TESSALY_ROOT/scripts/wine-desktop.sh"
+# The Chinese locale, in which Wine's ANSI code page is 936.
+tessaly_make_zh_locale "$work/locale"
 # Only Wine runs in it (through wine below): the shell and the host tools keep theirs.
 wine() { env LOCPATH="$work/locale" LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8 "$WINE" "$@"; }
 export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all
@@ -88,17 +88,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A private X screen on a free display number, without access control (nobody else knows its number).
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp -ac >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-exec 3>&-
-for _ in $(seq 50); do
-    [ -s "$work/display" ] && break
-    sleep 0.1
-done
-[ -s "$work/display" ] || { cat "$work/xvfb.log" >&2; echo "windows-smoke: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -1 "$work/display")"
+tessaly_start_xvfb "$work" || exit 1
+xvfb_pid=$tessaly_xvfb_pid
 
 echo "== Wine prefix $WINEPREFIX (zh_CN.UTF-8, DISPLAY=$DISPLAY)"
 # shellcheck source=wine-prefix.sh
@@ -127,7 +118,7 @@ while [ "$closed_port" = "$web_port" ]; do closed_port=$(free_port); done
 mkdir -p "$work/www"
 python3 -m http.server "$web_port" --bind 127.0.0.1 --directory "$work/www" >"$work/web.log" 2>&1 &
 web_pid=$!
-trap 'kill $web_pid 2>/dev/null || true' EXIT
+trap 'kill $web_pid 2>/dev/null || true; cleanup' EXIT # replaces the trap above: it ends Wine and Xvfb too
 for _ in $(seq 50); do
     (exec 3<>"/dev/tcp/127.0.0.1/$web_port") 2>/dev/null && break
     sleep 0.1
@@ -202,17 +193,8 @@ start_program() {
     done
 }
 
-# Clicks toolbar button n (1-based), in coordinates of the window (its client area: without a window manager the
-# X window has no frame). The toolbar fills the top 40 pixels; its icon-only buttons are 38 pixels wide (the
-# 32-pixel icon and the windowsvista style's margins), side by side from x = 4 (measured on the screenshot).
-button_left=4
-button_width=38
-toolbar_middle=20
-click_button() {
-    local n=$1
-    xdotool mousemove --window "$window" $((button_left + (n - 1) * button_width + button_width / 2)) \
-        "$toolbar_middle" click 1
-}
+# Clicks toolbar button n (1-based) of the program's window.
+click_button() { tessaly_click_toolbar "$window" "$1"; }
 
 # Waits up to 20 s for the file to exist and differ from the given bytes.
 wait_for_change() {
@@ -252,18 +234,6 @@ check_saved() {
 }
 
 # Clicks 开始检测 and waits for the box 检测完毕 at the end of the check, then closes it.
-# Prints the id of the first visible window whose name matches the pattern, once there is one; nothing when none
-# came within 30 s.
-wait_for_window() {
-    local pattern=$1 found=
-    for _ in $(seq 60); do
-        found=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -1 || true)
-        [ -n "$found" ] && break
-        sleep 0.5
-    done
-    echo "$found"
-}
-
 run_check() {
     local what=$1 box=
     local asked_before

@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include "platform/AppMutex.h"
 #include "platform/Descriptors.h"
 #include "platform/Paths.h"
 #include "table/AppState.h"
@@ -51,6 +52,8 @@ int main(int argc, char* argv[])
     // A check opens a connection per channel at a time, but a desktop session may start programs with
     // as few as 1024 descriptors: take whatever the system allows.
     platform::raiseOpenFileLimit();
+    // The Windows installer and uninstaller wait until no copy runs before they touch the program's files.
+    platform::holdAppMutex();
     QApplication app(argc, argv);
     // Qt's own texts (standard buttons, context menus) in Chinese like the rest, whatever the locale.
     ui::loadQtTranslation();

@@ -84,7 +84,12 @@ QString programFolder()
 
 QString dataFolder(const QString& programFolder)
 {
-    if (canCreateFileIn(programFolder))
+    // The files of an installed copy belong to its installer, which replaces them at an upgrade and removes them
+    // at an uninstall: its data stays out of that folder even where the user can write to it (a per-user install).
+    const bool installed =
+        !programFolder.isEmpty() &&
+        QFileInfo(QDir::fromNativeSeparators(programFolder) + u'/' + QLatin1String(kInstalledMarker)).isFile();
+    if (!installed && canCreateFileIn(programFolder))
         return programFolder;
     const QString userFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     if (userFolder.isEmpty() || !QDir().mkpath(userFolder))

@@ -21,10 +21,14 @@ QString nativePath(const QString& path);
 /// The folder that holds the program file, in native form without a trailing separator.
 QString programFolder();
 
-/// The folder for the results file and the backup folder: programFolder when a file can be created in it (a
-/// portable copy keeps its data beside itself), else the user's data folder (QStandardPaths::AppDataLocation,
-/// created if missing; for a program installed under /usr or Program Files). Native form, no trailing separator.
-/// Returns programFolder when the user's data folder cannot be created either, so the first write reports it.
+/// The file that the Windows installer puts beside the program to say that this copy is installed, not portable.
+inline constexpr char kInstalledMarker[] = "tessaly.installed";
+
+/// The folder for the results file and the backup folder: programFolder when a file can be created in it and it
+/// holds no kInstalledMarker (a portable copy keeps its data beside itself), else the user's data folder
+/// (QStandardPaths::AppDataLocation, created if missing; for a program installed by the Windows installer, under
+/// /usr or under Program Files). Native form, no trailing separator. Returns programFolder when the user's data
+/// folder cannot be created, so the first write reports it.
 QString dataFolder(const QString& programFolder);
 
 /// True when child is the folder parent itself or lies anywhere inside it, after resolving "." and "..", every link

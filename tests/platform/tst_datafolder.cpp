@@ -9,9 +9,9 @@
 #include "platform/Paths.h"
 #include "support/FileModes.h"
 
-// Where the results file and the backup folder go: beside the program when that folder is writable, else in
-// the user's data folder. The user's data folder is redirected into a temporary folder (XDG_DATA_HOME), so
-// the test never touches the real one.
+// Where the results file and the backup folder go: beside the program when that folder is writable and the
+// installer has not marked the copy as installed, else in the user's data folder. The user's data folder is redirected
+// into a temporary folder (XDG_DATA_HOME), so the test never touches the real one.
 class TestDataFolder : public QObject
 {
     Q_OBJECT
@@ -72,8 +72,17 @@ void TestDataFolder::choosesFolder_data()
     QFile file(m_root.filePath(QStringLiteral("plain-file")));
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
+    // The installer's marker beside the program; a folder of that name is no marker.
+    QDir(m_root.path()).mkpath(QStringLiteral("installed"));
+    QFile marker(m_root.filePath(QStringLiteral("installed/") + QLatin1String(platform::kInstalledMarker)));
+    QVERIFY(marker.open(QIODevice::WriteOnly));
+    marker.close();
+    QDir(m_root.path()).mkpath(QStringLiteral("not-a-marker/") + QLatin1String(platform::kInstalledMarker));
 
     QTest::newRow("writable folder") << m_root.filePath(QStringLiteral("portable")) << true;
+    QTest::newRow("writable folder of an installed copy") << m_root.filePath(QStringLiteral("installed")) << false;
+    QTest::newRow("writable folder with a folder named like the marker")
+        << m_root.filePath(QStringLiteral("not-a-marker")) << true;
     QTest::newRow("folder that does not exist") << m_root.filePath(QStringLiteral("gone")) << false;
     // Nothing can be created under a plain file, not even by the superuser.
     QTest::newRow("folder under a plain file") << m_root.filePath(QStringLiteral("plain-file/bin")) << false;

@@ -1,0 +1,191 @@
+; The Windows installer of Tessaly, built by scripts/make-installer.sh with Debian's makensis:
+;
+;   makensis -INPUTCHARSET UTF8 -DVERSION=1.0.0 -DPROGRAM_DIR=... -DINSTALL_FILES=... -DUNINSTALL_FILES=...
+;            -DICON=... -DOUTFILE=... [-DCOMPRESSOR=zlib] tessaly.nsi
+;
+; VERSION          the program's version, three numbers
+; PROGRAM_DIR      the laid-out program (the folder the portable zip is made of); its LICENSE.txt is the licence page
+; INSTALL_FILES    an include of SetOutPath and File lines, one File per file of PROGRAM_DIR
+; UNINSTALL_FILES  an include of the Delete and RMDir lines that remove the same files and folders again
+; ICON             the program's .ico (the installer's and the uninstaller's icon)
+; COMPRESSOR       the SetCompressor arguments, "/SOLID lzma" unless given
+;
+; Per user, without administrator rights: the program goes to %LOCALAPPDATA%\Programs\Tessaly, its entry in
+; 应用和功能 under HKEY_CURRENT_USER. The user's data (data.txt and the backup of the Favorites folder, in
+; %APPDATA%\Tessaly) is never touched: the marker file tessaly.installed beside tessaly.exe tells the program to keep
+; it there. An upgrade runs the installed version's own uninstaller silently in place first, so that exactly the
+; files that version installed go, whatever the new version ships. Both the installer and the uninstaller wait
+; until no copy of Tessaly runs (the mutex every running copy holds).
+
+Unicode true
+Target amd64-unicode
+RequestExecutionLevel user
+ManifestDPIAware true
+ManifestSupportedOS all
+
+!ifndef COMPRESSOR
+    !define COMPRESSOR "/SOLID lzma"
+!endif
+SetCompressor ${COMPRESSOR}
+
+!include "MUI2.nsh"
+!include "FileFunc.nsh"
+!include "LogicLib.nsh"
+!include "Sections.nsh"
+
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tessaly"
+!define PUBLISHER "Tessaly developers"
+; The same name as platform::kAppMutexName and platform::kInstalledMarker in src/platform/.
+!define APP_MUTEX "Local\TessalyRunning"
+!define INSTALLED_MARKER "tessaly.installed"
+!define SYNCHRONIZE 0x00100000
+
+Name "Tessaly ${VERSION}"
+OutFile "${OUTFILE}"
+InstallDir "$LOCALAPPDATA\Programs\Tessaly"
+InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
+BrandingText "Tessaly ${VERSION}"
+ShowInstDetails show
+ShowUninstDetails show
+
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+!define MUI_ABORTWARNING
+!define MUI_UNABORTWARNING
+!define MUI_COMPONENTSPAGE_SMALLDESC
+
+!insertmacro MUI_PAGE_LICENSE "${PROGRAM_DIR}/LICENSE.txt"
+!insertmacro MUI_PAGE_COMPONENTS
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE CheckNotRunning
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!define MUI_FINISHPAGE_RUN "$INSTDIR\tessaly.exe"
+!define MUI_FINISHPAGE_RUN_TEXT "运行 Tessaly"
+!insertmacro MUI_PAGE_FINISH
+
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+
+!insertmacro MUI_LANGUAGE "SimpChinese"
+
+VIProductVersion "${VERSION}.0"
+VIFileVersion "${VERSION}.0"
+VIAddVersionKey /LANG=${LANG_SIMPCHINESE} "ProductName" "Tessaly"
+VIAddVersionKey /LANG=${LANG_SIMPCHINESE} "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=${LANG_SIMPCHINESE} "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=${LANG_SIMPCHINESE} "FileDescription" "Tessaly 安装程序（收藏夹死链检测）"
+VIAddVersionKey /LANG=${LANG_SIMPCHINESE} "CompanyName" "${PUBLISHER}"
+VIAddVersionKey /LANG=${LANG_SIMPCHINESE} "LegalCopyright" "Copyright (c) 2026 Tessaly developers (MIT License)"
+
+; Waits until no copy of Tessaly runs: asks the user to quit it and try again, or gives up (silently at once).
+!macro CHECK_NOT_RUNNING UN ACTION
+    Function ${UN}CheckNotRunning
+        check:
+        System::Call 'kernel32::OpenMutexW(i ${SYNCHRONIZE}, i 0, w "${APP_MUTEX}") p .r0'
+        ${If} $0 P<> 0
+            System::Call 'kernel32::CloseHandle(p r0)'
+            MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
+                "Tessaly 正在运行。$\r$\n请先退出 Tessaly，再点“重试”继续${ACTION}。" /SD IDCANCEL IDRETRY check
+            SetErrorLevel 2
+            Quit
+        ${EndIf}
+    FunctionEnd
+!macroend
+!insertmacro CHECK_NOT_RUNNING "" "安装"
+!insertmacro CHECK_NOT_RUNNING "un." "卸载"
+
+; Removes an installed copy (the one the registry names, and one in the chosen folder) with its own uninstaller,
+; run silently in place: it knows the files its version installed. Fails the install when one refuses.
+Function RemoveInstalledCopy
+    Push $INSTDIR
+    ReadRegStr $1 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+    Push $1
+    ${For} $2 1 2
+        Pop $3
+        ${If} $3 == ""
+        ${OrIfNot} ${FileExists} "$3\uninstall.exe"
+            ${Continue}
+        ${EndIf}
+        DetailPrint "卸载旧版本：$3"
+        ClearErrors
+        ExecWait '"$3\uninstall.exe" /S _?=$3' $4
+        ${If} ${Errors}
+        ${OrIf} $4 <> 0
+            MessageBox MB_OK|MB_ICONSTOP "无法卸载 $3 中的旧版本 Tessaly，安装已停止。" /SD IDOK
+            SetErrorLevel 3
+            Quit
+        ${EndIf}
+        ; Run in place, the uninstaller cannot remove itself and the folder.
+        Delete "$3\uninstall.exe"
+        RMDir "$3"
+    ${Next}
+FunctionEnd
+
+Section "Tessaly 程序" SecProgram
+    SectionIn RO
+    Call RemoveInstalledCopy
+
+    !include "${INSTALL_FILES}"
+    SetOutPath "$INSTDIR"
+    FileOpen $0 "$INSTDIR\${INSTALLED_MARKER}" w
+    FileWrite $0 "Installed by the Tessaly installer: data.txt and the backup folder are kept in %APPDATA%\Tessaly.$\r$\n"
+    FileClose $0
+    WriteUninstaller "$INSTDIR\uninstall.exe"
+
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "Tessaly"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "Comments" "收藏夹死链检测"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\tessaly.exe,0"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+    ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
+SectionEnd
+
+Section "开始菜单快捷方式" SecStartMenu
+    SetOutPath "$INSTDIR"
+    CreateShortCut "$SMPROGRAMS\Tessaly.lnk" "$INSTDIR\tessaly.exe" "" "$INSTDIR\tessaly.exe" 0 SW_SHOWNORMAL "" \
+        "收藏夹死链检测"
+SectionEnd
+
+Section /o "桌面快捷方式" SecDesktop
+    SetOutPath "$INSTDIR"
+    CreateShortCut "$DESKTOP\Tessaly.lnk" "$INSTDIR\tessaly.exe" "" "$INSTDIR\tessaly.exe" 0 SW_SHOWNORMAL "" \
+        "收藏夹死链检测"
+SectionEnd
+
+!insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
+    !insertmacro MUI_DESCRIPTION_TEXT ${SecProgram} "Tessaly 本身（必需）。检测结果和收藏夹备份保存在 %APPDATA%\Tessaly，升级和卸载都不会删除它们。"
+    !insertmacro MUI_DESCRIPTION_TEXT ${SecStartMenu} "在开始菜单中放一个 Tessaly。"
+    !insertmacro MUI_DESCRIPTION_TEXT ${SecDesktop} "在桌面上放一个 Tessaly 快捷方式。"
+!insertmacro MUI_FUNCTION_DESCRIPTION_END
+
+Function .onInit
+    Call CheckNotRunning
+    ; /DESKTOP ticks the desktop shortcut (for a silent install); an upgrade keeps the one the user has.
+    ${GetParameters} $0
+    ClearErrors
+    ${GetOptions} $0 "/DESKTOP" $1
+    ${IfNot} ${Errors}
+    ${OrIf} ${FileExists} "$DESKTOP\Tessaly.lnk"
+        !insertmacro SelectSection ${SecDesktop}
+    ${EndIf}
+FunctionEnd
+
+Section "Uninstall"
+    !include "${UNINSTALL_FILES}"
+    Delete "$INSTDIR\${INSTALLED_MARKER}"
+    Delete "$INSTDIR\uninstall.exe"
+    RMDir "$INSTDIR"
+    Delete "$SMPROGRAMS\Tessaly.lnk"
+    Delete "$DESKTOP\Tessaly.lnk"
+    DeleteRegKey HKCU "${UNINSTALL_KEY}"
+SectionEnd
+
+Function un.onInit
+    Call un.CheckNotRunning
+FunctionEnd
