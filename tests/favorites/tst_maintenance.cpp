@@ -35,6 +35,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_fav;
     QString m_backup;
+    QString m_trash;
 };
 
 void MaintenanceTest::init()
@@ -42,6 +43,7 @@ void MaintenanceTest::init()
     m_dir = std::make_unique<QTemporaryDir>();
     m_fav = platform::joinPath(m_dir->path(), "Favorites");
     m_backup = favorites::backupFolderPath(platform::joinPath(m_dir->path(), "program"));
+    m_trash = testsupport::trashInside(m_dir->path());
     QVERIFY(QDir().mkpath(m_fav));
     QVERIFY(QDir().mkpath(platform::joinPath(m_dir->path(), "program")));
 }
@@ -145,7 +147,8 @@ void MaintenanceTest::refusalsForUnusableFavoritesFolder()
         QVERIFY(error.failed());
         QVERIFY(!favorites::backupFavorites(bad, m_backup + "2", &error));
         int deleted = -1;
-        QVERIFY(!favorites::deleteFavorites(bad, {m_dir->filePath("top.url")}, &deleted, &error));
+        QVERIFY(!favorites::deleteFavorites(bad, {m_dir->filePath("top.url")}, favorites::Removal::ForGood, &deleted,
+                                            &error));
         QCOMPARE(deleted, 0);
     }
     QVERIFY(QFile::exists(m_dir->filePath("top.url")));
@@ -171,7 +174,8 @@ void MaintenanceTest::deleteStopsOutsideTheFavoritesFolder()
     QVERIFY(writeFile(m_dir->filePath("outside.url"), shortcutBytes("http://o/")));
     int deleted = 0;
     platform::Failure error;
-    QVERIFY(!favorites::deleteFavorites(m_fav, {m_fav + "/dead.url", m_fav + "/../outside.url"}, &deleted, &error));
+    QVERIFY(!favorites::deleteFavorites(m_fav, {m_fav + "/dead.url", m_fav + "/../outside.url"},
+                                        favorites::Removal::ToRecycleBin, &deleted, &error));
     QCOMPARE(deleted, 1);
     QVERIFY(!QFile::exists(m_fav + "/dead.url"));
     QVERIFY(QFile::exists(m_dir->filePath("outside.url")));

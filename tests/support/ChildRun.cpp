@@ -1,8 +1,13 @@
 #include "support/ChildRun.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
 
 namespace testsupport
 {
@@ -60,6 +65,55 @@ int runSelfInChild(const QStringList& wrapper, const QString& testFunction, cons
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(command.takeFirst(), command);
     return finish(process, output, timeoutMs);
+}
+
+QStringList ownTmpfsWrapper(const QString& options, QString* why)
+{
+#ifndef Q_OS_LINUX
+    *why = QStringLiteral("a file system of its own needs Linux mount namespaces");
+    return {};
+#else
+    if (QStandardPaths::findExecutable(QStringLiteral("unshare")).isEmpty()) {
+        *why = QStringLiteral("unshare (util-linux) is not installed");
+        return {};
+    }
+    const QString mount = QStringLiteral("mount -t tmpfs -o %1 tessaly-test \"$0\" && exec \"$@\"").arg(options);
+    QByteArray output;
+    // As a user, a user namespace brings the right to mount; as root a mount namespace is enough.
+    for (const QString& flags : {QStringLiteral("-rm"), QStringLiteral("-m")}) {
+        const QStringList wrapper{QStringLiteral("unshare"), flags, QStringLiteral("/bin/sh"), QStringLiteral("-c"),
+                                  mount};
+        QStringList probe = wrapper;
+        probe << QDir::tempPath() << QStringLiteral("/bin/true");
+        if (runCommand(probe.takeFirst(), probe, &output) == 0)
+            return wrapper;
+    }
+    *why = QStringLiteral("this machine does not let a test mount a tmpfs in a namespace of its own "
+                          "(unshare -rm / -m): ") +
+           QString::fromLocal8Bit(output).trimmed();
+    return {};
+#endif
+}
+
+bool runCurrentRowOnOwnTmpfs(const QStringList& wrapper, QByteArray* output)
+{
+    // The mount point: an empty folder that the child's tmpfs covers, gone when the child ends.
+    QTemporaryDir mountPoint;
+    if (!mountPoint.isValid()) {
+        *output = "no temporary folder for the mount point";
+        return false;
+    }
+    QStringList command = wrapper;
+    command << mountPoint.path();
+    const QByteArray function(QTest::currentTestFunction());
+    const QByteArray tag(QTest::currentDataTag());
+    const int code = runSelfInChild(command, QString::fromUtf8(function + ':' + tag), mountPoint.path(), output);
+    // That very row passed: not skipped, not another row.
+    const QRegularExpression passed(QStringLiteral("^PASS   : \\w+::%1\\(%2\\)$")
+                                        .arg(QRegularExpression::escape(QString::fromUtf8(function)),
+                                             QRegularExpression::escape(QString::fromUtf8(tag))),
+                                    QRegularExpression::MultilineOption);
+    return code == 0 && passed.match(QString::fromUtf8(*output)).hasMatch();
 }
 
 int runCommand(const QString& program, const QStringList& arguments, QByteArray* output, int timeoutMs)

@@ -26,6 +26,17 @@ int runSelfInChild(const QStringList& wrapper, const QString& testFunction, cons
                    int timeoutMs = 120000, const QString& binary = QString(),
                    const QProcessEnvironment& extra = QProcessEnvironment());
 
+/// The wrapper command for runSelfInChild that gives the child a file system of its own: a tmpfs mounted with the given
+/// options ("size=4m") on the folder named by the first argument after the wrapper, in a private mount namespace
+/// (unshare -rm, or -m as root) that ends with the child. Empty, with the reason in *why, where the machine allows
+/// neither.
+QStringList ownTmpfsWrapper(const QString& options, QString* why);
+
+/// Runs the running test function's current row again in a child behind ownTmpfsWrapper, the tmpfs mounted on a
+/// fresh empty folder whose path the child finds in childRunValue(). True when the child ran the row and it passed;
+/// else false with what it printed (or why it could not run) in *output.
+bool runCurrentRowOnOwnTmpfs(const QStringList& wrapper, QByteArray* output);
+
 /// Runs a command and returns its exit code as runSelfInChild does.
 int runCommand(const QString& program, const QStringList& arguments, QByteArray* output = nullptr,
                int timeoutMs = 30000);
