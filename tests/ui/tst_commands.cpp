@@ -13,6 +13,7 @@
 #include "favorites/WorkingFolder.h"
 #include "platform/Paths.h"
 #include "support/CheckerRows.h"
+#include "support/ChildRun.h"
 #include "support/FileModes.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/ModalWatcher.h"
@@ -25,6 +26,7 @@
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 using table::Command;
@@ -85,6 +87,7 @@ private slots:
     void failuresAreToldInChinese_data();
     void failuresAreToldInChinese();
     void interruptedRestoreIsToldAtStartUp();
+    void restoreWithoutRecycleBinAsksFirst();
 };
 
 void CommandsTest::initTestCase()
@@ -320,6 +323,43 @@ void CommandsTest::interruptedRestoreIsToldAtStartUp()
              QStringList({"Sub", "a.url"}));
     QCOMPARE(QDir(f.program()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"data"});
     QCOMPARE(folderContents(f.backup()), backup);
+}
+
+// Where the Favorites folder's volume has no Recycle Bin (a tmpfs of its own, where no Trash can be made, see
+// tst_commandrules), the restore asks in Chinese before it deletes the favorites it replaces; 取消 is the default, and
+// Return leaves the Favorites folder as it was.
+void CommandsTest::restoreWithoutRecycleBinAsksFirst()
+{
+    if (!testsupport::isChildRun()) {
+        QString why;
+        const QStringList wrapper = testsupport::ownTmpfsWrapper(QStringLiteral("size=16m"), &why);
+        if (wrapper.isEmpty())
+            QSKIP(qPrintable(why));
+        QByteArray output;
+        QVERIFY2(testsupport::runCurrentRowOnOwnTmpfs(wrapper, &output), output.constData());
+        return;
+    }
+#ifdef Q_OS_UNIX
+    const QString volume = testsupport::childRunValue();
+    QVERIFY(writeFile(volume + QStringLiteral("/.Trash-%1").arg(::getuid()), "a file where the Trash would go"));
+    WindowFixture f;
+    const QString fav = volume + "/Favorites";
+    QVERIFY(writeFile(fav + "/added.url", shortcutBytes("http://added/")));
+    QVERIFY(writeFile(f.backup() + "/a.url", shortcutBytes("http://a/")));
+    QVERIFY(f.start(fav));
+    const QMap<QString, QByteArray> before = folderContents(fav);
+    ModalWatcher watcher;
+    watcher.onNext([](QWidget* box) { QTest::keyClick(box, Qt::Key_Return); });
+    QVERIFY(runCommand(f.window(), Command::Restore));
+    QCOMPARE(watcher.count(), 1);
+    const ModalWatcher::Seen& question = watcher.seen().constFirst();
+    QCOMPARE(question.title, QString("还原收藏夹"));
+    QVERIFY2(question.text.contains("没有回收站") && question.text.contains(fav) &&
+                 !testsupport::hasLatinOutsidePaths(question.text),
+             qPrintable(question.text));
+    QCOMPARE(question.buttons, QStringList({"确定", "取消"}));
+    QCOMPARE(folderContents(fav), before);
+#endif
 }
 
 QTEST_MAIN(CommandsTest)
