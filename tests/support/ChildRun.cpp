@@ -2,12 +2,17 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace testsupport
 {
@@ -114,6 +119,27 @@ bool runCurrentRowOnOwnTmpfs(const QStringList& wrapper, QByteArray* output)
                                              QRegularExpression::escape(QString::fromUtf8(tag))),
                                     QRegularExpression::MultilineOption);
     return code == 0 && passed.match(QString::fromUtf8(*output)).hasMatch();
+}
+
+void rerunOnOwnTmpfs(const QString& options)
+{
+    QString why;
+    const QStringList wrapper = ownTmpfsWrapper(options, &why);
+    if (wrapper.isEmpty())
+        QSKIP(qPrintable(why));
+    QByteArray output;
+    QVERIFY2(runCurrentRowOnOwnTmpfs(wrapper, &output), output.constData());
+}
+
+QString volumeWithoutRecycleBin()
+{
+    const QString volume = childRunValue();
+#ifdef Q_OS_UNIX
+    QFile inTheWay(volume + QStringLiteral("/.Trash-%1").arg(::getuid()));
+    if (!inTheWay.open(QIODevice::WriteOnly) || inTheWay.write("a file where the Trash would go") < 0)
+        qWarning("cannot block the Trash on %s", qPrintable(volume));
+#endif
+    return volume;
 }
 
 int runCommand(const QString& program, const QStringList& arguments, QByteArray* output, int timeoutMs)

@@ -572,20 +572,12 @@ void CommandRulesTest::withoutRecycleBinNothingGoesUnasked_data()
 // (the restore is undone); 确定 deletes for good, and nothing is left in any Trash.
 void CommandRulesTest::withoutRecycleBinNothingGoesUnasked()
 {
-    if (!testsupport::isChildRun()) {
-        QString why;
-        const QStringList wrapper = testsupport::ownTmpfsWrapper(QStringLiteral("size=16m"), &why);
-        if (wrapper.isEmpty())
-            QSKIP(qPrintable(why));
-        QByteArray output;
-        QVERIFY2(testsupport::runCurrentRowOnOwnTmpfs(wrapper, &output), output.constData());
-        return;
-    }
+    if (!testsupport::isChildRun())
+        return testsupport::rerunOnOwnTmpfs(QStringLiteral("size=16m"));
 #ifdef Q_OS_UNIX
     QFETCH(QString, key);
     QFETCH(bool, deleteForGood);
-    const QString volume = testsupport::childRunValue();
-    QVERIFY(writeFile(volume + QStringLiteral("/.Trash-%1").arg(::getuid()), "a file where the Trash would go"));
+    const QString volume = testsupport::volumeWithoutRecycleBin();
     CommandFixture f;
     const QString fav = volume + "/Favorites";
     QVERIFY(writeFile(fav + "/dead.url", shortcutBytes("http://dead/")));

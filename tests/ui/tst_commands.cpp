@@ -26,7 +26,6 @@
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
-#include <unistd.h>
 #endif
 
 using table::Command;
@@ -330,18 +329,10 @@ void CommandsTest::interruptedRestoreIsToldAtStartUp()
 // Return leaves the Favorites folder as it was.
 void CommandsTest::restoreWithoutRecycleBinAsksFirst()
 {
-    if (!testsupport::isChildRun()) {
-        QString why;
-        const QStringList wrapper = testsupport::ownTmpfsWrapper(QStringLiteral("size=16m"), &why);
-        if (wrapper.isEmpty())
-            QSKIP(qPrintable(why));
-        QByteArray output;
-        QVERIFY2(testsupport::runCurrentRowOnOwnTmpfs(wrapper, &output), output.constData());
-        return;
-    }
+    if (!testsupport::isChildRun())
+        return testsupport::rerunOnOwnTmpfs(QStringLiteral("size=16m"));
 #ifdef Q_OS_UNIX
-    const QString volume = testsupport::childRunValue();
-    QVERIFY(writeFile(volume + QStringLiteral("/.Trash-%1").arg(::getuid()), "a file where the Trash would go"));
+    const QString volume = testsupport::volumeWithoutRecycleBin();
     WindowFixture f;
     const QString fav = volume + "/Favorites";
     QVERIFY(writeFile(fav + "/added.url", shortcutBytes("http://added/")));
