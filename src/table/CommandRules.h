@@ -1,7 +1,5 @@
 #pragma once
 
-#include <functional>
-
 #include <QMetaType>
 #include <QObject>
 #include <QStringList>
