@@ -16,10 +16,15 @@
 # stays up, its window appears; a click on 开始检测 (the first toolbar button) checks every favorite through
 # libcurl (one of them answered by a web server on loopback, the others refused) until the box 检测完毕; a click
 # on 保存检测结果 (the third) rewrites data.txt with one line per collected favorite, the results of the check
-# and the saved histories merged back, in code page 936 with CR LF; 备份收藏夹 and, after a change, 还原收藏夹 (the
-# fifth and sixth) copy the folder exactly both ways; a click on 退出程序 (the eighth) ends the
-# process with status 0. Then the same again, without a check, with a program folder that the user cannot write
-# to: the results file goes to %APPDATA%\Tessaly instead.
+# and the saved histories merged back, in code page 936 with CR LF; a second copy started from another folder on the
+# same Favorites folder says so and ends with status 2; 删除收藏夹无效地址 (the fourth) moves the favorite
+# whose four saved checks failed to the Recycle Bin, which Wine keeps in the freedesktop Trash ($XDG_DATA_HOME/Trash,
+# here in the work folder), byte for byte, without a message; 备份收藏夹 and, after a change, 还原收藏夹 (the fifth and
+# sixth) copy the folder exactly both ways, the favorites the restore replaced going to the Recycle Bin as one folder
+# "收藏夹（还原前 …）"; a click on 退出程序 (the eighth) ends the process with status 0. Then the same again, without a
+# check, with a program folder that the user cannot write to: the results file goes to %APPDATA%\Tessaly instead;
+# there the program finds no Recycle Bin (its Trash cannot be made), so 删除收藏夹无效地址 asks first, and Esc (取消)
+# leaves the favorite where it is.
 #
 # The work folder is build-windows/smoke (on the repository's file system: Wine keeps the hidden and system
 # attributes in extended attributes, which some tmpfs cannot hold). Exit status 0 when every check passed.
@@ -74,6 +79,10 @@ tessaly_make_zh_locale "$work/locale"
 # Only Wine runs in it (through wine below): the shell and the host tools keep theirs.
 wine() { env LOCPATH="$work/locale" LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8 "$WINE" "$@"; }
 export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all
+# Wine's shell puts what is recycled into the freedesktop Trash of $XDG_DATA_HOME: kept in the work folder.
+export XDG_DATA_HOME=$work/xdg-data
+trash=$XDG_DATA_HOME/Trash
+mkdir -p "$XDG_DATA_HOME"
 export WINEDLLOVERRIDES="mscoree,mshtml=" # no Mono or Gecko: their installers would want the network
 
 xvfb_pid=
@@ -129,6 +138,9 @@ shortcut '系统的收藏.url' "http://127.0.0.1:$closed_port/"
 shortcut '链接/百度一下.url' "http://127.0.0.1:$closed_port/"
 shortcut '链接/深层 目录/中文网页.url' "http://127.0.0.1:$closed_port/网页"
 shortcut '工作/项目文档.url' "http://127.0.0.1:$closed_port/"
+# Dead for three saved checks; the check makes it four, and 删除收藏夹无效地址 takes it.
+shortcut '死链.url' "http://127.0.0.1:$closed_port/dead"
+cp "$favorites/死链.url" "$work/dead.url"
 printf '[.ShellClassInfo]\r\nLocalizedResourceName=@shell32.dll,-12693\r\n' >"$favorites/desktop.ini"
 # A shell link to the folder C:\windows: the 76-byte header (flag HasLinkInfo, target attribute directory), the
 # link information with its volume and local path, and the empty block that ends the file. A plain file like any
@@ -161,27 +173,32 @@ wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Fold
 # Lines: folder|file name|the four saved results. The first line holds four results, so the save (with no check
 # run, every current result empty) shifts it; the second keeps its one result; the line of a favorite that is
 # gone and that of the hidden file are dropped.
+# The dead favorite's line ends with its fourth saved "NO" in the session without a check, which deletes before it
+# saves ($dead_fourth).
 data_before='C:\测试\收藏夹|新浪网.url|YES|YES|NO|NO
 C:\测试\收藏夹\链接|百度一下.url|NO|||
 C:\测试\收藏夹\已删除|旧的收藏.url|NO|NO|NO|NO
-C:\测试\收藏夹|隐藏的收藏.url|NO|NO|NO|NO'
+C:\测试\收藏夹|隐藏的收藏.url|NO|NO|NO|NO
+C:\测试\收藏夹|死链.url|NO|NO|NO|'
 data_after='C:\测试\收藏夹\工作|项目文档.url||||
 C:\测试\收藏夹\链接\深层 目录|中文网页.url||||
 C:\测试\收藏夹\链接|百度一下.url|NO|||
 C:\测试\收藏夹\链接|Windows 文件夹.lnk||||
-C:\测试\收藏夹|新浪网.url|YES|NO|NO|'
+C:\测试\收藏夹|新浪网.url|YES|NO|NO|
+C:\测试\收藏夹|死链.url|NO|NO|NO|'
 # The same after a check, in which only 新浪网 answered: each line's history gains the check's result.
 data_after_check='C:\测试\收藏夹\工作|项目文档.url|NO|||
 C:\测试\收藏夹\链接\深层 目录|中文网页.url|NO|||
 C:\测试\收藏夹\链接|百度一下.url|NO|NO||
 C:\测试\收藏夹\链接|Windows 文件夹.lnk||||
-C:\测试\收藏夹|新浪网.url|YES|NO|NO|YES'
+C:\测试\收藏夹|新浪网.url|YES|NO|NO|YES
+C:\测试\收藏夹|死链.url|NO|NO|NO|NO'
 crlf_gbk() { sed 's/$/\r/' | iconv -f UTF-8 -t GBK; }
 
 # Starts the program in its folder (a Windows path), waits for its window; sets program_pid and window.
 start_program() {
     local folder=$1 exe=$2
-    ( cd "$folder" && exec env LOCPATH="$work/locale" LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8 "$WINE" "$exe" ) \
+    ( cd "$folder" && exec env LOCPATH="$work/locale" LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8 ${program_env:-} "$WINE" "$exe" ) \
         >"$work/program.log" 2>&1 &
     program_pid=$!
     window=
@@ -269,6 +286,8 @@ run_backup_and_restore() {
         { fail "$what: the backup differs from the Favorites folder"; sed 's/^/   /' "$work/backup.diff"; }
     mv "$favorites/工作/项目文档.url" "$work/moved-away.url"
     shortcut '新加的.url' "http://127.0.0.1:$closed_port/new"
+    rm -rf "$work/before-restore"
+    cp -a "$favorites" "$work/before-restore"
     sleep 1
     click_button 6
     for _ in $(seq 60); do
@@ -283,16 +302,96 @@ run_backup_and_restore() {
         ls -la "$favorites" | sed 's/^/   /'
         sed 's/^/   /' "$work/restore.diff"
     fi
+    local replaced
+    replaced=$(find "$trash/files" -maxdepth 1 -name '收藏夹（还原前 *' | head -1)
+    # All but the hidden and system entries at the top, which a restore leaves where they are.
+    if [ -n "$replaced" ] &&
+        diff -r -x 隐藏的收藏.url -x 系统的收藏.url -x desktop.ini "$work/before-restore" "$replaced" \
+            >"$work/replaced.diff" 2>&1 &&
+        [ -f "$trash/info/$(basename "$replaced").trashinfo" ]; then
+        pass "$what: the favorites 还原收藏夹 replaced are in the Recycle Bin (Wine: $trash) as one folder \"$(basename "$replaced")\""
+    else
+        fail "$what: the favorites 还原收藏夹 replaced are not in the Recycle Bin as one folder"
+        ls -la "$trash/files" 2>&1 | sed 's/^/   /'
+        [ -f "$work/replaced.diff" ] && sed 's/^/   /' "$work/replaced.diff"
+    fi
+}
+
+# Clicks 删除收藏夹无效地址: the dead favorite goes to the Recycle Bin, byte for byte, and nothing is said.
+run_delete() {
+    local what=$1
+    click_button 4
+    for _ in $(seq 40); do
+        [ ! -e "$favorites/死链.url" ] && break
+        sleep 0.5
+    done
+    sleep 1
+    if [ ! -e "$favorites/死链.url" ] && cmp -s "$work/dead.url" "$trash/files/死链.url" &&
+        grep -q '^Path=' "$trash/info/死链.url.trashinfo" 2>/dev/null; then
+        pass "$what: 删除收藏夹无效地址 moved the dead favorite to the Recycle Bin (Wine: $trash/files), byte for byte"
+    else
+        fail "$what: the dead favorite is not in the Recycle Bin"
+        ls -la "$favorites" "$trash/files" 2>&1 | sed 's/^/   /'
+    fi
+    [ -z "$(xdotool search --onlyvisible --name '^删除收藏夹无效地址$' 2>/dev/null)" ] &&
+        pass "$what: 删除收藏夹无效地址 said nothing" || fail "$what: 删除收藏夹无效地址 showed a message"
+}
+
+# A second copy of the program, in a folder of its own, on the same Favorites folder: it says that the first one is at
+# work on it, and ends with status 2 once its box is closed, having written nothing; the first one goes on.
+run_second_copy() {
+    local what=$1 folder=$drive_c/另一个/Tessaly box second status=0
+    mkdir -p "$folder"
+    cp -r "$program"/. "$folder/"
+    ( cd "$folder" && exec env LOCPATH="$work/locale" LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8 "$WINE" \
+        'C:\另一个\Tessaly\tessaly.exe' ) >"$work/second.log" 2>&1 &
+    second=$!
+    box=$(wait_for_window '^Tessaly$')
+    [ -n "$box" ] && xdotool key --window "$box" Return
+    for _ in $(seq 40); do
+        kill -0 "$second" 2>/dev/null || break
+        sleep 0.5
+    done
+    if kill -0 "$second" 2>/dev/null; then
+        kill "$second" 2>/dev/null || true
+        fail "$what: a second copy on the same Favorites folder did not end"
+        return
+    fi
+    wait "$second" || status=$?
+    if [ -n "$box" ] && [ "$status" -eq 2 ] && [ ! -e "$folder/data.txt" ] && kill -0 "$program_pid" 2>/dev/null; then
+        pass "$what: a second copy in another folder on the same Favorites folder said so and ended with status 2"
+    else
+        fail "$what: a second copy on the same Favorites folder: box '${box}', status $status"
+    fi
+}
+
+# Where the program finds no Recycle Bin: 删除收藏夹无效地址 asks first, and 取消 (Esc) leaves everything as it was.
+run_delete_without_recycle_bin() {
+    local what=$1 box
+    click_button 4
+    box=$(wait_for_window '^删除收藏夹无效地址$')
+    if [ -z "$box" ]; then
+        fail "$what: without a Recycle Bin, 删除收藏夹无效地址 asked nothing"
+        return
+    fi
+    pass "$what: without a Recycle Bin, 删除收藏夹无效地址 asks before it deletes for good"
+    xdotool key --window "$box" Escape
+    sleep 2
+    cmp -s "$work/dead.url" "$favorites/死链.url" && pass "$what: 取消 left the dead favorite where it was" ||
+        fail "$what: after 取消 the dead favorite is gone"
 }
 
 # Runs the program from a folder, runs a check when asked, saves, takes the screenshot when asked, backs up and
-# restores when asked, exits; checks the results file. With "locked", the program's folder is made unwritable first (a data.txt of other lines left
-# beside it).
+# restores when asked, exits; checks the results file. With "locked", the program's folder is made unwritable first (a
+# data.txt of other lines left beside it), and the program finds no Recycle Bin: it asks before deleting, before the
+# save. Else the dead favorite, dead for four checks once the check has run, goes to the Recycle Bin after the save.
 run_session() {
     local folder_win=$1 folder=$2 results=$3 what=$4 picture=$5 check=$6 locked=${7:-} backup=${8:-}
     mkdir -p "$folder" "$(dirname "$results")"
     cp -r "$program"/. "$folder/"
-    echo "$data_before" | crlf_gbk >"$work/data-before.txt"
+    local dead_fourth=
+    [ -n "$locked" ] && dead_fourth=NO
+    echo "$data_before$dead_fourth" | crlf_gbk >"$work/data-before.txt"
     cp "$work/data-before.txt" "$results"
     if [ -n "$locked" ]; then
         echo 'C:\测试\收藏夹\链接|百度一下.url|YES|YES|YES|YES' | crlf_gbk >"$folder/data.txt"
@@ -321,6 +420,7 @@ run_session() {
         return
     fi
 
+    [ -n "$locked" ] && run_delete_without_recycle_bin "$what"
     local expected=$data_after
     if [ -n "$check" ]; then
         run_check "$what"
@@ -338,6 +438,10 @@ run_session() {
         mkdir -p "$(dirname "$picture")"
         import -window "$window" "$picture"
         echo "   screenshot: $picture"
+    fi
+    if [ -n "$check" ]; then
+        run_second_copy "$what"
+        run_delete "$what"
     fi
     [ -n "$backup" ] && run_backup_and_restore "$what" "$folder"
 
@@ -369,7 +473,11 @@ run_session 'C:\绿色软件\Tessaly' "$drive_c/绿色软件/Tessaly" "$drive_c/
 [ ! -e "$appdata/Tessaly/data.txt" ] && pass "own folder: nothing written to %APPDATA%" ||
     fail "own folder: a results file appeared in $appdata/Tessaly"
 
-# A folder the user cannot write to, as C:\Program Files is: the results file is in %APPDATA%\Tessaly.
+# A folder the user cannot write to, as C:\Program Files is: the results file is in %APPDATA%\Tessaly. The Trash
+# cannot be made (a file stands where its folder would go), so Wine's shell has no Recycle Bin.
+cp "$work/dead.url" "$favorites/死链.url"
+echo 'not a folder' >"$work/no-data-home"
+program_env="XDG_DATA_HOME=$work/no-data-home"
 run_session 'C:\Program Files\Tessaly' "$drive_c/Program Files/Tessaly" "$appdata/Tessaly/data.txt" \
     "unwritable folder" "" "" locked
 unlock_folder "$drive_c/Program Files/Tessaly"

@@ -6,9 +6,10 @@
 
 #include "platform/AppMutex.h"
 #include "platform/Descriptors.h"
+#include "platform/FavoritesFolder.h"
 #include "platform/Paths.h"
 #include "table/AppState.h"
-#include "table/DataFolderLock.h"
+#include "table/FolderLock.h"
 #include "ui/Artwork.h"
 #include "ui/FailureText.h"
 #include "ui/MainWindow.h"
@@ -27,15 +28,14 @@ void quitLaterWhenAsked(QApplication& app)
         QTimer::singleShot(delay, &app, &QCoreApplication::quit);
 }
 
-// The exit code of a second start on a data folder that a running copy already uses.
+// The exit code of a second start on a data folder or a Favorites folder that a running copy already uses.
 constexpr int kAlreadyRunning = 2;
 
-// Another copy of the program works on this data folder: its window is brought up, the user is told, and this copy
-// ends without having touched anything.
-int tellAlreadyRunning(const QString& dataFolder)
+// Another copy of the program works on the folder of this lock: its window is brought up, the user is told, and this
+// copy ends without having touched anything.
+int tellAlreadyRunning(const table::FolderLock& lock, const QString& text)
 {
-    table::DataFolderLock::askHolderToShow(dataFolder);
-    const QString text = ui::alreadyRunningText(dataFolder);
+    lock.askHolderToShow();
     std::fprintf(stderr, "%s\n", text.toUtf8().constData());
     QMessageBox box(QMessageBox::Information, QStringLiteral("Tessaly"), text, QMessageBox::Ok);
     // In the application's own loop, so that the program ends however the box goes.
@@ -68,15 +68,28 @@ int main(int argc, char* argv[])
     table::AppState state;
     // Beside the program when that folder is writable, else in the user's data folder (an installed copy).
     state.programFolder = platform::dataFolder(platform::programFolder());
-    table::DataFolderLock lock(state.programFolder);
-    if (!lock.tryLock())
-        return tellAlreadyRunning(state.programFolder);
+    const std::unique_ptr<table::FolderLock> dataLock = table::FolderLock::onDataFolder(state.programFolder);
+    if (!dataLock->tryLock())
+        return tellAlreadyRunning(*dataLock, ui::alreadyRunningText(state.programFolder));
+    // Both locks are held before anything of the Favorites folder is looked at: the window's start-up finishes or
+    // undoes a restore it finds stopped, which must never be another copy's restore at work.
+    const QString favPath = platform::favoritesFolder();
+    std::unique_ptr<table::FolderLock> favoritesLock;
+    if (!favPath.isEmpty()) {
+        favoritesLock = table::FolderLock::onFavorites(favPath);
+        if (!favoritesLock->tryLock())
+            return tellAlreadyRunning(*favoritesLock, ui::favoritesInUseText(favPath));
+    }
     ui::MainWindow window(state);
-    QObject::connect(&lock, &table::DataFolderLock::showRequested, &window, [&window] {
-        window.showNormal();
-        window.raise();
-        window.activateWindow();
-    });
+    for (table::FolderLock* lock : {dataLock.get(), favoritesLock.get()}) {
+        if (!lock)
+            continue;
+        QObject::connect(lock, &table::FolderLock::showRequested, &window, [&window] {
+            window.showNormal();
+            window.raise();
+            window.activateWindow();
+        });
+    }
     window.show();
     return QApplication::exec();
 }

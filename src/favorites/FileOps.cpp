@@ -156,8 +156,13 @@ bool copyFolderContents(const NativePath& source, const NativePath& destination,
         case EntryType::Missing:
             continue; // gone since the listing: nothing to copy
         case EntryType::Special:
-            if (leftOut)
-                leftOut->specialFiles.append(QDir::toNativeSeparators(text(from)));
+            if (leftOut) {
+                const platform::SpecialKind kind = platform::specialKind(from);
+                QStringList& list = kind == platform::SpecialKind::Pipe     ? leftOut->pipes
+                                    : kind == platform::SpecialKind::Socket ? leftOut->sockets
+                                                                            : leftOut->devices;
+                list.append(QDir::toNativeSeparators(text(from)));
+            }
             continue;
         case EntryType::File:
         case EntryType::Link:

@@ -22,14 +22,17 @@
 namespace favorites
 {
 
-/// What a copy left out, each entry by its path in the source (native form).
+/// What a copy left out, each entry by its path in the source (native form), by what it is.
 struct LeftOut
 {
-    QStringList specialFiles; // named pipes, sockets and devices: never opened, so never copied
-    QStringList links;        // links this system does not let the program make (Windows)
+    // Named pipes, sockets and devices are never opened, so never copied.
+    QStringList pipes;
+    QStringList sockets;
+    QStringList devices;
+    QStringList links; // links this system does not let the program make (Windows)
 
-    bool isEmpty() const { return specialFiles.isEmpty() && links.isEmpty(); }
-    int size() const { return int(specialFiles.size() + links.size()); }
+    bool isEmpty() const { return size() == 0; }
+    int size() const { return int(pipes.size() + sockets.size() + devices.size() + links.size()); }
 };
 
 /// Deletes the file at path (a link is deleted, not its target). A last component of exactly "*.*" means

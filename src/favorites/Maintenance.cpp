@@ -2,11 +2,14 @@
 
 #include <vector>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include "favorites/WorkingFolder.h"
 #include "platform/Paths.h"
+#include "platform/RecycleBin.h"
 
 namespace favorites
 {
@@ -60,23 +63,12 @@ bool refuseUnlessOursOrAbsent(const WorkingFolder& folder, Failure* failure)
     return fail(failure, MaintenanceFailure::WorkingFolderNotOurs, folder.path());
 }
 
-// A backup stopped (the program killed, the machine off) between setting the previous backup aside and putting
-// the new one in its place leaves no backup folder, the previous backup in ".old" and, when its copy was complete,
-// the new one in ".new". Puts the newest complete backup in place. Leftovers are cleared by the next backup.
-bool recoverInterruptedBackup(const QString& backupFolder, Failure* failure)
+// False, naming the first, when one of the working folders is held by a backup or a restore under way.
+bool refuseWhileInUse(std::initializer_list<const WorkingFolder*> folders, Failure* failure)
 {
-    WorkingFolder fresh = freshBackup(backupFolder);
-    WorkingFolder old = oldBackup(backupFolder);
-    if (platform::entryType(platform::toNativePath(backupFolder)) != EntryType::Missing)
-        return true;
-    for (WorkingFolder* candidate : {&fresh, &old}) {
-        if (candidate->phase() != (candidate == &fresh ? kComplete : kSetAside))
-            continue;
-        SystemError why;
-        if (!platform::renameEntry(candidate->nativePath(), platform::toNativePath(backupFolder), &why))
-            return fail(failure, MaintenanceFailure::InterruptedBackupNotRecovered, candidate->path(), QString(), why);
-        WorkingFolder(backupFolder).unmark();
-        return true;
+    for (const WorkingFolder* folder : folders) {
+        if (folder->isInUse())
+            return fail(failure, MaintenanceFailure::WorkingFolderInUse, folder->path());
     }
     return true;
 }
@@ -138,6 +130,16 @@ bool moveAll(const NativePath& from, const NativePath& to, Failure* failure,
     return true;
 }
 
+// The failure of a restore that can be neither completed nor undone, naming where the old favorites are: their
+// working folder while it is there, else the Favorites folder, whose working folder was taken away.
+bool failLeavingOldFavorites(Failure* failure, MaintenanceFailure kind, const QString& favPath,
+                             const WorkingFolder& old, const SystemError& why)
+{
+    if (!old.isPresent())
+        return fail(failure, MaintenanceFailure::WorkingFolderGone, favPath);
+    return fail(failure, kind, old.path(), QString(), why);
+}
+
 // Puts the old favorites, all set aside in `old`, back where they were, and clears away both working folders.
 bool undoRestore(const NativePath& favPath, WorkingFolder& old, WorkingFolder& fresh, Failure* failure)
 {
@@ -149,20 +151,84 @@ bool undoRestore(const NativePath& favPath, WorkingFolder& old, WorkingFolder& f
     return true;
 }
 
-// From the moment the old favorites are all set aside: moves the new ones in, and then deletes the old ones. What
-// the backup holds hidden or system at its top is not brought in (the Favorites folder keeps its own), nor what
-// would meet an entry the restore keeps.
-bool completeRestore(const NativePath& favPath, WorkingFolder& old, WorkingFolder& fresh, Failure* failure)
+// From a complete restore: moves the new favorites back out into their working folder and the old ones back in.
+bool undoCompleteRestore(const NativePath& favPath, WorkingFolder& old, WorkingFolder& fresh, Failure* failure)
+{
+    const auto movable = [&favPath](const NativePath& name) { return !keptByRestore(favPath, name); };
+    return old.setPhase(kBack, failure) && fresh.isOurs() && moveAll(favPath, fresh.nativePath(), failure, movable) &&
+           undoRestore(favPath, old, fresh, failure);
+}
+
+// A name for the folder of the replaced favorites that nothing in the Favorites folder has yet.
+NativePath freeName(const NativePath& favPath, const QString& name)
+{
+    NativePath candidate = favPath / platform::toNativePath(name);
+    for (int n = 2; platform::entryType(candidate) != EntryType::Missing; ++n)
+        candidate = favPath / platform::toNativePath(QStringLiteral("%1 (%2)").arg(name).arg(n));
+    return candidate;
+}
+
+// The old favorites, all set aside in `old` once the restore is complete, go to the Recycle Bin as one folder named as
+// `old` records, made in the Favorites folder so that the Recycle Bin puts it back there. When they cannot, they are
+// put back into `old`, which is held again, and *replaced says why; the restore then waits for settleRestore().
+bool recycleReplaced(const NativePath& favPath, WorkingFolder& old, WorkingFolder& fresh, ReplacedFavorites* replaced,
+                     Failure* failure)
+{
+    const QString name = old.recordedName();
+    Failure ignored;
+    if (name.isEmpty()) {
+        // Set aside by a version of the program that deleted them at this point.
+        old.remove(&ignored);
+        fresh.remove(&ignored);
+        replaced->inRecycleBin = true;
+        return true;
+    }
+    const NativePath target = freeName(favPath, name);
+    WorkingFolder labelled(platform::fromNativePath(target));
+    SystemError why;
+    old.release();
+    if (!platform::renameEntry(old.nativePath(), target, &why)) {
+        old.hold();
+        replaced->why = why;
+        return true;
+    }
+    // Stopped from here until it is in the Recycle Bin or back: a folder of that name stays in the Favorites folder,
+    // holding the old favorites, and shown like any other.
+    labelled.unmark();
+    platform::setHidden(target, false);
+    const platform::Recycled recycled = platform::moveToRecycleBin(labelled.path(), &why);
+    if (recycled == platform::Recycled::Moved) {
+        fresh.remove(&ignored);
+        replaced->inRecycleBin = true;
+        replaced->name = platform::fromNativePath(target.filename());
+        return true;
+    }
+    replaced->why = recycled == platform::Recycled::NoRecycleBin ? SystemError() : why;
+    if (!labelled.mark(kDone, name, failure) || !moveEntry(target, old.nativePath(), failure))
+        return fail(failure, MaintenanceFailure::ReplacedFavoritesKept, labelled.path());
+    platform::setHidden(old.nativePath());
+    old.hold();
+    return true;
+}
+
+// From the moment the old favorites are all set aside: moves the new ones in; the restore is then complete. What the
+// backup holds hidden or system at its top is not brought in (the Favorites folder keeps its own), nor what would meet
+// an entry the restore keeps.
+bool moveNewIn(const NativePath& favPath, WorkingFolder& old, WorkingFolder& fresh, Failure* failure)
 {
     const NativePath copy = fresh.nativePath();
     const auto comesIn = [&favPath, &copy](const NativePath& name) {
         return !platform::isHiddenOrSystem(copy / name) && platform::entryType(favPath / name) == EntryType::Missing;
     };
-    if (!moveAll(copy, favPath, failure, comesIn) || !old.setPhase(kDone, failure))
+    return moveAll(copy, favPath, failure, comesIn) && old.setPhase(kDone, failure);
+}
+
+// The old favorites that the user agreed to lose are deleted, and the working folders go.
+bool deleteReplaced(WorkingFolder& old, WorkingFolder& fresh, Failure* failure)
+{
+    if (!old.setPhase(kDelete, failure) || !old.remove(failure))
         return false;
-    // The restore is complete; an old favorite that cannot be deleted now goes at the next start.
     Failure ignored;
-    old.remove(&ignored);
     fresh.remove(&ignored);
     return true;
 }
@@ -192,7 +258,8 @@ bool foldersOverlap(const QString& a, const QString& b)
     return platform::isInside(a, b) || platform::isInside(b, a);
 }
 
-bool deleteFavorites(const QString& favPath, const QStringList& files, int* deleted, Failure* failure)
+bool deleteFavorites(const QString& favPath, const QStringList& files, Removal how, int* deleted, Failure* failure,
+                     QStringList* notRecycled)
 {
     if (deleted)
         *deleted = 0;
@@ -203,10 +270,29 @@ bool deleteFavorites(const QString& favPath, const QStringList& files, int* dele
         // Only ever a favorite: never a path that leads out of the Favorites folder.
         if (!platform::isInside(QFileInfo(file).absolutePath(), favPath))
             return fail(failure, MaintenanceFailure::NotInFavorites, file);
-        Failure why;
+        const NativePath native = platform::toNativePath(file);
+        const EntryType type = platform::entryType(native);
         // Deleted by hand since the table was loaded: it is gone, as it was to be.
-        if (!deleteOneFile(file, &why) && why.kind != FileFailure::FileMissing)
-            return report(failure, why);
+        if (type == EntryType::Missing) {
+            if (deleted)
+                ++*deleted;
+            continue;
+        }
+        if (how == Removal::ForGood || type == EntryType::Folder) {
+            Failure why;
+            if (!deleteOneFile(file, &why) && why.kind != FileFailure::FileMissing)
+                return report(failure, why);
+        } else {
+            SystemError why;
+            const platform::Recycled recycled = platform::moveToRecycleBin(file, &why);
+            if (recycled == platform::Recycled::Failed && why.reason != platform::SystemReason::NotFound)
+                return fail(failure, FileFailure::DeleteFailed, QDir::toNativeSeparators(file), QString(), why);
+            if (recycled == platform::Recycled::NoRecycleBin) {
+                if (notRecycled)
+                    notRecycled->append(file);
+                continue;
+            }
+        }
         if (deleted)
             ++*deleted;
     }
@@ -226,11 +312,11 @@ bool backupFavorites(const QString& favPath, const QString& backupFolder, Failur
     if (!refuseUnlessOursOrAbsent(fresh, failure) || !refuseUnlessOursOrAbsent(old, failure))
         return false;
     // The Favorites folder is copied as it is meant to be, not half-way through a restore.
-    if (!recoverInterruptedRestore(favPath, nullptr, failure) || !recoverInterruptedBackup(backupFolder, failure) ||
-        !fresh.remove(failure) || !old.remove(failure))
+    if (!recoverInterruptedRestore(favPath, nullptr, failure) || !recoverInterruptedBackup(backupFolder, failure))
         return false;
 
-    // Build the new backup beside the old one; swap only when it is complete.
+    // Build the new backup beside the old one; swap only when it is complete. However it ends, the work is over.
+    const auto over = qScopeGuard([&fresh] { fresh.release(); });
     if (!fresh.create(kCopying, failure))
         return false;
     const NativePath source = platform::toNativePath(QFileInfo(favPath).absoluteFilePath());
@@ -257,6 +343,7 @@ bool backupFavorites(const QString& favPath, const QString& backupFolder, Failur
             return fail(failure, MaintenanceFailure::OldBackupNotReplaced, backupFolder, QString(), why);
         }
     }
+    fresh.release();
     if (!platform::renameEntry(fresh.nativePath(), backup, &why)) {
         if (hadBackup && platform::renameEntry(old.nativePath(), backup))
             WorkingFolder(backupFolder).unmark();
@@ -264,13 +351,14 @@ bool backupFavorites(const QString& favPath, const QString& backupFolder, Failur
         return fail(failure, MaintenanceFailure::NewBackupNotPlaced, backupFolder, QString(), why);
     }
     WorkingFolder(backupFolder).unmark();
-    // The new backup is in place; an old copy that cannot be deleted now goes at the next backup.
+    // The new backup is in place; an old copy that cannot be deleted now goes at the next start or backup.
     Failure ignored;
     old.remove(&ignored);
     return true;
 }
 
-bool restoreFavorites(const QString& backupFolder, const QString& favPath, Failure* failure, LeftOut* leftOut)
+bool restoreFavorites(const QString& backupFolder, const QString& favPath, Failure* failure, LeftOut* leftOut,
+                      ReplacedFavorites* replaced)
 {
     const Failure problem = backupProblem(favPath, backupFolder);
     if (problem.failed())
@@ -291,6 +379,24 @@ bool restoreFavorites(const QString& backupFolder, const QString& favPath, Failu
     if (!refuseUnlessOursOrAbsent(fresh, failure) || !refuseUnlessOursOrAbsent(old, failure) ||
         !fresh.remove(failure) || !old.remove(failure))
         return false;
+    // Without a caller to ask, the old favorites are never deleted for good: the name below is only for callers that
+    // name nothing (the program names the folder in the user's words).
+    ReplacedFavorites unasked;
+    ReplacedFavorites* outcome = replaced ? replaced : &unasked;
+    outcome->inRecycleBin = false;
+    outcome->why = SystemError();
+    if (outcome->name.isEmpty())
+        outcome->name = QStringLiteral("Favorites before restore ") +
+                        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh.mm"));
+
+    // However it ends, the work is over then, unless it waits for the caller's word on the old favorites.
+    bool waiting = false;
+    const auto over = qScopeGuard([&] {
+        if (!waiting) {
+            old.release();
+            fresh.release();
+        }
+    });
 
     // 1. The whole backup is copied in beside the favorites; until it is complete nothing of theirs is touched.
     if (!fresh.create(kCopying, failure))
@@ -304,7 +410,7 @@ bool restoreFavorites(const QString& backupFolder, const QString& favPath, Failu
     }
 
     // 2. The old favorites are set aside; a failure puts back those already moved.
-    if (!old.create(kAside, failure)) {
+    if (!old.create(kAside, failure, outcome->name)) {
         fresh.remove();
         return false;
     }
@@ -313,7 +419,8 @@ bool restoreFavorites(const QString& backupFolder, const QString& favPath, Failu
     if (!moveAll(fav, old.nativePath(), failure, movable)) {
         Failure undoFailure;
         if (!undoRestore(fav, old, fresh, &undoFailure))
-            return fail(failure, MaintenanceFailure::RestoreNotUndone, old.path(), QString(), undoFailure.system);
+            return failLeavingOldFavorites(failure, MaintenanceFailure::RestoreNotUndone, favPath, old,
+                                           undoFailure.system);
         return false;
     }
     if (!old.setPhase(kIn, failure)) {
@@ -322,15 +429,47 @@ bool restoreFavorites(const QString& backupFolder, const QString& favPath, Failu
     }
 
     // 3. The new ones are moved in; a failure moves them back out and the old ones back in.
-    if (completeRestore(fav, old, fresh, failure))
+    if (!moveNewIn(fav, old, fresh, failure)) {
+        Failure undoFailure;
+        const bool movedBack = old.setPhase(kBack, &undoFailure) &&
+                               moveAll(fav, fresh.nativePath(), &undoFailure, movable) &&
+                               undoRestore(fav, old, fresh, &undoFailure);
+        if (!movedBack)
+            return failLeavingOldFavorites(failure, MaintenanceFailure::RestoreNotUndone, favPath, old,
+                                           undoFailure.system);
+        return false;
+    }
+
+    // 4. The restore is complete; the old favorites go to the Recycle Bin, or wait for the caller's word.
+    if (!recycleReplaced(fav, old, fresh, outcome, failure))
+        return false;
+    waiting = !outcome->inRecycleBin && replaced;
+    if (outcome->inRecycleBin || replaced)
         return true;
     Failure undoFailure;
-    const bool movedBack = old.setPhase(kBack, &undoFailure) &&
-                           moveAll(fav, fresh.nativePath(), &undoFailure, movable) &&
-                           undoRestore(fav, old, fresh, &undoFailure);
-    if (!movedBack)
-        return fail(failure, MaintenanceFailure::RestoreNotUndone, old.path(), QString(), undoFailure.system);
-    return false;
+    if (!undoCompleteRestore(fav, old, fresh, &undoFailure))
+        return failLeavingOldFavorites(failure, MaintenanceFailure::RestoreNotUndone, favPath, old, undoFailure.system);
+    return fail(failure, MaintenanceFailure::NoRecycleBin, QDir::toNativeSeparators(favPath), QString(), outcome->why);
+}
+
+bool settleRestore(const QString& favPath, bool deleteOld, Failure* failure)
+{
+    WorkingFolder fresh = restoreNew(favPath);
+    WorkingFolder old = restoreOld(favPath);
+    const QString phase = old.phase();
+    if (phase != kDone && phase != kDelete)
+        return true;
+    const auto over = qScopeGuard([&] {
+        old.release();
+        fresh.release();
+    });
+    const NativePath fav = platform::toNativePath(QFileInfo(favPath).absoluteFilePath());
+    Failure why;
+    if (deleteOld ? deleteReplaced(old, fresh, &why) : undoCompleteRestore(fav, old, fresh, &why))
+        return true;
+    return failLeavingOldFavorites(
+        failure, deleteOld ? MaintenanceFailure::ReplacedFavoritesNotDeleted : MaintenanceFailure::RestoreNotUndone,
+        favPath, old, why.system);
 }
 
 bool recoverInterruptedRestore(const QString& favPath, InterruptedRestore* found, Failure* failure)
@@ -341,34 +480,82 @@ bool recoverInterruptedRestore(const QString& favPath, InterruptedRestore* found
         return true;
     WorkingFolder fresh = restoreNew(favPath);
     WorkingFolder old = restoreOld(favPath);
+    // Another copy's restore at work, or this one's waiting for the user's answer: not stopped, only not done yet.
+    if (!refuseWhileInUse({&fresh, &old}, failure))
+        return false;
+    const auto over = qScopeGuard([&] {
+        old.release();
+        fresh.release();
+    });
     const NativePath fav = platform::toNativePath(QFileInfo(favPath).absoluteFilePath());
     const QString phase = old.phase();
     bool recovered = true;
+    InterruptedRestore outcome = InterruptedRestore::None;
     Failure why;
     if (phase.isEmpty()) {
         // Stopped while the backup was being copied in, or no restore at all: the favorites are untouched. (An
         // empty folder is what a stop between making a working folder and marking it leaves.)
         const bool underWay = fresh.isOurs();
         recovered = old.remove(&why) && fresh.remove(&why);
-        if (found && recovered && underWay)
-            *found = InterruptedRestore::Undone;
+        if (underWay)
+            outcome = InterruptedRestore::Undone;
     } else if (phase == kIn || phase == kDone) {
-        recovered = completeRestore(fav, old, fresh, &why);
-        if (found && recovered)
-            *found = InterruptedRestore::Finished;
+        // The old favorites go to the Recycle Bin; where they cannot, nobody has agreed to lose them, and the restore
+        // is undone.
+        ReplacedFavorites replaced;
+        recovered =
+            (phase == kDone || moveNewIn(fav, old, fresh, &why)) && recycleReplaced(fav, old, fresh, &replaced, &why);
+        outcome = InterruptedRestore::Finished;
+        if (recovered && !replaced.inRecycleBin) {
+            recovered = undoCompleteRestore(fav, old, fresh, &why);
+            outcome = InterruptedRestore::Undone;
+        }
+    } else if (phase == kDelete) {
+        recovered = deleteReplaced(old, fresh, &why);
+        outcome = InterruptedRestore::Finished;
     } else if (phase == kAside || phase == kBack) {
         // Moving back: what is at the top of the Favorites folder came from the backup's copy.
         const auto movable = [&fav](const NativePath& name) { return !keptByRestore(fav, name); };
         recovered = (phase == kAside || (fresh.isOurs() && moveAll(fav, fresh.nativePath(), &why, movable))) &&
                     undoRestore(fav, old, fresh, &why);
-        if (found && recovered)
-            *found = InterruptedRestore::Undone;
+        outcome = InterruptedRestore::Undone;
     } else {
         return fail(failure, MaintenanceFailure::InterruptedRestoreNotRecovered, old.path());
     }
-    if (!recovered)
-        return fail(failure, MaintenanceFailure::InterruptedRestoreNotRecovered, old.path(), QString(), why.system);
+    if (!recovered) {
+        if (why.kind == MaintenanceFailure::ReplacedFavoritesKept)
+            return report(failure, why);
+        return failLeavingOldFavorites(failure, MaintenanceFailure::InterruptedRestoreNotRecovered, favPath, old,
+                                       why.system);
+    }
+    if (found)
+        *found = outcome;
     return true;
+}
+
+bool recoverInterruptedBackup(const QString& backupFolder, Failure* failure)
+{
+    WorkingFolder fresh = freshBackup(backupFolder);
+    WorkingFolder old = oldBackup(backupFolder);
+    if (!refuseWhileInUse({&fresh, &old}, failure))
+        return false;
+    // Stopped between setting the previous backup aside and putting the new one in its place: no backup folder, the
+    // previous backup in ".old" and, when its copy was complete, the new one in ".new". The newest complete one is
+    // put in place.
+    if (platform::entryType(platform::toNativePath(backupFolder)) == EntryType::Missing) {
+        for (WorkingFolder* candidate : {&fresh, &old}) {
+            if (candidate->phase() != (candidate == &fresh ? kComplete : kSetAside))
+                continue;
+            SystemError why;
+            if (!platform::renameEntry(candidate->nativePath(), platform::toNativePath(backupFolder), &why))
+                return fail(failure, MaintenanceFailure::InterruptedBackupNotRecovered, candidate->path(), QString(),
+                            why);
+            WorkingFolder(backupFolder).unmark();
+            break;
+        }
+    }
+    // What is left of the working folders, when they are the program's own.
+    return fresh.remove(failure) && old.remove(failure);
 }
 
 bool isRestoreWorkingFolder(const QString& path)

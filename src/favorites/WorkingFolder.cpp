@@ -1,7 +1,12 @@
 #include "favorites/WorkingFolder.h"
 
+#include <map>
+#include <memory>
+#include <mutex>
+
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 
 #include "favorites/FileOps.h"
 #include "platform/Paths.h"
@@ -18,8 +23,38 @@ namespace
 {
 
 const QString kMarkerName = QStringLiteral(".tessaly-working-folder");
+const QString kLockName = kMarkerName + QStringLiteral(".lock");
 const QByteArray kSignature = "Tessaly working folder: the program removes it when its work is done.\r\nphase=";
+const QByteArray kNameKey = "name=";
 constexpr qint64 kMarkerMaxSize = 4096;
+
+// The working folders this process holds, by path, with their locks: the work that made one may end in another
+// call (a restore that waits for the user's answer).
+struct HeldFolders
+{
+    std::mutex mutex;
+    std::map<QString, std::unique_ptr<QLockFile>> locks;
+};
+
+HeldFolders& heldFolders()
+{
+    static HeldFolders held;
+    return held;
+}
+
+QString heldKey(const QString& path)
+{
+    return QFileInfo(path).absoluteFilePath();
+}
+
+// The first line of bytes from `from` on, without its end.
+QByteArray lineAt(const QByteArray& bytes, qsizetype from)
+{
+    qsizetype end = from;
+    while (end < bytes.size() && bytes.at(end) != '\r' && bytes.at(end) != '\n')
+        ++end;
+    return bytes.mid(from, end - from);
+}
 
 } // namespace
 
@@ -28,6 +63,11 @@ WorkingFolder::WorkingFolder(const QString& path) : m_path(path) {}
 QString WorkingFolder::markerPath() const
 {
     return platform::joinPath(m_path, kMarkerName);
+}
+
+QString WorkingFolder::lockPath() const
+{
+    return platform::joinPath(m_path, kLockName);
 }
 
 bool WorkingFolder::isPresent() const
@@ -45,46 +85,100 @@ bool WorkingFolder::isOursOrEmpty() const
     if (isOurs())
         return true;
     std::vector<platform::NativePath> names;
-    return platform::entryType(nativePath()) == platform::EntryType::Folder &&
-           platform::listFolder(nativePath(), &names) && names.empty();
+    if (platform::entryType(nativePath()) != platform::EntryType::Folder || !platform::listFolder(nativePath(), &names))
+        return false;
+    for (const platform::NativePath& name : names) {
+        if (!isMarkerName(name))
+            return false;
+    }
+    return true;
+}
+
+bool WorkingFolder::readMarker(QString* phase, QString* name) const
+{
+    if (platform::entryType(nativePath()) != platform::EntryType::Folder)
+        return false;
+    const QString marker = markerPath();
+    if (platform::entryType(platform::toNativePath(marker)) != platform::EntryType::File)
+        return false;
+    QFile file(marker);
+    if (file.size() > kMarkerMaxSize || !file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.readAll();
+    if (!bytes.startsWith(kSignature))
+        return false;
+    *phase = QString::fromLatin1(lineAt(bytes, kSignature.size())).trimmed();
+    const qsizetype key = bytes.indexOf("\n" + kNameKey, kSignature.size());
+    *name = key < 0 ? QString() : QString::fromUtf8(lineAt(bytes, key + 1 + kNameKey.size()));
+    return !phase->isEmpty();
 }
 
 QString WorkingFolder::phase() const
 {
-    if (platform::entryType(nativePath()) != platform::EntryType::Folder)
-        return QString();
-    const QString marker = markerPath();
-    if (platform::entryType(platform::toNativePath(marker)) != platform::EntryType::File)
-        return QString();
-    QFile file(marker);
-    if (file.size() > kMarkerMaxSize || !file.open(QIODevice::ReadOnly))
-        return QString();
-    const QByteArray bytes = file.readAll();
-    if (!bytes.startsWith(kSignature))
-        return QString();
-    return QString::fromLatin1(bytes.mid(kSignature.size())).trimmed();
+    QString phase;
+    QString name;
+    return readMarker(&phase, &name) ? phase : QString();
 }
 
-bool WorkingFolder::create(const QString& phase, Failure* failure)
+QString WorkingFolder::recordedName() const
+{
+    QString phase;
+    QString name;
+    return readMarker(&phase, &name) ? name : QString();
+}
+
+bool WorkingFolder::isInUse() const
+{
+    {
+        HeldFolders& held = heldFolders();
+        const std::lock_guard<std::mutex> guard(held.mutex);
+        if (held.locks.count(heldKey(m_path)) != 0)
+            return true;
+    }
+    if (platform::entryType(platform::toNativePath(lockPath())) == platform::EntryType::Missing)
+        return false;
+    // The lock of a process that is gone is taken over here, and let go of again.
+    QLockFile probe(lockPath());
+    probe.setStaleLockTime(0);
+    if (platform::takeLockFile(probe, lockPath())) {
+        probe.unlock();
+        return false;
+    }
+    return probe.error() == QLockFile::LockFailedError;
+}
+
+bool WorkingFolder::create(const QString& phase, Failure* failure, const QString& name)
 {
     platform::SystemError why;
     if (!platform::createFolder(nativePath(), &why))
         return fail(failure, FileFailure::FolderNotCreated, m_path, QString(), why);
     platform::setHidden(nativePath());
-    if (setPhase(phase, failure))
+    // Held before it is marked: a folder that is marked is never without its owner's lock while the owner lives.
+    hold();
+    if (mark(phase, name, failure))
         return true;
+    release();
     removeTree(nativePath());
     return false;
 }
 
 bool WorkingFolder::setPhase(const QString& phase, Failure* failure)
 {
-    return platform::saveFileContents(markerPath(), kSignature + phase.toLatin1() + "\r\n", failure);
+    return mark(phase, recordedName(), failure);
+}
+
+bool WorkingFolder::mark(const QString& phase, const QString& name, Failure* failure)
+{
+    QByteArray bytes = kSignature + phase.toLatin1() + "\r\n";
+    if (!name.isEmpty())
+        bytes += kNameKey + name.toUtf8() + "\r\n";
+    return platform::saveFileContents(markerPath(), bytes, failure);
 }
 
 void WorkingFolder::unmark()
 {
-    // The marker, and a copy of it that was being written when the program was stopped.
+    // The marker, and a copy of it that was being written when the program was stopped; the lock is let go of.
+    release();
     std::vector<platform::NativePath> names;
     platform::listFolder(nativePath(), &names);
     for (const platform::NativePath& name : names) {
@@ -93,10 +187,38 @@ void WorkingFolder::unmark()
     }
 }
 
+void WorkingFolder::hold()
+{
+    auto lock = std::make_unique<QLockFile>(lockPath());
+    lock->setStaleLockTime(0);
+    if (!platform::takeLockFile(*lock, lockPath()))
+        return;
+    HeldFolders& held = heldFolders();
+    const std::lock_guard<std::mutex> guard(held.mutex);
+    held.locks[heldKey(m_path)] = std::move(lock);
+}
+
+void WorkingFolder::release()
+{
+    std::unique_ptr<QLockFile> lock;
+    {
+        HeldFolders& held = heldFolders();
+        const std::lock_guard<std::mutex> guard(held.mutex);
+        const auto found = held.locks.find(heldKey(m_path));
+        if (found == held.locks.end())
+            return;
+        lock = std::move(found->second);
+        held.locks.erase(found);
+    }
+    // Its file goes with it.
+    lock->unlock();
+}
+
 bool WorkingFolder::remove(Failure* failure)
 {
     if (!isOursOrEmpty())
         return true;
+    release();
     const platform::NativePath folder = nativePath();
     platform::openUp(folder);
     std::vector<platform::NativePath> names;

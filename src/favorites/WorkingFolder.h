@@ -20,14 +20,20 @@ inline const QString kSetAside = QStringLiteral("set aside"); // data.old: the p
 inline const QString kAside = QStringLiteral("aside"); // the old favorites are being moved into it (or back out)
 inline const QString kIn = QStringLiteral("in");       // all of them are in it; the new ones are being moved in
 inline const QString kBack = QStringLiteral("back");   // a failure: the new ones are being moved back out
-inline const QString kDone = QStringLiteral("done");   // the restore is complete; the old favorites are deleted
+inline const QString kDone = QStringLiteral("done"); // the restore is complete; the old favorites go to the Recycle Bin
+inline const QString kDelete = QStringLiteral("delete"); // the user chose to delete the old favorites for good
 } // namespace phase
 
 /// A folder of the program's own that a backup or a restore works in while it is under way: "data.new" and
 /// "data.old" beside the backup folder, ".tessaly-restore-new" and ".tessaly-restore-old" inside the Favorites
 /// folder. It is told from a folder of the user's that happens to have the same name by the marker file it holds,
-/// which also records how far the work has come (its phase), so that the work can be finished or undone after the
-/// program was stopped half-way. A folder without the marker is never used, changed or removed.
+/// which also records how far the work has come (its phase, and a name the work will give to what it holds), so that
+/// the work can be finished or undone after the program was stopped half-way. A folder without the marker is never
+/// used, changed or removed.
+///
+/// The work that makes a working folder holds it, by a lock file beside the marker, until the work is over: a
+/// working folder in use is another piece of work under way, which nobody else finishes, undoes or removes. Its lock
+/// goes with the process, so that what a killed program left is known to be left.
 class WorkingFolder
 {
 public:
@@ -40,28 +46,44 @@ public:
     bool isPresent() const;
     /// A folder holding the program's marker.
     bool isOurs() const;
-    /// Ours, or an empty folder (the program stopped between making the folder and marking it): nothing of the
-    /// user's can be lost by using or removing it.
+    /// Ours, or a folder holding nothing but the program's own files (the program stopped between making the
+    /// folder and marking it): nothing of the user's can be lost by using or removing it.
     bool isOursOrEmpty() const;
     /// The phase the marker records; empty when the folder is not ours.
     QString phase() const;
+    /// The name the marker records for what the folder holds; empty when none.
+    QString recordedName() const;
+    /// Held by work under way: by this process (see hold()), or by another running one that made it.
+    bool isInUse() const;
 
-    /// Creates the folder with its marker, hidden, at the given phase. Fails when anything is at the path.
-    bool create(const QString& phase, platform::Failure* failure);
-    /// Records the next phase, or marks an existing folder (a previous backup about to be set aside) as the program's
-    /// own; the marker is replaced whole, so it always holds one phase or the other.
+    /// Creates the folder, hidden, holds it (see hold()) and marks it at the given phase with the given name. Fails
+    /// when anything is at the path.
+    bool create(const QString& phase, platform::Failure* failure, const QString& name = QString());
+    /// Records the next phase, keeping the recorded name, or marks an existing folder (a previous backup about to be
+    /// set aside) as the program's own; the marker is replaced whole, so it always holds one phase or the other.
     bool setPhase(const QString& phase, platform::Failure* failure);
+    /// Marks the folder with the given phase and name.
+    bool mark(const QString& phase, const QString& name, platform::Failure* failure);
     /// Takes the marker away again: the folder is an ordinary one from now on (a backup put in place).
     void unmark();
+    /// Holds the folder for this process's work until release(): everyone else then finds it in use.
+    void hold();
+    /// Lets go of the folder. Before it is renamed: Windows renames no folder with an open file in it.
+    void release();
     /// Removes the folder with everything in it, when it is ours or empty, the marker last, so that a removal stopped
-    /// half-way leaves a folder that is still known to be ours. Nothing there, or not ours: nothing done.
+    /// half-way leaves a folder that is still known to be ours; lets go of it first. Nothing there, or not ours:
+    /// nothing done.
     bool remove(platform::Failure* failure = nullptr);
 
-    /// True for the marker's file name (and the names of its half-written copies), which copies leave out.
+    /// True for the file names of the marker and the lock (and of their half-written copies), which copies and
+    /// moves leave out.
     static bool isMarkerName(const platform::NativePath& name);
 
 private:
     QString markerPath() const;
+    QString lockPath() const;
+    /// The marker's phase and name; false when the folder is not ours.
+    bool readMarker(QString* phase, QString* name) const;
 
     QString m_path;
 };

@@ -3,6 +3,8 @@
 #include <iterator>
 #include <utility>
 
+#include <QLockFile>
+
 namespace platform
 {
 
@@ -56,6 +58,20 @@ SystemError systemErrorOf(const std::error_code& code)
         }
     }
     return error;
+}
+
+bool takeLockFile(QLockFile& lock, const QString& path)
+{
+    if (lock.tryLock(0))
+        return true;
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    if (lock.error() != QLockFile::LockFailedError || lock.getLockInfo(&pid, &host, &application) ||
+        lockFileIsHeld(toNativePath(path)))
+        return false;
+    lock.removeStaleLockFile();
+    return lock.tryLock(0);
 }
 
 bool listFolder(const NativePath& folder, std::vector<NativePath>* names, SystemError* error)

@@ -8,6 +8,8 @@
 
 #include "platform/SystemError.h"
 
+class QLockFile;
+
 // The file system as the system itself names things: every name exactly as it is stored (on Linux a name that is
 // not valid UTF-8 keeps its bytes), links never followed, and nothing opened that is not a file. Backup and restore
 // work at this level so that they are exact; the rest of the program works with Qt's paths.
@@ -35,6 +37,16 @@ enum class EntryType
 };
 
 EntryType entryType(const NativePath& path);
+
+/// What a special entry is (one entryType() calls Special).
+enum class SpecialKind
+{
+    Pipe,   // a named pipe (FIFO)
+    Socket, // a socket
+    Device, // a device
+};
+
+SpecialKind specialKind(const NativePath& path);
 
 /// Whether the system can tell every name a folder holds apart from others by letter case (Linux), or takes
 /// "a" and "A" for the same name (Windows).
@@ -72,9 +84,18 @@ void openUp(const NativePath& path);
 /// Gives destination the mode (or read-only attribute) of source.
 void copyMode(const NativePath& source, const NativePath& destination);
 
-/// Makes a folder hidden where being hidden is an attribute (Windows); elsewhere a name that begins with "." is
-/// hidden already.
-void setHidden(const NativePath& path);
+/// Makes a file or folder hidden, or shown again, where being hidden is an attribute (Windows); elsewhere a name that
+/// begins with "." is hidden already, and no other is.
+void setHidden(const NativePath& path, bool hidden = true);
+
+/// Whether a running process holds the lock file at path (a QLockFile's) by the system's own lock on it, which goes
+/// with the process.
+bool lockFileIsHeld(const NativePath& path);
+
+/// Takes the lock file at path as QLockFile::tryLock(0) does, and also the one a process was stopped (killed, the
+/// machine off) between making and writing: without its owner's details Qt never finds it stale, and it would keep
+/// everyone out for good; nobody holds it, so it is taken over.
+bool takeLockFile(QLockFile& lock, const QString& path);
 
 /// The reason behind an error code of the standard library's file functions.
 SystemError systemErrorOf(const std::error_code& code);

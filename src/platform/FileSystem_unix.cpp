@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -53,6 +54,18 @@ EntryType entryType(const NativePath& path)
     if (S_ISREG(st.st_mode))
         return EntryType::File;
     return EntryType::Special;
+}
+
+SpecialKind specialKind(const NativePath& path)
+{
+    struct stat st
+    {
+    };
+    if (statOf(path, &st) && S_ISFIFO(st.st_mode))
+        return SpecialKind::Pipe;
+    if (statOf(path, &st) && S_ISSOCK(st.st_mode))
+        return SpecialKind::Socket;
+    return SpecialKind::Device;
 }
 
 Qt::CaseSensitivity fileNameCase()
@@ -160,6 +173,17 @@ void copyMode(const NativePath& source, const NativePath& destination)
         ::chmod(destination.c_str(), st.st_mode & 0777);
 }
 
-void setHidden(const NativePath&) {}
+void setHidden(const NativePath&, bool) {}
+
+bool lockFileIsHeld(const NativePath& path)
+{
+    // QLockFile holds an flock() on its file from right after making it.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
+}
 
 } // namespace platform

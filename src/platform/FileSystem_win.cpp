@@ -47,6 +47,12 @@ EntryType entryType(const NativePath& path)
     return EntryType::File;
 }
 
+SpecialKind specialKind(const NativePath&)
+{
+    // The only special entries Windows lists in a folder are devices.
+    return SpecialKind::Device;
+}
+
 Qt::CaseSensitivity fileNameCase()
 {
     return Qt::CaseInsensitive;
@@ -115,11 +121,23 @@ void copyMode(const NativePath& source, const NativePath& destination)
         SetFileAttributesW(destination.c_str(), (to & ~kept) | (from & kept));
 }
 
-void setHidden(const NativePath& path)
+void setHidden(const NativePath& path, bool hidden)
 {
     const DWORD attributes = attributesOf(path);
     if (attributes != INVALID_FILE_ATTRIBUTES)
-        SetFileAttributesW(path.c_str(), attributes | FILE_ATTRIBUTE_HIDDEN);
+        SetFileAttributesW(path.c_str(),
+                           hidden ? attributes | FILE_ATTRIBUTE_HIDDEN : attributes & ~DWORD(FILE_ATTRIBUTE_HIDDEN));
+}
+
+bool lockFileIsHeld(const NativePath& path)
+{
+    // QLockFile keeps its file open, sharing it for reading only, for as long as it holds it.
+    const HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_SHARING_VIOLATION;
+    CloseHandle(file);
+    return false;
 }
 
 } // namespace platform

@@ -59,6 +59,12 @@ bool isInside(const QString& child, const QString& parent)
     return inner.startsWith(outer.endsWith(u'/') ? outer : outer + u'/', cs);
 }
 
+QString folderIdentity(const QString& path)
+{
+    const QString resolved = resolvedPath(path);
+    return fileNameCase() == Qt::CaseInsensitive ? resolved.toCaseFolded() : resolved;
+}
+
 QChar separator()
 {
     return QDir::separator();

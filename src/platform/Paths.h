@@ -36,6 +36,17 @@ QString dataFolder(const QString& programFolder);
 /// case (Windows), letter case.
 bool isInside(const QString& child, const QString& parent);
 
+/// The same text for every way of writing the path of one folder, by the rule of isInside: "." and "..", and the links
+/// on the way of the part that exists, resolved; letter case folded where the file system ignores it. For naming
+/// what belongs to a folder (a lock), not for opening it.
+QString folderIdentity(const QString& path);
+
+/// The folder in which every copy of the program that this user runs keeps its locks on folders (one user's copies
+/// must find each other's, whatever their data folders): the user's runtime folder ($XDG_RUNTIME_DIR) on Linux, which
+/// the system empties at logout, and the user's own temporary folder on Windows. Nothing is kept there for long.
+/// Empty when there is none.
+QString userLockFolder();
+
 /// True for the files a plain-file listing leaves out: hidden or system files
 /// (on Windows their attributes; elsewhere, names that begin with ".").
 bool isHiddenOrSystem(const QFileInfo& info);

@@ -1,6 +1,7 @@
 #include "platform/Paths.h"
 
 #include <QDir>
+#include <QStandardPaths>
 
 namespace platform
 {
@@ -36,6 +37,12 @@ QStringList subfolderNames(const QString& folder)
 {
     return QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System | QDir::NoSymLinks,
                                   kListingOrder);
+}
+
+QString userLockFolder()
+{
+    // Made by Qt, the user's own, when the session has none.
+    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
 }
 
 } // namespace platform

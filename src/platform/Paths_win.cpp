@@ -1,6 +1,7 @@
 #include "platform/Paths.h"
 
 #include <QDir>
+#include <QStandardPaths>
 
 #include <windows.h>
 
@@ -77,6 +78,12 @@ QStringList subfolderNames(const QString& folder)
                             IsReparseTagNameSurrogate(entry.dwReserved0);
         return !isLink;
     });
+}
+
+QString userLockFolder()
+{
+    // %TEMP%: under the user's own profile (Qt's runtime location on Windows is the profile itself).
+    return QStandardPaths::writableLocation(QStandardPaths::TempLocation);
 }
 
 } // namespace platform

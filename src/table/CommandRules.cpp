@@ -64,7 +64,17 @@ void CommandRules::deleteDead()
     m_load.runBehindBusyNotice([this, dead, favPath] {
         platform::Failure failure;
         int deleted = 0;
-        const bool ok = favorites::deleteFavorites(favPath, dead, &deleted, &failure);
+        QStringList notRecycled;
+        bool ok = favorites::deleteFavorites(favPath, dead, favorites::Removal::ToRecycleBin, &deleted, &failure,
+                                             &notRecycled);
+        // Where there is no Recycle Bin, a favorite is deleted for good only when the user says so; else it stays.
+        if (ok && !notRecycled.isEmpty() &&
+            m_answers.confirmDeleteForGood(Command::DeleteDead, notRecycled, platform::SystemError())) {
+            int deletedForGood = 0;
+            ok = favorites::deleteFavorites(favPath, notRecycled, favorites::Removal::ForGood, &deletedForGood,
+                                            &failure);
+            deleted += deletedForGood;
+        }
         // The table shows what is on disk: a delete that stopped half-way has changed it too. The favorites that
         // are left keep the verdicts of the check, which is not saved yet.
         if (ok || deleted > 0)
@@ -75,37 +85,47 @@ void CommandRules::deleteDead()
 
 void CommandRules::backup()
 {
-    runOnBothFolders(Command::Backup, false,
-                     [](const QString& favPath, const QString& backupFolder, platform::Failure* failure,
-                        favorites::LeftOut* leftOut) {
-                         return favorites::backupFavorites(favPath, backupFolder, failure, leftOut);
-                     });
+    if (!favoritesFolderUsable(Command::Backup))
+        return;
+    const QString favPath = m_state.catalogue.favPath;
+    const QString backupFolder = favorites::backupFolderPath(m_state.programFolder);
+    m_load.runBehindBusyNotice([this, favPath, backupFolder] {
+        platform::Failure failure;
+        CommandReport report;
+        const bool ok = favorites::backupFavorites(favPath, backupFolder, &failure, &report.leftOut);
+        finish(Command::Backup, ok, failure, report);
+    });
 }
 
 void CommandRules::restore()
 {
-    // All or nothing: a restore that failed has changed nothing, and the table stays as it is.
-    runOnBothFolders(Command::Restore, true,
-                     [](const QString& favPath, const QString& backupFolder, platform::Failure* failure,
-                        favorites::LeftOut* leftOut) {
-                         return favorites::restoreFavorites(backupFolder, favPath, failure, leftOut);
-                     });
-}
-
-void CommandRules::runOnBothFolders(Command command, bool reloadWhenDone, const BothFoldersWork& work)
-{
-    if (!favoritesFolderUsable(command))
+    if (!favoritesFolderUsable(Command::Restore))
         return;
     const QString favPath = m_state.catalogue.favPath;
     const QString backupFolder = favorites::backupFolderPath(m_state.programFolder);
-    m_load.runBehindBusyNotice([this, command, reloadWhenDone, work, favPath, backupFolder] {
+    favorites::ReplacedFavorites replaced;
+    replaced.name = m_answers.replacedFavoritesName();
+    m_load.runBehindBusyNotice([this, favPath, backupFolder, replaced]() mutable {
         platform::Failure failure;
         CommandReport report;
-        const bool ok = work(favPath, backupFolder, &failure, &report.leftOut);
+        bool ok = favorites::restoreFavorites(backupFolder, favPath, &failure, &report.leftOut, &replaced);
+        // All or nothing: a restore that failed has changed nothing, and the table stays as it is (unless what it
+        // replaced could be neither put in the Recycle Bin nor back).
+        bool changed = ok || failure.kind == favorites::MaintenanceFailure::ReplacedFavoritesKept;
+        if (ok && !replaced.inRecycleBin) {
+            // Complete, but what it replaced cannot go to the Recycle Bin: gone for good, or the restore undone.
+            const bool deleteOld = m_answers.confirmDeleteForGood(Command::Restore, {favPath}, replaced.why);
+            ok = favorites::settleRestore(favPath, deleteOld, &failure);
+            changed = deleteOld || !ok;
+            if (ok && !deleteOld) {
+                emit commandFinished(Command::Restore);
+                return;
+            }
+        }
         // A favorite the restore brought back as it was keeps the verdict of the check, which is not saved yet.
-        if (ok && reloadWhenDone)
+        if (changed)
             m_load.reloadFromDisk(CurrentVerdicts::Kept);
-        finish(command, ok, failure, report);
+        finish(Command::Restore, ok, failure, report);
     });
 }
 

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <functional>
-
 #include <QMetaType>
 #include <QObject>
 #include <QStringList>
@@ -42,6 +40,12 @@ public:
     virtual ~CommandAnswers() = default;
     /// Not one address answered the check: save all the same? (Most likely the network was down.)
     virtual bool confirmSaveWithoutAnswers() = 0;
+    /// What the command removes cannot go to the Recycle Bin (why: the system's reason; none when the system has no
+    /// Recycle Bin for the volume): delete it for good? For "d" the favorites' files; for "f" the Favorites folder,
+    /// whose favorites the restore would replace (no: the restore is undone).
+    virtual bool confirmDeleteForGood(Command command, const QStringList& paths, const platform::SystemError& why) = 0;
+    /// The name of the one folder in which the favorites a restore replaces go to the Recycle Bin.
+    virtual QString replacedFavoritesName() = 0;
     /// The command failed or was refused; what failed is in failure.
     virtual void reportFailure(Command command, const platform::Failure& failure) = 0;
     /// The command has done its work (a backup is told so, with what it left out; the others only when the report
@@ -52,7 +56,9 @@ public:
 /// The rules of the commands that change the user's data: save the results ("c"), delete the dead favorites ("d"),
 /// back the Favorites folder up ("e") and restore it ("f"). Each checks first and, when it refuses, changes
 /// nothing, the table included; what changed on disk is loaded again; delete, backup and restore run behind the
-/// busy notice. The checks and the order of the steps are here; the questions and the messages are the window's.
+/// busy notice. What delete and restore remove goes to the Recycle Bin; where it cannot, it is deleted for good only
+/// when the user agrees. The checks and the order of the steps are here; the questions and the messages are the
+/// window's.
 class CommandRules : public QObject
 {
     Q_OBJECT
@@ -72,13 +78,6 @@ signals:
     void commandFinished(table::Command command);
 
 private:
-    /// Work between the Favorites folder and the backup folder: backup or restore.
-    using BothFoldersWork = std::function<bool(const QString& favPath, const QString& backupFolder,
-                                               platform::Failure* failure, favorites::LeftOut* leftOut)>;
-
-    /// Runs work behind the busy notice, when the Favorites folder is usable, and reports how it went; the table is
-    /// loaded again after work that succeeded when reloadWhenDone.
-    void runOnBothFolders(Command command, bool reloadWhenDone, const BothFoldersWork& work);
     /// False, with the command's failure reported, when there is no usable Favorites folder.
     bool favoritesFolderUsable(Command command);
     void finish(Command command, bool ok, const platform::Failure& failure, const CommandReport& report);

@@ -42,11 +42,19 @@ void LoadSequence::startUp()
     cat.clearFolders();
     cat.favPath = platform::favoritesFolder();
     m_verdicts = CurrentVerdicts::Cleared;
+    // What a backup stopped half-way left: the next backup or restore would put it right too, and says so when it
+    // cannot; until then it is only in the way.
+    platform::Failure ignored;
+    if (!m_state.programFolder.isEmpty())
+        favorites::recoverInterruptedBackup(favorites::backupFolderPath(m_state.programFolder), &ignored);
     if (!favorites::favoritesFolderProblem(cat.favPath).failed()) {
         // Before anything is listed: a restore stopped half-way left the favorites partly in working folders.
         favorites::InterruptedRestore found = favorites::InterruptedRestore::None;
         platform::Failure failure;
         favorites::recoverInterruptedRestore(cat.favPath, &found, &failure);
+        // A restore under way in another running copy is that copy's to finish.
+        if (failure.kind == favorites::MaintenanceFailure::WorkingFolderInUse)
+            failure = platform::Failure();
         if (found != favorites::InterruptedRestore::None || failure.failed()) {
             // Told once the window is up.
             QTimer::singleShot(0, this, [this, found, failure] { emit interruptedRestoreHandled(found, failure); });
@@ -93,6 +101,15 @@ void LoadSequence::finishPending()
         load_ie_Timer();
 }
 
+void LoadSequence::settle()
+{
+    if (m_loadIe->isActive())
+        load_ie_Timer();
+    m_loadStart->stop();
+    if (m_busyShown || m_loadStop->isActive())
+        load_stop_Timer();
+}
+
 void LoadSequence::collectFiles()
 {
     // No Favorites folder, or none by that name: nothing is collected, and the program stays usable.
@@ -118,6 +135,7 @@ void LoadSequence::runWork()
 void LoadSequence::load_start_Timer()
 {
     m_loadStart->stop();
+    m_busyShown = true;
     emit busyChanged(true);
 }
 
@@ -134,6 +152,7 @@ void LoadSequence::load_ie_Timer()
 void LoadSequence::load_stop_Timer()
 {
     m_loadStop->stop();
+    m_busyShown = false;
     emit busyChanged(false);
     if (std::exchange(m_loadedSinceNotice, false))
         emit finished();

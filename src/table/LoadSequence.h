@@ -33,8 +33,9 @@ public:
     explicit LoadSequence(AppState& state, QObject* parent = nullptr);
 
     /// Start-up: the Favorites folder as the system names it; a restore that was stopped half-way finished or undone
-    /// (interruptedRestoreHandled says which); its subfolders and files collected, then the busy notice and the
-    /// load. No Favorites folder, or none by that name: an empty catalogue, and the table empty.
+    /// (interruptedRestoreHandled says which) and what a stopped backup left put right, unless another running copy's
+    /// restore or backup is at work on them; its subfolders and files collected, then the busy notice and the load.
+    /// No Favorites folder, or none by that name: an empty catalogue, and the table empty.
     void startUp();
     /// After a command has changed what is on disk: the grid cleared, the busy notice, the files collected again
     /// and the count shown, then the load. A load already scheduled that clears the verdicts still does.
@@ -46,6 +47,9 @@ public:
     bool isPending() const;
     /// Runs what is scheduled now: the waiting work, then the load (nothing when nothing is scheduled).
     void finishPending();
+    /// Runs the load that is scheduled and hides the busy notice at once: the window then shows what is on disk and
+    /// waits for nothing, as it must before it asks the user something or tells the end of a command.
+    void settle();
 
 signals:
     /// The grid is to show no rows until the load (the window's myClear).
@@ -78,6 +82,7 @@ private:
     std::function<void()> m_work;
     CurrentVerdicts m_verdicts = CurrentVerdicts::Cleared; // what the scheduled load does with them
     bool m_loadedSinceNotice = false;                      // a load ran since the busy notice was last hidden
+    bool m_busyShown = false;                              // the busy notice is on screen
 };
 
 } // namespace table

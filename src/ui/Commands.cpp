@@ -1,11 +1,14 @@
 #include "ui/Commands.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QWidget>
 
 #include "checker/LinkChecker.h"
+#include "table/LoadSequence.h"
 #include "ui/AboutBox.h"
 #include "ui/Artwork.h"
 #include "ui/FailureText.h"
@@ -33,11 +36,20 @@ QString listed(const QStringList& entries)
 
 QString leftOutText(const favorites::LeftOut& leftOut, const QString& what)
 {
-    const QStringList entries = leftOut.specialFiles + leftOut.links;
-    return QStringLiteral("以下 %1 项不是普通的文件或文件夹（命名管道、套接字、设备文件或链接），没有%2：\n")
-               .arg(entries.size())
-               .arg(what) +
-           listed(entries);
+    // Each kind under its own name: pipes, sockets and devices are never opened; links only where the system does not
+    // let the program make them.
+    const std::pair<const QStringList*, QString> groups[] = {
+        {&leftOut.pipes, QStringLiteral("以下 %1 个命名管道没有%2：\n")},
+        {&leftOut.sockets, QStringLiteral("以下 %1 个套接字没有%2：\n")},
+        {&leftOut.devices, QStringLiteral("以下 %1 个设备文件没有%2：\n")},
+        {&leftOut.links, QStringLiteral("以下 %1 个链接没有%2（本系统不允许程序建立链接）：\n")},
+    };
+    QStringList parts;
+    for (const auto& [entries, sentence] : groups) {
+        if (!entries->isEmpty())
+            parts.append(sentence.arg(entries->size()).arg(what) + listed(*entries));
+    }
+    return parts.join(u'\n');
 }
 
 } // namespace
@@ -72,7 +84,7 @@ QString Commands::nameOf(Command command)
 }
 
 Commands::Commands(table::AppState& state, checker::LinkChecker& checker, table::LoadSequence& load, QWidget* window)
-    : QObject(window), m_checker(checker), m_rules(state, load, *this), m_window(window)
+    : QObject(window), m_checker(checker), m_load(load), m_rules(state, load, *this), m_window(window)
 {
     connect(&m_rules, &table::CommandRules::commandFinished, this, &Commands::finished);
 }
@@ -110,6 +122,7 @@ void Commands::run(Command command)
 
 bool Commands::confirmSaveWithoutAnswers()
 {
+    m_load.settle();
     // Not one address answered: most likely the network was down, and saving would count a "NO" against every
     // favorite. 取消 is the default and Esc's button.
     QMessageBox box(QMessageBox::Question, nameOf(Command::SaveResults),
@@ -123,13 +136,50 @@ bool Commands::confirmSaveWithoutAnswers()
     return box.clickedButton() == save;
 }
 
+bool Commands::confirmDeleteForGood(Command command, const QStringList& paths, const platform::SystemError& why)
+{
+    m_load.settle();
+    const QString reason = why.reason == platform::SystemReason::None
+                               ? QStringLiteral("所在的磁盘没有回收站")
+                               : QStringLiteral("无法放入回收站（%1）").arg(systemReasonText(why, paths));
+    QStringList nativePaths;
+    for (const QString& path : paths)
+        nativePaths.append(QDir::toNativeSeparators(path));
+    const QString text =
+        command == Command::Restore
+            ? QStringLiteral("收藏夹 %1 现在的收藏%2。还原会把它们永久删除，自备份以来新加和改动的收藏都将无法找回。"
+                             "仍然还原吗？（取消则收藏夹保持原样。）")
+                  .arg(nativePaths.value(0), reason)
+            : QStringLiteral("以下 %1 个收藏%2，删除后无法恢复。仍然永久删除吗？（取消则不删除它们。）\n")
+                      .arg(paths.size())
+                      .arg(reason) +
+                  listed(nativePaths);
+    // 取消 is the default, and Esc's: nothing is lost by it.
+    QMessageBox box(QMessageBox::Warning, nameOf(command), text, QMessageBox::Ok | QMessageBox::Cancel, m_window);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.setEscapeButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Ok;
+}
+
+QString Commands::replacedFavoritesName()
+{
+    // What it is and when, as the Recycle Bin lists it (and the Favorites folder, once it is put back).
+    return QStringLiteral("收藏夹（还原前 %1）")
+        .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh.mm")));
+}
+
 void Commands::reportFailure(Command command, const platform::Failure& failure)
 {
+    m_load.settle();
     const QString name = nameOf(command);
     QString message = name + QStringLiteral("失败：") + failureText(failure);
     // A restore is all or nothing: unless it says otherwise, the Favorites folder is as it was.
-    if (command == Command::Restore && failure.kind != favorites::MaintenanceFailure::RestoreNotUndone &&
-        failure.kind != favorites::MaintenanceFailure::InterruptedRestoreNotRecovered)
+    const bool restoreSaysWhere = failure.kind == favorites::MaintenanceFailure::RestoreNotUndone ||
+                                  failure.kind == favorites::MaintenanceFailure::InterruptedRestoreNotRecovered ||
+                                  failure.kind == favorites::MaintenanceFailure::ReplacedFavoritesKept ||
+                                  failure.kind == favorites::MaintenanceFailure::ReplacedFavoritesNotDeleted ||
+                                  failure.kind == favorites::MaintenanceFailure::WorkingFolderGone;
+    if (command == Command::Restore && !restoreSaysWhere)
         message += QStringLiteral("。收藏夹没有任何改变。");
     emit failed(message);
     QMessageBox::warning(m_window, name, message);
@@ -137,29 +187,29 @@ void Commands::reportFailure(Command command, const platform::Failure& failure)
 
 void Commands::reportDone(Command command, const table::CommandReport& report)
 {
+    // Only a backup says it is done; the others speak only of what they could not take along.
+    QMessageBox::Icon icon = QMessageBox::Information;
+    QString title = nameOf(command);
+    QString text;
     switch (command) {
-    case Command::Backup: {
-        QString text = QStringLiteral("备份收藏夹完成！");
+    case Command::Backup:
+        icon = QMessageBox::NoIcon;
+        title = kProductName;
+        text = QStringLiteral("备份收藏夹完成！");
         if (!report.leftOut.isEmpty())
             text += QStringLiteral("\n\n") + leftOutText(report.leftOut, QStringLiteral("备份"));
-        QMessageBox box(QMessageBox::NoIcon, kProductName, text, QMessageBox::Ok, m_window);
-        box.exec();
         break;
-    }
     case Command::Restore:
-        if (!report.leftOut.isEmpty()) {
-            QMessageBox::information(m_window, nameOf(command),
-                                     QStringLiteral("还原收藏夹完成。") +
-                                         leftOutText(report.leftOut, QStringLiteral("还原")));
-        }
+        if (!report.leftOut.isEmpty())
+            text = QStringLiteral("还原收藏夹完成。\n\n") + leftOutText(report.leftOut, QStringLiteral("还原"));
         break;
     case Command::SaveResults:
         if (!report.unstoredRows.isEmpty()) {
-            QMessageBox::warning(m_window, nameOf(command),
-                                 QStringLiteral("检测结果已经保存，但以下 %1 条收藏的文件夹或名称中含有“|”或换行，"
-                                                "结果文件无法记录，它们的检测结果没有保存：\n")
-                                         .arg(report.unstoredRows.size()) +
-                                     listed(report.unstoredRows));
+            icon = QMessageBox::Warning;
+            text = QStringLiteral("检测结果已经保存，但以下 %1 条收藏的文件夹或名称中含有“|”或换行，"
+                                  "结果文件无法记录，它们的检测结果没有保存：\n")
+                       .arg(report.unstoredRows.size()) +
+                   listed(report.unstoredRows);
         }
         break;
     case Command::StartCheck:
@@ -169,6 +219,12 @@ void Commands::reportDone(Command command, const table::CommandReport& report)
     case Command::Exit:
         break;
     }
+    if (text.isEmpty())
+        return;
+    // The window waits only for 确定 now: it shows what is on disk, without the busy notice.
+    m_load.settle();
+    QMessageBox box(icon, title, text, QMessageBox::Ok, m_window);
+    box.exec();
 }
 
 void Commands::tellInterruptedRestore(favorites::InterruptedRestore found, const platform::Failure& failure)

@@ -65,10 +65,14 @@ signals:
 
 private:
     bool confirmSaveWithoutAnswers() override;
+    bool confirmDeleteForGood(table::Command command, const QStringList& paths,
+                              const platform::SystemError& why) override;
+    QString replacedFavoritesName() override;
     void reportFailure(table::Command command, const platform::Failure& failure) override;
     void reportDone(table::Command command, const table::CommandReport& report) override;
 
     checker::LinkChecker& m_checker;
+    table::LoadSequence& m_load;
     table::CommandRules m_rules;
     QWidget* m_window;
 };

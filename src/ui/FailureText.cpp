@@ -116,6 +116,16 @@ QString maintenanceSentence(favorites::MaintenanceFailure kind)
         return QStringLiteral("没有备份可以还原：%1");
     case favorites::MaintenanceFailure::BackupUnreadable:
         return QStringLiteral("无法读取备份：%1");
+    case favorites::MaintenanceFailure::WorkingFolderInUse:
+        return QStringLiteral("另一个正在运行的程序正在备份或还原，它的临时文件夹 %1 还在使用中；请等它完成");
+    case favorites::MaintenanceFailure::NoRecycleBin:
+        return QStringLiteral("%1 所在的磁盘没有回收站，现在的收藏不能放入回收站，所以没有还原");
+    case favorites::MaintenanceFailure::ReplacedFavoritesKept:
+        return QStringLiteral("还原已经完成，但原来的收藏无法放入回收站，留在了 %1 中");
+    case favorites::MaintenanceFailure::ReplacedFavoritesNotDeleted:
+        return QStringLiteral("还原已经完成，但原来的收藏没有全部删除，剩下的在 %1 中，程序下次启动时会再删除它们");
+    case favorites::MaintenanceFailure::WorkingFolderGone:
+        return QStringLiteral("还原中途，程序在收藏夹 %1 中的临时文件夹被移走了，收藏夹可能不完整");
     }
     return QString();
 }
@@ -282,6 +292,13 @@ QString alreadyRunningText(const QString& dataFolder)
 {
     return QStringLiteral("Tessaly 已经在运行，正在使用数据文件夹 %1。请使用已经打开的窗口。")
         .arg(QDir::toNativeSeparators(dataFolder));
+}
+
+QString favoritesInUseText(const QString& favPath)
+{
+    return QStringLiteral(
+               "Tessaly 已经在运行，正在处理收藏夹 %1。同一个收藏夹一次只能由一个 Tessaly 处理，请使用已经打开的窗口。")
+        .arg(QDir::toNativeSeparators(favPath));
 }
 
 } // namespace ui

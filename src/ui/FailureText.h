@@ -21,4 +21,7 @@ QString systemReasonText(const platform::SystemError& error, const QStringList& 
 /// What a second start on a data folder that a running copy already uses tells the user.
 QString alreadyRunningText(const QString& dataFolder);
 
+/// What a second start on a Favorites folder that a running copy already works on tells the user.
+QString favoritesInUseText(const QString& favPath);
+
 } // namespace ui

@@ -24,10 +24,13 @@
 #include "support/CheckerRows.h"
 #include "support/TempFavorites.h"
 #include "support/TreeSnapshot.h"
-#include "table/DataFolderLock.h"
+#include "table/FolderLock.h"
+#include "table/LoadSequence.h"
 #include "table/Loader.h"
 #include "table/ResultsFile.h"
 #include "ui/FailureText.h"
+
+#include <signal.h>
 
 using testsupport::readFile;
 using testsupport::snapshotTree;
@@ -72,6 +75,21 @@ TreeSnapshot favoritesTree(int count, const QString& variant)
     return tree;
 }
 
+// The snapshot without the folder (at the top) and everything in it.
+TreeSnapshot withoutFolder(TreeSnapshot tree, const QString& folder)
+{
+    tree.folders.remove(folder);
+    for (const QString& name : tree.folders.values()) {
+        if (name.startsWith(folder + u'/'))
+            tree.folders.remove(name);
+    }
+    for (const QString& name : tree.files.keys()) {
+        if (name.startsWith(folder + u'/'))
+            tree.files.remove(name);
+    }
+    return tree;
+}
+
 // A file name that QSaveFile gives a finished copy for the split second before it takes the real name.
 bool isLeftoverOf(const QString& relative, const QString& real)
 {
@@ -95,7 +113,10 @@ private slots:
     void killedBackup();
     void killedRestore();
     void killedEdit();
-    void oneProgramPerDataFolder();
+    void workUnderWayIsLeftAlone_data();
+    void workUnderWayIsLeftAlone();
+    void oneProgramPerFolder_data();
+    void oneProgramPerFolder();
 
 private:
     QString path(const QString& relative) const { return platform::joinPath(m_work, relative); }
@@ -113,6 +134,7 @@ private:
     QString m_program;
     QString m_results;
     QString m_backup;
+    QString m_trash;
     QElapsedTimer m_loopClock;
 };
 
@@ -137,6 +159,13 @@ void CrashSafetyTest::init()
     m_backup = favorites::backupFolderPath(m_program);
     QVERIFY(QDir().mkpath(m_fav));
     QVERIFY(QDir().mkpath(m_program));
+    // The helper and the program inherit it: what they put in the Recycle Bin, and their locks, stay in here.
+    m_trash = testsupport::trashInside(m_work);
+    // Where the program's locks on Favorites folders go, the user's own.
+    const QString runtime = path(QStringLiteral("runtime"));
+    QVERIFY(QDir().mkpath(runtime));
+    QVERIFY(QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
     m_loopClock.start();
 }
 
@@ -356,6 +385,7 @@ void CrashSafetyTest::killedRestore()
     int round = 0;
     int finished = 0;
     int undone = 0;
+    int labelled = 0;
     for (; moreRounds(round); ++round) {
         // Every round restores over the folder as it was before any restore.
         QVERIFY(favorites::KillFolder(m_fav));
@@ -371,7 +401,16 @@ void CrashSafetyTest::killedRestore()
         platform::Failure error;
         QVERIFY2(favorites::recoverInterruptedRestore(m_fav, &found, &error),
                  qPrintable(QStringLiteral("round %1: %2").arg(round).arg(ui::failureText(error))));
-        const TreeSnapshot now = snapshotTree(m_fav);
+        TreeSnapshot now = snapshotTree(m_fav);
+        // Caught between giving the old favorites' folder its name and putting it into the Recycle Bin: it is there,
+        // whole, beside the restored favorites.
+        if (const QStringList named = QDir(m_fav).entryList({QStringLiteral("Favorites before restore*")}, QDir::Dirs);
+            !named.isEmpty()) {
+            QCOMPARE(named.size(), 1);
+            QCOMPARE(snapshotTree(platform::joinPath(m_fav, named.constFirst())), current);
+            now = withoutFolder(now, named.constFirst());
+            ++labelled;
+        }
         QVERIFY2(now == backup || now == current,
                  qPrintable(QStringLiteral("round %1: a mixture; against the old folder:\n%2")
                                 .arg(round)
@@ -385,7 +424,9 @@ void CrashSafetyTest::killedRestore()
             ++undone;
         }
     }
-    qInfo("restores caught half-way: %d finished, %d undone", finished, undone);
+    qInfo("restores caught half-way: %d finished, %d undone, %d with the old favorites named but not yet in the "
+          "Recycle Bin",
+          finished, undone, labelled);
     reportRounds("restore", round);
 }
 
@@ -441,65 +482,159 @@ void CrashSafetyTest::killedEdit()
     reportRounds("edit", round);
 }
 
-// Two copies of the program on one data folder would overwrite each other's histories and, one restoring while
-// the other backs up, destroy both the Favorites folder and the backup. The second start ends with its message
-// and touches nothing; the first goes on; once the first has crashed, its lock is taken over.
-void CrashSafetyTest::oneProgramPerDataFolder()
+void CrashSafetyTest::workUnderWayIsLeftAlone_data()
 {
+    QTest::addColumn<QString>("command");
+    QTest::newRow("restore") << QStringLiteral("restore");
+    QTest::newRow("backup") << QStringLiteral("backup");
+}
+
+// A restore or backup at work in another process (here the helper, stopped while it copies) is not one that was
+// stopped: a start-up in between, which finishes or undoes those, leaves its working folders alone, and the work then
+// ends as it would have.
+void CrashSafetyTest::workUnderWayIsLeftAlone()
+{
+    QFETCH(QString, command);
+    const bool restore = command == QLatin1String("restore");
+    // Large enough that the copy takes a while.
+    const TreeSnapshot backup = favoritesTree(3000, QStringLiteral("backup"));
+    const TreeSnapshot current = favoritesTree(40, QStringLiteral("current"));
+    QVERIFY(testsupport::writeTree(m_backup, backup));
+    QVERIFY(testsupport::writeTree(m_fav, restore ? current : backup));
+    const QString working =
+        restore ? platform::joinPath(m_fav, QStringLiteral(".tessaly-restore-new")) : m_backup + QStringLiteral(".new");
+
+    QProcess helper;
+    helper.start(QStringLiteral(TESSALY_CRASH_HELPER), {command, m_work, QStringLiteral("1")});
+    QVERIFY2(helper.waitForStarted(10000), qPrintable(helper.errorString()));
+    QElapsedTimer clock;
+    clock.start();
+    while (favorites::WorkingFolder(working).phase() != favorites::phase::kCopying && clock.elapsed() < 60000 &&
+           helper.state() == QProcess::Running)
+        QThread::usleep(200);
+    QCOMPARE(::kill(pid_t(helper.processId()), SIGSTOP), 0);
+    const auto goOn = [&helper] { ::kill(pid_t(helper.processId()), SIGCONT); };
+    QVERIFY2(favorites::WorkingFolder(working).isOurs(),
+             qPrintable(QStringLiteral("the helper's copy was not caught: %1")
+                            .arg(QString::fromLocal8Bit(helper.readAllStandardError()))));
+    const TreeSnapshot underWay = snapshotTree(m_work);
+
+    // Another copy of the program starts on the same folders.
+    qputenv("TESSALY_FAVORITES", QFile::encodeName(m_fav));
+    table::AppState state;
+    state.programFolder = m_program;
+    table::LoadSequence load(state);
+    QSignalSpy told(&load, &table::LoadSequence::interruptedRestoreHandled);
+    load.startUp();
+    QCoreApplication::processEvents();
+    const TreeSnapshot afterStartUp = snapshotTree(m_work);
+    goOn();
+    QVERIFY2(afterStartUp == underWay, qPrintable(testsupport::describeDifference(underWay, afterStartUp)));
+    QVERIFY(told.isEmpty());
+
+    QVERIFY(helper.waitForFinished(60000));
+    QCOMPARE(helper.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(helper.exitCode() == 0, helper.readAllStandardError().constData());
+    QCOMPARE(snapshotTree(restore ? m_fav : m_backup), backup);
+    QVERIFY(!QFileInfo::exists(working));
+}
+
+void CrashSafetyTest::oneProgramPerFolder_data()
+{
+    QTest::addColumn<bool>("oneDataFolder");
+    QTest::newRow("one data folder") << true;
+    // Two copies in folders of their own (or an installed one beside an unzipped one) read the same registry value;
+    // here the second reaches the Favorites folder through a link.
+    QTest::newRow("one Favorites folder, two data folders") << false;
+}
+
+// Two copies of the program on one data folder would overwrite each other's histories and, one restoring while the
+// other backs up, destroy both the Favorites folder and the backup; two on one Favorites folder mix two restores into
+// neither, and one's start-up takes the other's restore at work for a stopped one. The second start ends with its
+// message and touches nothing; the first goes on; once the first has crashed, its locks are taken over.
+void CrashSafetyTest::oneProgramPerFolder()
+{
+    QFETCH(bool, oneDataFolder);
+    const QString linked = path(QStringLiteral("FavoritesLink"));
+    QVERIFY(QFile::link(m_fav, linked));
+    const auto lockOf = [&](const QString& folder) {
+        return oneDataFolder ? table::FolderLock::onDataFolder(folder) : table::FolderLock::onFavorites(folder);
+    };
+    const QString firstFolder = oneDataFolder ? m_program : m_fav;
+    const QString secondFolder = oneDataFolder ? m_program : linked;
+
     // The lock itself, in this process: a second lock is refused, and the holder hears a second start's request.
     {
-        table::DataFolderLock holder(m_program);
-        QVERIFY(holder.tryLock());
-        QSignalSpy shown(&holder, &table::DataFolderLock::showRequested);
-        QVERIFY(table::DataFolderLock::askHolderToShow(m_program));
+        const std::unique_ptr<table::FolderLock> holder = lockOf(firstFolder);
+        QVERIFY(holder->tryLock());
+        QSignalSpy shown(holder.get(), &table::FolderLock::showRequested);
+        const std::unique_ptr<table::FolderLock> second = lockOf(secondFolder);
+        QVERIFY(second->askHolderToShow());
         QVERIFY(shown.wait(5000));
-        table::DataFolderLock second(m_program);
-        QVERIFY(!second.tryLock());
+        QVERIFY(!second->tryLock());
     }
 
-    // The real program: a copy of it, whose data folder is the folder it stands in.
-    const QString program = path(QStringLiteral("portable"));
-    const QString binary = platform::joinPath(program, QStringLiteral("tessaly"));
-    QVERIFY(QDir().mkpath(program));
-    QVERIFY(QFile::copy(QStringLiteral(TESSALY_PROGRAM), binary));
-    QVERIFY(QFile::setPermissions(binary, QFile::permissions(binary) | QFileDevice::ExeOwner));
+    // The real program: copies of it, each with its data folder the folder it stands in.
+    const auto copyProgram = [this](const QString& name) {
+        const QString binary = platform::joinPath(path(name), QStringLiteral("tessaly"));
+        return QDir().mkpath(path(name)) && QFile::copy(QStringLiteral(TESSALY_PROGRAM), binary) &&
+                       QFile::setPermissions(binary, QFile::permissions(binary) | QFileDevice::ExeOwner)
+                   ? binary
+                   : QString();
+    };
+    const QString firstBinary = copyProgram(QStringLiteral("portable"));
+    const QString secondBinary = oneDataFolder ? firstBinary : copyProgram(QStringLiteral("portable2"));
+    QVERIFY(!firstBinary.isEmpty() && !secondBinary.isEmpty());
     QVERIFY(testsupport::writeTree(m_fav, favoritesTree(5, QStringLiteral("running"))));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("TESSALY_FAVORITES"), m_fav);
     env.remove(QStringLiteral("TESSALY_EXIT_AFTER_MS"));
-    const auto start = [&](QProcess& process, int exitAfterMs) {
+    const auto start = [&](QProcess& process, const QString& binary, const QString& favorites, int exitAfterMs) {
         QProcessEnvironment e = env;
+        e.insert(QStringLiteral("TESSALY_FAVORITES"), favorites);
         if (exitAfterMs >= 0)
             e.insert(QStringLiteral("TESSALY_EXIT_AFTER_MS"), QString::number(exitAfterMs));
         process.setProcessEnvironment(e);
         process.start(binary, {});
         return process.waitForStarted(10000);
     };
-    const QString lockFile = platform::joinPath(program, table::DataFolderLock::kFileName);
+    const QString dataLock =
+        platform::joinPath(path(QStringLiteral("portable")), table::FolderLock::kDataFolderFileName);
+    const QString favoritesLock = table::FolderLock::onFavorites(m_fav)->lockFilePath();
+    const auto everything = [this] {
+        QMap<QString, QByteArray> all = testsupport::folderContents(m_work);
+        // Of what else is in the test's folder (the user's data folder, where Qt may keep caches of its own), the
+        // locks.
+        for (const QString& key : all.keys()) {
+            if (!key.startsWith(QStringLiteral("Favorites/")) && !key.startsWith(QStringLiteral("portable")) &&
+                !key.startsWith(QStringLiteral("runtime/")))
+                all.remove(key);
+        }
+        return all;
+    };
 
     QProcess first;
-    QVERIFY(start(first, -1));
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(lockFile), 20000);
-    const TreeSnapshot favorites = snapshotTree(m_fav);
-    const QStringList programEntries = QDir(program).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    QVERIFY(start(first, firstBinary, m_fav, -1));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(dataLock) && QFileInfo::exists(favoritesLock), 20000);
+    const QMap<QString, QByteArray> before = everything();
 
     // Its message box closes when the program's own exit hook fires.
     QProcess second;
-    QVERIFY(start(second, 300));
+    QVERIFY(start(second, secondBinary, secondFolder == m_program ? m_fav : secondFolder, 300));
     QVERIFY(second.waitForFinished(30000));
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.exitCode(), 2);
-    QVERIFY(QString::fromUtf8(second.readAllStandardError()).contains(QStringLiteral("已经在运行")));
+    const QString told = QString::fromUtf8(second.readAllStandardError());
+    QVERIFY2(told.contains(oneDataFolder ? QStringLiteral("正在使用数据文件夹") : QStringLiteral("正在处理收藏夹")),
+             qPrintable(told));
     QCOMPARE(first.state(), QProcess::Running);
-    QCOMPARE(snapshotTree(m_fav), favorites);
-    QCOMPARE(QDir(program).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), programEntries);
+    QCOMPARE(everything(), before);
 
     first.kill();
     QVERIFY(first.waitForFinished(10000));
-    QVERIFY(QFileInfo::exists(lockFile)); // left by the crash
+    QVERIFY(QFileInfo::exists(dataLock) && QFileInfo::exists(favoritesLock)); // left by the crash
     QProcess third;
-    QVERIFY(start(third, 1500));
+    QVERIFY(start(third, secondBinary, secondFolder == m_program ? m_fav : secondFolder, 1500));
     QVERIFY(third.waitForFinished(30000));
     QCOMPARE(third.exitCode(), 0);
     QVERIFY(!QString::fromUtf8(third.readAllStandardError()).contains(QStringLiteral("已经在运行")));

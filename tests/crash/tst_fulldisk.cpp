@@ -96,51 +96,16 @@ private:
 
 void FullDiskTest::initTestCase()
 {
-    if (testsupport::isChildRun())
-        return;
-#ifndef Q_OS_LINUX
-    m_skipReason = QStringLiteral("a small file system of its own needs Linux mount namespaces");
-#else
-    if (QStandardPaths::findExecutable(QStringLiteral("unshare")).isEmpty()) {
-        m_skipReason = QStringLiteral("unshare (util-linux) is not installed");
-        return;
-    }
-    const QString mount = QStringLiteral("mount -t tmpfs -o %1 tessaly-full \"$0\" && exec \"$@\"")
-                              .arg(QLatin1String(smallFilesystemSize));
-    QByteArray output;
-    // As a user, a user namespace brings the right to mount; as root a mount namespace is enough.
-    for (const QString& flags : {QStringLiteral("-rm"), QStringLiteral("-m")}) {
-        const QStringList wrapper{QStringLiteral("unshare"), flags, QStringLiteral("/bin/sh"), QStringLiteral("-c"),
-                                  mount};
-        QStringList probe = wrapper;
-        probe << QDir::tempPath() << QStringLiteral("/bin/true");
-        if (testsupport::runCommand(probe.takeFirst(), probe, &output) == 0) {
-            m_wrapper = wrapper;
-            return;
-        }
-    }
-    m_skipReason = QStringLiteral("this machine does not let a test mount a small tmpfs in a namespace of its own "
-                                  "(unshare -rm / -m): ") +
-                   QString::fromLocal8Bit(output).trimmed();
-#endif
+    if (!testsupport::isChildRun())
+        m_wrapper = testsupport::ownTmpfsWrapper(QLatin1String(smallFilesystemSize), &m_skipReason);
 }
 
 void FullDiskTest::runInSmallFilesystem()
 {
     if (!m_skipReason.isEmpty())
         QSKIP(qPrintable(m_skipReason));
-    // The mount point: an empty folder that the child's tmpfs covers, gone when the child ends.
-    QTemporaryDir mountPoint;
-    QVERIFY(mountPoint.isValid());
-    QStringList wrapper = m_wrapper;
-    wrapper << mountPoint.path();
-    const QByteArray function(QTest::currentTestFunction());
-    const QByteArray tag(QTest::currentDataTag());
     QByteArray output;
-    const int code =
-        testsupport::runSelfInChild(wrapper, QString::fromUtf8(function + ':' + tag), mountPoint.path(), &output);
-    QVERIFY2(code == 0, output.constData());
-    QVERIFY2(output.contains("PASS   : FullDiskTest::" + function + '(' + tag + ')'), output.constData());
+    QVERIFY2(testsupport::runCurrentRowOnOwnTmpfs(m_wrapper, &output), output.constData());
 }
 
 void FullDiskTest::init()

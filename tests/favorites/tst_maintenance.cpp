@@ -7,6 +7,7 @@
 
 #include "favorites/FileOps.h"
 #include "favorites/Maintenance.h"
+#include "favorites/WorkingFolder.h"
 #include "platform/Paths.h"
 #include "support/FileModes.h"
 #include "support/TempFavorites.h"
@@ -30,11 +31,14 @@ private slots:
     void refusalsForUnusableFavoritesFolder();
     void refusalsForNestedFolders();
     void deleteStopsOutsideTheFavoritesFolder();
+    void restoreStoppedOnceCompleteIsEnded_data();
+    void restoreStoppedOnceCompleteIsEnded();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_fav;
     QString m_backup;
+    QString m_trash;
 };
 
 void MaintenanceTest::init()
@@ -42,6 +46,7 @@ void MaintenanceTest::init()
     m_dir = std::make_unique<QTemporaryDir>();
     m_fav = platform::joinPath(m_dir->path(), "Favorites");
     m_backup = favorites::backupFolderPath(platform::joinPath(m_dir->path(), "program"));
+    m_trash = testsupport::trashInside(m_dir->path());
     QVERIFY(QDir().mkpath(m_fav));
     QVERIFY(QDir().mkpath(platform::joinPath(m_dir->path(), "program")));
 }
@@ -145,7 +150,8 @@ void MaintenanceTest::refusalsForUnusableFavoritesFolder()
         QVERIFY(error.failed());
         QVERIFY(!favorites::backupFavorites(bad, m_backup + "2", &error));
         int deleted = -1;
-        QVERIFY(!favorites::deleteFavorites(bad, {m_dir->filePath("top.url")}, &deleted, &error));
+        QVERIFY(!favorites::deleteFavorites(bad, {m_dir->filePath("top.url")}, favorites::Removal::ForGood, &deleted,
+                                            &error));
         QCOMPARE(deleted, 0);
     }
     QVERIFY(QFile::exists(m_dir->filePath("top.url")));
@@ -171,10 +177,48 @@ void MaintenanceTest::deleteStopsOutsideTheFavoritesFolder()
     QVERIFY(writeFile(m_dir->filePath("outside.url"), shortcutBytes("http://o/")));
     int deleted = 0;
     platform::Failure error;
-    QVERIFY(!favorites::deleteFavorites(m_fav, {m_fav + "/dead.url", m_fav + "/../outside.url"}, &deleted, &error));
+    QVERIFY(!favorites::deleteFavorites(m_fav, {m_fav + "/dead.url", m_fav + "/../outside.url"},
+                                        favorites::Removal::ToRecycleBin, &deleted, &error));
     QCOMPARE(deleted, 1);
     QVERIFY(!QFile::exists(m_fav + "/dead.url"));
     QVERIFY(QFile::exists(m_dir->filePath("outside.url")));
+}
+
+void MaintenanceTest::restoreStoppedOnceCompleteIsEnded_data()
+{
+    QTest::addColumn<QString>("phase");
+    QTest::newRow("done: the old favorites go to the Recycle Bin") << favorites::phase::kDone;
+    QTest::newRow("delete: the user agreed to lose them") << favorites::phase::kDelete;
+}
+
+// A restore stopped once the new favorites were all in, the old ones waiting in its working folder with the name
+// their folder gets in the Recycle Bin: the next start ends it as it would have ended, and leaves nothing of its own.
+void MaintenanceTest::restoreStoppedOnceCompleteIsEnded()
+{
+    QFETCH(QString, phase);
+    const QString name = QStringLiteral("收藏夹（还原前 2026-12-08 14.05）");
+    const QString old = m_fav + "/.tessaly-restore-old";
+    const QString fresh = m_fav + "/.tessaly-restore-new";
+    QVERIFY(writeFile(m_fav + "/new.url", shortcutBytes("http://new/")));
+    QVERIFY(writeFile(old + "/old.url", shortcutBytes("http://old/")));
+    QVERIFY(writeFile(old + "/Sub/old2.url", shortcutBytes("http://old2/")));
+    QVERIFY(favorites::WorkingFolder(old).mark(phase, name, nullptr));
+    QVERIFY(QDir().mkpath(fresh));
+    QVERIFY(favorites::WorkingFolder(fresh).mark(favorites::phase::kComplete, QString(), nullptr));
+
+    favorites::InterruptedRestore found = favorites::InterruptedRestore::None;
+    platform::Failure error;
+    QVERIFY2(favorites::recoverInterruptedRestore(m_fav, &found, &error), qPrintable(ui::failureText(error)));
+    QCOMPARE(found, favorites::InterruptedRestore::Finished);
+    QCOMPARE(QDir(m_fav).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"new.url"});
+    const QString inRecycleBin = m_trash + "/files/" + name;
+    if (phase == favorites::phase::kDelete) {
+        QVERIFY(!QFileInfo::exists(inRecycleBin));
+        return;
+    }
+    QCOMPARE(QDir(inRecycleBin).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+             QStringList({"Sub", "old.url"}));
+    QCOMPARE(readFile(inRecycleBin + "/Sub/old2.url"), shortcutBytes("http://old2/"));
 }
 
 QTEST_GUILESS_MAIN(MaintenanceTest)

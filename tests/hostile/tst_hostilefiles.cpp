@@ -184,6 +184,7 @@ void HostileFilesTest::init()
     QVERIFY(m_dir->isValid());
     m_fav = platform::joinPath(m_dir->path(), QStringLiteral("Favorites"));
     m_program = platform::joinPath(m_dir->path(), QStringLiteral("program"));
+    testsupport::trashInside(m_dir->path());
     QVERIFY(QDir().mkpath(m_fav));
     QVERIFY(QDir().mkpath(m_program));
     m_results = table::resultsFilePath(m_program);
@@ -509,7 +510,8 @@ void HostileFilesTest::hostileNames()
     const QStringList dead = table::deadFavorites(m_state.table);
     QCOMPARE(dead, storable ? QStringList{filePath(hostile)} : QStringList());
     int deleted = 0;
-    QVERIFY2(favorites::deleteFavorites(m_fav, dead, &deleted, &error), qPrintable(ui::failureText(error)));
+    QVERIFY2(favorites::deleteFavorites(m_fav, dead, favorites::Removal::ToRecycleBin, &deleted, &error),
+             qPrintable(ui::failureText(error)));
     testsupport::TreeSnapshot expected = original;
     if (storable)
         expected.files.remove(QDir(m_fav).relativeFilePath(filePath(hostile)));

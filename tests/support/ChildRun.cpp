@@ -1,8 +1,18 @@
 #include "support/ChildRun.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace testsupport
 {
@@ -60,6 +70,76 @@ int runSelfInChild(const QStringList& wrapper, const QString& testFunction, cons
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(command.takeFirst(), command);
     return finish(process, output, timeoutMs);
+}
+
+QStringList ownTmpfsWrapper(const QString& options, QString* why)
+{
+#ifndef Q_OS_LINUX
+    *why = QStringLiteral("a file system of its own needs Linux mount namespaces");
+    return {};
+#else
+    if (QStandardPaths::findExecutable(QStringLiteral("unshare")).isEmpty()) {
+        *why = QStringLiteral("unshare (util-linux) is not installed");
+        return {};
+    }
+    const QString mount = QStringLiteral("mount -t tmpfs -o %1 tessaly-test \"$0\" && exec \"$@\"").arg(options);
+    QByteArray output;
+    // As a user, a user namespace brings the right to mount; as root a mount namespace is enough.
+    for (const QString& flags : {QStringLiteral("-rm"), QStringLiteral("-m")}) {
+        const QStringList wrapper{QStringLiteral("unshare"), flags, QStringLiteral("/bin/sh"), QStringLiteral("-c"),
+                                  mount};
+        QStringList probe = wrapper;
+        probe << QDir::tempPath() << QStringLiteral("/bin/true");
+        if (runCommand(probe.takeFirst(), probe, &output) == 0)
+            return wrapper;
+    }
+    *why = QStringLiteral("this machine does not let a test mount a tmpfs in a namespace of its own "
+                          "(unshare -rm / -m): ") +
+           QString::fromLocal8Bit(output).trimmed();
+    return {};
+#endif
+}
+
+bool runCurrentRowOnOwnTmpfs(const QStringList& wrapper, QByteArray* output)
+{
+    // The mount point: an empty folder that the child's tmpfs covers, gone when the child ends.
+    QTemporaryDir mountPoint;
+    if (!mountPoint.isValid()) {
+        *output = "no temporary folder for the mount point";
+        return false;
+    }
+    QStringList command = wrapper;
+    command << mountPoint.path();
+    const QByteArray function(QTest::currentTestFunction());
+    const QByteArray tag(QTest::currentDataTag());
+    const int code = runSelfInChild(command, QString::fromUtf8(function + ':' + tag), mountPoint.path(), output);
+    // That very row passed: not skipped, not another row.
+    const QRegularExpression passed(QStringLiteral("^PASS   : \\w+::%1\\(%2\\)$")
+                                        .arg(QRegularExpression::escape(QString::fromUtf8(function)),
+                                             QRegularExpression::escape(QString::fromUtf8(tag))),
+                                    QRegularExpression::MultilineOption);
+    return code == 0 && passed.match(QString::fromUtf8(*output)).hasMatch();
+}
+
+void rerunOnOwnTmpfs(const QString& options)
+{
+    QString why;
+    const QStringList wrapper = ownTmpfsWrapper(options, &why);
+    if (wrapper.isEmpty())
+        QSKIP(qPrintable(why));
+    QByteArray output;
+    QVERIFY2(runCurrentRowOnOwnTmpfs(wrapper, &output), output.constData());
+}
+
+QString volumeWithoutRecycleBin()
+{
+    const QString volume = childRunValue();
+#ifdef Q_OS_UNIX
+    QFile inTheWay(volume + QStringLiteral("/.Trash-%1").arg(::getuid()));
+    if (!inTheWay.open(QIODevice::WriteOnly) || inTheWay.write("a file where the Trash would go") < 0)
+        qWarning("cannot block the Trash on %s", qPrintable(volume));
+#endif
+    return volume;
 }
 
 int runCommand(const QString& program, const QStringList& arguments, QByteArray* output, int timeoutMs)

@@ -78,4 +78,11 @@ bool everyFavoriteKept(const QMap<QString, QByteArray>& before, const QString& f
     return true;
 }
 
+QString trashInside(const QString& root)
+{
+    const QString dataHome = root + QStringLiteral("/.local/share");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome));
+    return dataHome + QStringLiteral("/Trash");
+}
+
 } // namespace testsupport

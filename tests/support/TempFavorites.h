@@ -36,4 +36,9 @@ QStringList tableNames(const table::LinkTable& table);
 bool everyFavoriteKept(const QMap<QString, QByteArray>& before, const QString& fav, const QString& backup,
                        const QStringList& except = {});
 
+/// Points the user's data folder, and with it the freedesktop Trash that stands for the Recycle Bin, into root
+/// (XDG_DATA_HOME=root/.local/share): what the program puts in the Recycle Bin stays inside the test, on the file
+/// system of the favorites made there, where the Trash takes it. Returns the Trash folder.
+QString trashInside(const QString& root);
+
 } // namespace testsupport

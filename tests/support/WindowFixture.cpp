@@ -31,13 +31,20 @@ QStringList gridRows(const ui::LinkTableModel& model)
 
 FavoritesFixture::FavoritesFixture()
     : m_fav(platform::joinPath(m_dir.path(), QStringLiteral("Favorites"))),
-      m_program(platform::joinPath(m_dir.path(), QStringLiteral("prog")))
+      m_program(platform::joinPath(m_dir.path(), QStringLiteral("prog"))), m_dataHomeBefore(qgetenv("XDG_DATA_HOME"))
 {
     QDir().mkpath(m_fav);
     QDir().mkpath(m_program);
+    m_trash = trashInside(m_dir.path());
 }
 
-FavoritesFixture::~FavoritesFixture() = default;
+FavoritesFixture::~FavoritesFixture()
+{
+    if (m_dataHomeBefore.isEmpty())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", m_dataHomeBefore);
+}
 
 QString FavoritesFixture::backup() const
 {
@@ -140,6 +147,18 @@ bool CommandFixture::confirmSaveWithoutAnswers()
 {
     ++questions;
     return saveAnyway;
+}
+
+bool CommandFixture::confirmDeleteForGood(table::Command command, const QStringList& paths,
+                                          const platform::SystemError&)
+{
+    deleteQuestions.append({command, paths});
+    return deleteForGood;
+}
+
+QString CommandFixture::replacedFavoritesName()
+{
+    return QStringLiteral("Favorites before the restore");
 }
 
 void CommandFixture::reportFailure(table::Command command, const platform::Failure& failure)

@@ -31,6 +31,7 @@ namespace testsupport
 QStringList gridRows(const ui::LinkTableModel& model);
 
 /// A temporary folder holding a Favorites folder "Favorites" and a program folder "prog", and the program's state.
+/// The Recycle Bin (the freedesktop Trash) is inside it too, for as long as the fixture lives.
 class FavoritesFixture
 {
 public:
@@ -43,6 +44,8 @@ public:
     QString program() const { return m_program; }
     QString backup() const;
     QString results() const;
+    /// The Trash folder, holding files/ and info/ once something was put in it.
+    QString trash() const { return m_trash; }
 
     /// Writes a shortcut file for address at fav/relativePath, creating its folders.
     bool addFavorite(const QString& relativePath, const QString& address) const;
@@ -60,6 +63,8 @@ private:
     QTemporaryDir m_dir;
     QString m_fav;
     QString m_program;
+    QString m_trash;
+    QByteArray m_dataHomeBefore;
 };
 
 /// The fixture's folders and a main window started on them.
@@ -101,9 +106,12 @@ public:
     table::LoadSequence& load() const { return *m_load; }
     table::CommandRules& rules() const { return *m_rules; }
 
-    // The user's answer to the dead-network question, and what the rules asked and reported.
+    // The user's answers to the dead-network question and to deleting for good, and what the rules asked and
+    // reported.
     bool saveAnyway = false;
+    bool deleteForGood = false;
     int questions = 0;
+    QList<std::pair<table::Command, QStringList>> deleteQuestions;
     QList<std::pair<table::Command, platform::Failure>> failures;
     QList<std::pair<table::Command, table::CommandReport>> reports;
     int loads = 0;   // tables loaded since start
@@ -111,6 +119,9 @@ public:
 
 private:
     bool confirmSaveWithoutAnswers() override;
+    bool confirmDeleteForGood(table::Command command, const QStringList& paths,
+                              const platform::SystemError& why) override;
+    QString replacedFavoritesName() override;
     void reportFailure(table::Command command, const platform::Failure& failure) override;
     void reportDone(table::Command command, const table::CommandReport& report) override;
 

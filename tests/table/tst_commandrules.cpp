@@ -11,7 +11,9 @@
 #include "checker/LinkChecker.h"
 #include "favorites/Maintenance.h"
 #include "platform/Paths.h"
+#include "platform/CodePage.h"
 #include "support/CheckerRows.h"
+#include "support/ChildRun.h"
 #include "support/FileModes.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/TempFavorites.h"
@@ -95,6 +97,10 @@ private slots:
     void restoreBringsBackTheBackupAtAnyDepth();
     void restoreKeepsHiddenEntriesAtTheTop();
     void restoreLeavesOutAPipeInTheBackup();
+    void removedFavoritesGoToTheRecycleBin_data();
+    void removedFavoritesGoToTheRecycleBin();
+    void withoutRecycleBinNothingGoesUnasked_data();
+    void withoutRecycleBinNothingGoesUnasked();
     void refusalsWhenFavoritesFolderUnusable_data();
     void refusalsWhenFavoritesFolderUnusable();
     void restoreWithoutBackupChangesNothing_data();
@@ -375,9 +381,9 @@ void CommandRulesTest::backupLeavesOutPipesAndSocketsAndSaysSo()
     QVERIFY(f.run(Command::Backup));
     QVERIFY(f.failures.isEmpty());
     QCOMPARE(f.reports.size(), 1);
-    QStringList leftOut = f.reports.constFirst().second.leftOut.specialFiles;
-    leftOut.sort();
-    QCOMPARE(leftOut, QStringList({f.fav() + "/Sub/pipe", f.fav() + "/socket"}));
+    const favorites::LeftOut& leftOut = f.reports.constFirst().second.leftOut;
+    QCOMPARE(leftOut.pipes, QStringList{f.fav() + "/Sub/pipe"});
+    QCOMPARE(leftOut.sockets, QStringList{f.fav() + "/socket"});
     QMap<QString, QByteArray> expected = folderContents(f.fav());
     expected.remove("Sub/pipe");
     expected.remove("socket");
@@ -504,7 +510,104 @@ void CommandRulesTest::restoreLeavesOutAPipeInTheBackup()
     QVERIFY(f.failures.isEmpty());
     QCOMPARE(folderContents(f.fav()), (QMap<QString, QByteArray>{{"a.url", shortcutBytes("http://a/")}}));
     QCOMPARE(f.reports.size(), 1);
-    QCOMPARE(f.reports.constFirst().second.leftOut.specialFiles, QStringList{f.backup() + "/pipe"});
+    QCOMPARE(f.reports.constFirst().second.leftOut.pipes, QStringList{f.backup() + "/pipe"});
+#endif
+}
+
+void CommandRulesTest::removedFavoritesGoToTheRecycleBin_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::newRow("d the dead favorites, each on its own") << "d";
+    QTest::newRow("f the favorites the backup replaces, in one folder") << "f";
+}
+
+// What "d" and "f" remove is in the Recycle Bin (the freedesktop Trash here), byte for byte, with where it came from;
+// nothing is asked or told.
+void CommandRulesTest::removedFavoritesGoToTheRecycleBin()
+{
+    QFETCH(QString, key);
+    CommandFixture f;
+    QVERIFY(f.addFavorite("dead.url", "http://dead/"));
+    QVERIFY(f.addFavorite("Sub/dead2.url", "http://dead2/"));
+    QVERIFY(f.addFavorite("keep.url", "http://keep/"));
+    QVERIFY(f.writeResults({"|dead.url|NO|NO|NO|NO", "/Sub|dead2.url|NO|NO|NO|NO"}));
+    QVERIFY(writeFile(f.backup() + "/keep.url", shortcutBytes("http://keep/")));
+    QVERIFY(writeFile(f.backup() + "/Old/from-backup.url", shortcutBytes("http://old/")));
+    QVERIFY(f.start());
+    const QMap<QString, QByteArray> before = folderContents(f.fav());
+
+    QVERIFY(f.run(commandOf(key)));
+    QVERIFY(f.failures.isEmpty());
+    QVERIFY(f.deleteQuestions.isEmpty());
+    QVERIFY(key == "f" || f.reports.constFirst().second.leftOut.isEmpty());
+    const QString files = f.trash() + "/files/";
+    const QString info = f.trash() + "/info/";
+    if (key == "d") {
+        QCOMPARE(folderContents(files), (QMap<QString, QByteArray>{{"dead.url", shortcutBytes("http://dead/")},
+                                                                   {"dead2.url", shortcutBytes("http://dead2/")}}));
+        QVERIFY(readFile(info + "dead2.url.trashinfo").contains("\nPath=" + QFile::encodeName(f.fav()) + "/Sub/"));
+        QCOMPARE(tableNames(f.state.table), QStringList{s() + "keep"});
+    } else {
+        const QString name = QStringLiteral("Favorites before the restore");
+        QCOMPARE(folderContents(f.fav()), folderContents(f.backup()));
+        QCOMPARE(QDir(files).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{name});
+        QCOMPARE(folderContents(files + name), before);
+        QVERIFY(readFile(info + name + ".trashinfo").contains("\nPath=" + QFile::encodeName(f.fav()) + '/'));
+    }
+    QCOMPARE(tableNames(f.state.table), diskNames(f.fav()));
+}
+
+void CommandRulesTest::withoutRecycleBinNothingGoesUnasked_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<bool>("deleteForGood");
+    QTest::newRow("d cancelled") << "d" << false;
+    QTest::newRow("d deleted for good") << "d" << true;
+    QTest::newRow("f cancelled") << "f" << false;
+    QTest::newRow("f deleted for good") << "f" << true;
+}
+
+// A Favorites folder on a volume without a Recycle Bin, as a network drive is: here a tmpfs of its own, at whose top
+// no Trash can be made, while the user's Trash is on another volume. The question comes, once; 取消 changes nothing
+// (the restore is undone); 确定 deletes for good, and nothing is left in any Trash.
+void CommandRulesTest::withoutRecycleBinNothingGoesUnasked()
+{
+    if (!testsupport::isChildRun())
+        return testsupport::rerunOnOwnTmpfs(QStringLiteral("size=16m"));
+#ifdef Q_OS_UNIX
+    QFETCH(QString, key);
+    QFETCH(bool, deleteForGood);
+    const QString volume = testsupport::volumeWithoutRecycleBin();
+    CommandFixture f;
+    const QString fav = volume + "/Favorites";
+    QVERIFY(writeFile(fav + "/dead.url", shortcutBytes("http://dead/")));
+    QVERIFY(writeFile(fav + "/Sub/dead2.url", shortcutBytes("http://dead2/")));
+    QVERIFY(writeFile(fav + "/keep.url", shortcutBytes("http://keep/")));
+    QVERIFY(writeFile(f.results(), platform::encodeSystem(fav + "|dead.url|NO|NO|NO|NO\r\n" + fav +
+                                                          "/Sub|dead2.url|NO|NO|NO|NO\r\n")));
+    QVERIFY(writeFile(f.backup() + "/keep.url", shortcutBytes("http://keep/")));
+    QVERIFY(writeFile(f.backup() + "/Old/from-backup.url", shortcutBytes("http://old/")));
+    QVERIFY(f.start(fav));
+    f.deleteForGood = deleteForGood;
+    const QMap<QString, QByteArray> before = folderContents(fav);
+    const QMap<QString, QByteArray> backup = folderContents(f.backup());
+
+    QVERIFY(f.run(commandOf(key)));
+    QCOMPARE(f.deleteQuestions.size(), 1);
+    QCOMPARE(f.deleteQuestions.constFirst().first, commandOf(key));
+    QStringList asked = f.deleteQuestions.constFirst().second;
+    asked.sort();
+    QCOMPARE(asked, key == "d" ? QStringList({fav + "/Sub/dead2.url", fav + "/dead.url"}) : QStringList{fav});
+    QVERIFY(f.failures.isEmpty());
+    QVERIFY(QDir(f.trash() + "/files").isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+    QCOMPARE(folderContents(f.backup()), backup);
+    QMap<QString, QByteArray> expected = before;
+    if (deleteForGood && key == "d") {
+        expected.remove("dead.url");
+        expected.remove("Sub/dead2.url");
+    }
+    QCOMPARE(folderContents(fav), deleteForGood && key == "f" ? backup : expected);
+    QCOMPARE(tableNames(f.state.table), diskNames(fav));
 #endif
 }
 

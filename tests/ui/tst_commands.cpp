@@ -13,6 +13,7 @@
 #include "favorites/WorkingFolder.h"
 #include "platform/Paths.h"
 #include "support/CheckerRows.h"
+#include "support/ChildRun.h"
 #include "support/FileModes.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/ModalWatcher.h"
@@ -85,6 +86,7 @@ private slots:
     void failuresAreToldInChinese_data();
     void failuresAreToldInChinese();
     void interruptedRestoreIsToldAtStartUp();
+    void restoreWithoutRecycleBinAsksFirst();
 };
 
 void CommandsTest::initTestCase()
@@ -209,6 +211,8 @@ void CommandsTest::deleteWorksBehindTheBusyNotice()
     QCOMPARE(gridRows(w.model()), QStringList{"|keep|http://keep/|||||"});
 }
 
+// The message that ends a backup says it is complete and names, in words that fit, what it had to leave out; the busy
+// notice is gone while it waits for 确定.
 void CommandsTest::backupSaysWhatItLeftOut()
 {
     WindowFixture f;
@@ -217,21 +221,27 @@ void CommandsTest::backupSaysWhatItLeftOut()
     ui::MainWindow& w = f.window();
     const QStringList rows = gridRows(w.model());
     ModalWatcher watcher;
+    QList<bool> busyUnderBox;
+    const auto noteBusy = [&](QWidget* box) {
+        busyUnderBox.append(w.busyNotice()->isVisible());
+        testsupport::closeModal(box);
+    };
+    watcher.onNext(noteBusy);
     QVERIFY(runCommand(w, Command::Backup));
     QCOMPARE(watcher.messageTexts(), QStringList{kBackupDone});
     QCOMPARE(watcher.seen().constFirst().title, QString("Tessaly"));
 #ifdef Q_OS_UNIX
-    // A backup that left something out does not say it is complete and nothing more: it names what is missing.
     QCOMPARE(::mkfifo(QFile::encodeName(f.fav() + "/pipe").constData(), 0644), 0);
+    QVERIFY(testsupport::makeSocketFile(f.fav() + "/socket"));
     watcher.clear();
+    watcher.onNext(noteBusy);
     QVERIFY(runCommand(w, Command::Backup));
-    QCOMPARE(watcher.count(), 1);
-    const QString text = watcher.messageTexts().constFirst();
-    QVERIFY2(text.startsWith(kBackupDone + "\n\n以下 1 项不是普通的文件或文件夹") &&
-                 text.endsWith("\n" + f.fav() + "/pipe"),
-             qPrintable(text));
-    QVERIFY(!testsupport::hasLatinOutsidePaths(text));
+    QCOMPARE(watcher.messageTexts(), QStringList{kBackupDone + "\n\n以下 1 个命名管道没有备份：\n" + f.fav() +
+                                                 "/pipe\n以下 1 个套接字没有备份：\n" + f.fav() + "/socket"});
+    QVERIFY(!testsupport::hasLatinOutsidePaths(watcher.messageTexts().constFirst()));
 #endif
+    QVERIFY(!busyUnderBox.isEmpty());
+    QVERIFY(!busyUnderBox.contains(true));
     QCOMPARE(gridRows(w.model()), rows);
 }
 
@@ -264,9 +274,15 @@ void CommandsTest::failuresAreToldInChinese()
     const QMap<QString, QByteArray> disk = folderContents(f.root());
 
     ModalWatcher watcher;
+    bool busyUnderBox = true;
+    watcher.onNext([&](QWidget* box) {
+        busyUnderBox = w.busyNotice()->isVisible();
+        testsupport::closeModal(box);
+    });
     QSignalSpy failed(&w, &ui::MainWindow::commandFailed);
     QVERIFY(runCommand(w, Command(command)));
     QVERIFY(failureToldInChinese(watcher, name));
+    QVERIFY(!busyUnderBox);
     const QString text = watcher.messageTexts().constFirst();
     QVERIFY2(text.contains(Command(command) == Command::Restore ? f.backup() : value), qPrintable(text));
     if (Command(command) == Command::Restore)
@@ -277,12 +293,18 @@ void CommandsTest::failuresAreToldInChinese()
 }
 
 // A restore stopped while it was moving the old favorites aside: the next start puts them back before it lists
-// anything, and says so.
+// anything, and says so. What a backup killed half-way left beside the backup goes too.
 void CommandsTest::interruptedRestoreIsToldAtStartUp()
 {
     WindowFixture f;
     QVERIFY(f.addFavorite("a.url", "http://a/"));
     QVERIFY(f.addFavorite("Sub/b.url", "http://b/"));
+    QVERIFY(writeFile(f.backup() + "/a.url", shortcutBytes("http://a/")));
+    QVERIFY(writeFile(f.backup() + ".new/half.url", shortcutBytes("http://half/")));
+    QVERIFY(favorites::WorkingFolder(f.backup() + ".new").setPhase(favorites::phase::kCopying, nullptr));
+    QVERIFY(writeFile(f.backup() + ".old/previous.url", shortcutBytes("http://previous/")));
+    QVERIFY(favorites::WorkingFolder(f.backup() + ".old").setPhase(favorites::phase::kSetAside, nullptr));
+    const QMap<QString, QByteArray> backup = folderContents(f.backup());
     const QString fresh = f.fav() + "/.tessaly-restore-new";
     const QString old = f.fav() + "/.tessaly-restore-old";
     QVERIFY(writeFile(fresh + "/new.url", shortcutBytes("http://new/")));
@@ -298,6 +320,37 @@ void CommandsTest::interruptedRestoreIsToldAtStartUp()
     QCOMPARE(gridRows(f.window().model()), QStringList({"|a|http://a/|||||", s + "Sub|b|http://b/|||||"}));
     QCOMPARE(QDir(f.fav()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
              QStringList({"Sub", "a.url"}));
+    QCOMPARE(QDir(f.program()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"data"});
+    QCOMPARE(folderContents(f.backup()), backup);
+}
+
+// Where the Favorites folder's volume has no Recycle Bin (a tmpfs of its own, where no Trash can be made, see
+// tst_commandrules), the restore asks in Chinese before it deletes the favorites it replaces; 取消 is the default, and
+// Return leaves the Favorites folder as it was.
+void CommandsTest::restoreWithoutRecycleBinAsksFirst()
+{
+    if (!testsupport::isChildRun())
+        return testsupport::rerunOnOwnTmpfs(QStringLiteral("size=16m"));
+#ifdef Q_OS_UNIX
+    const QString volume = testsupport::volumeWithoutRecycleBin();
+    WindowFixture f;
+    const QString fav = volume + "/Favorites";
+    QVERIFY(writeFile(fav + "/added.url", shortcutBytes("http://added/")));
+    QVERIFY(writeFile(f.backup() + "/a.url", shortcutBytes("http://a/")));
+    QVERIFY(f.start(fav));
+    const QMap<QString, QByteArray> before = folderContents(fav);
+    ModalWatcher watcher;
+    watcher.onNext([](QWidget* box) { QTest::keyClick(box, Qt::Key_Return); });
+    QVERIFY(runCommand(f.window(), Command::Restore));
+    QCOMPARE(watcher.count(), 1);
+    const ModalWatcher::Seen& question = watcher.seen().constFirst();
+    QCOMPARE(question.title, QString("还原收藏夹"));
+    QVERIFY2(question.text.contains("没有回收站") && question.text.contains(fav) &&
+                 !testsupport::hasLatinOutsidePaths(question.text),
+             qPrintable(question.text));
+    QCOMPARE(question.buttons, QStringList({"确定", "取消"}));
+    QCOMPARE(folderContents(fav), before);
+#endif
 }
 
 QTEST_MAIN(CommandsTest)
