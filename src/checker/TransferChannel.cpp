@@ -1,15 +1,16 @@
 #include "checker/TransferChannel.h"
 
-#include <cstring>
+#include <optional>
 
 #include <curl/curl.h>
 
 #include <QHostAddress>
 #include <QMetaObject>
-#include <QNetworkProxyFactory>
+#include <QUrl>
 
 #include "checker/CurlMulti.h"
 #include "platform/Descriptors.h"
+#include "platform/SystemProxy.h"
 
 namespace checker
 {
@@ -29,30 +30,40 @@ bool schemeSupported(const QString& scheme)
     return scheme == QLatin1String("https") && (CurlMulti::features() & CURL_VERSION_SSL) != 0;
 }
 
-// The system's proxy for the address, as libcurl names it; "" (no proxy, whatever the environment says) for
-// loopback hosts and where the system names none libcurl can use.
-QByteArray proxyFor(const QUrl& url)
+// The proxy for a request to url, as libcurl names it: "" (none, whatever the environment says) for loopback hosts;
+// elsewhere the platform's, or nothing where libcurl reads the user's settings from the environment itself.
+std::optional<QByteArray> proxyFor(const QUrl& url)
 {
     const QString host = url.host();
     if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 || QHostAddress(host).isLoopback())
         return QByteArray();
-    for (const QNetworkProxy& proxy : QNetworkProxyFactory::systemProxyForQuery(QNetworkProxyQuery(url))) {
-        QUrl named;
-        if (proxy.type() == QNetworkProxy::HttpProxy)
-            named.setScheme(QStringLiteral("http"));
-        else if (proxy.type() == QNetworkProxy::Socks5Proxy)
-            named.setScheme(QStringLiteral("socks5h")); // the proxy looks the name up
-        else if (proxy.type() == QNetworkProxy::NoProxy)
-            return QByteArray();
+    return platform::systemProxy(url);
+}
+
+// The part of an address after its host and port, as written, with only what cannot stand in a request line
+// percent-encoded: blanks, control characters and, as UTF-8, every character outside ASCII. Escapes already in it
+// stay exactly as they are, valid or not.
+QByteArray requestLineSafe(const QString& rest)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    QByteArray safe;
+    for (const char c : rest.toUtf8()) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte >= 0x7f)
+            safe.append('%').append(hex[byte >> 4]).append(hex[byte & 0xf]);
         else
-            continue;
-        named.setHost(proxy.hostName());
-        named.setPort(proxy.port());
-        named.setUserName(proxy.user());
-        named.setPassword(proxy.password());
-        return named.toEncoded();
+            safe.append(c);
     }
-    return QByteArray();
+    return safe;
+}
+
+// True when libcurl's own parser takes the URL as it stands.
+bool curlTakes(const QByteArray& url)
+{
+    CURLU* parsed = curl_url();
+    const bool taken = parsed && curl_url_set(parsed, CURLUPART_URL, url.constData(), 0) == CURLUE_OK;
+    curl_url_cleanup(parsed);
+    return taken;
 }
 
 } // namespace
@@ -113,20 +124,23 @@ struct TransferChannel::Callbacks
     {
         auto* channel = static_cast<TransferChannel*>(self);
         const size_t length = size * count;
-        if (length >= 5 && std::memcmp(line, "HTTP/", 5) == 0) {
-            // "HTTP/1.1 200 OK": the status is the number after the first blank.
-            const QByteArray status = QByteArray(line, int(length)).split(' ').value(1);
-            channel->m_status = status.toInt();
+        if (!channel->m_receiving) {
+            channel->m_receiving = true;
             channel->post(icReceivingResponse);
-        } else if ((length == 2 && line[0] == '\r' && line[1] == '\n') || (length == 1 && line[0] == '\n')) {
-            // The end of a head. 100 Continue only announces the answer; any other status is one, also an
-            // interim one: the server has answered in HTTP.
-            if (channel->m_status >= 101) {
-                channel->m_headComplete = true;
-                channel->post(icResponseReceived);
-            }
         }
-        return length;
+        // libcurl hands over a head line by line and ends it with a line that starts with CR or LF.
+        if (length == 0 || (line[0] != '\r' && line[0] != '\n'))
+            return length;
+        long status = 0;
+        curl_easy_getinfo(easyOf(channel->m_easy), CURLINFO_RESPONSE_CODE, &status);
+        if (status <= 0)
+            return length;
+        // A complete head whose status line libcurl has taken, of any status: the server has answered in HTTP. An
+        // interim one (1xx) counts too, since what follows it cannot make the server any less there. The transfer
+        // ends here, without waiting for more: a short count is libcurl's way to stop a transfer from a callback.
+        channel->m_headComplete = true;
+        channel->post(icResponseReceived);
+        return 0;
     }
 
     static size_t discard(char*, size_t size, size_t count, void*) { return size * count; }
@@ -142,17 +156,29 @@ TransferChannel::~TransferChannel()
     release();
 }
 
-QUrl TransferChannel::requestUrl(const QString& address)
+QByteArray TransferChannel::requestUrl(const QString& address)
 {
-    // Decided here rather than by the HTTP library, which would make a request of more than this.
+    // Whether the address names an http or https server, and which, is decided here rather than by the HTTP library,
+    // which would make a request of more than this; the host as the name system knows it (IDNA).
     QUrl url(address, QUrl::TolerantMode);
     if (address.isEmpty() || !url.isValid() || !schemeSupported(url.scheme()) || url.host().isEmpty())
-        return QUrl();
+        return QByteArray();
     const int port = url.port();
     if (port != -1 && (port < 1 || port > 65535))
-        return QUrl();
+        return QByteArray();
+    const QString start = url.scheme() + QLatin1String("://");
+    if (!address.startsWith(start, Qt::CaseInsensitive))
+        return QByteArray();
+    // No credentials are ever sent.
     url.setUserInfo(QString());
-    return url;
+    // The rest (path, query, fragment) goes as written: the server is asked for exactly what the favorite names.
+    int rest = int(start.size());
+    while (rest < address.size() && address[rest] != QLatin1Char('/') && address[rest] != QLatin1Char('?') &&
+           address[rest] != QLatin1Char('#'))
+        ++rest;
+    const QByteArray sent =
+        start.toLatin1() + url.authority(QUrl::FullyEncoded).toLatin1() + requestLineSafe(address.mid(rest));
+    return curlTakes(sent) ? sent : QByteArray();
 }
 
 bool TransferChannel::lookupsInParallel()
@@ -164,8 +190,8 @@ bool TransferChannel::Execute(const QString& address, const QString& operation)
 {
     if (m_busy || operation != QLatin1String("HEAD"))
         return false;
-    const QUrl url = requestUrl(address);
-    if (!url.isValid())
+    const QByteArray url = requestUrl(address);
+    if (url.isEmpty())
         return false;
     // Out of descriptors the request is not made at all: that is this program's shortage, not the server's.
     m_failedLocally = false;
@@ -175,11 +201,13 @@ bool TransferChannel::Execute(const QString& address, const QString& operation)
         return false;
     }
     curl_easy_setopt(easy, CURLOPT_PRIVATE, this);
-    curl_easy_setopt(easy, CURLOPT_URL, url.toEncoded().constData());
+    curl_easy_setopt(easy, CURLOPT_URL, url.constData());
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
     curl_easy_setopt(easy, CURLOPT_USERAGENT, "Mozilla/5.0");
-    curl_easy_setopt(easy, CURLOPT_PROXY, proxyFor(url).constData());
+    // Without a proxy of ours libcurl takes the one the environment names.
+    if (const std::optional<QByteArray> proxy = proxyFor(QUrl::fromEncoded(url)))
+        curl_easy_setopt(easy, CURLOPT_PROXY, proxy->constData());
     curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     // One question per address and run: the connection is of no use once the answer is in. Left open, idle
     // connections would pile up one per server visited until the program runs out of descriptors.
@@ -209,7 +237,7 @@ bool TransferChannel::Execute(const QString& address, const QString& operation)
     curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L);
 
     m_progress = icNone;
-    m_status = 0;
+    m_receiving = false;
     m_headComplete = false;
     m_shortage = false;
     ++m_serial;

@@ -3,8 +3,8 @@
 #include <memory>
 
 #include <QObject>
+#include <QByteArray>
 #include <QString>
-#include <QUrl>
 
 namespace checker
 {
@@ -24,14 +24,16 @@ class CurlMulti;
 /// with exactly one report of 11 or 12, unless it is cancelled, which reports nothing more.
 ///
 /// An HTTP answer is a complete response head (a status line and a header block ending in an empty line) of
-/// any status other than 100 Continue, which only announces one. A head larger than libcurl takes (100 KiB
-/// a line, 300 KiB in all) is none.
+/// any status, interim ones (1xx) included, as libcurl reads it: every spelling of a status line that libcurl
+/// takes is one, and the request ends as soon as the first head is complete. A head larger than libcurl takes
+/// (100 KiB a line, 300 KiB in all) is none.
 ///
 /// Each request is one HEAD request on a connection of its own, closed once the answer is in, so a channel
 /// holds at most one socket whatever the number of servers it has visited; no request is ever sent again.
 /// Redirects are not followed (a redirect is an answer), no credentials are ever sent (the user-info part
 /// of the address is dropped; a 401 is an answer), no cookies are stored or sent, and the proxy is the one
-/// the system configures for the address, except for loopback hosts, which are always reached directly.
+/// the platform's users set (platform::systemProxy: the system's settings on Windows, elsewhere the environment
+/// as curl reads it), except for loopback hosts, which are always reached directly.
 /// The channel takes http and https addresses; a certificate the system does not trust gives no answer. (The
 /// checker hands it only addresses that contain "http://", so an https address reaches it only when
 /// "http://" comes later in it.) The time-out covers everything from Execute to the end of the answer, the
@@ -96,10 +98,13 @@ public:
     /// Changes the time-out of later requests (at least 1 ms).
     void setRequestTimeout(int ms);
 
-    /// The URL a request for the address would go to; an invalid QUrl when no request can be made of
-    /// it: not a valid URL as written (a leading or trailing blank makes it invalid), a scheme other
-    /// than http or https, no host, or a port outside 1..65535.
-    static QUrl requestUrl(const QString& address);
+    /// The URL a request for the address goes to: the address as written, with the host as the name system
+    /// knows it (IDNA), without user name and password, and only what cannot stand in a request line
+    /// (blanks, control characters, characters outside ASCII as UTF-8) percent-encoded; escapes are never
+    /// decoded or encoded again. Empty when no request can be made of it: not a valid URL as written (a
+    /// leading blank, a blank in the host), a scheme other than http or https, no host, a port outside
+    /// 1..65535, or a URL libcurl does not take.
+    static QByteArray requestUrl(const QString& address);
 
     /// True when the HTTP library looks names up without blocking its caller (one look-up per request, side
     /// by side). Without it every look-up would hold up the event loop of the channels' thread.
@@ -127,7 +132,7 @@ private:
     int m_timeoutMs = kDefaultRequestTimeoutMs;
     quint64 m_serial = 0;        // identifies the request a posted report belongs to
     State m_progress = icNone;   // last state reported for the request in progress
-    int m_status = 0;            // the status code of the last status line of the answer
+    bool m_receiving = false;    // the first line of an answer has arrived
     bool m_headComplete = false; // an answer's complete head has arrived
     bool m_shortage = false;     // a socket could not be opened for want of descriptors, buffers or memory
     bool m_busy = false;

@@ -72,6 +72,7 @@ public:
     struct Request
     {
         QByteArray method;
+        QByteArray target;  // the request target exactly as received ("/a?b", or "http://host/a?b" to a proxy)
         QString path;       // without the query
         QString query;      // without the '?'
         QByteArray headers; // the raw header lines after the request line
@@ -130,10 +131,11 @@ public:
     /// of 1 KiB lines or of one line, then close), /garbage (binary bytes, connection kept open), /http09
     /// (a bare HTML body, then close), /tls (a TLS ServerHello record, connection kept open),
     /// /status-only (a 200 status line, then close), /status-and-header (a 200 status line and one header, then
-    /// close), /only-1xx (one 100 Continue, then nothing),
-    /// /only-103 (one 103 Early Hints, then nothing), /endless-1xx (100 Continue responses without
-    /// end), /endless-head (a 200 status line, then header lines without end). /hang is the existing
-    /// route.
+    /// close), /only-1xx (one 100 Continue, then nothing), /only-100-close (one 100 Continue, then close),
+    /// /only-103 (one 103 Early Hints, then nothing), /only-103-close (the same, then close), /endless-1xx
+    /// (100 Continue responses without end), /endless-head (a 200 status line, then header lines without end),
+    /// /two-blanks ("HTTP/1.1  200 OK", two blanks after the version), /lower-case ("http/1.1 200 OK"). /hang is
+    /// the existing route.
     static QHash<QString, Route> hostileRoutes();
 
 signals:
