@@ -42,7 +42,11 @@ namespace checker
 /// - a reload during a run (the table's load, a new generation) does not restart it: the run goes on with the
 ///   favorites of the new table it has not handed out yet, by folder and file name, in the new table's row
 ///   order, and it ends only once every row of the table as it is then has been handed out (or the user
-///   stopped) and no request is in progress;
+///   stopped), no request is in progress and no reload is pending;
+/// - an answer that comes in while a reload is pending (LinkTable::isReloadPending: from the command that changes
+///   what is on disk until the new table stands) is held and written to the same favorite once the new table
+///   stands; so every favorite a run asked has its verdict in rowState, or in its history when a save came
+///   between, when runFinished comes;
 /// - StartTh while Running does nothing; while Stopping it starts the new run from row 1 at once, and the
 ///   stopped run ends without a runFinished of its own. runStarted and runFinished always come in pairs;
 /// - the pool can be resized during a run: new channels join the run; a channel that goes while its request
@@ -161,7 +165,10 @@ private:
     void show(int index, std::optional<TransferChannel::State> state);
     bool judged(const Channel& channel, TransferChannel::State state) const;
     void writeVerdict(const Channel& channel, const QString& value);
+    void write(int row, const QString& value);
+    bool isRowOf(int row, const Favorite& favorite) const;
     void tableAboutToBeReloaded();
+    void tableReloaded();
     bool handedOutBefore(int row) const;
     int nextRow() const;
     int takeRow();
@@ -172,6 +179,12 @@ private:
     int m_rowCursor = 0;            // in the table generation m_cursorGeneration
     quint64 m_cursorGeneration = 0;
     QSet<QPair<QString, QString>> m_askedBefore; // favorites handed out before the last reload of this run
+    struct HeldVerdict
+    {
+        Favorite favorite;
+        QString value;
+    };
+    std::vector<HeldVerdict> m_held; // answers that came in while a reload was pending, for the new table
     RunState m_runState = RunState::Idle;
     QTimer* m_completionWatch = nullptr; // Timer1
     int m_dispatchMs = kDispatchIntervalMs;

@@ -407,6 +407,9 @@ void LoopbackHttpServer::handle(QTcpSocket* socket, const Request& request)
         break;
     case Route::Hang:
         break;
+    case Route::Hold:
+        m_held.append({socket, {route, request.method}});
+        break;
     case Route::Raw:
     case Route::Trickle:
     case Route::Flood:
@@ -483,6 +486,16 @@ void LoopbackHttpServer::answer(QTcpSocket* socket, const Route& route, const QB
     dropRequest(socket);
 }
 
+void LoopbackHttpServer::releaseHeld()
+{
+    const auto held = std::exchange(m_held, {});
+    for (const auto& [socket, request] : held) {
+        answer(socket, request.first, request.second);
+        if (m_sockets.contains(socket))
+            socket->flush();
+    }
+}
+
 void LoopbackHttpServer::dropRequest(QTcpSocket* socket)
 {
     if (m_pending.value(socket) <= 0)
@@ -498,6 +511,9 @@ void LoopbackHttpServer::forget(QTcpSocket* socket)
     m_inFlight -= m_pending.take(socket);
     m_buffers.remove(socket);
     m_takenOver.remove(socket);
+    m_held.erase(
+        std::remove_if(m_held.begin(), m_held.end(), [socket](const auto& held) { return held.first == socket; }),
+        m_held.end());
     socket->deleteLater();
 }
 

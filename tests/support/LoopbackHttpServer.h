@@ -1,5 +1,7 @@
 #pragma once
 
+#include <utility>
+
 #include <QByteArray>
 #include <QHash>
 #include <QHostAddress>
@@ -47,6 +49,7 @@ public:
             Raw,     // send raw as it is; then close when closeAfter, else keep the connection open
             Trickle, // send raw one byte every byteIntervalMs, then keep the connection open
             Flood,   // send raw, then flood over and over for as long as the connection is open
+            Hold,    // keep the request until releaseHeld(), then answer status
         };
         Kind kind = Answer;
         int status = 200;
@@ -119,6 +122,8 @@ public:
     const QList<Request>& requests() const { return m_requests; }
     /// How many of them have the item (such as "row=3") among the items of their query.
     int requestsWithQueryItem(const QString& item) const;
+    /// Answers every request a Hold route keeps, and hands the answers to the system before it returns.
+    void releaseHeld();
     /// Sets every counter and the request record back to zero; the peaks restart from the present.
     void resetCounters();
 
@@ -160,6 +165,7 @@ private:
     QHash<QTcpSocket*, QByteArray> m_buffers;
     QHash<QTcpSocket*, int> m_pending; // requests in flight per connection
     QSet<QTcpSocket*> m_takenOver;     // connections a raw kind owns: further input is discarded
+    QList<std::pair<QTcpSocket*, std::pair<Route, QByteArray>>> m_held; // requests a Hold route keeps, and method
     QHash<QString, int> m_perPath;
     QList<Request> m_requests;
     bool m_record = true;
