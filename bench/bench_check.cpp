@@ -472,6 +472,20 @@ int client(quint16 port, int threads, int rows)
     return f.verdicts == rows ? 0 : 1;
 }
 
+// One run against the benchmark's own server, with the processor time this process spent on it.
+void serverRun(BenchServer& server, int threads, int rows)
+{
+    server.resetCounters();
+    const double serverCpuBefore = server.cpuMs();
+    const RunFigures f = timedRun(plainUrls(rows, server.port()), threads);
+    const double serverCpu = server.cpuMs() - serverCpuBefore;
+    printRun("run", rows, threads, f);
+    std::printf("           server saw %d requests over at most %d connections; processor time %.0f ms per 1,000 "
+                "favorites (the server's thread left out)\n",
+                server.totalRequests(), server.maxOpenConnections(), (f.cpuMs - serverCpu) * 1000.0 / qMax(1, rows));
+    std::fflush(stdout);
+}
+
 int fullSet()
 {
     BenchServer server;
@@ -484,16 +498,8 @@ int fullSet()
     connectionCap(server);
     idleThreads();
 
-    for (int threads : {1, 10, 40}) {
-        server.resetCounters();
-        const double serverCpuBefore = server.cpuMs();
-        const RunFigures f = timedRun(plainUrls(1000, server.port()), threads);
-        const double serverCpu = server.cpuMs() - serverCpuBefore;
-        printRun("run", 1000, threads, f);
-        std::printf("           server saw %d requests over at most %d connections; processor time %.0f ms per 1,000 "
-                    "favorites (the server's thread left out)\n",
-                    server.totalRequests(), server.maxOpenConnections(), f.cpuMs - serverCpu);
-    }
+    for (int threads : {1, 10, 40})
+        serverRun(server, threads, 1000);
 
     const qint64 hwmBefore = testsupport::processStatusKb("VmHWM:");
     const qint64 rssBefore = testsupport::processStatusKb("VmRSS:");
@@ -551,9 +557,7 @@ int main(int argc, char** argv)
         return client(quint16(args[2].toUInt()), args[3].toInt(), args[4].toInt());
     if (args.size() >= 4 && args[1] == QLatin1String("--run")) {
         BenchServer server;
-        const int rows = args[3].toInt();
-        const RunFigures f = timedRun(plainUrls(rows, server.port()), args[2].toInt());
-        printRun("run", rows, args[2].toInt(), f);
+        serverRun(server, args[2].toInt(), args[3].toInt());
         return 0;
     }
     if (args.size() >= 2) {
