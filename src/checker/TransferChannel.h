@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include <QObject>
 #include <QByteArray>
@@ -16,12 +17,14 @@ class CurlMulti;
 /// States: 0 none, 1 resolving host, 2 host resolved, 3 connecting, 4 connected, 5 requesting,
 /// 6 request sent, 7 receiving response, 8 response received, 9 disconnecting, 10 disconnected,
 /// 11 error (no HTTP answer), 12 response completed (an HTTP answer of any status).
-/// The states come from what libcurl reports: 1 when the request starts, 2 and 3 when its socket is opened,
-/// 4 and 5 once it is connected, 6 once the request is written, 7 at the first line of the answer, 8 at the
-/// end of its head, 9 and 10 when the socket is closed, then 11 or 12. Only forwards: a state that comes after
-/// a later one (a second address tried after the first failed) is not reported. Every report is an event of
-/// its own on the channel's thread, never a call from inside Execute or Cancel. Every started request ends
-/// with exactly one report of 11 or 12, unless it is cancelled, which reports nothing more.
+/// The states are the stages libcurl tells of through its callbacks: 1 when the request starts, 2 and 3 when its
+/// socket is opened (the name has been looked up), 4 and 5 once it is connected (the request is about to go), 6
+/// once the request has been sent (the progress callback's request size), 7 at the first line of the answer, 8
+/// at the end of its head, 9 and 10 when the socket is closed, then 11 or 12. They are reported from the channel's
+/// event loop, never from inside Execute or Cancel: each report gives the stages reached since the last one, in
+/// their order, and the dial only turns forwards (a stage reached again after a later one, as the socket of a
+/// name's second address, is not reported again). Every started request ends with exactly one report of 11 or
+/// 12, unless it is cancelled, which reports nothing more.
 ///
 /// An HTTP answer is a complete response head (a status line and a header block ending in an empty line) of
 /// any status, interim ones (1xx) included, as libcurl reads it: every spelling of a status line that libcurl
@@ -66,27 +69,29 @@ public:
     };
     Q_ENUM(State)
 
-    static constexpr int kDefaultRequestTimeoutMs = 40000;
-    /// Free descriptors a request needs before it is started and before its socket is opened: its socket, the
-    /// name look-up's pair, and room for the rest of the program.
+    /// How long a request waits for its answer, the name's look-up included.
+    static constexpr int kRequestTimeoutMs = 40000;
+    /// Free descriptors a request needs: its socket, the name look-up's pair, and room for the rest of the program.
+    /// A request that ends without an answer while fewer are free has no verdict (failedLocally).
     static constexpr int kDescriptorReserve = 8;
 
     /// An idle channel whose requests give up after requestTimeoutMs without a complete answer.
-    explicit TransferChannel(int requestTimeoutMs = kDefaultRequestTimeoutMs, QObject* parent = nullptr);
+    explicit TransferChannel(int requestTimeoutMs = kRequestTimeoutMs, QObject* parent = nullptr);
     ~TransferChannel() override;
 
     /// Starts an operation ("HEAD" only) on the address, exactly as given, and returns at once.
     /// Returns false, starting nothing and reporting nothing, when the channel is busy, the operation is
     /// not "HEAD", the address is not an http or https URL with a host (see requestUrl), or the program
-    /// is short of descriptors (failedLocally() then says so).
+    /// is short of memory (failedLocally() then says so).
     bool Execute(const QString& address, const QString& operation);
 
     /// True from a successful Execute until its final state is reported or it is cancelled.
     bool StillExecuting() const { return m_busy; }
 
     /// True when the last Execute was refused, or the last request ended without an answer, because this
-    /// program ran out of descriptors, sockets or memory: the server was never asked, and its silence
-    /// must not be taken for an answer of "dead".
+    /// program ran out of descriptors, sockets or memory (the system's error says so, or fewer than
+    /// kDescriptorReserve descriptors are free at its end): the server was not asked, and its silence must not
+    /// be taken for an answer of "dead".
     bool failedLocally() const { return m_failedLocally; }
 
     /// Ends the request in progress without any further report, closing its connection; does nothing on an
@@ -119,22 +124,25 @@ private:
 
     struct Callbacks; // libcurl's callbacks of the request in progress
 
-    /// The request has ended with the given libcurl result: its handle is released and the final state posted.
+    /// The request has ended with the given libcurl result: its handle is released and its final state reported.
     void transferDone(int result);
-
-    void post(State state);
-    void deliver(quint64 serial, State state);
+    /// Notes a stage the request in progress has reached, to be reported from the event loop.
+    void reach(State stage);
+    bool hasReached(State stage) const;
+    /// Reports the stages reached since the last report, in their order, then the final state once there is one.
+    void report();
     void release();
 
     std::shared_ptr<CurlMulti> m_multi;
     void* m_easy = nullptr; // the libcurl easy handle of the request in progress
     qintptr m_socket = -1;  // the socket that request holds open, -1 for none
-    int m_timeoutMs = kDefaultRequestTimeoutMs;
-    quint64 m_serial = 0;        // identifies the request a posted report belongs to
-    State m_progress = icNone;   // last state reported for the request in progress
-    bool m_receiving = false;    // the first line of an answer has arrived
-    bool m_headComplete = false; // an answer's complete head has arrived
-    bool m_shortage = false;     // a socket could not be opened for want of descriptors, buffers or memory
+    int m_timeoutMs = kRequestTimeoutMs;
+    quint32 m_reached = 0;        // bit s: the request in progress has reached state s
+    State m_reported = icNone;    // the last of its stages reported
+    std::optional<State> m_final; // 11 or 12, once it has ended
+    bool m_reportPosted = false;  // a report is on its way through the event loop
+    bool m_headComplete = false;  // an answer's complete head has arrived
+    bool m_shortage = false;      // a socket could not be opened for want of descriptors, buffers or memory
     bool m_busy = false;
     bool m_failedLocally = false;
 };
