@@ -152,7 +152,7 @@ RunFigures timedRun(const QStringList& urls, int threads, const QStringList& exp
     testsupport::setRows(linkTable, urls);
 
     checker::LinkChecker checker(linkTable);
-    checker.Slider1_Change(threads);
+    checker.setThreadCount(threads);
 
     RunFigures figures;
     QElapsedTimer clock;
@@ -207,7 +207,7 @@ RunFigures timedRun(const QStringList& urls, int threads, const QStringList& exp
         sampler.start(5);
     }
     const double cpuBefore = processCpuMs();
-    checker.StartTh();
+    checker.start();
     loop.exec();
     figures.runMs = clock.elapsed();
     figures.cpuMs = processCpuMs() - cpuBefore;
@@ -263,7 +263,7 @@ void idleThreads()
     table::LinkTable linkTable;
     checker::LinkChecker checker(linkTable);
     const int before = testsupport::processThreadCount();
-    checker.Slider1_Change(checker::LinkChecker::kMaxThreads);
+    checker.setThreadCount(checker::LinkChecker::kMaxThreads);
     QEventLoop loop;
     QTimer::singleShot(1000, &loop, &QEventLoop::quit);
     loop.exec();

@@ -76,6 +76,21 @@ void LinkChecker::setRequestTimeout(int ms)
         channel.transfer->setRequestTimeout(m_requestTimeoutMs);
 }
 
+void LinkChecker::setThreadCount(int n)
+{
+    Slider1_Change(n);
+}
+
+void LinkChecker::start()
+{
+    StartTh();
+}
+
+void LinkChecker::stop()
+{
+    StopTh();
+}
+
 void LinkChecker::Slider1_Change(int value)
 {
     const int n = qBound(kMinThreads, value, kMaxThreads);

@@ -418,10 +418,10 @@ void TestHostileServers::eachServerAskedOnce()
     LinkChecker checker(linkTable);
     checker.setRequestTimeout(kShortTimeoutMs);
     checker.setDispatchInterval(5);
-    checker.Slider1_Change(channels);
+    checker.setThreadCount(channels);
     QSignalSpy verdicts(&checker, &LinkChecker::verdict);
     QSignalSpy finished(&checker, &LinkChecker::runFinished);
-    checker.StartTh();
+    checker.start();
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 60000);
     QTest::qWait(300);
 
@@ -466,14 +466,14 @@ void TestHostileServers::mixedRun()
 
     LinkChecker checker(linkTable);
     checker.setRequestTimeout(kMixedTimeoutMs);
-    checker.Slider1_Change(kMixedChannels);
+    checker.setThreadCount(kMixedChannels);
     QCOMPARE(checker.threadCount(), kMixedChannels);
     QSignalSpy verdicts(&checker, &LinkChecker::verdict);
     QSignalSpy finished(&checker, &LinkChecker::runFinished);
 
     QElapsedTimer clock;
     clock.start();
-    checker.StartTh();
+    checker.start();
     // Generous: every row waiting for its time-out on one channel alone would still fit.
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 300000);
     const qint64 elapsed = clock.elapsed();

@@ -254,7 +254,7 @@ void CommandRulesTest::addressesNoRequestCanBeMadeOfSurviveChecksAndDelete()
 
     for (int round = 1; round <= 4; ++round) {
         QSignalSpy finished(&checker, &checker::LinkChecker::runFinished);
-        checker.StartTh();
+        checker.start();
         QVERIFY(finished.wait(20000));
         QCOMPARE(testsupport::rowStates(f.state.table), QStringList({"", "", "NO", ""}));
         QVERIFY(f.run(Command::SaveResults));
@@ -287,7 +287,7 @@ void CommandRulesTest::saveDuringACheckKeepsTheAnswersInFlight()
     checker::LinkChecker checker(f.state.table);
     checker.setDispatchInterval(5);
     checker.setWatchInterval(60);
-    checker.Slider1_Change(2);
+    checker.setThreadCount(2);
     QStringList withoutVerdict; // at the end of the run
     QObject::connect(&checker, &checker::LinkChecker::runFinished, [&] {
         for (int r = 1; r <= f.state.table.rowCount(); ++r) {
@@ -296,7 +296,7 @@ void CommandRulesTest::saveDuringACheckKeepsTheAnswersInFlight()
         }
     });
     QSignalSpy finished(&checker, &checker::LinkChecker::runFinished);
-    checker.StartTh();
+    checker.start();
     QTRY_VERIFY(server.requestCount(QStringLiteral("/held")) == 1 && server.inFlight() == 1);
 
     // The held answer leaves the server now; the checker reads it only once the save has scheduled the reload.
