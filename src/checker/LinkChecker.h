@@ -139,7 +139,8 @@ private slots:
     void StopTh();
     /// Dispatch tick of channel Index: takes the next row and probes or skips it.
     void Timer_Timer(int Index);
-    /// A state report of channel Index's transfer: moves the indicator, at 11/12 writes the verdict.
+    /// A state report of channel Index's transfer: moves the indicator, at 11/12 writes the verdict. States
+    /// outside 0..12 are ignored.
     void Inet_StateChanged(int Index, checker::TransferChannel::State state);
     /// Completion watch tick: ends the run when nothing is left to do.
     void Timer1_Timer();
@@ -160,6 +161,13 @@ private:
         quint64 generation = 0;                      // the table generation that row belongs to
         Favorite favorite;                           // what the request in progress was sent for
         std::optional<TransferChannel::State> shown; // what the indicator shows; nothing while idle
+    };
+
+    // An answer that waits for the table being loaded: the favorite it is for, and the verdict.
+    struct HeldVerdict
+    {
+        Favorite favorite;
+        QString value;
     };
 
     Channel makeChannel(int index);
@@ -185,12 +193,7 @@ private:
     int m_rowCursor = 0;            // in the table generation m_cursorGeneration
     quint64 m_cursorGeneration = 0;
     QSet<QPair<QString, QString>> m_askedBefore; // favorites handed out before the last reload of this run
-    struct HeldVerdict
-    {
-        Favorite favorite;
-        QString value;
-    };
-    std::vector<HeldVerdict> m_held; // answers that came in while a reload was pending, for the new table
+    std::vector<HeldVerdict> m_held;             // answers that came in while a reload was pending, for the new table
     RunState m_runState = RunState::Idle;
     QTimer* m_completionWatch = nullptr; // Timer1
     int m_dispatchMs = kDispatchIntervalMs;
