@@ -92,16 +92,16 @@ Failure backupProblem(const QString& favPath, const QString& backupFolder)
 
 // Whether an entry at the top of the Favorites folder stays where it is in a restore: the restore's own working
 // folders, and what is hidden or system.
-bool keptByRestore(const NativePath& favPath, const NativePath& name)
+bool keptByRestore(const platform::FolderEntry& entry)
 {
-    const QString text = platform::fromNativePath(name);
-    return text == kRestoreNewName || text == kRestoreOldName || platform::isHiddenOrSystem(favPath / name);
+    const QString text = platform::fromNativePath(entry.name);
+    return text == kRestoreNewName || text == kRestoreOldName || entry.hiddenOrSystem;
 }
 
-bool listNames(const NativePath& folder, std::vector<NativePath>* names, Failure* failure)
+bool listEntries(const NativePath& folder, std::vector<platform::FolderEntry>* entries, Failure* failure)
 {
     SystemError why;
-    if (platform::listFolder(folder, names, &why))
+    if (platform::listFolder(folder, entries, &why))
         return true;
     return fail(failure, FileFailure::FolderUnreadable, platform::fromNativePath(folder), QString(), why);
 }
@@ -116,18 +116,24 @@ bool moveEntry(const NativePath& from, const NativePath& to, Failure* failure)
 
 // Moves every entry of `from` (its marker excepted) into `to`, or only those `which` says.
 bool moveAll(const NativePath& from, const NativePath& to, Failure* failure,
-             const std::function<bool(const NativePath&)>& which = {})
+             const std::function<bool(const platform::FolderEntry&)>& which = {})
 {
-    std::vector<NativePath> names;
-    if (!listNames(from, &names, failure))
+    std::vector<platform::FolderEntry> entries;
+    if (!listEntries(from, &entries, failure))
         return false;
-    for (const NativePath& name : names) {
-        if (WorkingFolder::isMarkerName(name) || (which && !which(name)))
+    for (const platform::FolderEntry& entry : entries) {
+        if (WorkingFolder::isMarkerName(entry.name) || (which && !which(entry)))
             continue;
-        if (!moveEntry(from / name, to / name, failure))
+        if (!moveEntry(from / entry.name, to / entry.name, failure))
             return false;
     }
     return true;
+}
+
+// What a restore moves out of the Favorites folder, and back in when it is undone.
+bool movableByRestore(const platform::FolderEntry& entry)
+{
+    return !keptByRestore(entry);
 }
 
 // The failure of a restore that can be neither completed nor undone, naming where the old favorites are: their
@@ -154,9 +160,8 @@ bool undoRestore(const NativePath& favPath, WorkingFolder& old, WorkingFolder& f
 // From a complete restore: moves the new favorites back out into their working folder and the old ones back in.
 bool undoCompleteRestore(const NativePath& favPath, WorkingFolder& old, WorkingFolder& fresh, Failure* failure)
 {
-    const auto movable = [&favPath](const NativePath& name) { return !keptByRestore(favPath, name); };
-    return old.setPhase(kBack, failure) && fresh.isOurs() && moveAll(favPath, fresh.nativePath(), failure, movable) &&
-           undoRestore(favPath, old, fresh, failure);
+    return old.setPhase(kBack, failure) && fresh.isOurs() &&
+           moveAll(favPath, fresh.nativePath(), failure, movableByRestore) && undoRestore(favPath, old, fresh, failure);
 }
 
 // A name for the folder of the replaced favorites that nothing in the Favorites folder has yet.
@@ -216,11 +221,10 @@ bool recycleReplaced(const NativePath& favPath, WorkingFolder& old, WorkingFolde
 // an entry the restore keeps.
 bool moveNewIn(const NativePath& favPath, WorkingFolder& old, WorkingFolder& fresh, Failure* failure)
 {
-    const NativePath copy = fresh.nativePath();
-    const auto comesIn = [&favPath, &copy](const NativePath& name) {
-        return !platform::isHiddenOrSystem(copy / name) && platform::entryType(favPath / name) == EntryType::Missing;
+    const auto comesIn = [&favPath](const platform::FolderEntry& entry) {
+        return !entry.hiddenOrSystem && platform::entryType(favPath / entry.name) == EntryType::Missing;
     };
-    return moveAll(copy, favPath, failure, comesIn) && old.setPhase(kDone, failure);
+    return moveAll(fresh.nativePath(), favPath, failure, comesIn) && old.setPhase(kDone, failure);
 }
 
 // The old favorites that the user agreed to lose are deleted, and the working folders go.
@@ -415,8 +419,7 @@ bool restoreFavorites(const QString& backupFolder, const QString& favPath, Failu
         return false;
     }
     const NativePath fav = platform::toNativePath(QFileInfo(favPath).absoluteFilePath());
-    const auto movable = [&fav](const NativePath& name) { return !keptByRestore(fav, name); };
-    if (!moveAll(fav, old.nativePath(), failure, movable)) {
+    if (!moveAll(fav, old.nativePath(), failure, movableByRestore)) {
         Failure undoFailure;
         if (!undoRestore(fav, old, fresh, &undoFailure))
             return failLeavingOldFavorites(failure, MaintenanceFailure::RestoreNotUndone, favPath, old,
@@ -432,7 +435,7 @@ bool restoreFavorites(const QString& backupFolder, const QString& favPath, Failu
     if (!moveNewIn(fav, old, fresh, failure)) {
         Failure undoFailure;
         const bool movedBack = old.setPhase(kBack, &undoFailure) &&
-                               moveAll(fav, fresh.nativePath(), &undoFailure, movable) &&
+                               moveAll(fav, fresh.nativePath(), &undoFailure, movableByRestore) &&
                                undoRestore(fav, old, fresh, &undoFailure);
         if (!movedBack)
             return failLeavingOldFavorites(failure, MaintenanceFailure::RestoreNotUndone, favPath, old,
@@ -515,8 +518,7 @@ bool recoverInterruptedRestore(const QString& favPath, InterruptedRestore* found
         outcome = InterruptedRestore::Finished;
     } else if (phase == kAside || phase == kBack) {
         // Moving back: what is at the top of the Favorites folder came from the backup's copy.
-        const auto movable = [&fav](const NativePath& name) { return !keptByRestore(fav, name); };
-        recovered = (phase == kAside || (fresh.isOurs() && moveAll(fav, fresh.nativePath(), &why, movable))) &&
+        recovered = (phase == kAside || (fresh.isOurs() && moveAll(fav, fresh.nativePath(), &why, movableByRestore))) &&
                     undoRestore(fav, old, fresh, &why);
         outcome = InterruptedRestore::Undone;
     } else {

@@ -84,11 +84,12 @@ bool WorkingFolder::isOursOrEmpty() const
 {
     if (isOurs())
         return true;
-    std::vector<platform::NativePath> names;
-    if (platform::entryType(nativePath()) != platform::EntryType::Folder || !platform::listFolder(nativePath(), &names))
+    std::vector<platform::FolderEntry> entries;
+    if (platform::entryType(nativePath()) != platform::EntryType::Folder ||
+        !platform::listFolder(nativePath(), &entries))
         return false;
-    for (const platform::NativePath& name : names) {
-        if (!isMarkerName(name))
+    for (const platform::FolderEntry& entry : entries) {
+        if (!isMarkerName(entry.name))
             return false;
     }
     return true;
@@ -179,11 +180,11 @@ void WorkingFolder::unmark()
 {
     // The marker, and a copy of it that was being written when the program was stopped; the lock is let go of.
     release();
-    std::vector<platform::NativePath> names;
-    platform::listFolder(nativePath(), &names);
-    for (const platform::NativePath& name : names) {
-        if (isMarkerName(name))
-            platform::removeEntry(nativePath() / name);
+    std::vector<platform::FolderEntry> entries;
+    platform::listFolder(nativePath(), &entries);
+    for (const platform::FolderEntry& entry : entries) {
+        if (isMarkerName(entry.name))
+            platform::removeEntry(nativePath() / entry.name);
     }
 }
 
@@ -221,12 +222,12 @@ bool WorkingFolder::remove(Failure* failure)
     release();
     const platform::NativePath folder = nativePath();
     platform::openUp(folder);
-    std::vector<platform::NativePath> names;
+    std::vector<platform::FolderEntry> entries;
     platform::SystemError why;
-    if (!platform::listFolder(folder, &names, &why))
+    if (!platform::listFolder(folder, &entries, &why))
         return fail(failure, FileFailure::FolderUnreadable, m_path, QString(), why);
-    for (const platform::NativePath& name : names) {
-        if (!isMarkerName(name) && !removeTree(folder / name, failure))
+    for (const platform::FolderEntry& entry : entries) {
+        if (!isMarkerName(entry.name) && !removeTree(folder / entry.name, failure))
             return false;
     }
     return removeTree(folder, failure);

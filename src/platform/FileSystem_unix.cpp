@@ -1,9 +1,14 @@
 #include "platform/FileSystem.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <memory>
+#include <system_error>
 
 #include <QFile>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/file.h>
@@ -28,6 +33,58 @@ bool statOf(const NativePath& path, struct stat* st)
     return ::lstat(path.c_str(), st) == 0;
 }
 
+EntryType typeOfMode(mode_t mode)
+{
+    if (S_ISLNK(mode))
+        return EntryType::Link;
+    if (S_ISDIR(mode))
+        return EntryType::Folder;
+    if (S_ISREG(mode))
+        return EntryType::File;
+    return EntryType::Special;
+}
+
+// The one rule of what is hidden here.
+bool isHiddenName(const char* name)
+{
+    return name[0] == '.';
+}
+
+// What the entry called name in the open folder is, the link itself when follow is false; Missing when it is gone.
+EntryType typeAt(int folder, const char* name, bool follow)
+{
+    struct stat st
+    {
+    };
+    if (::fstatat(folder, name, &st, follow ? 0 : AT_SYMLINK_NOFOLLOW) != 0)
+        return EntryType::Missing;
+    return typeOfMode(st.st_mode);
+}
+
+// By name ignoring case, as Windows file systems list their entries: the order of a folder here depends on its
+// history, and a listing that changed from run to run would move the rows about.
+void sortAsListed(std::vector<FolderEntry>* entries)
+{
+    std::vector<std::pair<QString, FolderEntry>> keyed;
+    keyed.reserve(entries->size());
+    for (FolderEntry& entry : *entries)
+        keyed.emplace_back(fromNativePath(entry.name).toLower(), std::move(entry));
+    std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+        const int order = a.first.compare(b.first);
+        return order != 0 ? order < 0 : a.second.name.native() < b.second.name.native();
+    });
+    for (std::size_t i = 0; i < keyed.size(); ++i)
+        (*entries)[i] = std::move(keyed[i].second);
+}
+
+// The standard library's file functions report errno values here.
+bool failedWithCode(SystemError* error, const std::error_code& code)
+{
+    if (error)
+        *error = systemErrorOfCode(code.value());
+    return false;
+}
+
 } // namespace
 
 NativePath toNativePath(const QString& path)
@@ -47,13 +104,42 @@ EntryType entryType(const NativePath& path)
     };
     if (!statOf(path, &st))
         return EntryType::Missing;
-    if (S_ISLNK(st.st_mode))
-        return EntryType::Link;
-    if (S_ISDIR(st.st_mode))
-        return EntryType::Folder;
-    if (S_ISREG(st.st_mode))
-        return EntryType::File;
-    return EntryType::Special;
+    return typeOfMode(st.st_mode);
+}
+
+bool listFolder(const NativePath& folder, std::vector<FolderEntry>* entries, SystemError* error)
+{
+    entries->clear();
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), &::closedir);
+    if (!dir)
+        return failedWithErrno(error);
+    const int fd = ::dirfd(dir.get());
+    for (;;) {
+        errno = 0;
+        const dirent* found = ::readdir(dir.get());
+        if (!found)
+            break;
+        const char* name = found->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+            continue;
+        FolderEntry entry;
+        entry.name = name;
+        entry.type = typeAt(fd, name, false);
+        entry.target = entry.type == EntryType::Link ? typeAt(fd, name, true) : entry.type;
+        entry.hiddenOrSystem = isHiddenName(name);
+        entries->push_back(std::move(entry));
+    }
+    if (errno != 0) {
+        entries->clear();
+        return failedWithErrno(error);
+    }
+    sortAsListed(entries);
+    return true;
+}
+
+bool isHiddenOrSystem(const NativePath& path)
+{
+    return isHiddenName(path.filename().c_str());
 }
 
 SpecialKind specialKind(const NativePath& path)
@@ -82,12 +168,27 @@ bool copyLink(const NativePath& source, const NativePath& destination, SystemErr
 {
     std::error_code code;
     std::filesystem::copy_symlink(source, destination, code);
-    if (code) {
-        if (error)
-            *error = systemErrorOf(code);
-        return false;
+    return !code || failedWithCode(error, code);
+}
+
+bool createFolder(const NativePath& path, SystemError* error)
+{
+    if (::mkdir(path.c_str(), 0777) == 0)
+        return true;
+    return failedWithErrno(error);
+}
+
+bool copyRegularFile(const NativePath& source, const NativePath& destination, SystemError* error)
+{
+    std::error_code code;
+    if (std::filesystem::copy_file(source, destination, std::filesystem::copy_options::none, code)) {
+        copyMode(source, destination);
+        return true;
     }
-    return true;
+    // A copy that stopped half-way goes again; what was there already (none of the caller's) is left.
+    if (code != std::errc::file_exists)
+        ::unlink(destination.c_str());
+    return failedWithCode(error, code);
 }
 
 namespace

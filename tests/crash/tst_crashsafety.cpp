@@ -388,7 +388,7 @@ void CrashSafetyTest::killedRestore()
     int labelled = 0;
     for (; moreRounds(round); ++round) {
         // Every round restores over the folder as it was before any restore.
-        QVERIFY(favorites::KillFolder(m_fav));
+        QVERIFY(favorites::removeTree(platform::toNativePath(m_fav)));
         QVERIFY(testsupport::writeTree(m_fav, current));
         runAndKill(QStringLiteral("restore"));
 

@@ -124,7 +124,8 @@ void MaintenanceTest::restoreBringsBackDeletedAndRemovesAdded()
     QCOMPARE(testsupport::modeOf(m_fav + "/Sub/Kept"), 0555);
     QCOMPARE(testsupport::modeOf(m_fav + "/Sub/b.url"), 0400);
     // The temporary folder's own clean-up cannot empty read-only folders of a user who is not the superuser.
-    QVERIFY(favorites::KillFolder(m_fav) && favorites::KillFolder(m_backup));
+    QVERIFY(favorites::removeTree(platform::toNativePath(m_fav)) &&
+            favorites::removeTree(platform::toNativePath(m_backup)));
 }
 
 void MaintenanceTest::restoreWithoutBackupDeletesNothing()
