@@ -24,8 +24,6 @@ using platform::SystemError;
 namespace
 {
 
-using namespace phase;
-
 const QString kRestoreNewName = QStringLiteral(".tessaly-restore-new");
 const QString kRestoreOldName = QStringLiteral(".tessaly-restore-old");
 
@@ -149,7 +147,7 @@ bool failLeavingOldFavorites(Failure* failure, MaintenanceFailure kind, const QS
 // Puts the old favorites, all set aside in `old`, back where they were, and clears away both working folders.
 bool undoRestore(const NativePath& favPath, WorkingFolder& old, WorkingFolder& fresh, Failure* failure)
 {
-    if (!old.setPhase(kAside, failure) || !moveAll(old.nativePath(), favPath, failure))
+    if (!old.setPhase(Phase::Aside, failure) || !moveAll(old.nativePath(), favPath, failure))
         return false;
     Failure ignored;
     old.remove(&ignored);
@@ -160,7 +158,7 @@ bool undoRestore(const NativePath& favPath, WorkingFolder& old, WorkingFolder& f
 // From a complete restore: moves the new favorites back out into their working folder and the old ones back in.
 bool undoCompleteRestore(const NativePath& favPath, WorkingFolder& old, WorkingFolder& fresh, Failure* failure)
 {
-    return old.setPhase(kBack, failure) && fresh.isOurs() &&
+    return old.setPhase(Phase::Back, failure) && fresh.isOurs() &&
            moveAll(favPath, fresh.nativePath(), failure, movableByRestore) && undoRestore(favPath, old, fresh, failure);
 }
 
@@ -209,7 +207,7 @@ bool recycleReplaced(const NativePath& favPath, WorkingFolder& old, WorkingFolde
         return true;
     }
     replaced->why = recycled == platform::Recycled::NoRecycleBin ? SystemError() : why;
-    if (!labelled.mark(kDone, name, failure) || !moveEntry(target, old.nativePath(), failure))
+    if (!labelled.mark(Phase::Done, name, failure) || !moveEntry(target, old.nativePath(), failure))
         return fail(failure, MaintenanceFailure::ReplacedFavoritesKept, labelled.path());
     platform::setHidden(old.nativePath());
     old.hold();
@@ -224,13 +222,13 @@ bool moveNewIn(const NativePath& favPath, WorkingFolder& old, WorkingFolder& fre
     const auto comesIn = [&favPath](const platform::FolderEntry& entry) {
         return !entry.hiddenOrSystem && platform::entryType(favPath / entry.name) == EntryType::Missing;
     };
-    return moveAll(fresh.nativePath(), favPath, failure, comesIn) && old.setPhase(kDone, failure);
+    return moveAll(fresh.nativePath(), favPath, failure, comesIn) && old.setPhase(Phase::Done, failure);
 }
 
 // The old favorites that the user agreed to lose are deleted, and the working folders go.
 bool deleteReplaced(WorkingFolder& old, WorkingFolder& fresh, Failure* failure)
 {
-    if (!old.setPhase(kDelete, failure) || !old.remove(failure))
+    if (!old.setPhase(Phase::Delete, failure) || !old.remove(failure))
         return false;
     Failure ignored;
     fresh.remove(&ignored);
@@ -321,14 +319,14 @@ bool backupFavorites(const QString& favPath, const QString& backupFolder, Failur
 
     // Build the new backup beside the old one; swap only when it is complete. However it ends, the work is over.
     const auto over = qScopeGuard([&fresh] { fresh.release(); });
-    if (!fresh.create(kCopying, failure))
+    if (!fresh.create(Phase::Copying, failure))
         return false;
     const NativePath source = platform::toNativePath(QFileInfo(favPath).absoluteFilePath());
     const auto notCopied = [&source](const NativePath& name) {
         return isRestoreWorkingFolder(platform::fromNativePath(source / name));
     };
     if (!copyFolderContents(source, fresh.nativePath(), failure, leftOut, notCopied) ||
-        !fresh.setPhase(kComplete, failure)) {
+        !fresh.setPhase(Phase::Complete, failure)) {
         fresh.remove();
         return false;
     }
@@ -337,7 +335,7 @@ bool backupFavorites(const QString& favPath, const QString& backupFolder, Failur
     SystemError why;
     if (hadBackup) {
         WorkingFolder previous(backupFolder);
-        if (!previous.setPhase(kSetAside, failure)) {
+        if (!previous.setPhase(Phase::SetAside, failure)) {
             fresh.remove();
             return false;
         }
@@ -403,18 +401,18 @@ bool restoreFavorites(const QString& backupFolder, const QString& favPath, Failu
     });
 
     // 1. The whole backup is copied in beside the favorites; until it is complete nothing of theirs is touched.
-    if (!fresh.create(kCopying, failure))
+    if (!fresh.create(Phase::Copying, failure))
         return false;
     const NativePath backup = platform::toNativePath(QFileInfo(backupFolder).absoluteFilePath());
     const auto isMarker = [](const NativePath& name) { return WorkingFolder::isMarkerName(name); };
     if (!copyFolderContents(backup, fresh.nativePath(), failure, leftOut, isMarker) ||
-        !fresh.setPhase(kComplete, failure)) {
+        !fresh.setPhase(Phase::Complete, failure)) {
         fresh.remove();
         return false;
     }
 
     // 2. The old favorites are set aside; a failure puts back those already moved.
-    if (!old.create(kAside, failure, outcome->name)) {
+    if (!old.create(Phase::Aside, failure, outcome->name)) {
         fresh.remove();
         return false;
     }
@@ -426,7 +424,7 @@ bool restoreFavorites(const QString& backupFolder, const QString& favPath, Failu
                                            undoFailure.system);
         return false;
     }
-    if (!old.setPhase(kIn, failure)) {
+    if (!old.setPhase(Phase::In, failure)) {
         undoRestore(fav, old, fresh, nullptr);
         return false;
     }
@@ -434,7 +432,7 @@ bool restoreFavorites(const QString& backupFolder, const QString& favPath, Failu
     // 3. The new ones are moved in; a failure moves them back out and the old ones back in.
     if (!moveNewIn(fav, old, fresh, failure)) {
         Failure undoFailure;
-        const bool movedBack = old.setPhase(kBack, &undoFailure) &&
+        const bool movedBack = old.setPhase(Phase::Back, &undoFailure) &&
                                moveAll(fav, fresh.nativePath(), &undoFailure, movableByRestore) &&
                                undoRestore(fav, old, fresh, &undoFailure);
         if (!movedBack)
@@ -459,8 +457,8 @@ bool settleRestore(const QString& favPath, bool deleteOld, Failure* failure)
 {
     WorkingFolder fresh = restoreNew(favPath);
     WorkingFolder old = restoreOld(favPath);
-    const QString phase = old.phase();
-    if (phase != kDone && phase != kDelete)
+    const Phase phase = old.phase();
+    if (phase != Phase::Done && phase != Phase::Delete)
         return true;
     const auto over = qScopeGuard([&] {
         old.release();
@@ -491,37 +489,51 @@ bool recoverInterruptedRestore(const QString& favPath, InterruptedRestore* found
         fresh.release();
     });
     const NativePath fav = platform::toNativePath(QFileInfo(favPath).absoluteFilePath());
-    const QString phase = old.phase();
+    const Phase phase = old.phase();
     bool recovered = true;
     InterruptedRestore outcome = InterruptedRestore::None;
     Failure why;
-    if (phase.isEmpty()) {
+    switch (phase) {
+    case Phase::None: {
         // Stopped while the backup was being copied in, or no restore at all: the favorites are untouched. (An
         // empty folder is what a stop between making a working folder and marking it leaves.)
         const bool underWay = fresh.isOurs();
         recovered = old.remove(&why) && fresh.remove(&why);
         if (underWay)
             outcome = InterruptedRestore::Undone;
-    } else if (phase == kIn || phase == kDone) {
+        break;
+    }
+    case Phase::In:
+    case Phase::Done: {
         // The old favorites go to the Recycle Bin; where they cannot, nobody has agreed to lose them, and the restore
         // is undone.
         ReplacedFavorites replaced;
-        recovered =
-            (phase == kDone || moveNewIn(fav, old, fresh, &why)) && recycleReplaced(fav, old, fresh, &replaced, &why);
+        recovered = (phase == Phase::Done || moveNewIn(fav, old, fresh, &why)) &&
+                    recycleReplaced(fav, old, fresh, &replaced, &why);
         outcome = InterruptedRestore::Finished;
         if (recovered && !replaced.inRecycleBin) {
             recovered = undoCompleteRestore(fav, old, fresh, &why);
             outcome = InterruptedRestore::Undone;
         }
-    } else if (phase == kDelete) {
+        break;
+    }
+    case Phase::Delete:
         recovered = deleteReplaced(old, fresh, &why);
         outcome = InterruptedRestore::Finished;
-    } else if (phase == kAside || phase == kBack) {
+        break;
+    case Phase::Aside:
+    case Phase::Back:
         // Moving back: what is at the top of the Favorites folder came from the backup's copy.
-        recovered = (phase == kAside || (fresh.isOurs() && moveAll(fav, fresh.nativePath(), &why, movableByRestore))) &&
-                    undoRestore(fav, old, fresh, &why);
+        recovered =
+            (phase == Phase::Aside || (fresh.isOurs() && moveAll(fav, fresh.nativePath(), &why, movableByRestore))) &&
+            undoRestore(fav, old, fresh, &why);
         outcome = InterruptedRestore::Undone;
-    } else {
+        break;
+    case Phase::Unknown:
+    case Phase::Copying:
+    case Phase::Complete:
+    case Phase::SetAside:
+        // Not a phase this program leaves the old favorites in: where they belong cannot be told.
         return fail(failure, MaintenanceFailure::InterruptedRestoreNotRecovered, old.path());
     }
     if (!recovered) {
@@ -546,7 +558,7 @@ bool recoverInterruptedBackup(const QString& backupFolder, Failure* failure)
     // put in place.
     if (platform::entryType(platform::toNativePath(backupFolder)) == EntryType::Missing) {
         for (WorkingFolder* candidate : {&fresh, &old}) {
-            if (candidate->phase() != (candidate == &fresh ? kComplete : kSetAside))
+            if (candidate->phase() != (candidate == &fresh ? Phase::Complete : Phase::SetAside))
                 continue;
             SystemError why;
             if (!platform::renameEntry(candidate->nativePath(), platform::toNativePath(backupFolder), &why))
