@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <system_error>
 
 #include <QFile>
@@ -75,6 +76,24 @@ void sortAsListed(std::vector<FolderEntry>* entries)
     });
     for (std::size_t i = 0; i < keyed.size(); ++i)
         (*entries)[i] = std::move(keyed[i].second);
+}
+
+bool copyBytes(int from, int to)
+{
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t got = ::read(from, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return got == 0;
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t written = ::write(to, buffer + done, std::size_t(got - done));
+            if (written < 0 && errno != EINTR)
+                return false;
+            done += std::max<ssize_t>(written, 0);
+        }
+    }
 }
 
 // The standard library's file functions report errno values here.
@@ -180,15 +199,47 @@ bool createFolder(const NativePath& path, SystemError* error)
 
 bool copyRegularFile(const NativePath& source, const NativePath& destination, SystemError* error)
 {
-    std::error_code code;
-    if (std::filesystem::copy_file(source, destination, std::filesystem::copy_options::none, code)) {
-        copyMode(source, destination);
-        return true;
+    // Without waiting: a named pipe put in the file's place is refused below, not waited on.
+    const int from = ::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (from < 0)
+        return failedWithErrno(error);
+    struct stat st
+    {
+    };
+    const int unfit = ::fstat(from, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : S_ISREG(st.st_mode) ? 0 : EINVAL;
+    int to = -1;
+    bool unnamed = false;
+    if (unfit == 0) {
+        // The copy takes its name only once it is whole, as an unnamed file in the destination's folder where the
+        // system makes one: a program stopped half-way then leaves nothing of it.
+        const NativePath folder = destination.has_parent_path() ? destination.parent_path() : NativePath(".");
+        if (::access("/proc/self/fd", X_OK) == 0)
+            to = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        unnamed = to >= 0;
+        if (!unnamed)
+            to = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     }
-    // A copy that stopped half-way goes again; what was there already (none of the caller's) is left.
-    if (code != std::errc::file_exists)
+    bool copied = to >= 0 && copyBytes(from, to);
+    int why = unfit != 0 ? unfit : errno;
+    if (copied) {
+        // The mode last: a read-only copy could not have been written. Where the file system keeps no modes, the copy
+        // has what it gives.
+        ::fchmod(to, st.st_mode & 0777);
+        const std::string self = "/proc/self/fd/" + std::to_string(to);
+        copied = !unnamed || ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, destination.c_str(), AT_SYMLINK_FOLLOW) == 0;
+        why = errno;
+    }
+    if (to >= 0 && ::close(to) != 0 && copied) {
+        copied = false;
+        why = errno;
+    }
+    ::close(from);
+    if (copied)
+        return true;
+    if (to >= 0 && !unnamed)
         ::unlink(destination.c_str());
-    return failedWithCode(error, code);
+    errno = why;
+    return failedWithErrno(error);
 }
 
 namespace
