@@ -24,9 +24,6 @@ using platform::SystemError;
 namespace
 {
 
-const QString kRestoreNewName = QStringLiteral(".tessaly-restore-new");
-const QString kRestoreOldName = QStringLiteral(".tessaly-restore-old");
-
 WorkingFolder freshBackup(const QString& backupFolder)
 {
     return WorkingFolder(backupFolder + QStringLiteral(".new"));
@@ -36,6 +33,10 @@ WorkingFolder oldBackup(const QString& backupFolder)
 {
     return WorkingFolder(backupFolder + QStringLiteral(".old"));
 }
+
+// A restore's working folders, inside the Favorites folder.
+const QString kRestoreNewName = QStringLiteral(".tessaly-restore-new");
+const QString kRestoreOldName = QStringLiteral(".tessaly-restore-old");
 
 WorkingFolder restoreNew(const QString& favPath)
 {
