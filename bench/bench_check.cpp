@@ -1,19 +1,7 @@
 // Pace of a whole check run against a fast local server, and what it costs the event loop and memory.
 //
-//   bench_check                          the full set of figures (about a minute)
-//   bench_check --serve ROWS             only the server: 127.0.0.1..9 on one port, /links.html listing
-//                                        ROWS links over 127.0.0.2..9; prints "PORT <n>" and serves until
-//                                        killed (used by check_vs_linkchecker.sh)
-//   bench_check --run THREADS ROWS       one timed run against the benchmark's own server
-//   bench_check --client PORT THREADS ROWS
-//                                        one timed run over the links of a server started with --serve
-//   bench_check --spread SERVERS THREADS one timed run over SERVERS favorites on as many loopback servers
-//                                        (127.66.x.y, a helper process serves them), under the 1024 open
-//                                        files a desktop session gives a program
-//   bench_check --serve-spread SERVERS   only the many servers; prints "PORT <n>" and serves until killed
-//   bench_check --lookups FAVORITES MS   one timed run over FAVORITES favorites on as many names, each looked up
-//                                        in MS ms, 40 channels; in a child with a network namespace of its own,
-//                                        whose resolver configuration names a loopback name server
+//   bench_check           the full set of figures (a few minutes)
+//   bench_check --help    the options for single runs and servers (kUsage below)
 //
 // The server runs on a thread of its own, so it never waits on the checker's event loop.
 
@@ -164,7 +152,7 @@ RunFigures timedRun(const QStringList& urls, int threads, const QStringList& exp
     testsupport::setRows(linkTable, urls);
 
     checker::LinkChecker checker(linkTable);
-    checker.Slider1_Change(threads);
+    checker.setThreadCount(threads);
 
     RunFigures figures;
     QElapsedTimer clock;
@@ -219,7 +207,7 @@ RunFigures timedRun(const QStringList& urls, int threads, const QStringList& exp
         sampler.start(5);
     }
     const double cpuBefore = processCpuMs();
-    checker.StartTh();
+    checker.start();
     loop.exec();
     figures.runMs = clock.elapsed();
     figures.cpuMs = processCpuMs() - cpuBefore;
@@ -275,7 +263,7 @@ void idleThreads()
     table::LinkTable linkTable;
     checker::LinkChecker checker(linkTable);
     const int before = testsupport::processThreadCount();
-    checker.Slider1_Change(checker::LinkChecker::kMaxThreads);
+    checker.setThreadCount(checker::LinkChecker::kMaxThreads);
     QEventLoop loop;
     QTimer::singleShot(1000, &loop, &QEventLoop::quit);
     loop.exec();
@@ -484,6 +472,20 @@ int client(quint16 port, int threads, int rows)
     return f.verdicts == rows ? 0 : 1;
 }
 
+// One run against the benchmark's own server, with the processor time this process spent on it.
+void serverRun(BenchServer& server, int threads, int rows)
+{
+    server.resetCounters();
+    const double serverCpuBefore = server.cpuMs();
+    const RunFigures f = timedRun(plainUrls(rows, server.port()), threads);
+    const double serverCpu = server.cpuMs() - serverCpuBefore;
+    printRun("run", rows, threads, f);
+    std::printf("           server saw %d requests over at most %d connections; processor time %.0f ms per 1,000 "
+                "favorites (the server's thread left out)\n",
+                server.totalRequests(), server.maxOpenConnections(), (f.cpuMs - serverCpu) * 1000.0 / qMax(1, rows));
+    std::fflush(stdout);
+}
+
 int fullSet()
 {
     BenchServer server;
@@ -496,16 +498,8 @@ int fullSet()
     connectionCap(server);
     idleThreads();
 
-    for (int threads : {1, 10, 40}) {
-        server.resetCounters();
-        const double serverCpuBefore = server.cpuMs();
-        const RunFigures f = timedRun(plainUrls(1000, server.port()), threads);
-        const double serverCpu = server.cpuMs() - serverCpuBefore;
-        printRun("run", 1000, threads, f);
-        std::printf("           server saw %d requests over at most %d connections; processor time %.0f ms per 1,000 "
-                    "favorites (the server's thread left out)\n",
-                    server.totalRequests(), server.maxOpenConnections(), f.cpuMs - serverCpu);
-    }
+    for (int threads : {1, 10, 40})
+        serverRun(server, threads, 1000);
 
     const qint64 hwmBefore = testsupport::processStatusKb("VmHWM:");
     const qint64 rssBefore = testsupport::processStatusKb("VmRSS:");
@@ -526,12 +520,29 @@ int fullSet()
     return status;
 }
 
+const char kUsage[] =
+    "Usage: bench_check [option]\n"
+    "The pace of check runs over loopback servers, and what they cost. Without an option, the full set of figures.\n"
+    "  --run THREADS ROWS             one timed run against the benchmark's own server (127.0.0.2..9)\n"
+    "  --spread SERVERS THREADS       one timed run over SERVERS favorites on as many loopback servers\n"
+    "                                 (127.66.x.y), under the 1024 open files a desktop session gives a program\n"
+    "  --lookups FAVORITES MS         one timed run over FAVORITES favorites on as many names, each looked up in\n"
+    "                                 MS ms, 40 channels, in a network namespace of its own\n"
+    "  --serve ROWS                   only the server, with /links.html listing ROWS links; prints PORT <n>\n"
+    "  --serve-spread SERVERS         only the many servers; prints PORT <n>\n"
+    "  --client PORT THREADS ROWS     one timed run over the links of a server started with --serve\n"
+    "  --help                         this text\n";
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
+    if (args.size() >= 2 && (args[1] == QLatin1String("--help") || args[1] == QLatin1String("-h"))) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     if (args.size() >= 3 && args[1] == QLatin1String("--serve"))
         return serve(args[2].toInt());
     if (args.size() >= 3 && args[1] == QLatin1String("--serve-spread"))
@@ -546,10 +557,14 @@ int main(int argc, char** argv)
         return client(quint16(args[2].toUInt()), args[3].toInt(), args[4].toInt());
     if (args.size() >= 4 && args[1] == QLatin1String("--run")) {
         BenchServer server;
-        const int rows = args[3].toInt();
-        const RunFigures f = timedRun(plainUrls(rows, server.port()), args[2].toInt());
-        printRun("run", rows, args[2].toInt(), f);
+        serverRun(server, args[2].toInt(), args[3].toInt());
         return 0;
+    }
+    if (args.size() >= 2) {
+        // Anything else is a mistake: it runs nothing, rather than the whole set.
+        std::fprintf(stderr, "bench_check: unknown or incomplete option: %s\n%s", qPrintable(args.mid(1).join(' ')),
+                     kUsage);
+        return 2;
     }
     return fullSet();
 }

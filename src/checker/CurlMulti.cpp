@@ -8,6 +8,7 @@
 #include <QThreadStorage>
 
 #include "checker/TransferChannel.h"
+#include "platform/Descriptors.h"
 
 namespace checker
 {
@@ -22,8 +23,6 @@ CURLM* multiOf(void* multi)
 
 // One per thread: a channel's notifiers and timer belong to the thread whose event loop drives them.
 QThreadStorage<std::weak_ptr<CurlMulti>> perThread;
-
-constexpr int kRecheckMs = 250;
 
 } // namespace
 
@@ -78,7 +77,7 @@ CurlMulti::CurlMulti()
     curl_multi_setopt(multiOf(m_multi), CURLMOPT_TIMERDATA, this);
     m_timer.setSingleShot(true);
     QObject::connect(&m_timer, &QTimer::timeout, [this] { act(qintptr(CURL_SOCKET_TIMEOUT), 0); });
-    m_recheck.setInterval(kRecheckMs);
+    m_recheck.setInterval(platform::socketRecheckIntervalMs());
     QObject::connect(&m_recheck, &QTimer::timeout, [this] { recheck(); });
 }
 
@@ -122,12 +121,11 @@ void CurlMulti::watch(qintptr socket, int what)
     want(w.write, QSocketNotifier::Write, CURL_CSELECT_OUT, !remove && (what & CURL_POLL_OUT));
     if (remove)
         m_watches.erase(socket);
-    // Windows tells of a socket's events once, when they happen: one that happened before its notifier was made
-    // (a connection refused at once, as on loopback) is never told. So while sockets are watched, libcurl looks
-    // at each of them again now and then, whatever the notifiers say.
+    // Where the platform's notifiers may miss an event, libcurl looks at each watched socket again now and then,
+    // whatever the notifiers say.
     if (m_watches.empty())
         m_recheck.stop();
-    else if (!m_recheck.isActive())
+    else if (!m_recheck.isActive() && m_recheck.interval() > 0)
         m_recheck.start();
 }
 

@@ -52,7 +52,7 @@ private:
     void* m_multi = nullptr;
     QObject m_notifiers; // parent of every socket notifier, also of those on their way out
     QTimer m_timer;      // libcurl's one time-out
-    QTimer m_recheck;    // looks at every watched socket again now and then, see watch()
+    QTimer m_recheck;    // looks at every watched socket again now and then, where the platform needs it
     std::unordered_map<qintptr, Watch> m_watches;
 };
 

@@ -1,7 +1,9 @@
 #include "checker/LinkChecker.h"
 
 #include <algorithm>
+#include <utility>
 
+#include <QHash>
 #include <QTimer>
 
 #include "table/LinkTable.h"
@@ -15,6 +17,7 @@ LinkChecker::LinkChecker(table::LinkTable& table, QObject* parent)
     m_completionWatch->setInterval(kWatchIntervalMs);
     connect(m_completionWatch, &QTimer::timeout, this, &LinkChecker::Timer1_Timer);
     connect(&m_table, &table::LinkTable::rowsAboutToBeReset, this, &LinkChecker::tableAboutToBeReloaded);
+    connect(&m_table, &table::LinkTable::rowsReset, this, &LinkChecker::tableReloaded);
     m_channels.push_back(makeChannel(0));
 }
 
@@ -71,6 +74,21 @@ void LinkChecker::setRequestTimeout(int ms)
     m_requestTimeoutMs = qMax(1, ms);
     for (Channel& channel : m_channels)
         channel.transfer->setRequestTimeout(m_requestTimeoutMs);
+}
+
+void LinkChecker::setThreadCount(int n)
+{
+    Slider1_Change(n);
+}
+
+void LinkChecker::start()
+{
+    StartTh();
+}
+
+void LinkChecker::stop()
+{
+    StopTh();
 }
 
 void LinkChecker::Slider1_Change(int value)
@@ -215,7 +233,8 @@ void LinkChecker::Timer1_Timer()
         m_completionWatch->stop();
         return;
     }
-    if (requestsInProgress() > 0)
+    // While a reload is pending, the answers that wait for the new table, and the rows it brings, are still to come.
+    if (requestsInProgress() > 0 || m_table.isReloadPending())
         return;
     if (m_runState == RunState::Running && nextRow() != 0) {
         // Rows are left: channels between two rows go on. A channel that found the table exhausted before a
@@ -338,23 +357,59 @@ bool LinkChecker::judged(const Channel& channel, TransferChannel::State state) c
 
 void LinkChecker::writeVerdict(const Channel& channel, const QString& value)
 {
+    const bool current = m_table.isCurrent(channel.row, channel.generation);
+    if (m_table.isReloadPending()) {
+        // The rows are about to be replaced (after a save they would also lose it): the answer waits for the new
+        // table, and goes to the same favorite there. An edit since the request may have renamed it.
+        Favorite asked = channel.favorite;
+        if (current) {
+            asked.filePath = m_table.filePath(channel.row);
+            asked.fileName = m_table.fileName(channel.row);
+        }
+        m_held.push_back({asked, value});
+        return;
+    }
     int row = 0;
-    if (m_table.isCurrent(channel.row, channel.generation)) {
+    if (current) {
         row = channel.row;
     } else if (channel.generation != m_table.generation()) {
         // Sent before the table was loaded again: the answer belongs to the same favorite in the new table, if it
         // is still there with the address that was asked.
-        const Favorite& asked = channel.favorite;
         for (int r = 1; r <= m_table.rowCount() && row == 0; ++r) {
-            if (m_table.fileName(r) == asked.fileName && m_table.filePath(r) == asked.filePath &&
-                m_table.rowUrl(r) == asked.url)
+            if (isRowOf(r, channel.favorite))
                 row = r;
         }
     }
-    if (row == 0)
-        return;
+    if (row != 0)
+        write(row, value);
+}
+
+void LinkChecker::write(int row, const QString& value)
+{
     m_table.setRowState(row, value);
     emit verdict(row, value);
+}
+
+bool LinkChecker::isRowOf(int row, const Favorite& favorite) const
+{
+    return m_table.fileName(row) == favorite.fileName && m_table.filePath(row) == favorite.filePath &&
+           m_table.rowUrl(row) == favorite.url;
+}
+
+void LinkChecker::tableReloaded()
+{
+    if (m_held.empty())
+        return;
+    // Each answer that waited for the new table goes to its favorite's row there, if it is still there with the
+    // address that was asked.
+    QHash<QPair<QString, QString>, int> rows;
+    for (int r = m_table.rowCount(); r >= 1; --r)
+        rows.insert({m_table.filePath(r), m_table.fileName(r)}, r);
+    for (const HeldVerdict& held : std::exchange(m_held, {})) {
+        const int row = rows.value({held.favorite.filePath, held.favorite.fileName});
+        if (row != 0 && isRowOf(row, held.favorite))
+            write(row, held.value);
+    }
 }
 
 void LinkChecker::tableAboutToBeReloaded()

@@ -28,7 +28,7 @@ namespace checker
 /// "http://" (case-sensitive, anywhere in the address) is skipped. The final state of a request writes "YES"
 /// (any HTTP answer) or "NO" (none) into rowState of the row it was sent for and re-arms the channel. The
 /// completion watch ends the run once every row has been handed out and no request is in progress, or at its
-/// first tick after StopTh.
+/// first tick after stop().
 ///
 /// A run is Idle, Running, or Stopping (stopped, waiting for the watch's tick to end it). A channel is idle,
 /// armed (its dispatch tick is due) or probing (its request is in progress); it remembers the row it took last
@@ -42,8 +42,12 @@ namespace checker
 /// - a reload during a run (the table's load, a new generation) does not restart it: the run goes on with the
 ///   favorites of the new table it has not handed out yet, by folder and file name, in the new table's row
 ///   order, and it ends only once every row of the table as it is then has been handed out (or the user
-///   stopped) and no request is in progress;
-/// - StartTh while Running does nothing; while Stopping it starts the new run from row 1 at once, and the
+///   stopped), no request is in progress and no reload is pending;
+/// - an answer that comes in while a reload is pending (LinkTable::isReloadPending: from the command that changes
+///   what is on disk until the new table stands) is held and written to the same favorite once the new table
+///   stands; so every favorite a run asked has its verdict in rowState, or in its history when a save came
+///   between, when runFinished comes;
+/// - start() while Running does nothing; while Stopping it starts the new run from row 1 at once, and the
 ///   stopped run ends without a runFinished of its own. runStarted and runFinished always come in pairs;
 /// - the pool can be resized during a run: new channels join the run; a channel that goes while its request
 ///   is in progress finishes that request first (its verdict counts, its row is never asked again) and goes
@@ -76,7 +80,6 @@ public:
     static constexpr int kMaxThreads = 40;
     static constexpr int kDispatchIntervalMs = 40;
     static constexpr int kWatchIntervalMs = 800;
-    static constexpr int kRequestTimeoutMs = 40000;
 
     /// A pool of one idle channel working on the given table, which must outlive it.
     explicit LinkChecker(table::LinkTable& table, QObject* parent = nullptr);
@@ -90,7 +93,7 @@ public:
     /// the first, and after a reload until the next row is handed out.
     int rowCursor() const;
     RunState runState() const { return m_runState; }
-    /// True from StartTh until runFinished.
+    /// True from start() until runFinished.
     bool isRunning() const { return m_runState != RunState::Idle; }
     /// What the indicator of a channel shows: the last state its request in progress reported, or nothing
     /// while the channel is idle (also for a channel that does not exist).
@@ -102,23 +105,17 @@ public:
     void setDispatchInterval(int ms);
     /// Interval of the completion watch (default 800 ms), from its next start.
     void setWatchInterval(int ms);
-    /// Request time-out of every channel (default 40 s), for requests started from now on.
+    /// Request time-out of every channel (default TransferChannel::kRequestTimeoutMs), for requests started from
+    /// now on.
     void setRequestTimeout(int ms);
 
 public slots:
-    /// Resizes the pool to value channels (clamped to 1..40); emits threadCountChanged.
-    void Slider1_Change(int value);
+    /// Makes the pool n channels (clamped to 1..40); emits threadCountChanged. During a run new channels join it.
+    void setThreadCount(int n);
     /// Starts a run from row 1; does nothing while one is Running (a Stopping run is replaced).
-    void StartTh();
+    void start();
     /// Silences every channel and shows them idle; a run in progress ends at the watch's next tick.
-    void StopTh();
-    /// Dispatch tick of channel Index: takes the next row and probes or skips it.
-    void Timer_Timer(int Index);
-    /// A state report of channel Index's transfer: moves the indicator, at 11/12 writes the verdict. States
-    /// outside 0..12 are ignored.
-    void Inet_StateChanged(int Index, checker::TransferChannel::State state);
-    /// Completion watch tick: ends the run when nothing is left to do.
-    void Timer1_Timer();
+    void stop();
 
 signals:
     /// The request of a channel has reported a state 0..10: its indicator shows that stage.
@@ -133,6 +130,20 @@ signals:
     void runFinished();
     /// The pool now has n channels; new channels are idle.
     void threadCountChanged(int n);
+
+private slots:
+    // The handlers of the pool's controls: the slider, the start and stop commands, the channels' dispatch timers
+    // and transfers, the completion watch.
+    void Slider1_Change(int value);
+    void StartTh();
+    void StopTh();
+    /// Dispatch tick of channel Index: takes the next row and probes or skips it.
+    void Timer_Timer(int Index);
+    /// A state report of channel Index's transfer: moves the indicator, at 11/12 writes the verdict. States
+    /// outside 0..12 are ignored.
+    void Inet_StateChanged(int Index, checker::TransferChannel::State state);
+    /// Completion watch tick: ends the run when nothing is left to do.
+    void Timer1_Timer();
 
 private:
     struct Channel
@@ -152,6 +163,13 @@ private:
         std::optional<TransferChannel::State> shown; // what the indicator shows; nothing while idle
     };
 
+    // An answer that waits for the table being loaded: the favorite it is for, and the verdict.
+    struct HeldVerdict
+    {
+        Favorite favorite;
+        QString value;
+    };
+
     Channel makeChannel(int index);
     void destroyChannel(Channel& channel);
     void letGo(Channel& channel);
@@ -161,7 +179,10 @@ private:
     void show(int index, std::optional<TransferChannel::State> state);
     bool judged(const Channel& channel, TransferChannel::State state) const;
     void writeVerdict(const Channel& channel, const QString& value);
+    void write(int row, const QString& value);
+    bool isRowOf(int row, const Favorite& favorite) const;
     void tableAboutToBeReloaded();
+    void tableReloaded();
     bool handedOutBefore(int row) const;
     int nextRow() const;
     int takeRow();
@@ -172,10 +193,11 @@ private:
     int m_rowCursor = 0;            // in the table generation m_cursorGeneration
     quint64 m_cursorGeneration = 0;
     QSet<QPair<QString, QString>> m_askedBefore; // favorites handed out before the last reload of this run
+    std::vector<HeldVerdict> m_held;             // answers that came in while a reload was pending, for the new table
     RunState m_runState = RunState::Idle;
     QTimer* m_completionWatch = nullptr; // Timer1
     int m_dispatchMs = kDispatchIntervalMs;
-    int m_requestTimeoutMs = kRequestTimeoutMs;
+    int m_requestTimeoutMs = TransferChannel::kRequestTimeoutMs;
 };
 
 } // namespace checker

@@ -1,15 +1,16 @@
 #include "checker/TransferChannel.h"
 
-#include <cstring>
+#include <optional>
 
 #include <curl/curl.h>
 
 #include <QHostAddress>
 #include <QMetaObject>
-#include <QNetworkProxyFactory>
+#include <QUrl>
 
 #include "checker/CurlMulti.h"
 #include "platform/Descriptors.h"
+#include "platform/SystemProxy.h"
 
 namespace checker
 {
@@ -29,35 +30,45 @@ bool schemeSupported(const QString& scheme)
     return scheme == QLatin1String("https") && (CurlMulti::features() & CURL_VERSION_SSL) != 0;
 }
 
-// The system's proxy for the address, as libcurl names it; "" (no proxy, whatever the environment says) for
-// loopback hosts and where the system names none libcurl can use.
-QByteArray proxyFor(const QUrl& url)
+// The proxy for a request to url, as libcurl names it: "" (none, whatever the environment says) for loopback hosts;
+// elsewhere the platform's, or nothing where libcurl reads the user's settings from the environment itself.
+std::optional<QByteArray> proxyFor(const QUrl& url)
 {
     const QString host = url.host();
     if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 || QHostAddress(host).isLoopback())
         return QByteArray();
-    for (const QNetworkProxy& proxy : QNetworkProxyFactory::systemProxyForQuery(QNetworkProxyQuery(url))) {
-        QUrl named;
-        if (proxy.type() == QNetworkProxy::HttpProxy)
-            named.setScheme(QStringLiteral("http"));
-        else if (proxy.type() == QNetworkProxy::Socks5Proxy)
-            named.setScheme(QStringLiteral("socks5h")); // the proxy looks the name up
-        else if (proxy.type() == QNetworkProxy::NoProxy)
-            return QByteArray();
+    return platform::systemProxy(url);
+}
+
+// The part of an address after its host and port, as written, with only what cannot stand in a request line
+// percent-encoded: blanks, control characters and, as UTF-8, every character outside ASCII. Escapes already in it
+// stay exactly as they are, valid or not.
+QByteArray requestLineSafe(const QString& rest)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    QByteArray safe;
+    for (const char c : rest.toUtf8()) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte >= 0x7f)
+            safe.append('%').append(hex[byte >> 4]).append(hex[byte & 0xf]);
         else
-            continue;
-        named.setHost(proxy.hostName());
-        named.setPort(proxy.port());
-        named.setUserName(proxy.user());
-        named.setPassword(proxy.password());
-        return named.toEncoded();
+            safe.append(c);
     }
-    return QByteArray();
+    return safe;
+}
+
+// True when libcurl's own parser takes the URL as it stands.
+bool curlTakes(const QByteArray& url)
+{
+    CURLU* parsed = curl_url();
+    const bool taken = parsed && curl_url_set(parsed, CURLUPART_URL, url.constData(), 0) == CURLUE_OK;
+    curl_url_cleanup(parsed);
+    return taken;
 }
 
 } // namespace
 
-// libcurl calls these from inside the multi handle's work: they only record and post, never report.
+// libcurl calls these from inside the multi handle's work: they only record what libcurl tells, never report.
 struct TransferChannel::Callbacks
 {
     static curl_socket_t open(void* self, curlsocktype, curl_sockaddr* address)
@@ -67,10 +78,6 @@ struct TransferChannel::Callbacks
         // is closed.
         if (channel->m_socket != -1)
             return CURL_SOCKET_BAD;
-        if (!platform::descriptorsAvailable(kDescriptorReserve)) {
-            channel->m_shortage = true;
-            return CURL_SOCKET_BAD;
-        }
         int error = 0;
         const long long socket = platform::openSocket(address->family, address->socktype, address->protocol, &error);
         if (socket == -1) {
@@ -78,8 +85,9 @@ struct TransferChannel::Callbacks
             return CURL_SOCKET_BAD;
         }
         channel->m_socket = qintptr(socket);
-        channel->post(icHostResolved);
-        channel->post(icConnecting);
+        // The name has been looked up, and the connection is on its way.
+        channel->reach(icHostResolved);
+        channel->reach(icConnecting);
         return curl_socket_t(socket);
     }
 
@@ -89,23 +97,30 @@ struct TransferChannel::Callbacks
         platform::closeSocket(static_cast<long long>(socket));
         if (qintptr(socket) == channel->m_socket)
             channel->m_socket = -1;
-        channel->post(icDisconnecting);
-        channel->post(icDisconnected);
+        channel->reach(icDisconnecting);
+        channel->reach(icDisconnected);
         return 0;
     }
 
+    // Called once the connection stands, just before the request is sent.
     static int connected(void* self, char*, char*, int, int)
     {
         auto* channel = static_cast<TransferChannel*>(self);
-        channel->post(icConnected);
-        channel->post(icRequesting);
+        channel->reach(icConnected);
+        channel->reach(icRequesting);
         return CURL_PREREQFUNC_OK;
     }
 
-    static int debug(CURL*, curl_infotype type, char*, size_t, void* self)
+    // Called all through the transfer; the size of the request sent so far tells when it has gone.
+    static int progress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
     {
-        if (type == CURLINFO_HEADER_OUT)
-            static_cast<TransferChannel*>(self)->post(icRequestSent);
+        auto* channel = static_cast<TransferChannel*>(self);
+        if (!channel->hasReached(icRequestSent)) {
+            long sent = 0;
+            curl_easy_getinfo(easyOf(channel->m_easy), CURLINFO_REQUEST_SIZE, &sent);
+            if (sent > 0)
+                channel->reach(icRequestSent);
+        }
         return 0;
     }
 
@@ -113,20 +128,20 @@ struct TransferChannel::Callbacks
     {
         auto* channel = static_cast<TransferChannel*>(self);
         const size_t length = size * count;
-        if (length >= 5 && std::memcmp(line, "HTTP/", 5) == 0) {
-            // "HTTP/1.1 200 OK": the status is the number after the first blank.
-            const QByteArray status = QByteArray(line, int(length)).split(' ').value(1);
-            channel->m_status = status.toInt();
-            channel->post(icReceivingResponse);
-        } else if ((length == 2 && line[0] == '\r' && line[1] == '\n') || (length == 1 && line[0] == '\n')) {
-            // The end of a head. 100 Continue only announces the answer; any other status is one, also an
-            // interim one: the server has answered in HTTP.
-            if (channel->m_status >= 101) {
-                channel->m_headComplete = true;
-                channel->post(icResponseReceived);
-            }
-        }
-        return length;
+        channel->reach(icReceivingResponse);
+        // libcurl hands over a head line by line and ends it with a line that starts with CR or LF.
+        if (length == 0 || (line[0] != '\r' && line[0] != '\n'))
+            return length;
+        long status = 0;
+        curl_easy_getinfo(easyOf(channel->m_easy), CURLINFO_RESPONSE_CODE, &status);
+        if (status <= 0)
+            return length;
+        // A complete head whose status line libcurl has taken, of any status: the server has answered in HTTP. An
+        // interim one (1xx) counts too, since what follows it cannot make the server any less there. The transfer
+        // ends here, without waiting for more: a short count is libcurl's way to stop a transfer from a callback.
+        channel->m_headComplete = true;
+        channel->reach(icResponseReceived);
+        return 0;
     }
 
     static size_t discard(char*, size_t size, size_t count, void*) { return size * count; }
@@ -142,17 +157,29 @@ TransferChannel::~TransferChannel()
     release();
 }
 
-QUrl TransferChannel::requestUrl(const QString& address)
+QByteArray TransferChannel::requestUrl(const QString& address)
 {
-    // Decided here rather than by the HTTP library, which would make a request of more than this.
+    // Whether the address names an http or https server, and which, is decided here rather than by the HTTP library,
+    // which would make a request of more than this; the host as the name system knows it (IDNA).
     QUrl url(address, QUrl::TolerantMode);
     if (address.isEmpty() || !url.isValid() || !schemeSupported(url.scheme()) || url.host().isEmpty())
-        return QUrl();
+        return QByteArray();
     const int port = url.port();
     if (port != -1 && (port < 1 || port > 65535))
-        return QUrl();
+        return QByteArray();
+    const QString start = url.scheme() + QLatin1String("://");
+    if (!address.startsWith(start, Qt::CaseInsensitive))
+        return QByteArray();
+    // No credentials are ever sent.
     url.setUserInfo(QString());
-    return url;
+    // The rest (path, query, fragment) goes as written: the server is asked for exactly what the favorite names.
+    int rest = int(start.size());
+    while (rest < address.size() && address[rest] != QLatin1Char('/') && address[rest] != QLatin1Char('?') &&
+           address[rest] != QLatin1Char('#'))
+        ++rest;
+    const QByteArray sent =
+        start.toLatin1() + url.authority(QUrl::FullyEncoded).toLatin1() + requestLineSafe(address.mid(rest));
+    return curlTakes(sent) ? sent : QByteArray();
 }
 
 bool TransferChannel::lookupsInParallel()
@@ -164,22 +191,23 @@ bool TransferChannel::Execute(const QString& address, const QString& operation)
 {
     if (m_busy || operation != QLatin1String("HEAD"))
         return false;
-    const QUrl url = requestUrl(address);
-    if (!url.isValid())
+    const QByteArray url = requestUrl(address);
+    if (url.isEmpty())
         return false;
-    // Out of descriptors the request is not made at all: that is this program's shortage, not the server's.
     m_failedLocally = false;
-    CURL* easy = platform::descriptorsAvailable(kDescriptorReserve) ? curl_easy_init() : nullptr;
+    CURL* easy = curl_easy_init();
     if (!easy) {
         m_failedLocally = true;
         return false;
     }
     curl_easy_setopt(easy, CURLOPT_PRIVATE, this);
-    curl_easy_setopt(easy, CURLOPT_URL, url.toEncoded().constData());
+    curl_easy_setopt(easy, CURLOPT_URL, url.constData());
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
     curl_easy_setopt(easy, CURLOPT_USERAGENT, "Mozilla/5.0");
-    curl_easy_setopt(easy, CURLOPT_PROXY, proxyFor(url).constData());
+    // Without a proxy of ours libcurl takes the one the environment names.
+    if (const std::optional<QByteArray> proxy = proxyFor(QUrl::fromEncoded(url)))
+        curl_easy_setopt(easy, CURLOPT_PROXY, proxy->constData());
     curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     // One question per address and run: the connection is of no use once the answer is in. Left open, idle
     // connections would pile up one per server visited until the program runs out of descriptors.
@@ -200,26 +228,24 @@ bool TransferChannel::Execute(const QString& address, const QString& operation)
     curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, this);
     curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Callbacks::connected);
     curl_easy_setopt(easy, CURLOPT_PREREQDATA, this);
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Callbacks::progress);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Callbacks::header);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Callbacks::discard);
-    // The request's head is told written only to the debug callback.
-    curl_easy_setopt(easy, CURLOPT_DEBUGFUNCTION, &Callbacks::debug);
-    curl_easy_setopt(easy, CURLOPT_DEBUGDATA, this);
-    curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L);
 
-    m_progress = icNone;
-    m_status = 0;
+    m_reached = 0;
+    m_reported = icNone;
+    m_final.reset();
     m_headComplete = false;
     m_shortage = false;
-    ++m_serial;
     m_easy = easy;
     m_busy = true;
-    // Posted first: the transfer starts inside add(), and reports of its own may already follow.
-    post(icResolvingHost);
+    // First: the transfer starts inside add(), and stages of its own may already follow.
+    reach(icResolvingHost);
     if (!m_multi->add(easy)) {
         m_busy = false;
-        ++m_serial;
         release();
         return false;
     }
@@ -228,26 +254,28 @@ bool TransferChannel::Execute(const QString& address, const QString& operation)
 
 void TransferChannel::transferDone(int result)
 {
-    long osError = 0;
-    curl_easy_getinfo(easyOf(m_easy), CURLINFO_OS_ERRNO, &osError);
     const bool answered = m_headComplete;
     // No answer because this program could not get a socket, a descriptor or memory says nothing about the
-    // server; nor does any failure while the program is still short of descriptors (a name look-up that
-    // could not open its socket, say).
-    // (libcurl's own CURLE_OUT_OF_MEMORY is no such sign: it also stands for a head too large to take.)
-    const bool shortage = m_shortage || platform::isResourceShortage(int(osError)) ||
-                          (result != CURLE_OPERATION_TIMEDOUT && !platform::descriptorsAvailable(kDescriptorReserve));
-    m_failedLocally = !answered && shortage;
+    // server; nor does any failure while the program is short of descriptors (a name look-up that could not open
+    // its socket, say), which is the one look at the descriptors a request costs. A time-out is the server's
+    // silence. (libcurl's own CURLE_OUT_OF_MEMORY is no such sign: it also stands for a head too large to take.)
+    long osError = 0;
+    if (!answered)
+        curl_easy_getinfo(easyOf(m_easy), CURLINFO_OS_ERRNO, &osError);
+    m_failedLocally =
+        !answered && (m_shortage || platform::isResourceShortage(int(osError)) ||
+                      (result != CURLE_OPERATION_TIMEDOUT && !platform::descriptorsAvailable(kDescriptorReserve)));
     release();
-    post(answered ? icResponseCompleted : icError);
+    m_final = answered ? icResponseCompleted : icError;
+    reach(*m_final);
 }
 
 void TransferChannel::Cancel()
 {
     if (!m_busy)
         return;
+    // What has been reached and not reported yet is not reported any more.
     m_busy = false;
-    ++m_serial; // what is still posted for the request is not delivered
     release();
 }
 
@@ -256,26 +284,36 @@ void TransferChannel::setRequestTimeout(int ms)
     m_timeoutMs = qMax(1, ms);
 }
 
-void TransferChannel::post(State state)
+bool TransferChannel::hasReached(State stage) const
 {
-    QMetaObject::invokeMethod(
-        this, [this, serial = m_serial, state] { deliver(serial, state); }, Qt::QueuedConnection);
+    return (m_reached & (1u << stage)) != 0;
 }
 
-void TransferChannel::deliver(quint64 serial, State state)
+void TransferChannel::reach(State stage)
 {
-    // Only for the request in progress, and only forwards: the dial never turns back.
-    if (!m_busy || serial != m_serial)
-        return;
-    if (state >= icError) {
-        m_busy = false;
-        emit StateChanged(state);
-        return;
+    m_reached |= 1u << stage;
+    // One report for whatever is reached before the event loop comes round to it.
+    if (!m_reportPosted) {
+        m_reportPosted = true;
+        QMetaObject::invokeMethod(this, &TransferChannel::report, Qt::QueuedConnection);
     }
-    if (state <= m_progress)
-        return;
-    m_progress = state;
-    emit StateChanged(state);
+}
+
+void TransferChannel::report()
+{
+    m_reportPosted = false;
+    // The stages reached since the last report, in their order. The dial only turns forwards: a stage reached again
+    // after a later one (the socket of a name's second address) is not shown again.
+    for (int stage = m_reported + 1; m_busy && stage <= icDisconnected; ++stage) {
+        if (hasReached(State(stage))) {
+            m_reported = State(stage);
+            emit StateChanged(m_reported);
+        }
+    }
+    if (m_busy && m_final) {
+        m_busy = false;
+        emit StateChanged(*m_final);
+    }
 }
 
 void TransferChannel::release()

@@ -18,6 +18,9 @@ bool descriptorsAvailable(int n);
 long long openSocket(int family, int type, int protocol, int* error);
 /// Closes a socket made by openSocket.
 void closeSocket(long long socket);
+/// How often the sockets libcurl has the event loop watch must be looked at again whatever their notifiers say, in
+/// ms; 0 where a notifier tells of every event it is made for.
+int socketRecheckIntervalMs();
 /// True when a system error number (errno, or a Windows socket error) says that this program ran short of
 /// descriptors, socket buffers or memory, rather than anything about the network or the other end.
 bool isResourceShortage(int systemError);

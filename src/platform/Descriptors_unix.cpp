@@ -60,6 +60,13 @@ void closeSocket(long long socket)
     close(int(socket));
 }
 
+int socketRecheckIntervalMs()
+{
+    // A socket notifier here asks poll() about its socket at every turn of the event loop, so an event that happened
+    // before the notifier was made is told all the same.
+    return 0;
+}
+
 bool isResourceShortage(int systemError)
 {
     return systemError == EMFILE || systemError == ENFILE || systemError == ENOBUFS || systemError == ENOMEM;

@@ -34,6 +34,14 @@ void closeSocket(long long socket)
     closesocket(static_cast<SOCKET>(socket));
 }
 
+int socketRecheckIntervalMs()
+{
+    // Windows tells a socket notifier of an event once, when it happens: one that happened before the notifier was
+    // made is never told. A connection refused at once (as on loopback under Wine) then left its request waiting for
+    // the time-out. So the watched sockets are looked at again now and then.
+    return 250;
+}
+
 bool isResourceShortage(int systemError)
 {
     return systemError == WSAEMFILE || systemError == WSAENOBUFS || systemError == WSA_NOT_ENOUGH_MEMORY ||

@@ -23,6 +23,7 @@ void LinkTable::load(QVector<LinkRow> rows)
     emit rowsAboutToBeReset();
     m_rows = std::move(rows);
     ++m_generation;
+    m_reloadPending = false;
     emit rowsReset();
 }
 

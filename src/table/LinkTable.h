@@ -51,6 +51,9 @@ public:
     bool hasRow(int row) const { return row >= 1 && row <= rowCount(); }
     /// Moves on with every load.
     quint64 generation() const { return m_generation; }
+    /// True from announceReload() until the next load: the rows are about to be replaced, and a verdict written into
+    /// them now may not reach the new ones.
+    bool isReloadPending() const { return m_reloadPending; }
     /// True when row `row` exists and the table has not been loaded again since `generation`.
     bool isCurrent(int row, quint64 generation) const { return generation == m_generation && hasRow(row); }
 
@@ -69,7 +72,10 @@ public:
     /// The shortcut file of row `row`: filePath joined with fileName.
     QString fullPath(int row) const;
 
-    /// Replaces every row (a load): the generation moves on, and rowsReset follows.
+    /// A load is on its way (a command has changed, or is changing, what is on disk): until it has replaced the rows,
+    /// isReloadPending() says so, and whoever has something to write into a row holds it back until rowsReset.
+    void announceReload() { m_reloadPending = true; }
+    /// Replaces every row (a load): the generation moves on, no reload is pending any more, and rowsReset follows.
     void load(QVector<LinkRow> rows);
     /// Sets the verdict of row `row`; nothing for a row that does not exist.
     void setRowState(int row, const QString& verdict);
@@ -91,6 +97,7 @@ signals:
 private:
     QVector<LinkRow> m_rows;
     quint64 m_generation = 0;
+    bool m_reloadPending = false;
 };
 
 } // namespace table

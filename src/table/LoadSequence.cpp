@@ -69,6 +69,8 @@ void LoadSequence::startUp()
 
 void LoadSequence::reloadFromDisk(CurrentVerdicts verdicts)
 {
+    // From now until the new table stands, a check's answers wait for it (see LinkChecker).
+    m_state.table.announceReload();
     // Once cleared is asked for (a save has folded the verdicts into the histories), a later request cannot undo it.
     if (m_loadIe->isActive() && m_verdicts == CurrentVerdicts::Cleared)
         verdicts = CurrentVerdicts::Cleared;

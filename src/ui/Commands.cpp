@@ -90,10 +90,10 @@ void Commands::run(Command command)
 {
     switch (command) {
     case Command::StartCheck:
-        m_checker.StartTh();
+        m_checker.start();
         break;
     case Command::StopCheck:
-        m_checker.StopTh();
+        m_checker.stop();
         break;
     case Command::SaveResults:
         m_rules.saveResults();

@@ -94,7 +94,7 @@ void MainWindow::Form_Load()
     m_toolbar =
         new CommandBar(Commands::all(), checker::LinkChecker::kMinThreads, checker::LinkChecker::kMaxThreads, m_client);
     connect(m_toolbar, &CommandBar::triggered, this, &MainWindow::Toolbar1_ButtonClick);
-    connect(m_toolbar->slider(), &QSlider::valueChanged, m_checker, &checker::LinkChecker::Slider1_Change);
+    connect(m_toolbar->slider(), &QSlider::valueChanged, m_checker, &checker::LinkChecker::setThreadCount);
     m_load->startUp();
 }
 
@@ -206,7 +206,7 @@ void MainWindow::myClear()
 
 void MainWindow::StopTh()
 {
-    m_checker->StopTh();
+    m_checker->stop();
 }
 
 void MainWindow::Toolbar1_ButtonClick(table::Command command)

@@ -13,8 +13,10 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include "checker/TransferChannel.h"
+#include "support/ChildRun.h"
 #include "table/LinkTable.h"
 
 namespace testsupport
@@ -106,6 +108,26 @@ QStringList ownResolverWrapper(const QString& dir, const QHostAddress& nameserve
             nsswitch};
 }
 
+int runInOwnResolverNamespace(const QString& testFunction, const QHostAddress& nameserver, QByteArray* output,
+                              QString* skipReason)
+{
+    QTemporaryDir dir;
+    if (!dir.isValid()) {
+        *skipReason = QStringLiteral("no temporary folder for the resolver configuration");
+        return -1;
+    }
+    const QStringList wrapper = ownResolverWrapper(dir.path(), nameserver, skipReason);
+    if (wrapper.isEmpty())
+        return -1;
+    const int code = runSelfInChild(wrapper, testFunction, QStringLiteral("1"), output, 180000);
+    if (code == 97) {
+        *skipReason = QStringLiteral("cannot replace the resolver configuration inside the namespace (mount --bind "
+                                     "refused)");
+        return -1;
+    }
+    return code;
+}
+
 bool inOwnResolverNamespace(const QHostAddress& nameserver)
 {
     // A new network namespace has its loopback interface down.
@@ -124,7 +146,8 @@ bool inOwnResolverNamespace(const QHostAddress& nameserver)
         if (!(iface.flags() & QNetworkInterface::IsLoopBack))
             return false;
     }
-    for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
+    for (const char* name :
+         {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"})
         qunsetenv(name);
     QFile resolv(QStringLiteral("/etc/resolv.conf"));
     return resolv.open(QIODevice::ReadOnly) &&

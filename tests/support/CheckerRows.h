@@ -46,6 +46,11 @@ QString spreadVerdict(int i);
 /// outlive the child. Empty, with the reason in skipReason, where the machine allows no such namespaces. The
 /// child ends with code 97 when the configuration could not be put in place.
 QStringList ownResolverWrapper(const QString& dir, const QHostAddress& nameserver, QString* skipReason);
+/// Runs testFunction ("name" or "name:data tag") of this test binary again in such a child, with a resolver
+/// configuration of its own in a temporary folder, and returns its exit code; output receives what it printed.
+/// -1, with the reason in skipReason, where the machine allows no such child.
+int runInOwnResolverNamespace(const QString& testFunction, const QHostAddress& nameserver, QByteArray* output,
+                              QString* skipReason);
 /// In such a child: brings the loopback interface up and leaves no proxy in the environment; false when the
 /// child has any other interface or the resolver configuration is not the one written.
 bool inOwnResolverNamespace(const QHostAddress& nameserver);

@@ -293,9 +293,17 @@ QHash<QString, LoopbackHttpServer::Route> LoopbackHttpServer::hostileRoutes()
     routes.insert(QStringLiteral("/status-only"), rawRoute(Route::Raw, "HTTP/1.1 200 OK\r\n", QByteArray(), true));
     routes.insert(QStringLiteral("/status-and-header"),
                   rawRoute(Route::Raw, "HTTP/1.1 200 OK\r\nServer: test\r\n", QByteArray(), true));
-    routes.insert(QStringLiteral("/only-1xx"), rawRoute(Route::Raw, "HTTP/1.1 100 Continue\r\n\r\n"));
-    routes.insert(QStringLiteral("/only-103"),
-                  rawRoute(Route::Raw, "HTTP/1.1 103 Early Hints\r\nLink: </a.css>; rel=preload\r\n\r\n"));
+    const QByteArray continueHead = "HTTP/1.1 100 Continue\r\n\r\n";
+    routes.insert(QStringLiteral("/only-1xx"), rawRoute(Route::Raw, continueHead));
+    routes.insert(QStringLiteral("/only-100-close"), rawRoute(Route::Raw, continueHead, QByteArray(), true));
+    const QByteArray earlyHints = "HTTP/1.1 103 Early Hints\r\nLink: </a.css>; rel=preload\r\n\r\n";
+    routes.insert(QStringLiteral("/only-103"), rawRoute(Route::Raw, earlyHints));
+    routes.insert(QStringLiteral("/only-103-close"), rawRoute(Route::Raw, earlyHints, QByteArray(), true));
+    // Status lines that libcurl (and curl) take as they are, though they are not written by the book.
+    routes.insert(QStringLiteral("/two-blanks"),
+                  rawRoute(Route::Raw, "HTTP/1.1  200 OK\r\nContent-Length: 0\r\n\r\n", QByteArray(), true));
+    routes.insert(QStringLiteral("/lower-case"),
+                  rawRoute(Route::Raw, "http/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", QByteArray(), true));
     routes.insert(QStringLiteral("/endless-head"),
                   rawRoute(Route::Flood, "HTTP/1.1 200 OK\r\n",
                            QByteArray("X-Endless: " + QByteArray(52, 'e') + "\r\n").repeated(256)));
@@ -341,7 +349,8 @@ void LoopbackHttpServer::onReadyRead(QTcpSocket* socket)
         const QList<QByteArray> parts = requestLine.split(' ');
         Request request;
         request.method = parts.value(0);
-        const QString target = QString::fromLatin1(parts.value(1));
+        request.target = parts.value(1);
+        const QString target = QString::fromLatin1(request.target);
         const int question = target.indexOf(QLatin1Char('?'));
         request.path = question < 0 ? target : target.left(question);
         request.query = question < 0 ? QString() : target.mid(question + 1);
@@ -397,6 +406,9 @@ void LoopbackHttpServer::handle(QTcpSocket* socket, const Request& request)
         socket->disconnectFromHost();
         break;
     case Route::Hang:
+        break;
+    case Route::Hold:
+        m_held.append({socket, {route, request.method}});
         break;
     case Route::Raw:
     case Route::Trickle:
@@ -474,6 +486,16 @@ void LoopbackHttpServer::answer(QTcpSocket* socket, const Route& route, const QB
     dropRequest(socket);
 }
 
+void LoopbackHttpServer::releaseHeld()
+{
+    const auto held = std::exchange(m_held, {});
+    for (const auto& [socket, request] : held) {
+        answer(socket, request.first, request.second);
+        if (m_sockets.contains(socket))
+            socket->flush();
+    }
+}
+
 void LoopbackHttpServer::dropRequest(QTcpSocket* socket)
 {
     if (m_pending.value(socket) <= 0)
@@ -489,6 +511,9 @@ void LoopbackHttpServer::forget(QTcpSocket* socket)
     m_inFlight -= m_pending.take(socket);
     m_buffers.remove(socket);
     m_takenOver.remove(socket);
+    m_held.erase(
+        std::remove_if(m_held.begin(), m_held.end(), [socket](const auto& held) { return held.first == socket; }),
+        m_held.end());
     socket->deleteLater();
 }
 

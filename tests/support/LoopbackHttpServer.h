@@ -1,5 +1,7 @@
 #pragma once
 
+#include <utility>
+
 #include <QByteArray>
 #include <QHash>
 #include <QHostAddress>
@@ -47,6 +49,7 @@ public:
             Raw,     // send raw as it is; then close when closeAfter, else keep the connection open
             Trickle, // send raw one byte every byteIntervalMs, then keep the connection open
             Flood,   // send raw, then flood over and over for as long as the connection is open
+            Hold,    // keep the request until releaseHeld(), then answer status
         };
         Kind kind = Answer;
         int status = 200;
@@ -72,6 +75,7 @@ public:
     struct Request
     {
         QByteArray method;
+        QByteArray target;  // the request target exactly as received ("/a?b", or "http://host/a?b" to a proxy)
         QString path;       // without the query
         QString query;      // without the '?'
         QByteArray headers; // the raw header lines after the request line
@@ -118,6 +122,8 @@ public:
     const QList<Request>& requests() const { return m_requests; }
     /// How many of them have the item (such as "row=3") among the items of their query.
     int requestsWithQueryItem(const QString& item) const;
+    /// Answers every request a Hold route keeps, and hands the answers to the system before it returns.
+    void releaseHeld();
     /// Sets every counter and the request record back to zero; the peaks restart from the present.
     void resetCounters();
 
@@ -130,10 +136,11 @@ public:
     /// of 1 KiB lines or of one line, then close), /garbage (binary bytes, connection kept open), /http09
     /// (a bare HTML body, then close), /tls (a TLS ServerHello record, connection kept open),
     /// /status-only (a 200 status line, then close), /status-and-header (a 200 status line and one header, then
-    /// close), /only-1xx (one 100 Continue, then nothing),
-    /// /only-103 (one 103 Early Hints, then nothing), /endless-1xx (100 Continue responses without
-    /// end), /endless-head (a 200 status line, then header lines without end). /hang is the existing
-    /// route.
+    /// close), /only-1xx (one 100 Continue, then nothing), /only-100-close (one 100 Continue, then close),
+    /// /only-103 (one 103 Early Hints, then nothing), /only-103-close (the same, then close), /endless-1xx
+    /// (100 Continue responses without end), /endless-head (a 200 status line, then header lines without end),
+    /// /two-blanks ("HTTP/1.1  200 OK", two blanks after the version), /lower-case ("http/1.1 200 OK"). /hang is
+    /// the existing route.
     static QHash<QString, Route> hostileRoutes();
 
 signals:
@@ -158,6 +165,7 @@ private:
     QHash<QTcpSocket*, QByteArray> m_buffers;
     QHash<QTcpSocket*, int> m_pending; // requests in flight per connection
     QSet<QTcpSocket*> m_takenOver;     // connections a raw kind owns: further input is discarded
+    QList<std::pair<QTcpSocket*, std::pair<Route, QByteArray>>> m_held; // requests a Hold route keeps, and method
     QHash<QString, int> m_perPath;
     QList<Request> m_requests;
     bool m_record = true;

@@ -21,22 +21,12 @@ qint64 processStatusKb(const char* key)
     return -1;
 }
 
-int processThreadCount(const QByteArray& namePrefix)
+int processThreadCount()
 {
     const QDir tasks(QStringLiteral("/proc/self/task"));
     if (!tasks.exists())
         return -1;
-    int n = 0;
-    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        if (namePrefix.isEmpty()) {
-            ++n;
-            continue;
-        }
-        QFile comm(tasks.filePath(task + QStringLiteral("/comm")));
-        if (comm.open(QIODevice::ReadOnly) && comm.readAll().startsWith(namePrefix))
-            ++n;
-    }
-    return n;
+    return int(tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
 }
 
 int openDescriptors(int* sockets)

@@ -10,9 +10,8 @@ namespace testsupport
 /// there is no such file or line.
 qint64 processStatusKb(const char* key);
 
-/// The number of threads of this process whose name starts with namePrefix (all of them for an empty
-/// prefix), from /proc/self/task; -1 where that cannot be read. Linux truncates names to 15 bytes.
-int processThreadCount(const QByteArray& namePrefix = QByteArray());
+/// The number of threads of this process, from /proc/self/task; -1 where that cannot be read.
+int processThreadCount();
 
 /// The number of descriptors this process has open, from /proc/self/fd; sockets, when given, receives how
 /// many of them are sockets (network connections and listeners, but also the display's connection).

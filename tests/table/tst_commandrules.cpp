@@ -79,6 +79,7 @@ private slots:
     void saveSaysWhichRowsItCannotStore();
     void saveFailureChangesNothing();
     void addressesNoRequestCanBeMadeOfSurviveChecksAndDelete();
+    void saveDuringACheckKeepsTheAnswersInFlight();
     void deleteRemovesOnlyFavoritesWithFourSavedFailures();
     void deleteWithNothingToDeleteStillReloads();
     void deleteCountsAFavoriteAlreadyGoneAndGoesOn();
@@ -251,7 +252,7 @@ void CommandRulesTest::addressesNoRequestCanBeMadeOfSurviveChecksAndDelete()
 
     for (int round = 1; round <= 4; ++round) {
         QSignalSpy finished(&checker, &checker::LinkChecker::runFinished);
-        checker.StartTh();
+        checker.start();
         QVERIFY(finished.wait(20000));
         QCOMPARE(testsupport::rowStates(f.state.table), QStringList({"", "", "NO", ""}));
         QVERIFY(f.run(Command::SaveResults));
@@ -261,6 +262,59 @@ void CommandRulesTest::addressesNoRequestCanBeMadeOfSurviveChecksAndDelete()
     QVERIFY(f.run(Command::DeleteDead));
     QCOMPARE(diskNames(f.fav()), QStringList({s() + "bookmarklet", s() + "nohost"}));
     QVERIFY(f.failures.isEmpty());
+}
+
+// A save during a check: the answers that come in while the table is being loaded again reach their favorites in the
+// new table, and "检测完毕" comes only when every favorite asked has its verdict, in 结果 or in the saved history.
+void CommandRulesTest::saveDuringACheckKeepsTheAnswersInFlight()
+{
+    testsupport::LoopbackHttpServer server;
+    QVERIFY(server.listen());
+    testsupport::LoopbackHttpServer::Route held;
+    held.kind = testsupport::LoopbackHttpServer::Route::Hold;
+    held.status = 404;
+    server.setRoute(QStringLiteral("/held"), held);
+    constexpr int kFavorites = 12;
+    constexpr int kHeld = 5;
+    CommandFixture f;
+    for (int i = 1; i <= kFavorites; ++i) {
+        const QString path = i == kHeld ? QStringLiteral("/held?row=%1") : QStringLiteral("/slow?ms=30&row=%1");
+        QVERIFY(f.addFavorite(QStringLiteral("f%1.url").arg(i, 2, 10, QLatin1Char('0')), server.url(path.arg(i))));
+    }
+    QVERIFY(f.start());
+    checker::LinkChecker checker(f.state.table);
+    checker.setDispatchInterval(5);
+    checker.setWatchInterval(60);
+    checker.setThreadCount(2);
+    QStringList withoutVerdict; // at the end of the run
+    QObject::connect(&checker, &checker::LinkChecker::runFinished, [&] {
+        for (int r = 1; r <= f.state.table.rowCount(); ++r) {
+            if (f.state.table.rowState(r).isEmpty() && f.state.table.rowHistory(r)[1].isEmpty())
+                withoutVerdict << f.state.table.fileName(r);
+        }
+    });
+    QSignalSpy finished(&checker, &checker::LinkChecker::runFinished);
+    checker.start();
+    QTRY_VERIFY(server.requestCount(QStringLiteral("/held")) == 1 && server.inFlight() == 1);
+
+    // The held answer leaves the server now; the checker reads it only once the save has scheduled the reload.
+    server.releaseHeld();
+    f.click(Command::SaveResults);
+    QVERIFY(f.load().isPending());
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 30000);
+    QTRY_VERIFY(!f.load().isPending());
+    QVERIFY(f.failures.isEmpty());
+
+    QCOMPARE(f.state.table.rowCount(), kFavorites);
+    QCOMPARE(f.state.table.rowState(kHeld), QStringLiteral("YES"));
+    QVERIFY2(withoutVerdict.isEmpty(), qPrintable(withoutVerdict.join(QLatin1Char(' '))));
+    for (int r = 1; r <= kFavorites; ++r) {
+        QCOMPARE(server.requestsWithQueryItem(QStringLiteral("row=%1").arg(r)), 1);
+        // Its own verdict, once: in 结果 when it came after the save, in the history when it came before.
+        const QString& now = f.state.table.rowState(r);
+        const QString& saved = f.state.table.rowHistory(r)[1];
+        QVERIFY2(now.isEmpty() != saved.isEmpty(), qPrintable(f.state.table.fileName(r)));
+    }
 }
 
 void CommandRulesTest::deleteRemovesOnlyFavoritesWithFourSavedFailures()
