@@ -193,9 +193,9 @@ QSlider* MainWindow::slider() const
     return m_toolbar->slider();
 }
 
-QAction* MainWindow::action(const QString& key) const
+QAction* MainWindow::action(table::Command command) const
 {
-    return m_toolbar->action(key);
+    return m_toolbar->action(command);
 }
 
 void MainWindow::myClear()

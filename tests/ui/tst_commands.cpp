@@ -301,16 +301,16 @@ void CommandsTest::interruptedRestoreIsToldAtStartUp()
     QVERIFY(f.addFavorite("Sub/b.url", "http://b/"));
     QVERIFY(writeFile(f.backup() + "/a.url", shortcutBytes("http://a/")));
     QVERIFY(writeFile(f.backup() + ".new/half.url", shortcutBytes("http://half/")));
-    QVERIFY(favorites::WorkingFolder(f.backup() + ".new").setPhase(favorites::phase::kCopying, nullptr));
+    QVERIFY(favorites::WorkingFolder(f.backup() + ".new").setPhase(favorites::Phase::Copying, nullptr));
     QVERIFY(writeFile(f.backup() + ".old/previous.url", shortcutBytes("http://previous/")));
-    QVERIFY(favorites::WorkingFolder(f.backup() + ".old").setPhase(favorites::phase::kSetAside, nullptr));
+    QVERIFY(favorites::WorkingFolder(f.backup() + ".old").setPhase(favorites::Phase::SetAside, nullptr));
     const QMap<QString, QByteArray> backup = folderContents(f.backup());
     const QString fresh = f.fav() + "/.tessaly-restore-new";
     const QString old = f.fav() + "/.tessaly-restore-old";
     QVERIFY(writeFile(fresh + "/new.url", shortcutBytes("http://new/")));
-    QVERIFY(favorites::WorkingFolder(fresh).setPhase(favorites::phase::kComplete, nullptr));
+    QVERIFY(favorites::WorkingFolder(fresh).setPhase(favorites::Phase::Complete, nullptr));
     QVERIFY(QDir().mkpath(old));
-    QVERIFY(favorites::WorkingFolder(old).setPhase(favorites::phase::kAside, nullptr));
+    QVERIFY(favorites::WorkingFolder(old).setPhase(favorites::Phase::Aside, nullptr));
     QVERIFY(QDir().rename(f.fav() + "/Sub", old + "/Sub"));
 
     ModalWatcher watcher;
