@@ -401,7 +401,9 @@ void MainWindowTest::everyTextShowsWhole()
         return found;
     };
     QVERIFY2(cutOff().isEmpty(), qPrintable(cutOff().join(u'\n')));
-    QEXPECT_FAIL("", "the slider's two-line caption is taller than its box with the stand-ins for 宋体", Continue);
+    // 宋体 itself fits the box it was made for.
+    if (!QStringList{"SimSun", "宋体", "NSimSun"}.contains(ui::songTiFamilies().value(0)))
+        QEXPECT_FAIL("", "the slider's two-line caption is taller than its box with the stand-ins for 宋体", Continue);
     QVERIFY2(caption.isEmpty(), qPrintable(caption.join(u'\n')));
 
     // A text wider than its panel (a date in a wider font) widens the panel and the window's least size.
