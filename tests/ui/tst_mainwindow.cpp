@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QLineEdit>
-#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -387,24 +386,12 @@ void MainWindowTest::everyTextShowsWhole()
     WindowFixture f;
     QVERIFY(f.start());
     ui::MainWindow& w = f.window();
-    // The slider's caption "线" / "程数" is two lines in a box made for 宋体's; the stand-ins' lines stand further
-    // apart, and its glyphs lose a few pixels at the top and the bottom.
-    QStringList caption;
-    const auto cutOff = [&w, &caption] {
+    const auto cutOff = [&w] {
         // The busy notice, hidden between loads, as it shows during one.
-        QStringList found = testsupport::cutOffTexts(&w) + testsupport::cutOffTexts(w.busyNotice()) +
-                            testsupport::overlappingChildren(w.toolbar()) +
-                            testsupport::overlappingChildren(w.busyNotice());
-        caption = found.filter(QRegularExpression(QStringLiteral("^Text1 ")));
-        for (const QString& fault : caption)
-            found.removeAll(fault);
-        return found;
+        return testsupport::cutOffTexts(&w) + testsupport::cutOffTexts(w.busyNotice()) +
+               testsupport::overlappingChildren(w.toolbar()) + testsupport::overlappingChildren(w.busyNotice());
     };
     QVERIFY2(cutOff().isEmpty(), qPrintable(cutOff().join(u'\n')));
-    // 宋体 itself fits the box it was made for.
-    if (!QStringList{"SimSun", "宋体", "NSimSun"}.contains(ui::songTiFamilies().value(0)))
-        QEXPECT_FAIL("", "the slider's two-line caption is taller than its box with the stand-ins for 宋体", Continue);
-    QVERIFY2(caption.isEmpty(), qPrintable(caption.join(u'\n')));
 
     // A text wider than its panel (a date in a wider font) widens the panel and the window's least size.
     w.statusPanels()->setPanelText(7, "2026年12月27日 星期日");
