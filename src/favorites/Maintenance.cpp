@@ -48,6 +48,30 @@ WorkingFolder restoreOld(const QString& favPath)
     return WorkingFolder(platform::joinPath(favPath, kRestoreOldName));
 }
 
+// A restore stopped just after giving the old favorites' folder its name leaves that folder, still hidden and marked,
+// at the top of the Favorites folder, where nothing else looks for it: it becomes an ordinary folder there, shown, as
+// a restore stopped a moment later leaves it. True when there was one.
+bool unmarkNamedReplacedFavorites(const NativePath& fav)
+{
+    std::vector<platform::FolderEntry> entries;
+    if (!platform::listFolder(fav, &entries))
+        return false;
+    bool found = false;
+    for (const platform::FolderEntry& entry : entries) {
+        const QString name = platform::fromNativePath(entry.name);
+        if (entry.type != EntryType::Folder || name == kRestoreNewName || name == kRestoreOldName)
+            continue;
+        WorkingFolder named(platform::fromNativePath(fav / entry.name));
+        const QString recorded = named.recordedName();
+        if (named.phase() != Phase::Done || recorded.isEmpty() || !name.startsWith(recorded) || named.isInUse())
+            continue;
+        named.unmark();
+        platform::setHidden(fav / entry.name, false);
+        found = true;
+    }
+    return found;
+}
+
 bool report(Failure* failure, const Failure& problem)
 {
     if (failure)
@@ -543,6 +567,8 @@ bool recoverInterruptedRestore(const QString& favPath, InterruptedRestore* found
         return failLeavingOldFavorites(failure, MaintenanceFailure::InterruptedRestoreNotRecovered, favPath, old,
                                        why.system);
     }
+    if (unmarkNamedReplacedFavorites(fav))
+        outcome = InterruptedRestore::Finished;
     if (found)
         *found = outcome;
     return true;

@@ -8,6 +8,7 @@
 #include "favorites/FileOps.h"
 #include "favorites/Maintenance.h"
 #include "favorites/WorkingFolder.h"
+#include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "support/FileModes.h"
 #include "support/TempFavorites.h"
@@ -192,6 +193,7 @@ void MaintenanceTest::restoreStoppedOnceCompleteIsEnded_data()
     QTest::addColumn<QByteArray>("phase"); // as the marker spells it
     QTest::newRow("done: the old favorites go to the Recycle Bin") << QByteArray("done");
     QTest::newRow("delete: the user agreed to lose them") << QByteArray("delete");
+    QTest::newRow("named: stopped as the old favorites' folder got its name") << QByteArray("named");
 }
 
 // A restore stopped once the new favorites were all in, the old ones waiting in its working folder with the name
@@ -200,18 +202,28 @@ void MaintenanceTest::restoreStoppedOnceCompleteIsEnded()
 {
     QFETCH(QByteArray, phase);
     const QString name = QStringLiteral("收藏夹（还原前 2026-12-08 14.05）");
-    const QString old = m_fav + "/.tessaly-restore-old";
+    // Named: the folder already has its name, but is still hidden and marked as the working folder was.
+    const QString old = m_fav + (phase == "named" ? "/" + name : QStringLiteral("/.tessaly-restore-old"));
     const QString fresh = m_fav + "/.tessaly-restore-new";
     QVERIFY(writeFile(m_fav + "/new.url", shortcutBytes("http://new/")));
     QVERIFY(writeFile(old + "/old.url", shortcutBytes("http://old/")));
     QVERIFY(writeFile(old + "/Sub/old2.url", shortcutBytes("http://old2/")));
-    QVERIFY(testsupport::markWorkingFolder(old, phase, name));
+    QVERIFY(testsupport::markWorkingFolder(old, phase == "named" ? "done" : phase, name));
     QVERIFY(testsupport::markWorkingFolder(fresh, "complete"));
 
     favorites::InterruptedRestore found = favorites::InterruptedRestore::None;
     platform::Failure error;
     QVERIFY2(favorites::recoverInterruptedRestore(m_fav, &found, &error), qPrintable(ui::failureText(error)));
     QCOMPARE(found, favorites::InterruptedRestore::Finished);
+    if (phase == "named") {
+        // An ordinary folder beside the new favorites, shown in the table, with the old favorites whole.
+        QCOMPARE(QDir(m_fav).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+                 QStringList({"new.url", name}));
+        QCOMPARE(QDir(old).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+                 QStringList({"Sub", "old.url"}));
+        QVERIFY(!platform::isHiddenOrSystem(platform::toNativePath(old)));
+        return;
+    }
     QCOMPARE(QDir(m_fav).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"new.url"});
     const QString inRecycleBin = m_trash + "/files/" + name;
     if (phase == "delete") {
