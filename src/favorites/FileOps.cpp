@@ -140,7 +140,7 @@ bool removeTree(const NativePath& path, Failure* failure)
 }
 
 bool copyFolderContents(const NativePath& source, const NativePath& destination, Failure* failure, LeftOut* leftOut,
-                        const std::function<bool(const NativePath& name)>& skip)
+                        const std::function<bool(const NativePath& name)>& skip, Progress* progress)
 {
     std::vector<NativePath> names;
     SystemError why;
@@ -152,6 +152,8 @@ bool copyFolderContents(const NativePath& source, const NativePath& destination,
         const NativePath from = source / name;
         const NativePath to = destination / name;
         const EntryType type = platform::entryType(from);
+        if (type != EntryType::Folder && !stepOn(progress))
+            return failAt(failure, FileFailure::Stopped, from);
         switch (type) {
         case EntryType::Missing:
             continue; // gone since the listing: nothing to copy
@@ -182,12 +184,27 @@ bool copyFolderContents(const NativePath& source, const NativePath& destination,
             // Merging into a link would write into whatever it leads to.
             return failAt(failure, FileFailure::NotAFolder, to);
         }
-        if (!copyFolderContents(from, to, failure, leftOut))
+        if (!copyFolderContents(from, to, failure, leftOut, {}, progress))
             return false;
         // Only now: a read-only folder could not have been filled.
         platform::copyMode(from, to);
     }
     return true;
+}
+
+int countFiles(const NativePath& source, const std::function<bool(const NativePath& name)>& skip)
+{
+    std::vector<NativePath> names;
+    if (!platform::listFolder(source, &names))
+        return 0;
+    int count = 0;
+    for (const NativePath& name : names) {
+        if (skip && skip(name))
+            continue;
+        const NativePath entry = source / name;
+        count += platform::entryType(entry) == EntryType::Folder ? countFiles(entry) : 1;
+    }
+    return count;
 }
 
 namespace

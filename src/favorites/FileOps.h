@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "favorites/Progress.h"
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
 
@@ -75,9 +76,16 @@ QFileDevice::Permissions modeOf(const QFileInfo& info);
 bool removeTree(const platform::NativePath& path, platform::Failure* failure = nullptr);
 
 /// Copies the entries of the folder source into the existing folder destination as CopyTree does, leaving out
-/// the names directly in source for which skip (when given) says so.
+/// the names directly in source for which skip (when given) says so. Each entry that is not a folder is a step of
+/// progress; asked to stop there, the copy stops with FileFailure::Stopped, what it copied so far left in place.
 bool copyFolderContents(const platform::NativePath& source, const platform::NativePath& destination,
                         platform::Failure* failure, LeftOut* leftOut,
-                        const std::function<bool(const platform::NativePath& name)>& skip = {});
+                        const std::function<bool(const platform::NativePath& name)>& skip = {},
+                        Progress* progress = nullptr);
+
+/// The entries of the folder source at any depth that are not folders, left out what skip says of the names directly
+/// in it: the steps of copyFolderContents. Links are not followed; a folder that cannot be read counts nothing.
+int countFiles(const platform::NativePath& source,
+               const std::function<bool(const platform::NativePath& name)>& skip = {});
 
 } // namespace favorites
