@@ -112,7 +112,7 @@ bool CommandFixture::start(const QString& favoritesValue, const QString& program
 {
     prepare(favoritesValue, programFolder);
     m_load->startUp();
-    return QTest::qWaitFor([this] { return !m_load->isPending(); }, 5000) && loads == 1;
+    return QTest::qWaitFor([this] { return !m_load->isWorking(); }, 5000) && loads == 1;
 }
 
 void CommandFixture::click(table::Command command)
@@ -140,7 +140,7 @@ bool CommandFixture::run(table::Command command)
     QSignalSpy finished(m_rules.get(), &table::CommandRules::commandFinished);
     click(command);
     return (!finished.isEmpty() || finished.wait(30000)) &&
-           QTest::qWaitFor([this] { return !m_load->isPending(); }, 5000);
+           QTest::qWaitFor([this] { return !m_load->isWorking(); }, 5000);
 }
 
 bool CommandFixture::confirmSaveWithoutAnswers()
