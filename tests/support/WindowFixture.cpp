@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 
 #include "favorites/Maintenance.h"
 #include "platform/CodePage.h"
@@ -92,10 +93,28 @@ bool WindowFixture::start(const QString& favoritesValue, const QString& programF
     return waitLoaded();
 }
 
+void WindowFixture::close()
+{
+    m_window.reset();
+}
+
 bool WindowFixture::waitLoaded() const
 {
     QSignalSpy loaded(m_window.get(), &ui::MainWindow::tableLoaded);
     return loaded.wait(5000);
+}
+
+WorkerGate::WorkerGate(table::LoadSequence& load, int step)
+{
+    // The worker may still be in the hook when the gate has gone: it holds on to the state.
+    load.setStepHook([state = m_state, step, &load](int done, int) {
+        state->reached = std::max(state->reached.load(), done);
+        if (done != step || state->open)
+            return;
+        state->held = true;
+        while (!state->open && !load.isStopping())
+            QThread::msleep(1);
+    });
 }
 
 CommandFixture::CommandFixture()

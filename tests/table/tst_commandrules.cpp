@@ -88,6 +88,8 @@ private slots:
     void saveFailureChangesNothing();
     void addressesNoRequestCanBeMadeOfSurviveChecksAndDelete();
     void saveDuringACheckKeepsTheAnswersInFlight();
+    void checkGoesOnWhileWorkRuns_data();
+    void checkGoesOnWhileWorkRuns();
     void deleteRemovesOnlyFavoritesWithFourSavedFailures();
     void deleteWithNothingToDeleteStillReloads();
     void deleteCountsAFavoriteAlreadyGoneAndGoesOn();
@@ -323,6 +325,51 @@ void CommandRulesTest::saveDuringACheckKeepsTheAnswersInFlight()
         const QString& saved = f.state.table.rowHistory(r)[1];
         QVERIFY2(now.isEmpty() != saved.isEmpty(), qPrintable(f.state.table.fileName(r)));
     }
+}
+
+void CommandRulesTest::checkGoesOnWhileWorkRuns_data()
+{
+    QTest::addColumn<Command>("command");
+    QTest::newRow("backup") << Command::Backup;
+    QTest::newRow("delete, then its reload") << Command::DeleteDead;
+}
+
+// The file work of a command runs in a worker, held here at its first entry: meanwhile the check goes on, its answers
+// landing in 结果. Those of the favorites a delete leaves are kept across its reload, and every favorite is asked.
+void CommandRulesTest::checkGoesOnWhileWorkRuns()
+{
+    QFETCH(Command, command);
+    testsupport::LoopbackHttpServer server;
+    QVERIFY(server.listen());
+    constexpr int kFavorites = 60;
+    CommandFixture f;
+    for (int i = 1; i <= kFavorites; ++i)
+        QVERIFY(f.addFavorite(QStringLiteral("f%1.url").arg(i, 2, 10, QLatin1Char('0')),
+                              server.url(QStringLiteral("/slow?ms=30&row=%1").arg(i))));
+    const QString closed = QStringLiteral("http://127.0.0.1:%1/").arg(testsupport::LoopbackHttpServer::closedPort());
+    QVERIFY(f.addFavorite("z-dead.url", closed));
+    QVERIFY(f.writeResults({"|z-dead.url|NO|NO|NO|NO"}));
+    QVERIFY(f.start());
+    checker::LinkChecker checker(f.state.table);
+    checker.setDispatchInterval(5);
+    checker.setWatchInterval(60);
+    testsupport::WorkerGate gate(f.load(), 1);
+    QSignalSpy verdicts(&checker, &checker::LinkChecker::verdict);
+    QSignalSpy runFinished(&checker, &checker::LinkChecker::runFinished);
+    checker.start();
+    QTRY_VERIFY(!verdicts.isEmpty());
+    f.click(command);
+    QTRY_VERIFY_WITH_TIMEOUT(gate.isHeld(), 10000);
+    const qsizetype before = verdicts.count();
+    QTRY_VERIFY(verdicts.count() >= before + 3);
+    QCOMPARE(gate.reached(), 1);
+
+    gate.open();
+    QTRY_VERIFY_WITH_TIMEOUT(!f.load().isWorking() && runFinished.count() == 1, 30000);
+    QVERIFY(f.failures.isEmpty());
+    QCOMPARE(f.state.table.rowCount(), command == Command::DeleteDead ? kFavorites : kFavorites + 1);
+    for (int r = 1; r <= kFavorites; ++r)
+        QCOMPARE(f.state.table.rowState(r), QStringLiteral("YES"));
 }
 
 void CommandRulesTest::deleteRemovesOnlyFavoritesWithFourSavedFailures()
