@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "favorites/Maintenance.h"
+#include "platform/FileSystem.h"
 #include "platform/Paths.h"
 
 namespace favorites
@@ -11,6 +12,39 @@ namespace favorites
 
 namespace
 {
+
+// The names of the entries of folder that keep() takes, in the order of the listing. A name the system's encoding
+// cannot decode (on Linux, bytes that are not UTF-8) is left out: its text would name another file, or none.
+template <typename Keep> QStringList namesIn(const QString& folder, Keep keep)
+{
+    std::vector<platform::FolderEntry> entries;
+    platform::listFolder(platform::toNativePath(folder), &entries);
+    QStringList names;
+    for (const platform::FolderEntry& entry : entries) {
+        if (!keep(entry))
+            continue;
+        const QString name = platform::fromNativePath(entry.name);
+        if (platform::toNativePath(name) == entry.name)
+            names.append(name);
+    }
+    return names;
+}
+
+// The plain files: files and links to files, hidden and system ones left out (never a named pipe, socket, device or
+// a link that leads nowhere).
+QStringList plainFileNames(const QString& folder)
+{
+    return namesIn(folder, [](const platform::FolderEntry& entry) {
+        return !entry.hiddenOrSystem && entry.target == platform::EntryType::File;
+    });
+}
+
+// The subfolders, hidden and system ones too; links to folders are left out, so a walk never follows them.
+QStringList subfolderNames(const QString& folder)
+{
+    return namesIn(folder,
+                   [](const platform::FolderEntry& entry) { return entry.type == platform::EntryType::Folder; });
+}
 
 // Visits every subfolder of root at any depth in depth-first pre-order without recursion, so that a very
 // deep tree cannot exhaust the stack. Links to folders are never listed, so a link loop cannot trap the walk.
@@ -23,7 +57,7 @@ void walkSubfolders(const QString& root, const std::function<void(const QString&
         int next = 0;
     };
     std::vector<Level> stack;
-    stack.push_back({root, platform::subfolderNames(root), 0});
+    stack.push_back({root, subfolderNames(root), 0});
     while (!stack.empty()) {
         Level& level = stack.back();
         if (level.next >= level.names.size()) {
@@ -36,7 +70,7 @@ void walkSubfolders(const QString& root, const std::function<void(const QString&
         if (stack.size() == 1 && isRestoreWorkingFolder(path))
             continue;
         visit(path);
-        stack.push_back({path, platform::subfolderNames(path), 0}); // invalidates `level`
+        stack.push_back({path, subfolderNames(path), 0}); // invalidates `level`
     }
 }
 
@@ -44,7 +78,7 @@ void walkSubfolders(const QString& root, const std::function<void(const QString&
 
 void ScanFolder(Catalogue& catalogue, const QString& folder)
 {
-    for (const QString& name : platform::plainFileNames(folder)) {
+    for (const QString& name : plainFileNames(folder)) {
         ++catalogue.fileCount;
         catalogue.fileName.append(name);
         catalogue.filePath.append(folder);

@@ -7,9 +7,8 @@
 namespace favorites
 {
 
-/// Appends every plain file directly in folder to the catalogue's file list, in the order of
-/// platform::plainFileNames (hidden and system files and folders left out). A folder that cannot be read adds
-/// nothing.
+/// Appends every plain file directly in folder (a file or a link to one; hidden and system files left out) to the
+/// catalogue's file list, in the order of platform::listFolder. A folder that cannot be read adds nothing.
 void ScanFolder(Catalogue& catalogue, const QString& folder);
 
 /// Runs ScanFolder on every subfolder of folder at any depth, depth-first pre-order: a subfolder's own

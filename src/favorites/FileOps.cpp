@@ -3,10 +3,7 @@
 #include <vector>
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-
-#include "platform/Paths.h"
 
 namespace favorites
 {
@@ -34,13 +31,6 @@ bool failAt(Failure* failure, FailureKind kind, const NativePath& path, const Na
     return fail(failure, kind, text(path), other.empty() ? QString() : text(other), why);
 }
 
-// A link that leads to a folder is skipped by "*.*", as the folder itself would be.
-bool leadsToFolder(const NativePath& link)
-{
-    std::error_code code;
-    return std::filesystem::is_directory(link, code);
-}
-
 bool removeOne(const NativePath& path, Failure* failure)
 {
     SystemError why;
@@ -53,12 +43,12 @@ bool removeFolderTree(const NativePath& path, Failure* failure)
 {
     // Entries go only with the right to write their folder, whatever its owner set.
     platform::openUp(path);
-    std::vector<NativePath> names;
+    std::vector<platform::FolderEntry> entries;
     SystemError why;
-    if (!platform::listFolder(path, &names, &why))
+    if (!platform::listFolder(path, &entries, &why))
         return failAt(failure, FileFailure::FolderUnreadable, path, NativePath(), why);
-    for (const NativePath& name : names) {
-        if (!removeTree(path / name, failure))
+    for (const platform::FolderEntry& entry : entries) {
+        if (!removeTree(path / entry.name, failure))
             return false;
     }
     if (platform::removeEntry(path, &why))
@@ -142,19 +132,18 @@ bool removeTree(const NativePath& path, Failure* failure)
 bool copyFolderContents(const NativePath& source, const NativePath& destination, Failure* failure, LeftOut* leftOut,
                         const std::function<bool(const NativePath& name)>& skip, Progress* progress)
 {
-    std::vector<NativePath> names;
+    std::vector<platform::FolderEntry> entries;
     SystemError why;
-    if (!platform::listFolder(source, &names, &why))
+    if (!platform::listFolder(source, &entries, &why))
         return failAt(failure, FileFailure::FolderUnreadable, source, NativePath(), why);
-    for (const NativePath& name : names) {
-        if (skip && skip(name))
+    for (const platform::FolderEntry& entry : entries) {
+        if (skip && skip(entry.name))
             continue;
-        const NativePath from = source / name;
-        const NativePath to = destination / name;
-        const EntryType type = platform::entryType(from);
-        if (type != EntryType::Folder && !stepOn(progress))
+        const NativePath from = source / entry.name;
+        const NativePath to = destination / entry.name;
+        if (entry.type != EntryType::Folder && !stepOn(progress))
             return failAt(failure, FileFailure::Stopped, from);
-        switch (type) {
+        switch (entry.type) {
         case EntryType::Missing:
             continue; // gone since the listing: nothing to copy
         case EntryType::Special:
@@ -168,7 +157,7 @@ bool copyFolderContents(const NativePath& source, const NativePath& destination,
             continue;
         case EntryType::File:
         case EntryType::Link:
-            if (!copyEntry(from, type, to, failure, leftOut))
+            if (!copyEntry(from, entry.type, to, failure, leftOut))
                 return false;
             continue;
         case EntryType::Folder:
@@ -194,70 +183,24 @@ bool copyFolderContents(const NativePath& source, const NativePath& destination,
 
 int countFiles(const NativePath& source, const std::function<bool(const NativePath& name)>& skip)
 {
-    std::vector<NativePath> names;
-    if (!platform::listFolder(source, &names))
+    std::vector<platform::FolderEntry> entries;
+    if (!platform::listFolder(source, &entries))
         return 0;
     int count = 0;
-    for (const NativePath& name : names) {
-        if (skip && skip(name))
+    for (const platform::FolderEntry& entry : entries) {
+        if (skip && skip(entry.name))
             continue;
-        const NativePath entry = source / name;
-        count += platform::entryType(entry) == EntryType::Folder ? countFiles(entry) : 1;
+        count += entry.type == EntryType::Folder ? countFiles(source / entry.name) : 1;
     }
     return count;
 }
 
-namespace
-{
-
-// The delete operations take the paths the program builds from the Favorites folder. A relative path or a
-// root folder can only come from a mistake such as an empty folder name, and would delete far more than meant.
-bool refuseUnsafe(const QString& path, bool isFolder, Failure* failure)
-{
-    if (QFileInfo(path).isRelative()) {
-        fail(failure, FileFailure::RelativePath, path);
-        return true;
-    }
-    if (isFolder && QDir(QFileInfo(path).canonicalFilePath()).isRoot()) {
-        fail(failure, FileFailure::RootFolder, path);
-        return true;
-    }
-    return false;
-}
-
-} // namespace
-
-bool KillFile(const QString& path, Failure* failure)
-{
-    const QFileInfo info(path);
-    if (info.fileName() != QLatin1String("*.*"))
-        return deleteOneFile(path, failure);
-    const QString folder = info.path();
-    if (!QFileInfo(folder).isDir())
-        return fail(failure, FileFailure::FolderMissing, folder);
-    if (refuseUnsafe(folder, true, failure))
-        return false;
-    const NativePath native = platform::toNativePath(folder);
-    std::vector<NativePath> names;
-    SystemError why;
-    if (!platform::listFolder(native, &names, &why))
-        return fail(failure, FileFailure::FolderUnreadable, folder, QString(), why);
-    for (const NativePath& name : names) {
-        const NativePath entry = native / name;
-        const EntryType type = platform::entryType(entry);
-        if (type == EntryType::Folder || type == EntryType::Missing ||
-            (type == EntryType::Link && leadsToFolder(entry)))
-            continue;
-        if (!removeOne(entry, failure))
-            return false;
-    }
-    return true;
-}
-
 bool deleteOneFile(const QString& path, Failure* failure)
 {
-    if (refuseUnsafe(path, false, failure))
-        return false;
+    // The paths the program builds from the Favorites folder are absolute: a relative one can only come from a
+    // mistake such as an empty folder name, and would delete a file of whatever folder is current.
+    if (QFileInfo(path).isRelative())
+        return fail(failure, FileFailure::RelativePath, path);
     const NativePath native = platform::toNativePath(path);
     switch (platform::entryType(native)) {
     case EntryType::Missing:
@@ -272,35 +215,6 @@ bool deleteOneFile(const QString& path, Failure* failure)
     return removeOne(native, failure);
 }
 
-bool KillFolder(const QString& path, Failure* failure)
-{
-    const NativePath native = platform::toNativePath(path);
-    const EntryType type = platform::entryType(native);
-    if (refuseUnsafe(path, type == EntryType::Folder, failure))
-        return false;
-    if (type == EntryType::Link && leadsToFolder(native))
-        return removeOne(native, failure);
-    if (type != EntryType::Folder)
-        return true;
-    return removeTree(native, failure);
-}
-
-bool CopyTree(const QString& source, const QString& destination, Failure* failure, LeftOut* leftOut)
-{
-    const QFileInfo sourceInfo(source);
-    if (!sourceInfo.isDir())
-        return fail(failure, sourceInfo.exists() ? FileFailure::NotAFolder : FileFailure::FolderMissing, source);
-    const QFileInfo destinationInfo(destination);
-    if ((destinationInfo.exists() || destinationInfo.isSymLink()) && !destinationInfo.isDir())
-        return fail(failure, FileFailure::NotAFolder, destination);
-    if (platform::isInside(destination, source))
-        return fail(failure, FileFailure::DestinationInsideSource, destination, source);
-    if (!destinationInfo.exists() && !QDir().mkpath(destination))
-        return fail(failure, FileFailure::FolderNotCreated, destination, QString(), platform::lastSystemError());
-    return copyFolderContents(platform::toNativePath(sourceInfo.absoluteFilePath()),
-                              platform::toNativePath(destinationInfo.absoluteFilePath()), failure, leftOut);
-}
-
 bool CopyOne(const QString& source, const QString& destination, Failure* failure)
 {
     const QFileInfo sourceInfo(source);
@@ -313,12 +227,9 @@ bool CopyOne(const QString& source, const QString& destination, Failure* failure
         return fail(failure, FileFailure::AlreadyExists, destination);
     if (!destinationInfo.absoluteDir().exists())
         return fail(failure, FileFailure::FolderMissing, destinationInfo.absolutePath());
-    QFile file(source);
-    if (!file.copy(destination))
-        return fail(failure, FileFailure::CopyFailed, source, destination, platform::systemErrorOf(file));
-    // QFile::copy hands on the running user's view of the permissions, which to the superuser makes every
-    // read-only file writable.
-    QFile::setPermissions(destination, modeOf(sourceInfo));
+    SystemError why;
+    if (!platform::copyRegularFile(platform::toNativePath(source), platform::toNativePath(destination), &why))
+        return fail(failure, FileFailure::CopyFailed, source, destination, why);
     return true;
 }
 

@@ -24,11 +24,6 @@ using platform::SystemError;
 namespace
 {
 
-using namespace phase;
-
-const QString kRestoreNewName = QStringLiteral(".tessaly-restore-new");
-const QString kRestoreOldName = QStringLiteral(".tessaly-restore-old");
-
 WorkingFolder freshBackup(const QString& backupFolder)
 {
     return WorkingFolder(backupFolder + QStringLiteral(".new"));
@@ -38,6 +33,10 @@ WorkingFolder oldBackup(const QString& backupFolder)
 {
     return WorkingFolder(backupFolder + QStringLiteral(".old"));
 }
+
+// A restore's working folders, inside the Favorites folder.
+const QString kRestoreNewName = QStringLiteral(".tessaly-restore-new");
+const QString kRestoreOldName = QStringLiteral(".tessaly-restore-old");
 
 WorkingFolder restoreNew(const QString& favPath)
 {
@@ -92,16 +91,16 @@ Failure backupProblem(const QString& favPath, const QString& backupFolder)
 
 // Whether an entry at the top of the Favorites folder stays where it is in a restore: the restore's own working
 // folders, and what is hidden or system.
-bool keptByRestore(const NativePath& favPath, const NativePath& name)
+bool keptByRestore(const platform::FolderEntry& entry)
 {
-    const QString text = platform::fromNativePath(name);
-    return text == kRestoreNewName || text == kRestoreOldName || platform::isHiddenOrSystem(favPath / name);
+    const QString text = platform::fromNativePath(entry.name);
+    return text == kRestoreNewName || text == kRestoreOldName || entry.hiddenOrSystem;
 }
 
-bool listNames(const NativePath& folder, std::vector<NativePath>* names, Failure* failure)
+bool listEntries(const NativePath& folder, std::vector<platform::FolderEntry>* entries, Failure* failure)
 {
     SystemError why;
-    if (platform::listFolder(folder, names, &why))
+    if (platform::listFolder(folder, entries, &why))
         return true;
     return fail(failure, FileFailure::FolderUnreadable, platform::fromNativePath(folder), QString(), why);
 }
@@ -116,18 +115,24 @@ bool moveEntry(const NativePath& from, const NativePath& to, Failure* failure)
 
 // Moves every entry of `from` (its marker excepted) into `to`, or only those `which` says.
 bool moveAll(const NativePath& from, const NativePath& to, Failure* failure,
-             const std::function<bool(const NativePath&)>& which = {})
+             const std::function<bool(const platform::FolderEntry&)>& which = {})
 {
-    std::vector<NativePath> names;
-    if (!listNames(from, &names, failure))
+    std::vector<platform::FolderEntry> entries;
+    if (!listEntries(from, &entries, failure))
         return false;
-    for (const NativePath& name : names) {
-        if (WorkingFolder::isMarkerName(name) || (which && !which(name)))
+    for (const platform::FolderEntry& entry : entries) {
+        if (WorkingFolder::isMarkerName(entry.name) || (which && !which(entry)))
             continue;
-        if (!moveEntry(from / name, to / name, failure))
+        if (!moveEntry(from / entry.name, to / entry.name, failure))
             return false;
     }
     return true;
+}
+
+// What a restore moves out of the Favorites folder, and back in when it is undone.
+bool movableByRestore(const platform::FolderEntry& entry)
+{
+    return !keptByRestore(entry);
 }
 
 // The failure of a restore that can be neither completed nor undone, naming where the old favorites are: their
@@ -143,7 +148,7 @@ bool failLeavingOldFavorites(Failure* failure, MaintenanceFailure kind, const QS
 // Puts the old favorites, all set aside in `old`, back where they were, and clears away both working folders.
 bool undoRestore(const NativePath& favPath, WorkingFolder& old, WorkingFolder& fresh, Failure* failure)
 {
-    if (!old.setPhase(kAside, failure) || !moveAll(old.nativePath(), favPath, failure))
+    if (!old.setPhase(Phase::Aside, failure) || !moveAll(old.nativePath(), favPath, failure))
         return false;
     Failure ignored;
     old.remove(&ignored);
@@ -154,9 +159,8 @@ bool undoRestore(const NativePath& favPath, WorkingFolder& old, WorkingFolder& f
 // From a complete restore: moves the new favorites back out into their working folder and the old ones back in.
 bool undoCompleteRestore(const NativePath& favPath, WorkingFolder& old, WorkingFolder& fresh, Failure* failure)
 {
-    const auto movable = [&favPath](const NativePath& name) { return !keptByRestore(favPath, name); };
-    return old.setPhase(kBack, failure) && fresh.isOurs() && moveAll(favPath, fresh.nativePath(), failure, movable) &&
-           undoRestore(favPath, old, fresh, failure);
+    return old.setPhase(Phase::Back, failure) && fresh.isOurs() &&
+           moveAll(favPath, fresh.nativePath(), failure, movableByRestore) && undoRestore(favPath, old, fresh, failure);
 }
 
 // A name for the folder of the replaced favorites that nothing in the Favorites folder has yet.
@@ -204,7 +208,7 @@ bool recycleReplaced(const NativePath& favPath, WorkingFolder& old, WorkingFolde
         return true;
     }
     replaced->why = recycled == platform::Recycled::NoRecycleBin ? SystemError() : why;
-    if (!labelled.mark(kDone, name, failure) || !moveEntry(target, old.nativePath(), failure))
+    if (!labelled.mark(Phase::Done, name, failure) || !moveEntry(target, old.nativePath(), failure))
         return fail(failure, MaintenanceFailure::ReplacedFavoritesKept, labelled.path());
     platform::setHidden(old.nativePath());
     old.hold();
@@ -216,17 +220,16 @@ bool recycleReplaced(const NativePath& favPath, WorkingFolder& old, WorkingFolde
 // an entry the restore keeps.
 bool moveNewIn(const NativePath& favPath, WorkingFolder& old, WorkingFolder& fresh, Failure* failure)
 {
-    const NativePath copy = fresh.nativePath();
-    const auto comesIn = [&favPath, &copy](const NativePath& name) {
-        return !platform::isHiddenOrSystem(copy / name) && platform::entryType(favPath / name) == EntryType::Missing;
+    const auto comesIn = [&favPath](const platform::FolderEntry& entry) {
+        return !entry.hiddenOrSystem && platform::entryType(favPath / entry.name) == EntryType::Missing;
     };
-    return moveAll(copy, favPath, failure, comesIn) && old.setPhase(kDone, failure);
+    return moveAll(fresh.nativePath(), favPath, failure, comesIn) && old.setPhase(Phase::Done, failure);
 }
 
 // The old favorites that the user agreed to lose are deleted, and the working folders go.
 bool deleteReplaced(WorkingFolder& old, WorkingFolder& fresh, Failure* failure)
 {
-    if (!old.setPhase(kDelete, failure) || !old.remove(failure))
+    if (!old.setPhase(Phase::Delete, failure) || !old.remove(failure))
         return false;
     Failure ignored;
     fresh.remove(&ignored);
@@ -322,7 +325,7 @@ bool backupFavorites(const QString& favPath, const QString& backupFolder, Failur
 
     // Build the new backup beside the old one; swap only when it is complete. However it ends, the work is over.
     const auto over = qScopeGuard([&fresh] { fresh.release(); });
-    if (!fresh.create(kCopying, failure))
+    if (!fresh.create(Phase::Copying, failure))
         return false;
     const NativePath source = platform::toNativePath(QFileInfo(favPath).absoluteFilePath());
     const auto notCopied = [&source](const NativePath& name) {
@@ -333,7 +336,7 @@ bool backupFavorites(const QString& favPath, const QString& backupFolder, Failur
         return fail(failure, FileFailure::Stopped, QDir::toNativeSeparators(favPath));
     }
     if (!copyFolderContents(source, fresh.nativePath(), failure, leftOut, notCopied, progress) ||
-        !fresh.setPhase(kComplete, failure)) {
+        !fresh.setPhase(Phase::Complete, failure)) {
         fresh.remove();
         return false;
     }
@@ -342,7 +345,7 @@ bool backupFavorites(const QString& favPath, const QString& backupFolder, Failur
     SystemError why;
     if (hadBackup) {
         WorkingFolder previous(backupFolder);
-        if (!previous.setPhase(kSetAside, failure)) {
+        if (!previous.setPhase(Phase::SetAside, failure)) {
             fresh.remove();
             return false;
         }
@@ -408,7 +411,7 @@ bool restoreFavorites(const QString& backupFolder, const QString& favPath, Failu
     });
 
     // 1. The whole backup is copied in beside the favorites; until it is complete nothing of theirs is touched.
-    if (!fresh.create(kCopying, failure))
+    if (!fresh.create(Phase::Copying, failure))
         return false;
     const NativePath backup = platform::toNativePath(QFileInfo(backupFolder).absoluteFilePath());
     const auto isMarker = [](const NativePath& name) { return WorkingFolder::isMarkerName(name); };
@@ -417,26 +420,25 @@ bool restoreFavorites(const QString& backupFolder, const QString& favPath, Failu
         return fail(failure, FileFailure::Stopped, QDir::toNativeSeparators(favPath));
     }
     if (!copyFolderContents(backup, fresh.nativePath(), failure, leftOut, isMarker, progress) ||
-        !fresh.setPhase(kComplete, failure)) {
+        !fresh.setPhase(Phase::Complete, failure)) {
         fresh.remove();
         return false;
     }
 
     // 2. The old favorites are set aside; a failure puts back those already moved.
-    if (!old.create(kAside, failure, outcome->name)) {
+    if (!old.create(Phase::Aside, failure, outcome->name)) {
         fresh.remove();
         return false;
     }
     const NativePath fav = platform::toNativePath(QFileInfo(favPath).absoluteFilePath());
-    const auto movable = [&fav](const NativePath& name) { return !keptByRestore(fav, name); };
-    if (!moveAll(fav, old.nativePath(), failure, movable)) {
+    if (!moveAll(fav, old.nativePath(), failure, movableByRestore)) {
         Failure undoFailure;
         if (!undoRestore(fav, old, fresh, &undoFailure))
             return failLeavingOldFavorites(failure, MaintenanceFailure::RestoreNotUndone, favPath, old,
                                            undoFailure.system);
         return false;
     }
-    if (!old.setPhase(kIn, failure)) {
+    if (!old.setPhase(Phase::In, failure)) {
         undoRestore(fav, old, fresh, nullptr);
         return false;
     }
@@ -444,8 +446,8 @@ bool restoreFavorites(const QString& backupFolder, const QString& favPath, Failu
     // 3. The new ones are moved in; a failure moves them back out and the old ones back in.
     if (!moveNewIn(fav, old, fresh, failure)) {
         Failure undoFailure;
-        const bool movedBack = old.setPhase(kBack, &undoFailure) &&
-                               moveAll(fav, fresh.nativePath(), &undoFailure, movable) &&
+        const bool movedBack = old.setPhase(Phase::Back, &undoFailure) &&
+                               moveAll(fav, fresh.nativePath(), &undoFailure, movableByRestore) &&
                                undoRestore(fav, old, fresh, &undoFailure);
         if (!movedBack)
             return failLeavingOldFavorites(failure, MaintenanceFailure::RestoreNotUndone, favPath, old,
@@ -469,8 +471,8 @@ bool settleRestore(const QString& favPath, bool deleteOld, Failure* failure)
 {
     WorkingFolder fresh = restoreNew(favPath);
     WorkingFolder old = restoreOld(favPath);
-    const QString phase = old.phase();
-    if (phase != kDone && phase != kDelete)
+    const Phase phase = old.phase();
+    if (phase != Phase::Done && phase != Phase::Delete)
         return true;
     const auto over = qScopeGuard([&] {
         old.release();
@@ -501,38 +503,51 @@ bool recoverInterruptedRestore(const QString& favPath, InterruptedRestore* found
         fresh.release();
     });
     const NativePath fav = platform::toNativePath(QFileInfo(favPath).absoluteFilePath());
-    const QString phase = old.phase();
+    const Phase phase = old.phase();
     bool recovered = true;
     InterruptedRestore outcome = InterruptedRestore::None;
     Failure why;
-    if (phase.isEmpty()) {
+    switch (phase) {
+    case Phase::None: {
         // Stopped while the backup was being copied in, or no restore at all: the favorites are untouched. (An
         // empty folder is what a stop between making a working folder and marking it leaves.)
         const bool underWay = fresh.isOurs();
         recovered = old.remove(&why) && fresh.remove(&why);
         if (underWay)
             outcome = InterruptedRestore::Undone;
-    } else if (phase == kIn || phase == kDone) {
+        break;
+    }
+    case Phase::In:
+    case Phase::Done: {
         // The old favorites go to the Recycle Bin; where they cannot, nobody has agreed to lose them, and the restore
         // is undone.
         ReplacedFavorites replaced;
-        recovered =
-            (phase == kDone || moveNewIn(fav, old, fresh, &why)) && recycleReplaced(fav, old, fresh, &replaced, &why);
+        recovered = (phase == Phase::Done || moveNewIn(fav, old, fresh, &why)) &&
+                    recycleReplaced(fav, old, fresh, &replaced, &why);
         outcome = InterruptedRestore::Finished;
         if (recovered && !replaced.inRecycleBin) {
             recovered = undoCompleteRestore(fav, old, fresh, &why);
             outcome = InterruptedRestore::Undone;
         }
-    } else if (phase == kDelete) {
+        break;
+    }
+    case Phase::Delete:
         recovered = deleteReplaced(old, fresh, &why);
         outcome = InterruptedRestore::Finished;
-    } else if (phase == kAside || phase == kBack) {
+        break;
+    case Phase::Aside:
+    case Phase::Back:
         // Moving back: what is at the top of the Favorites folder came from the backup's copy.
-        const auto movable = [&fav](const NativePath& name) { return !keptByRestore(fav, name); };
-        recovered = (phase == kAside || (fresh.isOurs() && moveAll(fav, fresh.nativePath(), &why, movable))) &&
-                    undoRestore(fav, old, fresh, &why);
+        recovered =
+            (phase == Phase::Aside || (fresh.isOurs() && moveAll(fav, fresh.nativePath(), &why, movableByRestore))) &&
+            undoRestore(fav, old, fresh, &why);
         outcome = InterruptedRestore::Undone;
-    } else {
+        break;
+    case Phase::Unknown:
+    case Phase::Copying:
+    case Phase::Complete:
+    case Phase::SetAside:
+        // Not a phase this program leaves the old favorites in: where they belong cannot be told.
         return fail(failure, MaintenanceFailure::InterruptedRestoreNotRecovered, old.path());
     }
     if (!recovered) {
@@ -557,7 +572,7 @@ bool recoverInterruptedBackup(const QString& backupFolder, Failure* failure)
     // put in place.
     if (platform::entryType(platform::toNativePath(backupFolder)) == EntryType::Missing) {
         for (WorkingFolder* candidate : {&fresh, &old}) {
-            if (candidate->phase() != (candidate == &fresh ? kComplete : kSetAside))
+            if (candidate->phase() != (candidate == &fresh ? Phase::Complete : Phase::SetAside))
                 continue;
             SystemError why;
             if (!platform::renameEntry(candidate->nativePath(), platform::toNativePath(backupFolder), &why))

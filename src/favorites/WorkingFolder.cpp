@@ -3,6 +3,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 #include <QFile>
 #include <QFileInfo>
@@ -27,6 +28,37 @@ const QString kLockName = kMarkerName + QStringLiteral(".lock");
 const QByteArray kSignature = "Tessaly working folder: the program removes it when its work is done.\r\nphase=";
 const QByteArray kNameKey = "name=";
 constexpr qint64 kMarkerMaxSize = 4096;
+
+// The phases as the marker spells them. These texts stay as they are: a program of another version may have to finish
+// or undo the work it finds.
+const std::pair<Phase, const char*> kPhaseTexts[] = {
+    {Phase::Copying, "copying"},
+    {Phase::Complete, "complete"},
+    {Phase::SetAside, "set aside"},
+    {Phase::Aside, "aside"},
+    {Phase::In, "in"},
+    {Phase::Back, "back"},
+    {Phase::Done, "done"},
+    {Phase::Delete, "delete"},
+};
+
+QByteArray textOf(Phase phase)
+{
+    for (const auto& [known, text] : kPhaseTexts) {
+        if (known == phase)
+            return QByteArray(text);
+    }
+    return QByteArray();
+}
+
+Phase phaseOf(const QByteArray& text)
+{
+    for (const auto& [known, spelled] : kPhaseTexts) {
+        if (text == spelled)
+            return known;
+    }
+    return Phase::Unknown;
+}
 
 // The working folders this process holds, by path, with their locks: the work that made one may end in another
 // call (a restore that waits for the user's answer).
@@ -77,24 +109,25 @@ bool WorkingFolder::isPresent() const
 
 bool WorkingFolder::isOurs() const
 {
-    return !phase().isEmpty();
+    return phase() != Phase::None;
 }
 
 bool WorkingFolder::isOursOrEmpty() const
 {
     if (isOurs())
         return true;
-    std::vector<platform::NativePath> names;
-    if (platform::entryType(nativePath()) != platform::EntryType::Folder || !platform::listFolder(nativePath(), &names))
+    std::vector<platform::FolderEntry> entries;
+    if (platform::entryType(nativePath()) != platform::EntryType::Folder ||
+        !platform::listFolder(nativePath(), &entries))
         return false;
-    for (const platform::NativePath& name : names) {
-        if (!isMarkerName(name))
+    for (const platform::FolderEntry& entry : entries) {
+        if (!isMarkerName(entry.name))
             return false;
     }
     return true;
 }
 
-bool WorkingFolder::readMarker(QString* phase, QString* name) const
+bool WorkingFolder::readMarker(Phase* phase, QString* name) const
 {
     if (platform::entryType(nativePath()) != platform::EntryType::Folder)
         return false;
@@ -107,22 +140,25 @@ bool WorkingFolder::readMarker(QString* phase, QString* name) const
     const QByteArray bytes = file.readAll();
     if (!bytes.startsWith(kSignature))
         return false;
-    *phase = QString::fromLatin1(lineAt(bytes, kSignature.size())).trimmed();
+    const QByteArray text = lineAt(bytes, kSignature.size()).trimmed();
+    if (text.isEmpty())
+        return false;
+    *phase = phaseOf(text);
     const qsizetype key = bytes.indexOf("\n" + kNameKey, kSignature.size());
     *name = key < 0 ? QString() : QString::fromUtf8(lineAt(bytes, key + 1 + kNameKey.size()));
-    return !phase->isEmpty();
+    return true;
 }
 
-QString WorkingFolder::phase() const
+Phase WorkingFolder::phase() const
 {
-    QString phase;
+    Phase phase = Phase::None;
     QString name;
-    return readMarker(&phase, &name) ? phase : QString();
+    return readMarker(&phase, &name) ? phase : Phase::None;
 }
 
 QString WorkingFolder::recordedName() const
 {
-    QString phase;
+    Phase phase = Phase::None;
     QString name;
     return readMarker(&phase, &name) ? name : QString();
 }
@@ -147,7 +183,7 @@ bool WorkingFolder::isInUse() const
     return probe.error() == QLockFile::LockFailedError;
 }
 
-bool WorkingFolder::create(const QString& phase, Failure* failure, const QString& name)
+bool WorkingFolder::create(Phase phase, Failure* failure, const QString& name)
 {
     platform::SystemError why;
     if (!platform::createFolder(nativePath(), &why))
@@ -162,14 +198,15 @@ bool WorkingFolder::create(const QString& phase, Failure* failure, const QString
     return false;
 }
 
-bool WorkingFolder::setPhase(const QString& phase, Failure* failure)
+bool WorkingFolder::setPhase(Phase phase, Failure* failure)
 {
     return mark(phase, recordedName(), failure);
 }
 
-bool WorkingFolder::mark(const QString& phase, const QString& name, Failure* failure)
+bool WorkingFolder::mark(Phase phase, const QString& name, Failure* failure)
 {
-    QByteArray bytes = kSignature + phase.toLatin1() + "\r\n";
+    Q_ASSERT(!textOf(phase).isEmpty());
+    QByteArray bytes = kSignature + textOf(phase) + "\r\n";
     if (!name.isEmpty())
         bytes += kNameKey + name.toUtf8() + "\r\n";
     return platform::saveFileContents(markerPath(), bytes, failure);
@@ -179,11 +216,11 @@ void WorkingFolder::unmark()
 {
     // The marker, and a copy of it that was being written when the program was stopped; the lock is let go of.
     release();
-    std::vector<platform::NativePath> names;
-    platform::listFolder(nativePath(), &names);
-    for (const platform::NativePath& name : names) {
-        if (isMarkerName(name))
-            platform::removeEntry(nativePath() / name);
+    std::vector<platform::FolderEntry> entries;
+    platform::listFolder(nativePath(), &entries);
+    for (const platform::FolderEntry& entry : entries) {
+        if (isMarkerName(entry.name))
+            platform::removeEntry(nativePath() / entry.name);
     }
 }
 
@@ -221,12 +258,12 @@ bool WorkingFolder::remove(Failure* failure)
     release();
     const platform::NativePath folder = nativePath();
     platform::openUp(folder);
-    std::vector<platform::NativePath> names;
+    std::vector<platform::FolderEntry> entries;
     platform::SystemError why;
-    if (!platform::listFolder(folder, &names, &why))
+    if (!platform::listFolder(folder, &entries, &why))
         return fail(failure, FileFailure::FolderUnreadable, m_path, QString(), why);
-    for (const platform::NativePath& name : names) {
-        if (!isMarkerName(name) && !removeTree(folder / name, failure))
+    for (const platform::FolderEntry& entry : entries) {
+        if (!isMarkerName(entry.name) && !removeTree(folder / entry.name, failure))
             return false;
     }
     return removeTree(folder, failure);

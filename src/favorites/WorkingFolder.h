@@ -8,21 +8,22 @@
 namespace favorites
 {
 
-/// The phases the working folders record.
-namespace phase
+/// How far the work in a working folder has come, as its marker records it.
+enum class Phase
 {
-// A backup's working folders.
-inline const QString kCopying = QStringLiteral("copying");    // data.new: the copy is being made
-inline const QString kComplete = QStringLiteral("complete");  // data.new: the copy is whole
-inline const QString kSetAside = QStringLiteral("set aside"); // data.old: the previous backup, to be deleted
-// A restore's second working folder, which takes the old favorites (its first one, the copy of the backup, records
-// only kCopying and kComplete).
-inline const QString kAside = QStringLiteral("aside"); // the old favorites are being moved into it (or back out)
-inline const QString kIn = QStringLiteral("in");       // all of them are in it; the new ones are being moved in
-inline const QString kBack = QStringLiteral("back");   // a failure: the new ones are being moved back out
-inline const QString kDone = QStringLiteral("done"); // the restore is complete; the old favorites go to the Recycle Bin
-inline const QString kDelete = QStringLiteral("delete"); // the user chose to delete the old favorites for good
-} // namespace phase
+    None,    // no marker: not a working folder of the program's
+    Unknown, // a marker with a phase this program does not know (another version's): never finished or undone
+    // A backup's working folders, and the first of a restore's, the copy of the backup.
+    Copying,  // data.new: the copy is being made
+    Complete, // data.new: the copy is whole
+    SetAside, // data.old: the previous backup, to be deleted
+    // A restore's second working folder, which takes the old favorites.
+    Aside,  // the old favorites are being moved into it (or back out)
+    In,     // all of them are in it; the new ones are being moved in
+    Back,   // a failure: the new ones are being moved back out
+    Done,   // the restore is complete; the old favorites go to the Recycle Bin
+    Delete, // the user chose to delete the old favorites for good
+};
 
 /// A folder of the program's own that a backup or a restore works in while it is under way: "data.new" and
 /// "data.old" beside the backup folder, ".tessaly-restore-new" and ".tessaly-restore-old" inside the Favorites
@@ -49,8 +50,8 @@ public:
     /// Ours, or a folder holding nothing but the program's own files (the program stopped between making the
     /// folder and marking it): nothing of the user's can be lost by using or removing it.
     bool isOursOrEmpty() const;
-    /// The phase the marker records; empty when the folder is not ours.
-    QString phase() const;
+    /// The phase the marker records; None when the folder is not ours.
+    Phase phase() const;
     /// The name the marker records for what the folder holds; empty when none.
     QString recordedName() const;
     /// Held by work under way: by this process (see hold()), or by another running one that made it.
@@ -58,12 +59,12 @@ public:
 
     /// Creates the folder, hidden, holds it (see hold()) and marks it at the given phase with the given name. Fails
     /// when anything is at the path.
-    bool create(const QString& phase, platform::Failure* failure, const QString& name = QString());
+    bool create(Phase phase, platform::Failure* failure, const QString& name = QString());
     /// Records the next phase, keeping the recorded name, or marks an existing folder (a previous backup about to be
     /// set aside) as the program's own; the marker is replaced whole, so it always holds one phase or the other.
-    bool setPhase(const QString& phase, platform::Failure* failure);
+    bool setPhase(Phase phase, platform::Failure* failure);
     /// Marks the folder with the given phase and name.
-    bool mark(const QString& phase, const QString& name, platform::Failure* failure);
+    bool mark(Phase phase, const QString& name, platform::Failure* failure);
     /// Takes the marker away again: the folder is an ordinary one from now on (a backup put in place).
     void unmark();
     /// Holds the folder for this process's work until release(): everyone else then finds it in use.
@@ -83,7 +84,7 @@ private:
     QString markerPath() const;
     QString lockPath() const;
     /// The marker's phase and name; false when the folder is not ours.
-    bool readMarker(QString* phase, QString* name) const;
+    bool readMarker(Phase* phase, QString* name) const;
 
     QString m_path;
 };

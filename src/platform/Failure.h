@@ -60,30 +60,29 @@ private:
 /// The failures of files and folders, which every module that works on them reports.
 enum class FileFailure
 {
-    FileMissing,             // path: the file
-    FolderMissing,           // path: the folder
-    IsAFolder,               // path: a folder where a file was expected
-    NotAFolder,              // path: something other than a folder where a folder was expected
-    NotARegularFile,         // path: a folder, pipe or device where a file was expected
-    LinkToMissingFile,       // path: a link that leads nowhere
-    AlreadyExists,           // path: the file that is in the way (never replaced)
-    FolderInTheWay,          // path: a folder where a file is to be copied
-    FileInTheWay,            // path: a file (or something else that is no folder) where a folder belongs
-    RelativePath,            // path: not absolute; nothing deleted
-    RootFolder,              // path: a root folder; nothing deleted
-    FolderUnreadable,        // path: a folder whose entries cannot be listed
-    FolderNotCreated,        // path: the folder; system: why
-    FolderNotRemoved,        // path: an emptied folder that cannot be removed; system: why
-    FolderNotEmptied,        // path: a folder whose entries cannot be removed
-    DeleteFailed,            // path: the file or link; system: why
-    CopyFailed,              // path: the source, otherPath: the destination; system: why
-    CopyLeftAside,           // path: the file to be replaced, otherPath: where the new copy is left; system: why
-    MoveFailed,              // path: what was to be moved, otherPath: where to; system: why
-    DestinationInsideSource, // path: the destination, otherPath: the folder being copied
-    ReadFailed,              // path: the file; system: why
-    WriteFailed,             // path: the file; system: why
-    ReadOnlyFile,            // path: the file
-    Stopped,                 // path: where the work stopped, as it was asked to (the program is ending)
+    FileMissing,       // path: the file
+    FolderMissing,     // path: the folder
+    IsAFolder,         // path: a folder where a file was expected
+    NotAFolder,        // path: something other than a folder where a folder was expected
+    NotARegularFile,   // path: a folder, pipe or device where a file was expected
+    LinkToMissingFile, // path: a link that leads nowhere
+    AlreadyExists,     // path: the file that is in the way (never replaced)
+    FolderInTheWay,    // path: a folder where a file is to be copied
+    FileInTheWay,      // path: a file (or something else that is no folder) where a folder belongs
+    RelativePath,      // path: not absolute; nothing deleted
+    RootFolder,        // path: a root folder; nothing deleted
+    FolderUnreadable,  // path: a folder whose entries cannot be listed
+    FolderNotCreated,  // path: the folder; system: why
+    FolderNotRemoved,  // path: an emptied folder that cannot be removed; system: why
+    FolderNotEmptied,  // path: a folder whose entries cannot be removed
+    DeleteFailed,      // path: the file or link; system: why
+    CopyFailed,        // path: the source, otherPath: the destination; system: why
+    CopyLeftAside,     // path: the file to be replaced, otherPath: where the new copy is left; system: why
+    MoveFailed,        // path: what was to be moved, otherPath: where to; system: why
+    ReadFailed,        // path: the file; system: why
+    WriteFailed,       // path: the file; system: why
+    ReadOnlyFile,      // path: the file
+    Stopped,           // path: where the work stopped, as it was asked to (the program is ending)
 };
 template <> struct IsFailureKind<FileFailure> : std::true_type
 {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <filesystem>
-#include <system_error>
 #include <vector>
 
 #include <QString>
@@ -32,7 +31,8 @@ enum class EntryType
     Missing, // nothing (or it cannot be told)
     File,    // a regular file
     Folder,  // a folder of its own
-    Link,    // a symbolic link, or on Windows any reparse point (a junction): never entered, never followed
+    Link,    // a symbolic link, or on Windows a junction or another reparse point that stands for a path elsewhere
+             // (a name surrogate): never entered, never followed
     Special, // a named pipe, socket or device: never opened
 };
 
@@ -52,14 +52,31 @@ SpecialKind specialKind(const NativePath& path);
 /// "a" and "A" for the same name (Windows).
 Qt::CaseSensitivity fileNameCase();
 
-/// The names of the entries of folder, exactly as stored, "." and ".." left out, in no particular order. False,
-/// with the system's reason in *error, when the folder cannot be listed.
-bool listFolder(const NativePath& folder, std::vector<NativePath>* names, SystemError* error = nullptr);
+/// One entry of a folder, as listFolder gives it.
+struct FolderEntry
+{
+    NativePath name;             // exactly as stored
+    EntryType type;              // what it is itself, a link not followed
+    EntryType target;            // for a link, what it leads to (Missing: nothing); else the same as type
+    bool hiddenOrSystem = false; // by the rule of isHiddenOrSystem()
+};
+
+/// The entries of folder, "." and ".." left out, in the order the program shows them in: the system's own on
+/// Windows (by name there); elsewhere by name ignoring case, so that the order does not change from run to run. The
+/// one listing of a folder that every part of the program goes by. False, with the system's reason in *error and no
+/// entries, when the folder cannot be listed.
+bool listFolder(const NativePath& folder, std::vector<FolderEntry>* entries, SystemError* error = nullptr);
+
+/// True for what the listing of the favorites leaves out and a restore leaves where it is: on Windows an entry with
+/// the hidden or system attribute (nothing there: false), elsewhere a name that begins with ".", whether or not
+/// anything has that name yet.
+bool isHiddenOrSystem(const NativePath& path);
 
 /// Creates one folder (not its parents). False with the reason when it cannot, or something is there already.
 bool createFolder(const NativePath& path, SystemError* error = nullptr);
 
-/// Copies the regular file source to destination, which must not exist; the copy gets the source's mode.
+/// Copies the regular file source (or the regular file a link there leads to) to destination, which must not exist;
+/// the copy gets the source's mode (on Windows its attributes). A failed copy leaves nothing at destination.
 bool copyRegularFile(const NativePath& source, const NativePath& destination, SystemError* error = nullptr);
 
 /// Whether this program can make links: on Windows making one takes a privilege ordinary users do not hold, and a
@@ -96,8 +113,5 @@ bool lockFileIsHeld(const NativePath& path);
 /// machine off) between making and writing: without its owner's details Qt never finds it stale, and it would keep
 /// everyone out for good; nobody holds it, so it is taken over.
 bool takeLockFile(QLockFile& lock, const QString& path);
-
-/// The reason behind an error code of the standard library's file functions.
-SystemError systemErrorOf(const std::error_code& code);
 
 } // namespace platform

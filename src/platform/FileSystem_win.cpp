@@ -1,5 +1,8 @@
 #include "platform/FileSystem.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <windows.h>
 
 namespace platform
@@ -20,6 +23,37 @@ DWORD attributesOf(const NativePath& path)
     return GetFileAttributesW(path.c_str());
 }
 
+// The one rule of what is hidden here.
+bool isHiddenOrSystemAttribute(DWORD attributes)
+{
+    return (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+}
+
+// What an entry is by its attributes and, for a reparse point, its tag. A symbolic link or a junction stands for
+// another path (a name surrogate); other reparse points, such as a folder of cloud files, are what they say.
+EntryType typeOf(DWORD attributes, DWORD reparseTag)
+{
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsReparseTagNameSurrogate(reparseTag))
+        return EntryType::Link;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return EntryType::Folder;
+    if (attributes & FILE_ATTRIBUTE_DEVICE)
+        return EntryType::Special;
+    return EntryType::File;
+}
+
+// The search pattern for every entry of folder; a path as long as MAX_PATH or longer in its extended-length form.
+QString findPattern(const NativePath& folder)
+{
+    QString pattern = QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(fromNativePath(folder)).absoluteFilePath()));
+    pattern += pattern.endsWith(u'\\') ? QStringLiteral("*") : QStringLiteral("\\*");
+    if (pattern.size() >= MAX_PATH && !pattern.startsWith(QLatin1String("\\\\?\\"))) {
+        pattern = pattern.startsWith(QLatin1String("\\\\")) ? QStringLiteral("\\\\?\\UNC\\") + pattern.mid(2)
+                                                            : QStringLiteral("\\\\?\\") + pattern;
+    }
+    return pattern;
+}
+
 } // namespace
 
 NativePath toNativePath(const QString& path)
@@ -37,14 +71,77 @@ EntryType entryType(const NativePath& path)
     const DWORD attributes = attributesOf(path);
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return EntryType::Missing;
-    // Symbolic links and junctions alike: a restore must never delete through one.
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
-        return EntryType::Link;
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-        return EntryType::Folder;
-    if (attributes & FILE_ATTRIBUTE_DEVICE)
-        return EntryType::Special;
-    return EntryType::File;
+    DWORD reparseTag = 0;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        // Only the entry's own listing gives the tag.
+        WIN32_FIND_DATAW entry;
+        const HANDLE find = FindFirstFileExW(path.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
+        if (find != INVALID_HANDLE_VALUE) {
+            reparseTag = entry.dwReserved0;
+            FindClose(find);
+        } else {
+            // Never taken for a folder of its own: a restore must never delete through a link.
+            return EntryType::Link;
+        }
+    }
+    return typeOf(attributes, reparseTag);
+}
+
+bool listFolder(const NativePath& folder, std::vector<FolderEntry>* entries, SystemError* error)
+{
+    entries->clear();
+    WIN32_FIND_DATAW found;
+    const HANDLE find = FindFirstFileExW(reinterpret_cast<LPCWSTR>(findPattern(folder).utf16()), FindExInfoBasic,
+                                         &found, FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (find == INVALID_HANDLE_VALUE) {
+        // A root folder has no "." and "..": nothing found there is an empty folder.
+        if (GetLastError() == ERROR_FILE_NOT_FOUND)
+            return true;
+        return failedWithLastError(error);
+    }
+    do {
+        const std::wstring name(found.cFileName);
+        if (name == L"." || name == L"..")
+            continue;
+        FolderEntry entry;
+        entry.name = name;
+        entry.type = typeOf(found.dwFileAttributes, found.dwReserved0);
+        entry.target = entry.type != EntryType::Link                         ? entry.type
+                       : (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryType::Folder
+                                                                             : EntryType::File;
+        entry.hiddenOrSystem = isHiddenOrSystemAttribute(found.dwFileAttributes);
+        entries->push_back(std::move(entry));
+    } while (FindNextFileW(find, &found));
+    const SystemError why = lastSystemError();
+    FindClose(find);
+    if (why.code != ERROR_NO_MORE_FILES) {
+        entries->clear();
+        if (error)
+            *error = why;
+        return false;
+    }
+    return true;
+}
+
+bool isHiddenOrSystem(const NativePath& path)
+{
+    const DWORD attributes = attributesOf(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && isHiddenOrSystemAttribute(attributes);
+}
+
+bool createFolder(const NativePath& path, SystemError* error)
+{
+    if (CreateDirectoryW(path.c_str(), nullptr))
+        return true;
+    return failedWithLastError(error);
+}
+
+bool copyRegularFile(const NativePath& source, const NativePath& destination, SystemError* error)
+{
+    // The copy takes the file's attributes (read-only, hidden, system) with it; nothing that exists is replaced.
+    if (CopyFileW(source.c_str(), destination.c_str(), TRUE))
+        return true;
+    return failedWithLastError(error);
 }
 
 SpecialKind specialKind(const NativePath&)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QFileInfo>
 #include <QString>
 #include <QStringList>
 
@@ -46,20 +45,5 @@ QString folderIdentity(const QString& path);
 /// the system empties at logout, and the user's own temporary folder on Windows. Nothing is kept there for long.
 /// Empty when there is none.
 QString userLockFolder();
-
-/// True for the files a plain-file listing leaves out: hidden or system files
-/// (on Windows their attributes; elsewhere, names that begin with ".").
-bool isHiddenOrSystem(const QFileInfo& info);
-bool isHiddenOrSystem(const NativePath& path);
-
-/// The names of the plain files directly in folder, hidden and system files and folders left out. On Windows every
-/// other entry (shortcut files .lnk too, whatever they point to), in the system's own order; elsewhere regular
-/// files and links to them (not named pipes, sockets, devices or dangling links), by name ignoring case. Empty
-/// when the folder cannot be read.
-QStringList plainFileNames(const QString& folder);
-
-/// The names of the subfolders directly in folder, hidden and system ones too, in the same order; links to folders
-/// (and on Windows junctions) are left out, so a walk never follows them. Empty when the folder cannot be read.
-QStringList subfolderNames(const QString& folder);
 
 } // namespace platform

@@ -35,14 +35,19 @@ SystemReason reasonForCode(int code)
     return SystemReason::Other;
 }
 
-SystemError lastSystemError()
+SystemError systemErrorOfCode(int code)
 {
     SystemError error;
-    error.code = lastErrorCode();
-    error.reason = reasonForCode(error.code);
-    if (error.code != 0)
-        error.text = qt_error_string(error.code);
+    error.code = code;
+    error.reason = reasonForCode(code);
+    if (code != 0)
+        error.text = qt_error_string(code);
     return error;
+}
+
+SystemError lastSystemError()
+{
+    return systemErrorOfCode(lastErrorCode());
 }
 
 } // namespace platform

@@ -55,6 +55,9 @@ SystemError lastSystemError();
 /// not told apart, None for 0.
 SystemReason reasonForCode(int code);
 
+/// The error of an error code of this platform: its reason and the system's words for it.
+SystemError systemErrorOfCode(int code);
+
 /// One error code of this platform and the reason it stands for.
 struct CodeReason
 {

@@ -18,14 +18,14 @@ class LoadSequence;
 /// The program's commands, in their order on the toolbar.
 enum class Command
 {
-    StartCheck,  // "a"
-    StopCheck,   // "b"
-    SaveResults, // "c"
-    DeleteDead,  // "d"
-    Backup,      // "e"
-    Restore,     // "f"
-    About,       // "g"
-    Exit,        // "h"
+    StartCheck,
+    StopCheck,
+    SaveResults,
+    DeleteDead,
+    Backup,
+    Restore,
+    About,
+    Exit,
 };
 
 /// What a command that has done its work reports besides it: what it could not take along.
@@ -43,8 +43,8 @@ public:
     /// Not one address answered the check: save all the same? (Most likely the network was down.)
     virtual bool confirmSaveWithoutAnswers() = 0;
     /// What the command removes cannot go to the Recycle Bin (why: the system's reason; none when the system has no
-    /// Recycle Bin for the volume): delete it for good? For "d" the favorites' files; for "f" the Favorites folder,
-    /// whose favorites the restore would replace (no: the restore is undone).
+    /// Recycle Bin for the volume): delete it for good? For DeleteDead the favorites' files; for Restore the Favorites
+    /// folder, whose favorites the restore would replace (no: the restore is undone).
     virtual bool confirmDeleteForGood(Command command, const QStringList& paths, const platform::SystemError& why) = 0;
     /// The name of the one folder in which the favorites a restore replaces go to the Recycle Bin.
     virtual QString replacedFavoritesName() = 0;
@@ -55,14 +55,14 @@ public:
     virtual void reportDone(Command command, const CommandReport& report) = 0;
 };
 
-/// The rules of the commands that change the user's data: save the results ("c"), delete the dead favorites ("d"),
-/// back the Favorites folder up ("e") and restore it ("f"). Each checks first and, when it refuses, changes
-/// nothing, the table included; what changed on disk is loaded again before the command reports. The file work of
-/// delete, backup and restore runs in a worker behind the busy notice (LoadSequence), from copies of what it needs;
-/// the questions to the user come between its steps, on the window's thread. While a load or another command's work
-/// runs, a command does nothing (the window greys it): the rows may not be those on disk yet. What delete and restore
-/// remove goes to the Recycle Bin; where it cannot, it is deleted for good only when the user agrees. The checks and
-/// the order of the steps are here; the questions and the messages are the window's.
+/// The rules of the commands that change the user's data: save the results, delete the dead favorites, back the
+/// Favorites folder up and restore it. Each checks first and, when it refuses, changes nothing, the table included;
+/// what changed on disk is loaded again before the command reports. The file work of delete, backup and restore runs
+/// in a worker behind the busy notice (LoadSequence), from copies of what it needs; the questions to the user come
+/// between its steps, on the window's thread. While a load or another command's work runs, a command does nothing
+/// (the window greys it): the rows may not be those on disk yet. What delete and restore remove goes to the Recycle
+/// Bin; where it cannot, it is deleted for good only when the user agrees. The checks and the order of the steps are
+/// here; the questions and the messages are the window's.
 class CommandRules : public QObject
 {
     Q_OBJECT

@@ -95,13 +95,13 @@ Failure moveProblem(const AppState& state, const FavoriteEdit& edit, const EditP
         return problem;
     }
     // A name the folder listing leaves out would drop the favorite from the table.
-    const QFileInfo target(plan.newPath);
-    if (platform::isHiddenOrSystem(target)) {
+    if (platform::isHiddenOrSystem(platform::toNativePath(plan.newPath))) {
         fail(&problem, EditFailure::NameWouldBeHidden, plan.newName);
         return problem;
     }
     // Never over an existing favorite; on a file system that ignores case a change of case alone meets the
     // file itself here.
+    const QFileInfo target(plan.newPath);
     if (target.exists() || target.isSymLink())
         fail(&problem, FileFailure::AlreadyExists, plan.newPath);
     return problem;

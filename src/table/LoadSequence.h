@@ -20,14 +20,14 @@ namespace table
 enum class LongWork
 {
     Load,       // the files collected and read into the table
-    DeleteDead, // "d"
-    Backup,     // "e"
-    Restore,    // "f"
+    DeleteDead, // the dead favorites deleted
+    Backup,     // the Favorites folder backed up
+    Restore,    // the Favorites folder restored
 };
 
 /// How the link table is loaded behind the busy notice, at start-up and after the commands that change the
-/// Favorites folder or the results file ("c", "d", "f"), and how the other long pieces of work (delete, backup,
-/// restore) run behind the same notice.
+/// Favorites folder or the results file (save, delete, restore), and how the file work of delete, backup and restore
+/// runs behind the same notice.
 ///
 /// The file work runs in a worker (BackgroundWork), so that the window goes on answering and repainting while it
 /// runs; what it found is applied on this object's thread in one step: the catalogue's files and the table's rows

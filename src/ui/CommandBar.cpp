@@ -54,7 +54,7 @@ CommandBar::CommandBar(const std::vector<Commands::Entry>& commands, int minThre
         action->setShortcut(command.shortcut);
         // Exactly the command's name: nothing (such as the shortcut) is added to it.
         action->setToolTip(command.name);
-        action->setData(command.key);
+        action->setData(QVariant::fromValue(command.id));
         connect(action, &QAction::triggered, this, [this, id = command.id] { emit triggered(id); });
         // A toolbar's buttons take no focus of their own accord.
         widgetForAction(action)->setFocusPolicy(Qt::TabFocus);
@@ -63,10 +63,10 @@ CommandBar::CommandBar(const std::vector<Commands::Entry>& commands, int minThre
     addSliderGroup(minThreads, maxThreads);
 }
 
-QAction* CommandBar::action(const QString& key) const
+QAction* CommandBar::action(table::Command command) const
 {
     for (QAction* a : m_actions) {
-        if (a->data().toString() == key)
+        if (a->data().value<table::Command>() == command)
             return a;
     }
     return nullptr;

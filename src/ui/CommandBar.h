@@ -22,8 +22,8 @@ class CommandBar : public QToolBar
 public:
     CommandBar(const std::vector<Commands::Entry>& commands, int minThreads, int maxThreads, QWidget* parent);
 
-    /// The action of the command with this key; nullptr for any other key.
-    QAction* action(const QString& key) const;
+    /// The action of the command.
+    QAction* action(table::Command command) const;
     /// The buttons, in their order.
     std::vector<QWidget*> buttons() const;
     QSlider* slider() const { return m_slider; }

@@ -21,7 +21,7 @@ class LinkChecker;
 namespace ui
 {
 
-/// The eight toolbar commands as the user meets them: each one's key, name (the button's tooltip), picture and
+/// The eight toolbar commands as the user meets them: each one's name (the button's tooltip), picture and
 /// keyboard shortcut, the question the save may ask and every message the commands give. The toolbar is made from
 /// this table; adding a command is adding a row. What the commands that change data do, and when they refuse, is
 /// table::CommandRules; start and stop are the checker's.
@@ -34,7 +34,6 @@ public:
     struct Entry
     {
         table::Command id;
-        QString key;           // "a".."h": the button's key
         QString name;          // exactly as the button's tooltip shows it
         int cell;              // its picture in the toolbar strip (ui::ToolbarCell)
         QKeySequence shortcut; // the usual key where there is one, else Ctrl and an initial

@@ -58,8 +58,6 @@ QString fileSentence(platform::FileFailure kind)
         return QStringLiteral("无法替换 %1，新的副本留在 %2");
     case platform::FileFailure::MoveFailed:
         return QStringLiteral("无法把 %1 移到 %2");
-    case platform::FileFailure::DestinationInsideSource:
-        return QStringLiteral("%1 位于要复制的文件夹 %2 之内");
     case platform::FileFailure::ReadFailed:
         return QStringLiteral("无法读取文件：%1");
     case platform::FileFailure::WriteFailed:

@@ -161,7 +161,7 @@ void MainWindow::enableDataCommands(bool enabled)
         return;
     for (const Commands::Entry& entry : Commands::all()) {
         if (Commands::changesData(entry.id))
-            m_toolbar->action(entry.key)->setEnabled(enabled);
+            m_toolbar->action(entry.id)->setEnabled(enabled);
     }
 }
 
@@ -238,9 +238,9 @@ QSlider* MainWindow::slider() const
     return m_toolbar->slider();
 }
 
-QAction* MainWindow::action(const QString& key) const
+QAction* MainWindow::action(table::Command command) const
 {
-    return m_toolbar->action(key);
+    return m_toolbar->action(command);
 }
 
 void MainWindow::myClear()

@@ -66,8 +66,8 @@ public:
     StatusPanels* statusPanels() const { return m_statusBar; }
     /// Status bar panel 1..7.
     QLabel* panel(int panel) const;
-    /// The action of the toolbar button with this key ("a".."h"); nullptr for any other key.
-    QAction* action(const QString& key) const;
+    /// The action of the command's toolbar button.
+    QAction* action(table::Command command) const;
     /// The indicator of probe channel i (0-based).
     QLabel* indicator(int channel) const;
     int indicatorCount() const { return int(m_indicators.size()); }

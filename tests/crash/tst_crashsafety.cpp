@@ -252,7 +252,7 @@ void CrashSafetyTest::interruptedBackupIsRecovered()
         else
             QVERIFY(testsupport::writeTree(folder, tree));
         if (!phase.isEmpty())
-            QVERIFY(favorites::WorkingFolder(folder).setPhase(phase, nullptr));
+            QVERIFY(testsupport::markWorkingFolder(folder, phase.toLatin1()));
     }
     const QString userFolderPath = platform::joinPath(m_program, present.constLast().section(u':', 0, 0));
     const TreeSnapshot userFolderBefore = snapshotTree(userFolderPath);
@@ -388,7 +388,7 @@ void CrashSafetyTest::killedRestore()
     int labelled = 0;
     for (; moreRounds(round); ++round) {
         // Every round restores over the folder as it was before any restore.
-        QVERIFY(favorites::KillFolder(m_fav));
+        QVERIFY(favorites::removeTree(platform::toNativePath(m_fav)));
         QVERIFY(testsupport::writeTree(m_fav, current));
         runAndKill(QStringLiteral("restore"));
 
@@ -509,7 +509,7 @@ void CrashSafetyTest::workUnderWayIsLeftAlone()
     QVERIFY2(helper.waitForStarted(10000), qPrintable(helper.errorString()));
     QElapsedTimer clock;
     clock.start();
-    while (favorites::WorkingFolder(working).phase() != favorites::phase::kCopying && clock.elapsed() < 60000 &&
+    while (favorites::WorkingFolder(working).phase() != favorites::Phase::Copying && clock.elapsed() < 60000 &&
            helper.state() == QProcess::Running)
         QThread::usleep(200);
     QCOMPARE(::kill(pid_t(helper.processId()), SIGSTOP), 0);

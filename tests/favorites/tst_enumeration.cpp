@@ -5,12 +5,19 @@
 #include <QTest>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include "favorites/Enumeration.h"
+#include "favorites/Maintenance.h"
+#include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "support/FileModes.h"
 #include "support/TempFavorites.h"
+#include "support/TreeSnapshot.h"
+#include "ui/FailureText.h"
 
 using favorites::Catalogue;
 using platform::joinPath;
@@ -28,6 +35,8 @@ private slots:
     void missingOrEmptyFavoritesGivesEmptyCatalogue();
     void linkLoopIsNotFollowed();
     void veryDeepTreeIsWalked();
+    void listingTellsWhatEachEntryIs();
+    void backupHoldsEveryRow();
 };
 
 void EnumerationTest::emptyFolderCollectsNothing()
@@ -169,6 +178,115 @@ void EnumerationTest::veryDeepTreeIsWalked()
     QCOMPARE(cat.folderCount, depth);
     QCOMPARE(cat.fileCount, 1);
     QCOMPARE(cat.fileName.at(1), QString("deep.url"));
+}
+
+// The one listing of a folder, which the table and the backup both go by: every entry with its name exactly as
+// stored, what it is without following a link, what a link leads to, and whether it is hidden; by name ignoring case.
+void EnumerationTest::listingTellsWhatEachEntryIs()
+{
+#ifdef Q_OS_UNIX
+    using platform::EntryType;
+    QTemporaryDir dir;
+    const QString fav = dir.path();
+    QVERIFY(testsupport::writeFile(fav + "/b.url", "b"));
+    QVERIFY(testsupport::writeFile(fav + "/.hidden.url", "h"));
+    QVERIFY(testsupport::writeFile(fav + "/.Hidden Sub/x.url", "x"));
+    QVERIFY(testsupport::writeFile(fav + "/Sub/y.url", "y"));
+    QVERIFY(QFile::link(fav + "/b.url", fav + "/A link.url"));
+    QVERIFY(QFile::link(fav + "/Sub", fav + "/folder link"));
+    QVERIFY(QFile::link(fav + "/nothing", fav + "/dangling.url"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fav + "/pipe.url").constData(), 0644), 0);
+    QVERIFY(QFile::link(fav + "/pipe.url", fav + "/pipe link.url"));
+    const QByteArray undecodable = QFile::encodeName(fav) + "/\xFF.url";
+    QCOMPARE(::close(::open(undecodable.constData(), O_CREAT | O_WRONLY, 0644)), 0);
+
+    std::vector<platform::FolderEntry> entries;
+    QVERIFY(platform::listFolder(platform::toNativePath(fav), &entries));
+    QStringList listed;
+    for (const platform::FolderEntry& entry : entries) {
+        listed << QStringLiteral("%1 %2 %3%4")
+                      .arg(QString::fromLatin1(QByteArray::fromStdString(entry.name.native())))
+                      .arg(int(entry.type))
+                      .arg(int(entry.target))
+                      .arg(entry.hiddenOrSystem ? QStringLiteral(" hidden") : QString());
+    }
+    const auto line = [](const char* name, EntryType type, EntryType target, bool hidden = false) {
+        return QStringLiteral("%1 %2 %3%4")
+            .arg(QString::fromLatin1(name))
+            .arg(int(type))
+            .arg(int(target))
+            .arg(hidden ? QStringLiteral(" hidden") : QString());
+    };
+    QCOMPARE(listed, QStringList({
+                         line(".Hidden Sub", EntryType::Folder, EntryType::Folder, true),
+                         line(".hidden.url", EntryType::File, EntryType::File, true),
+                         line("A link.url", EntryType::Link, EntryType::File),
+                         line("b.url", EntryType::File, EntryType::File),
+                         line("dangling.url", EntryType::Link, EntryType::Missing),
+                         line("folder link", EntryType::Link, EntryType::Folder),
+                         line("pipe link.url", EntryType::Link, EntryType::Special),
+                         line("pipe.url", EntryType::Special, EntryType::Special),
+                         line("Sub", EntryType::Folder, EntryType::Folder),
+                         line("\xFF.url", EntryType::File, EntryType::File),
+                     }));
+
+    platform::SystemError why;
+    QVERIFY(!platform::listFolder(platform::toNativePath(fav + "/missing"), &entries, &why));
+    QVERIFY(entries.empty());
+    QCOMPARE(why.reason, platform::SystemReason::NotFound);
+    QVERIFY(!platform::listFolder(platform::toNativePath(fav + "/b.url"), &entries, &why));
+    QCOMPARE(why.reason, platform::SystemReason::NotAFolder);
+#else
+    QSKIP("links, named pipes and undecodable names are made with the Unix tools here");
+#endif
+}
+
+// The table and the backup see one folder alike: every row is a file of the backup with the same bytes, every
+// listed folder a folder of it, whatever stands beside them (hidden entries, links, pipes, names Qt cannot read).
+void EnumerationTest::backupHoldsEveryRow()
+{
+    QTemporaryDir dir;
+    const QString fav = dir.path() + "/Favorites";
+    const QString backup = dir.path() + "/program/data";
+    QVERIFY(testsupport::writeFile(fav + "/a.url", testsupport::shortcutBytes("http://a/")));
+    QVERIFY(testsupport::writeFile(fav + "/.hidden.url", "h"));
+    QVERIFY(testsupport::writeFile(fav + "/.Hidden Sub/b.url", testsupport::shortcutBytes("http://b/")));
+    QVERIFY(testsupport::writeFile(fav + "/Sub/Deep/c.url", testsupport::shortcutBytes("http://c/")));
+    QVERIFY(testsupport::writeFile(fav + "/Sub/read-only.url", testsupport::shortcutBytes("http://r/")));
+    QVERIFY(testsupport::setMode(fav + "/Sub/read-only.url", 0444));
+    QVERIFY(QDir().mkpath(dir.path() + "/program"));
+#ifdef Q_OS_UNIX
+    QVERIFY(QFile::link(fav + "/a.url", fav + "/Sub/link.url"));
+    QVERIFY(QFile::link(fav + "/Sub", fav + "/folder link"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fav + "/pipe.url").constData(), 0644), 0);
+    QCOMPARE(::close(::open((QFile::encodeName(fav) + "/\xFF.url").constData(), O_CREAT | O_WRONLY, 0644)), 0);
+#endif
+
+    Catalogue cat;
+    cat.favPath = fav;
+    favorites::ListFolders(cat, fav);
+    favorites::collectFiles(cat);
+    platform::Failure error;
+    QVERIFY2(favorites::backupFavorites(fav, backup, &error), qPrintable(ui::failureText(error)));
+
+    const QMap<QString, QByteArray> backedUp = testsupport::folderContents(backup);
+    QStringList rows;
+    for (int i = 1; i <= cat.fileCount; ++i) {
+        const QString relative = QDir(fav).relativeFilePath(cat.filePath.at(i) + "/" + cat.fileName.at(i));
+        rows << relative;
+        QVERIFY2(backedUp.contains(relative), qPrintable(relative));
+        QCOMPARE(testsupport::readFile(backup + "/" + relative), testsupport::readFile(fav + "/" + relative));
+    }
+    QStringList expected{"a.url", ".Hidden Sub/b.url", "Sub/read-only.url", "Sub/Deep/c.url"};
+#ifdef Q_OS_UNIX
+    expected.insert(2, "Sub/link.url");
+#endif
+    QCOMPARE(rows, expected);
+    for (int i = 1; i <= cat.folderCount; ++i) {
+        const QString relative = QDir(fav).relativeFilePath(cat.folderList.at(i));
+        QVERIFY2(QFileInfo(backup + "/" + relative).isDir(), qPrintable(relative));
+    }
+    QCOMPARE(cat.folderCount, 3);
 }
 
 QTEST_GUILESS_MAIN(EnumerationTest)

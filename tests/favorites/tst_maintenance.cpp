@@ -11,6 +11,7 @@
 #include "platform/Paths.h"
 #include "support/FileModes.h"
 #include "support/TempFavorites.h"
+#include "support/TreeSnapshot.h"
 #include "ui/FailureText.h"
 
 using testsupport::readFile;
@@ -33,6 +34,7 @@ private slots:
     void deleteStopsOutsideTheFavoritesFolder();
     void restoreStoppedOnceCompleteIsEnded_data();
     void restoreStoppedOnceCompleteIsEnded();
+    void restoreStoppedInAnUnknownPhaseIsLeftAlone();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -124,7 +126,8 @@ void MaintenanceTest::restoreBringsBackDeletedAndRemovesAdded()
     QCOMPARE(testsupport::modeOf(m_fav + "/Sub/Kept"), 0555);
     QCOMPARE(testsupport::modeOf(m_fav + "/Sub/b.url"), 0400);
     // The temporary folder's own clean-up cannot empty read-only folders of a user who is not the superuser.
-    QVERIFY(favorites::KillFolder(m_fav) && favorites::KillFolder(m_backup));
+    QVERIFY(favorites::removeTree(platform::toNativePath(m_fav)) &&
+            favorites::removeTree(platform::toNativePath(m_backup)));
 }
 
 void MaintenanceTest::restoreWithoutBackupDeletesNothing()
@@ -186,25 +189,24 @@ void MaintenanceTest::deleteStopsOutsideTheFavoritesFolder()
 
 void MaintenanceTest::restoreStoppedOnceCompleteIsEnded_data()
 {
-    QTest::addColumn<QString>("phase");
-    QTest::newRow("done: the old favorites go to the Recycle Bin") << favorites::phase::kDone;
-    QTest::newRow("delete: the user agreed to lose them") << favorites::phase::kDelete;
+    QTest::addColumn<QByteArray>("phase"); // as the marker spells it
+    QTest::newRow("done: the old favorites go to the Recycle Bin") << QByteArray("done");
+    QTest::newRow("delete: the user agreed to lose them") << QByteArray("delete");
 }
 
 // A restore stopped once the new favorites were all in, the old ones waiting in its working folder with the name
 // their folder gets in the Recycle Bin: the next start ends it as it would have ended, and leaves nothing of its own.
 void MaintenanceTest::restoreStoppedOnceCompleteIsEnded()
 {
-    QFETCH(QString, phase);
+    QFETCH(QByteArray, phase);
     const QString name = QStringLiteral("收藏夹（还原前 2026-12-08 14.05）");
     const QString old = m_fav + "/.tessaly-restore-old";
     const QString fresh = m_fav + "/.tessaly-restore-new";
     QVERIFY(writeFile(m_fav + "/new.url", shortcutBytes("http://new/")));
     QVERIFY(writeFile(old + "/old.url", shortcutBytes("http://old/")));
     QVERIFY(writeFile(old + "/Sub/old2.url", shortcutBytes("http://old2/")));
-    QVERIFY(favorites::WorkingFolder(old).mark(phase, name, nullptr));
-    QVERIFY(QDir().mkpath(fresh));
-    QVERIFY(favorites::WorkingFolder(fresh).mark(favorites::phase::kComplete, QString(), nullptr));
+    QVERIFY(testsupport::markWorkingFolder(old, phase, name));
+    QVERIFY(testsupport::markWorkingFolder(fresh, "complete"));
 
     favorites::InterruptedRestore found = favorites::InterruptedRestore::None;
     platform::Failure error;
@@ -212,13 +214,34 @@ void MaintenanceTest::restoreStoppedOnceCompleteIsEnded()
     QCOMPARE(found, favorites::InterruptedRestore::Finished);
     QCOMPARE(QDir(m_fav).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"new.url"});
     const QString inRecycleBin = m_trash + "/files/" + name;
-    if (phase == favorites::phase::kDelete) {
+    if (phase == "delete") {
         QVERIFY(!QFileInfo::exists(inRecycleBin));
         return;
     }
     QCOMPARE(QDir(inRecycleBin).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
              QStringList({"Sub", "old.url"}));
     QCOMPARE(readFile(inRecycleBin + "/Sub/old2.url"), shortcutBytes("http://old2/"));
+}
+
+// A working folder whose marker names a phase this program does not know (a newer version's): where the old
+// favorites belong cannot be told, so nothing is finished, undone or deleted, and the next restore waits.
+void MaintenanceTest::restoreStoppedInAnUnknownPhaseIsLeftAlone()
+{
+    const QString old = m_fav + "/.tessaly-restore-old";
+    QVERIFY(writeFile(m_fav + "/new.url", shortcutBytes("http://new/")));
+    QVERIFY(writeFile(old + "/old.url", shortcutBytes("http://old/")));
+    QVERIFY(testsupport::markWorkingFolder(old, "moving", "收藏夹（还原前）"));
+    QVERIFY(testsupport::markWorkingFolder(m_fav + "/.tessaly-restore-new", "complete"));
+    QVERIFY(writeFile(m_backup + "/backup.url", shortcutBytes("http://backup/")));
+    const QMap<QString, QByteArray> before = testsupport::folderContents(m_fav);
+
+    platform::Failure error;
+    QVERIFY(!favorites::recoverInterruptedRestore(m_fav, nullptr, &error));
+    QCOMPARE(error.kind, favorites::MaintenanceFailure::InterruptedRestoreNotRecovered);
+    QCOMPARE(error.path, QDir::toNativeSeparators(old));
+    QVERIFY(!favorites::restoreFavorites(m_backup, m_fav, &error));
+    QCOMPARE(error.kind, favorites::MaintenanceFailure::InterruptedRestoreNotRecovered);
+    QCOMPARE(testsupport::folderContents(m_fav), before);
 }
 
 QTEST_GUILESS_MAIN(MaintenanceTest)

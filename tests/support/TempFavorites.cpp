@@ -85,4 +85,13 @@ QString trashInside(const QString& root)
     return dataHome + QStringLiteral("/Trash");
 }
 
+bool markWorkingFolder(const QString& folder, const QByteArray& phase, const QString& name)
+{
+    QByteArray marker =
+        "Tessaly working folder: the program removes it when its work is done.\r\nphase=" + phase + "\r\n";
+    if (!name.isEmpty())
+        marker += "name=" + name.toUtf8() + "\r\n";
+    return writeFile(folder + QStringLiteral("/.tessaly-working-folder"), marker);
+}
+
 } // namespace testsupport

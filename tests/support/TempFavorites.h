@@ -41,4 +41,9 @@ bool everyFavoriteKept(const QMap<QString, QByteArray>& before, const QString& f
 /// system of the favorites made there, where the Trash takes it. Returns the Trash folder.
 QString trashInside(const QString& root);
 
+/// Marks folder (made when missing) as a working folder of a backup or restore stopped at the given phase, with the
+/// marker exactly as the program writes it ("copying", "set aside", "in", ...): what a program of this or an earlier
+/// version leaves behind.
+bool markWorkingFolder(const QString& folder, const QByteArray& phase, const QString& name = QString());
+
 } // namespace testsupport

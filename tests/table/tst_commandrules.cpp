@@ -45,14 +45,6 @@ using testsupport::writeFile;
 namespace
 {
 
-Command commandOf(const QString& key)
-{
-    return key == QLatin1String("c")   ? Command::SaveResults
-           : key == QLatin1String("d") ? Command::DeleteDead
-           : key == QLatin1String("e") ? Command::Backup
-                                       : Command::Restore;
-}
-
 // The one report of the run: a failure of this command, of this kind.
 bool failedWith(const CommandFixture& f, Command command, FailureKind kind)
 {
@@ -247,7 +239,7 @@ void CommandRulesTest::saveFailureChangesNothing()
 
 // A bookmarklet (an address that mentions "http://" but is no URL a request can be made of) and an address
 // without a host are never asked: they keep their previous result, so four checks and saves never condemn
-// them, while a server that refuses does collect its four "NO" and goes at "d".
+// them, while a server that refuses does collect its four "NO" and goes at the delete.
 void CommandRulesTest::addressesNoRequestCanBeMadeOfSurviveChecksAndDelete()
 {
     const QString dead = QStringLiteral("http://127.0.0.1:%1/").arg(testsupport::LoopbackHttpServer::closedPort());
@@ -617,16 +609,16 @@ void CommandRulesTest::restoreLeavesOutAPipeInTheBackup()
 
 void CommandRulesTest::removedFavoritesGoToTheRecycleBin_data()
 {
-    QTest::addColumn<QString>("key");
-    QTest::newRow("d the dead favorites, each on its own") << "d";
-    QTest::newRow("f the favorites the backup replaces, in one folder") << "f";
+    QTest::addColumn<Command>("command");
+    QTest::newRow("delete the dead favorites, each on its own") << Command::DeleteDead;
+    QTest::newRow("restore the favorites the backup replaces, in one folder") << Command::Restore;
 }
 
-// What "d" and "f" remove is in the Recycle Bin (the freedesktop Trash here), byte for byte, with where it came from;
-// nothing is asked or told.
+// What the delete and the restore remove is in the Recycle Bin (the freedesktop Trash here), byte for byte, with where
+// it came from; nothing is asked or told.
 void CommandRulesTest::removedFavoritesGoToTheRecycleBin()
 {
-    QFETCH(QString, key);
+    QFETCH(Command, command);
     CommandFixture f;
     QVERIFY(f.addFavorite("dead.url", "http://dead/"));
     QVERIFY(f.addFavorite("Sub/dead2.url", "http://dead2/"));
@@ -637,13 +629,13 @@ void CommandRulesTest::removedFavoritesGoToTheRecycleBin()
     QVERIFY(f.start());
     const QMap<QString, QByteArray> before = folderContents(f.fav());
 
-    QVERIFY(f.run(commandOf(key)));
+    QVERIFY(f.run(command));
     QVERIFY(f.failures.isEmpty());
     QVERIFY(f.deleteQuestions.isEmpty());
-    QVERIFY(key == "f" || f.reports.constFirst().second.leftOut.isEmpty());
+    QVERIFY(command == Command::Restore || f.reports.constFirst().second.leftOut.isEmpty());
     const QString files = f.trash() + "/files/";
     const QString info = f.trash() + "/info/";
-    if (key == "d") {
+    if (command == Command::DeleteDead) {
         QCOMPARE(folderContents(files), (QMap<QString, QByteArray>{{"dead.url", shortcutBytes("http://dead/")},
                                                                    {"dead2.url", shortcutBytes("http://dead2/")}}));
         QVERIFY(readFile(info + "dead2.url.trashinfo").contains("\nPath=" + QFile::encodeName(f.fav()) + "/Sub/"));
@@ -660,12 +652,12 @@ void CommandRulesTest::removedFavoritesGoToTheRecycleBin()
 
 void CommandRulesTest::withoutRecycleBinNothingGoesUnasked_data()
 {
-    QTest::addColumn<QString>("key");
+    QTest::addColumn<Command>("command");
     QTest::addColumn<bool>("deleteForGood");
-    QTest::newRow("d cancelled") << "d" << false;
-    QTest::newRow("d deleted for good") << "d" << true;
-    QTest::newRow("f cancelled") << "f" << false;
-    QTest::newRow("f deleted for good") << "f" << true;
+    QTest::newRow("delete cancelled") << Command::DeleteDead << false;
+    QTest::newRow("delete deleted for good") << Command::DeleteDead << true;
+    QTest::newRow("restore cancelled") << Command::Restore << false;
+    QTest::newRow("restore deleted for good") << Command::Restore << true;
 }
 
 // A Favorites folder on a volume without a Recycle Bin, as a network drive is: here a tmpfs of its own, at whose top
@@ -676,7 +668,7 @@ void CommandRulesTest::withoutRecycleBinNothingGoesUnasked()
     if (!testsupport::isChildRun())
         return testsupport::rerunOnOwnTmpfs(QStringLiteral("size=16m"));
 #ifdef Q_OS_UNIX
-    QFETCH(QString, key);
+    QFETCH(Command, command);
     QFETCH(bool, deleteForGood);
     const QString volume = testsupport::volumeWithoutRecycleBin();
     CommandFixture f;
@@ -693,21 +685,22 @@ void CommandRulesTest::withoutRecycleBinNothingGoesUnasked()
     const QMap<QString, QByteArray> before = folderContents(fav);
     const QMap<QString, QByteArray> backup = folderContents(f.backup());
 
-    QVERIFY(f.run(commandOf(key)));
+    QVERIFY(f.run(command));
     QCOMPARE(f.deleteQuestions.size(), 1);
-    QCOMPARE(f.deleteQuestions.constFirst().first, commandOf(key));
+    QCOMPARE(f.deleteQuestions.constFirst().first, command);
     QStringList asked = f.deleteQuestions.constFirst().second;
     asked.sort();
-    QCOMPARE(asked, key == "d" ? QStringList({fav + "/Sub/dead2.url", fav + "/dead.url"}) : QStringList{fav});
+    QCOMPARE(asked, command == Command::DeleteDead ? QStringList({fav + "/Sub/dead2.url", fav + "/dead.url"})
+                                                   : QStringList{fav});
     QVERIFY(f.failures.isEmpty());
     QVERIFY(QDir(f.trash() + "/files").isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
     QCOMPARE(folderContents(f.backup()), backup);
     QMap<QString, QByteArray> expected = before;
-    if (deleteForGood && key == "d") {
+    if (deleteForGood && command == Command::DeleteDead) {
         expected.remove("dead.url");
         expected.remove("Sub/dead2.url");
     }
-    QCOMPARE(folderContents(fav), deleteForGood && key == "f" ? backup : expected);
+    QCOMPARE(folderContents(fav), deleteForGood && command == Command::Restore ? backup : expected);
     QCOMPARE(tableNames(f.state.table), diskNames(fav));
 #endif
 }
@@ -715,24 +708,28 @@ void CommandRulesTest::withoutRecycleBinNothingGoesUnasked()
 void CommandRulesTest::refusalsWhenFavoritesFolderUnusable_data()
 {
     QTest::addColumn<QString>("favorites"); // relative to the test folder; "-" for an empty value
-    QTest::addColumn<QString>("key");
+    QTest::addColumn<Command>("command");
     QTest::addColumn<platform::FailureKind>("kind");
-    // "c" too: without a Favorites folder the table is empty and a save would wipe every history.
-    for (const char* key : {"c", "d", "e", "f"}) {
-        QTest::addRow("empty %s", key) << "-" << key
-                                       << platform::FailureKind(favorites::MaintenanceFailure::NoFavoritesFolder);
-        QTest::addRow("missing %s", key) << "NoSuchFolder" << key
-                                         << platform::FailureKind(
-                                                favorites::MaintenanceFailure::FavoritesFolderMissing);
-        QTest::addRow("a file %s", key) << "file.url" << key
-                                        << platform::FailureKind(favorites::MaintenanceFailure::FavoritesNotAFolder);
+    // The save too: without a Favorites folder the table is empty and a save would wipe every history.
+    const std::pair<Command, const char*> commands[] = {{Command::SaveResults, "save"},
+                                                        {Command::DeleteDead, "delete"},
+                                                        {Command::Backup, "backup"},
+                                                        {Command::Restore, "restore"}};
+    for (const auto& [command, name] : commands) {
+        QTest::addRow("empty %s", name) << "-" << command
+                                        << platform::FailureKind(favorites::MaintenanceFailure::NoFavoritesFolder);
+        QTest::addRow("missing %s", name)
+            << "NoSuchFolder" << command
+            << platform::FailureKind(favorites::MaintenanceFailure::FavoritesFolderMissing);
+        QTest::addRow("a file %s", name) << "file.url" << command
+                                         << platform::FailureKind(favorites::MaintenanceFailure::FavoritesNotAFolder);
     }
 }
 
 void CommandRulesTest::refusalsWhenFavoritesFolderUnusable()
 {
     QFETCH(QString, favorites);
-    QFETCH(QString, key);
+    QFETCH(Command, command);
     QFETCH(platform::FailureKind, kind);
     CommandFixture f;
     QVERIFY(writeFile(f.root() + "/file.url", shortcutBytes("http://file/")));
@@ -743,8 +740,8 @@ void CommandRulesTest::refusalsWhenFavoritesFolderUnusable()
     QVERIFY(f.start(value));
     const QMap<QString, QByteArray> disk = folderContents(f.root());
 
-    QVERIFY(f.run(commandOf(key)));
-    QVERIFY(failedWith(f, commandOf(key), kind));
+    QVERIFY(f.run(command));
+    QVERIFY(failedWith(f, command, kind));
     QCOMPARE(f.failures.constFirst().second.path, QDir::toNativeSeparators(value));
     QCOMPARE(folderContents(f.root()), disk);
     QCOMPARE(f.loads, 1);
@@ -786,31 +783,30 @@ void CommandRulesTest::nestedFoldersAreRefused_data()
 {
     QTest::addColumn<QString>("favorites"); // relative to the test folder
     QTest::addColumn<QString>("program");
-    QTest::addColumn<QString>("key");
-    for (const char* key : {"e", "f"}) {
-        QTest::addRow("favorites inside the backup %s", key) << "prog/data/Fav"
-                                                             << "prog" << key;
-        QTest::addRow("backup inside the favorites %s", key) << "Fav"
-                                                             << "Fav/prog" << key;
-        QTest::addRow("favorites are the backup %s", key) << "prog/data"
-                                                          << "prog" << key;
-        QTest::addRow("backup inside favorites through a link %s", key) << "Link/Fav"
-                                                                        << "Real/Fav/prog" << key;
+    QTest::addColumn<Command>("command");
+    const std::pair<Command, const char*> commands[] = {{Command::Backup, "backup"}, {Command::Restore, "restore"}};
+    for (const auto& [command, name] : commands) {
+        QTest::addRow("favorites inside the backup, %s", name) << "prog/data/Fav"
+                                                               << "prog" << command;
+        QTest::addRow("backup inside the favorites, %s", name) << "Fav"
+                                                               << "Fav/prog" << command;
+        QTest::addRow("favorites are the backup, %s", name) << "prog/data"
+                                                            << "prog" << command;
+        QTest::addRow("backup inside favorites through a link, %s", name) << "Link/Fav"
+                                                                          << "Real/Fav/prog" << command;
     }
     // The backup is built beside the old one before it takes its place: those folders count too.
-    QTest::addRow("favorites are the new backup e") << "prog/data.new"
-                                                    << "prog"
-                                                    << "e";
-    QTest::addRow("favorites inside the old backup e") << "prog/data.old/Fav"
-                                                       << "prog"
-                                                       << "e";
+    QTest::addRow("favorites are the new backup") << "prog/data.new"
+                                                  << "prog" << Command::Backup;
+    QTest::addRow("favorites inside the old backup") << "prog/data.old/Fav"
+                                                     << "prog" << Command::Backup;
 }
 
 void CommandRulesTest::nestedFoldersAreRefused()
 {
     QFETCH(QString, favorites);
     QFETCH(QString, program);
-    QFETCH(QString, key);
+    QFETCH(Command, command);
     CommandFixture f;
     if (favorites.startsWith("Link/")) {
         QVERIFY(QDir().mkpath(f.root() + "/Real/Fav/prog"));
@@ -825,7 +821,7 @@ void CommandRulesTest::nestedFoldersAreRefused()
     QVERIFY(f.start(fav, prog));
     const QMap<QString, QByteArray> disk = folderContents(f.root());
 
-    QVERIFY(f.run(commandOf(key)));
+    QVERIFY(f.run(command));
     QCOMPARE(f.failures.size(), 1);
     QCOMPARE(folderContents(f.root()), disk);
 }
@@ -841,7 +837,8 @@ void CommandRulesTest::commandRightAfterAReloadingCommandUsesTheNewRows()
     QVERIFY(f.writeResults({"|a.url|NO|NO|NO|NO", "|b.url|YES|YES|YES|YES", "|c.url|NO|NO|NO|"}));
     QVERIFY(f.start());
     const QByteArray results = readFile(f.results());
-    // "d" deletes a.url; "c" comes before the table has been reloaded, or the deletion has even run.
+    // The delete takes a.url; a save that comes before the table has been reloaded, or the deletion has even run,
+    // does nothing, and one after it saves what is left.
     f.click(Command::DeleteDead);
     QVERIFY(f.run(Command::SaveResults));
     QCOMPARE(readFile(f.results()), results);
@@ -874,18 +871,13 @@ void CommandRulesTest::restoreThenDeleteRightAwayDeletesNoLiveFavorite()
 
 void CommandRulesTest::lockedFolderFailures_data()
 {
-    QTest::addColumn<QString>("key");
+    QTest::addColumn<Command>("command");
     QTest::addColumn<QString>("what");
-    QTest::newRow("d dead favorite in a folder that cannot be written") << "d"
-                                                                        << "";
-    QTest::newRow("e a folder that cannot be read") << "e"
-                                                    << "";
-    QTest::newRow("f a folder that cannot be moved") << "f"
-                                                     << "";
-    QTest::newRow("f a file in the backup that cannot be read") << "f"
-                                                                << "unreadable backup";
-    QTest::newRow("c a program folder that cannot be written") << "c"
-                                                               << "";
+    QTest::newRow("delete dead favorite in a folder that cannot be written") << Command::DeleteDead << "";
+    QTest::newRow("backup a folder that cannot be read") << Command::Backup << "";
+    QTest::newRow("restore a folder that cannot be moved") << Command::Restore << "";
+    QTest::newRow("restore a file in the backup that cannot be read") << Command::Restore << "unreadable backup";
+    QTest::newRow("save a program folder that cannot be written") << Command::SaveResults << "";
 }
 
 // Folders and files the user may not change are prepared as root and the command runs as the user "nobody". The
@@ -893,19 +885,19 @@ void CommandRulesTest::lockedFolderFailures_data()
 // the Favorites folder byte for byte as it was.
 void CommandRulesTest::lockedFolderFailures()
 {
-    QFETCH(QString, key);
+    QFETCH(Command, command);
     QFETCH(QString, what);
     if (testsupport::isUnprivilegedChild()) {
         const QString root = qEnvironmentVariable("TESSALY_TEST_ROOT");
         CommandFixture f;
         QVERIFY(f.start(root + "/Favorites", root + "/prog"));
         const QVector<table::LinkRow> rows = f.state.table.rows();
-        QVERIFY(f.run(commandOf(key)));
+        QVERIFY(f.run(command));
         QCOMPARE(f.failures.size(), 1);
         const platform::Failure& failure = f.failures.constFirst().second;
         QVERIFY2(failure.system.reason == platform::SystemReason::AccessDenied, qPrintable(ui::failureText(failure)));
         QCOMPARE(tableNames(f.state.table), diskNames(root + "/Favorites"));
-        if (key != "d")
+        if (command != Command::DeleteDead)
             QCOMPARE(f.state.table.rows(), rows);
         return;
     }
@@ -920,20 +912,20 @@ void CommandRulesTest::lockedFolderFailures()
     QVERIFY(f.addFavorite("z.url", "http://z/"));
     QVERIFY(f.writeResults({"/Locked|dead.url|NO|NO|NO|NO"}));
     QVERIFY(writeFile(f.backup() + "/old.url", shortcutBytes("http://old/")));
-    if (key == "f") {
+    if (command == Command::Restore) {
         QVERIFY(QDir(f.backup()).removeRecursively());
         QVERIFY(favorites::backupFavorites(f.fav(), f.backup()));
         QVERIFY(f.addFavorite("added.url", "http://added/"));
     }
     QVERIFY(testsupport::setMode(f.root(), 0755));
     QVERIFY(testsupport::giveToNobody(f.root()));
-    QString locked = key == "c" ? f.program() : f.fav() + "/Locked";
+    QString locked = command == Command::SaveResults ? f.program() : f.fav() + "/Locked";
     if (what == "unreadable backup") {
         locked = f.backup() + "/Sub/b.url";
         QVERIFY(testsupport::setMode(f.fav() + "/Locked", 0755));
     }
     QVERIFY(::lchown(QFile::encodeName(locked).constData(), 0, 0) == 0);
-    QVERIFY(testsupport::setMode(locked, key == "e" || what == "unreadable backup" ? 0700 : 0755));
+    QVERIFY(testsupport::setMode(locked, command == Command::Backup || what == "unreadable backup" ? 0700 : 0755));
     const QMap<QString, QByteArray> favBefore = folderContents(f.fav());
     const QMap<QString, QByteArray> backupBefore = folderContents(f.backup());
     const QByteArray resultsBefore = readFile(f.results());
@@ -944,7 +936,7 @@ void CommandRulesTest::lockedFolderFailures()
     QVERIFY2(run.passed, qPrintable(run.output));
 
     QVERIFY(everyFavoriteKept(favBefore, f.fav(), f.backup()));
-    if (key == "d" || key == "f")
+    if (command == Command::DeleteDead || command == Command::Restore)
         QCOMPARE(folderContents(f.fav()), favBefore);
     QCOMPARE(folderContents(f.backup()), backupBefore);
     QCOMPARE(readFile(f.results()), resultsBefore);

@@ -347,16 +347,16 @@ void CommandsTest::interruptedRestoreIsToldAtStartUp()
     QVERIFY(f.addFavorite("Sub/b.url", "http://b/"));
     QVERIFY(writeFile(f.backup() + "/a.url", shortcutBytes("http://a/")));
     QVERIFY(writeFile(f.backup() + ".new/half.url", shortcutBytes("http://half/")));
-    QVERIFY(favorites::WorkingFolder(f.backup() + ".new").setPhase(favorites::phase::kCopying, nullptr));
+    QVERIFY(favorites::WorkingFolder(f.backup() + ".new").setPhase(favorites::Phase::Copying, nullptr));
     QVERIFY(writeFile(f.backup() + ".old/previous.url", shortcutBytes("http://previous/")));
-    QVERIFY(favorites::WorkingFolder(f.backup() + ".old").setPhase(favorites::phase::kSetAside, nullptr));
+    QVERIFY(favorites::WorkingFolder(f.backup() + ".old").setPhase(favorites::Phase::SetAside, nullptr));
     const QMap<QString, QByteArray> backup = folderContents(f.backup());
     const QString fresh = f.fav() + "/.tessaly-restore-new";
     const QString old = f.fav() + "/.tessaly-restore-old";
     QVERIFY(writeFile(fresh + "/new.url", shortcutBytes("http://new/")));
-    QVERIFY(favorites::WorkingFolder(fresh).setPhase(favorites::phase::kComplete, nullptr));
+    QVERIFY(favorites::WorkingFolder(fresh).setPhase(favorites::Phase::Complete, nullptr));
     QVERIFY(QDir().mkpath(old));
-    QVERIFY(favorites::WorkingFolder(old).setPhase(favorites::phase::kAside, nullptr));
+    QVERIFY(favorites::WorkingFolder(old).setPhase(favorites::Phase::Aside, nullptr));
     QVERIFY(QDir().rename(f.fav() + "/Sub", old + "/Sub"));
 
     ModalWatcher watcher;
@@ -436,7 +436,7 @@ void CommandsTest::windowAnswersDuringLongWork()
     text->update();
     QTRY_VERIFY(painted > 0);
     for (const ui::Commands::Entry& entry : ui::Commands::all())
-        QVERIFY2(w.action(entry.key)->isEnabled() != ui::Commands::changesData(entry.id), qPrintable(entry.name));
+        QVERIFY2(w.action(entry.id)->isEnabled() != ui::Commands::changesData(entry.id), qPrintable(entry.name));
     const QMap<QString, QByteArray> disk = folderContents(f.root());
     ModalWatcher watcher;
     for (Command command : {Command::SaveResults, Command::DeleteDead, Command::Backup, Command::Restore})
@@ -454,7 +454,7 @@ void CommandsTest::windowAnswersDuringLongWork()
     QTRY_VERIFY(finished.count() == (work == table::LongWork::Load ? 4 : 5) && !w.loadSequence().isWorking());
     QTRY_VERIFY(!w.busyNotice()->isVisible());
     for (const ui::Commands::Entry& entry : ui::Commands::all())
-        QVERIFY2(w.action(entry.key)->isEnabled(), qPrintable(entry.name));
+        QVERIFY2(w.action(entry.id)->isEnabled(), qPrintable(entry.name));
     QCOMPARE(w.model().dataRowCount(), work == table::LongWork::DeleteDead ? 0 : kLongWorkFavorites);
     if (work == table::LongWork::Backup)
         QCOMPARE(folderContents(f.backup()), folderContents(f.fav()));

@@ -351,7 +351,7 @@ void MainWindowTest::keyboardReachesEveryCommand()
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), next);
     }
-    // Each command's shortcut runs it (not "h", which would end the test), the tooltip stays the bare name. The
+    // Each command's shortcut runs it (not 退出程序, which would end the test), the tooltip stays the bare name. The
     // check goes last: its end opens a message box of its own.
     const QStringList keys{"F5", "Esc", "Ctrl+S", "Ctrl+D", "Ctrl+B", "Ctrl+R", "F1"};
     for (int i : {1, 2, 3, 4, 5, 6, 0}) {
