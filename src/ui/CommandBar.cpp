@@ -97,6 +97,13 @@ void CommandBar::addSliderGroup(int minThreads, int maxThreads)
                             twips(6000, 120, 615, 375), this);
     text1->setObjectName(QStringLiteral("Text1"));
     text1->setAlignment(Qt::AlignCenter);
+    // The box is made for 宋体's two lines; where a stand-in's lines stand further apart, it grows about its middle
+    // (never above the toolbar's top) so that neither line loses its top or bottom.
+    const int captionHeight = text1->fontMetrics().boundingRect(text1->rect(), Qt::AlignCenter, text1->text()).height();
+    if (captionHeight > text1->height()) {
+        const int middle = text1->geometry().center().y();
+        text1->setGeometry(text1->x(), qMax(0, middle - captionHeight / 2), text1->width(), captionHeight);
+    }
 
     m_slider = new QSlider(Qt::Horizontal, this);
     m_slider->setObjectName(QStringLiteral("Slider1"));

@@ -7,9 +7,12 @@
 #include <QByteArray>
 #include <QList>
 #include <QMap>
+#include <QRect>
+#include <QRectF>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QVector>
 
 #include "table/AppState.h"
 #include "table/CommandRules.h"
@@ -25,11 +28,50 @@ class LinkTableModel;
 class MainWindow;
 } // namespace ui
 
+class QWidget;
+
 namespace testsupport
 {
 
 /// The data rows of the grid, each as its eight cells joined by "|".
 QStringList gridRows(const ui::LinkTableModel& model);
+
+/// Where the main window's parts stand in its client area: in pixels for a window, in twips for a computed layout.
+struct WindowParts
+{
+    QRect client;
+    QRect toolbar;
+    QRect grid;
+    QRectF busyNotice;
+    QVector<QRect> dials; // one per channel, in channel order
+    QRect statusBar;
+};
+
+/// The parts of the window as they stand now.
+WindowParts windowParts(const ui::MainWindow& window);
+
+/// What a user would see wrong in a window at least its minimum size, one line each (empty when nothing): the toolbar
+/// and the status bar not across the top and the bottom, the grid not filling the width and the height left by
+/// the toolbar, the rows of dials and the status bar, dials that overlap each other, the grid or the status bar,
+/// dials out of their rows (in channel order from the left edge, each row as full as the width allows, all alike),
+/// the busy notice off the client area's centre or off the grid (above or below it, or beside it where the grid is
+/// wider than the notice). `slack` is the rounding allowed, in the parts' unit.
+QStringList layoutFaults(const WindowParts& parts, int slack);
+
+/// The texts and pictures under root (root included, hidden widgets left out) that a user would see cut off, one line
+/// each: a label's or a push button's text whose glyphs, drawn in its own font, reach outside the room it has, a
+/// label's picture larger than that room. Empty when everything shows whole.
+QStringList cutOffTexts(const QWidget* root);
+
+/// The visible children of container that stick out of it or overlap one another, one line each; `over` is the one
+/// child meant to stand over others. Empty when they all stand apart inside it.
+QStringList overlappingChildren(const QWidget* container, const QWidget* over = nullptr);
+
+/// Runs `testFunction` ("function" or "function:row") of this test binary again in a child process for each further
+/// stand-in for 宋体 installed here, with fontconfig hiding the stand-ins before it so that the child draws with it;
+/// childRunValue() names that stand-in there. Returns a line and the child's output for each child that failed; empty
+/// when they all passed, and where there is no other stand-in or no fontconfig to hide one.
+QStringList rerunWithOtherStandIns(const QString& testFunction);
 
 /// A temporary folder holding a Favorites folder "Favorites" and a program folder "prog", and the program's state.
 /// The Recycle Bin (the freedesktop Trash) is inside it too, for as long as the fixture lives.

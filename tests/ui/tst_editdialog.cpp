@@ -169,10 +169,13 @@ void EditDialogTest::realDoubleClickOpensTheRow()
     ModalWatcher watcher;
     DialogRun run;
     run.press = "cancel";
-    watcher.onNext([&run](QWidget* widget) {
+    QStringList faults;
+    watcher.onNext([&run, &faults](QWidget* widget) {
         auto* dialog = qobject_cast<ui::EditDialog*>(widget);
         run.opened = dialog != nullptr;
         if (dialog) {
+            // Its labels, boxes and buttons stand apart, their texts whole.
+            faults = testsupport::cutOffTexts(dialog) + testsupport::overlappingChildren(dialog);
             run.row = dialog->row();
             run.shownFolder = dialog->folderBox()->currentText();
             for (int i = 0; i < dialog->folderBox()->count(); ++i)
@@ -195,6 +198,7 @@ void EditDialogTest::realDoubleClickOpensTheRow()
     QCOMPARE(run.folderList, QStringList({"", sep() + "Other", sep() + "Sub", sep() + "Sub" + sep() + "Deep"}));
     QCOMPARE(run.shownName, QString("b"));
     QCOMPARE(run.shownAddress, QString("http://b.test/"));
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u'\n')));
 }
 
 void EditDialogTest::applyPaths_data()

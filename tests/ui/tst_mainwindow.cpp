@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
@@ -26,6 +27,7 @@
 #include "table/LinkTable.h"
 #include "ui/CommandBar.h"
 #include "ui/EditDialog.h"
+#include "ui/Fonts.h"
 #include "ui/MainWindow.h"
 #include "ui/StatusPanels.h"
 #include "ui/Translation.h"
@@ -49,7 +51,10 @@ private slots:
     void editMovesCurrentCellToTheAddress();
     void keysOpenTheEditDialog_data();
     void keysOpenTheEditDialog();
-    void minimumSizeKeepsEveryPartApart();
+    void everyPartStandsApart_data();
+    void everyPartStandsApart();
+    void everyTextShowsWhole_data();
+    void everyTextShowsWhole();
     void keyboardReachesEveryCommand();
 };
 
@@ -291,43 +296,117 @@ void MainWindowTest::keysOpenTheEditDialog()
     QCOMPARE(watcher.count(), 1);
 }
 
-void MainWindowTest::minimumSizeKeepsEveryPartApart()
+void MainWindowTest::everyPartStandsApart_data()
 {
+    QTest::addColumn<QSize>("size"); // the size asked for; (0, 0) for the least size the window allows
+    QTest::addColumn<int>("channels");
+
+    for (int channels : {1, 33, 40}) {
+        QTest::addRow("least size, %d channels", channels) << QSize(0, 0) << channels;
+        QTest::addRow("first size, %d channels", channels) << QSize() << channels;
+        QTest::addRow("large, %d channels", channels) << QSize(1603, 1111) << channels;
+    }
+    QTest::newRow("narrow and tall, 40 channels") << QSize(0, 900) << 40;
+}
+
+// At any size and channel count: the toolbar, the grid, the rows of dials and the status bar fill the window
+// without overlapping, the busy notice stays centred over the grid, and nothing sticks out of the toolbar or the
+// status bar. Minimized, the window's parts collapse; restored, they are laid out again.
+void MainWindowTest::everyPartStandsApart()
+{
+    QFETCH(QSize, size);
+    QFETCH(int, channels);
     WindowFixture f;
     QVERIFY(f.start());
     ui::MainWindow& w = f.window();
-    for (int channels : {1, 40}) {
-        w.slider()->setValue(channels);
-        w.resize(200, 150);
-        QTRY_COMPARE(w.size(), w.minimumSize());
-        QCoreApplication::processEvents();
-        // Toolbar, grid, indicators, status bar: inside the window and apart; the busy notice on the grid.
-        QList<QWidget*> parts{w.toolbar(), w.grid(), w.statusPanels()};
-        for (int i = 0; i < w.indicatorCount(); ++i)
-            parts.append(w.indicator(i));
-        for (int i = 0; i < parts.size(); ++i) {
-            QVERIFY(w.rect().contains(parts.at(i)->geometry()));
-            for (int j = i + 1; j < parts.size(); ++j)
-                QVERIFY(!parts.at(i)->geometry().intersects(parts.at(j)->geometry()));
-        }
-        QVERIFY(w.grid()->geometry().contains(w.busyNotice()->geometry()));
-        // Every toolbar button shows, clear of the slider group; the status panels side by side, inside their bar.
-        const int sliderGroup = w.toolbar()->findChild<QLabel*>("Text1")->x();
-        for (QAction* action : w.toolbar()->actions()) {
-            const QWidget* button = w.toolbar()->widgetForAction(action);
-            QVERIFY(button->isVisible() && button->geometry().right() < sliderGroup);
-        }
-        for (int p = 1; p <= 7; ++p) {
-            QVERIFY(w.statusPanels()->rect().contains(w.panel(p)->geometry()));
-            QVERIFY(p == 1 || w.panel(p)->x() > w.panel(p - 1)->geometry().right());
-        }
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    if (size.isValid()) {
+        // Below the least size (0 stands for it) the window keeps its least size.
+        w.resize(size.expandedTo(QSize(1, 1)));
+        QTRY_COMPARE(w.size(), size.expandedTo(w.minimumSize()));
     }
-    // A text wider than its panel (the date in a wider system font) widens the panel and the window's minimum
-    // rather than being cut off.
+    // The channel count changes last: the new dials and the grid are laid out for it without a resize.
+    w.slider()->setValue(channels);
+    QCOMPARE(w.indicatorCount(), channels);
+    const auto faults = [&w] {
+        QStringList found = testsupport::layoutFaults(testsupport::windowParts(w), 1);
+        found += testsupport::overlappingChildren(w.centralWidget(), w.busyNotice());
+        found += testsupport::overlappingChildren(w.toolbar());
+        found += testsupport::overlappingChildren(w.statusPanels());
+        found += testsupport::overlappingChildren(w.busyNotice());
+        return found;
+    };
+    QVERIFY2(faults().isEmpty(), qPrintable(faults().join(u'\n')));
+    // Every toolbar button shows, left of the slider group; the status panels stand in their order.
+    const int sliderGroup = w.toolbar()->findChild<QLabel*>("Text1")->x();
+    for (QAction* action : w.toolbar()->actions()) {
+        const QWidget* button = w.toolbar()->widgetForAction(action);
+        QVERIFY(button->isVisible() && button->geometry().right() < sliderGroup);
+    }
+    for (int p = 2; p <= 7; ++p)
+        QVERIFY(w.panel(p)->x() > w.panel(p - 1)->geometry().right());
+
+    w.showMinimized();
+    QTRY_VERIFY(w.grid()->size().isEmpty());
+    for (int i = 0; i < w.indicatorCount(); ++i)
+        QVERIFY(w.indicator(i)->size().isEmpty());
+    QVERIFY(w.busyNotice()->size().isEmpty());
+    w.showNormal();
+    QTRY_VERIFY(!w.grid()->size().isEmpty());
+    QVERIFY2(faults().isEmpty(), qPrintable(faults().join(u'\n')));
+}
+
+void MainWindowTest::everyTextShowsWhole_data()
+{
+    QTest::addColumn<QString>("family"); // of the system font; "" for the one found here
+    QTest::addColumn<int>("larger");     // points added to its size
+
+    QTest::newRow("system font") << QString() << 0;
+    QTest::newRow("larger system font") << QString() << 1;
+    // As on a Chinese system: a CJK face, whose lines are taller than a Latin face's of the same size.
+    QTest::newRow("Chinese system font") << ui::songTiFamilies().value(0) << 0;
+}
+
+// Every text the window shows (toolbar captions, status panels, the busy notice) shows whole with the system's font
+// and with every stand-in for 宋体; a panel widens for a longer text, and the window's least width with it.
+void MainWindowTest::everyTextShowsWhole()
+{
+    QFETCH(QString, family);
+    QFETCH(int, larger);
+    if (testsupport::isChildRun())
+        QCOMPARE(ui::songTiFamilies().value(0), testsupport::childRunValue());
+    const QFont systemFont = QApplication::font();
+    QFont font = systemFont;
+    if (!family.isEmpty())
+        font.setFamilies({family});
+    font.setPointSizeF(font.pointSizeF() + larger);
+    QApplication::setFont(font);
+    const auto restoreFont = qScopeGuard([&systemFont] { QApplication::setFont(systemFont); });
+
+    WindowFixture f;
+    QVERIFY(f.start());
+    ui::MainWindow& w = f.window();
+    const auto cutOff = [&w] {
+        // The busy notice, hidden between loads, as it shows during one.
+        return testsupport::cutOffTexts(&w) + testsupport::cutOffTexts(w.busyNotice()) +
+               testsupport::overlappingChildren(w.toolbar()) + testsupport::overlappingChildren(w.busyNotice());
+    };
+    QVERIFY2(cutOff().isEmpty(), qPrintable(cutOff().join(u'\n')));
+
+    // A text wider than its panel (a date in a wider font) widens the panel and the window's least size.
     w.statusPanels()->setPanelText(7, "2026年12月27日 星期日");
+    w.resize(1, 1);
     QTRY_COMPARE(w.size(), w.minimumSize());
-    QVERIFY(w.panel(7)->width() >= w.panel(7)->sizeHint().width());
-    QVERIFY(w.statusPanels()->rect().contains(w.panel(7)->geometry()));
+    QVERIFY2(cutOff().isEmpty(), qPrintable(cutOff().join(u'\n')));
+    const QStringList apart =
+        testsupport::overlappingChildren(w.statusPanels()) + testsupport::layoutFaults(testsupport::windowParts(w), 1);
+    QVERIFY2(apart.isEmpty(), qPrintable(apart.join(u'\n')));
+
+    if (!testsupport::isChildRun() && family.isEmpty() && larger == 0) {
+        const QStringList others =
+            testsupport::rerunWithOtherStandIns(QStringLiteral("everyTextShowsWhole:system font"));
+        QVERIFY2(others.isEmpty(), qPrintable(others.join(u'\n')));
+    }
 }
 
 void MainWindowTest::keyboardReachesEveryCommand()
