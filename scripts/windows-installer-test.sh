@@ -239,11 +239,8 @@ if [ -z "$window" ]; then
 else
     pass "the window \"$(xdotool getwindowname "$window")\" appeared"
     sleep 3 # the table loads through its timers
-    tessaly_click_toolbar "$window" 3 # 保存检测结果
-    for _ in $(seq 40); do
-        [ -s "$data_dir/data.txt" ] && break
-        sleep 0.5
-    done
+    # 保存检测结果, once the load has let it be
+    tessaly_click_until "$window" 3 test -s "$data_dir/data.txt" || true
     sleep 0.5 # let the writer finish
     if [ "$(od -An -tx1 "$data_dir/data.txt" 2>/dev/null)" = "$expected_data" ]; then
         pass "保存检测结果 wrote data.txt in %APPDATA%\\Tessaly (code page 936, CR LF)"

@@ -212,19 +212,13 @@ start_program() {
 
 # Clicks toolbar button n (1-based) of the program's window.
 click_button() { tessaly_click_toolbar "$window" "$1"; }
-
-# Waits up to 20 s for the file to exist and differ from the given bytes.
-wait_for_change() {
-    local file=$1 before=$2
-    for _ in $(seq 40); do
-        if [ -f "$file" ] && ! cmp -s "$file" "$before"; then
-            sleep 0.5 # let the writer finish
-            return 0
-        fi
-        sleep 0.5
-    done
-    return 1
-}
+# Clicks toolbar button n, a command that changes data, until the test that follows succeeds (tessaly_click_until).
+click_until() { tessaly_click_until "$window" "$@"; }
+# Tests for click_until.
+is_gone() { [ ! -e "$1" ]; }
+differs() { [ -f "$1" ] && ! cmp -s "$1" "$2"; }
+window_shown() { [ -n "$(xdotool search --onlyvisible --name "$1" 2>/dev/null)" ]; }
+restored() { [ -f "$favorites/工作/项目文档.url" ] && [ ! -e "$favorites/新加的.url" ]; }
 
 check_saved() {
     local file=$1 what=$2 expected=$3
@@ -274,7 +268,7 @@ run_check() {
 # the backup again; checks that both are exact copies, the hidden and system files and the shell link included.
 run_backup_and_restore() {
     local what=$1 backup=$2/data box=
-    click_button 5
+    click_until 5 window_shown '^Tessaly$'
     box=$(wait_for_window '^Tessaly$')
     if [ -z "$box" ]; then
         fail "$what: 备份收藏夹 brought no box within 30 s"
@@ -288,12 +282,7 @@ run_backup_and_restore() {
     shortcut '新加的.url' "http://127.0.0.1:$closed_port/new"
     rm -rf "$work/before-restore"
     cp -a "$favorites" "$work/before-restore"
-    sleep 1
-    click_button 6
-    for _ in $(seq 60); do
-        [ -f "$favorites/工作/项目文档.url" ] && [ ! -e "$favorites/新加的.url" ] && break
-        sleep 0.5
-    done
+    click_until 6 restored || true
     sleep 1 # the working folders go last
     if diff -r "$favorites" "$backup" >"$work/restore.diff" 2>&1 && [ -z "$(ls -A "$favorites" | grep tessaly-restore)" ]; then
         pass "$what: 还原收藏夹 made the Favorites folder the backup again, and left nothing of its own in it"
@@ -320,11 +309,7 @@ run_backup_and_restore() {
 # Clicks 删除收藏夹无效地址: the dead favorite goes to the Recycle Bin, byte for byte, and nothing is said.
 run_delete() {
     local what=$1
-    click_button 4
-    for _ in $(seq 40); do
-        [ ! -e "$favorites/死链.url" ] && break
-        sleep 0.5
-    done
+    click_until 4 is_gone "$favorites/死链.url" || true
     sleep 1
     if [ ! -e "$favorites/死链.url" ] && cmp -s "$work/dead.url" "$trash/files/死链.url" &&
         grep -q '^Path=' "$trash/info/死链.url.trashinfo" 2>/dev/null; then
@@ -368,7 +353,7 @@ run_second_copy() {
 # Where the program finds no Recycle Bin: 删除收藏夹无效地址 asks first, and 取消 (Esc) leaves everything as it was.
 run_delete_without_recycle_bin() {
     local what=$1 box
-    click_button 4
+    click_until 4 window_shown '^删除收藏夹无效地址$' || true
     box=$(wait_for_window '^删除收藏夹无效地址$')
     if [ -z "$box" ]; then
         fail "$what: without a Recycle Bin, 删除收藏夹无效地址 asked nothing"
@@ -376,7 +361,11 @@ run_delete_without_recycle_bin() {
     fi
     pass "$what: without a Recycle Bin, 删除收藏夹无效地址 asks before it deletes for good"
     xdotool key --window "$box" Escape
-    sleep 2
+    for _ in $(seq 40); do
+        window_shown '^删除收藏夹无效地址$' || break
+        sleep 0.5
+    done
+    window_shown '^删除收藏夹无效地址$' && fail "$what: Esc did not close the box 删除收藏夹无效地址"
     cmp -s "$work/dead.url" "$favorites/死链.url" && pass "$what: 取消 left the dead favorite where it was" ||
         fail "$what: after 取消 the dead favorite is gone"
 }
@@ -426,8 +415,8 @@ run_session() {
         run_check "$what"
         expected=$data_after_check
     fi
-    click_button 3
-    if wait_for_change "$results" "$work/data-before.txt"; then
+    if click_until 3 differs "$results" "$work/data-before.txt"; then
+        sleep 0.5 # let the writer finish
         pass "$what: 保存检测结果 rewrote $results"
         check_saved "$results" "$what" "$expected"
     else

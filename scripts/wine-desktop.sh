@@ -54,3 +54,22 @@ tessaly_click_toolbar() {
     local left=4 width=38 middle=20
     xdotool mousemove --window "$window" $((left + (n - 1) * width + width / 2)) "$middle" click 1
 }
+
+# tessaly_click_until WINDOW N TEST...: clicks toolbar button N, one of the commands that change data, until the
+# command TEST succeeds (tried every half second; status 1 when it has not within 30 s). While the program reads or
+# changes the favorites (the load at start-up, the last command's work, a box it asks on the way, the reload after
+# it) these commands are greyed or the window takes no clicks, and a click does nothing: it is made again after 5 s
+# without the effect. What a click that was taken does shows well within that, and a click made while it works finds
+# the commands greyed.
+tessaly_click_until() {
+    local window=$1 n=$2
+    shift 2
+    for _ in $(seq 6); do
+        tessaly_click_toolbar "$window" "$n"
+        for _ in $(seq 10); do
+            "$@" && return 0
+            sleep 0.5
+        done
+    done
+    return 1
+}

@@ -130,7 +130,7 @@ bool removeTree(const NativePath& path, Failure* failure)
 }
 
 bool copyFolderContents(const NativePath& source, const NativePath& destination, Failure* failure, LeftOut* leftOut,
-                        const std::function<bool(const NativePath& name)>& skip)
+                        const std::function<bool(const NativePath& name)>& skip, Progress* progress)
 {
     std::vector<platform::FolderEntry> entries;
     SystemError why;
@@ -141,6 +141,8 @@ bool copyFolderContents(const NativePath& source, const NativePath& destination,
             continue;
         const NativePath from = source / entry.name;
         const NativePath to = destination / entry.name;
+        if (entry.type != EntryType::Folder && !stepOn(progress))
+            return failAt(failure, FileFailure::Stopped, from);
         switch (entry.type) {
         case EntryType::Missing:
             continue; // gone since the listing: nothing to copy
@@ -171,12 +173,26 @@ bool copyFolderContents(const NativePath& source, const NativePath& destination,
             // Merging into a link would write into whatever it leads to.
             return failAt(failure, FileFailure::NotAFolder, to);
         }
-        if (!copyFolderContents(from, to, failure, leftOut))
+        if (!copyFolderContents(from, to, failure, leftOut, {}, progress))
             return false;
         // Only now: a read-only folder could not have been filled.
         platform::copyMode(from, to);
     }
     return true;
+}
+
+int countFiles(const NativePath& source, const std::function<bool(const NativePath& name)>& skip)
+{
+    std::vector<platform::FolderEntry> entries;
+    if (!platform::listFolder(source, &entries))
+        return 0;
+    int count = 0;
+    for (const platform::FolderEntry& entry : entries) {
+        if (skip && skip(entry.name))
+            continue;
+        count += entry.type == EntryType::Folder ? countFiles(source / entry.name) : 1;
+    }
+    return count;
 }
 
 bool deleteOneFile(const QString& path, Failure* failure)

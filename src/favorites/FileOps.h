@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "favorites/Progress.h"
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
 
@@ -58,9 +59,16 @@ bool removeTree(const platform::NativePath& path, platform::Failure* failure = n
 /// links; named pipes, sockets and devices, and links this system cannot make, are left out and listed in *leftOut.
 /// The names directly in source for which skip (when given) says so are left out too. Returns false when source
 /// cannot be listed, a folder of the source meets something else in destination or the other way round, or a copy
-/// fails.
+/// fails. Each entry that is not a folder is a step of progress; asked to stop there, the copy stops with
+/// FileFailure::Stopped, what it copied so far left in place.
 bool copyFolderContents(const platform::NativePath& source, const platform::NativePath& destination,
                         platform::Failure* failure, LeftOut* leftOut,
-                        const std::function<bool(const platform::NativePath& name)>& skip = {});
+                        const std::function<bool(const platform::NativePath& name)>& skip = {},
+                        Progress* progress = nullptr);
+
+/// The entries of the folder source at any depth that are not folders, left out what skip says of the names directly
+/// in it: the steps of copyFolderContents. Links are not followed; a folder that cannot be read counts nothing.
+int countFiles(const platform::NativePath& source,
+               const std::function<bool(const platform::NativePath& name)>& skip = {});
 
 } // namespace favorites

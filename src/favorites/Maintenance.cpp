@@ -286,14 +286,18 @@ bool foldersOverlap(const QString& a, const QString& b)
 }
 
 bool deleteFavorites(const QString& favPath, const QStringList& files, Removal how, int* deleted, Failure* failure,
-                     QStringList* notRecycled)
+                     QStringList* notRecycled, Progress* progress)
 {
     if (deleted)
         *deleted = 0;
     const Failure problem = favoritesFolderProblem(favPath);
     if (problem.failed())
         return report(failure, problem);
+    if (!startOn(progress, int(files.size())))
+        return fail(failure, FileFailure::Stopped, QDir::toNativeSeparators(favPath));
     for (const QString& file : files) {
+        if (!stepOn(progress))
+            return fail(failure, FileFailure::Stopped, QDir::toNativeSeparators(file));
         // Only ever a favorite: never a path that leads out of the Favorites folder.
         if (!platform::isInside(QFileInfo(file).absolutePath(), favPath))
             return fail(failure, MaintenanceFailure::NotInFavorites, file);
@@ -326,7 +330,8 @@ bool deleteFavorites(const QString& favPath, const QStringList& files, Removal h
     return true;
 }
 
-bool backupFavorites(const QString& favPath, const QString& backupFolder, Failure* failure, LeftOut* leftOut)
+bool backupFavorites(const QString& favPath, const QString& backupFolder, Failure* failure, LeftOut* leftOut,
+                     Progress* progress)
 {
     const Failure problem = backupProblem(favPath, backupFolder);
     if (problem.failed())
@@ -350,7 +355,11 @@ bool backupFavorites(const QString& favPath, const QString& backupFolder, Failur
     const auto notCopied = [&source](const NativePath& name) {
         return isRestoreWorkingFolder(platform::fromNativePath(source / name));
     };
-    if (!copyFolderContents(source, fresh.nativePath(), failure, leftOut, notCopied) ||
+    if (progress && !progress->start(countFiles(source, notCopied))) {
+        fresh.remove();
+        return fail(failure, FileFailure::Stopped, QDir::toNativeSeparators(favPath));
+    }
+    if (!copyFolderContents(source, fresh.nativePath(), failure, leftOut, notCopied, progress) ||
         !fresh.setPhase(Phase::Complete, failure)) {
         fresh.remove();
         return false;
@@ -385,7 +394,7 @@ bool backupFavorites(const QString& favPath, const QString& backupFolder, Failur
 }
 
 bool restoreFavorites(const QString& backupFolder, const QString& favPath, Failure* failure, LeftOut* leftOut,
-                      ReplacedFavorites* replaced)
+                      ReplacedFavorites* replaced, Progress* progress)
 {
     const Failure problem = backupProblem(favPath, backupFolder);
     if (problem.failed())
@@ -430,7 +439,11 @@ bool restoreFavorites(const QString& backupFolder, const QString& favPath, Failu
         return false;
     const NativePath backup = platform::toNativePath(QFileInfo(backupFolder).absoluteFilePath());
     const auto isMarker = [](const NativePath& name) { return WorkingFolder::isMarkerName(name); };
-    if (!copyFolderContents(backup, fresh.nativePath(), failure, leftOut, isMarker) ||
+    if (progress && !progress->start(countFiles(backup, isMarker))) {
+        fresh.remove();
+        return fail(failure, FileFailure::Stopped, QDir::toNativeSeparators(favPath));
+    }
+    if (!copyFolderContents(backup, fresh.nativePath(), failure, leftOut, isMarker, progress) ||
         !fresh.setPhase(Phase::Complete, failure)) {
         fresh.remove();
         return false;

@@ -5,6 +5,7 @@
 
 #include "favorites/Catalogue.h"
 #include "favorites/FileOps.h"
+#include "favorites/Progress.h"
 #include "platform/Failure.h"
 #include "platform/SystemError.h"
 
@@ -13,7 +14,8 @@
 // exact (names byte for byte, links as links, every mode kept) and all or nothing: a failure, or the program being
 // stopped at any moment, never leaves a backup or a Favorites folder that is neither the old one nor the new one.
 // What delete and restore remove from the Favorites folder goes to the Recycle Bin; where there is none, it is
-// deleted for good only once the caller, having asked the user, says so.
+// deleted for good only once the caller, having asked the user, says so. The long ones count their entries through a
+// Progress, which may ask them to stop: they stop at the next entry, as safely as at a failure there.
 
 namespace favorites
 {
@@ -69,9 +71,11 @@ bool foldersOverlap(const QString& a, const QString& b);
 /// Removes each of the given shortcut files (full paths) that lies inside favPath, in order, stopping at the first
 /// that cannot be removed. A file already gone counts as removed. deleted receives how many are gone. Into the Recycle
 /// Bin, each file on its own: one for which the system has none stays where it is and is listed in *notRecycled.
-/// Returns false with the reason in *failure; nothing is done when favPath cannot be worked on.
+/// Returns false with the reason in *failure; nothing is done when favPath cannot be worked on. Each file is a step of
+/// progress.
 bool deleteFavorites(const QString& favPath, const QStringList& files, Removal how, int* deleted = nullptr,
-                     platform::Failure* failure = nullptr, QStringList* notRecycled = nullptr);
+                     platform::Failure* failure = nullptr, QStringList* notRecycled = nullptr,
+                     Progress* progress = nullptr);
 
 /// Replaces the backup folder with a fresh copy of favPath. The copy is built beside the old backup, in the working
 /// folder backupFolder + ".new", and takes its place only once it is complete, the previous one set aside in
@@ -79,9 +83,9 @@ bool deleteFavorites(const QString& favPath, const QStringList& files, Removal h
 /// put right first. Named pipes, sockets and devices (and, on Windows, links) cannot be backed up: they are left
 /// out and listed in *leftOut. Refuses when favPath cannot be worked on, something other than a folder stands where
 /// the backup goes, a folder of a working folder's name is not the program's own, or any of them lies inside the
-/// Favorites folder or the other way round.
+/// Favorites folder or the other way round. Each entry copied is a step of progress; stopped, the backup is as it was.
 bool backupFavorites(const QString& favPath, const QString& backupFolder, platform::Failure* failure = nullptr,
-                     LeftOut* leftOut = nullptr);
+                     LeftOut* leftOut = nullptr, Progress* progress = nullptr);
 
 /// Makes the contents of favPath those of the backup folder, all or nothing. The backup is first copied whole into
 /// a working folder inside favPath; only then are the current entries moved aside into a second working folder and
@@ -97,8 +101,11 @@ bool backupFavorites(const QString& favPath, const QString& backupFolder, platfo
 /// When the old set cannot go to the Recycle Bin, the restore waits, holding it aside, with replaced->inRecycleBin
 /// false: settleRestore() then deletes it for good or undoes the restore. Without replaced, the restore is undone
 /// at once and fails with NoRecycleBin.
+///
+/// Each entry of the backup copied in is a step of progress; stopped then, the Favorites folder is as it was. The
+/// renames after the copy are not stopped.
 bool restoreFavorites(const QString& backupFolder, const QString& favPath, platform::Failure* failure = nullptr,
-                      LeftOut* leftOut = nullptr, ReplacedFavorites* replaced = nullptr);
+                      LeftOut* leftOut = nullptr, ReplacedFavorites* replaced = nullptr, Progress* progress = nullptr);
 
 /// Ends a restore of favPath that waits with the old favorites held aside: deletes them for good (deleteOld), or
 /// puts them back, undoing the restore. Nothing waiting: nothing done.

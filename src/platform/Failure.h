@@ -82,6 +82,7 @@ enum class FileFailure
     ReadFailed,        // path: the file; system: why
     WriteFailed,       // path: the file; system: why
     ReadOnlyFile,      // path: the file
+    Stopped,           // path: where the work stopped, as it was asked to (the program is ending)
 };
 template <> struct IsFailureKind<FileFailure> : std::true_type
 {

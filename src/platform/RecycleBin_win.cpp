@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <objbase.h>
 #include <shellapi.h>
 
 namespace platform
@@ -51,10 +52,31 @@ bool exists(const std::wstring& path)
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// The shell's objects work only in a single-threaded apartment, and the commands call the shell from a worker
+// thread, which has none of its own: one is entered for the call (on a thread already in one, it is only counted).
+class ShellApartment
+{
+public:
+    ShellApartment() : m_entered(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)))
+    {
+    }
+    ~ShellApartment()
+    {
+        if (m_entered)
+            CoUninitialize();
+    }
+    ShellApartment(const ShellApartment&) = delete;
+    ShellApartment& operator=(const ShellApartment&) = delete;
+
+private:
+    bool m_entered;
+};
+
 } // namespace
 
 Recycled moveToRecycleBin(const QString& path, SystemError* error)
 {
+    const ShellApartment apartment;
     const std::wstring native = wide(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
     if (!exists(native)) {
         SetLastError(ERROR_FILE_NOT_FOUND);

@@ -1,5 +1,6 @@
 #include "table/LoadSequence.h"
 
+#include <memory>
 #include <utility>
 
 #include <QTimer>
@@ -23,6 +24,49 @@ QTimer* oneShotTimer(QObject* parent, int intervalMs)
     return timer;
 }
 
+// What a load found on disk, in the worker: the files (and, at start-up, the folders) and the rows made of them.
+struct LoadResult
+{
+    favorites::Catalogue catalogue;
+    QVector<LinkRow> rows;
+    favorites::InterruptedRestore found = favorites::InterruptedRestore::None; // at start-up
+    platform::Failure failure;                                                 // at start-up: of the recovery
+};
+
+// Start-up's work before the Favorites folder is listed: a restore stopped half-way left the favorites partly in
+// working folders, a backup stopped half-way left working folders beside the backup.
+void recoverStoppedWork(const QString& favPath, const QString& programFolder, LoadResult& result)
+{
+    // What a stopped backup left: the next backup or restore would put it right too, and says so when it cannot;
+    // until then it is only in the way.
+    platform::Failure ignored;
+    if (!programFolder.isEmpty())
+        favorites::recoverInterruptedBackup(favorites::backupFolderPath(programFolder), &ignored);
+    if (favorites::favoritesFolderProblem(favPath).failed())
+        return;
+    favorites::recoverInterruptedRestore(favPath, &result.found, &result.failure);
+    // A restore under way in another running copy is that copy's to finish.
+    if (result.failure.kind == favorites::MaintenanceFailure::WorkingFolderInUse)
+        result.failure = platform::Failure();
+}
+
+// The files collected afresh (and, at start-up, the folders: they are listed once, for the edit dialog's choice) and
+// read into rows, which keep the verdicts they had in before. No Favorites folder, or none by that name: nothing is
+// collected, and the program stays usable.
+void readFromDisk(const QString& favPath, const QString& resultsPath, bool startUp, const QVector<LinkRow>& before,
+                  LoadResult& result, favorites::Progress& progress)
+{
+    favorites::Catalogue& catalogue = result.catalogue;
+    catalogue.favPath = favPath;
+    if (!favorites::favoritesFolderProblem(favPath).failed()) {
+        if (startUp)
+            favorites::ListFolders(catalogue, favPath);
+        favorites::collectFiles(catalogue);
+    }
+    result.rows = readRows(catalogue, resultsPath, &progress);
+    keepVerdicts(before, result.rows);
+}
+
 } // namespace
 
 LoadSequence::LoadSequence(AppState& state, QObject* parent)
@@ -33,6 +77,12 @@ LoadSequence::LoadSequence(AppState& state, QObject* parent)
     connect(m_loadIe, &QTimer::timeout, this, &LoadSequence::load_ie_Timer);
     connect(m_loadStop, &QTimer::timeout, this, &LoadSequence::load_stop_Timer);
     connect(m_workTimer, &QTimer::timeout, this, &LoadSequence::runWork);
+    connect(&m_worker, &BackgroundWork::progressChanged, this, &LoadSequence::workProgressed);
+}
+
+LoadSequence::~LoadSequence()
+{
+    stop();
 }
 
 void LoadSequence::startUp()
@@ -42,32 +92,13 @@ void LoadSequence::startUp()
     cat.clearFolders();
     cat.favPath = platform::favoritesFolder();
     m_verdicts = CurrentVerdicts::Cleared;
-    // What a backup stopped half-way left: the next backup or restore would put it right too, and says so when it
-    // cannot; until then it is only in the way.
-    platform::Failure ignored;
-    if (!m_state.programFolder.isEmpty())
-        favorites::recoverInterruptedBackup(favorites::backupFolderPath(m_state.programFolder), &ignored);
-    if (!favorites::favoritesFolderProblem(cat.favPath).failed()) {
-        // Before anything is listed: a restore stopped half-way left the favorites partly in working folders.
-        favorites::InterruptedRestore found = favorites::InterruptedRestore::None;
-        platform::Failure failure;
-        favorites::recoverInterruptedRestore(cat.favPath, &found, &failure);
-        // A restore under way in another running copy is that copy's to finish.
-        if (failure.kind == favorites::MaintenanceFailure::WorkingFolderInUse)
-            failure = platform::Failure();
-        if (found != favorites::InterruptedRestore::None || failure.failed()) {
-            // Told once the window is up.
-            QTimer::singleShot(0, this, [this, found, failure] { emit interruptedRestoreHandled(found, failure); });
-        }
-        // The folders are listed once, for the edit dialog's choice; the files at every load.
-        favorites::ListFolders(cat, cat.favPath);
-    }
-    collectFiles();
+    m_startUp = true;
+    setWorking(true);
     m_loadStart->start();
     m_loadIe->start();
 }
 
-void LoadSequence::reloadFromDisk(CurrentVerdicts verdicts)
+void LoadSequence::reloadFromDisk(CurrentVerdicts verdicts, std::function<void()> then)
 {
     // From now until the new table stands, a check's answers wait for it (see LinkChecker).
     m_state.table.announceReload();
@@ -75,63 +106,76 @@ void LoadSequence::reloadFromDisk(CurrentVerdicts verdicts)
     if (m_loadIe->isActive() && m_verdicts == CurrentVerdicts::Cleared)
         verdicts = CurrentVerdicts::Cleared;
     m_verdicts = verdicts;
+    m_afterLoad = std::move(then);
+    setWorking(true);
     emit cleared();
     m_loadStart->start();
-    collectFiles();
     m_loadIe->start();
 }
 
-void LoadSequence::runBehindBusyNotice(std::function<void()> work)
+void LoadSequence::runBehindBusyNotice(LongWork kind, Work work, std::function<void()> then)
 {
-    if (m_work)
-        runWork();
+    setWorking(true);
+    m_kind = kind;
     m_work = std::move(work);
+    m_afterWork = std::move(then);
     m_loadStart->start();
     m_workTimer->start();
 }
 
-bool LoadSequence::isPending() const
-{
-    return m_loadIe->isActive() || bool(m_work);
-}
-
-void LoadSequence::finishPending()
-{
-    if (m_work)
-        runWork();
-    if (m_loadIe->isActive())
-        load_ie_Timer();
-}
-
 void LoadSequence::settle()
 {
-    if (m_loadIe->isActive())
-        load_ie_Timer();
     m_loadStart->stop();
     if (m_busyShown || m_loadStop->isActive())
         load_stop_Timer();
 }
 
-void LoadSequence::collectFiles()
+void LoadSequence::stop()
 {
-    // No Favorites folder, or none by that name: nothing is collected, and the program stays usable.
-    if (favorites::favoritesFolderProblem(m_state.catalogue.favPath).failed())
-        m_state.catalogue.clearFiles();
-    else
-        favorites::collectFiles(m_state.catalogue);
-    emit favoritesCounted(m_state.catalogue.fileCount);
+    for (QTimer* timer : {m_loadStart, m_loadIe, m_loadStop, m_workTimer})
+        timer->stop();
+    m_work = nullptr;
+    m_afterWork = nullptr;
+    m_afterLoad = nullptr;
+    m_worker.stop();
+    m_working = false;
+}
+
+void LoadSequence::setWorking(bool working)
+{
+    if (m_working == working)
+        return;
+    m_working = working;
+    emit workingChanged(working);
 }
 
 void LoadSequence::runWork()
 {
     m_workTimer->stop();
-    // Taken first: the work may schedule more.
-    const std::function<void()> work = std::exchange(m_work, nullptr);
-    if (work)
-        work();
-    // A load the work scheduled hides the notice when it is over.
-    if (!m_loadIe->isActive())
+    emit progressChanged(m_kind, 0, 0);
+    m_worker.start(std::exchange(m_work, nullptr),
+                   [this, then = std::exchange(m_afterWork, nullptr)] { afterStep(then); });
+}
+
+void LoadSequence::afterStep(const std::function<void()>& then)
+{
+    if (then)
+        then();
+    // Nothing follows: the notice goes, and the work is over.
+    if (!m_loadIe->isActive() && !m_workTimer->isActive() && !m_worker.isRunning()) {
         m_loadStop->start();
+        setWorking(false);
+    }
+}
+
+void LoadSequence::workProgressed(int done, int total)
+{
+    emit progressChanged(m_kind, done, total);
+    // The count of a load is known once the files are collected, before they are read.
+    if (m_kind == LongWork::Load && total != m_countTold) {
+        m_countTold = total;
+        emit favoritesCounted(total);
+    }
 }
 
 void LoadSequence::load_start_Timer()
@@ -144,11 +188,43 @@ void LoadSequence::load_start_Timer()
 void LoadSequence::load_ie_Timer()
 {
     m_loadIe->stop();
-    loadTable(m_state.catalogue, m_state.table, resultsFilePath(m_state.programFolder),
-              std::exchange(m_verdicts, CurrentVerdicts::Cleared));
-    m_loadedSinceNotice = true;
-    emit loaded();
-    m_loadStop->start();
+    // The worker's own copies of what it reads.
+    const bool startUp = std::exchange(m_startUp, false);
+    const CurrentVerdicts verdicts = std::exchange(m_verdicts, CurrentVerdicts::Cleared);
+    const QString favPath = m_state.catalogue.favPath;
+    const QString programFolder = m_state.programFolder;
+    // The verdicts of the check not saved yet: nothing writes to the rows from the moment the reload was announced
+    // until the new ones stand.
+    const QVector<LinkRow> before = verdicts == CurrentVerdicts::Kept ? m_state.table.rows() : QVector<LinkRow>();
+    auto result = std::make_shared<LoadResult>();
+    m_kind = LongWork::Load;
+    m_countTold = -1;
+    emit progressChanged(m_kind, 0, 0);
+    m_worker.start(
+        [favPath, programFolder, startUp, before, result](favorites::Progress& progress) {
+            if (startUp)
+                recoverStoppedWork(favPath, programFolder, *result);
+            readFromDisk(favPath, resultsFilePath(programFolder), startUp, before, *result, progress);
+        },
+        [this, startUp, result] {
+            // The catalogue and the table are replaced in one step.
+            favorites::Catalogue& cat = m_state.catalogue;
+            cat.fileCount = result->catalogue.fileCount;
+            cat.fileName = result->catalogue.fileName;
+            cat.filePath = result->catalogue.filePath;
+            if (startUp) {
+                cat.folderCount = result->catalogue.folderCount;
+                cat.folderList = result->catalogue.folderList;
+                m_foundAtStartUp = result->found;
+                m_startUpFailure = result->failure;
+            }
+            if (m_countTold != cat.fileCount)
+                emit favoritesCounted(cat.fileCount);
+            m_state.table.load(std::move(result->rows));
+            m_loadedSinceNotice = true;
+            emit loaded();
+            afterStep(std::exchange(m_afterLoad, nullptr));
+        });
 }
 
 void LoadSequence::load_stop_Timer()
@@ -156,8 +232,14 @@ void LoadSequence::load_stop_Timer()
     m_loadStop->stop();
     m_busyShown = false;
     emit busyChanged(false);
-    if (std::exchange(m_loadedSinceNotice, false))
-        emit finished();
+    if (!std::exchange(m_loadedSinceNotice, false))
+        return;
+    emit finished();
+    // What start-up found of a stopped restore is told once the window shows the table.
+    const favorites::InterruptedRestore found = std::exchange(m_foundAtStartUp, favorites::InterruptedRestore::None);
+    const platform::Failure failure = std::exchange(m_startUpFailure, platform::Failure());
+    if (found != favorites::InterruptedRestore::None || failure.failed())
+        QTimer::singleShot(0, this, [this, found, failure] { emit interruptedRestoreHandled(found, failure); });
 }
 
 } // namespace table

@@ -5,8 +5,10 @@
 #include <QObject>
 
 #include "favorites/Maintenance.h"
+#include "favorites/Progress.h"
 #include "platform/Failure.h"
 #include "table/AppState.h"
+#include "table/BackgroundWork.h"
 #include "table/Loader.h"
 
 class QTimer;
@@ -14,42 +16,63 @@ class QTimer;
 namespace table
 {
 
+/// The long pieces of work the busy notice tells of.
+enum class LongWork
+{
+    Load,       // the files collected and read into the table
+    DeleteDead, // the dead favorites deleted
+    Backup,     // the Favorites folder backed up
+    Restore,    // the Favorites folder restored
+};
+
 /// How the link table is loaded behind the busy notice, at start-up and after the commands that change the
-/// Favorites folder or the results file ("c", "d", "f"), and how the other long pieces of work (delete, backup,
-/// restore) run behind the same notice.
+/// Favorites folder or the results file (save, delete, restore), and how the file work of delete, backup and restore
+/// runs behind the same notice.
 ///
-/// Work that blocks the event loop runs from a one-shot timer after the busy notice has been painted: load_start
-/// (100 ms) shows the notice, load_ie (200 ms) loads the table (or runs the work), load_stop (100 ms after) hides the
-/// notice again. Between a reload's collection of the files and its load, the catalogue already lists what is on
-/// disk while the table still holds the rows from before the command; isPending() tells, and finishPending() runs
-/// what is scheduled at once.
+/// The file work runs in a worker (BackgroundWork), so that the window goes on answering and repainting while it
+/// runs; what it found is applied on this object's thread in one step: the catalogue's files and the table's rows
+/// replaced at once. One-shot timers keep the order the user sees: load_start (100 ms) shows the notice, load_ie
+/// (200 ms) starts the load (or the work) in the worker, load_stop (100 ms after the last of it) hides the notice.
+/// From the first of these until the last continuation has returned, isWorking() is true: the commands that change
+/// data wait for it (the window greys them). What comes after a piece of work (a question to the user, the next
+/// step, the reload, the message at the end) is its continuation, run here between two pieces of work.
 class LoadSequence : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(LoadSequence)
 
 public:
+    using Work = BackgroundWork::Work;
+
     /// A sequence working on state, which must outlive it; nothing runs until startUp().
     explicit LoadSequence(AppState& state, QObject* parent = nullptr);
+    /// Work still running stops at its next safe point first (see stop()).
+    ~LoadSequence() override;
 
-    /// Start-up: the Favorites folder as the system names it; a restore that was stopped half-way finished or undone
-    /// (interruptedRestoreHandled says which) and what a stopped backup left put right, unless another running copy's
-    /// restore or backup is at work on them; its subfolders and files collected, then the busy notice and the load.
-    /// No Favorites folder, or none by that name: an empty catalogue, and the table empty.
+    /// Start-up: the Favorites folder as the system names it; then, in the worker, a restore that was stopped
+    /// half-way finished or undone (interruptedRestoreHandled says which, once the table is loaded) and what a
+    /// stopped backup left put right, unless another running copy's restore or backup is at work on them; its
+    /// subfolders and files collected, and the table loaded. No Favorites folder, or none by that name: an empty
+    /// catalogue, and the table empty.
     void startUp();
-    /// After a command has changed what is on disk: the grid cleared, the busy notice, the files collected again
-    /// and the count shown, then the load. A load already scheduled that clears the verdicts still does.
-    void reloadFromDisk(CurrentVerdicts verdicts = CurrentVerdicts::Cleared);
-    /// Runs work once the busy notice has been painted, and hides the notice after it (or after the load the work
-    /// schedules). Work already waiting runs first.
-    void runBehindBusyNotice(std::function<void()> work);
-    /// True while a load or a piece of work is scheduled and has not run yet.
-    bool isPending() const;
-    /// Runs what is scheduled now: the waiting work, then the load (nothing when nothing is scheduled).
-    void finishPending();
-    /// Runs the load that is scheduled and hides the busy notice at once: the window then shows what is on disk and
-    /// waits for nothing, as it must before it asks the user something or tells the end of a command.
+    /// After a command has changed what is on disk: the grid cleared at once; behind the busy notice the files
+    /// collected again (the count told as soon as it is known) and the table loaded; then `then`. A load already
+    /// scheduled that clears the verdicts still does.
+    void reloadFromDisk(CurrentVerdicts verdicts = CurrentVerdicts::Cleared, std::function<void()> then = {});
+    /// Runs work in the worker behind the busy notice, which tells how far it has come; then `then`, here.
+    void runBehindBusyNotice(LongWork kind, Work work, std::function<void()> then);
+    /// True from the moment a load or a piece of work is scheduled until the last continuation of it has returned.
+    bool isWorking() const { return m_working; }
+    /// Hides the busy notice at once: the window waits for nothing now, as it must before it asks the user something
+    /// or tells the end of a command.
     void settle();
+    /// Stops what runs at its next safe point, waits for it there, and runs nothing of what was to follow: what
+    /// exit does. The work stops as it would at a failure there, so nothing is left half done.
+    void stop();
+    /// True while stop() waits for the work; safe to ask from any thread.
+    bool isStopping() const { return m_worker.isStopping(); }
+    /// For tests: called in the worker at every step of the work, before it goes on (it may hold the worker there).
+    void setStepHook(BackgroundWork::StepHook hook) { m_worker.setStepHook(std::move(hook)); }
 
 signals:
     /// The grid is to show no rows until the load (the window's myClear).
@@ -58,6 +81,10 @@ signals:
     void favoritesCounted(int n);
     /// The busy notice is to be shown (true) or hidden (false).
     void busyChanged(bool shown);
+    /// The work behind the busy notice has done `done` of `total` entries (total 0 while it is not known).
+    void progressChanged(table::LongWork kind, int done, int total);
+    /// isWorking() has changed.
+    void workingChanged(bool working);
     /// The table has been loaded.
     void loaded();
     /// A load is over and the busy notice hidden again.
@@ -71,18 +98,31 @@ private slots:
     void load_stop_Timer();
 
 private:
-    void collectFiles();
+    void setWorking(bool working);
     void runWork();
+    void afterStep(const std::function<void()>& then);
+    void workProgressed(int done, int total);
 
     AppState& m_state;
+    BackgroundWork m_worker;
     QTimer* m_loadStart = nullptr;
     QTimer* m_loadIe = nullptr;
     QTimer* m_loadStop = nullptr;
-    QTimer* m_workTimer = nullptr; // runs the waiting work at load_ie's interval
-    std::function<void()> m_work;
+    QTimer* m_workTimer = nullptr;    // starts the waiting work at load_ie's interval
+    LongWork m_kind = LongWork::Load; // what the worker does (or is about to)
+    Work m_work;                      // the work waiting for m_workTimer
+    std::function<void()> m_afterWork;
+    std::function<void()> m_afterLoad;
     CurrentVerdicts m_verdicts = CurrentVerdicts::Cleared; // what the scheduled load does with them
+    bool m_startUp = false;                                // the scheduled load is the one of start-up
+    int m_countTold = -1;                                  // the favorites count last told during this load
     bool m_loadedSinceNotice = false;                      // a load ran since the busy notice was last hidden
     bool m_busyShown = false;                              // the busy notice is on screen
+    bool m_working = false;
+    favorites::InterruptedRestore m_foundAtStartUp = favorites::InterruptedRestore::None;
+    platform::Failure m_startUpFailure;
 };
 
 } // namespace table
+
+Q_DECLARE_METATYPE(table::LongWork)

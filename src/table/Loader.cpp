@@ -30,11 +30,10 @@ QString verdictKey(const QString& filePath, const QString& fileName, const QStri
     return filePath + QChar(0) + fileName + QChar(0) + url;
 }
 
-QHash<QString, QString> currentVerdicts(const LinkTable& table)
+QHash<QString, QString> currentVerdicts(const QVector<LinkRow>& rows)
 {
     QHash<QString, QString> verdicts;
-    for (int i = 1; i <= table.rowCount(); ++i) {
-        const LinkRow& row = table.row(i);
+    for (const LinkRow& row : rows) {
         if (!row.state.isEmpty())
             verdicts.insert(verdictKey(row.filePath, row.fileName, row.url), row.state);
     }
@@ -43,15 +42,15 @@ QHash<QString, QString> currentVerdicts(const LinkTable& table)
 
 } // namespace
 
-void loadTable(const favorites::Catalogue& catalogue, LinkTable& table, const QString& resultsPath,
-               CurrentVerdicts verdicts)
+QVector<LinkRow> readRows(const favorites::Catalogue& catalogue, const QString& resultsPath,
+                          favorites::Progress* progress)
 {
-    const QHash<QString, QString> kept =
-        verdicts == CurrentVerdicts::Kept ? currentVerdicts(table) : QHash<QString, QString>();
     const SavedRows saved = readResults(resultsPath);
     const int count = catalogue.fileCount;
     QVector<LinkRow> rows;
     rows.reserve(count);
+    if (!favorites::startOn(progress, count))
+        return rows;
     for (int i = 1; i <= count; ++i) {
         LinkRow row;
         row.fileName = catalogue.fileName.at(i);
@@ -59,10 +58,28 @@ void loadTable(const favorites::Catalogue& catalogue, LinkTable& table, const QS
         row.url = favorites::GetUrl(platform::joinPath(row.filePath, row.fileName));
         row.folder = relativeFolder(catalogue.favPath, row.filePath);
         row.history = saved.historyFor(row.filePath, row.fileName);
-        if (!kept.isEmpty())
-            row.state = kept.value(verdictKey(row.filePath, row.fileName, row.url));
         rows.append(std::move(row));
+        if (!favorites::stepOn(progress))
+            break;
     }
+    return rows;
+}
+
+void keepVerdicts(const QVector<LinkRow>& before, QVector<LinkRow>& rows)
+{
+    const QHash<QString, QString> kept = currentVerdicts(before);
+    if (kept.isEmpty())
+        return;
+    for (LinkRow& row : rows)
+        row.state = kept.value(verdictKey(row.filePath, row.fileName, row.url));
+}
+
+void loadTable(const favorites::Catalogue& catalogue, LinkTable& table, const QString& resultsPath,
+               CurrentVerdicts verdicts)
+{
+    QVector<LinkRow> rows = readRows(catalogue, resultsPath);
+    if (verdicts == CurrentVerdicts::Kept)
+        keepVerdicts(table.rows(), rows);
     table.load(std::move(rows));
 }
 

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QWidget>
@@ -80,6 +81,47 @@ QString Commands::nameOf(Command command)
     return QString();
 }
 
+bool Commands::changesData(Command command)
+{
+    switch (command) {
+    case Command::SaveResults:
+    case Command::DeleteDead:
+    case Command::Backup:
+    case Command::Restore:
+        return true;
+    case Command::StartCheck:
+    case Command::StopCheck:
+    case Command::About:
+    case Command::Exit:
+        break;
+    }
+    return false;
+}
+
+QString Commands::progressText(table::LongWork kind, int done, int total)
+{
+    if (total <= 0)
+        return QStringLiteral("正在处理数据，请稍候......");
+    QString what;
+    switch (kind) {
+    case table::LongWork::Load:
+        what = QStringLiteral("正在读取收藏夹");
+        break;
+    case table::LongWork::DeleteDead:
+        what = QStringLiteral("正在删除收藏夹无效地址");
+        break;
+    case table::LongWork::Backup:
+        what = QStringLiteral("正在备份收藏夹");
+        break;
+    case table::LongWork::Restore:
+        what = QStringLiteral("正在还原收藏夹");
+        break;
+    }
+    // Figures as the program's Chinese users write them: 1,234 / 20,000.
+    const QLocale chinese(QLocale::Chinese, QLocale::China);
+    return QStringLiteral("%1…… %2 / %3").arg(what, chinese.toString(qBound(0, done, total)), chinese.toString(total));
+}
+
 Commands::Commands(table::AppState& state, checker::LinkChecker& checker, table::LoadSequence& load, QWidget* window)
     : QObject(window), m_checker(checker), m_load(load), m_rules(state, load, *this), m_window(window)
 {
@@ -111,7 +153,8 @@ void Commands::run(Command command)
         AboutBox::showAbout(m_window);
         break;
     case Command::Exit:
-        // At once: nothing is saved and a running check is not stopped first.
+        // At once: nothing is saved and a running check is not stopped first. Work on the favorites stops at its next
+        // safe point as the window closes (see ~MainWindow), leaving nothing half done.
         QCoreApplication::exit(0);
         break;
     }

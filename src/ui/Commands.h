@@ -9,17 +9,13 @@
 #include "favorites/Maintenance.h"
 #include "table/AppState.h"
 #include "table/CommandRules.h"
+#include "table/LoadSequence.h"
 
 class QWidget;
 
 namespace checker
 {
 class LinkChecker;
-}
-
-namespace table
-{
-class LoadSequence;
 }
 
 namespace ui
@@ -47,6 +43,10 @@ public:
     static const std::vector<Entry>& all();
     /// The command's name (its tooltip).
     static QString nameOf(table::Command command);
+    /// True for the commands that change data (save, delete, backup, restore): they wait while such work runs.
+    static bool changesData(table::Command command);
+    /// What the busy notice says while the work runs: what it is and how far it has come, once that is known.
+    static QString progressText(table::LongWork kind, int done, int total);
 
     /// Commands working on state, the checker and the load sequence; message boxes open over window.
     Commands(table::AppState& state, checker::LinkChecker& checker, table::LoadSequence& load, QWidget* window);

@@ -64,6 +64,8 @@ QString fileSentence(platform::FileFailure kind)
         return QStringLiteral("无法写入文件：%1");
     case platform::FileFailure::ReadOnlyFile:
         return QStringLiteral("文件是只读的：%1");
+    case platform::FileFailure::Stopped:
+        return QStringLiteral("程序正在退出，工作停在：%1");
     }
     return QString();
 }

@@ -9,7 +9,6 @@
 #include <QSlider>
 
 #include "checker/LinkChecker.h"
-#include "table/LoadSequence.h"
 #include "ui/Artwork.h"
 #include "ui/ChannelDial.h"
 #include "ui/CommandBar.h"
@@ -69,6 +68,10 @@ MainWindow::MainWindow(table::AppState& state, QWidget* parent)
         m_busyNotice->setVisible(shown);
         m_busyNotice->raise();
     });
+    connect(m_load, &table::LoadSequence::progressChanged, this, &MainWindow::showProgress);
+    // While the favorites are being read or changed, the commands that change data wait (greyed), and so does the
+    // edit dialog; a check goes on.
+    connect(m_load, &table::LoadSequence::workingChanged, this, [this](bool working) { enableDataCommands(!working); });
     connect(m_load, &table::LoadSequence::loaded, this, [this] {
         // The load writes every row, the last cell of the last row last; the current cell is moved there once, at
         // the end, rather than along with each row. Only the row is scrolled to: the folder and name stay in sight.
@@ -87,7 +90,11 @@ MainWindow::MainWindow(table::AppState& state, QWidget* parent)
     centreOnScreen();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    hide();
+    m_load->stop();
+}
 
 void MainWindow::Form_Load()
 {
@@ -96,6 +103,7 @@ void MainWindow::Form_Load()
     connect(m_toolbar, &CommandBar::triggered, this, &MainWindow::Toolbar1_ButtonClick);
     connect(m_toolbar->slider(), &QSlider::valueChanged, m_checker, &checker::LinkChecker::setThreadCount);
     m_load->startUp();
+    enableDataCommands(!m_load->isWorking());
 }
 
 void MainWindow::setupBusyNotice()
@@ -108,16 +116,53 @@ void MainWindow::setupBusyNotice()
     pal.setColor(QPalette::Window, QColor(0x80, 0xFF, 0xFF));
     pal.setColor(QPalette::WindowText, QColor(0x00, 0x80, 0x80));
     m_busyNotice->setPalette(pal);
-    auto* label1 = new QLabel(QStringLiteral("正在处理数据，请稍候......"), m_busyNotice);
-    label1->setObjectName(QStringLiteral("Label1"));
-    label1->setAccessibleName(label1->text());
-    label1->setAccessibleDescription(QStringLiteral("忙碌提示"));
-    label1->setFont(songTi(10.5, true));
+    m_busyText = new QLabel(Commands::progressText(table::LongWork::Load, 0, 0), m_busyNotice);
+    m_busyText->setObjectName(QStringLiteral("Label1"));
+    m_busyText->setAccessibleName(m_busyText->text());
+    m_busyText->setAccessibleDescription(QStringLiteral("忙碌提示"));
+    m_busyText->setFont(songTi(10.5, true));
     QRect geometry = twipsToPixels(QRect(960, 300, 3135, 255));
-    geometry.setWidth(qMax(geometry.width(), label1->sizeHint().width()));
-    geometry.setHeight(qMax(geometry.height(), label1->sizeHint().height()));
-    label1->setGeometry(geometry);
+    m_busyTextWidth = geometry.width();
+    geometry.setHeight(qMax(geometry.height(), m_busyText->sizeHint().height()));
+    m_busyText->setGeometry(geometry);
+    fitBusyNotice();
     m_busyNotice->hide();
+}
+
+void MainWindow::showProgress(table::LongWork kind, int done, int total)
+{
+    const QString text = Commands::progressText(kind, done, total);
+    if (text == m_busyText->text())
+        return;
+    m_busyText->setText(text);
+    m_busyText->setAccessibleName(text);
+    fitBusyNotice();
+}
+
+void MainWindow::fitBusyNotice()
+{
+    // The text keeps its place in the notice and grows as it needs; the notice grows with it, around its centre,
+    // keeping as much room to the text's right as to its left.
+    m_busyText->resize(qMax(m_busyTextWidth, m_busyText->sizeHint().width()), m_busyText->height());
+    QRect frame = m_busyNotice->geometry();
+    if (frame.isEmpty()) // a minimized window
+        return;
+    const int needed = m_busyText->geometry().right() + 1 + m_busyText->x();
+    if (needed > frame.width()) {
+        const int more = needed - frame.width();
+        frame.adjust(-more / 2, 0, more - more / 2, 0);
+        m_busyNotice->setGeometry(frame);
+    }
+}
+
+void MainWindow::enableDataCommands(bool enabled)
+{
+    if (!m_toolbar)
+        return;
+    for (const Commands::Entry& entry : Commands::all()) {
+        if (Commands::changesData(entry.id))
+            m_toolbar->action(entry.id)->setEnabled(enabled);
+    }
 }
 
 void MainWindow::setupChecker()
@@ -217,8 +262,8 @@ void MainWindow::Toolbar1_ButtonClick(table::Command command)
 void MainWindow::MSHFlexGrid1_DblClick(int row)
 {
     // Only a row that shows a favorite: not the header, not the blank row of an empty or cleared grid, and not while
-    // a command is about to change the rows.
-    if (row < 1 || row > m_model.dataRowCount() || m_load->isPending())
+    // the favorites are being read or changed.
+    if (row < 1 || row > m_model.dataRowCount() || m_load->isWorking())
         return;
     EditDialog dialog(m_state, row, this);
     // An applied edit has written the row's folder, name and address, the address last.
@@ -233,6 +278,7 @@ void MainWindow::Form_Resize()
         computeFormLayout(pixelsToTwips(width()), pixelsToTwips(height()), isMinimized(), threads);
     m_grid->setGeometry(twipsToPixels(layout.grid));
     m_busyNotice->setGeometry(twipsToPixels(layout.frame));
+    fitBusyNotice();
     for (int i = 0; i < int(m_indicators.size()) && i < layout.indicators.size(); ++i)
         m_indicators.at(i)->setGeometry(twipsToPixels(layout.indicators.at(i)));
     if (m_toolbar)

@@ -8,6 +8,7 @@
 
 #include "table/AppState.h"
 #include "table/CommandRules.h"
+#include "table/LoadSequence.h"
 #include "ui/FavoritesGrid.h"
 #include "ui/LinkTableModel.h"
 
@@ -19,11 +20,6 @@ class QSlider;
 namespace checker
 {
 class LinkChecker;
-}
-
-namespace table
-{
-class LoadSequence;
 }
 
 namespace ui
@@ -50,6 +46,7 @@ public:
     /// Builds the window and runs the start-up sequence: finds the Favorites folder, collects the files and
     /// schedules the table load.
     explicit MainWindow(table::AppState& state, QWidget* parent = nullptr);
+    /// Work still running stops at its next safe point first, with the window already out of sight.
     ~MainWindow() override;
 
     /// Resets the grid to its header and one blank row and empties the information panel.
@@ -61,6 +58,7 @@ public:
     QString panelText(int panel) const;
     LinkTableModel& model() { return m_model; }
     checker::LinkChecker& checker() { return *m_checker; }
+    table::LoadSequence& loadSequence() { return *m_load; }
     FavoritesGrid* grid() const { return m_grid; }
     QFrame* busyNotice() const { return m_busyNotice; }
     QSlider* slider() const;
@@ -93,6 +91,9 @@ signals:
 private:
     void Form_Load();
     void setupBusyNotice();
+    void showProgress(table::LongWork kind, int done, int total);
+    void fitBusyNotice();
+    void enableDataCommands(bool enabled);
     void setupChecker();
     void setupKeyboard();
     void centreOnScreen();
@@ -114,6 +115,8 @@ private:
     FavoritesGrid* m_grid = nullptr;
     StatusPanels* m_statusBar = nullptr;
     QFrame* m_busyNotice = nullptr;
+    QLabel* m_busyText = nullptr;      // the notice's text: what the work is and how far it has come
+    int m_busyTextWidth = 0;           // the text's width as designed
     std::vector<QLabel*> m_indicators; // one per probe channel
     QVector<QPixmap> m_dial;           // 1..12, element 0 unused
 };

@@ -530,7 +530,9 @@ void CrashSafetyTest::workUnderWayIsLeftAlone()
     state.programFolder = m_program;
     table::LoadSequence load(state);
     QSignalSpy told(&load, &table::LoadSequence::interruptedRestoreHandled);
+    QSignalSpy loaded(&load, &table::LoadSequence::finished);
     load.startUp();
+    QVERIFY(loaded.wait(30000));
     QCoreApplication::processEvents();
     const TreeSnapshot afterStartUp = snapshotTree(m_work);
     goOn();

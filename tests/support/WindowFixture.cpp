@@ -16,6 +16,7 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTest>
+#include <QThread>
 
 #include "favorites/Maintenance.h"
 #include "platform/CodePage.h"
@@ -379,10 +380,28 @@ bool WindowFixture::start(const QString& favoritesValue, const QString& programF
     return waitLoaded();
 }
 
+void WindowFixture::close()
+{
+    m_window.reset();
+}
+
 bool WindowFixture::waitLoaded() const
 {
     QSignalSpy loaded(m_window.get(), &ui::MainWindow::tableLoaded);
     return loaded.wait(5000);
+}
+
+WorkerGate::WorkerGate(table::LoadSequence& load, int step)
+{
+    // The worker may still be in the hook when the gate has gone: it holds on to the state.
+    load.setStepHook([state = m_state, step, &load](int done, int) {
+        state->reached = std::max(state->reached.load(), done);
+        if (done != step || state->open)
+            return;
+        state->held = true;
+        while (!state->open && !load.isStopping())
+            QThread::msleep(1);
+    });
 }
 
 CommandFixture::CommandFixture()
@@ -399,7 +418,7 @@ bool CommandFixture::start(const QString& favoritesValue, const QString& program
 {
     prepare(favoritesValue, programFolder);
     m_load->startUp();
-    return QTest::qWaitFor([this] { return !m_load->isPending(); }, 5000) && loads == 1;
+    return QTest::qWaitFor([this] { return !m_load->isWorking(); }, 5000) && loads == 1;
 }
 
 void CommandFixture::click(table::Command command)
@@ -427,7 +446,7 @@ bool CommandFixture::run(table::Command command)
     QSignalSpy finished(m_rules.get(), &table::CommandRules::commandFinished);
     click(command);
     return (!finished.isEmpty() || finished.wait(30000)) &&
-           QTest::qWaitFor([this] { return !m_load->isPending(); }, 5000);
+           QTest::qWaitFor([this] { return !m_load->isWorking(); }, 5000);
 }
 
 bool CommandFixture::confirmSaveWithoutAnswers()

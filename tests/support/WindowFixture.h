@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <utility>
 
@@ -123,11 +124,39 @@ public:
     bool start(const QString& favoritesValue = QString(), const QString& programFolder = QString());
     /// Waits for the next load of the table.
     bool waitLoaded() const;
+    /// Closes the window as the program's end does: work still running stops first.
+    void close();
 
     ui::MainWindow& window() const { return *m_window; }
 
 private:
     std::unique_ptr<ui::MainWindow> m_window;
+};
+
+/// Holds the worker of a load sequence at one step of every work it runs (the n-th entry), until opened or until the
+/// sequence stops the work, so that a test sees the program while its work is under way, however fast the machine.
+/// Opened when it goes.
+class WorkerGate
+{
+public:
+    WorkerGate(table::LoadSequence& load, int step);
+    ~WorkerGate() { open(); }
+
+    /// True once the worker has reached the step and waits there (or went on after it).
+    bool isHeld() const { return m_state->held; }
+    /// The highest step the worker has reached.
+    int reached() const { return m_state->reached; }
+    /// Lets the worker go on, now and at every later work.
+    void open() { m_state->open = true; }
+
+private:
+    struct State
+    {
+        std::atomic<bool> held{false};
+        std::atomic<bool> open{false};
+        std::atomic<int> reached{0};
+    };
+    std::shared_ptr<State> m_state = std::make_shared<State>();
 };
 
 /// The fixture's folders and the commands' rules working on them, without a window: it answers the rules'

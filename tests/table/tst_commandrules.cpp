@@ -80,6 +80,8 @@ private slots:
     void saveFailureChangesNothing();
     void addressesNoRequestCanBeMadeOfSurviveChecksAndDelete();
     void saveDuringACheckKeepsTheAnswersInFlight();
+    void checkGoesOnWhileWorkRuns_data();
+    void checkGoesOnWhileWorkRuns();
     void deleteRemovesOnlyFavoritesWithFourSavedFailures();
     void deleteWithNothingToDeleteStillReloads();
     void deleteCountsAFavoriteAlreadyGoneAndGoesOn();
@@ -300,9 +302,9 @@ void CommandRulesTest::saveDuringACheckKeepsTheAnswersInFlight()
     // The held answer leaves the server now; the checker reads it only once the save has scheduled the reload.
     server.releaseHeld();
     f.click(Command::SaveResults);
-    QVERIFY(f.load().isPending());
+    QVERIFY(f.load().isWorking());
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 30000);
-    QTRY_VERIFY(!f.load().isPending());
+    QTRY_VERIFY(!f.load().isWorking());
     QVERIFY(f.failures.isEmpty());
 
     QCOMPARE(f.state.table.rowCount(), kFavorites);
@@ -315,6 +317,51 @@ void CommandRulesTest::saveDuringACheckKeepsTheAnswersInFlight()
         const QString& saved = f.state.table.rowHistory(r)[1];
         QVERIFY2(now.isEmpty() != saved.isEmpty(), qPrintable(f.state.table.fileName(r)));
     }
+}
+
+void CommandRulesTest::checkGoesOnWhileWorkRuns_data()
+{
+    QTest::addColumn<Command>("command");
+    QTest::newRow("backup") << Command::Backup;
+    QTest::newRow("delete, then its reload") << Command::DeleteDead;
+}
+
+// The file work of a command runs in a worker, held here at its first entry: meanwhile the check goes on, its answers
+// landing in 结果. Those of the favorites a delete leaves are kept across its reload, and every favorite is asked.
+void CommandRulesTest::checkGoesOnWhileWorkRuns()
+{
+    QFETCH(Command, command);
+    testsupport::LoopbackHttpServer server;
+    QVERIFY(server.listen());
+    constexpr int kFavorites = 60;
+    CommandFixture f;
+    for (int i = 1; i <= kFavorites; ++i)
+        QVERIFY(f.addFavorite(QStringLiteral("f%1.url").arg(i, 2, 10, QLatin1Char('0')),
+                              server.url(QStringLiteral("/slow?ms=30&row=%1").arg(i))));
+    const QString closed = QStringLiteral("http://127.0.0.1:%1/").arg(testsupport::LoopbackHttpServer::closedPort());
+    QVERIFY(f.addFavorite("z-dead.url", closed));
+    QVERIFY(f.writeResults({"|z-dead.url|NO|NO|NO|NO"}));
+    QVERIFY(f.start());
+    checker::LinkChecker checker(f.state.table);
+    checker.setDispatchInterval(5);
+    checker.setWatchInterval(60);
+    testsupport::WorkerGate gate(f.load(), 1);
+    QSignalSpy verdicts(&checker, &checker::LinkChecker::verdict);
+    QSignalSpy runFinished(&checker, &checker::LinkChecker::runFinished);
+    checker.start();
+    QTRY_VERIFY(!verdicts.isEmpty());
+    f.click(command);
+    QTRY_VERIFY_WITH_TIMEOUT(gate.isHeld(), 10000);
+    const qsizetype before = verdicts.count();
+    QTRY_VERIFY(verdicts.count() >= before + 3);
+    QCOMPARE(gate.reached(), 1);
+
+    gate.open();
+    QTRY_VERIFY_WITH_TIMEOUT(!f.load().isWorking() && runFinished.count() == 1, 30000);
+    QVERIFY(f.failures.isEmpty());
+    QCOMPARE(f.state.table.rowCount(), command == Command::DeleteDead ? kFavorites : kFavorites + 1);
+    for (int r = 1; r <= kFavorites; ++r)
+        QCOMPARE(f.state.table.rowState(r), QStringLiteral("YES"));
 }
 
 void CommandRulesTest::deleteRemovesOnlyFavoritesWithFourSavedFailures()
@@ -779,6 +826,8 @@ void CommandRulesTest::nestedFoldersAreRefused()
     QCOMPARE(folderContents(f.root()), disk);
 }
 
+// A command while another one's work or reload runs is refused and changes nothing: the rows may still be those of
+// before. Once that is over, it works on the favorites as they are now.
 void CommandRulesTest::commandRightAfterAReloadingCommandUsesTheNewRows()
 {
     CommandFixture f;
@@ -787,8 +836,12 @@ void CommandRulesTest::commandRightAfterAReloadingCommandUsesTheNewRows()
     QVERIFY(f.addFavorite("c.url", "http://c/"));
     QVERIFY(f.writeResults({"|a.url|NO|NO|NO|NO", "|b.url|YES|YES|YES|YES", "|c.url|NO|NO|NO|"}));
     QVERIFY(f.start());
-    // The delete takes a.url; the save comes before the table has been reloaded, or the deletion has even run.
+    const QByteArray results = readFile(f.results());
+    // The delete takes a.url; a save that comes before the table has been reloaded, or the deletion has even run,
+    // does nothing, and one after it saves what is left.
     f.click(Command::DeleteDead);
+    QVERIFY(f.run(Command::SaveResults));
+    QCOMPARE(readFile(f.results()), results);
     QVERIFY(f.run(Command::SaveResults));
     QVERIFY(f.failures.isEmpty());
     QVERIFY(!QFileInfo::exists(f.fav() + "/a.url"));
@@ -806,7 +859,9 @@ void CommandRulesTest::restoreThenDeleteRightAwayDeletesNoLiveFavorite()
     QVERIFY(f.addFavorite("keep.url", "http://keep/"));
     QVERIFY(f.writeResults({"|dead.url|NO|NO|NO|NO"}));
     QVERIFY(f.start());
+    // Refused while the restore runs; then on the restored favorites, of which none is dead.
     f.click(Command::Restore);
+    QVERIFY(f.run(Command::DeleteDead));
     QVERIFY(f.run(Command::DeleteDead));
     QVERIFY(f.failures.isEmpty());
     QVERIFY(QFileInfo::exists(f.fav() + "/a-new.url"));

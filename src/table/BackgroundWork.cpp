@@ -1,0 +1,91 @@
+#include "table/BackgroundWork.h"
+
+#include <memory>
+#include <utility>
+
+#include <QPromise>
+
+namespace table
+{
+
+namespace
+{
+
+// The recursive copies and deletions of a deep folder tree need the stack the window's thread has.
+constexpr uint kWorkerStackBytes = 8u * 1024u * 1024u;
+
+} // namespace
+
+BackgroundWork::BackgroundWork(QObject* parent) : QObject(parent)
+{
+    m_pool.setMaxThreadCount(1);
+    m_pool.setStackSize(kWorkerStackBytes);
+    connect(&m_watcher, &QFutureWatcherBase::progressRangeChanged, this, [this](int, int maximum) {
+        m_total = maximum;
+        emit progressChanged(m_watcher.progressValue(), m_total);
+    });
+    connect(&m_watcher, &QFutureWatcherBase::progressValueChanged, this,
+            [this](int done) { emit progressChanged(done, m_total); });
+    connect(&m_watcher, &QFutureWatcherBase::finished, this, &BackgroundWork::workFinished);
+}
+
+BackgroundWork::~BackgroundWork()
+{
+    stop();
+}
+
+bool BackgroundWork::start(Work work, std::function<void()> then)
+{
+    if (m_running)
+        return false;
+    m_running = true;
+    m_stopping = false;
+    m_then = std::move(then);
+    m_total = 0;
+    // Shared: the pool takes copyable functions, and a promise is moved only.
+    auto promise = std::make_shared<QPromise<void>>();
+    m_watcher.setFuture(promise->future());
+    promise->start();
+    m_pool.start([promise, work = std::move(work), hook = m_stepHook] {
+        int total = 0;
+        favorites::Progress progress([&](int done, int of) {
+            if (of != total) {
+                total = of;
+                promise->setProgressRange(0, total);
+            }
+            promise->setProgressValue(done);
+            if (hook)
+                hook(done, total);
+            return !promise->isCanceled();
+        });
+        work(progress);
+        promise->finish();
+    });
+    return true;
+}
+
+void BackgroundWork::stop()
+{
+    if (!m_running)
+        return;
+    m_running = false;
+    m_then = nullptr;
+    m_watcher.cancel();
+    m_stopping = true;
+    m_watcher.waitForFinished();
+    // The worker lets go of the promise (and with it what the work captured) once it returns.
+    m_pool.waitForDone();
+}
+
+void BackgroundWork::workFinished()
+{
+    // After stop() the finished future of the stopped work may still report; nothing follows it.
+    if (!m_running)
+        return;
+    m_running = false;
+    const std::function<void()> then = std::exchange(m_then, nullptr);
+    if (then)
+        then();
+}
+
+} // namespace table

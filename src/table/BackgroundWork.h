@@ -1,0 +1,65 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+
+#include <QFutureWatcher>
+#include <QObject>
+#include <QThreadPool>
+
+#include "favorites/Progress.h"
+
+namespace table
+{
+
+/// Runs one long piece of file work at a time in a thread of its own, so that the window's thread goes on answering,
+/// and brings its end back to the thread that owns this object.
+///
+/// The work gets copies of what it needs and returns what it found through what it captured; it never touches the
+/// program's state (the catalogue, the table, the model), which only the continuation does, on this object's thread,
+/// once the work is over. It counts its entries through the favorites::Progress it is given; progressChanged tells
+/// how far it has come. stop() asks it to stop at its next entry and waits for it there; the continuation then never
+/// runs. Built on Qt's futures (QPromise, QFutureWatcher) and a thread pool of one thread.
+class BackgroundWork : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(BackgroundWork)
+
+public:
+    using Work = std::function<void(favorites::Progress& progress)>;
+    /// Called in the worker at each entry the work counts, before it goes on (tests hold the worker there).
+    using StepHook = std::function<void(int done, int total)>;
+
+    explicit BackgroundWork(QObject* parent = nullptr);
+    /// Stops the work that is running, as stop() does.
+    ~BackgroundWork() override;
+
+    /// Runs work in the worker; once it is over, then runs here. Nothing is started (false) while a work runs.
+    bool start(Work work, std::function<void()> then);
+    /// True from start() until the continuation runs (or the work was stopped).
+    bool isRunning() const { return m_running; }
+    /// Asks the work to stop at its next entry and waits until it has; its continuation does not run.
+    void stop();
+    /// True from the moment stop() has asked the work to stop until the next start(); safe to ask from any thread.
+    bool isStopping() const { return m_stopping; }
+    /// For tests: hook is called at every step of every work started from now on.
+    void setStepHook(StepHook hook) { m_stepHook = std::move(hook); }
+
+signals:
+    /// The work has done `done` of `total` entries (total 0 while it does not know yet). Told at most 25 times a
+    /// second, the first and the last step always.
+    void progressChanged(int done, int total);
+
+private:
+    void workFinished();
+
+    QThreadPool m_pool;
+    QFutureWatcher<void> m_watcher;
+    std::function<void()> m_then;
+    StepHook m_stepHook;
+    int m_total = 0;
+    bool m_running = false;
+    std::atomic<bool> m_stopping{false};
+};
+
+} // namespace table
