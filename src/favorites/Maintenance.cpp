@@ -72,6 +72,24 @@ bool unmarkNamedReplacedFavorites(const NativePath& fav)
     return found;
 }
 
+// Copies what source holds, but what skip names, into a working folder just made, and records the copy complete.
+// Stopped (reported at favPath) or failed, the working folder goes again.
+bool copyIntoWorkingFolder(const NativePath& source, WorkingFolder& fresh,
+                           const std::function<bool(const NativePath& name)>& skip, const QString& favPath,
+                           Failure* failure, LeftOut* leftOut, Progress* progress)
+{
+    if (progress && !progress->start(countFiles(source, skip))) {
+        fresh.remove();
+        return fail(failure, FileFailure::Stopped, QDir::toNativeSeparators(favPath));
+    }
+    if (!copyFolderContents(source, fresh.nativePath(), failure, leftOut, skip, progress) ||
+        !fresh.setPhase(Phase::Complete, failure)) {
+        fresh.remove();
+        return false;
+    }
+    return true;
+}
+
 bool report(Failure* failure, const Failure& problem)
 {
     if (failure)
@@ -355,15 +373,8 @@ bool backupFavorites(const QString& favPath, const QString& backupFolder, Failur
     const auto notCopied = [&source](const NativePath& name) {
         return isRestoreWorkingFolder(platform::fromNativePath(source / name));
     };
-    if (progress && !progress->start(countFiles(source, notCopied))) {
-        fresh.remove();
-        return fail(failure, FileFailure::Stopped, QDir::toNativeSeparators(favPath));
-    }
-    if (!copyFolderContents(source, fresh.nativePath(), failure, leftOut, notCopied, progress) ||
-        !fresh.setPhase(Phase::Complete, failure)) {
-        fresh.remove();
+    if (!copyIntoWorkingFolder(source, fresh, notCopied, favPath, failure, leftOut, progress))
         return false;
-    }
     const NativePath backup = platform::toNativePath(backupFolder);
     const bool hadBackup = backupType == EntryType::Folder;
     SystemError why;
@@ -439,15 +450,8 @@ bool restoreFavorites(const QString& backupFolder, const QString& favPath, Failu
         return false;
     const NativePath backup = platform::toNativePath(QFileInfo(backupFolder).absoluteFilePath());
     const auto isMarker = [](const NativePath& name) { return WorkingFolder::isMarkerName(name); };
-    if (progress && !progress->start(countFiles(backup, isMarker))) {
-        fresh.remove();
-        return fail(failure, FileFailure::Stopped, QDir::toNativeSeparators(favPath));
-    }
-    if (!copyFolderContents(backup, fresh.nativePath(), failure, leftOut, isMarker, progress) ||
-        !fresh.setPhase(Phase::Complete, failure)) {
-        fresh.remove();
+    if (!copyIntoWorkingFolder(backup, fresh, isMarker, favPath, failure, leftOut, progress))
         return false;
-    }
 
     // 2. The old favorites are set aside; a failure puts back those already moved.
     if (!old.create(Phase::Aside, failure, outcome->name)) {
