@@ -237,6 +237,19 @@ Source writeValue(const Source& source, const Codec& codec, const QString& secti
     return result;
 }
 
+// A UTF-16 file is parsed as text. Its mark stays in the text as the U+FEFF that the parser passes over, so that,
+// as in the other encodings, one mark is passed over and a second one is part of the first line; the written text
+// gets its mark back from encodeText alone.
+QString utf16Text(const QByteArray& fileBytes)
+{
+    return platform::decodeText(fileBytes, TextEncoding::Utf16Le, true);
+}
+
+QByteArray utf16Bytes(const QString& text)
+{
+    return platform::encodeText(text.startsWith(QChar(0xFEFF)) ? text.mid(1) : text, TextEncoding::Utf16Le);
+}
+
 } // namespace
 
 QString readProfileString(const QString& fileText, const QString& section, const QString& key,
@@ -254,7 +267,7 @@ QString readProfileString(const QByteArray& fileBytes, TextEncoding encoding, co
                           const QString& key, const QString& defaultValue)
 {
     if (encoding == TextEncoding::Utf16Le)
-        return readProfileString(platform::decodeText(fileBytes, encoding), section, key, defaultValue);
+        return readProfileString(utf16Text(fileBytes), section, key, defaultValue);
     return readValue(fileBytes, ByteCodec{encoding}, section, key, defaultValue);
 }
 
@@ -262,8 +275,7 @@ QByteArray writeProfileString(const QByteArray& fileBytes, TextEncoding encoding
                               const QString& key, const QString& value)
 {
     if (encoding == TextEncoding::Utf16Le)
-        return platform::encodeText(writeProfileString(platform::decodeText(fileBytes, encoding), section, key, value),
-                                    encoding);
+        return utf16Bytes(writeProfileString(utf16Text(fileBytes), section, key, value));
     return writeValue(fileBytes, ByteCodec{encoding}, section, key, value);
 }
 

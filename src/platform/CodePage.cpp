@@ -38,7 +38,9 @@ QString decodeText(const QByteArray& bytes, TextEncoding encoding, bool keepInit
         flags |= QStringConverter::Flag::ConvertInitialBom;
     switch (encoding) {
     case TextEncoding::Utf16Le: {
-        QStringDecoder decoder(QStringConverter::Utf16LE, flags);
+        // The mark is taken off here, once: a second U+FEFF after it is a character of the text, which the decoder
+        // would otherwise pass over as well.
+        QStringDecoder decoder(QStringConverter::Utf16LE, flags | QStringConverter::Flag::ConvertInitialBom);
         return decoder.decode(!keepInitialMark && hasUtf16LeBom(bytes) ? bytes.mid(2) : bytes);
     }
     case TextEncoding::Gb18030: {

@@ -18,6 +18,7 @@ private slots:
     void writeBytesKeepsUndecodableBytes();
     void readBytesSectionWithBracketTrailByte();
     void writeUtf8BomKept();
+    void utf16MarkPassedOverOnce();
 };
 
 void TestProfileString::read_data()
@@ -188,6 +189,31 @@ void TestProfileString::writeUtf8BomKept()
     const QByteArray written = favorites::writeProfileString(before, TextEncoding::System, QStringLiteral("S"),
                                                              QStringLiteral("k"), QStringLiteral("new"));
     QCOMPARE(written, QByteArray("\xEF\xBB\xBF[S]\nk=new\r\n"));
+}
+
+void TestProfileString::utf16MarkPassedOverOnce()
+{
+    const auto utf16 = [](const QString& text) {
+        return QByteArray("\xFF\xFE", 2) +
+               QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * qsizetype(sizeof(char16_t)));
+    };
+    const QString s = QStringLiteral("S");
+    const QString k = QStringLiteral("k");
+
+    // The file's mark is written back once, not doubled or dropped.
+    const QByteArray before = utf16(QStringLiteral("[S]\r\nk=old\r\n"));
+    QCOMPARE(favorites::writeProfileString(before, TextEncoding::Utf16Le, s, k, QStringLiteral("new")),
+             utf16(QStringLiteral("[S]\r\nk=new\r\n")));
+
+    // A second mark belongs to the first line, as with the other encodings: that header is not one, and every write
+    // keeps the second mark where it is.
+    const QByteArray twice = utf16(QChar(0xFEFF) + QStringLiteral("[S]\r\nk=old\r\n"));
+    QCOMPARE(favorites::readProfileString(twice, TextEncoding::Utf16Le, s, k, QStringLiteral("<none>")),
+             QStringLiteral("<none>"));
+    const QByteArray written = favorites::writeProfileString(twice, TextEncoding::Utf16Le, s, k, QStringLiteral("v"));
+    QVERIFY(written.startsWith(utf16(QChar(0xFEFF) + QStringLiteral("[S]\r\nk=old\r\n"))));
+    QCOMPARE(favorites::writeProfileString(written, TextEncoding::Utf16Le, s, k, QStringLiteral("v")), written);
+    QCOMPARE(favorites::readProfileString(written, TextEncoding::Utf16Le, s, k), QStringLiteral("v"));
 }
 
 QTEST_GUILESS_MAIN(TestProfileString)

@@ -50,7 +50,8 @@ QString checkProfileStringInput(const QByteArray& input)
     }
 
     if (platform::isValidSystemText(input)) {
-        const QString text = platform::decodeSystem(input);
+        // The text keeps its mark, which the text reader passes over itself, as the byte reader does.
+        const QString text = platform::decodeSystem(input, true);
         const QString fromText = favorites::readProfileString(text, section, key);
         const QString fromBytes = favorites::readProfileString(input, platform::TextEncoding::System, section, key);
         if (fromText != fromBytes)
