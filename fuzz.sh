@@ -3,6 +3,12 @@
 # build-fuzz/, and runs each for TESSALY_FUZZ_SECONDS (60 by default), seeded from tests/data.
 # An input that makes a target crash, hang or run out of memory is copied to
 # tests/data/fuzz-regressions/<target>/ and the script fails: commit that file, tst_fuzzregressions replays it.
+# What failed is repeated at the end, with the input in base64 when it is small, so that the last lines of a log say
+# it all.
+#
+# Run by hand, each run mutates from a new random seed and goes on for a time. TESSALY_FUZZ_SEED=N with
+# TESSALY_FUZZ_RUNS="profilestring=N resultsfile=M" makes a run that gives the same verdict on every machine: a fixed
+# seed and a fixed number of inputs per target (.ci/run uses it, so that a landing never hangs on luck).
 set -euo pipefail
 TESSALY_ROOT=$(cd "$(dirname "$0")" && pwd)
 source "$TESSALY_ROOT/scripts/deps.sh"
@@ -28,10 +34,22 @@ run_target() {
     local regressions="$TESSALY_ROOT/tests/data/fuzz-regressions/$target"
     mkdir -p "$corpus" "$artifacts" "$regressions"
     rm -f "$artifacts"*
-    echo "fuzz: $target for $seconds s"
-    local status=0
-    "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=16384 \
-        -print_final_stats=1 -artifact_prefix="$artifacts" "$corpus" "$regressions" "$@" || status=$?
+    local length=(-max_total_time="$seconds") runs
+    runs=$(printf '%s\n' ${TESSALY_FUZZ_RUNS:-} | sed -n "s/^$target=//p")
+    if [ -n "$runs" ]; then
+        length=(-runs="$runs")
+        echo "fuzz: $target for $runs inputs, seed ${TESSALY_FUZZ_SEED:-random}"
+    else
+        echo "fuzz: $target for $seconds s, seed ${TESSALY_FUZZ_SEED:-random}"
+    fi
+    local seed=()
+    if [ -n "${TESSALY_FUZZ_SEED:-}" ]; then
+        seed=(-seed="$TESSALY_FUZZ_SEED")
+    fi
+    local log="$build/fuzz-$target.log" status=0
+    "$build/fuzz/fuzz_$target" "${length[@]}" "${seed[@]}" -timeout=10 -rss_limit_mb=2048 -max_len=16384 \
+        -print_final_stats=1 -artifact_prefix="$artifacts" "$corpus" "$regressions" "$@" 2>&1 | tee "$log" ||
+        status=$?
     local found=0 artifact
     for artifact in "$artifacts"*; do
         [ -e "$artifact" ] || continue
@@ -41,13 +59,27 @@ run_target() {
     done
     if [ "$status" -ne 0 ] || [ "$found" -ne 0 ]; then
         echo "fuzz: $target FAILED (exit $status)"
+        {
+            echo "fuzz: $target FAILED (exit $status):"
+            grep -E 'check failed|ERROR:|SUMMARY:|runtime error|Test unit written' "$log" | head -20 | sed 's/^/    /'
+            for artifact in "$artifacts"*; do
+                [ -e "$artifact" ] || continue
+                if [ "$(stat -c %s "$artifact")" -le 4096 ]; then
+                    echo "    $(basename "$artifact") in base64: $(base64 -w0 "$artifact")"
+                fi
+            done
+        } >>"$build/fuzz-failures.txt"
         return 1
     fi
     echo "fuzz: $target passed"
 }
 
 failed=0
+rm -f "$build/fuzz-failures.txt"
 run_target profilestring "$TESSALY_ROOT/tests/data/urls" || failed=1
 run_target resultsfile "$TESSALY_ROOT/tests/data/results" || failed=1
 echo "fuzz: total $(( $(date +%s) - started )) s"
+if [ "$failed" -ne 0 ]; then
+    cat "$build/fuzz-failures.txt"
+fi
 exit "$failed"
