@@ -53,7 +53,7 @@ void ModalWatcher::tick()
     if (!widget || !widget->isVisible() || handled(widget))
         return;
     m_handled.append(widget);
-    Seen seen{QString::fromLatin1(widget->metaObject()->className()), widget->windowTitle(), QString()};
+    Seen seen{QString::fromLatin1(widget->metaObject()->className()), widget->windowTitle(), QString(), {}};
     if (auto* box = qobject_cast<QMessageBox*>(widget)) {
         seen.text = box->text();
         for (QAbstractButton* button : box->buttons())
