@@ -8,7 +8,7 @@
 #
 # Run by hand, each run mutates from a new random seed and goes on for a time. TESSALY_FUZZ_SEED=N with
 # TESSALY_FUZZ_RUNS="profilestring=N resultsfile=M" makes a run that gives the same verdict on every machine: a fixed
-# seed and a fixed number of inputs per target (.ci/run uses it, so that a landing never hangs on luck).
+# seed and a fixed number of inputs per target (.ci/run uses it, so that a landing never fails on the luck of a run).
 set -euo pipefail
 TESSALY_ROOT=$(cd "$(dirname "$0")" && pwd)
 source "$TESSALY_ROOT/scripts/deps.sh"
