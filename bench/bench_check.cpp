@@ -156,9 +156,9 @@ RunFigures timedRun(const QStringList& urls, int threads, const QStringList& exp
 
     RunFigures figures;
     QElapsedTimer clock;
-    QObject::connect(&checker, &checker::LinkChecker::verdict, [&](int, const QString& value) {
+    QObject::connect(&checker, &checker::LinkChecker::verdict, [&](int, table::Verdict value) {
         ++figures.verdicts;
-        if (value == table::kYes)
+        if (value == table::Verdict::Alive)
             ++figures.yes;
         figures.workMs = clock.elapsed();
     });
@@ -215,7 +215,7 @@ RunFigures timedRun(const QStringList& urls, int threads, const QStringList& exp
     if (!expected.isEmpty()) {
         figures.wrong = 0;
         for (int i = 0; i < expected.size(); ++i)
-            figures.wrong += linkTable.rowState(i + 1) != expected.at(i);
+            figures.wrong += table::verdictText(linkTable.verdict(i + 1)) != expected.at(i);
     }
     return figures;
 }

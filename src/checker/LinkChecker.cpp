@@ -223,7 +223,7 @@ void LinkChecker::Inet_StateChanged(int Index, TransferChannel::State state)
     channel.phase = Channel::Phase::Idle;
     show(Index, std::nullopt);
     if (write)
-        writeVerdict(asked, state == TransferChannel::icResponseCompleted ? table::kYes : table::kNo);
+        writeVerdict(asked, outcomeOf(state));
     arm(Index);
 }
 
@@ -312,7 +312,7 @@ void LinkChecker::leavingChannelReported(TransferChannel* transfer, TransferChan
     const bool write = judged(asked, state);
     destroyChannel(asked);
     if (write)
-        writeVerdict(asked, state == TransferChannel::icResponseCompleted ? table::kYes : table::kNo);
+        writeVerdict(asked, outcomeOf(state));
 }
 
 void LinkChecker::arm(int index, std::optional<int> ms)
@@ -355,7 +355,13 @@ bool LinkChecker::judged(const Channel& channel, TransferChannel::State state) c
            (state == TransferChannel::icResponseCompleted || !channel.transfer->failedLocally());
 }
 
-void LinkChecker::writeVerdict(const Channel& channel, const QString& value)
+table::Outcome LinkChecker::outcomeOf(TransferChannel::State state)
+{
+    return table::Outcome::of(state == TransferChannel::icResponseCompleted ? table::Verdict::Alive
+                                                                            : table::Verdict::Dead);
+}
+
+void LinkChecker::writeVerdict(const Channel& channel, const table::Outcome& outcome)
 {
     const bool current = m_table.isCurrent(channel.row, channel.generation);
     if (m_table.isReloadPending()) {
@@ -366,7 +372,7 @@ void LinkChecker::writeVerdict(const Channel& channel, const QString& value)
             asked.filePath = m_table.filePath(channel.row);
             asked.fileName = m_table.fileName(channel.row);
         }
-        m_held.push_back({asked, value});
+        m_held.push_back({asked, outcome});
         return;
     }
     int row = 0;
@@ -381,13 +387,13 @@ void LinkChecker::writeVerdict(const Channel& channel, const QString& value)
         }
     }
     if (row != 0)
-        write(row, value);
+        write(row, outcome);
 }
 
-void LinkChecker::write(int row, const QString& value)
+void LinkChecker::write(int row, const table::Outcome& outcome)
 {
-    m_table.setRowState(row, value);
-    emit verdict(row, value);
+    m_table.setOutcome(row, outcome);
+    emit verdict(row, outcome.verdict);
 }
 
 bool LinkChecker::isRowOf(int row, const Favorite& favorite) const
@@ -408,7 +414,7 @@ void LinkChecker::tableReloaded()
     for (const HeldVerdict& held : std::exchange(m_held, {})) {
         const int row = rows.value({held.favorite.filePath, held.favorite.fileName});
         if (row != 0 && isRowOf(row, held.favorite))
-            write(row, held.value);
+            write(row, held.outcome);
     }
 }
 

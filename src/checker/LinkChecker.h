@@ -10,6 +10,7 @@
 #include <QVector>
 
 #include "checker/TransferChannel.h"
+#include "table/Verdict.h"
 
 class QTimer;
 
@@ -26,7 +27,7 @@ namespace checker
 /// Everything runs on the thread that owns the checker. A run hands the rows 1..rowCount out in ascending
 /// order, each row once, to whichever channel's one-shot dispatch timer fires next; a row whose address lacks
 /// "http://" (case-sensitive, anywhere in the address) is skipped. The final state of a request writes "YES"
-/// (any HTTP answer) or "NO" (none) into rowState of the row it was sent for and re-arms the channel. The
+/// (any HTTP answer) or "NO" (none) into the outcome of the row it was sent for and re-arms the channel. The
 /// completion watch ends the run once every row has been handed out and no request is in progress, or at its
 /// first tick after stop().
 ///
@@ -45,7 +46,7 @@ namespace checker
 ///   stopped), no request is in progress and no reload is pending;
 /// - an answer that comes in while a reload is pending (LinkTable::isReloadPending: from the command that changes
 ///   what is on disk until the new table stands) is held and written to the same favorite once the new table
-///   stands; so every favorite a run asked has its verdict in rowState, or in its history when a save came
+///   stands; so every favorite a run asked has its verdict in the table, or in its history when a save came
 ///   between, when runFinished comes;
 /// - start() while Running does nothing; while Stopping it starts the new run from row 1 at once, and the
 ///   stopped run ends without a runFinished of its own. runStarted and runFinished always come in pairs;
@@ -122,8 +123,8 @@ signals:
     void channelStateChanged(int channel, checker::TransferChannel::State state);
     /// A channel is idle again (its request has ended, or it was stopped): its indicator shows the idle dial.
     void channelIdle(int channel);
-    /// rowState(row) has just been set to value ("YES" or "NO").
-    void verdict(int row, const QString& value);
+    /// The current check's outcome of row `row` has just been set; its verdict is `value`.
+    void verdict(int row, table::Verdict value);
     /// A run has started.
     void runStarted();
     /// The run has ended (all rows done, or stopped).
@@ -167,7 +168,7 @@ private:
     struct HeldVerdict
     {
         Favorite favorite;
-        QString value;
+        table::Outcome outcome;
     };
 
     Channel makeChannel(int index);
@@ -178,8 +179,9 @@ private:
     void armTogether(const std::vector<int>& indices);
     void show(int index, std::optional<TransferChannel::State> state);
     bool judged(const Channel& channel, TransferChannel::State state) const;
-    void writeVerdict(const Channel& channel, const QString& value);
-    void write(int row, const QString& value);
+    static table::Outcome outcomeOf(TransferChannel::State state);
+    void writeVerdict(const Channel& channel, const table::Outcome& outcome);
+    void write(int row, const table::Outcome& outcome);
     bool isRowOf(int row, const Favorite& favorite) const;
     void tableAboutToBeReloaded();
     void tableReloaded();

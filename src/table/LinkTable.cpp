@@ -10,7 +10,7 @@ namespace table
 bool LinkRow::operator==(const LinkRow& other) const
 {
     return fileName == other.fileName && filePath == other.filePath && url == other.url && folder == other.folder &&
-           state == other.state && history == other.history;
+           outcome == other.outcome && history == other.history;
 }
 
 QString LinkTable::fullPath(int row) const
@@ -27,11 +27,11 @@ void LinkTable::load(QVector<LinkRow> rows)
     emit rowsReset();
 }
 
-void LinkTable::setRowState(int row, const QString& verdict)
+void LinkTable::setOutcome(int row, const Outcome& outcome)
 {
     if (!hasRow(row))
         return;
-    m_rows[row - 1].state = verdict;
+    m_rows[row - 1].outcome = outcome;
     emit rowsChanged(row, row);
 }
 

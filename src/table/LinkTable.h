@@ -1,21 +1,13 @@
 #pragma once
 
-#include <array>
-
 #include <QObject>
 #include <QString>
 #include <QVector>
 
+#include "table/Verdict.h"
+
 namespace table
 {
-
-/// The two verdicts; the empty string means "no verdict". Compared exactly everywhere.
-inline const QString kYes = QStringLiteral("YES");
-inline const QString kNo = QStringLiteral("NO");
-
-/// History of one row: slot 0 the count of filled slots as decimal text ("0".."4", or empty when the
-/// results file had no line for the row), slots 1..4 the first to fourth saved verdict.
-using History = std::array<QString, 5>;
 
 /// One favorite as a row of the link table.
 struct LinkRow
@@ -24,8 +16,8 @@ struct LinkRow
     QString filePath; // the folder that holds it, no trailing separator
     QString url;      // rowUrl: the address read from the file ("" when it has none)
     QString folder;   // rowFolder: the folder relative to the Favorites folder, "" or "/Links/News" style
-    QString state;    // rowState: the verdict since the table was loaded: "", "YES" or "NO"
-    History history;  // rowHistory
+    Outcome outcome;  // the current check's verdict and its reason; none until the favorite is asked
+    History history;  // the saved checks
 
     bool operator==(const LinkRow& other) const;
     bool operator!=(const LinkRow& other) const { return !(*this == other); }
@@ -67,8 +59,9 @@ public:
     const QString& filePath(int row) const { return this->row(row).filePath; }
     const QString& rowUrl(int row) const { return this->row(row).url; }
     const QString& rowFolder(int row) const { return this->row(row).folder; }
-    const QString& rowState(int row) const { return this->row(row).state; }
-    const History& rowHistory(int row) const { return this->row(row).history; }
+    Verdict verdict(int row) const { return this->row(row).outcome.verdict; }
+    const Outcome& outcome(int row) const { return this->row(row).outcome; }
+    const History& history(int row) const { return this->row(row).history; }
     /// The shortcut file of row `row`: filePath joined with fileName.
     QString fullPath(int row) const;
 
@@ -77,8 +70,8 @@ public:
     void announceReload() { m_reloadPending = true; }
     /// Replaces every row (a load): the generation moves on, no reload is pending any more, and rowsReset follows.
     void load(QVector<LinkRow> rows);
-    /// Sets the verdict of row `row`; nothing for a row that does not exist.
-    void setRowState(int row, const QString& verdict);
+    /// Sets what the current check learnt of row `row`; nothing for a row that does not exist.
+    void setOutcome(int row, const Outcome& outcome);
     /// Sets every row's history at once (the save); a list of another length than the rows changes nothing.
     void setHistories(const QVector<History>& histories);
     /// Row `row` now stands for the file fileName in filePath, whose address is url (an edit); nothing for a row

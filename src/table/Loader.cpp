@@ -30,14 +30,14 @@ QString verdictKey(const QString& filePath, const QString& fileName, const QStri
     return filePath + QChar(0) + fileName + QChar(0) + url;
 }
 
-QHash<QString, QString> currentVerdicts(const QVector<LinkRow>& rows)
+QHash<QString, Outcome> currentOutcomes(const QVector<LinkRow>& rows)
 {
-    QHash<QString, QString> verdicts;
+    QHash<QString, Outcome> outcomes;
     for (const LinkRow& row : rows) {
-        if (!row.state.isEmpty())
-            verdicts.insert(verdictKey(row.filePath, row.fileName, row.url), row.state);
+        if (row.outcome.verdict != Verdict::None)
+            outcomes.insert(verdictKey(row.filePath, row.fileName, row.url), row.outcome);
     }
-    return verdicts;
+    return outcomes;
 }
 
 } // namespace
@@ -67,11 +67,11 @@ QVector<LinkRow> readRows(const favorites::Catalogue& catalogue, const QString& 
 
 void keepVerdicts(const QVector<LinkRow>& before, QVector<LinkRow>& rows)
 {
-    const QHash<QString, QString> kept = currentVerdicts(before);
+    const QHash<QString, Outcome> kept = currentOutcomes(before);
     if (kept.isEmpty())
         return;
     for (LinkRow& row : rows)
-        row.state = kept.value(verdictKey(row.filePath, row.fileName, row.url));
+        row.outcome = kept.value(verdictKey(row.filePath, row.fileName, row.url));
 }
 
 void loadTable(const favorites::Catalogue& catalogue, LinkTable& table, const QString& resultsPath,

@@ -19,13 +19,6 @@ QString indexKey(const QString& folder, const QString& fileName)
     return folder + QChar(0) + fileName;
 }
 
-int numericCount(const QString& slot0)
-{
-    bool ok = false;
-    const int n = slot0.toInt(&ok);
-    return ok && n >= 0 && n <= 4 ? n : 0;
-}
-
 void addLine(SavedRows& saved, const QByteArray& bytes)
 {
     if (bytes.isEmpty() || bytes.contains('\0') || !platform::isValidSystemText(bytes))
@@ -33,9 +26,8 @@ void addLine(SavedRows& saved, const QByteArray& bytes)
     const QStringList pieces = platform::decodeSystem(bytes).split(QLatin1Char('|'));
     SavedRow row;
     for (int k = 0; k < 6 && k < pieces.size(); ++k)
-        row[k + 1] = pieces.at(k);
-    row[0] = historyCount(row);
-    const QString key = indexKey(row[1], row[2]);
+        row[std::size_t(k)] = pieces.at(k);
+    const QString key = indexKey(row[0], row[1]);
     if (!saved.firstLine.contains(key))
         saved.firstLine.insert(key, int(saved.lines.size()));
     saved.lines.append(row);
@@ -49,21 +41,15 @@ History SavedRows::historyFor(const QString& folder, const QString& fileName) co
     if (it == firstLine.constEnd())
         return History{};
     const SavedRow& row = lines.at(it.value());
-    return History{row[0], row[3], row[4], row[5], row[6]};
+    History history;
+    for (int k = 0; k < History::kDepth; ++k)
+        history.checks[std::size_t(k)] = SavedCheck::fromText(row[std::size_t(k + 2)]);
+    return history;
 }
 
 QString resultsFilePath(const QString& programFolder)
 {
     return platform::joinPath(programFolder, QStringLiteral("data.txt"));
-}
-
-QString historyCount(const SavedRow& row)
-{
-    for (int field = 3; field <= 6; ++field) {
-        if (row[field].isEmpty())
-            return QString::number(field - 3);
-    }
-    return QStringLiteral("4");
 }
 
 SavedRows readResults(const QString& path)
@@ -97,19 +83,6 @@ SavedRows readResultsFromBytes(const QByteArray& all)
     return saved;
 }
 
-void foldHistory(History& history, const QString& verdict)
-{
-    const int n = numericCount(history[0]);
-    if (n < 4) {
-        history[n + 1] = verdict;
-        return;
-    }
-    history[1] = history[2];
-    history[2] = history[3];
-    history[3] = history[4];
-    history[4] = verdict;
-}
-
 bool isStorableName(const QString& text)
 {
     return !text.contains(QLatin1Char('|')) && !text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n')) &&
@@ -128,14 +101,15 @@ bool saveResults(const QString& path, LinkTable& table, platform::Failure* failu
     for (int i = 1; i <= rows; ++i) {
         const LinkRow& row = table.row(i);
         folded.append(row.history);
-        foldHistory(folded.last(), row.state);
+        folded.last().fold(row.outcome.verdict);
         if (!isStorableName(row.filePath) || !isStorableName(row.fileName)) {
             left.append(platform::nativePath(table.fullPath(i)));
             continue;
         }
-        const History& h = folded.last();
-        out += platform::encodeSystem(row.filePath + bar + row.fileName + bar + h[1] + bar + h[2] + bar + h[3] + bar +
-                                      h[4]);
+        QString line = row.filePath + bar + row.fileName;
+        for (const SavedCheck& check : folded.last().checks)
+            line += bar + check.text();
+        out += platform::encodeSystem(line);
         out += "\r\n";
     }
 

@@ -14,9 +14,8 @@
 namespace table
 {
 
-/// One line of the results file: fields 1..6 as written (folder, file name, four verdicts),
-/// field 0 the history count computed while reading.
-using SavedRow = std::array<QString, 7>;
+/// One line of the results file: its six fields as written (folder, file name, four saved checks).
+using SavedRow = std::array<QString, 6>;
 
 /// The lines of the results file in file order, with an index from (folder, file name) to the first
 /// line that names them.
@@ -26,15 +25,12 @@ struct SavedRows
     QHash<QString, int> firstLine;
 
     /// The history of the first line for this folder and file name (exact, case-sensitive match),
-    /// or five empty slots when no line names them.
+    /// or an empty one when no line names them.
     History historyFor(const QString& folder, const QString& fileName) const;
 };
 
 /// The results file of a program folder: program folder + separator + "data.txt".
 QString resultsFilePath(const QString& programFolder);
-
-/// The history count of a line: the number of leading non-empty verdict fields, "0".."4".
-QString historyCount(const SavedRow& row);
 
 /// Reads the results file. A missing or unreadable file, or one that is not a regular file, gives no lines;
 /// empty lines and lines that are not text (NUL bytes, invalid encoding) are skipped; missing fields read
@@ -43,10 +39,6 @@ SavedRows readResults(const QString& path);
 
 /// The same reading, on the whole contents of a results file.
 SavedRows readResultsFromBytes(const QByteArray& bytes);
-
-/// Appends a verdict to a history: into the first free slot while fewer than four are filled,
-/// otherwise the oldest is dropped. Slot 0 is left alone (the next load recomputes it).
-void foldHistory(History& history, const QString& verdict);
 
 /// True when a folder or file name can be stored in a results line without breaking it ("|", CR, LF) and read
 /// back as the same name: a name the system code page cannot write would come back as another name.

@@ -3,17 +3,11 @@
 namespace table
 {
 
-bool failedFourSavedChecks(const History& history)
-{
-    return history[0] == QLatin1String("4") && history[1] == kNo && history[2] == kNo && history[3] == kNo &&
-           history[4] == kNo;
-}
-
 QStringList deadFavorites(const LinkTable& table)
 {
     QStringList dead;
     for (int i = 1; i <= table.rowCount(); ++i) {
-        if (failedFourSavedChecks(table.rowHistory(i)))
+        if (table.history(i).failedEveryCheck())
             dead.append(table.fullPath(i));
     }
     return dead;
@@ -23,9 +17,9 @@ bool looksLikeDeadNetwork(const LinkTable& table)
 {
     int no = 0;
     for (const LinkRow& row : table.rows()) {
-        if (row.state == kYes)
+        if (row.outcome.verdict == Verdict::Alive)
             return false;
-        if (row.state == kNo)
+        if (row.outcome.verdict == Verdict::Dead)
             ++no;
     }
     return no >= kDeadNetworkNoCount;

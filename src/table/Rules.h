@@ -9,11 +9,8 @@
 namespace table
 {
 
-/// True when a saved history condemns its favorite: four saved checks, every one of them "NO". The current,
-/// unsaved verdict plays no part.
-bool failedFourSavedChecks(const History& history);
-
-/// The shortcut files of every row whose saved history condemns it (failedFourSavedChecks), in row order: what
+/// The shortcut files of every row whose saved history condemns it (History::failedEveryCheck: four saved checks,
+/// every one of them dead; the current, unsaved verdict plays no part), in row order: what
 /// "delete the dead favorites" deletes.
 QStringList deadFavorites(const LinkTable& table);
 

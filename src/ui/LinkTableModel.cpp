@@ -88,15 +88,25 @@ QString LinkTableModel::cell(int row, int column) const
     case AddressColumn:
         return r.url;
     case ResultColumn:
-        return r.state;
+        return table::verdictText(r.outcome.verdict);
     case History1Column:
     case History2Column:
     case History3Column:
     case History4Column:
-        return r.history[std::size_t(column - ResultColumn)];
+        return r.history.checks[std::size_t(column - History1Column)].text();
     default:
         return QString();
     }
+}
+
+table::Verdict LinkTableModel::shownVerdict(int row, int column) const
+{
+    const table::LinkRow& r = m_table.row(row);
+    if (column == ResultColumn)
+        return r.outcome.verdict;
+    if (column >= History1Column && column <= History4Column)
+        return r.history.checks[std::size_t(column - History1Column)].verdict();
+    return table::Verdict::None;
 }
 
 int LinkTableModel::rowCount(const QModelIndex& parent) const
@@ -118,13 +128,14 @@ QVariant LinkTableModel::data(const QModelIndex& index, int role) const
     QString value = cell(index.row() + 1, index.column());
     if (index.column() == AddressColumn)
         value = shownAddress(value);
-    const bool picture = isResultColumn(index.column()) && (value == table::kYes || value == table::kNo);
+    const table::Verdict verdict = shownVerdict(index.row() + 1, index.column());
+    const bool picture = verdict != table::Verdict::None;
     switch (role) {
     case Qt::DisplayRole:
         return picture ? QVariant() : QVariant(value);
     case Qt::DecorationRole:
         if (picture)
-            return value == table::kYes ? m_yes : m_no;
+            return verdict == table::Verdict::Alive ? m_yes : m_no;
         return QVariant();
     case Qt::AccessibleTextRole:
     case Qt::ToolTipRole:

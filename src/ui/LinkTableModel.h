@@ -5,6 +5,8 @@
 #include <QString>
 #include <QVector>
 
+#include "table/Verdict.h"
+
 namespace table
 {
 class LinkTable;
@@ -66,6 +68,8 @@ public:
 
 private:
     void rowsChanged(int first, int last);
+    /// The verdict a result column of grid row `row` shows as a picture; None for text.
+    table::Verdict shownVerdict(int row, int column) const;
 
     const table::LinkTable& m_table;
     bool m_cleared = false;

@@ -262,12 +262,12 @@ void TestChecker::checkManyServers(int servers, quint16 port, int freeDescriptor
     int unchecked = 0;
     int alive = 0;
     for (int i = 0; i < servers; ++i) {
-        const QString& got = m_table.rowState(i + 1);
+        const QString got = table::verdictText(m_table.verdict(i + 1));
         if (got.isEmpty()) {
             ++unchecked;
             continue;
         }
-        alive += got == table::kYes;
+        alive += m_table.verdict(i + 1) == table::Verdict::Alive;
         // Whatever our own shortage, a live server is never judged dead.
         QVERIFY2(got == testsupport::spreadVerdict(i),
                  qPrintable(QStringLiteral("row %1 (%2): %3").arg(i + 1).arg(addresses.at(i), got)));
@@ -534,7 +534,7 @@ void TestChecker::verdictsOfARun()
     for (int r = 1; r <= 9; ++r)
         QCOMPARE(written.value(r), r == 7 ? 0 : 1);
     for (const QList<QVariant>& args : verdicts)
-        QCOMPARE(args.at(1).toString(), m_table.rowState(args.at(0).toInt()));
+        QCOMPARE(args.at(1).value<table::Verdict>(), m_table.verdict(args.at(0).toInt()));
     // The redirect was an answer, not a reason to ask elsewhere.
     QCOMPARE(m_server->requestCount(QStringLiteral("/200")), 1);
     for (int i = 0; i < m_checker->threadCount(); ++i)
@@ -588,7 +588,7 @@ void TestChecker::rowsWithoutHttpAreSkipped()
 
     // One channel over rows 1..3, the middle one skipped: it keeps its old verdict and gets no request.
     testsupport::setRows(m_table, {row(QStringLiteral("/200"), 1), skipped, row(QStringLiteral("/404"), 3)},
-                         table::kNo);
+                         table::Verdict::Dead);
     makeChecker();
     QSignalSpy verdicts(m_checker, &LinkChecker::verdict);
     QSignalSpy finished(m_checker, &LinkChecker::runFinished);
@@ -615,9 +615,9 @@ void TestChecker::leadingBlankIsProbedAndChannelGoesOn()
          row(QStringLiteral("/404"), 4),
          QStringLiteral("javascript:void(window.open('http://127.0.0.1:%1/200?row=5'))").arg(m_server->port()),
          QStringLiteral("http:///path"), QStringLiteral("http://127.0.0.1:99999/")},
-        table::kYes);
-    m_table.setRowState(3, table::kNo);
-    m_table.setRowState(6, QString());
+        table::Verdict::Alive);
+    testsupport::setVerdict(m_table, 3, table::Verdict::Dead);
+    testsupport::setVerdict(m_table, 6, table::Verdict::None);
     makeChecker();
     QSignalSpy verdicts(m_checker, &LinkChecker::verdict);
     QSignalSpy finished(m_checker, &LinkChecker::runFinished);
@@ -763,7 +763,7 @@ void TestChecker::indicatorFollowsRequest()
     QCOMPARE(pictures.last(), 1); // idle again at the end
     QCOMPARE(pictures.count(1), 1);
     QCOMPARE(pictureAtVerdict, 1);
-    QCOMPARE(m_table.rowState(1), table::kYes);
+    QCOMPARE(m_table.verdict(1), table::Verdict::Alive);
 }
 
 void TestChecker::stopInMiddle()
@@ -771,7 +771,7 @@ void TestChecker::stopInMiddle()
     QStringList rows;
     for (int r = 1; r <= 6; ++r)
         rows << row(QStringLiteral("/hang"), r);
-    testsupport::setRows(m_table, rows, table::kYes);
+    testsupport::setRows(m_table, rows, table::Verdict::Alive);
     makeChecker();
     m_checker->setThreadCount(3);
     QSignalSpy verdicts(m_checker, &LinkChecker::verdict);
@@ -913,14 +913,14 @@ void TestChecker::laterRunReplacesVerdict()
     QSignalSpy finished(m_checker, &LinkChecker::runFinished);
     m_checker->start();
     QTRY_COMPARE(finished.count(), 1);
-    QCOMPARE(m_table.rowState(1), table::kYes);
+    QCOMPARE(m_table.verdict(1), table::Verdict::Alive);
 
     LoopbackHttpServer::Route dead;
     dead.kind = LoopbackHttpServer::Route::Reset;
     m_server->setRoute(QStringLiteral("/flip"), dead);
     m_checker->start();
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, kRunTimeoutMs);
-    QCOMPARE(m_table.rowState(1), table::kNo);
+    QCOMPARE(m_table.verdict(1), table::Verdict::Dead);
 }
 
 void TestChecker::sliderOutsideRun()
@@ -994,7 +994,7 @@ void TestChecker::sliderGrowsDuringRun()
     for (int r = 1; r <= 12; ++r) {
         QCOMPARE(written.value(r), 1);
         QCOMPARE(requestsForRow(*m_server, r), 1);
-        QCOMPARE(m_table.rowState(r), table::kYes);
+        QCOMPARE(m_table.verdict(r), table::Verdict::Alive);
     }
 }
 
@@ -1006,7 +1006,7 @@ void TestChecker::sliderMovesDuringRun()
     QStringList rows;
     for (int r = 1; r <= kRows; ++r)
         rows << row(QStringLiteral("/slow?ms=150"), r);
-    testsupport::setRows(m_table, rows, table::kNo);
+    testsupport::setRows(m_table, rows, table::Verdict::Dead);
     makeChecker();
     m_checker->setThreadCount(4);
     QSignalSpy verdicts(m_checker, &LinkChecker::verdict);
@@ -1038,7 +1038,7 @@ void TestChecker::sliderMovesDuringRun()
     for (int r = 1; r <= kRows; ++r) {
         QCOMPARE(requestsForRow(*m_server, r), 1);
         QCOMPARE(written.value(r), 1);
-        QCOMPARE(m_table.rowState(r), table::kYes);
+        QCOMPARE(m_table.verdict(r), table::Verdict::Alive);
     }
     QCOMPARE(verdicts.count(), kRows);
 }
@@ -1069,7 +1069,7 @@ void TestChecker::poolShrinksFromInsideAVerdict()
     QCOMPARE(written.size(), 8);
     for (int r = 1; r <= 8; ++r) {
         QCOMPARE(written.value(r), 1);
-        QCOMPARE(m_table.rowState(r), table::kYes);
+        QCOMPARE(m_table.verdict(r), table::Verdict::Alive);
         QCOMPARE(requestsForRow(*m_server, r), 1);
     }
 }
@@ -1120,7 +1120,7 @@ void TestChecker::runGoesOnAcrossAReload()
         r.url = row(id % 3 == 0 ? QStringLiteral("/reset") : QStringLiteral("/slow?ms=100"), id);
         return r;
     };
-    auto expected = [](int id) { return id % 3 == 0 ? table::kNo : table::kYes; };
+    auto expected = [](int id) { return id % 3 == 0 ? table::Verdict::Dead : table::Verdict::Alive; };
     auto idOf = [](const QString& address) {
         return QUrlQuery(QUrl(address).query()).queryItemValue(QStringLiteral("row")).toInt();
     };
@@ -1176,13 +1176,13 @@ void TestChecker::runGoesOnAcrossAReload()
                                                                     .arg(id)
                                                                     .arg(r)
                                                                     .arg(requestsForRow(*m_server, id))));
-        QCOMPARE(m_table.rowState(r), answered.contains(id) ? QString() : expected(id));
+        QCOMPARE(m_table.verdict(r), answered.contains(id) ? table::Verdict::None : expected(id));
     }
     // Since the reload, every verdict went to a row of the new table whose favorite it was.
     for (int i = verdictsBefore; i < verdicts.count(); ++i) {
         const int r = verdicts.at(i).at(0).toInt();
         QVERIFY(m_table.hasRow(r));
-        QCOMPARE(verdicts.at(i).at(1).toString(), expected(idOf(m_table.rowUrl(r))));
+        QCOMPARE(verdicts.at(i).at(1).value<table::Verdict>(), expected(idOf(m_table.rowUrl(r))));
     }
     for (int id : std::as_const(removed))
         QVERIFY(requestsForRow(*m_server, id) <= 1);
@@ -1226,7 +1226,7 @@ void TestChecker::nameNotResolved()
     QSignalSpy finished(m_checker, &LinkChecker::runFinished);
     m_checker->start();
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
-    QCOMPARE(m_table.rowState(1), table::kNo);
+    QCOMPARE(m_table.verdict(1), table::Verdict::Dead);
 }
 
 void TestChecker::lookupsRunSideBySide()
@@ -1282,7 +1282,7 @@ void TestChecker::lookupsRunSideBySide()
         "look-ups: %d favorites on as many names, look-ups of %d ms, %d channels: %lld ms, at most %d look-ups at once",
         kFavorites, kLookupMs, LinkChecker::kMaxThreads, static_cast<long long>(clock.elapsed()), atOnce);
     for (int r = 1; r <= kFavorites; ++r)
-        QCOMPARE(m_table.rowState(r), table::kYes);
+        QCOMPARE(m_table.verdict(r), table::Verdict::Alive);
     QVERIFY2(atOnce >= LinkChecker::kMaxThreads, qPrintable(QString::number(atOnce)));
 }
 

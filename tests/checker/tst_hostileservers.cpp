@@ -413,7 +413,7 @@ void TestHostileServers::eachServerAskedOnce()
     for (int r = 0; r < 3 * kRowsEach; ++r)
         urls << server->url(QLatin1String(paths[r % 3])) + QStringLiteral("?row=%1").arg(r + 1);
     table::LinkTable linkTable;
-    testsupport::setRows(linkTable, urls, table::kYes);
+    testsupport::setRows(linkTable, urls, table::Verdict::Alive);
 
     LinkChecker checker(linkTable);
     checker.setRequestTimeout(kShortTimeoutMs);
@@ -431,7 +431,7 @@ void TestHostileServers::eachServerAskedOnce()
         server->call([&](LoopbackHttpServer& s) { asked = s.requestsWithQueryItem(QStringLiteral("row=%1").arg(r)); });
         QVERIFY2(asked == 1,
                  qPrintable(QStringLiteral("row %1 (%2) asked %3 times").arg(r).arg(urls[r - 1]).arg(asked)));
-        QCOMPARE(linkTable.rowState(r), table::kNo);
+        QCOMPARE(linkTable.verdict(r), table::Verdict::Dead);
     }
 }
 
@@ -484,7 +484,7 @@ void TestHostileServers::mixedRun()
     QHash<int, int> perRow;
     for (const QList<QVariant>& args : verdicts) {
         ++perRow[args.at(0).toInt()];
-        QCOMPARE(args.at(1).toString(), linkTable.rowState(args.at(0).toInt()));
+        QCOMPARE(args.at(1).value<table::Verdict>(), linkTable.verdict(args.at(0).toInt()));
     }
     QHash<QString, int> missing; // behaviour -> rows without a verdict
     for (int r = 1; r <= kMixedRows; ++r) {
@@ -501,10 +501,11 @@ void TestHostileServers::mixedRun()
             perRow.value(r) == 1,
             qPrintable(
                 QStringLiteral("row %1 (%2): %3 verdicts").arg(r).arg(QLatin1String(b.name)).arg(perRow.value(r))));
-        const QString& state = linkTable.rowState(r);
+        const QString state = table::verdictText(linkTable.verdict(r));
         QPair<int, int>& counts = tally[QLatin1String(b.name)];
-        (state == table::kYes ? counts.first : counts.second)++;
-        const QString expected = b.finalState == TransferChannel::icResponseCompleted ? table::kYes : table::kNo;
+        (linkTable.verdict(r) == table::Verdict::Alive ? counts.first : counts.second)++;
+        const QString expected = table::verdictText(
+            b.finalState == TransferChannel::icResponseCompleted ? table::Verdict::Alive : table::Verdict::Dead);
         QVERIFY2(state == expected, qPrintable(QStringLiteral("row %1 (%2, %3): %4, expected %5")
                                                    .arg(r)
                                                    .arg(QLatin1String(b.name), urls[r - 1], state, expected)));

@@ -81,7 +81,7 @@ int main(int argc, char** argv)
             // Every round saves the same loaded table, with all verdicts "YES" or all "NO" in turn.
             QVector<table::LinkRow> rows = loaded;
             for (table::LinkRow& row : rows)
-                row.state = even ? table::kYes : table::kNo;
+                row.outcome = table::Outcome::of(even ? table::Verdict::Alive : table::Verdict::Dead);
             state.table.load(rows);
             if (!table::saveResults(results, state.table, &error))
                 return failed(command, error);

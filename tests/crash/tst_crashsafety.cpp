@@ -312,7 +312,7 @@ void CrashSafetyTest::killedSave()
         for (int k = 0; k < 2; ++k) {
             table::LinkTable t;
             table::loadTable(catalogue, t, m_results);
-            testsupport::setAllStates(t, k == 0 ? table::kYes : table::kNo);
+            testsupport::setAllStates(t, k == 0 ? table::Verdict::Alive : table::Verdict::Dead);
             QVERIFY(table::saveResults(scratch, t));
             written[k] = readFile(scratch);
         }

@@ -181,11 +181,11 @@ void FullDiskTest::saveOnFullDisk()
     QVERIFY(testsupport::writeTree(m_fav, favoritesTree(favorites, QStringLiteral("save"))));
     load();
     // An old results file with one verdict per row; the new one is larger.
-    testsupport::setAllStates(m_state.table, table::kYes);
+    testsupport::setAllStates(m_state.table, table::Verdict::Alive);
     QVERIFY(table::saveResults(m_results, m_state.table));
     load();
     const QByteArray old = readFile(m_results);
-    testsupport::setAllStates(m_state.table, table::kNo);
+    testsupport::setAllStates(m_state.table, table::Verdict::Dead);
     const QVector<table::LinkRow> rows = m_state.table.rows();
 
     fillUp(leave);
@@ -202,7 +202,7 @@ void FullDiskTest::saveOnFullDisk()
     emptyFiller();
     QVERIFY2(table::saveResults(m_results, m_state.table, &error), qPrintable(ui::failureText(error)));
     load();
-    QCOMPARE(m_state.table.rowHistory(1), (table::History{"2", "YES", "NO", "", ""}));
+    QCOMPARE(m_state.table.history(1), (testsupport::savedChecks({"YES", "NO", "", ""})));
 }
 
 void FullDiskTest::backupOnFullDisk_data()

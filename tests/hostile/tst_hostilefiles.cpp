@@ -26,6 +26,7 @@
 #include "favorites/ShortcutFile.h"
 #include "platform/CodePage.h"
 #include "platform/Paths.h"
+#include "support/CheckerRows.h"
 #include "support/ChildRun.h"
 #include "support/FileModes.h"
 #include "support/TempFavorites.h"
@@ -53,8 +54,8 @@ struct Favorite
     QString folder; // relative to the Favorites folder: "" or "/Links"
     QString name;
     QString address;
-    History history; // as saved before the test; all empty when it has no line
-    QString verdict; // the verdict it gets before the save
+    History history;        // as saved before the test; all empty when it has no line
+    table::Verdict verdict; // the verdict it gets before the save
 };
 
 QByteArray randomBytes(int size, quint32 seed)
@@ -76,19 +77,18 @@ QByteArray utf16Le(const QString& text)
     return bytes;
 }
 
-History folded(History history, const QString& verdict)
+History folded(History history, table::Verdict verdict)
 {
-    table::foldHistory(history, verdict);
-    table::SavedRow row;
-    for (int slot = 1; slot <= 4; ++slot)
-        row[slot + 2] = history[slot];
-    history[0] = table::historyCount(row);
+    history.fold(verdict);
     return history;
 }
 
 QByteArray resultsLine(const QString& folder, const QString& name, const History& h)
 {
-    return platform::encodeSystem(folder + u'|' + name + u'|' + h[1] + u'|' + h[2] + u'|' + h[3] + u'|' + h[4]);
+    QString line = folder + u'|' + name;
+    for (const table::SavedCheck& check : h.checks)
+        line += u'|' + check.text();
+    return platform::encodeSystem(line);
 }
 
 #ifdef Q_OS_UNIX
@@ -164,7 +164,7 @@ private:
     // Every ordinary favorite: one row with its folder, name, address and history, its file unchanged.
     void verifyOrdinary(bool afterSave) const;
     // Gives every row a verdict (the ordinary ones theirs, the others `other`), saves and reloads.
-    void saveAndReload(const QString& other);
+    void saveAndReload(table::Verdict other);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_fav;
@@ -199,13 +199,13 @@ void HostileFilesTest::init()
     m_lines.clear();
     m_ordinary = {
         {QString(), QStringLiteral("start.url"), QStringLiteral("http://start.example/"),
-         History{"2", "YES", "NO", "", ""}, table::kYes},
+         testsupport::savedChecks({"YES", "NO", "", ""}), table::Verdict::Alive},
         {QStringLiteral("/Links"), QStringLiteral("news.url"), QStringLiteral("http://news.example/path?q=1"),
-         History{"4", "NO", "NO", "NO", "YES"}, table::kNo},
+         testsupport::savedChecks({"NO", "NO", "NO", "YES"}), table::Verdict::Dead},
         {QStringLiteral("/Deep/A/B"), QStringLiteral("mail.url"), QStringLiteral("http://mail.example/"),
-         History{"1", "NO", "", "", ""}, table::kNo},
+         testsupport::savedChecks({"NO", "", "", ""}), table::Verdict::Dead},
         {QStringLiteral("/Links"), QStringLiteral("fresh.url"), QStringLiteral("http://fresh.example/"), History{},
-         table::kYes},
+         table::Verdict::Alive},
     };
 }
 
@@ -228,7 +228,7 @@ void HostileFilesTest::makeOrdinary()
 {
     for (const Favorite& f : std::as_const(m_ordinary)) {
         QVERIFY(writeFile(filePath(f), shortcutBytes(f.address)));
-        if (!f.history[0].isEmpty())
+        if (f.history != History{})
             m_lines += resultsLine(folderPath(f.folder), f.name, f.history) + "\r\n";
     }
 }
@@ -271,24 +271,23 @@ void HostileFilesTest::verifyOrdinary(bool afterSave) const
         const History expected = afterSave ? folded(f.history, f.verdict) : f.history;
         QCOMPARE(m_state.table.rowUrl(row), f.address);
         QCOMPARE(m_state.table.rowFolder(row), f.folder);
-        QCOMPARE(m_state.table.rowHistory(row), expected);
+        QCOMPARE(m_state.table.history(row), expected);
         QCOMPARE(m_model->cell(row, LinkTableModel::FolderColumn), f.folder);
         QCOMPARE(m_model->cell(row, LinkTableModel::NameColumn), table::displayName(f.name));
         QCOMPARE(m_model->cell(row, LinkTableModel::AddressColumn), f.address);
-        for (int slot = 1; slot <= 4; ++slot)
-            QCOMPARE(m_model->cell(row, LinkTableModel::History1Column + slot - 1), expected[slot]);
+        for (int k = 0; k < History::kDepth; ++k)
+            QCOMPARE(m_model->cell(row, LinkTableModel::History1Column + k), expected.checks[std::size_t(k)].text());
         QCOMPARE(readFile(filePath(f)), shortcutBytes(f.address));
     }
 }
 
-void HostileFilesTest::saveAndReload(const QString& other)
+void HostileFilesTest::saveAndReload(table::Verdict other)
 {
-    for (int i = 1; i <= m_state.table.rowCount(); ++i)
-        m_state.table.setRowState(i, other);
+    testsupport::setAllStates(m_state.table, other);
     for (const Favorite& f : std::as_const(m_ordinary)) {
         const int row = rowOf(folderPath(f.folder), f.name);
         QVERIFY(row > 0);
-        m_state.table.setRowState(row, f.verdict);
+        testsupport::setVerdict(m_state.table, row, f.verdict);
     }
     platform::Failure error;
     QVERIFY2(table::saveResults(m_results, m_state.table, &error), qPrintable(ui::failureText(error)));
@@ -396,7 +395,7 @@ void HostileFilesTest::hostileShortcutFiles()
     }
     const QByteArray hostileBytes = sparseSize > 0 ? QByteArray() : bytes;
     m_extraLines << resultsLine(folderPath(QStringLiteral("/Links")), QStringLiteral("hostile.url"),
-                                History{"1", "YES", "", "", ""});
+                                testsupport::savedChecks({"YES", "", "", ""}));
     writeResults();
 
     load();
@@ -405,13 +404,13 @@ void HostileFilesTest::hostileShortcutFiles()
     QVERIFY(row > 0);
     QCOMPARE(m_state.table.rowUrl(row), address);
     QCOMPARE(m_model->cell(row, LinkTableModel::AddressColumn), address);
-    QCOMPARE(m_state.table.rowHistory(row), (History{"1", "YES", "", "", ""}));
+    QCOMPARE(m_state.table.history(row), (testsupport::savedChecks({"YES", "", "", ""})));
 
-    saveAndReload(table::kNo);
+    saveAndReload(table::Verdict::Dead);
     verifyOrdinary(true);
     row = rowOf(folderPath(QStringLiteral("/Links")), QStringLiteral("hostile.url"));
     QVERIFY(row > 0);
-    QCOMPARE(m_state.table.rowHistory(row), (History{"2", "YES", "NO", "", ""}));
+    QCOMPARE(m_state.table.history(row), (testsupport::savedChecks({"YES", "NO", "", ""})));
     if (sparseSize == 0)
         QCOMPARE(readFile(hostile), hostileBytes); // loading and saving never write a shortcut file
 
@@ -477,7 +476,7 @@ void HostileFilesTest::hostileNames()
 
     makeOrdinary();
     const Favorite hostile{folder, name, QStringLiteral("http://hostile.example/"),
-                           History{"4", "NO", "NO", "NO", "NO"}, table::kNo};
+                           testsupport::savedChecks({"NO", "NO", "NO", "NO"}), table::Verdict::Dead};
     QVERIFY(writeFile(filePath(hostile), shortcutBytes(hostile.address)));
     // Its saved line as it would stand in the file; for a name that cannot be stored this line is broken,
     // and must still leave every other line alone.
@@ -491,19 +490,19 @@ void HostileFilesTest::hostileNames()
     QVERIFY(row > 0);
     QCOMPARE(m_state.table.rowUrl(row), hostile.address);
     QCOMPARE(m_state.table.rowFolder(row), folder);
-    QCOMPARE(m_state.table.rowHistory(row), storable ? hostile.history : History{});
+    QCOMPARE(m_state.table.history(row), storable ? hostile.history : History{});
     QCOMPARE(m_state.catalogue.fileCount, int(m_ordinary.size()) + 1);
 
     platform::Failure error;
     QVERIFY2(favorites::backupFavorites(m_fav, m_backup, &error), qPrintable(ui::failureText(error)));
     QCOMPARE(testsupport::snapshotTree(m_backup), original);
 
-    saveAndReload(table::kNo);
+    saveAndReload(table::Verdict::Dead);
     verifyOrdinary(true);
     row = rowOf(folderPath(folder), name);
     QVERIFY(row > 0);
     // The history of a name that cannot be stored starts afresh at every load; it is never written.
-    QCOMPARE(m_state.table.rowHistory(row), storable ? folded(hostile.history, table::kNo) : History{});
+    QCOMPARE(m_state.table.history(row), storable ? folded(hostile.history, table::Verdict::Dead) : History{});
     QCOMPARE(table::readResults(m_results).lines.size(), storable ? m_ordinary.size() + 1 : m_ordinary.size());
 
     // Deleting the dead favorites takes exactly this one when its four saved checks failed, never a neighbour.
@@ -572,7 +571,7 @@ void HostileFilesTest::undecodableNames()
     load();
     QCOMPARE(m_state.catalogue.fileCount, int(m_ordinary.size()));
     verifyOrdinary(false);
-    saveAndReload(table::kYes);
+    saveAndReload(table::Verdict::Alive);
     verifyOrdinary(true);
 
     platform::Failure error;
@@ -648,7 +647,7 @@ void HostileFilesTest::unreadableFoldersAndFiles()
     const int row = rowOf(m_fav + QStringLiteral("/Links"), QStringLiteral("unreadable.url"));
     QVERIFY(row > 0);
     QCOMPARE(m_state.table.rowUrl(row), QString());
-    saveAndReload(table::kNo);
+    saveAndReload(table::Verdict::Dead);
     verifyOrdinary(true);
 
     // Its address cannot be changed; it says why and leaves the file alone.
@@ -706,7 +705,7 @@ void HostileFilesTest::hostileResultsFiles()
     writeResults(before, after, separator);
     load();
     verifyOrdinary(false);
-    saveAndReload(table::kYes);
+    saveAndReload(table::Verdict::Alive);
     verifyOrdinary(true);
     // The save writes the current rows and nothing of the damage.
     QCOMPARE(table::readResults(m_results).lines.size(), m_ordinary.size());

@@ -22,7 +22,7 @@
 namespace testsupport
 {
 
-void setRows(table::LinkTable& table, const QStringList& addresses, const QString& initialState)
+void setRows(table::LinkTable& table, const QStringList& addresses, table::Verdict initial)
 {
     QVector<table::LinkRow> rows;
     for (int i = 0; i < addresses.size(); ++i) {
@@ -30,7 +30,7 @@ void setRows(table::LinkTable& table, const QStringList& addresses, const QStrin
         row.fileName = QStringLiteral("row%1.url").arg(i + 1);
         row.filePath = QStringLiteral("/fav");
         row.url = addresses[i];
-        row.state = initialState;
+        row.outcome = table::Outcome::of(initial);
         rows.append(row);
     }
     table.load(rows);
@@ -40,14 +40,27 @@ QStringList rowStates(const table::LinkTable& table)
 {
     QStringList states{QString()};
     for (const table::LinkRow& row : table.rows())
-        states.append(row.state);
+        states.append(table::verdictText(row.outcome.verdict));
     return states;
 }
 
-void setAllStates(table::LinkTable& table, const QString& verdict)
+void setVerdict(table::LinkTable& table, int row, table::Verdict verdict)
+{
+    table.setOutcome(row, table::Outcome::of(verdict));
+}
+
+void setAllStates(table::LinkTable& table, table::Verdict verdict)
 {
     for (int i = 1; i <= table.rowCount(); ++i)
-        table.setRowState(i, verdict);
+        setVerdict(table, i, verdict);
+}
+
+table::History savedChecks(const QStringList& fields)
+{
+    table::History history;
+    for (int k = 0; k < fields.size() && k < table::History::kDepth; ++k)
+        history.checks[std::size_t(k)] = table::SavedCheck::fromText(fields.at(k));
+    return history;
 }
 
 QHostAddress spreadAddress(int i)
@@ -71,7 +84,7 @@ QString spreadUrl(int i, quint16 port)
 
 QString spreadVerdict(int i)
 {
-    return spreadKind(i) == SpreadKind::Refused ? table::kNo : table::kYes;
+    return table::verdictText(spreadKind(i) == SpreadKind::Refused ? table::Verdict::Dead : table::Verdict::Alive);
 }
 
 QStringList ownResolverWrapper(const QString& dir, const QHostAddress& nameserver, QString* skipReason)
@@ -179,3 +192,22 @@ QString describeStates(const QList<int>& states)
 }
 
 } // namespace testsupport
+
+namespace table
+{
+
+char* toString(Verdict verdict)
+{
+    const QString text = verdictText(verdict);
+    return qstrdup(text.isEmpty() ? "(none)" : qPrintable(text));
+}
+
+char* toString(const History& history)
+{
+    QStringList fields;
+    for (const SavedCheck& check : history.checks)
+        fields.append(check.text());
+    return qstrdup(qPrintable(fields.join(u'|')));
+}
+
+} // namespace table

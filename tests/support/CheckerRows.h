@@ -7,22 +7,33 @@
 
 class QSignalSpy;
 
+#include "table/Verdict.h"
+
 namespace table
 {
 class LinkTable;
-}
+
+// How QCOMPARE prints the table's values.
+char* toString(Verdict verdict);
+char* toString(const History& history);
+} // namespace table
 
 namespace testsupport
 {
 
-/// Loads the table by hand with one row per address: file names "row<i>.url" in the folder "/fav", rowState
-/// all "" (or initialState), no history.
-void setRows(table::LinkTable& table, const QStringList& addresses, const QString& initialState = QString());
+/// Loads the table by hand with one row per address: file names "row<i>.url" in the folder "/fav", every verdict
+/// none (or initial), no history.
+void setRows(table::LinkTable& table, const QStringList& addresses, table::Verdict initial = table::Verdict::None);
 
-/// Every row's rowState, with an empty element 0 in front (so element i is row i).
+/// Every row's verdict as the results file writes it ("YES", "NO", ""), with an empty element 0 in front (so
+/// element i is row i).
 QStringList rowStates(const table::LinkTable& table);
-/// Sets every row's rowState to verdict.
-void setAllStates(table::LinkTable& table, const QString& verdict);
+/// Sets row `row`'s verdict, with nothing known of its reason.
+void setVerdict(table::LinkTable& table, int row, table::Verdict verdict);
+/// Sets every row's verdict.
+void setAllStates(table::LinkTable& table, table::Verdict verdict);
+/// A history of saved checks as the results file's fields hold them, the first saved first; missing ones empty.
+table::History savedChecks(const QStringList& fields);
 
 /// Favorites spread over many servers, one per loopback address 127.66.x.y, all on one port, as a user's
 /// favorites are spread over the web. Server i (0-based) answers 200, answers 404 (14 and 3 in 20), or has

@@ -15,7 +15,7 @@ namespace testsupport
 QString checkProfileStringInput(const QByteArray& input);
 
 /// Reads the input as a results file and checks every line: six fields at most, no line break inside a
-/// field, the history count, and that each favorite finds the first line that names it.
+/// field, and that each favorite finds the first line that names it, with its four checks as written.
 QString checkResultsInput(const QByteArray& input);
 
 } // namespace testsupport

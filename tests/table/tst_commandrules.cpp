@@ -116,9 +116,9 @@ void CommandRulesTest::saveFoldsResultsIntoHistory()
     QVERIFY(f.addFavorite("Sub/Deep/c.url", "http://c/"));
     QVERIFY(f.writeResults({"|a.url|YES|NO||", "/Sub|b.url|NO|NO|NO|NO"}));
     QVERIFY(f.start());
-    f.state.table.setRowState(1, "YES");
-    f.state.table.setRowState(2, "NO");
-    f.state.table.setRowState(3, "YES");
+    testsupport::setVerdict(f.state.table, 1, table::Verdict::Alive);
+    testsupport::setVerdict(f.state.table, 2, table::Verdict::Dead);
+    testsupport::setVerdict(f.state.table, 3, table::Verdict::Alive);
     // A favorite added since the load is collected by the reload.
     QVERIFY(f.addFavorite("new.url", "http://new/"));
 
@@ -130,8 +130,8 @@ void CommandRulesTest::saveFoldsResultsIntoHistory()
     QCOMPARE(tableNames(f.state.table),
              QStringList({s() + "a", s() + "new", s() + "Sub" + s() + "b", s() + "Sub" + s() + "Deep" + s() + "c"}));
     QCOMPARE(testsupport::rowStates(f.state.table), QStringList(5, QString()));
-    QCOMPARE(f.state.table.rowHistory(1), (table::History{"3", "YES", "NO", "YES", ""}));
-    QCOMPARE(f.state.table.rowHistory(3), (table::History{"4", "NO", "NO", "NO", "NO"}));
+    QCOMPARE(f.state.table.history(1), (testsupport::savedChecks({"YES", "NO", "YES", ""})));
+    QCOMPARE(f.state.table.history(3), (testsupport::savedChecks({"NO", "NO", "NO", "NO"})));
     QCOMPARE(f.reports.size(), 1);
     QVERIFY(f.reports.constFirst().second.unstoredRows.isEmpty());
     QVERIFY(f.failures.isEmpty());
@@ -169,7 +169,7 @@ void CommandRulesTest::saveAsksFirstWhenNoAddressAnswered()
         QVERIFY(f.addFavorite(QStringLiteral("f%1.url").arg(i), "http://f.test/"));
     QVERIFY(f.start());
     for (int i = 1; i <= states.size(); ++i)
-        f.state.table.setRowState(i, states.at(i - 1));
+        testsupport::setVerdict(f.state.table, i, table::SavedCheck::fromText(states.at(i - 1)).verdict());
     const QMap<QString, QByteArray> disk = folderContents(f.root());
     f.saveAnyway = answer == 1;
 
@@ -198,7 +198,7 @@ void CommandRulesTest::saveSaysWhichRowsItCannotStore()
     QVERIFY(f.addFavorite("bar|in name.url", "http://bar/"));
     QVERIFY(f.addFavorite("Sub/line\nbreak.url", "http://lf/"));
     QVERIFY(f.start());
-    testsupport::setAllStates(f.state.table, "YES");
+    testsupport::setAllStates(f.state.table, table::Verdict::Alive);
 
     QVERIFY(f.run(Command::SaveResults));
     QCOMPARE(resultLines(f.results()), QStringList{f.fav() + "|a.url|YES|||"});
@@ -217,7 +217,7 @@ void CommandRulesTest::saveFailureChangesNothing()
     // A folder stands where the results file must be written.
     QVERIFY(writeFile(f.results() + "/keep.txt", "x"));
     QVERIFY(f.start());
-    f.state.table.setRowState(1, "YES");
+    testsupport::setVerdict(f.state.table, 1, table::Verdict::Alive);
     const QVector<table::LinkRow> rows = f.state.table.rows();
     const QMap<QString, QByteArray> disk = folderContents(f.root());
 
@@ -234,7 +234,7 @@ void CommandRulesTest::saveFailureChangesNothing()
     QVERIFY(f.run(Command::SaveResults));
     QVERIFY(f.failures.isEmpty());
     QCOMPARE(resultLines(f.results()).constFirst(), f.fav() + "|a.url|YES|||");
-    QCOMPARE(f.state.table.rowHistory(1)[1], QString("YES"));
+    QCOMPARE(f.state.table.history(1).checks[0].verdict(), table::Verdict::Alive);
 }
 
 // A bookmarklet (an address that mentions "http://" but is no URL a request can be made of) and an address
@@ -291,7 +291,7 @@ void CommandRulesTest::saveDuringACheckKeepsTheAnswersInFlight()
     QStringList withoutVerdict; // at the end of the run
     QObject::connect(&checker, &checker::LinkChecker::runFinished, [&] {
         for (int r = 1; r <= f.state.table.rowCount(); ++r) {
-            if (f.state.table.rowState(r).isEmpty() && f.state.table.rowHistory(r)[1].isEmpty())
+            if (f.state.table.verdict(r) == table::Verdict::None && f.state.table.history(r).checks[0].isEmpty())
                 withoutVerdict << f.state.table.fileName(r);
         }
     });
@@ -308,14 +308,14 @@ void CommandRulesTest::saveDuringACheckKeepsTheAnswersInFlight()
     QVERIFY(f.failures.isEmpty());
 
     QCOMPARE(f.state.table.rowCount(), kFavorites);
-    QCOMPARE(f.state.table.rowState(kHeld), QStringLiteral("YES"));
+    QCOMPARE(f.state.table.verdict(kHeld), table::Verdict::Alive);
     QVERIFY2(withoutVerdict.isEmpty(), qPrintable(withoutVerdict.join(QLatin1Char(' '))));
     for (int r = 1; r <= kFavorites; ++r) {
         QCOMPARE(server.requestsWithQueryItem(QStringLiteral("row=%1").arg(r)), 1);
         // Its own verdict, once: in 结果 when it came after the save, in the history when it came before.
-        const QString& now = f.state.table.rowState(r);
-        const QString& saved = f.state.table.rowHistory(r)[1];
-        QVERIFY2(now.isEmpty() != saved.isEmpty(), qPrintable(f.state.table.fileName(r)));
+        const bool now = f.state.table.verdict(r) != table::Verdict::None;
+        const bool saved = !f.state.table.history(r).checks[0].isEmpty();
+        QVERIFY2(now != saved, qPrintable(f.state.table.fileName(r)));
     }
 }
 
@@ -361,7 +361,7 @@ void CommandRulesTest::checkGoesOnWhileWorkRuns()
     QVERIFY(f.failures.isEmpty());
     QCOMPARE(f.state.table.rowCount(), command == Command::DeleteDead ? kFavorites : kFavorites + 1);
     for (int r = 1; r <= kFavorites; ++r)
-        QCOMPARE(f.state.table.rowState(r), QStringLiteral("YES"));
+        QCOMPARE(f.state.table.verdict(r), table::Verdict::Alive);
 }
 
 void CommandRulesTest::deleteRemovesOnlyFavoritesWithFourSavedFailures()
@@ -375,10 +375,10 @@ void CommandRulesTest::deleteRemovesOnlyFavoritesWithFourSavedFailures()
                             "/Sub|keep.url|YES|YES|YES|YES"}));
     QVERIFY(f.start());
     // The result of the current check plays no part.
-    testsupport::setAllStates(f.state.table, "NO");
+    testsupport::setAllStates(f.state.table, table::Verdict::Dead);
     for (int i = 1; i <= f.state.table.rowCount(); ++i) {
         if (f.state.table.fileName(i) == QLatin1String("keep.url"))
-            f.state.table.setRowState(i, "YES");
+            testsupport::setVerdict(f.state.table, i, table::Verdict::Alive);
     }
     const QStringList statesLeft = {QString(), "NO", "NO", "NO", "NO", "NO", "YES"};
     const QByteArray savedResults = readFile(f.results());
@@ -764,7 +764,7 @@ void CommandRulesTest::restoreWithoutBackupChangesNothing()
     if (fileInTheWay)
         QVERIFY(writeFile(f.backup(), "not a folder"));
     QVERIFY(f.start());
-    f.state.table.setRowState(1, "YES");
+    testsupport::setVerdict(f.state.table, 1, table::Verdict::Alive);
     const QMap<QString, QByteArray> disk = folderContents(f.root());
     const QVector<table::LinkRow> rows = f.state.table.rows();
 

@@ -90,9 +90,9 @@ void FavoriteEditTest::load()
     m_model = std::make_unique<LinkTableModel>(m_state.table);
     table::loadTable(m_state.catalogue, m_state.table, m_dir->filePath("data.txt"));
     // A check result and a history, which an edit never touches.
-    testsupport::setAllStates(m_state.table, "YES");
+    testsupport::setAllStates(m_state.table, table::Verdict::Alive);
     m_state.table.setHistories(
-        QVector<table::History>(m_state.table.rowCount(), table::History{"2", "NO", "YES", "", ""}));
+        QVector<table::History>(m_state.table.rowCount(), testsupport::savedChecks({"NO", "YES", "", ""})));
 }
 
 int FavoriteEditTest::rowOf(const QString& relativePath) const
@@ -246,8 +246,8 @@ void FavoriteEditTest::applyPaths()
     // In memory and in the grid: what is on disk; the result and history are untouched.
     QCOMPARE(m_state.table.fullPath(row), platform::joinPath(m_fav, result.replace("/", s)));
     QCOMPARE(m_state.table.rowUrl(row), newAddress ? address : oldAddress);
-    QCOMPARE(m_state.table.rowState(row), QString("YES"));
-    QCOMPARE(m_state.table.rowHistory(row), (table::History{"2", "NO", "YES", "", ""}));
+    QCOMPARE(m_state.table.verdict(row), table::Verdict::Alive);
+    QCOMPARE(m_state.table.history(row), (testsupport::savedChecks({"NO", "YES", "", ""})));
     const QStringList cells = rowCells(row);
     QCOMPARE(cells.mid(3), oldCells.mid(3));
     QCOMPARE(cells.at(LinkTableModel::AddressColumn), m_state.table.rowUrl(row));

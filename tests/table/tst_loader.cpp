@@ -67,16 +67,16 @@ void LoaderTest::rowsCarryFolderNameAddressAndHistory()
     QCOMPARE(m_table->rowFolder(1), QString());
     QCOMPARE(m_table->fileName(1), QString("Example Site.url"));
     QCOMPARE(m_table->rowUrl(1), QString("http://example.test/"));
-    QCOMPARE(m_table->rowHistory(1), (History{"2", "YES", "NO", "", ""}));
+    QCOMPARE(m_table->history(1), (testsupport::savedChecks({"YES", "NO", "", ""})));
 
     // Rows follow the enumeration: Links/notes.txt before Links/News/news.url.
     QCOMPARE(m_table->fileName(2), QString("notes.txt"));
     QCOMPARE(m_table->rowUrl(2), QString());
-    QCOMPARE(m_table->rowHistory(2), History{});
+    QCOMPARE(m_table->history(2), History{});
     QCOMPARE(m_table->rowFolder(3), QString(platform::separator()) + "Links" + platform::separator() + "News");
-    QCOMPARE(m_table->rowHistory(3), (History{"4", "NO", "NO", "NO", "NO"}));
+    QCOMPARE(m_table->history(3), (testsupport::savedChecks({"NO", "NO", "NO", "NO"})));
     for (int i = 1; i <= 3; ++i)
-        QCOMPARE(m_table->rowState(i), QString());
+        QCOMPARE(m_table->verdict(i), table::Verdict::None);
 }
 
 void LoaderTest::saveThenLoadShowsVerdictInNextHistoryColumn()
@@ -85,14 +85,14 @@ void LoaderTest::saveThenLoadShowsVerdictInNextHistoryColumn()
     QVERIFY(testsupport::writeFile(m_fav + "/b.url", testsupport::shortcutBytes("http://b.test/")));
     load();
     for (int save = 1; save <= 5; ++save) {
-        m_table->setRowState(1, save == 5 ? "YES" : "NO");
-        m_table->setRowState(2, QString()); // never probed
+        testsupport::setVerdict(*m_table, 1, save == 5 ? table::Verdict::Alive : table::Verdict::Dead);
+        testsupport::setVerdict(*m_table, 2, table::Verdict::None); // never probed
         QVERIFY(table::saveResults(m_results, *m_table));
         load();
-        QCOMPARE(m_table->rowState(1), QString());
+        QCOMPARE(m_table->verdict(1), table::Verdict::None);
     }
-    QCOMPARE(m_table->rowHistory(1), (History{"4", "NO", "NO", "NO", "YES"}));
-    QCOMPARE(m_table->rowHistory(2), (History{"0", "", "", "", ""}));
+    QCOMPARE(m_table->history(1), (testsupport::savedChecks({"NO", "NO", "NO", "YES"})));
+    QCOMPARE(m_table->history(2), (testsupport::savedChecks({"", "", "", ""})));
 }
 
 // The verdicts of a check not saved yet, across a reload that keeps them (after a delete or a restore).
@@ -102,7 +102,9 @@ void LoaderTest::verdictsKeptOnlyForTheSameFavoriteAndAddress()
         QVERIFY(testsupport::writeFile(m_fav + "/" + name, testsupport::shortcutBytes("http://old.test/")));
     load();
     for (int i = 1; i <= m_table->rowCount(); ++i)
-        m_table->setRowState(i, m_table->fileName(i) == QLatin1String("unasked.url") ? QString() : "NO");
+        testsupport::setVerdict(*m_table, i,
+                                m_table->fileName(i) == QLatin1String("unasked.url") ? table::Verdict::None
+                                                                                     : table::Verdict::Dead);
     QVERIFY(QDir(m_fav).mkpath("Sub"));
     QVERIFY(QFile::rename(m_fav + "/moved.url", m_fav + "/Sub/moved.url"));
     QVERIFY(testsupport::writeFile(m_fav + "/readdressed.url", testsupport::shortcutBytes("http://new.test/")));
@@ -113,7 +115,7 @@ void LoaderTest::verdictsKeptOnlyForTheSameFavoriteAndAddress()
     table::loadTable(m_cat, *m_table, m_results, table::CurrentVerdicts::Kept);
     QHash<QString, QString> states;
     for (int i = 1; i <= m_table->rowCount(); ++i)
-        states.insert(m_table->fileName(i), m_table->rowState(i));
+        states.insert(m_table->fileName(i), table::verdictText(m_table->verdict(i)));
     const QHash<QString, QString> expected = {
         {"same.url", "NO"}, {"moved.url", ""}, {"readdressed.url", ""}, {"unasked.url", ""}, {"added.url", ""}};
     QCOMPARE(states, expected);

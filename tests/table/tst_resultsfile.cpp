@@ -4,6 +4,7 @@
 #include <QTest>
 
 #include "platform/Paths.h"
+#include "support/CheckerRows.h"
 #include "support/TempFavorites.h"
 #include "table/Rules.h"
 #include "table/ResultsFile.h"
@@ -58,8 +59,7 @@ void ResultsFileTest::historyCount()
     QVERIFY(testsupport::writeFile(path, line.toUtf8() + "\r\n"));
     const SavedRows saved = table::readResults(path);
     QCOMPARE(saved.lines.size(), 1);
-    QCOMPARE(saved.lines.at(0)[0], count);
-    QCOMPARE(saved.historyFor("D:\\Fav", "a.url")[0], count);
+    QCOMPARE(saved.historyFor("D:\\Fav", "a.url").count(), count.toInt());
 }
 
 void ResultsFileTest::readingSkipsEmptyAndNonTextLines()
@@ -74,9 +74,9 @@ void ResultsFileTest::readingSkipsEmptyAndNonTextLines()
     QVERIFY(testsupport::writeFile(path, bytes));
     const SavedRows saved = table::readResults(path);
     QCOMPARE(saved.lines.size(), 3); // a, d (LF end), e (no final line end); the NUL and invalid lines skipped
-    QCOMPARE(saved.historyFor("/f", "a.url")[1], QString("YES"));
-    QCOMPARE(saved.historyFor("/f", "d.url")[1], QString("NO"));
-    QCOMPARE(saved.historyFor("/f", "e.url")[0], QString("1"));
+    QCOMPARE(saved.historyFor("/f", "a.url"), testsupport::savedChecks({"YES"}));
+    QCOMPARE(saved.historyFor("/f", "d.url"), testsupport::savedChecks({"NO"}));
+    QCOMPARE(saved.historyFor("/f", "e.url").count(), 1);
     QCOMPARE(saved.historyFor("/f", "c.url"), History{});
 }
 
@@ -87,11 +87,11 @@ void ResultsFileTest::shortLinesReadMissingFieldsAsEmpty()
     QVERIFY(testsupport::writeFile(path, "/only-folder\r\n/f|b.url|YES\r\n"));
     const SavedRows saved = table::readResults(path);
     QCOMPARE(saved.lines.size(), 2);
-    QCOMPARE(saved.lines.at(0)[1], QString("/only-folder"));
-    QCOMPARE(saved.lines.at(0)[2], QString());
-    QCOMPARE(saved.lines.at(0)[0], QString("0"));
+    QCOMPARE(saved.lines.at(0)[0], QString("/only-folder"));
+    QCOMPARE(saved.lines.at(0)[1], QString());
+    QCOMPARE(saved.historyFor("/only-folder", QString()).count(), 0);
     const History h = saved.historyFor("/f", "b.url");
-    QCOMPARE(h, (History{"1", "YES", "", "", ""}));
+    QCOMPARE(h, (testsupport::savedChecks({"YES", "", "", ""})));
 }
 
 void ResultsFileTest::firstDuplicateLineWinsAndMatchIsCaseSensitive()
@@ -100,7 +100,7 @@ void ResultsFileTest::firstDuplicateLineWinsAndMatchIsCaseSensitive()
     const QString path = dir.filePath("data.txt");
     QVERIFY(testsupport::writeFile(path, "/Fav/Links|a.url|YES|||\r\n/Fav/Links|a.url|NO|NO||\r\n"));
     const SavedRows saved = table::readResults(path);
-    QCOMPARE(saved.historyFor("/Fav/Links", "a.url"), (History{"1", "YES", "", "", ""}));
+    QCOMPARE(saved.historyFor("/Fav/Links", "a.url"), (testsupport::savedChecks({"YES", "", "", ""})));
     QCOMPARE(saved.historyFor("/Fav/links", "a.url"), History{});
     QCOMPARE(saved.historyFor("/Fav/Links", "A.url"), History{});
 }
@@ -114,19 +114,31 @@ void ResultsFileTest::missingFileReadsAsNoLines()
 
 void ResultsFileTest::foldFillsFirstFreeSlotThenShifts()
 {
-    History h{"", "", "", "", ""};
-    table::foldHistory(h, "NO");
-    QCOMPARE(h, (History{"", "NO", "", "", ""}));
+    History h;
+    h.fold(table::Verdict::Dead);
+    QCOMPARE(h, (testsupport::savedChecks({"NO", "", "", ""})));
 
-    History two{"2", "YES", "NO", "", ""};
-    table::foldHistory(two, "");
-    QCOMPARE(two, (History{"2", "YES", "NO", "", ""})); // an unprobed row writes an empty slot
+    History two = testsupport::savedChecks({"YES", "NO"});
+    two.fold(table::Verdict::None);
+    QCOMPARE(two, (testsupport::savedChecks({"YES", "NO", "", ""}))); // an unprobed row writes an empty slot
 
-    History full{"4", "NO", "NO", "NO", "NO"};
-    table::foldHistory(full, "YES");
-    QCOMPARE(full, (History{"4", "NO", "NO", "NO", "YES"}));
-    table::foldHistory(full, "");
-    QCOMPARE(full, (History{"4", "NO", "NO", "YES", ""}));
+    // After a gap (a results file edited by hand) the verdict goes into the gap; checks beyond it stay.
+    History gap = testsupport::savedChecks({"YES", "", "NO", "NO"});
+    QCOMPARE(gap.count(), 1);
+    gap.fold(table::Verdict::Alive);
+    QCOMPARE(gap, (testsupport::savedChecks({"YES", "YES", "NO", "NO"})));
+
+    History full = testsupport::savedChecks({"NO", "NO", "NO", "NO"});
+    full.fold(table::Verdict::Alive);
+    QCOMPARE(full, (testsupport::savedChecks({"NO", "NO", "NO", "YES"})));
+    full.fold(table::Verdict::None);
+    QCOMPARE(full, (testsupport::savedChecks({"NO", "NO", "YES", ""})));
+
+    // A text of someone's hand is kept as it stands and shifted like any other check.
+    History odd = testsupport::savedChecks({"yes", "NO", "NO", "NO"});
+    odd.fold(table::Verdict::Dead);
+    QCOMPARE(odd, (testsupport::savedChecks({"NO", "NO", "NO", "NO"})));
+    QVERIFY(odd.failedEveryCheck());
 }
 
 namespace
@@ -137,8 +149,10 @@ void loadRows(table::LinkTable& t, const QStringList& folders, const QStringList
               const QVector<History>& histories, const QStringList& states)
 {
     QVector<table::LinkRow> rows;
-    for (int i = 0; i < names.size(); ++i)
-        rows.append({names.at(i), folders.at(i), QString(), QString(), states.at(i), histories.at(i)});
+    for (int i = 0; i < names.size(); ++i) {
+        const table::Outcome outcome = table::Outcome::of(table::SavedCheck::fromText(states.at(i)).verdict());
+        rows.append({names.at(i), folders.at(i), QString(), QString(), outcome, histories.at(i)});
+    }
     t.load(rows);
 }
 
@@ -149,20 +163,22 @@ void ResultsFileTest::saveWritesEveryRowWithCrLf()
     QTemporaryDir dir;
     const QString path = dir.filePath("data.txt");
     table::LinkTable t;
-    loadRows(t, {"/Fav", "/Fav/Links", "/Fav/新闻"}, {"a.url", "b.url", "c.url"},
-             {History{}, History{"1", "YES", "", "", ""}, History{"4", "NO", "NO", "NO", "NO"}}, {"", "NO", "YES"});
+    loadRows(
+        t, {"/Fav", "/Fav/Links", "/Fav/新闻"}, {"a.url", "b.url", "c.url"},
+        {History{}, testsupport::savedChecks({"YES", "", "", ""}), testsupport::savedChecks({"NO", "NO", "NO", "NO"})},
+        {"", "NO", "YES"});
     platform::Failure error;
     QVERIFY2(table::saveResults(path, t, &error), qPrintable(ui::failureText(error)));
     QCOMPARE(testsupport::readFile(path), QByteArray("/Fav|a.url||||\r\n"
                                                      "/Fav/Links|b.url|YES|NO||\r\n"
                                                      "/Fav/新闻|c.url|NO|NO|NO|YES\r\n"));
-    QCOMPARE(t.rowHistory(2), (History{"1", "YES", "NO", "", ""}));
+    QCOMPARE(t.history(2), (testsupport::savedChecks({"YES", "NO", "", ""})));
 
     // Read back: the counts follow the written fields.
     const SavedRows saved = table::readResults(path);
-    QCOMPARE(saved.historyFor("/Fav", "a.url")[0], QString("0"));
-    QCOMPARE(saved.historyFor("/Fav/Links", "b.url")[0], QString("2"));
-    QCOMPARE(saved.historyFor("/Fav/新闻", "c.url")[0], QString("4"));
+    QCOMPARE(saved.historyFor("/Fav", "a.url").count(), 0);
+    QCOMPARE(saved.historyFor("/Fav/Links", "b.url").count(), 2);
+    QCOMPARE(saved.historyFor("/Fav/新闻", "c.url").count(), 4);
 }
 
 void ResultsFileTest::saveOfNoRowsLeavesEmptyFile()
@@ -194,25 +210,24 @@ void ResultsFileTest::failedSaveKeepsOldFileAndHistories()
     QTemporaryDir dir;
     const QString path = dir.filePath("missing-folder/data.txt");
     table::LinkTable t;
-    loadRows(t, {"/Fav"}, {"a.url"}, {History{"1", "YES", "", "", ""}}, {"NO"});
+    loadRows(t, {"/Fav"}, {"a.url"}, {testsupport::savedChecks({"YES", "", "", ""})}, {"NO"});
     platform::Failure error;
     QVERIFY(!table::saveResults(path, t, &error));
     QCOMPARE(error.kind, platform::FileFailure::WriteFailed);
     QCOMPARE(error.path, QDir::toNativeSeparators(path));
     QCOMPARE(error.system.reason, platform::SystemReason::NotFound);
-    QCOMPARE(t.rowHistory(1), (History{"1", "YES", "", "", ""}));
+    QCOMPARE(t.history(1), (testsupport::savedChecks({"YES", "", "", ""})));
 }
 
 void ResultsFileTest::deadNetworkIsFiveNoWithoutAnyYes_data()
 {
-    QTest::addColumn<QStringList>("states"); // rowState of rows 1..n
+    QTest::addColumn<QStringList>("states"); // the verdicts of rows 1..n
     QTest::addColumn<bool>("dead");
-    const QString no = table::kNo;
+    const QString no = QStringLiteral("NO");
     QTest::newRow("no rows") << QStringList() << false;
     QTest::newRow("four NO among unjudged rows") << QStringList{no, no, "", no, "", no} << false;
     QTest::newRow("five NO among unjudged rows") << QStringList{"", no, no, "", no, no, "", no} << true;
-    QTest::newRow("one YES among many NO") << (QStringList(40, no) << table::kYes) << false;
-    QTest::newRow("lower-case yes is no answer") << (QStringList(5, no) << "yes") << true;
+    QTest::newRow("one YES among many NO") << (QStringList(40, no) << "YES") << false;
 }
 
 void ResultsFileTest::deadNetworkIsFiveNoWithoutAnyYes()
@@ -228,14 +243,14 @@ void ResultsFileTest::deadNetworkIsFiveNoWithoutAnyYes()
 void ResultsFileTest::deleteRuleIsFourSavedNo()
 {
     // Only a full history of four saved "NO" condemns a favorite; the current verdict plays no part.
-    const QString no = table::kNo;
+    const QString no = QStringLiteral("NO");
     table::LinkTable t;
     loadRows(t, {"/Fav", "/Fav", "/Fav/Sub", "/Fav", "/Fav", "/Fav"},
              {"dead.url", "three.url", "dead too.url", "one yes.url", "lower.url", "empty.url"},
-             {History{"4", no, no, no, no}, History{"3", no, no, no, ""}, History{"4", no, no, no, no},
-              History{"4", no, table::kYes, no, no}, History{"4", no, no, "no", no}, History{}},
-             {table::kYes, no, "", no, no, no});
-    QVERIFY(!table::failedFourSavedChecks(History{"3", no, no, no, no}));
+             {testsupport::savedChecks({no, no, no, no}), testsupport::savedChecks({no, no, no, ""}),
+              testsupport::savedChecks({no, no, no, no}), testsupport::savedChecks({no, "YES", no, no}),
+              testsupport::savedChecks({no, no, "no", no}), History{}},
+             {"YES", no, "", no, no, no});
     QCOMPARE(table::deadFavorites(t),
              (QStringList{platform::joinPath("/Fav", "dead.url"), platform::joinPath("/Fav/Sub", "dead too.url")}));
 }

@@ -197,7 +197,7 @@ void CommandsTest::saveQuestionCancelsByDefault()
         QVERIFY(f.addFavorite(QStringLiteral("f%1.url").arg(i), "http://f.test/"));
     QVERIFY(f.start());
     ui::MainWindow& w = f.window();
-    testsupport::setAllStates(f.state.table, "NO");
+    testsupport::setAllStates(f.state.table, table::Verdict::Dead);
     const QStringList rows = gridRows(w.model());
 
     ModalWatcher watcher;
