@@ -169,6 +169,22 @@ void LinkChecker::StopTh()
         m_runState = RunState::Stopping;
 }
 
+bool LinkChecker::isAsked(const QString& address, bool httpsAsked)
+{
+    if (address.contains(QLatin1String("http://"), Qt::CaseSensitive))
+        return true;
+    if (!httpsAsked)
+        return false;
+    const QStringView scheme = QStringView(address).left(address.indexOf(QLatin1Char(':')));
+    return scheme.compare(QLatin1String("http"), Qt::CaseInsensitive) == 0 ||
+           scheme.compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+}
+
+void LinkChecker::setHttpsAsked(bool on)
+{
+    m_httpsAsked = on;
+}
+
 void LinkChecker::Timer_Timer(int Index)
 {
     if (Index < 0 || Index >= threadCount())
@@ -186,7 +202,7 @@ void LinkChecker::Timer_Timer(int Index)
         return;
     }
     const QString& address = m_table.rowUrl(channel.row);
-    if (!address.contains(QLatin1String("http://"), Qt::CaseSensitive)) {
+    if (!isAsked(address, m_httpsAsked)) {
         arm(Index);
         return;
     }

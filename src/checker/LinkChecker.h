@@ -25,11 +25,11 @@ namespace checker
 /// The link checker: a pool of 1 to 40 probe channels that send one HEAD request per table row.
 ///
 /// Everything runs on the thread that owns the checker. A run hands the rows 1..rowCount out in ascending
-/// order, each row once, to whichever channel's one-shot dispatch timer fires next; a row whose address lacks
-/// "http://" (case-sensitive, anywhere in the address) is skipped. The final state of a request writes "YES"
-/// (any HTTP answer) or "NO" (none) into the outcome of the row it was sent for and re-arms the channel. The
-/// completion watch ends the run once every row has been handed out and no request is in progress, or at its
-/// first tick after stop().
+/// order, each row once, to whichever channel's one-shot dispatch timer fires next; a row whose address is not
+/// asked (isAsked: by default, one that lacks "http://", case-sensitive, anywhere in the address) is skipped. The final
+/// state of a request writes "YES" (any HTTP answer) or "NO" (none) into the outcome of the row it was sent for and
+/// re-arms the channel. The completion watch ends the run once every row has been handed out and no request is in
+/// progress, or at its first tick after stop().
 ///
 /// A run is Idle, Running, or Stopping (stopped, waiting for the watch's tick to end it). A channel is idle,
 /// armed (its dispatch tick is due) or probing (its request is in progress); it remembers the row it took last
@@ -109,6 +109,14 @@ public:
     /// Request time-out of every channel (default TransferChannel::kRequestTimeoutMs), for requests started from
     /// now on.
     void setRequestTimeout(int ms);
+
+    /// True when a row is asked: its address contains "http://" (case-sensitive, anywhere), or, with httpsAsked,
+    /// its scheme is http or https in any letter case.
+    static bool isAsked(const QString& address, bool httpsAsked);
+    /// Whether https addresses (and http ones in any letter case) are asked too, from the next row handed out on;
+    /// off by default.
+    void setHttpsAsked(bool on);
+    bool httpsAsked() const { return m_httpsAsked; }
 
 public slots:
     /// Makes the pool n channels (clamped to 1..40); emits threadCountChanged. During a run new channels join it.
@@ -200,6 +208,7 @@ private:
     QTimer* m_completionWatch = nullptr; // Timer1
     int m_dispatchMs = kDispatchIntervalMs;
     int m_requestTimeoutMs = TransferChannel::kRequestTimeoutMs;
+    bool m_httpsAsked = false;
 };
 
 } // namespace checker

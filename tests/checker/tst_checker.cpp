@@ -102,6 +102,8 @@ private slots:
     void verdictsOfARun();
     void hangingRowIsNo();
     void emptyTableEnds();
+    void whichAddressesAreAsked_data();
+    void whichAddressesAreAsked();
     void rowsWithoutHttpAreSkipped_data();
     void rowsWithoutHttpAreSkipped();
     void leadingBlankIsProbedAndChannelGoesOn();
@@ -569,6 +571,33 @@ void TestChecker::emptyTableEnds()
     QCOMPARE(m_checker->rowCursor(), 0);
     QCOMPARE(m_server->totalRequests(), 0);
     QCOMPARE(m_checker->channelRow(), QVector<int>(4, 0));
+}
+
+void TestChecker::whichAddressesAreAsked_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("asked");      // by default
+    QTest::addColumn<bool>("httpsAsked"); // with https asked too
+    QTest::newRow("http") << "http://a.test/" << true << true;
+    QTest::newRow("http:// inside a bookmarklet") << "javascript:open('http://a.test/')" << true << true;
+    QTest::newRow("https") << "https://a.test/" << false << true;
+    QTest::newRow("HTTPS") << "HTTPS://a.test/" << false << true;
+    QTest::newRow("HTTP") << "HTTP://a.test/" << false << true;
+    QTest::newRow("Https") << "Https://a.test/" << false << true;
+    QTest::newRow("ftp") << "ftp://a.test/" << false << false;
+    QTest::newRow("httpx") << "httpx://a.test/" << false << false;
+    QTest::newRow("no scheme") << "a.test/https" << false << false;
+    QTest::newRow("empty") << "" << false << false;
+    QTest::newRow("leading blank") << " https://a.test/" << false << false;
+}
+
+void TestChecker::whichAddressesAreAsked()
+{
+    QFETCH(QString, address);
+    QFETCH(bool, asked);
+    QFETCH(bool, httpsAsked);
+    QCOMPARE(LinkChecker::isAsked(address, false), asked);
+    QCOMPARE(LinkChecker::isAsked(address, true), httpsAsked);
 }
 
 void TestChecker::rowsWithoutHttpAreSkipped_data()
