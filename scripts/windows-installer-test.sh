@@ -26,6 +26,9 @@
 #     files, shortcuts and entry: nothing of the program is left in the profile or in HKCU\Software, and the
 #     user's data is as it was.
 #
+# The licence page is read too (tests/windows/wine_probe.cpp lists its controls): the button it names in brackets is
+# the one it shows.
+#
 # The work folder is build-windows/installer-test. Exit status 0 when every check passed.
 set -euo pipefail
 TESSALY_ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -112,6 +115,10 @@ wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Fold
     /d 'C:\收藏夹' /f >/dev/null 2>&1
 expected_data=$(printf 'C:\\收藏夹|示例.url||||\r\n' | iconv -f UTF-8 -t GBK | od -An -tx1)
 
+# What xdotool cannot tell: the texts of native controls, the clipboard; and a stand-in for another program.
+probe=$TESSALY_ROOT/build-windows/wine_probe.exe
+tessaly_build_wine_probe "$probe" || { echo "windows-installer-test: cannot build $probe" >&2; exit 1; }
+
 # --- 1. The first page --------------------------------------------------------------------------------------
 echo "== the installer's first page"
 wine "$installer" >"$work/setup-window.log" 2>&1 &
@@ -123,6 +130,20 @@ if [ -n "$page" ]; then
     mkdir -p "$(dirname "$screenshot")"
     import -window "$page" "$screenshot"
     echo "   screenshot: $screenshot"
+    # The licence page names its button in brackets with its access key, [我接受(I)] for the button 我接受(&I) (a key
+    # such as [PgDn] is no button).
+    wine "$probe" texts "Tessaly $version 安装" >"$work/licence-page.txt" 2>/dev/null || true
+    named=$(grep -o '\[[^]]*([A-Z])[^]]*\]' "$work/licence-page.txt" | tr -d '[]' | sort -u)
+    buttons=$(sed -n 's/^Button\t//p' "$work/licence-page.txt" | tr -d '&')
+    missing=$(while IFS= read -r name; do
+        [ -z "$name" ] || grep -qxF "$name" <<<"$buttons" || echo "[$name]"
+    done <<<"$named")
+    if [ -n "$named" ] && [ -z "$missing" ]; then
+        pass "the licence page names its button as it reads: $(echo "$named" | sed 's/.*/[&]/' | tr '\n' ' ')"
+    else
+        fail "the licence page names ${missing:-no button} while its buttons read $(echo "$buttons" | tr '\n' ' ')"
+        show <"$work/licence-page.txt"
+    fi
 else
     fail "no installer window titled \"Tessaly $version 安装\" appeared within 30 s"
 fi

@@ -54,6 +54,8 @@ ShowUninstDetails show
 !define MUI_UNABORTWARNING
 !define MUI_COMPONENTSPAGE_SMALLDESC
 
+; The language file's sentence names a button [我同意(I)]; the button reads 我接受(I).
+!define MUI_LICENSEPAGE_TEXT_BOTTOM "如果你接受许可证的条款，请点击 [我接受(I)] 继续安装。你必须在接受后才能安装 $(^NameDA)。"
 !insertmacro MUI_PAGE_LICENSE "${PROGRAM_DIR}/LICENSE.txt"
 !insertmacro MUI_PAGE_COMPONENTS
 !define MUI_PAGE_CUSTOMFUNCTION_LEAVE CheckNotRunning
