@@ -24,7 +24,16 @@
 #     the user's data.txt and backup are untouched;
 #  5. its uninstaller, run silently (it returns at once; the test waits for Wine to be idle), removes the program's
 #     files, shortcuts and entry: nothing of the program is left in the profile or in HKCU\Software, and the
-#     user's data is as it was.
+#     user's data is as it was;
+#  6. installed silently into a folder that holds another program (/D=C:\常用工具, with that program's own
+#     uninstall.exe, a stand-in that notes each run), Tessaly goes into C:\常用工具\Tessaly and the other program's
+#     uninstall.exe is not run and none of its files is replaced or deleted; a folder whose Tessaly folder holds
+#     something too is refused (status 4) and stays as it was;
+#  7. installed silently into new nested folders (/D=C:\我的 程序\收藏夹 工具), the install in C:\常用工具\Tessaly goes and
+#     leaves the other program as it was; uninstalled, both folders the install made are gone.
+#
+# The licence page is read too (tests/windows/wine_probe.cpp lists its controls): the button it names in brackets is
+# the one it shows.
 #
 # The work folder is build-windows/installer-test. Exit status 0 when every check passed.
 set -euo pipefail
@@ -112,6 +121,10 @@ wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Fold
     /d 'C:\收藏夹' /f >/dev/null 2>&1
 expected_data=$(printf 'C:\\收藏夹|示例.url||||\r\n' | iconv -f UTF-8 -t GBK | od -An -tx1)
 
+# What xdotool cannot tell: the texts of native controls, the clipboard; and a stand-in for another program.
+probe=$TESSALY_ROOT/build-windows/wine_probe.exe
+tessaly_build_wine_probe "$probe" || { echo "windows-installer-test: cannot build $probe" >&2; exit 1; }
+
 # --- 1. The first page --------------------------------------------------------------------------------------
 echo "== the installer's first page"
 wine "$installer" >"$work/setup-window.log" 2>&1 &
@@ -123,6 +136,20 @@ if [ -n "$page" ]; then
     mkdir -p "$(dirname "$screenshot")"
     import -window "$page" "$screenshot"
     echo "   screenshot: $screenshot"
+    # The licence page names its button in brackets with its access key, [我接受(I)] for the button 我接受(&I) (a key
+    # such as [PgDn] is no button).
+    wine "$probe" texts "Tessaly $version 安装" >"$work/licence-page.txt" 2>/dev/null || true
+    named=$(grep -o '\[[^]]*([A-Z])[^]]*\]' "$work/licence-page.txt" | tr -d '[]' | sort -u)
+    buttons=$(sed -n 's/^Button\t//p' "$work/licence-page.txt" | tr -d '&')
+    missing=$(while IFS= read -r name; do
+        [ -z "$name" ] || grep -qxF "$name" <<<"$buttons" || echo "[$name]"
+    done <<<"$named")
+    if [ -n "$named" ] && [ -z "$missing" ]; then
+        pass "the licence page names its button as it reads: $(echo "$named" | sed 's/.*/[&]/' | tr '\n' ' ')"
+    else
+        fail "the licence page names ${missing:-no button} while its buttons read $(echo "$buttons" | tr '\n' ' ')"
+        show <"$work/licence-page.txt"
+    fi
 else
     fail "no installer window titled \"Tessaly $version 安装\" appeared within 30 s"
 fi
@@ -192,8 +219,10 @@ check_link() {
         fail "$what: $(read_link "$link" | tr '\n' ' ')"
     fi
 }
+# reg writes in the console code page (936).
 registry_value() {
-    wine reg query "$uninstall_key" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *REG_[A-Z]* *//p"
+    wine reg query "$uninstall_key" /v "$1" 2>/dev/null | iconv -f GBK -t UTF-8 | tr -d '\r' |
+        sed -n "s/^ *$1 *REG_[A-Z]* *//p"
 }
 check_entry() {
     local what=$1 expected_version=$2 name
@@ -335,6 +364,94 @@ grep -qi -e tessaly -e 'Programs\\\\Tessaly' "$work/software-left.txt" &&
     pass "uninstall: nothing of the program is left in HKCU\\Software"
 [ -z "$(find "$HOME" -name '*.desktop' -o -name '*.menu')" ] &&
     pass "no menu files were written into HOME" || fail "menu files were written into HOME"
+
+# --- 6. A folder that holds another program -------------------------------------------------------------------
+# Runs an installer with its arguments as typed at a prompt: /D= last and unquoted, blanks and all (wine would quote an
+# argument with a blank, and the installer would not read it), through a batch file in the console code page (936).
+# Sets status.
+run_setup() {
+    local setup=$1
+    shift
+    printf '@echo off\r\n"%s" %s\r\nexit /b %%errorlevel%%\r\n' "$(wine winepath -w "$setup" 2>/dev/null | tr -d '\r')" \
+        "$*" | iconv -f UTF-8 -t GBK >"$drive_c/setup-args.bat"
+    status=0
+    wine cmd /c 'C:\setup-args.bat' || status=$?
+    wine_idle || fail "Wine was still busy 60 s after the installer ended"
+}
+# Another program's uninstaller: the probe as its stand-in notes every run in this file.
+stand_in_log=$work/stand-in-runs.txt
+TESSALY_STAND_IN_LOG=$(wine winepath -w "$stand_in_log" 2>/dev/null | tr -d '\r')
+export TESSALY_STAND_IN_LOG
+stand_in_not_run() {
+    [ ! -e "$stand_in_log" ] && pass "$1: no other program's uninstall.exe was run" ||
+        { fail "$1: another program's uninstall.exe was run:"; show <"$stand_in_log"; }
+}
+# The files of a folder with their checksums, less those of its folder Tessaly.
+fingerprint_without_tessaly() { fingerprint "$1" | grep -v '  \./Tessaly/' || true; }
+
+echo "== installed silently into a folder that holds another program: /D=C:\\常用工具"
+other=$drive_c/常用工具
+mkdir -p "$other/数据"
+cp "$probe" "$other/uninstall.exe"
+echo '另一个程序' >"$other/工具.exe"
+echo 'setting=1' >"$other/数据/设置.ini"
+fingerprint "$other" >"$work/other-before.txt"
+run_setup "$installer" /S '/D=C:\常用工具'
+[ $status -eq 0 ] && pass "another program's folder: /S installed with status 0" ||
+    fail "another program's folder: ended with status $status"
+stand_in_not_run "another program's folder"
+fingerprint_without_tessaly "$other" | diff "$work/other-before.txt" - >/dev/null &&
+    pass "another program's folder: none of its files was replaced or deleted" ||
+    { fail "another program's folder: its files changed"; { fingerprint_without_tessaly "$other" | diff "$work/other-before.txt" - || true; } | show; }
+install_dir_win='C:\常用工具\Tessaly'
+install_dir=$other/Tessaly
+installed_files >"$work/installed-other.txt"
+diff "$work/expected-new.txt" "$work/installed-other.txt" >/dev/null &&
+    pass "another program's folder: Tessaly went into a folder of its own, $install_dir_win" ||
+    { fail "another program's folder: $install_dir_win does not hold Tessaly"; ls -la "$other" | show; }
+check_entry "another program's folder" "$version"
+
+echo "== a folder whose Tessaly folder holds something too: /D=C:\\工具箱, refused"
+taken=$drive_c/工具箱
+mkdir -p "$taken/Tessaly"
+cp "$probe" "$taken/uninstall.exe"
+cp "$probe" "$taken/Tessaly/uninstall.exe"
+echo '别的程序' >"$taken/Tessaly/说明.txt"
+fingerprint "$taken" >"$work/taken-before.txt"
+run_setup "$installer" /S '/D=C:\工具箱'
+[ $status -eq 4 ] && pass "a taken folder: the installer refused with status 4" ||
+    fail "a taken folder: the installer ended with status $status"
+stand_in_not_run "a taken folder"
+fingerprint "$taken" | diff "$work/taken-before.txt" - >/dev/null && [ "$(registry_value DisplayVersion)" = "$version" ] &&
+    [ "$(registry_value InstallLocation)" = "$install_dir_win" ] &&
+    pass "a taken folder: nothing in it changed, and the installed Tessaly stays where it was" ||
+    fail "a taken folder: its files or the install changed"
+
+# --- 7. Moved into a new nested folder, then uninstalled --------------------------------------------------------
+echo "== moved silently into new nested folders: /D=C:\\我的 程序\\收藏夹 工具"
+run_setup "$installer" /S '/D=C:\我的 程序\收藏夹 工具'
+[ $status -eq 0 ] && pass "nested folders: /S installed with status 0" || fail "nested folders: ended with status $status"
+stand_in_not_run "nested folders"
+[ ! -e "$other/Tessaly" ] && fingerprint "$other" | diff "$work/other-before.txt" - >/dev/null &&
+    pass "nested folders: the install in C:\\常用工具\\Tessaly is gone, the other program's files are as they were" ||
+    { fail "nested folders: C:\\常用工具 is not as it was before Tessaly"; ls -laR "$other" | show; }
+install_dir_win='C:\我的 程序\收藏夹 工具'
+install_dir=$drive_c/'我的 程序/收藏夹 工具'
+installed_files >"$work/installed-nested.txt"
+diff "$work/expected-new.txt" "$work/installed-nested.txt" >/dev/null &&
+    pass "nested folders: Tessaly is in $install_dir_win" || fail "nested folders: $install_dir_win does not hold Tessaly"
+check_entry "nested folders" "$version"
+status=0
+wine "$install_dir_win\\uninstall.exe" /S || status=$?
+wine_idle || fail "nested folders: Wine was still busy 60 s after the uninstall"
+[ $status -eq 0 ] && [ ! -e "$drive_c/我的 程序" ] &&
+    pass "nested folders: the uninstall removed both folders the install had made" ||
+    { fail "nested folders: the uninstall (status $status) left:"; { find "$drive_c/我的 程序" 2>&1 || true; } | show; }
+fingerprint "$other" | diff "$work/other-before.txt" - >/dev/null && fingerprint "$taken" | diff "$work/taken-before.txt" - >/dev/null &&
+    pass "nested folders: the uninstall left the other programs' folders as they were" ||
+    fail "nested folders: the uninstall changed another program's folder"
+wine reg query "$uninstall_key" >/dev/null 2>&1 && fail "nested folders: the entry $uninstall_key is still there" ||
+    pass "nested folders: the entry under HKCU is gone"
 
 exit_code=0
 [ $failures -eq 0 ] || exit_code=1

@@ -24,7 +24,8 @@
 # "收藏夹（还原前 …）"; a click on 退出程序 (the eighth) ends the process with status 0. Then the same again, without a
 # check, with a program folder that the user cannot write to: the results file goes to %APPDATA%\Tessaly instead;
 # there the program finds no Recycle Bin (its Trash cannot be made), so 删除收藏夹无效地址 asks first, and Esc (取消)
-# leaves the favorite where it is.
+# leaves the favorite where it is. Last, three favorites whose names GBK cannot write: the save names them for what
+# they are (characters the code page cannot save), and data.txt holds no line of theirs.
 #
 # The work folder is build-windows/smoke (on the repository's file system: Wine keeps the hidden and system
 # attributes in extended attributes, which some tmpfs cannot hold). Exit status 0 when every check passed.
@@ -473,6 +474,69 @@ unlock_folder "$drive_c/Program Files/Tessaly"
 [ "$(iconv -f GBK -t UTF-8 "$drive_c/Program Files/Tessaly/data.txt")" = $'C:\\测试\\收藏夹\\链接|百度一下.url|YES|YES|YES|YES\r' ] &&
     pass "unwritable folder: the data.txt beside the program was neither read nor changed" ||
     fail "unwritable folder: the data.txt beside the program changed"
+
+# --- Names the code page cannot write --------------------------------------------------------------------------
+# Favorites whose names hold characters GBK lacks (Polish, Korean, an emoji): the save gives them no line and says so
+# for what it is, not as a "|" or a line break; the box's text is copied with Ctrl+C (Qt's message box puts its title,
+# text and buttons on the clipboard) and read from the clipboard with the probe.
+run_save_outside_code_page() {
+    local what="names outside GBK" folder_win='C:\代码页\Tessaly' folder=$drive_c/代码页/Tessaly box name
+    local outside=('Łódź 旅游.url' '한국어 사이트.url' '😀表情.url')
+    local probe=$TESSALY_ROOT/build-windows/wine_probe.exe
+    tessaly_build_wine_probe "$probe" || { fail "$what: cannot build $probe"; return; }
+    for name in "${outside[@]}"; do
+        shortcut "$name" "http://127.0.0.1:$closed_port/"
+    done
+    mkdir -p "$folder"
+    cp -r "$program"/. "$folder/"
+    echo "== $what: $folder_win\\tessaly.exe"
+    program_env=
+    start_program "$folder" "$folder_win\\tessaly.exe"
+    if [ -z "$window" ]; then
+        fail "$what: no window titled $title appeared"
+    else
+        sleep 3 # the table loads through its timers
+        click_until 3 window_shown '^保存检测结果$' || true
+        box=$(wait_for_window '^保存检测结果$')
+        if [ -z "$box" ]; then
+            fail "$what: 保存检测结果 said nothing of the favorites it could not save"
+        else
+            xdotool key --window "$box" ctrl+c
+            sleep 0.5
+            wine "$probe" clipboard >"$work/save-message.txt" 2>/dev/null || true
+            local all_named=1
+            for name in "${outside[@]}"; do
+                grep -qF "C:\\测试\\收藏夹\\$name" "$work/save-message.txt" || all_named=0
+            done
+            if grep -q '当前代码页无法保存的字符' "$work/save-message.txt" && ! grep -q '“|”或换行' "$work/save-message.txt" &&
+                [ $all_named -eq 1 ]; then
+                pass "$what: 保存检测结果 names the three as holding characters the code page cannot save, not \"|\" or line breaks"
+            else
+                fail "$what: 保存检测结果 did not give the true reason for the three:"
+                sed 's/^/   /' "$work/save-message.txt"
+            fi
+            xdotool key --window "$box" Return
+        fi
+        if [ -f "$folder/data.txt" ] && iconv -f GBK -t UTF-8 "$folder/data.txt" >"$work/saved.utf8" 2>/dev/null &&
+            grep -q "|新浪网\.url|" "$work/saved.utf8" && ! grep -q -e 旅游 -e 表情 -e "?" "$work/saved.utf8"; then
+            pass "$what: data.txt holds the other favorites' lines in code page 936, and none for the three"
+        else
+            fail "$what: data.txt is not the other favorites' lines alone"
+        fi
+        click_button 8
+        for _ in $(seq 40); do
+            kill -0 "$program_pid" 2>/dev/null || break
+            sleep 0.25
+        done
+        kill "$program_pid" 2>/dev/null || true
+        wait "$program_pid" 2>/dev/null || true
+        "$WINESERVER" -w
+    fi
+    for name in "${outside[@]}"; do
+        rm -f "$favorites/$name"
+    done
+}
+run_save_outside_code_page
 
 exit_code=0
 [ $failures -eq 0 ] || exit_code=1

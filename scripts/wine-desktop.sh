@@ -73,3 +73,14 @@ tessaly_click_until() {
     done
     return 1
 }
+
+# tessaly_build_wine_probe OUT: cross-compiles tests/windows/wine_probe.cpp (the texts of native windows, the
+# clipboard, a stand-in for another program's uninstaller) into the Windows program OUT, unless OUT is newer than the
+# source. Needs the MinGW-w64 compiler of TESSALY_WINDOWS_PACKAGES.
+tessaly_build_wine_probe() {
+    local out=$1 source=$TESSALY_ROOT/tests/windows/wine_probe.cpp
+    [ "$out" -nt "$source" ] && return 0
+    mkdir -p "$(dirname "$out")"
+    x86_64-w64-mingw32-g++-posix -std=c++17 -O1 -Wall -Wextra -Werror -municode -static -o "$out.new" "$source" &&
+        mv "$out.new" "$out"
+}

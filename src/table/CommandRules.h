@@ -9,6 +9,7 @@
 #include "favorites/FileOps.h"
 #include "platform/Failure.h"
 #include "table/AppState.h"
+#include "table/ResultsFile.h"
 
 namespace table
 {
@@ -32,7 +33,7 @@ enum class Command
 struct CommandReport
 {
     favorites::LeftOut leftOut; // backup, restore: entries that are no file, folder or link this system can make
-    QStringList unstoredRows;   // save: shortcut files whose folder or name the results file cannot hold
+    UnstoredRows unstoredRows;  // save: the favorites whose folder or name the results file cannot hold, by why
 };
 
 /// What only the user can answer, and what the user is told: the window implements it with its message boxes.

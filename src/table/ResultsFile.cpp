@@ -83,15 +83,14 @@ SavedRows readResultsFromBytes(const QByteArray& all)
     return saved;
 }
 
-bool isStorableName(const QString& text)
+bool breaksResultsLine(const QString& text)
 {
-    return !text.contains(QLatin1Char('|')) && !text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n')) &&
-           platform::canEncodeSystem(text);
+    return text.contains(QLatin1Char('|')) || text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
 }
 
-bool saveResults(const QString& path, LinkTable& table, platform::Failure* failure, QStringList* unstored)
+bool saveResults(const QString& path, LinkTable& table, platform::Failure* failure, UnstoredRows* unstored)
 {
-    QStringList left;
+    UnstoredRows left;
     const int rows = table.rowCount();
     QVector<History> folded;
     folded.reserve(rows);
@@ -102,8 +101,14 @@ bool saveResults(const QString& path, LinkTable& table, platform::Failure* failu
         const LinkRow& row = table.row(i);
         folded.append(row.history);
         folded.last().fold(row.outcome.verdict);
-        if (!isStorableName(row.filePath) || !isStorableName(row.fileName)) {
-            left.append(platform::nativePath(table.fullPath(i)));
+        const bool breaking = breaksResultsLine(row.filePath) || breaksResultsLine(row.fileName);
+        const bool outside = !platform::canEncodeSystem(row.filePath) || !platform::canEncodeSystem(row.fileName);
+        if (breaking || outside) {
+            const QString shortcut = platform::nativePath(table.fullPath(i));
+            if (breaking)
+                left.breakingLine.append(shortcut);
+            if (outside)
+                left.outsideCodePage.append(shortcut);
             continue;
         }
         QString line = row.filePath + bar + row.fileName;

@@ -40,15 +40,26 @@ SavedRows readResults(const QString& path);
 /// The same reading, on the whole contents of a results file.
 SavedRows readResultsFromBytes(const QByteArray& bytes);
 
-/// True when a folder or file name can be stored in a results line without breaking it ("|", CR, LF) and read
-/// back as the same name: a name the system code page cannot write would come back as another name.
-bool isStorableName(const QString& text);
+/// True when the text holds "|", CR or LF, any of which would break a results line apart.
+bool breaksResultsLine(const QString& text);
+
+/// The favorites a save could not give a line, their shortcut files in native form, by why: a folder or name that
+/// would break its line, or that the system code page cannot write (it would read back as another name, which no
+/// favorite has). A favorite with both faults is in both lists: it keeps no history until both are gone.
+struct UnstoredRows
+{
+    QStringList breakingLine; // "|", CR or LF in the folder or the name
+    QStringList
+        outsideCodePage; // a character the system code page cannot write (GBK under code page 936: "Ł", an emoji)
+
+    bool isEmpty() const { return breakingLine.isEmpty() && outsideCodePage.isEmpty(); }
+};
 
 /// Saves every row: folds each row's verdict into its history and rewrites the results file whole
-/// and atomically. Rows whose folder or name cannot be stored are left out of the file, their shortcut files listed
-/// in *unstored (in native form). On failure (including something other than a regular file in its place) the file
-/// and the in-memory histories are left as they were, and *failure tells why.
+/// and atomically. Rows whose folder or name cannot be stored are left out of the file, listed in *unstored by why.
+/// On failure (including something other than a regular file in its place) the file and the in-memory histories are
+/// left as they were, and *failure tells why.
 bool saveResults(const QString& path, LinkTable& table, platform::Failure* failure = nullptr,
-                 QStringList* unstored = nullptr);
+                 UnstoredRows* unstored = nullptr);
 
 } // namespace table

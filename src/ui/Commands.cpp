@@ -53,6 +53,25 @@ QString leftOutText(const favorites::LeftOut& leftOut, const QString& what)
     return parts.join(u'\n');
 }
 
+// The favorites a save left out, each group with its true reason; the user can find a "|" or a line break, but not a
+// character that only the code page lacks, so that one is named for what it is, with the way out.
+QString unstoredText(const table::UnstoredRows& unstored)
+{
+    QStringList parts;
+    if (!unstored.breakingLine.isEmpty())
+        parts.append(
+            QStringLiteral("以下 %1 条收藏的文件夹或名称中含有“|”或换行，结果文件无法记录，它们的检测结果没有保存：\n")
+                .arg(unstored.breakingLine.size()) +
+            listed(unstored.breakingLine));
+    if (!unstored.outsideCodePage.isEmpty())
+        parts.append(QStringLiteral("以下 %1 条收藏的文件夹或名称中有当前代码页无法保存的字符，结果文件无法记录，"
+                                    "它们的检测结果没有保存（在“修改”中给它们换一个没有这些字符的名称或文件夹，"
+                                    "以后就能保存）：\n")
+                         .arg(unstored.outsideCodePage.size()) +
+                     listed(unstored.outsideCodePage));
+    return parts.join(QStringLiteral("\n\n"));
+}
+
 } // namespace
 
 const std::vector<Commands::Entry>& Commands::all()
@@ -246,10 +265,7 @@ void Commands::reportDone(Command command, const table::CommandReport& report)
     case Command::SaveResults:
         if (!report.unstoredRows.isEmpty()) {
             icon = QMessageBox::Warning;
-            text = QStringLiteral("检测结果已经保存，但以下 %1 条收藏的文件夹或名称中含有“|”或换行，"
-                                  "结果文件无法记录，它们的检测结果没有保存：\n")
-                       .arg(report.unstoredRows.size()) +
-                   listed(report.unstoredRows);
+            text = QStringLiteral("检测结果已经保存，但") + unstoredText(report.unstoredRows);
         }
         break;
     case Command::StartCheck:

@@ -187,7 +187,8 @@ void CommandRulesTest::saveAsksFirstWhenNoAddressAnswered()
     QCOMPARE(testsupport::rowStates(f.state.table).mid(1), states);
 }
 
-// A name made outside the program with "|", CR or LF cannot be a line of the results file: the save says which.
+// A name made outside the program with "|", CR or LF cannot be a line of the results file, nor one the code page
+// cannot write: the save says which, each under its own reason.
 void CommandRulesTest::saveSaysWhichRowsItCannotStore()
 {
 #ifdef Q_OS_WIN
@@ -197,15 +198,25 @@ void CommandRulesTest::saveSaysWhichRowsItCannotStore()
     QVERIFY(f.addFavorite("a.url", "http://a/"));
     QVERIFY(f.addFavorite("bar|in name.url", "http://bar/"));
     QVERIFY(f.addFavorite("Sub/line\nbreak.url", "http://lf/"));
+    QVERIFY(f.addFavorite("z.url", "http://z/"));
     QVERIFY(f.start());
     testsupport::setAllStates(f.state.table, table::Verdict::Alive);
+    // z.url's row as a favorite whose name the code page lacks a character of: in UTF-8, a lone surrogate.
+    int row = 1;
+    while (row <= f.state.table.rowCount() && f.state.table.fileName(row) != "z.url")
+        ++row;
+    QVERIFY(f.state.table.hasRow(row));
+    const QString outside = QStringLiteral("z") + QChar(0xDC00) + QStringLiteral(".url");
+    f.state.table.setFavorite(row, outside, f.state.table.filePath(row), f.state.table.rowFolder(row), "http://z/");
 
     QVERIFY(f.run(Command::SaveResults));
     QCOMPARE(resultLines(f.results()), QStringList{f.fav() + "|a.url|YES|||"});
     QCOMPARE(f.reports.size(), 1);
-    QStringList unstored = f.reports.constFirst().second.unstoredRows;
-    unstored.sort();
-    QCOMPARE(unstored, QStringList({f.fav() + "/Sub/line\nbreak.url", f.fav() + "/bar|in name.url"}));
+    const table::UnstoredRows& unstored = f.reports.constFirst().second.unstoredRows;
+    QStringList breaking = unstored.breakingLine;
+    breaking.sort();
+    QCOMPARE(breaking, QStringList({f.fav() + "/Sub/line\nbreak.url", f.fav() + "/bar|in name.url"}));
+    QCOMPARE(unstored.outsideCodePage, QStringList{f.fav() + "/" + outside});
 #endif
 }
 

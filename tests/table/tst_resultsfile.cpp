@@ -27,7 +27,7 @@ private slots:
     void foldFillsFirstFreeSlotThenShifts();
     void saveWritesEveryRowWithCrLf();
     void saveOfNoRowsLeavesEmptyFile();
-    void unstorableNamesDoNotDamageOtherLines();
+    void unstorableNamesAreLeftOutByWhy();
     void failedSaveKeepsOldFileAndHistories();
     void deadNetworkIsFiveNoWithoutAnyYes_data();
     void deadNetworkIsFiveNoWithoutAnyYes();
@@ -191,18 +191,29 @@ void ResultsFileTest::saveOfNoRowsLeavesEmptyFile()
     QCOMPARE(QFileInfo(path).size(), 0);
 }
 
-void ResultsFileTest::unstorableNamesDoNotDamageOtherLines()
+// A name that would break its line and one the code page cannot write are both left out, each under its own reason,
+// and the other lines stay whole.
+void ResultsFileTest::unstorableNamesAreLeftOutByWhy()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("data.txt");
-    // A lone surrogate is the one thing UTF-8 cannot write (on Windows: any character the ANSI code page lacks).
-    const QString surrogate = QStringLiteral("s") + QChar(0xD800) + QStringLiteral(".url");
+    // A lone surrogate is the one thing UTF-8 cannot write (on Windows: any character the ANSI code page lacks, such as
+    // "Ł" or an emoji in code page 936).
+    const QString outside = QStringLiteral("s") + QChar(0xD800);
     table::LinkTable t;
-    loadRows(t, {"/Fav", "/Fav", "/Fav/a|b", "/Fav", "/Fav"},
-             {"ok1.url", "x|y.url", "z.url", "line\nbreak.url", surrogate},
-             {History{}, History{}, History{}, History{}, History{}}, {"YES", "YES", "YES", "YES", "YES"});
-    QVERIFY(table::saveResults(path, t));
-    QCOMPARE(testsupport::readFile(path), QByteArray("/Fav|ok1.url|YES|||\r\n"));
+    loadRows(t, {"/Fav", "/Fav", "/Fav/a|b", "/Fav", "/Fav", "/Fav/" + outside, "/Fav", "/Fav"},
+             {"ok1.url", "x|y.url", "z.url", "line\nbreak.url", outside + ".url", "in folder.url", "both|" + outside,
+              "ok2.url"},
+             QVector<History>(8), QStringList(8, "YES"));
+    table::UnstoredRows unstored;
+    QVERIFY(table::saveResults(path, t, nullptr, &unstored));
+    QCOMPARE(testsupport::readFile(path), QByteArray("/Fav|ok1.url|YES|||\r\n/Fav|ok2.url|YES|||\r\n"));
+    const auto native = [](const QString& path) { return platform::nativePath(path); };
+    QCOMPARE(unstored.breakingLine, QStringList({native("/Fav/x|y.url"), native("/Fav/a|b/z.url"),
+                                                 native("/Fav/line\nbreak.url"), native("/Fav/both|" + outside)}));
+    QCOMPARE(unstored.outsideCodePage,
+             QStringList({native("/Fav/" + outside + ".url"), native("/Fav/" + outside + "/in folder.url"),
+                          native("/Fav/both|" + outside)}));
 }
 
 void ResultsFileTest::failedSaveKeepsOldFileAndHistories()

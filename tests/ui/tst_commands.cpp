@@ -123,6 +123,7 @@ private slots:
     void checkThenSaveFoldsResultsIntoHistory();
     void saveQuestionCancelsByDefault_data();
     void saveQuestionCancelsByDefault();
+    void saveNamesTheTrueReasonOfEachUnstoredRow();
     void deleteWorksBehindTheBusyNotice();
     void backupSaysWhatItLeftOut();
     void failuresAreToldInChinese_data();
@@ -224,6 +225,44 @@ void CommandsTest::saveQuestionCancelsByDefault()
     }
     QVERIFY(!QFileInfo::exists(f.results()));
     QCOMPARE(gridRows(w.model()), rows);
+}
+
+// The favorites a save cannot give a line are named under the reason that holds for each: a "|" or a line break the
+// user can find, or a character the code page lacks (which no one could find as a "|"), with the way out.
+void CommandsTest::saveNamesTheTrueReasonOfEachUnstoredRow()
+{
+#ifdef Q_OS_WIN
+    QSKIP("a name with \"|\" cannot be made on this platform");
+#else
+    WindowFixture f;
+    QVERIFY(f.addFavorite("a.url", "http://a.test/"));
+    QVERIFY(f.addFavorite("bar|in name.url", "http://bar.test/"));
+    QVERIFY(f.addFavorite("Sub/z.url", "http://z.test/"));
+    QVERIFY(f.start());
+    ui::MainWindow& w = f.window();
+    // Sub/z.url as a favorite whose name the code page cannot write: in UTF-8, a name with a lone surrogate.
+    table::LinkTable& table = f.state.table;
+    int row = 1;
+    while (row <= table.rowCount() && table.fileName(row) != "z.url")
+        ++row;
+    QVERIFY(table.hasRow(row));
+    const QString outside = QStringLiteral("Łódź ") + QChar(0xD83D) + QStringLiteral(".url");
+    table.setFavorite(row, outside, table.filePath(row), table.rowFolder(row), table.rowUrl(row));
+
+    ModalWatcher watcher;
+    QVERIFY(runCommand(w, Command::SaveResults));
+    QCOMPARE(watcher.count(), 1);
+    QCOMPARE(watcher.seen().constFirst().title, QString("保存检测结果"));
+    QCOMPARE(watcher.messageTexts(),
+             QStringList{"检测结果已经保存，但以下 1 条收藏的文件夹或名称中含有“|”或换行，结果文件无法记录，"
+                         "它们的检测结果没有保存：\n" +
+                         f.fav() +
+                         "/bar|in name.url\n\n以下 1 条收藏的文件夹或名称中有当前代码页无法保存的字符，"
+                         "结果文件无法记录，它们的检测结果没有保存（在“修改”中给它们换一个没有这些字符的名称"
+                         "或文件夹，以后就能保存）：\n" +
+                         f.fav() + "/Sub/" + outside});
+    QCOMPARE(resultLines(f.results()), QStringList{f.fav() + "|a.url||||"});
+#endif
 }
 
 // The busy notice is painted before the deletion starts and hidden once the table shows what is left.
