@@ -101,7 +101,7 @@ void editRow(ui::MainWindow& window, ModalWatcher& watcher, int row, DialogRun& 
         if (dialog->isVisible())
             dialog->cancelButton()->click();
     });
-    window.MSHFlexGrid1_DblClick(row);
+    window.openEditor(row);
 }
 
 QString sep()
@@ -187,7 +187,7 @@ void EditDialogTest::realDoubleClickOpensTheRow()
         testsupport::closeModal(widget);
     });
     QTableView* grid = w.grid();
-    const QRect cell = grid->visualRect(w.model().index(1, LinkTableModel::NameColumn));
+    const QRect cell = grid->visualRect(w.grid()->indexOf(2, LinkTableModel::NameColumn));
     // A real double-click: the first click, then the second one that the system reports as a double-click.
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
     QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
@@ -374,7 +374,7 @@ void EditDialogTest::doubleClickOffDataRowsDoesNothing()
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     ModalWatcher watcher;
     for (int row : {0, -1, 4, 100})
-        w.MSHFlexGrid1_DblClick(row);
+        w.openEditor(row);
     QHeaderView* header = w.grid()->horizontalHeader();
     QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier,
                       QPoint(header->sectionViewportPosition(1) + 5, header->height() / 2));
@@ -386,8 +386,8 @@ void EditDialogTest::doubleClickOffDataRowsDoesNothing()
     QTest::mouseDClick(w.grid()->viewport(), Qt::LeftButton, Qt::NoModifier,
                        QPoint(5, w.grid()->viewport()->height() - 3));
     // While a command's reload is pending the grid holds only its blank row.
-    w.Toolbar1_ButtonClick(table::Command::DeleteDead);
-    w.MSHFlexGrid1_DblClick(1);
+    w.runCommand(table::Command::DeleteDead);
+    w.openEditor(1);
     QTest::qWait(50);
     QCOMPARE(watcher.count(), 0);
 }
@@ -400,8 +400,8 @@ void EditDialogTest::doubleClickOnEmptyTableDoesNothing()
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QCOMPARE(w.model().rowCount(), 1);
     ModalWatcher watcher;
-    w.MSHFlexGrid1_DblClick(1);
-    const QRect blank = w.grid()->visualRect(w.model().index(0, LinkTableModel::NameColumn));
+    w.openEditor(1);
+    const QRect blank = w.grid()->visualRect(w.grid()->model()->index(0, LinkTableModel::NameColumn));
     QVERIFY(blank.isValid());
     QTest::mouseClick(w.grid()->viewport(), Qt::LeftButton, Qt::NoModifier, blank.center());
     QTest::mouseDClick(w.grid()->viewport(), Qt::LeftButton, Qt::NoModifier, blank.center());
@@ -422,7 +422,7 @@ void EditDialogTest::savedHistoryFollowsTheNewName()
     QVERIFY(run.opened && !run.openAfterPress);
     QVERIFY(QFileInfo::exists(m_f->fav() + "/Other/z.url"));
 
-    w.Toolbar1_ButtonClick(table::Command::SaveResults);
+    w.runCommand(table::Command::SaveResults);
     const QString lines = QString::fromUtf8(readFile(m_f->results()));
     QVERIFY2(lines.contains(m_f->fav() + sep() + "Other|z.url|NO|YES||\r\n"), qPrintable(lines));
     QVERIFY2(!lines.contains("|a.url|"), qPrintable(lines));

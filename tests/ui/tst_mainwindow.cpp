@@ -1,4 +1,5 @@
 #include <QAbstractItemModelTester>
+#include <QComboBox>
 #include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
@@ -25,8 +26,11 @@
 #include "support/WindowFixture.h"
 #include "table/AppState.h"
 #include "table/LinkTable.h"
+#include "ui/BusyNotice.h"
 #include "ui/CommandBar.h"
 #include "ui/EditDialog.h"
+#include "ui/GridPanel.h"
+#include "ui/HttpsOption.h"
 #include "ui/Fonts.h"
 #include "ui/MainWindow.h"
 #include "ui/StatusPanels.h"
@@ -44,7 +48,7 @@ private slots:
     void startUpFindsFavoritesAndLoadsBehindBusyNotice();
     void unusableFavoritesValueGivesEmptyTable_data();
     void unusableFavoritesValueGivesEmptyTable();
-    void myClearEmptiesGridAndInformationPanel();
+    void clearGridEmptiesGridAndInformationPanel();
     void resultPicturesAndAccessibleText();
     void longAddressShowsItsBeginning();
     void qtTranslationWhateverTheLocale();
@@ -112,7 +116,7 @@ void MainWindowTest::unusableFavoritesValueGivesEmptyTable()
     QCOMPARE(window.model().data(window.model().index(0, 0)), QVariant());
 }
 
-void MainWindowTest::myClearEmptiesGridAndInformationPanel()
+void MainWindowTest::clearGridEmptiesGridAndInformationPanel()
 {
     WindowFixture f;
     for (int i = 0; i < 50; ++i)
@@ -120,8 +124,9 @@ void MainWindowTest::myClearEmptiesGridAndInformationPanel()
     QVERIFY(f.start());
     ui::MainWindow& window = f.window();
     QAbstractItemModelTester tester(&window.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QAbstractItemModelTester shown(window.grid()->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     QCOMPARE(window.model().rowCount(), 50);
-    window.myClear();
+    window.clearGrid();
     QCOMPARE(window.panelText(3), QString());
     QCOMPARE(window.model().rowCount(), 1);
     QCOMPARE(window.model().dataRowCount(), 0);
@@ -190,9 +195,9 @@ void MainWindowTest::longAddressShowsItsBeginning()
         QVERIFY2(isBeginning(w.model().data(cell, role).toString()), qPrintable(QString::number(role)));
 
     // What the grid shows when the pointer rests on the cell.
-    QTableView& grid = *w.grid();
-    grid.scrollTo(cell);
-    const QPoint at = grid.visualRect(cell).center();
+    ui::FavoritesGrid& grid = *w.grid();
+    grid.scrollTo(grid.indexOf(1, LinkTableModel::AddressColumn));
+    const QPoint at = grid.visualRect(grid.indexOf(1, LinkTableModel::AddressColumn)).center();
     QHelpEvent hover(QEvent::ToolTip, at, grid.viewport()->mapToGlobal(at));
     QCoreApplication::sendEvent(grid.viewport(), &hover);
     QTRY_VERIFY(QToolTip::isVisible());
@@ -236,21 +241,21 @@ void MainWindowTest::editMovesCurrentCellToTheAddress()
     QVERIFY(f.start());
     ui::MainWindow& w = f.window();
     // A load ends on its last cell.
-    const QModelIndex afterLoad = w.model().index(2, LinkTableModel::History4Column);
+    const QModelIndex afterLoad = w.grid()->indexOf(3, LinkTableModel::History4Column);
     QCOMPARE(w.grid()->currentIndex(), afterLoad);
 
     ModalWatcher watcher; // a cancelled edit writes nothing and moves nothing
-    w.MSHFlexGrid1_DblClick(2);
+    w.openEditor(2);
     QCOMPARE(w.grid()->currentIndex(), afterLoad);
     watcher.onNext([](QWidget* widget) {
         auto* dialog = qobject_cast<ui::EditDialog*>(widget);
         dialog->addressBox()->setText("http://b2.test/");
         dialog->applyButton()->click();
     });
-    w.MSHFlexGrid1_DblClick(2);
+    w.openEditor(2);
     QCOMPARE(watcher.count(), 2);
     QCOMPARE(w.model().cell(2, LinkTableModel::AddressColumn), QString("http://b2.test/"));
-    QCOMPARE(w.grid()->currentIndex(), w.model().index(1, LinkTableModel::AddressColumn));
+    QCOMPARE(w.grid()->currentIndex(), w.grid()->indexOf(2, LinkTableModel::AddressColumn));
 }
 
 void MainWindowTest::keysOpenTheEditDialog_data()
@@ -276,7 +281,7 @@ void MainWindowTest::keysOpenTheEditDialog()
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
     w.grid()->setFocus();
-    w.grid()->setCurrentIndex(w.model().index(1, LinkTableModel::FolderColumn));
+    w.grid()->setCurrentIndex(w.grid()->indexOf(2, LinkTableModel::FolderColumn));
 
     ModalWatcher watcher;
     QString name;
@@ -334,11 +339,12 @@ void MainWindowTest::everyPartStandsApart()
         found += testsupport::overlappingChildren(w.toolbar());
         found += testsupport::overlappingChildren(w.statusPanels());
         found += testsupport::overlappingChildren(w.busyNotice());
+        found += testsupport::overlappingChildren(w.gridPanel());
         return found;
     };
     QVERIFY2(faults().isEmpty(), qPrintable(faults().join(u'\n')));
     // Every toolbar button shows, left of the slider group; the status panels stand in their order.
-    const int sliderGroup = w.toolbar()->findChild<QLabel*>("Text1")->x();
+    const int sliderGroup = w.toolbar()->findChild<QLabel*>("threadCaption")->x();
     for (QAction* action : w.toolbar()->actions()) {
         const QWidget* button = w.toolbar()->widgetForAction(action);
         QVERIFY(button->isVisible() && button->geometry().right() < sliderGroup);
@@ -420,11 +426,12 @@ void MainWindowTest::keyboardReachesEveryCommand()
     QVERIFY(QTest::qWaitForWindowActive(&w));
     ModalWatcher watcher;
 
-    // Tab goes from the grid through the eight buttons and the slider back to the grid.
+    // Tab goes from the grid through the eight buttons, the slider, the choice of what the grid shows and the https
+    // option back to the grid.
     QList<QWidget*> expected;
     for (QAction* action : w.toolbar()->actions())
         expected.append(w.toolbar()->widgetForAction(action));
-    expected << w.slider() << w.grid();
+    expected << w.slider() << w.gridPanel()->shownChoice() << w.httpsOption() << w.grid();
     w.grid()->setFocus();
     for (QWidget* next : expected) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);

@@ -59,7 +59,7 @@ void WindowRunTest::runFillsResultColumnAndEndsWithMessage()
         });
     });
 
-    window.Toolbar1_ButtonClick(table::Command::StartCheck);
+    window.runCommand(table::Command::StartCheck);
     QCOMPARE(window.panelText(5), QString("正在检测"));
     QVERIFY(finished.wait(15000));
     QTRY_COMPARE(boxText, QString("检测完毕"));
@@ -118,8 +118,8 @@ void WindowRunTest::currentCellFollowsTheLoadAndTheVerdicts()
         QVERIFY(f.addFavorite(QStringLiteral("f%1.url").arg(i, 2, 10, QLatin1Char('0')), server.url("/200")));
     QVERIFY(f.start());
     ui::MainWindow& w = f.window();
-    QTableView& grid = *w.grid();
-    auto cell = [&](int row, int column) { return w.model().index(row - 1, column); };
+    ui::FavoritesGrid& grid = *w.grid();
+    auto cell = [&](int row, int column) { return w.grid()->indexOf(row, column); };
     auto inView = [&](const QModelIndex& index) { return grid.viewport()->rect().contains(grid.visualRect(index)); };
     // The load ends on its last cell, its row scrolled to with the folder column still in sight.
     QCOMPARE(grid.currentIndex(), cell(rows, LinkTableModel::History4Column));
@@ -141,15 +141,16 @@ void WindowRunTest::currentCellFollowsTheLoadAndTheVerdicts()
         const QModelIndex current = grid.currentIndex();
         if (judged.isEmpty())
             return;
-        visited.insert(current.row());
-        if (current.column() != LinkTableModel::ResultColumn || !judged.contains(current.row() + 1) || !inView(current))
+        visited.insert(w.grid()->tableRow(current));
+        if (current.column() != LinkTableModel::ResultColumn || !judged.contains(w.grid()->tableRow(current)) ||
+            !inView(current))
             ++wrong;
     });
     testsupport::ModalWatcher watcher;
     QSignalSpy finished(&w, &ui::MainWindow::checkFinished);
     w.slider()->setValue(10);
     sampler.start(5);
-    w.Toolbar1_ButtonClick(table::Command::StartCheck);
+    w.runCommand(table::Command::StartCheck);
     QVERIFY(finished.wait(20000));
     QCOMPARE(judged.size(), rows);
     QTRY_COMPARE(watcher.messageTexts(), QStringList{"检测完毕"});
