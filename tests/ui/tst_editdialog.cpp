@@ -128,6 +128,7 @@ private slots:
     void doubleClickOffDataRowsDoesNothing();
     void doubleClickOnEmptyTableDoesNothing();
     void savedHistoryFollowsTheNewName();
+    void folderListFollowsEveryLoad();
     void lockedFolderFailures_data();
     void lockedFolderFailures();
     void textBoxMenusAreChinese();
@@ -427,6 +428,52 @@ void EditDialogTest::savedHistoryFollowsTheNewName()
     QVERIFY2(lines.contains(m_f->fav() + sep() + "Other|z.url|NO|YES||\r\n"), qPrintable(lines));
     QVERIFY2(!lines.contains("|a.url|"), qPrintable(lines));
     QTRY_VERIFY(gridRows(w.model()).contains(sep() + "Other|z|http://z.test/||NO|YES||"));
+}
+
+// The folder list is the Favorites folder's as the last load found it: after 还原 the backup's folders, after a save
+// a folder made by hand meanwhile, and none that is gone.
+void EditDialogTest::folderListFollowsEveryLoad()
+{
+    QVERIFY(m_f->start());
+    ui::MainWindow& w = m_f->window();
+    ModalWatcher watcher; // closes the message 备份收藏夹完成！
+    const auto runToTheEnd = [&w](table::Command command) {
+        QSignalSpy finished(&w, &ui::MainWindow::commandFinished);
+        QSignalSpy loaded(&w, &ui::MainWindow::tableLoaded);
+        w.runCommand(command);
+        return (!finished.isEmpty() || finished.wait(30000)) &&
+               (command == table::Command::Backup || !loaded.isEmpty() || loaded.wait(10000));
+    };
+    const auto shownFolders = [&] {
+        DialogRun run;
+        run.press = "cancel";
+        editRow(w, watcher, 1, run);
+        return run.folderList;
+    };
+    QCOMPARE(shownFolders(), QStringList({"", sep() + "Other", sep() + "Sub", sep() + "Sub" + sep() + "Deep"}));
+
+    // The backup holds other folders than start-up found; 还原 brings them back.
+    QVERIFY(QDir(m_f->fav()).rename("Other", "Renamed"));
+    QVERIFY(QDir().mkpath(m_f->fav() + "/Sub/New"));
+    QVERIFY(runToTheEnd(table::Command::Backup));
+    QVERIFY(QDir(m_f->fav()).rename("Renamed", "Other"));
+    QVERIFY(QDir(m_f->fav() + "/Sub/New").removeRecursively());
+    QVERIFY(runToTheEnd(table::Command::Restore));
+    const QStringList restored{"", sep() + "Renamed", sep() + "Sub", sep() + "Sub" + sep() + "Deep",
+                               sep() + "Sub" + sep() + "New"};
+    QCOMPARE(shownFolders(), restored);
+
+    // A folder made meanwhile is there after the next load, and an edit takes the favorite into it.
+    QVERIFY(QDir().mkpath(m_f->fav() + "/Later"));
+    QVERIFY(runToTheEnd(table::Command::SaveResults));
+    DialogRun run;
+    run.folderIndex = 1;
+    run.name = "a";
+    run.address = "http://a.test/";
+    editRow(w, watcher, 1, run);
+    QCOMPARE(run.folderList, QStringList({"", sep() + "Later"}) + restored.mid(1));
+    QVERIFY(!run.openAfterPress);
+    QVERIFY(QFileInfo::exists(m_f->fav() + "/Later/a.url"));
 }
 
 void EditDialogTest::lockedFolderFailures_data()
