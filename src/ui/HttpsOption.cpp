@@ -26,8 +26,7 @@ HttpsOption::HttpsOption(checker::LinkChecker& checker, const QString& dataFolde
     setFocusPolicy(Qt::StrongFocus);
     // Only "true" turns it on: a settings file that cannot be read, or holds anything else, leaves it off.
     const QSettings settings(m_path, QSettings::IniFormat);
-    const bool on = settings.status() == QSettings::NoError &&
-                    settings.value(kKey).toString().compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+    const bool on = settings.value(kKey).toString().compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
     setChecked(on);
     m_checker.setHttpsAsked(on);
     connect(this, &QCheckBox::toggled, this, [this](bool checked) {
@@ -46,7 +45,8 @@ void HttpsOption::remember(bool on)
     QSettings settings(m_path, QSettings::IniFormat);
     settings.setValue(kKey, on);
     settings.sync();
-    if (settings.status() == QSettings::NoError || m_told)
+    // A file that was no settings file (QSettings::FormatError) has been written anew all the same.
+    if (settings.status() != QSettings::AccessError || m_told)
         return;
     m_told = true;
     const QString message = QStringLiteral("无法写入设置文件 %1。本次运行照样按所选检测，下次启动时将不记得这个选择。")

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QMessageBox>
 #include <QSet>
@@ -14,6 +15,8 @@
 #include "support/ModalWatcher.h"
 #include "support/WindowFixture.h"
 #include "table/AppState.h"
+#include "ui/FavoritesFilter.h"
+#include "ui/GridPanel.h"
 #include "ui/MainWindow.h"
 
 using ui::LinkTableModel;
@@ -28,6 +31,7 @@ private slots:
     void runFillsResultColumnAndEndsWithMessage();
     void sliderRebuildsIndicatorsAndLayout();
     void currentCellFollowsTheLoadAndTheVerdicts();
+    void sortAndFilterLeaveTheCheckAlone();
 };
 
 void WindowRunTest::runFillsResultColumnAndEndsWithMessage()
@@ -157,6 +161,39 @@ void WindowRunTest::currentCellFollowsTheLoadAndTheVerdicts()
     QCOMPARE(grid.currentIndex(), cell(lastRow, LinkTableModel::ResultColumn));
     QCOMPARE(wrong, 0);
     QVERIFY(visited.size() >= 2);
+}
+
+// Sorted the other way and narrowed to the rows found dead, the grid shows the check as it goes, but the check asks
+// the table's rows in their order, every one of them, and the current cell follows each verdict's row.
+void WindowRunTest::sortAndFilterLeaveTheCheckAlone()
+{
+    testsupport::LoopbackHttpServer server;
+    QVERIFY(server.listen());
+    testsupport::WindowFixture f;
+    const int rows = 8;
+    for (int i = 1; i <= rows; ++i)
+        QVERIFY(f.addFavorite(QStringLiteral("f%1.url").arg(i), server.url(i % 2 ? "/200" : "/reset")));
+    QVERIFY(f.start());
+    ui::MainWindow& w = f.window();
+    ui::FavoritesGrid& grid = *w.grid();
+    grid.sortByColumn(LinkTableModel::NameColumn, Qt::DescendingOrder);
+    w.gridPanel()->shownChoice()->setCurrentIndex(int(ui::FavoritesFilter::Shown::DeadThisCheck));
+    QCOMPARE(grid.model()->rowCount(), 0);
+    QList<int> asked;
+    connect(&w.checker(), &checker::LinkChecker::verdict, this, [&](int row) { asked.append(row); });
+    testsupport::ModalWatcher watcher;
+    QSignalSpy finished(&w, &ui::MainWindow::checkFinished);
+    w.runCommand(table::Command::StartCheck); // one channel: the rows one after another
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(asked, QList<int>({1, 2, 3, 4, 5, 6, 7, 8}));
+    // The last dead row, shown first, is the current one.
+    QTRY_COMPARE(grid.currentIndex(), grid.indexOf(rows, LinkTableModel::ResultColumn));
+    QCOMPARE(grid.currentIndex().row(), 0);
+    QStringList shown;
+    for (int r = 0; r < grid.model()->rowCount(); ++r)
+        shown << grid.model()->index(r, LinkTableModel::NameColumn).data().toString();
+    QCOMPARE(shown, QStringList({"f8", "f6", "f4", "f2"}));
+    QTRY_COMPARE(watcher.messageTexts(), QStringList{"检测完毕"});
 }
 
 QTEST_MAIN(WindowRunTest)
