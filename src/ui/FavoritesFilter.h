@@ -3,6 +3,7 @@
 #include <QCollator>
 #include <QSortFilterProxyModel>
 #include <QStringList>
+#include <QVector>
 
 namespace ui
 {
@@ -35,6 +36,9 @@ public:
     Shown shown() const { return m_shown; }
     void setShown(Shown shown);
 
+    /// Sorts by the column (-1: the table's order); a text column by its collation keys, made once for every row.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
     /// Folder, name and address in the order of Chinese collation, figures by their value; a result column by its
@@ -42,9 +46,15 @@ protected:
     bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
 
 private:
+    void makeSortKeys(int column);
+
     LinkTableModel& m_model;
     Shown m_shown = Shown::All;
     QCollator m_collator;
+    // The collation key of every model row's cell in the sorted text column: comparing keys is a comparison of bytes,
+    // where comparing the texts themselves took seconds for 100,000 rows. Kept up to date with the rows.
+    QVector<QCollatorSortKey> m_sortKeys;
+    int m_sortKeysColumn = -1;
 };
 
 } // namespace ui

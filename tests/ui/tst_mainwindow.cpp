@@ -829,6 +829,10 @@ void MainWindowTest::shownChoiceNarrowsAndHeadersSort()
     QCOMPARE(shownNames(grid), QStringList({"c", "b", "d", "a"}));
     QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, addressHeader);
     QCOMPARE(shownNames(grid), QStringList({"a", "d", "b", "c"}));
+    // A row whose address changes takes its place in the order.
+    const table::LinkRow& c = table.row(3);
+    table.setFavorite(3, c.fileName, c.filePath, c.folder, "http://site99.test/");
+    QCOMPARE(shownNames(grid), QStringList({"c", "a", "d", "b"}));
 
     // 删除收藏夹无效地址 takes exactly what 将被删除 listed, whatever the grid shows.
     choice->setCurrentIndex(1);
