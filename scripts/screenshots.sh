@@ -57,7 +57,7 @@ xdotool key Escape
 sleep 0.3
 
 # Edit dialog: double-click the second row, then cancel.
-at "$(px 300)" "$(px 80)"; xdotool click --repeat 2 --delay 60 1
+at "$(px 300)" "$(px 118)"; xdotool click --repeat 2 --delay 60 1
 dlg=$(xdotool search --sync --name "^修改$" | head -n1)
 sleep 0.5
 shot "$dlg" edit-dialog.png
@@ -83,7 +83,7 @@ kill %1 2>/dev/null || true
 wait %1 2>/dev/null || true
 
 # The tool tip of a 结果 cell once a check is over: every row asked on 40 channels, the box 检测完毕 closed with Return,
-# the pointer resting on the 结果 cell of a row whose site has moved.
+# Ctrl+Home in the grid, the pointer resting on the 结果 cell of the first row, Debian, whose site has moved for good.
 "$PROGRAM" &
 third=$!
 sleep 3
@@ -95,9 +95,13 @@ at "$(px 24)" "$(px 20)"; xdotool click 1
 done=$(xdotool search --sync --name "^检测$" | head -n1)
 xdotool windowfocus --sync "$done" key Return
 sleep 0.5
-at "$(px 828)" "$(px 268)"
+# Tool tips show in the active window only.
+xdotool windowfocus --sync "$win"
+at "$(px 300)" "$(px 118)"; xdotool click 1; xdotool key ctrl+Home
 sleep 0.3
-at "$(px 830)" "$(px 270)"
+at "$(px 828)" "$(px 95)"
+sleep 0.3
+at "$(px 830)" "$(px 97)"
 sleep 1.5
 shot_area result-tooltip.png
 kill "$third" 2>/dev/null || true
