@@ -23,13 +23,14 @@ fi
 
 # For the Windows program (scripts/qt-mingw.sh, scripts/build-windows.sh, scripts/windows-smoke.sh): the posix
 # MinGW-w64 compilers, the host Qt tools of the same version, Qt's Chinese translation, Wine on a virtual X
-# screen, and what the smoke test drives and photographs the window with, generates its Chinese locale with, locks
-# a folder with (chattr) and serves its loopback web page with (python3); makensis for the installer.
+# screen, and what the smoke test drives and photographs the window with, reads the clipboard with (xclip), generates
+# its Chinese locale with, locks a folder with (chattr) and serves its loopback web page with (python3); makensis for
+# the installer.
 TESSALY_WINDOWS_PACKAGES=(
     cmake ninja-build dpkg-dev xz-utils
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-    wine64 xvfb xauth xdotool x11-utils imagemagick fonts-noto-cjk locales zip e2fsprogs python3
+    wine64 xvfb xauth xdotool xclip x11-utils imagemagick fonts-noto-cjk locales zip e2fsprogs python3
     nsis
 )
 

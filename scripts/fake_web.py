@@ -2,7 +2,8 @@
 """A stand-in for the web while taking screenshots: an HTTP proxy on loopback that answers every
 request itself, after a short pause, so Tessaly's demo run never leaves the machine.
 
-Hosts whose name contains "gone" get no answer (the connection is closed), like dead sites."""
+Hosts whose name contains "gone" get no answer (the connection is closed), like dead sites; www.debian.org has moved
+to https for good (301 with its new address), so that the screenshots show a permanent move."""
 import random
 import socketserver
 import sys
@@ -17,7 +18,11 @@ class Handler(BaseHTTPRequestHandler):
             self.close_connection = True
             self.connection.close()
             return
-        self.send_response(random.choice([200, 200, 200, 301, 404]))
+        if "www.debian.org" in self.path:
+            self.send_response(301)
+            self.send_header("Location", "https://www.debian.org/")
+        else:
+            self.send_response(random.choice([200, 200, 200, 301, 404]))
         self.send_header("Content-Length", "0")
         self.end_headers()
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots of the running program under Xvfb: the main window after loading the
-# demo favorites, during a 40-channel run, the edit dialog, the about box and the question before a save in
-# which no address answered. Every probe goes to a stand-in web on loopback (scripts/fake_web.py) or to a
+# demo favorites, the menu on a row, during a 40-channel run, the edit dialog, the about box, the tool tip of a 结果
+# cell after a check and the question before a save in which no address answered. Every probe goes to a stand-in web on loopback (scripts/fake_web.py) or to a
 # closed loopback port, never to the network.
 #
 # Usage: scripts/screenshots.sh [output folder, default docs/]   (QT_SCALE_FACTOR is passed through)
@@ -42,9 +42,22 @@ px() { python3 -c "print(round($1 * $scale))"; }
 xdotool windowsize "$win" "$(px 1000)" "$(px 640)"
 sleep 1
 shot "$win" main-window.png
+# The area of the main window on the screen, the popups over it included.
+shot_area() {
+    eval "$(xdotool getwindowgeometry --shell "$win")"
+    import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$OUT/$1"
+}
+
+# The menu on a row: a click makes the row current, Shift+F10 opens its menu; Esc closes it.
+at "$(px 300)" "$(px 184)"; xdotool click 1
+xdotool key shift+F10
+sleep 0.8
+shot_area row-menu.png
+xdotool key Escape
+sleep 0.3
 
 # Edit dialog: double-click the second row, then cancel.
-at "$(px 300)" "$(px 80)"; xdotool click --repeat 2 --delay 60 1
+at "$(px 300)" "$(px 118)"; xdotool click --repeat 2 --delay 60 1
 dlg=$(xdotool search --sync --name "^修改$" | head -n1)
 sleep 0.5
 shot "$dlg" edit-dialog.png
@@ -68,6 +81,31 @@ sleep 1.6
 shot "$win" checking-40-channels.png
 kill %1 2>/dev/null || true
 wait %1 2>/dev/null || true
+
+# The tool tip of a 结果 cell once a check is over: every row asked on 40 channels, the box 检测完毕 closed with Return,
+# Ctrl+Home in the grid, the pointer resting on the 结果 cell of the first row, Debian, whose site has moved for good.
+"$PROGRAM" &
+third=$!
+sleep 3
+win=$(xdotool search --sync --name "^Tessaly" | head -n1)
+xdotool windowsize "$win" "$(px 1000)" "$(px 640)"
+sleep 1
+at "$(px 455)" "$(px 8)"; xdotool click 1; xdotool key End
+at "$(px 24)" "$(px 20)"; xdotool click 1
+done=$(xdotool search --sync --name "^检测$" | head -n1)
+xdotool windowfocus --sync "$done" key Return
+sleep 0.5
+# Tool tips show in the active window only.
+xdotool windowfocus --sync "$win"
+at "$(px 300)" "$(px 118)"; xdotool click 1; xdotool key ctrl+Home
+sleep 0.3
+at "$(px 828)" "$(px 95)"
+sleep 0.3
+at "$(px 830)" "$(px 97)"
+sleep 1.5
+shot_area result-tooltip.png
+kill "$third" 2>/dev/null || true
+wait "$third" 2>/dev/null || true
 
 # The question before a save in which not one address answered: this time every probe goes to a closed port.
 http_proxy=http://127.0.0.1:9 "$PROGRAM" &

@@ -21,7 +21,8 @@
 # whose four saved checks failed to the Recycle Bin, which Wine keeps in the freedesktop Trash ($XDG_DATA_HOME/Trash,
 # here in the work folder), byte for byte, without a message; 备份收藏夹 and, after a change, 还原收藏夹 (the fifth and
 # sixth) copy the folder exactly both ways, the favorites the restore replaced going to the Recycle Bin as one folder
-# "收藏夹（还原前 …）"; a click on 退出程序 (the eighth) ends the process with status 0. Then the same again, without a
+# "收藏夹（还原前 …）"; Shift+F10 on the grid opens the menu of the first row, whose 复制地址 puts that favorite's
+# address on the clipboard; a click on 退出程序 (the eighth) ends the process with status 0. Then the same again, without a
 # check, with a program folder that the user cannot write to: the results file goes to %APPDATA%\Tessaly instead;
 # there the program finds no Recycle Bin (its Trash cannot be made), so 删除收藏夹无效地址 asks first, and Esc (取消)
 # leaves the favorite where it is. Last, three favorites whose names GBK cannot write: the save names them for what
@@ -371,6 +372,50 @@ run_delete_without_recycle_bin() {
         fail "$what: after 取消 the dead favorite is gone"
 }
 
+# --- The menu on a row ------------------------------------------------------------------------------------------
+# A click in the grid and Ctrl+Home make the first row current, Shift+F10 opens its menu, a window of its own titled
+# 收藏操作; Down, Down and Return choose its second item, 复制地址, and the menu goes. The clipboard (Wine's, which the
+# X screen shares) then holds the address of the first row's favorite: the one the results file just saved names on
+# its first line (a favorite at the top of the Favorites folder, which has an address).
+run_row_menu() {
+    local what=$1 results=$2 menu line folder name file address copied
+    xdotool mousemove --window "$window" 300 140 click 1
+    sleep 0.5
+    xdotool windowfocus --sync "$window" key ctrl+Home
+    sleep 0.3
+    xdotool key shift+F10
+    menu=$(wait_for_window '^收藏操作$')
+    if [ -z "$menu" ]; then
+        fail "$what: Shift+F10 on the grid opened no menu 收藏操作"
+        return
+    fi
+    pass "$what: Shift+F10 on a row of the grid opens its menu 收藏操作"
+    xdotool key Down Down Return
+    for _ in $(seq 20); do
+        window_shown '^收藏操作$' || break
+        sleep 0.25
+    done
+    window_shown '^收藏操作$' && fail "$what: the menu stayed after Return"
+    line=$(iconv -f GBK -t UTF-8 <"$results" | head -1 | tr -d '\r')
+    folder=${line%%|*}
+    name=${line#*|}
+    name=${name%%|*}
+    folder=${folder#"$favorites_win"}
+    file="$favorites${folder//\\//}/$name"
+    address=$(iconv -f GBK -t UTF-8 <"$file" 2>/dev/null | tr -d '\r' | sed -n 's/^URL=//p' | tail -1)
+    copied=
+    for _ in $(seq 20); do
+        copied=$(xclip -selection clipboard -o 2>/dev/null || true)
+        [ -n "$copied" ] && break
+        sleep 0.25
+    done
+    if [ -n "$address" ] && [ "$copied" = "$address" ]; then
+        pass "$what: its 复制地址 put the first row's address on the clipboard ($address)"
+    else
+        fail "$what: after 复制地址 the clipboard holds '$copied', not the first row's address '$address' ($file)"
+    fi
+}
+
 # Runs the program from a folder, runs a check when asked, saves, takes the screenshot when asked, backs up and
 # restores when asked, exits; checks the results file. With "locked", the program's folder is made unwritable first (a
 # data.txt of other lines left beside it), and the program finds no Recycle Bin: it asks before deleting, before the
@@ -424,6 +469,7 @@ run_session() {
         fail "$what: 保存检测结果 did not rewrite $results"
     fi
     sleep 2 # the reload after the save
+    [ -n "$check" ] && run_row_menu "$what" "$results"
     if [ -n "$picture" ]; then
         mkdir -p "$(dirname "$picture")"
         import -window "$window" "$picture"

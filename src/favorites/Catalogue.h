@@ -18,7 +18,7 @@ struct Catalogue
     int fileCount = 0;                 // collected files
     QStringList fileName{QString()};   // 1..fileCount: name with extension
     QStringList filePath{QString()};   // 1..fileCount: folder holding the file, no trailing separator
-    int folderCount = 0;               // collected subfolders (start-up only)
+    int folderCount = 0;               // collected subfolders (at every load)
     QStringList folderList{QString()}; // 1..folderCount: full path of every subfolder at any depth
 
     /// Forgets the collected files (the lists keep their unused element 0).

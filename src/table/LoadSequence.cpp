@@ -24,7 +24,7 @@ QTimer* oneShotTimer(QObject* parent, int intervalMs)
     return timer;
 }
 
-// What a load found on disk, in the worker: the files (and, at start-up, the folders) and the rows made of them.
+// What a load found on disk, in the worker: the folders, the files and the rows made of them.
 struct LoadResult
 {
     favorites::Catalogue catalogue;
@@ -50,17 +50,16 @@ void recoverStoppedWork(const QString& favPath, const QString& programFolder, Lo
         result.failure = platform::Failure();
 }
 
-// The files collected afresh (and, at start-up, the folders: they are listed once, for the edit dialog's choice) and
-// read into rows, which keep the verdicts they had in before. No Favorites folder, or none by that name: nothing is
-// collected, and the program stays usable.
-void readFromDisk(const QString& favPath, const QString& resultsPath, bool startUp, const QVector<LinkRow>& before,
+// The folders (the edit dialog's choice, as they are now: a restore or a hand may have changed them) and the files
+// collected afresh, and read into rows, which keep the verdicts they had in before. No Favorites folder, or none by
+// that name: nothing is collected, and the program stays usable.
+void readFromDisk(const QString& favPath, const QString& resultsPath, const QVector<LinkRow>& before,
                   LoadResult& result, favorites::Progress& progress)
 {
     favorites::Catalogue& catalogue = result.catalogue;
     catalogue.favPath = favPath;
     if (!favorites::favoritesFolderProblem(favPath).failed()) {
-        if (startUp)
-            favorites::ListFolders(catalogue, favPath);
+        favorites::ListFolders(catalogue, favPath);
         favorites::collectFiles(catalogue);
     }
     result.rows = readRows(catalogue, resultsPath, &progress);
@@ -204,7 +203,7 @@ void LoadSequence::load_ie_Timer()
         [favPath, programFolder, startUp, before, result](favorites::Progress& progress) {
             if (startUp)
                 recoverStoppedWork(favPath, programFolder, *result);
-            readFromDisk(favPath, resultsFilePath(programFolder), startUp, before, *result, progress);
+            readFromDisk(favPath, resultsFilePath(programFolder), before, *result, progress);
         },
         [this, startUp, result] {
             // The catalogue and the table are replaced in one step.
@@ -212,9 +211,9 @@ void LoadSequence::load_ie_Timer()
             cat.fileCount = result->catalogue.fileCount;
             cat.fileName = result->catalogue.fileName;
             cat.filePath = result->catalogue.filePath;
+            cat.folderCount = result->catalogue.folderCount;
+            cat.folderList = result->catalogue.folderList;
             if (startUp) {
-                cat.folderCount = result->catalogue.folderCount;
-                cat.folderList = result->catalogue.folderList;
                 m_foundAtStartUp = result->found;
                 m_startUpFailure = result->failure;
             }

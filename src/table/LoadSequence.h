@@ -75,7 +75,7 @@ public:
     void setStepHook(BackgroundWork::StepHook hook) { m_worker.setStepHook(std::move(hook)); }
 
 signals:
-    /// The grid is to show no rows until the load (the window's myClear).
+    /// The grid is to show no rows until the load (the window's clearGrid).
     void cleared();
     /// The enumeration has collected n files.
     void favoritesCounted(int n);

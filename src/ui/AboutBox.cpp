@@ -76,7 +76,7 @@ QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, con
 AboutBox::AboutBox(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
-    setObjectName(QStringLiteral("about"));
+    setObjectName(QStringLiteral("aboutBox"));
     setWindowTitle(QString());
     setAccessibleName(QStringLiteral("关于软件"));
     setModal(true);
@@ -89,13 +89,14 @@ AboutBox::AboutBox(QWidget* parent)
     setAutoFillBackground(true);
     setFont(songTi(10.5, true));
 
-    m_title = makeLabel(this, QStringLiteral("Label1"), QStringLiteral("Tessaly(2005版)"), QRect(1560, 120, 4095, 375));
+    m_title =
+        makeLabel(this, QStringLiteral("titleLabel"), QStringLiteral("Tessaly(2005版)"), QRect(1560, 120, 4095, 375));
     m_title->setFont(songTi(14.25, true));
 
     m_infoLines.fill(nullptr, 6);
     for (const InfoLine& line : infoLines) {
         m_infoLines[line.index] =
-            makeLabel(this, QStringLiteral("Label2_%1").arg(line.index), QString::fromUtf8(line.text), line.twips);
+            makeLabel(this, QStringLiteral("infoLine%1").arg(line.index), QString::fromUtf8(line.text), line.twips);
     }
 
     // Where 宋体 is missing, the substitute font may be taller than the label; the text must not be cut.
@@ -103,20 +104,20 @@ AboutBox::AboutBox(QWidget* parent)
         label->resize(label->width(), std::max(label->height(), label->fontMetrics().height()));
 
     m_picture = new QLabel(this);
-    m_picture->setObjectName(QStringLiteral("Image1"));
+    m_picture->setObjectName(QStringLiteral("picture"));
     m_picture->setPixmap(aboutPicture(devicePixelRatioF()));
     m_picture->setGeometry(twipsToPixels(QRect(2760, 840, 4500, 1425)));
     m_picture->setAccessibleName(QStringLiteral("Tessaly 图标：地球与链接"));
 
     m_closeButton = new QPushButton(QStringLiteral("关闭窗口"), this);
-    m_closeButton->setObjectName(QStringLiteral("Command1"));
+    m_closeButton->setObjectName(QStringLiteral("closeButton"));
     m_closeButton->setGeometry(twipsToPixels(QRect(5640, 2360, 1575, 375)));
     m_closeButton->setAccessibleName(QStringLiteral("关闭窗口"));
     m_closeButton->setFocusPolicy(Qt::StrongFocus);
     m_closeButton->setFocus();
     // The button would act on Space and Enter itself; every key is the box's to handle.
     m_closeButton->installEventFilter(this);
-    connect(m_closeButton, &QPushButton::clicked, this, &AboutBox::Command1_Click);
+    connect(m_closeButton, &QPushButton::clicked, this, &AboutBox::accept);
 
     const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
     if (screen)
@@ -131,7 +132,7 @@ void AboutBox::showAbout(QWidget* parent)
 
 void AboutBox::keyPressEvent(QKeyEvent* event)
 {
-    if (!Form_KeyPress(event))
+    if (!closeOnKey(event))
         QDialog::keyPressEvent(event);
 }
 
@@ -146,19 +147,14 @@ bool AboutBox::eventFilter(QObject* watched, QEvent* event)
                 return true;
             }
         } else if (event->type() == QEvent::KeyPress) {
-            if (Form_KeyPress(static_cast<QKeyEvent*>(event)))
+            if (closeOnKey(static_cast<QKeyEvent*>(event)))
                 return true;
         }
     }
     return QDialog::eventFilter(watched, event);
 }
 
-void AboutBox::Command1_Click()
-{
-    accept();
-}
-
-bool AboutBox::Form_KeyPress(QKeyEvent* event)
+bool AboutBox::closeOnKey(QKeyEvent* event)
 {
     if (isLoneModifier(event->key()))
         return false;

@@ -27,12 +27,9 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private slots:
-    void Command1_Click();
-
 private:
     // True when the key event should close the box; consumes it then.
-    bool Form_KeyPress(QKeyEvent* event);
+    bool closeOnKey(QKeyEvent* event);
 
     QLabel* m_title = nullptr;
     QVector<QLabel*> m_infoLines; // indexed 1 to 5 like the label array; element 0 is unused (null)

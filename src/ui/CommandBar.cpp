@@ -36,19 +36,19 @@ QLabel* caption(const QString& text, const QColor& colour, const QFont& font, co
 
 } // namespace
 
-CommandBar::CommandBar(const std::vector<Commands::Entry>& commands, int minThreads, int maxThreads, QWidget* parent)
+CommandBar::CommandBar(const std::vector<CommandEntry>& commands, int minThreads, int maxThreads, QWidget* parent)
     : QToolBar(parent)
 {
     // Before the buttons exist: screen readers learn each button's shortcut from the start.
     ActionButtonAccessible::install();
-    setObjectName(QStringLiteral("Toolbar1"));
+    setObjectName(QStringLiteral("commandBar"));
     setAccessibleName(QStringLiteral("工具栏"));
     setIconSize(QSize(ToolbarCellSize, ToolbarCellSize));
     setToolButtonStyle(Qt::ToolButtonIconOnly);
     setMovable(false);
     setFloatable(false);
     setAutoFillBackground(true);
-    for (const Commands::Entry& command : commands) {
+    for (const CommandEntry& command : commands) {
         // The name is also the action's text, so screen readers name the button; it shows the image only.
         QAction* action = addAction(toolbarIcon(command.cell), command.name);
         action->setShortcut(command.shortcut);
@@ -93,20 +93,23 @@ int CommandBar::contentWidth() const
 void CommandBar::addSliderGroup(int minThreads, int maxThreads)
 {
     // The slider group stands on the toolbar at fixed places, to the right of the buttons.
-    QLabel* text1 = caption(QStringLiteral("线\n程数"), QColor(0xFF, 0x80, 0x00), songTi(9, true),
-                            twips(6000, 120, 615, 375), this);
-    text1->setObjectName(QStringLiteral("Text1"));
-    text1->setAlignment(Qt::AlignCenter);
+    QLabel* threadCaption = caption(QStringLiteral("线\n程数"), QColor(0xFF, 0x80, 0x00), songTi(9, true),
+                                    twips(6000, 120, 615, 375), this);
+    threadCaption->setObjectName(QStringLiteral("threadCaption"));
+    threadCaption->setAlignment(Qt::AlignCenter);
     // The box is made for 宋体's two lines; where a stand-in's lines stand further apart, it grows about its middle
     // (never above the toolbar's top) so that neither line loses its top or bottom.
-    const int captionHeight = text1->fontMetrics().boundingRect(text1->rect(), Qt::AlignCenter, text1->text()).height();
-    if (captionHeight > text1->height()) {
-        const int middle = text1->geometry().center().y();
-        text1->setGeometry(text1->x(), qMax(0, middle - captionHeight / 2), text1->width(), captionHeight);
+    const int captionHeight = threadCaption->fontMetrics()
+                                  .boundingRect(threadCaption->rect(), Qt::AlignCenter, threadCaption->text())
+                                  .height();
+    if (captionHeight > threadCaption->height()) {
+        const int middle = threadCaption->geometry().center().y();
+        threadCaption->setGeometry(threadCaption->x(), qMax(0, middle - captionHeight / 2), threadCaption->width(),
+                                   captionHeight);
     }
 
     m_slider = new QSlider(Qt::Horizontal, this);
-    m_slider->setObjectName(QStringLiteral("Slider1"));
+    m_slider->setObjectName(QStringLiteral("threadSlider"));
     m_slider->setAccessibleName(QStringLiteral("线程数"));
     m_slider->setRange(minThreads, maxThreads);
     m_slider->setSingleStep(1);
@@ -116,21 +119,17 @@ void CommandBar::addSliderGroup(int minThreads, int maxThreads)
 
     const QFont figureFont = font();
     const QColor blue(0x00, 0x00, 0xFF);
+    // The scale under the slider's track, at the places of the values 1, 10, 20, 30 and 40.
     const struct
     {
-        const char* name;
         const char* text;
         int left;
         int width;
-    } figures[] = {{"Text2", "1", 6820, 135},
-                   {"Text5", "10", 7580, 255},
-                   {"Text4", "20", 8460, 255},
-                   {"Text6", "30", 9340, 255},
-                   {"Text3", "40", 10230, 255}};
+    } figures[] = {{"1", 6820, 135}, {"10", 7580, 255}, {"20", 8460, 255}, {"30", 9340, 255}, {"40", 10230, 255}};
     for (const auto& figure : figures) {
         QLabel* label = caption(QString::fromLatin1(figure.text), blue, figureFont,
                                 twips(figure.left, 340, figure.width, 255), this);
-        label->setObjectName(QString::fromLatin1(figure.name));
+        label->setObjectName(QStringLiteral("threadFigure") + QString::fromLatin1(figure.text));
         label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
         // Tall enough for the font's line; the slider group still ends inside the toolbar.
         label->resize(label->width() + 2, qMax(label->height(), label->fontMetrics().height()));

@@ -4,7 +4,7 @@
 
 #include <QToolBar>
 
-#include "ui/Commands.h"
+#include "ui/CommandList.h"
 
 class QSlider;
 
@@ -20,7 +20,7 @@ class CommandBar : public QToolBar
     Q_DISABLE_COPY_MOVE(CommandBar)
 
 public:
-    CommandBar(const std::vector<Commands::Entry>& commands, int minThreads, int maxThreads, QWidget* parent);
+    CommandBar(const std::vector<CommandEntry>& commands, int minThreads, int maxThreads, QWidget* parent);
 
     /// The action of the command.
     QAction* action(table::Command command) const;

@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QWidget>
@@ -11,7 +10,7 @@
 #include "checker/LinkChecker.h"
 #include "table/LoadSequence.h"
 #include "ui/AboutBox.h"
-#include "ui/Artwork.h"
+#include "ui/CommandList.h"
 #include "ui/FailureText.h"
 
 namespace ui
@@ -74,73 +73,6 @@ QString unstoredText(const table::UnstoredRows& unstored)
 
 } // namespace
 
-const std::vector<Commands::Entry>& Commands::all()
-{
-    // F5 and Esc as in a browser, Ctrl+S, F1 and Ctrl+Q as everywhere; else Ctrl and the command's initial.
-    static const std::vector<Entry> commands{
-        {Command::StartCheck, QStringLiteral("开始检测"), StartCell, QKeySequence(Qt::Key_F5)},
-        {Command::StopCheck, QStringLiteral("停止检测"), StopCell, QKeySequence(Qt::Key_Escape)},
-        {Command::SaveResults, QStringLiteral("保存检测结果"), SaveCell, QKeySequence(Qt::CTRL | Qt::Key_S)},
-        {Command::DeleteDead, QStringLiteral("删除收藏夹无效地址"), DeleteInvalidCell,
-         QKeySequence(Qt::CTRL | Qt::Key_D)},
-        {Command::Backup, QStringLiteral("备份收藏夹"), BackupCell, QKeySequence(Qt::CTRL | Qt::Key_B)},
-        {Command::Restore, QStringLiteral("还原收藏夹"), RestoreCell, QKeySequence(Qt::CTRL | Qt::Key_R)},
-        {Command::About, QStringLiteral("关于软件"), AboutCell, QKeySequence(Qt::Key_F1)},
-        {Command::Exit, QStringLiteral("退出程序"), ExitCell, QKeySequence(Qt::CTRL | Qt::Key_Q)},
-    };
-    return commands;
-}
-
-QString Commands::nameOf(Command command)
-{
-    for (const Entry& entry : all()) {
-        if (entry.id == command)
-            return entry.name;
-    }
-    return QString();
-}
-
-bool Commands::changesData(Command command)
-{
-    switch (command) {
-    case Command::SaveResults:
-    case Command::DeleteDead:
-    case Command::Backup:
-    case Command::Restore:
-        return true;
-    case Command::StartCheck:
-    case Command::StopCheck:
-    case Command::About:
-    case Command::Exit:
-        break;
-    }
-    return false;
-}
-
-QString Commands::progressText(table::LongWork kind, int done, int total)
-{
-    if (total <= 0)
-        return QStringLiteral("正在处理数据，请稍候......");
-    QString what;
-    switch (kind) {
-    case table::LongWork::Load:
-        what = QStringLiteral("正在读取收藏夹");
-        break;
-    case table::LongWork::DeleteDead:
-        what = QStringLiteral("正在删除收藏夹无效地址");
-        break;
-    case table::LongWork::Backup:
-        what = QStringLiteral("正在备份收藏夹");
-        break;
-    case table::LongWork::Restore:
-        what = QStringLiteral("正在还原收藏夹");
-        break;
-    }
-    // Figures as the program's Chinese users write them: 1,234 / 20,000.
-    const QLocale chinese(QLocale::Chinese, QLocale::China);
-    return QStringLiteral("%1…… %2 / %3").arg(what, chinese.toString(qBound(0, done, total)), chinese.toString(total));
-}
-
 Commands::Commands(table::AppState& state, checker::LinkChecker& checker, table::LoadSequence& load, QWidget* window)
     : QObject(window), m_checker(checker), m_load(load), m_rules(state, load, *this), m_window(window)
 {
@@ -184,7 +116,7 @@ bool Commands::confirmSaveWithoutAnswers()
     m_load.settle();
     // Not one address answered: most likely the network was down, and saving would count a "NO" against every
     // favorite. 取消 is the default and Esc's button.
-    QMessageBox box(QMessageBox::Question, nameOf(Command::SaveResults),
+    QMessageBox box(QMessageBox::Question, commandName(Command::SaveResults),
                     QStringLiteral("本次检测没有任何地址应答，可能是网络没有连通。仍然保存检测结果吗？"),
                     QMessageBox::NoButton, m_window);
     QPushButton* save = box.addButton(QStringLiteral("保存"), QMessageBox::AcceptRole);
@@ -214,7 +146,7 @@ bool Commands::confirmDeleteForGood(Command command, const QStringList& paths, c
                       .arg(reason) +
                   listed(nativePaths);
     // 取消 is the default, and Esc's: nothing is lost by it.
-    QMessageBox box(QMessageBox::Warning, nameOf(command), text, QMessageBox::Ok | QMessageBox::Cancel, m_window);
+    QMessageBox box(QMessageBox::Warning, commandName(command), text, QMessageBox::Ok | QMessageBox::Cancel, m_window);
     box.setDefaultButton(QMessageBox::Cancel);
     box.setEscapeButton(QMessageBox::Cancel);
     return box.exec() == QMessageBox::Ok;
@@ -230,7 +162,7 @@ QString Commands::replacedFavoritesName()
 void Commands::reportFailure(Command command, const platform::Failure& failure)
 {
     m_load.settle();
-    const QString name = nameOf(command);
+    const QString name = commandName(command);
     QString message = name + QStringLiteral("失败：") + failureText(failure);
     // A restore is all or nothing: unless it says otherwise, the Favorites folder is as it was.
     const bool restoreSaysWhere = failure.kind == favorites::MaintenanceFailure::RestoreNotUndone ||
@@ -248,7 +180,7 @@ void Commands::reportDone(Command command, const table::CommandReport& report)
 {
     // Only a backup says it is done; the others speak only of what they could not take along.
     QMessageBox::Icon icon = QMessageBox::Information;
-    QString title = nameOf(command);
+    QString title = commandName(command);
     QString text;
     switch (command) {
     case Command::Backup:
@@ -285,7 +217,7 @@ void Commands::reportDone(Command command, const table::CommandReport& report)
 
 void Commands::tellInterruptedRestore(favorites::InterruptedRestore found, const platform::Failure& failure)
 {
-    const QString name = nameOf(Command::Restore);
+    const QString name = commandName(Command::Restore);
     if (failure.failed()) {
         reportFailure(Command::Restore, failure);
         return;

@@ -1,8 +1,5 @@
 #pragma once
 
-#include <vector>
-
-#include <QKeySequence>
 #include <QObject>
 #include <QString>
 
@@ -21,33 +18,15 @@ class LinkChecker;
 namespace ui
 {
 
-/// The eight toolbar commands as the user meets them: each one's name (the button's tooltip), picture and
-/// keyboard shortcut, the question the save may ask and every message the commands give. The toolbar is made from
-/// this table; adding a command is adding a row. What the commands that change data do, and when they refuse, is
-/// table::CommandRules; start and stop are the checker's.
+/// What the eight toolbar commands ask and tell the user: the question the save may ask, the question before deleting
+/// for good and every message the commands give (their names and keys are ui::commandList()). What the commands that
+/// change data do, and when they refuse, is table::CommandRules; start and stop are the checker's.
 class Commands : public QObject, public table::CommandAnswers
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Commands)
 
 public:
-    struct Entry
-    {
-        table::Command id;
-        QString name;          // exactly as the button's tooltip shows it
-        int cell;              // its picture in the toolbar strip (ui::ToolbarCell)
-        QKeySequence shortcut; // the usual key where there is one, else Ctrl and an initial
-    };
-
-    /// Every command, in its order on the toolbar.
-    static const std::vector<Entry>& all();
-    /// The command's name (its tooltip).
-    static QString nameOf(table::Command command);
-    /// True for the commands that change data (save, delete, backup, restore): they wait while such work runs.
-    static bool changesData(table::Command command);
-    /// What the busy notice says while the work runs: what it is and how far it has come, once that is known.
-    static QString progressText(table::LongWork kind, int done, int total);
-
     /// Commands working on state, the checker and the load sequence; message boxes open over window.
     Commands(table::AppState& state, checker::LinkChecker& checker, table::LoadSequence& load, QWidget* window);
 

@@ -71,21 +71,21 @@ EditDialog::EditDialog(table::AppState& state, int row, QWidget* parent)
         button->setAutoDefault(false);
         button->setDefault(false);
     }
-    connect(m_applyButton, &QPushButton::clicked, this, &EditDialog::Command1_Click);
-    connect(m_cancelButton, &QPushButton::clicked, this, &EditDialog::Command2_Click);
+    connect(m_applyButton, &QPushButton::clicked, this, &EditDialog::apply);
+    connect(m_cancelButton, &QPushButton::clicked, this, &EditDialog::reject);
 
     setTabOrder(m_folderBox, m_nameBox);
     setTabOrder(m_nameBox, m_addressBox);
     setTabOrder(m_addressBox, m_applyButton);
     setTabOrder(m_applyButton, m_cancelButton);
-    Form_Load();
+    fillFromRow();
 
     // Centred on the screen, not over the main window.
     if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
         move(centredTopLeft(size(), screen->availableGeometry()));
 }
 
-void EditDialog::Form_Load()
+void EditDialog::fillFromRow()
 {
     const favorites::Catalogue& cat = m_state.catalogue;
     m_folderBox->clear();
@@ -99,7 +99,7 @@ void EditDialog::Form_Load()
     m_addressBox->setText(held ? t.rowUrl(m_row) : QString());
 }
 
-void EditDialog::Command1_Click()
+void EditDialog::apply()
 {
     const table::FavoriteEdit edit{m_folderBox->currentText(), m_nameBox->text(), m_addressBox->text()};
     platform::Failure failure;
@@ -110,11 +110,6 @@ void EditDialog::Command1_Click()
     const QString reason = failureText(failure);
     emit applyFailed(reason);
     QMessageBox::warning(this, QStringLiteral("修改"), QStringLiteral("修改收藏失败：") + reason);
-}
-
-void EditDialog::Command2_Click()
-{
-    reject();
 }
 
 void EditDialog::keyPressEvent(QKeyEvent* event)

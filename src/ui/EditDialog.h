@@ -31,8 +31,8 @@ public:
     QPushButton* cancelButton() const { return m_cancelButton; }
 
 public slots:
-    void Command1_Click();
-    void Command2_Click();
+    /// Applies the edit and closes the dialog; when the apply fails, says why and stays open.
+    void apply();
 
 signals:
     /// The apply failed; the text says why (it is also shown in a message box).
@@ -42,7 +42,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void Form_Load();
+    void fillFromRow();
 
     table::AppState& m_state;
     const int m_row;

@@ -288,6 +288,51 @@ QString failureText(const platform::Failure& failure)
     return text;
 }
 
+QString outcomeText(const table::Outcome& outcome)
+{
+    using table::Reason;
+    switch (outcome.reason) {
+    case Reason::Unknown:
+        return QString();
+    case Reason::Answered:
+        break;
+    case Reason::NameNotResolved:
+        return QStringLiteral("域名无法解析");
+    case Reason::ConnectionRefused:
+        return QStringLiteral("连接被拒绝");
+    case Reason::CouldNotConnect:
+        return QStringLiteral("无法连接到服务器");
+    case Reason::ConnectionReset:
+        return QStringLiteral("连接被重置");
+    case Reason::ClosedWithoutAnswer:
+        return QStringLiteral("服务器没有应答就断开了连接");
+    case Reason::NotHttp:
+        return QStringLiteral("应答不是 HTTP");
+    case Reason::HeadTooLarge:
+        return QStringLiteral("应答头超过 300 KiB");
+    case Reason::TimedOut:
+        return QStringLiteral("40 秒内没有应答");
+    case Reason::ProxyCouldNotReach:
+        return QStringLiteral("代理服务器无法连接到该网站");
+    case Reason::SecureConnectionFailed:
+        return QStringLiteral("安全连接失败");
+    }
+    const QString answered = QStringLiteral("服务器应答 %1").arg(outcome.status);
+    if (outcome.movedTo.isEmpty())
+        return answered;
+    switch (outcome.status) {
+    case 301:
+    case 308:
+        return answered + QStringLiteral("，已永久移到 ") + outcome.movedTo;
+    case 302:
+    case 303:
+    case 307:
+        return answered + QStringLiteral("，临时转到 ") + outcome.movedTo;
+    default:
+        return answered;
+    }
+}
+
 QString alreadyRunningText(const QString& dataFolder)
 {
     return QStringLiteral("Tessaly 已经在运行，正在使用数据文件夹 %1。请使用已经打开的窗口。")

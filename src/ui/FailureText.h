@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "platform/Failure.h"
+#include "table/Verdict.h"
 
 // Every failure the user is told about is worded here, in Chinese, from what the core reports.
 
@@ -17,6 +18,11 @@ QString failureText(const platform::Failure& failure);
 /// text when it is in Chinese (apart from the paths in it, which are left out of the judgement); else the
 /// error code. "" when no system call failed. paths are the failure's paths, which the system's text may hold.
 QString systemReasonText(const platform::SystemError& error, const QStringList& paths = QStringList());
+
+/// Why the current check judged a favorite as it did, as the 结果 cell's tool tip says it: the server's answer
+/// ("服务器应答 404"; a redirect with the address it names) or why none came ("连接被拒绝"). "" when nothing is known
+/// of the reason (no verdict, or one that came from elsewhere than a request).
+QString outcomeText(const table::Outcome& outcome);
 
 /// What a second start on a data folder that a running copy already uses tells the user.
 QString alreadyRunningText(const QString& dataFolder);

@@ -1,7 +1,9 @@
 #include "ui/FavoritesGrid.h"
 
 #include <algorithm>
+#include <functional>
 
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QScrollBar>
 #include <QShortcut>
@@ -9,20 +11,23 @@
 
 #include "checker/LinkChecker.h"
 #include "ui/Artwork.h"
+#include "ui/FavoritesFilter.h"
 #include "ui/Fonts.h"
 #include "ui/FormLayout.h"
 #include "ui/LinkTableModel.h"
 #include "ui/ResultDelegate.h"
+#include "ui/RowMenu.h"
 
 namespace ui
 {
 
-FavoritesGrid::FavoritesGrid(LinkTableModel& model, QWidget* parent)
-    : QTableView(parent), m_model(model), m_followTimer(new QTimer(this))
+FavoritesGrid::FavoritesGrid(table::AppState& state, LinkTableModel& model, QWidget* parent)
+    : QTableView(parent), m_model(model), m_filter(new FavoritesFilter(model, this)), m_menu(new RowMenu(state, this)),
+      m_followTimer(new QTimer(this))
 {
-    setObjectName(QStringLiteral("MSHFlexGrid1"));
+    setObjectName(QStringLiteral("favoritesGrid"));
     setAccessibleName(QStringLiteral("收藏夹列表"));
-    setModel(&m_model);
+    setModel(m_filter);
     setItemDelegate(new ResultDelegate(this));
     m_model.setResultPictures(yesPicture(devicePixelRatioF()), noPicture(devicePixelRatioF()));
 
@@ -36,6 +41,9 @@ FavoritesGrid::FavoritesGrid(LinkTableModel& model, QWidget* parent)
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setStretchLastSection(false);
+    // In the table's order until a header is clicked.
+    horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    setSortingEnabled(true);
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(QFontMetrics(font()).height() + 4);
@@ -49,14 +57,27 @@ FavoritesGrid::FavoritesGrid(LinkTableModel& model, QWidget* parent)
     // The arrow keys move between the cells; Tab leaves the grid, or it would never reach the toolbar again.
     setTabKeyNavigation(false);
 
-    connect(this, &QTableView::doubleClicked, this,
-            [this](const QModelIndex& index) { emit rowActivated(index.row() + 1); });
+    connect(this, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (const int row = tableRow(index))
+            emit rowActivated(row);
+    });
+    const auto onCurrentRow = [this](const QKeySequence& keys, const std::function<void(int row)>& act) {
+        auto* shortcut = new QShortcut(keys, this, nullptr, nullptr, Qt::WidgetShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, act] {
+            if (const int row = tableRow(currentIndex()))
+                act(row);
+        });
+    };
     // Return, Enter (the keypad's: shortcuts match it without its keypad modifier) and F2 open the edit dialog for
-    // the current row, as a double click on it does.
-    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_F2}) {
-        auto* shortcut = new QShortcut(QKeySequence(key), this, nullptr, nullptr, Qt::WidgetShortcut);
-        connect(shortcut, &QShortcut::activated, this, [this] { emit rowActivated(currentIndex().row() + 1); });
-    }
+    // the current row, as a double click on it does; the Menu key and Shift+F10 open its menu.
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_F2})
+        onCurrentRow(QKeySequence(key), [this](int row) { emit rowActivated(row); });
+    for (const QKeySequence& keys : {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT | Qt::Key_F10)})
+        onCurrentRow(keys, [this](int) { openMenu(currentIndex()); });
+    onCurrentRow(QKeySequence::Copy, [this](int row) { m_menu->copyAddress(row); });
+    connect(m_menu, &RowMenu::editRequested, this, &FavoritesGrid::rowActivated);
+    connect(m_menu, &RowMenu::addressReplaced, this,
+            [this](int row) { setCurrentCell(row, LinkTableModel::AddressColumn); });
 
     m_followTimer->setSingleShot(true);
     m_followTimer->setInterval(checker::LinkChecker::kDispatchIntervalMs);
@@ -81,12 +102,56 @@ void FavoritesGrid::followVerdict(int row)
     m_followTimer->start();
 }
 
+int FavoritesGrid::tableRow(const QModelIndex& index) const
+{
+    const QModelIndex source = m_filter->mapToSource(index);
+    return source.isValid() && source.row() < m_model.dataRowCount() ? source.row() + 1 : 0;
+}
+
+QModelIndex FavoritesGrid::indexOf(int row, int column) const
+{
+    if (row < 1 || row > m_model.dataRowCount())
+        return QModelIndex();
+    return m_filter->mapFromSource(m_model.index(row - 1, column));
+}
+
+void FavoritesGrid::setEditsAllowed(bool allowed)
+{
+    m_menu->setEditsAllowed(allowed);
+}
+
+void FavoritesGrid::contextMenuEvent(QContextMenuEvent* event)
+{
+    // From the keyboard, the current row's; from the pointer, the row under it (the header's events come here too,
+    // and open nothing), which becomes current.
+    if (event->reason() != QContextMenuEvent::Mouse) {
+        openMenu(currentIndex());
+        return;
+    }
+    const QPoint at = viewport()->mapFromGlobal(event->globalPos());
+    const QModelIndex index = viewport()->rect().contains(at) ? indexAt(at) : QModelIndex();
+    if (tableRow(index))
+        setCurrentIndex(index);
+    openMenu(index);
+}
+
+void FavoritesGrid::openMenu(const QModelIndex& index)
+{
+    const int row = tableRow(index);
+    if (!row || m_menu->isVisible())
+        return;
+    // Under the cell, where the eye is.
+    const QRect cell = visualRect(index);
+    const QPoint at = viewport()->rect().contains(cell.center()) ? cell.bottomLeft() : QPoint(0, 0);
+    m_menu->openFor(row, viewport()->mapToGlobal(at));
+}
+
 void FavoritesGrid::setCurrentCell(int row, int column, CellScroll scroll)
 {
     m_followRow = 0;
-    if (row < 1 || row > m_model.dataRowCount())
+    const QModelIndex index = indexOf(row, column);
+    if (!index.isValid())
         return;
-    const QModelIndex index = m_model.index(row - 1, column);
     const int left = horizontalScrollBar()->value();
     setCurrentIndex(index);
     scrollTo(index);

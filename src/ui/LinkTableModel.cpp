@@ -2,6 +2,7 @@
 
 #include "table/LinkTable.h"
 #include "table/Loader.h"
+#include "ui/FailureText.h"
 
 namespace ui
 {
@@ -9,19 +10,20 @@ namespace ui
 namespace
 {
 
-// The grid shows this much of an address at most, in its cell, its tool tip and its accessible text: more never
-// fits on a screen, and laying out an address of a megabyte for its tool tip took the window seconds. The table
-// keeps the whole address, and the edit dialog shows it.
-constexpr qsizetype kShownAddressLength = 2000;
+// The grid shows this much of an address at most (or of a sentence that holds one, such as where a favorite has
+// moved to), in its cell, its tool tip and its accessible text: more never fits on a screen, and laying out an
+// address of a megabyte for its tool tip took the window seconds. The table keeps the whole address, and the edit
+// dialog shows it.
+constexpr qsizetype kShownLength = 2000;
 
-QString shownAddress(const QString& address)
+QString shownPart(const QString& text)
 {
-    if (address.size() <= kShownAddressLength)
-        return address;
-    qsizetype cut = kShownAddressLength;
-    if (address.at(cut - 1).isHighSurrogate())
+    if (text.size() <= kShownLength)
+        return text;
+    qsizetype cut = kShownLength;
+    if (text.at(cut - 1).isHighSurrogate())
         --cut; // not half of a character
-    return address.left(cut) + QChar(0x2026);
+    return text.left(cut) + QChar(0x2026);
 }
 
 } // namespace
@@ -66,6 +68,11 @@ void LinkTableModel::clear()
 int LinkTableModel::dataRowCount() const
 {
     return m_cleared ? 0 : m_table.rowCount();
+}
+
+const table::LinkRow* LinkTableModel::favorite(int row) const
+{
+    return row >= 1 && row <= dataRowCount() ? &m_table.row(row) : nullptr;
 }
 
 void LinkTableModel::rowsChanged(int first, int last)
@@ -127,7 +134,7 @@ QVariant LinkTableModel::data(const QModelIndex& index, int role) const
         return QVariant();
     QString value = cell(index.row() + 1, index.column());
     if (index.column() == AddressColumn)
-        value = shownAddress(value);
+        value = shownPart(value);
     const table::Verdict verdict = shownVerdict(index.row() + 1, index.column());
     const bool picture = verdict != table::Verdict::None;
     switch (role) {
@@ -137,8 +144,18 @@ QVariant LinkTableModel::data(const QModelIndex& index, int role) const
         if (picture)
             return verdict == table::Verdict::Alive ? m_yes : m_no;
         return QVariant();
-    case Qt::AccessibleTextRole:
     case Qt::ToolTipRole:
+    case Qt::AccessibleDescriptionRole:
+        // Why this check judged the favorite so; where nothing is known of it, the tool tip is the verdict's word.
+        if (index.column() == ResultColumn) {
+            const QString why = outcomeText(m_table.row(index.row() + 1).outcome);
+            if (!why.isEmpty())
+                return shownPart(why);
+        }
+        if (role == Qt::AccessibleDescriptionRole)
+            return QVariant();
+        Q_FALLTHROUGH();
+    case Qt::AccessibleTextRole:
         return picture || index.column() == AddressColumn ? QVariant(value) : QVariant();
     case Qt::TextAlignmentRole:
         return isResultColumn(index.column()) ? QVariant(Qt::AlignHCenter | Qt::AlignTop)

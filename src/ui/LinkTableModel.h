@@ -10,7 +10,8 @@
 namespace table
 {
 class LinkTable;
-}
+struct LinkRow;
+} // namespace table
 
 namespace ui
 {
@@ -19,7 +20,8 @@ namespace ui
 ///
 /// Grid row i (1-based, row 0 being the header) is model row i - 1 and shows table row i. With no favorites,
 /// or after clear() until the table is loaded again, the grid shows one blank row. Result columns show "YES"
-/// and "NO" as pictures (with that word as accessible text) and any other value as text. The address column
+/// and "NO" as pictures (with that word as accessible text) and any other value as text; the 结果 cell of a favorite
+/// asked in this check tells why in its tool tip and accessible description (ui::outcomeText). The address column
 /// shows the first few thousand characters of a longer address, followed by "…"; cell() gives it whole.
 class LinkTableModel final : public QAbstractTableModel
 {
@@ -58,6 +60,8 @@ public:
     QString cell(int row, int column) const;
     /// Number of grid rows showing a favorite (0 when only the blank row shows).
     int dataRowCount() const;
+    /// The favorite grid row `row` (1-based) shows; null outside the rows shown.
+    const table::LinkRow* favorite(int row) const;
 
     static bool isResultColumn(int column) { return column >= ResultColumn && column < ColumnCount; }
 

@@ -1,8 +1,8 @@
 #include "ui/MainWindow.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QEvent>
-#include <QFrame>
 #include <QLabel>
 #include <QMessageBox>
 #include <QScreen>
@@ -10,13 +10,17 @@
 
 #include "checker/LinkChecker.h"
 #include "ui/Artwork.h"
+#include "ui/BusyNotice.h"
 #include "ui/ChannelDial.h"
+#include "ui/ChannelDials.h"
 #include "ui/CommandBar.h"
+#include "ui/CommandList.h"
 #include "ui/Commands.h"
 #include "ui/EditDialog.h"
 #include "ui/FavoritesGrid.h"
-#include "ui/Fonts.h"
 #include "ui/FormLayout.h"
+#include "ui/GridPanel.h"
+#include "ui/HttpsOption.h"
 #include "ui/StatusPanels.h"
 
 namespace ui
@@ -32,7 +36,7 @@ const QString kProductName = QStringLiteral("Tessaly(2005版)");
 MainWindow::MainWindow(table::AppState& state, QWidget* parent)
     : QMainWindow(parent), m_state(state), m_model(state.table)
 {
-    setObjectName(QStringLiteral("Form1"));
+    setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(kProductName);
     setWindowIcon(windowIcon());
     setAccessibleName(kProductName);
@@ -43,48 +47,33 @@ MainWindow::MainWindow(table::AppState& state, QWidget* parent)
     // No menu bar, docked toolbar or managed status bar: the client widget is the whole client area, and the
     // layout rule places everything on it.
     m_client = new QWidget(this);
-    m_client->setObjectName(QStringLiteral("Form1Client"));
+    m_client->setObjectName(QStringLiteral("clientArea"));
     setCentralWidget(m_client);
     resize(twipsToPixels(12165), twipsToPixels(8400));
 
-    m_grid = new FavoritesGrid(m_model, m_client);
-    connect(m_grid, &FavoritesGrid::rowActivated, this, &MainWindow::MSHFlexGrid1_DblClick);
+    m_gridPanel = new GridPanel(m_state, m_model, m_client);
+    connect(grid(), &FavoritesGrid::rowActivated, this, &MainWindow::openEditor);
 
     m_statusBar = new StatusPanels(kProductName, m_client);
     connect(m_statusBar, &StatusPanels::panelsWidthChanged, this, [this] {
         if (m_toolbar)
             updateMinimumSize();
     });
-    m_dial = dialPictures(devicePixelRatioF());
-    setupBusyNotice();
+    m_dials = std::make_unique<ChannelDials>(m_client);
+    m_busyNotice = new BusyNotice(m_client);
     setupChecker();
-
-    m_load = new table::LoadSequence(m_state, this);
-    connect(m_load, &table::LoadSequence::cleared, this, &MainWindow::myClear);
-    connect(m_load, &table::LoadSequence::favoritesCounted, this, [this](int n) {
-        m_statusBar->setPanelText(3, QStringLiteral("地址 ") + QString::number(n) + QStringLiteral(" 条"));
-    });
-    connect(m_load, &table::LoadSequence::busyChanged, this, [this](bool shown) {
-        m_busyNotice->setVisible(shown);
-        m_busyNotice->raise();
-    });
-    connect(m_load, &table::LoadSequence::progressChanged, this, &MainWindow::showProgress);
-    // While the favorites are being read or changed, the commands that change data wait (greyed), and so does the
-    // edit dialog; a check goes on.
-    connect(m_load, &table::LoadSequence::workingChanged, this, [this](bool working) { enableDataCommands(!working); });
-    connect(m_load, &table::LoadSequence::loaded, this, [this] {
-        // The load writes every row, the last cell of the last row last; the current cell is moved there once, at
-        // the end, rather than along with each row. Only the row is scrolled to: the folder and name stay in sight.
-        m_grid->setCurrentCell(m_model.dataRowCount(), LinkTableModel::History4Column, FavoritesGrid::VerticalScroll);
-    });
-    connect(m_load, &table::LoadSequence::finished, this, &MainWindow::tableLoaded);
+    m_httpsOption = new HttpsOption(*m_checker, m_state.programFolder);
+    m_gridPanel->addToBar(m_httpsOption);
+    setupLoadSequence();
 
     m_commands = new Commands(m_state, *m_checker, *m_load, this);
     connect(m_commands, &Commands::failed, this, &MainWindow::commandFailed);
     connect(m_commands, &Commands::finished, this, &MainWindow::commandFinished);
     connect(m_load, &table::LoadSequence::interruptedRestoreHandled, m_commands, &Commands::tellInterruptedRestore);
 
-    Form_Load();
+    setupToolbar();
+    m_load->startUp();
+    enableDataCommands(!m_load->isWorking());
     setupKeyboard();
     updateMinimumSize();
     centreOnScreen();
@@ -96,71 +85,44 @@ MainWindow::~MainWindow()
     m_load->stop();
 }
 
-void MainWindow::Form_Load()
+void MainWindow::setupToolbar()
 {
     m_toolbar =
-        new CommandBar(Commands::all(), checker::LinkChecker::kMinThreads, checker::LinkChecker::kMaxThreads, m_client);
-    connect(m_toolbar, &CommandBar::triggered, this, &MainWindow::Toolbar1_ButtonClick);
+        new CommandBar(commandList(), checker::LinkChecker::kMinThreads, checker::LinkChecker::kMaxThreads, m_client);
+    connect(m_toolbar, &CommandBar::triggered, this, &MainWindow::runCommand);
     connect(m_toolbar->slider(), &QSlider::valueChanged, m_checker, &checker::LinkChecker::setThreadCount);
-    m_load->startUp();
-    enableDataCommands(!m_load->isWorking());
 }
 
-void MainWindow::setupBusyNotice()
+void MainWindow::setupLoadSequence()
 {
-    m_busyNotice = new QFrame(m_client);
-    m_busyNotice->setObjectName(QStringLiteral("Frame1"));
-    m_busyNotice->setFrameStyle(QFrame::Box | QFrame::Plain);
-    m_busyNotice->setAutoFillBackground(true);
-    QPalette pal = m_busyNotice->palette();
-    pal.setColor(QPalette::Window, QColor(0x80, 0xFF, 0xFF));
-    pal.setColor(QPalette::WindowText, QColor(0x00, 0x80, 0x80));
-    m_busyNotice->setPalette(pal);
-    m_busyText = new QLabel(Commands::progressText(table::LongWork::Load, 0, 0), m_busyNotice);
-    m_busyText->setObjectName(QStringLiteral("Label1"));
-    m_busyText->setAccessibleName(m_busyText->text());
-    m_busyText->setAccessibleDescription(QStringLiteral("忙碌提示"));
-    m_busyText->setFont(songTi(10.5, true));
-    QRect geometry = twipsToPixels(QRect(960, 300, 3135, 255));
-    m_busyTextWidth = geometry.width();
-    geometry.setHeight(qMax(geometry.height(), m_busyText->sizeHint().height()));
-    m_busyText->setGeometry(geometry);
-    fitBusyNotice();
-    m_busyNotice->hide();
-}
-
-void MainWindow::showProgress(table::LongWork kind, int done, int total)
-{
-    const QString text = Commands::progressText(kind, done, total);
-    if (text == m_busyText->text())
-        return;
-    m_busyText->setText(text);
-    m_busyText->setAccessibleName(text);
-    fitBusyNotice();
-}
-
-void MainWindow::fitBusyNotice()
-{
-    // The text keeps its place in the notice and grows as it needs; the notice grows with it, around its centre,
-    // keeping as much room to the text's right as to its left.
-    m_busyText->resize(qMax(m_busyTextWidth, m_busyText->sizeHint().width()), m_busyText->height());
-    QRect frame = m_busyNotice->geometry();
-    if (frame.isEmpty()) // a minimized window
-        return;
-    const int needed = m_busyText->geometry().right() + 1 + m_busyText->x();
-    if (needed > frame.width()) {
-        const int more = needed - frame.width();
-        frame.adjust(-more / 2, 0, more - more / 2, 0);
-        m_busyNotice->setGeometry(frame);
-    }
+    m_load = new table::LoadSequence(m_state, this);
+    connect(m_load, &table::LoadSequence::cleared, this, &MainWindow::clearGrid);
+    connect(m_load, &table::LoadSequence::favoritesCounted, this, [this](int n) {
+        m_statusBar->setPanelText(3, QStringLiteral("地址 ") + QString::number(n) + QStringLiteral(" 条"));
+    });
+    connect(m_load, &table::LoadSequence::busyChanged, this, [this](bool shown) {
+        m_busyNotice->setVisible(shown);
+        m_busyNotice->raise();
+    });
+    connect(m_load, &table::LoadSequence::progressChanged, m_busyNotice, &BusyNotice::showProgress);
+    // While the favorites are being read or changed, the commands that change data wait (greyed), and so do the edit
+    // dialog and the row menu's edits; a check goes on.
+    connect(m_load, &table::LoadSequence::workingChanged, this, [this](bool working) { enableDataCommands(!working); });
+    connect(m_load, &table::LoadSequence::loaded, this, [this] {
+        // The load writes every row, the last cell of the last row last; the current cell is moved there once, at
+        // the end, rather than along with each row. Only the row is scrolled to: the folder and name stay in sight.
+        grid()->setCurrentCell(m_model.dataRowCount(), LinkTableModel::History4Column, FavoritesGrid::VerticalScroll);
+    });
+    connect(m_load, &table::LoadSequence::finished, this, &MainWindow::tableLoaded);
 }
 
 void MainWindow::enableDataCommands(bool enabled)
 {
+    grid()->setEditsAllowed(enabled);
     if (!m_toolbar)
         return;
-    for (const Commands::Entry& entry : Commands::all()) {
-        if (Commands::changesData(entry.id))
+    for (const CommandEntry& entry : commandList()) {
+        if (changesData(entry.id))
             m_toolbar->action(entry.id)->setEnabled(enabled);
     }
 }
@@ -169,15 +131,18 @@ void MainWindow::setupChecker()
 {
     m_checker = new checker::LinkChecker(m_state.table, this);
     // The grid shows the verdict through the table; the window only follows it with the current cell.
-    connect(m_checker, &checker::LinkChecker::verdict, m_grid, &FavoritesGrid::followVerdict);
+    connect(m_checker, &checker::LinkChecker::verdict, grid(), &FavoritesGrid::followVerdict);
     connect(m_checker, &checker::LinkChecker::channelStateChanged, this,
             [this](int channel, checker::TransferChannel::State state) { showIndicator(channel, dialPicture(state)); });
     connect(m_checker, &checker::LinkChecker::channelIdle, this,
             [this](int channel) { showIndicator(channel, IdleDialPicture); });
-    connect(m_checker, &checker::LinkChecker::threadCountChanged, this, [this](int n) {
+    const auto setDialCount = [this](int n) {
+        m_dials->setCount(n, [this](int channel) { return dialPicture(m_checker->shownState(channel)); });
+    };
+    connect(m_checker, &checker::LinkChecker::threadCountChanged, this, [this, setDialCount](int n) {
         m_statusBar->setPanelText(3, QStringLiteral("线程数：") + QString::number(n));
-        updateIndicators(n);
-        Form_Resize();
+        setDialCount(n);
+        layOut();
     });
     connect(m_checker, &checker::LinkChecker::runStarted, this,
             [this] { m_statusBar->setPanelText(5, QStringLiteral("正在检测")); });
@@ -188,39 +153,27 @@ void MainWindow::setupChecker()
                         this);
         box.exec();
     });
-    updateIndicators(m_checker->threadCount());
+    setDialCount(m_checker->threadCount());
 }
 
 void MainWindow::showIndicator(int channel, int picture)
 {
-    QLabel* label = indicator(channel);
-    if (!label || picture < 1 || picture >= m_dial.size())
-        return;
-    label->setPixmap(m_dial.at(picture));
-    label->setAccessibleDescription(picture == IdleDialPicture ? QStringLiteral("空闲") : QStringLiteral("正在检测"));
-}
-
-void MainWindow::updateIndicators(int count)
-{
-    while (int(m_indicators.size()) > count) {
-        delete m_indicators.back();
-        m_indicators.pop_back();
-    }
-    while (int(m_indicators.size()) < count) {
-        const int channel = int(m_indicators.size());
-        auto* label = new QLabel(m_client);
-        label->setObjectName(QStringLiteral("myShow_%1").arg(channel));
-        label->setAccessibleName(QStringLiteral("探测通道 %1").arg(channel + 1));
-        label->setAlignment(Qt::AlignCenter);
-        m_indicators.push_back(label);
-        showIndicator(channel, dialPicture(m_checker->shownState(channel)));
-        label->show();
-    }
+    m_dials->show(channel, picture);
 }
 
 QLabel* MainWindow::indicator(int channel) const
 {
-    return channel >= 0 && channel < int(m_indicators.size()) ? m_indicators.at(channel) : nullptr;
+    return m_dials->dial(channel);
+}
+
+int MainWindow::indicatorCount() const
+{
+    return m_dials->count();
+}
+
+FavoritesGrid* MainWindow::grid() const
+{
+    return m_gridPanel->grid();
 }
 
 QString MainWindow::panelText(int panel) const
@@ -243,23 +196,18 @@ QAction* MainWindow::action(table::Command command) const
     return m_toolbar->action(command);
 }
 
-void MainWindow::myClear()
+void MainWindow::clearGrid()
 {
     m_model.clear();
     m_statusBar->setPanelText(3, QString());
 }
 
-void MainWindow::StopTh()
-{
-    m_checker->stop();
-}
-
-void MainWindow::Toolbar1_ButtonClick(table::Command command)
+void MainWindow::runCommand(table::Command command)
 {
     m_commands->run(command);
 }
 
-void MainWindow::MSHFlexGrid1_DblClick(int row)
+void MainWindow::openEditor(int row)
 {
     // Only a row that shows a favorite: not the header, not the blank row of an empty or cleared grid, and not while
     // the favorites are being read or changed.
@@ -268,19 +216,20 @@ void MainWindow::MSHFlexGrid1_DblClick(int row)
     EditDialog dialog(m_state, row, this);
     // An applied edit has written the row's folder, name and address, the address last.
     if (dialog.exec() == QDialog::Accepted)
-        m_grid->setCurrentCell(row, LinkTableModel::AddressColumn);
+        grid()->setCurrentCell(row, LinkTableModel::AddressColumn);
 }
 
-void MainWindow::Form_Resize()
+void MainWindow::layOut()
 {
     const int threads = m_checker ? m_checker->threadCount() : 1;
     const FormLayout layout =
         computeFormLayout(pixelsToTwips(width()), pixelsToTwips(height()), isMinimized(), threads);
-    m_grid->setGeometry(twipsToPixels(layout.grid));
-    m_busyNotice->setGeometry(twipsToPixels(layout.frame));
-    fitBusyNotice();
-    for (int i = 0; i < int(m_indicators.size()) && i < layout.indicators.size(); ++i)
-        m_indicators.at(i)->setGeometry(twipsToPixels(layout.indicators.at(i)));
+    m_gridPanel->setGeometry(twipsToPixels(layout.grid));
+    m_busyNotice->place(twipsToPixels(layout.frame));
+    QVector<QRect> dials;
+    for (const QRect& dial : layout.indicators)
+        dials.append(twipsToPixels(dial));
+    m_dials->place(dials);
     if (m_toolbar)
         m_toolbar->setGeometry(0, 0, width(), twipsToPixels(ToolbarHeightTwips));
     const int status = twipsToPixels(StatusBarHeightTwips);
@@ -304,29 +253,32 @@ void MainWindow::centreOnScreen()
 
 void MainWindow::setupKeyboard()
 {
-    // Tab reaches every toolbar button, then the slider and the grid. Each command also has its shortcut on its
-    // action.
+    // Tab reaches every toolbar button, then the slider, the choice of what the grid shows, the options and the
+    // grid. Each command also has its shortcut on its action.
     QWidget* previous = nullptr;
-    for (QWidget* button : m_toolbar->buttons()) {
+    for (QWidget* next : m_toolbar->buttons()) {
         if (previous)
-            setTabOrder(previous, button);
-        previous = button;
+            setTabOrder(previous, next);
+        previous = next;
     }
-    setTabOrder(previous, slider());
-    setTabOrder(slider(), m_grid);
+    for (QWidget* next : {static_cast<QWidget*>(slider()), static_cast<QWidget*>(m_gridPanel->shownChoice()),
+                          static_cast<QWidget*>(m_httpsOption), static_cast<QWidget*>(grid())}) {
+        setTabOrder(previous, next);
+        previous = next;
+    }
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
-    Form_Resize();
+    layOut();
 }
 
 void MainWindow::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange)
-        Form_Resize();
+        layOut();
 }
 
 } // namespace ui

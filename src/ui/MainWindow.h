@@ -1,10 +1,8 @@
 #pragma once
 
-#include <vector>
+#include <memory>
 
 #include <QMainWindow>
-#include <QPixmap>
-#include <QVector>
 
 #include "table/AppState.h"
 #include "table/CommandRules.h"
@@ -13,7 +11,6 @@
 #include "ui/LinkTableModel.h"
 
 class QAction;
-class QFrame;
 class QLabel;
 class QSlider;
 
@@ -25,12 +22,17 @@ class LinkChecker;
 namespace ui
 {
 
+class BusyNotice;
+class ChannelDials;
 class CommandBar;
 class Commands;
+class GridPanel;
+class HttpsOption;
 class StatusPanels;
 
-/// The main window: the toolbar with the eight commands and the thread-count slider, the grid of favorites, one
-/// indicator per probe channel, the status bar and the busy notice.
+/// The main window: the toolbar with the eight commands and the thread-count slider, the grid of favorites with
+/// the choice of what it shows and the window's options above it, one dial per probe channel, the status bar and
+/// the busy notice.
 ///
 /// Children are placed by the window's own layout rule (in twips, 15 per pixel) on a client widget that fills
 /// the window; the window itself is a QMainWindow only so that screen readers see a frame with a status bar. The
@@ -50,17 +52,18 @@ public:
     ~MainWindow() override;
 
     /// Resets the grid to its header and one blank row and empties the information panel.
-    void myClear();
-    /// Stops every probe channel (the run then ends at the completion watch's next tick).
-    void StopTh();
+    void clearGrid();
 
     /// The text of status bar panel 1..7.
     QString panelText(int panel) const;
     LinkTableModel& model() { return m_model; }
     checker::LinkChecker& checker() { return *m_checker; }
     table::LoadSequence& loadSequence() { return *m_load; }
-    FavoritesGrid* grid() const { return m_grid; }
-    QFrame* busyNotice() const { return m_busyNotice; }
+    FavoritesGrid* grid() const;
+    /// The grid with the bar above it: the grid's place in the window's layout.
+    GridPanel* gridPanel() const { return m_gridPanel; }
+    HttpsOption* httpsOption() const { return m_httpsOption; }
+    BusyNotice* busyNotice() const { return m_busyNotice; }
     QSlider* slider() const;
     CommandBar* toolbar() const { return m_toolbar; }
     StatusPanels* statusPanels() const { return m_statusBar; }
@@ -68,39 +71,36 @@ public:
     QLabel* panel(int panel) const;
     /// The action of the command's toolbar button.
     QAction* action(table::Command command) const;
-    /// The indicator of probe channel i (0-based).
+    /// The dial of probe channel i (0-based).
     QLabel* indicator(int channel) const;
-    int indicatorCount() const { return int(m_indicators.size()); }
+    int indicatorCount() const;
 
 public slots:
     /// Runs the command of the toolbar button that was pressed.
-    void Toolbar1_ButtonClick(table::Command command);
-    /// Opens the edit dialog for grid row `row` (1-based); rows without a favorite are ignored.
-    void MSHFlexGrid1_DblClick(int row);
+    void runCommand(table::Command command);
+    /// Opens the edit dialog for table row `row` (1-based); rows without a favorite are ignored.
+    void openEditor(int row);
 
 signals:
     /// The table has been (re)loaded and the busy notice hidden.
     void tableLoaded();
     /// A command failed; the text (also shown in a message box) names the command and what failed.
     void commandFailed(const QString& message);
-    /// A command that changes data is over (it may run behind the busy notice, after Toolbar1_ButtonClick returned).
+    /// A command that changes data is over (it may run behind the busy notice, after runCommand returned).
     void commandFinished(table::Command command);
     /// The check has ended (the message box "检测完毕" is about to show).
     void checkFinished();
 
 private:
-    void Form_Load();
-    void setupBusyNotice();
-    void showProgress(table::LongWork kind, int done, int total);
-    void fitBusyNotice();
+    void setupToolbar();
+    void setupLoadSequence();
     void enableDataCommands(bool enabled);
     void setupChecker();
     void setupKeyboard();
     void centreOnScreen();
     void updateMinimumSize();
     void showIndicator(int channel, int picture);
-    void updateIndicators(int count);
-    void Form_Resize();
+    void layOut();
 
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -112,13 +112,11 @@ private:
     Commands* m_commands = nullptr;
     QWidget* m_client = nullptr; // fills the window and holds every visible part
     CommandBar* m_toolbar = nullptr;
-    FavoritesGrid* m_grid = nullptr;
+    GridPanel* m_gridPanel = nullptr;
+    HttpsOption* m_httpsOption = nullptr;
     StatusPanels* m_statusBar = nullptr;
-    QFrame* m_busyNotice = nullptr;
-    QLabel* m_busyText = nullptr;      // the notice's text: what the work is and how far it has come
-    int m_busyTextWidth = 0;           // the text's width as designed
-    std::vector<QLabel*> m_indicators; // one per probe channel
-    QVector<QPixmap> m_dial;           // 1..12, element 0 unused
+    BusyNotice* m_busyNotice = nullptr;
+    std::unique_ptr<ChannelDials> m_dials;
 };
 
 } // namespace ui

@@ -25,7 +25,7 @@ constexpr int kPanelMargin = 1;
 StatusPanels::StatusPanels(const QString& productName, QWidget* parent) : QStatusBar(parent)
 {
     // A status bar for screen readers; the panels are placed by layoutPanels(), not by the bar's own layout.
-    setObjectName(QStringLiteral("StatusBar1"));
+    setObjectName(QStringLiteral("statusPanels"));
     setAccessibleName(QStringLiteral("状态栏"));
     setSizeGripEnabled(false);
     const std::array<QString, 7> texts{productName, QStringLiteral("信息"), QString(), QStringLiteral("状态"),

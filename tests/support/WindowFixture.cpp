@@ -25,8 +25,10 @@
 #include "support/TempFavorites.h"
 #include "table/LoadSequence.h"
 #include "table/ResultsFile.h"
+#include "ui/BusyNotice.h"
 #include "ui/CommandBar.h"
 #include "ui/Fonts.h"
+#include "ui/GridPanel.h"
 #include "ui/LinkTableModel.h"
 #include "ui/MainWindow.h"
 #include "ui/StatusPanels.h"
@@ -126,7 +128,7 @@ WindowParts windowParts(const ui::MainWindow& window)
     WindowParts parts;
     parts.client = window.centralWidget()->rect();
     parts.toolbar = window.toolbar()->geometry();
-    parts.grid = window.grid()->geometry();
+    parts.grid = window.gridPanel()->geometry();
     parts.busyNotice = window.busyNotice()->geometry();
     for (int i = 0; i < window.indicatorCount(); ++i)
         parts.dials.append(window.indicator(i)->geometry());

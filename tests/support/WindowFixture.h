@@ -41,7 +41,7 @@ struct WindowParts
 {
     QRect client;
     QRect toolbar;
-    QRect grid;
+    QRect grid; // the grid with the bar above it
     QRectF busyNotice;
     QVector<QRect> dials; // one per channel, in channel order
     QRect statusBar;

@@ -20,6 +20,7 @@ COMMANDS = [("开始检测", "F5"), ("停止检测", "Esc"), ("保存检测结�
 # Each status panel's name (None: its text, whatever it is) and description.
 PANELS = [(FRAME, "程序名称"), ("信息", "信息栏标题"), ("地址 2 条", "信息"), ("状态", "状态栏标题"),
           ("", "检测状态"), ("日期", "日期栏标题"), (None, "今天的日期")]
+HTTPS = "同时检测 https 地址"
 failures = []
 
 
@@ -66,6 +67,12 @@ def descendants(node, role):
     return [d for c in children(node) for d in ([c] if c.getRole() == role else []) + descendants(c, role)]
 
 
+def labels(node):
+    """The names of what labels node."""
+    return [r.getTarget(i).name for r in node.getRelationSet()
+            if r.getRelationType() == pyatspi.RELATION_LABELLED_BY for i in range(r.getNTargets())]
+
+
 def loaded(app):
     """True once the grid shows both favorites and the busy notice has gone: from then on the tree stays as it is."""
     cells = [c.name for c in descendants(app, pyatspi.ROLE_TABLE_CELL)]
@@ -84,6 +91,7 @@ def window_as_read(app):
     if bars:
         seen["panels"] = [(p.name, p.description) for p in children(bars[0], pyatspi.ROLE_LABEL)]
     seen["tables"] = [g.name for g in descendants(frames[0], pyatspi.ROLE_TABLE)]
+    seen["choices"] = [(c.name, labels(c)) for c in descendants(frames[0], pyatspi.ROLE_COMBO_BOX)]
     for toolbar in descendants(frames[0], pyatspi.ROLE_TOOL_BAR)[:1]:
         seen["buttons"] = [(b.name, b.description, b.queryAction().getKeyBinding(0),
                             b.getState().contains(pyatspi.STATE_FOCUSABLE))
@@ -112,6 +120,9 @@ def check_window(app):
             check(name == expected if expected is not None else name != "", "panel %d: %r" % (n, name))
             check(description == expected_description, "panel %d described: %r" % (n, description))
     check(seen["tables"] == ["收藏夹列表"], "the grid 收藏夹列表")
+    # A combo box is read by its current item, and by the label that names it.
+    check(seen["choices"] == [("全部收藏", ["显示"])], "the choice 显示 of what the grid shows, at 全部收藏 (%s)"
+          % seen["choices"])
 
     buttons = seen["buttons"]
     check([b[0] for b in buttons] == [name for name, _ in COMMANDS], "the eight commands, in order")
@@ -134,6 +145,33 @@ def check_window(app):
             check(wait_for(close_button, 15) is not None, "the about box has its button 关闭窗口"):
         press(close_button)
         check(wait_for(lambda: not children(app, pyatspi.ROLE_DIALOG), 15), "关闭窗口 closes it")
+
+
+def https_boxes(app):
+    return [b for f in children(app, pyatspi.ROLE_FRAME) for b in descendants(f, pyatspi.ROLE_CHECK_BOX)
+            if b.name == HTTPS]
+
+
+def check_https_option(app, settings):
+    """The command 同时检测 https 地址: a check box, off, that its action turns on and the settings file keeps."""
+    boxes = read(lambda: https_boxes(app))
+    if not check(len(boxes) == 1, "one check box named %s" % HTTPS):
+        return
+    state = read(lambda: boxes[0].getState())
+    check(state.contains(pyatspi.STATE_FOCUSABLE), "%s takes the keyboard focus" % HTTPS)
+    check(not state.contains(pyatspi.STATE_CHECKED), "%s is off at first" % HTTPS)
+    read(lambda: https_boxes(app)[0].queryAction().doAction(0))
+    check(wait_for(lambda: https_boxes(app)[0].getState().contains(pyatspi.STATE_CHECKED), 15),
+          "its action turns %s on" % HTTPS)
+
+    def kept():
+        try:
+            with open(settings, encoding="utf-8") as file:
+                lines = file.read().split()
+        except OSError:
+            return False
+        return "[check]" in lines and "https=true" in lines[lines.index("[check]"):]
+    check(wait_for(kept, 15), "the settings file %s keeps https=true in [check]" % settings)
 
 
 def main():
@@ -159,6 +197,7 @@ def main():
         if check(app is not None, "the program is on the accessibility bus") and \
                 check(wait_for(lambda: loaded(app), 60), "the table is loaded"):
             check_window(app)
+            check_https_option(app, os.path.join(os.path.dirname(program), "tessaly.ini"))
     finally:
         tessaly.terminate()
         tessaly.wait(10)

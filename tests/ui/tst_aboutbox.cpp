@@ -31,17 +31,17 @@ Snapshot snapshot(QWidget* box)
 {
     Snapshot shot;
     shot.size = box->size();
-    for (const QString& name :
-         {QStringLiteral("Label1"), QStringLiteral("Label2_1"), QStringLiteral("Label2_2"), QStringLiteral("Label2_3"),
-          QStringLiteral("Label2_5"), QStringLiteral("Label2_4"), QStringLiteral("Image1")}) {
+    for (const QString& name : {QStringLiteral("titleLabel"), QStringLiteral("infoLine1"), QStringLiteral("infoLine2"),
+                                QStringLiteral("infoLine3"), QStringLiteral("infoLine5"), QStringLiteral("infoLine4"),
+                                QStringLiteral("picture")}) {
         auto* label = box->findChild<QLabel*>(name);
         shot.texts.append(label ? label->text() : QStringLiteral("<missing %1>").arg(name));
         shot.geometries.append(label ? label->geometry() : QRect());
-        if (label && name == QLatin1String("Image1"))
+        if (label && name == QLatin1String("picture"))
             shot.picture = label->pixmap().toImage();
     }
-    auto* button = box->findChild<QPushButton*>(QStringLiteral("Command1"));
-    shot.texts.append(button ? button->text() : QStringLiteral("<missing Command1>"));
+    auto* button = box->findChild<QPushButton*>(QStringLiteral("closeButton"));
+    shot.texts.append(button ? button->text() : QStringLiteral("<missing closeButton>"));
     shot.geometries.append(button ? button->geometry() : QRect());
     return shot;
 }
@@ -92,16 +92,16 @@ void TestAboutBox::textsAreExact()
 {
     ui::AboutBox box;
     QCOMPARE(box.windowTitle(), QString());
-    QCOMPARE(box.findChild<QLabel*>(QStringLiteral("Label1"))->text(), QStringLiteral("Tessaly(2005版)"));
-    QCOMPARE(box.findChild<QLabel*>(QStringLiteral("Label2_1"))->text(), QStringLiteral("作者：泰萨利组"));
-    QCOMPARE(box.findChild<QLabel*>(QStringLiteral("Label2_2"))->text(), QStringLiteral("日期：2026-12-07"));
-    QCOMPARE(box.findChild<QLabel*>(QStringLiteral("Label2_3"))->text(), QStringLiteral("邮箱：dev@tessaly.test"));
-    QCOMPARE(box.findChild<QLabel*>(QStringLiteral("Label2_4"))->text(), QStringLiteral("出品：Tessaly 开发组"));
-    QCOMPARE(box.findChild<QLabel*>(QStringLiteral("Label2_5"))->text(), QStringLiteral("网址：tessaly.test"));
-    QCOMPARE(box.findChild<QPushButton*>(QStringLiteral("Command1"))->text(), QStringLiteral("关闭窗口"));
+    QCOMPARE(box.findChild<QLabel*>(QStringLiteral("titleLabel"))->text(), QStringLiteral("Tessaly(2005版)"));
+    QCOMPARE(box.findChild<QLabel*>(QStringLiteral("infoLine1"))->text(), QStringLiteral("作者：泰萨利组"));
+    QCOMPARE(box.findChild<QLabel*>(QStringLiteral("infoLine2"))->text(), QStringLiteral("日期：2026-12-07"));
+    QCOMPARE(box.findChild<QLabel*>(QStringLiteral("infoLine3"))->text(), QStringLiteral("邮箱：dev@tessaly.test"));
+    QCOMPARE(box.findChild<QLabel*>(QStringLiteral("infoLine4"))->text(), QStringLiteral("出品：Tessaly 开发组"));
+    QCOMPARE(box.findChild<QLabel*>(QStringLiteral("infoLine5"))->text(), QStringLiteral("网址：tessaly.test"));
+    QCOMPARE(box.findChild<QPushButton*>(QStringLiteral("closeButton"))->text(), QStringLiteral("关闭窗口"));
     // Shown as typed, never taken for markup.
     for (QLabel* label : box.findChildren<QLabel*>())
-        if (label->objectName() != QLatin1String("Image1"))
+        if (label->objectName() != QLatin1String("picture"))
             QCOMPARE(label->textFormat(), Qt::PlainText);
 }
 
@@ -117,10 +117,10 @@ void TestAboutBox::everythingShowsWholeAndInPlace()
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u'\n')));
 
     const auto at = [&box](const char* name) { return box.findChild<QWidget*>(QLatin1String(name))->geometry(); };
-    const QRect title = at("Label1");
-    const QRect picture = at("Image1");
-    const QRect button = at("Command1");
-    const QList<QRect> lines{at("Label2_1"), at("Label2_2"), at("Label2_3"), at("Label2_5"), at("Label2_4")};
+    const QRect title = at("titleLabel");
+    const QRect picture = at("picture");
+    const QRect button = at("closeButton");
+    const QList<QRect> lines{at("infoLine1"), at("infoLine2"), at("infoLine3"), at("infoLine5"), at("infoLine4")};
     for (int i = 0; i < lines.size(); ++i) {
         QVERIFY(lines.at(i).top() > title.bottom());
         QCOMPARE(lines.at(i).left(), lines.first().left());
@@ -155,7 +155,7 @@ void TestAboutBox::dialogProperties()
     QVERIFY(!(flags & Qt::WindowContextHelpButtonHint));
     QCOMPARE(flags & Qt::WindowType_Mask, Qt::Dialog);
 
-    auto* image = box.findChild<QLabel*>(QStringLiteral("Image1"));
+    auto* image = box.findChild<QLabel*>(QStringLiteral("picture"));
     QCOMPARE(image->pixmap().deviceIndependentSize(), QSizeF(300, 95));
     QVERIFY(!image->hasScaledContents());
     const auto premultiplied = QImage::Format_ARGB32_Premultiplied;
@@ -172,15 +172,15 @@ void TestAboutBox::coloursAndFonts()
     QVERIFY(box.font().bold());
 
     for (QLabel* label : box.findChildren<QLabel*>()) {
-        if (label->objectName() == QLatin1String("Image1"))
+        if (label->objectName() == QLatin1String("picture"))
             continue;
         QCOMPARE(label->palette().color(QPalette::WindowText), QColor(0xC0, 0x00, 0x00));
         QVERIFY(!label->autoFillBackground());
         QVERIFY(label->font().bold());
-        const qreal expected = label->objectName() == QLatin1String("Label1") ? 14.25 : 10.5;
+        const qreal expected = label->objectName() == QLatin1String("titleLabel") ? 14.25 : 10.5;
         QCOMPARE(label->font().pointSizeF(), expected);
     }
-    auto* button = box.findChild<QPushButton*>(QStringLiteral("Command1"));
+    auto* button = box.findChild<QPushButton*>(QStringLiteral("closeButton"));
     QCOMPARE(button->font().pointSizeF(), 10.5);
     QVERIFY(button->font().bold());
 
@@ -189,7 +189,7 @@ void TestAboutBox::coloursAndFonts()
     QVERIFY(QTest::qWaitForWindowExposed(&box));
     const QImage shot = box.grab().toImage();
     QCOMPARE(QColor(shot.pixel(2, 2)), QColor(0xFF, 0x80, 0x80));
-    const QRect line = box.findChild<QLabel*>(QStringLiteral("Label2_2"))->geometry();
+    const QRect line = box.findChild<QLabel*>(QStringLiteral("infoLine2"))->geometry();
     int dark = 0;
     for (int y = line.top(); y <= line.bottom(); ++y)
         for (int x = line.left(); x <= line.right(); ++x) {
@@ -204,7 +204,7 @@ void TestAboutBox::onlyTheButtonTakesFocus()
     ui::AboutBox box;
     box.show();
     QVERIFY(QTest::qWaitForWindowExposed(&box));
-    auto* button = box.findChild<QPushButton*>(QStringLiteral("Command1"));
+    auto* button = box.findChild<QPushButton*>(QStringLiteral("closeButton"));
     for (QWidget* child : box.findChildren<QWidget*>()) {
         if (child == button)
             QVERIFY(child->focusPolicy() & Qt::TabFocus);
@@ -222,8 +222,8 @@ void TestAboutBox::accessibleNames()
     QCOMPARE(children.size(), 8);
     for (QWidget* child : children)
         QVERIFY2(!child->accessibleName().isEmpty(), qPrintable(child->objectName()));
-    QCOMPARE(box.findChild<QLabel*>(QStringLiteral("Label2_2"))->accessibleName(), QStringLiteral("日期：2026-12-07"));
-    QCOMPARE(box.findChild<QPushButton*>(QStringLiteral("Command1"))->accessibleName(), QStringLiteral("关闭窗口"));
+    QCOMPARE(box.findChild<QLabel*>(QStringLiteral("infoLine2"))->accessibleName(), QStringLiteral("日期：2026-12-07"));
+    QCOMPARE(box.findChild<QPushButton*>(QStringLiteral("closeButton"))->accessibleName(), QStringLiteral("关闭窗口"));
 }
 
 void TestAboutBox::closesOnButtonClick()
@@ -231,7 +231,7 @@ void TestAboutBox::closesOnButtonClick()
     ui::AboutBox box;
     box.show();
     QVERIFY(QTest::qWaitForWindowExposed(&box));
-    QTest::mouseClick(box.findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+    QTest::mouseClick(box.findChild<QPushButton*>(QStringLiteral("closeButton")), Qt::LeftButton);
     QVERIFY(!box.isVisible());
     QCOMPARE(box.result(), int(QDialog::Accepted));
 }
@@ -260,7 +260,7 @@ void TestAboutBox::closesOnAnyKey()
     ui::AboutBox box;
     box.show();
     QVERIFY(QTest::qWaitForWindowExposed(&box));
-    auto* button = box.findChild<QPushButton*>(QStringLiteral("Command1"));
+    auto* button = box.findChild<QPushButton*>(QStringLiteral("closeButton"));
     QCOMPARE(box.focusWidget(), button);
     QSignalSpy clicked(button, &QPushButton::clicked);
     QTest::keyPress(toButton ? static_cast<QWidget*>(button) : static_cast<QWidget*>(&box), Qt::Key(key));
@@ -277,7 +277,7 @@ void TestAboutBox::closesOnTextOnlyKey()
     ui::AboutBox box;
     box.show();
     QVERIFY(QTest::qWaitForWindowExposed(&box));
-    QTest::sendKeyEvent(QTest::Press, box.findChild<QPushButton*>(QStringLiteral("Command1")), Qt::Key_unknown,
+    QTest::sendKeyEvent(QTest::Press, box.findChild<QPushButton*>(QStringLiteral("closeButton")), Qt::Key_unknown,
                         QStringLiteral("中"), Qt::NoModifier);
     QVERIFY(!box.isVisible());
 }
@@ -287,7 +287,7 @@ void TestAboutBox::modifierAloneDoesNotClose()
     ui::AboutBox box;
     box.show();
     QVERIFY(QTest::qWaitForWindowExposed(&box));
-    auto* button = box.findChild<QPushButton*>(QStringLiteral("Command1"));
+    auto* button = box.findChild<QPushButton*>(QStringLiteral("closeButton"));
     for (Qt::Key key : {Qt::Key_Shift, Qt::Key_Control, Qt::Key_Alt, Qt::Key_Meta, Qt::Key_CapsLock}) {
         QTest::keyPress(button, key);
         QTest::keyRelease(button, key);
@@ -305,7 +305,7 @@ void TestAboutBox::modalShowingClosesAndDiscards()
     const bool closedByClick = runModal(
         [](ui::AboutBox* dialog) {
             QVERIFY(dialog->isModal());
-            QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+            QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("closeButton")), Qt::LeftButton);
         },
         &seen, &box);
     QVERIFY(closedByClick);
@@ -323,7 +323,7 @@ void TestAboutBox::secondShowingHasSameContent()
     Snapshot first, second;
     QPointer<ui::AboutBox> box;
     auto click = [](ui::AboutBox* dialog) {
-        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("closeButton")), Qt::LeftButton);
     };
     QVERIFY(runModal(click, &first, &box));
     QVERIFY(runModal(click, &second, &box));

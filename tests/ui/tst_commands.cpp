@@ -23,7 +23,8 @@
 #include "support/TreeSnapshot.h"
 #include "support/WindowFixture.h"
 #include "table/LoadSequence.h"
-#include "ui/Commands.h"
+#include "ui/BusyNotice.h"
+#include "ui/CommandList.h"
 #include "ui/LinkTableModel.h"
 #include "ui/MainWindow.h"
 #include "ui/Translation.h"
@@ -105,10 +106,10 @@ Command commandOf(table::LongWork work)
 }
 
 // Clicks the command's button and waits until its work is over.
-bool runCommand(ui::MainWindow& w, Command command)
+bool runToTheEnd(ui::MainWindow& w, Command command)
 {
     QSignalSpy finished(&w, &ui::MainWindow::commandFinished);
-    w.Toolbar1_ButtonClick(command);
+    w.runCommand(command);
     return !finished.isEmpty() || finished.wait(30000);
 }
 
@@ -159,7 +160,7 @@ void CommandsTest::checkThenSaveFoldsResultsIntoHistory()
 
     ModalWatcher watcher;
     QSignalSpy finished(&w, &ui::MainWindow::checkFinished);
-    w.Toolbar1_ButtonClick(Command::StartCheck);
+    w.runCommand(Command::StartCheck);
     QCOMPARE(w.panelText(5), QString("正在检测"));
     QVERIFY(finished.wait(20000));
     QTRY_COMPARE(watcher.messageTexts(), QStringList{"检测完毕"});
@@ -171,7 +172,7 @@ void CommandsTest::checkThenSaveFoldsResultsIntoHistory()
     // A favorite added since the load is counted at once and shown after the reload.
     QVERIFY(f.addFavorite("new.url", alive));
     QSignalSpy loaded(&w, &ui::MainWindow::tableLoaded);
-    w.Toolbar1_ButtonClick(Command::SaveResults);
+    w.runCommand(Command::SaveResults);
     QCOMPARE(w.model().dataRowCount(), 0);
     QTRY_COMPARE(w.panelText(3), QString("地址 4 条"));
     QVERIFY(!loaded.isEmpty() || loaded.wait(5000));
@@ -214,7 +215,7 @@ void CommandsTest::saveQuestionCancelsByDefault()
         else
             testsupport::closeModal(widget);
     });
-    QVERIFY(runCommand(w, Command::SaveResults));
+    QVERIFY(runToTheEnd(w, Command::SaveResults));
     QCOMPARE(watcher.messageTexts(), QStringList{kNoAnswerQuestion});
     QCOMPARE(watcher.seen().constFirst().title, QString("保存检测结果"));
     QCOMPARE(buttons, QStringList({"保存", "取消"}));
@@ -285,7 +286,7 @@ void CommandsTest::deleteWorksBehindTheBusyNotice()
     });
     QSignalSpy finished(&w, &ui::MainWindow::commandFinished);
     QSignalSpy loaded(&w, &ui::MainWindow::tableLoaded);
-    w.Toolbar1_ButtonClick(Command::DeleteDead);
+    w.runCommand(Command::DeleteDead);
     QVERIFY(QFileInfo::exists(f.fav() + "/dead.url"));
     QVERIFY(finished.wait(10000));
     QVERIFY(!loaded.isEmpty() || loaded.wait(5000));
@@ -312,7 +313,7 @@ void CommandsTest::backupSaysWhatItLeftOut()
         testsupport::closeModal(box);
     };
     watcher.onNext(noteBusy);
-    QVERIFY(runCommand(w, Command::Backup));
+    QVERIFY(runToTheEnd(w, Command::Backup));
     QCOMPARE(watcher.messageTexts(), QStringList{kBackupDone});
     QCOMPARE(watcher.seen().constFirst().title, QString("Tessaly"));
 #ifdef Q_OS_UNIX
@@ -320,7 +321,7 @@ void CommandsTest::backupSaysWhatItLeftOut()
     QVERIFY(testsupport::makeSocketFile(f.fav() + "/socket"));
     watcher.clear();
     watcher.onNext(noteBusy);
-    QVERIFY(runCommand(w, Command::Backup));
+    QVERIFY(runToTheEnd(w, Command::Backup));
     QCOMPARE(watcher.messageTexts(), QStringList{kBackupDone + "\n\n以下 1 个命名管道没有备份：\n" + f.fav() +
                                                  "/pipe\n以下 1 个套接字没有备份：\n" + f.fav() + "/socket"});
     QVERIFY(!testsupport::hasLatinOutsidePaths(watcher.messageTexts().constFirst()));
@@ -365,7 +366,7 @@ void CommandsTest::failuresAreToldInChinese()
         testsupport::closeModal(box);
     });
     QSignalSpy failed(&w, &ui::MainWindow::commandFailed);
-    QVERIFY(runCommand(w, Command(command)));
+    QVERIFY(runToTheEnd(w, Command(command)));
     QVERIFY(failureToldInChinese(watcher, name));
     QVERIFY(!busyUnderBox);
     const QString text = watcher.messageTexts().constFirst();
@@ -426,7 +427,7 @@ void CommandsTest::restoreWithoutRecycleBinAsksFirst()
     const QMap<QString, QByteArray> before = folderContents(fav);
     ModalWatcher watcher;
     watcher.onNext([](QWidget* box) { QTest::keyClick(box, Qt::Key_Return); });
-    QVERIFY(runCommand(f.window(), Command::Restore));
+    QVERIFY(runToTheEnd(f.window(), Command::Restore));
     QCOMPARE(watcher.count(), 1);
     const ModalWatcher::Seen& question = watcher.seen().constFirst();
     QCOMPARE(question.title, QString("还原收藏夹"));
@@ -462,10 +463,10 @@ void CommandsTest::windowAnswersDuringLongWork()
     QSignalSpy finished(&w, &ui::MainWindow::commandFinished);
     QSignalSpy loaded(&w, &ui::MainWindow::tableLoaded);
     if (work != table::LongWork::Load)
-        w.Toolbar1_ButtonClick(commandOf(work));
+        w.runCommand(commandOf(work));
     QTRY_VERIFY_WITH_TIMEOUT(gate->isHeld(), 10000);
 
-    auto* text = w.busyNotice()->findChild<QLabel*>(QStringLiteral("Label1"));
+    auto* text = w.busyNotice()->findChild<QLabel*>(QStringLiteral("busyText"));
     QTRY_COMPARE(text->text(), notice);
     QVERIFY(w.busyNotice()->isVisible());
     QVERIFY(QRect(QPoint(), w.busyNotice()->size()).contains(text->geometry()));
@@ -474,14 +475,14 @@ void CommandsTest::windowAnswersDuringLongWork()
     testsupport::EventWatch paints(text, QEvent::Paint, [&] { ++painted; });
     text->update();
     QTRY_VERIFY(painted > 0);
-    for (const ui::Commands::Entry& entry : ui::Commands::all())
-        QVERIFY2(w.action(entry.id)->isEnabled() != ui::Commands::changesData(entry.id), qPrintable(entry.name));
+    for (const ui::CommandEntry& entry : ui::commandList())
+        QVERIFY2(w.action(entry.id)->isEnabled() != ui::changesData(entry.id), qPrintable(entry.name));
     const QMap<QString, QByteArray> disk = folderContents(f.root());
     ModalWatcher watcher;
     for (Command command : {Command::SaveResults, Command::DeleteDead, Command::Backup, Command::Restore})
-        w.Toolbar1_ButtonClick(command);
+        w.runCommand(command);
     if (w.model().dataRowCount() > 0)
-        w.MSHFlexGrid1_DblClick(1);
+        w.openEditor(1);
     QCOMPARE(watcher.count(), 0);
     QCOMPARE(folderContents(f.root()), disk);
     QCOMPARE(finished.count(), 4);
@@ -492,7 +493,7 @@ void CommandsTest::windowAnswersDuringLongWork()
         QVERIFY(!loaded.isEmpty() || loaded.wait(10000));
     QTRY_VERIFY(finished.count() == (work == table::LongWork::Load ? 4 : 5) && !w.loadSequence().isWorking());
     QTRY_VERIFY(!w.busyNotice()->isVisible());
-    for (const ui::Commands::Entry& entry : ui::Commands::all())
+    for (const ui::CommandEntry& entry : ui::commandList())
         QVERIFY2(w.action(entry.id)->isEnabled(), qPrintable(entry.name));
     QCOMPARE(w.model().dataRowCount(), work == table::LongWork::DeleteDead ? 0 : kLongWorkFavorites);
     if (work == table::LongWork::Backup)
@@ -523,7 +524,7 @@ void CommandsTest::exitDuringLongWorkLeavesNothingBroken()
     QMap<QString, QByteArray> fav = folderContents(f.fav());
     const QMap<QString, QByteArray> backup = folderContents(f.backup());
     if (work != table::LongWork::Load)
-        f.window().Toolbar1_ButtonClick(commandOf(work));
+        f.window().runCommand(commandOf(work));
     QTRY_VERIFY_WITH_TIMEOUT(gate->isHeld(), 10000);
 
     f.close();

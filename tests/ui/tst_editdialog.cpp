@@ -101,7 +101,7 @@ void editRow(ui::MainWindow& window, ModalWatcher& watcher, int row, DialogRun& 
         if (dialog->isVisible())
             dialog->cancelButton()->click();
     });
-    window.MSHFlexGrid1_DblClick(row);
+    window.openEditor(row);
 }
 
 QString sep()
@@ -128,6 +128,7 @@ private slots:
     void doubleClickOffDataRowsDoesNothing();
     void doubleClickOnEmptyTableDoesNothing();
     void savedHistoryFollowsTheNewName();
+    void folderListFollowsEveryLoad();
     void lockedFolderFailures_data();
     void lockedFolderFailures();
     void textBoxMenusAreChinese();
@@ -187,7 +188,7 @@ void EditDialogTest::realDoubleClickOpensTheRow()
         testsupport::closeModal(widget);
     });
     QTableView* grid = w.grid();
-    const QRect cell = grid->visualRect(w.model().index(1, LinkTableModel::NameColumn));
+    const QRect cell = grid->visualRect(w.grid()->indexOf(2, LinkTableModel::NameColumn));
     // A real double-click: the first click, then the second one that the system reports as a double-click.
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
     QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
@@ -374,7 +375,7 @@ void EditDialogTest::doubleClickOffDataRowsDoesNothing()
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     ModalWatcher watcher;
     for (int row : {0, -1, 4, 100})
-        w.MSHFlexGrid1_DblClick(row);
+        w.openEditor(row);
     QHeaderView* header = w.grid()->horizontalHeader();
     QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier,
                       QPoint(header->sectionViewportPosition(1) + 5, header->height() / 2));
@@ -386,8 +387,8 @@ void EditDialogTest::doubleClickOffDataRowsDoesNothing()
     QTest::mouseDClick(w.grid()->viewport(), Qt::LeftButton, Qt::NoModifier,
                        QPoint(5, w.grid()->viewport()->height() - 3));
     // While a command's reload is pending the grid holds only its blank row.
-    w.Toolbar1_ButtonClick(table::Command::DeleteDead);
-    w.MSHFlexGrid1_DblClick(1);
+    w.runCommand(table::Command::DeleteDead);
+    w.openEditor(1);
     QTest::qWait(50);
     QCOMPARE(watcher.count(), 0);
 }
@@ -400,8 +401,8 @@ void EditDialogTest::doubleClickOnEmptyTableDoesNothing()
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QCOMPARE(w.model().rowCount(), 1);
     ModalWatcher watcher;
-    w.MSHFlexGrid1_DblClick(1);
-    const QRect blank = w.grid()->visualRect(w.model().index(0, LinkTableModel::NameColumn));
+    w.openEditor(1);
+    const QRect blank = w.grid()->visualRect(w.grid()->model()->index(0, LinkTableModel::NameColumn));
     QVERIFY(blank.isValid());
     QTest::mouseClick(w.grid()->viewport(), Qt::LeftButton, Qt::NoModifier, blank.center());
     QTest::mouseDClick(w.grid()->viewport(), Qt::LeftButton, Qt::NoModifier, blank.center());
@@ -422,11 +423,57 @@ void EditDialogTest::savedHistoryFollowsTheNewName()
     QVERIFY(run.opened && !run.openAfterPress);
     QVERIFY(QFileInfo::exists(m_f->fav() + "/Other/z.url"));
 
-    w.Toolbar1_ButtonClick(table::Command::SaveResults);
+    w.runCommand(table::Command::SaveResults);
     const QString lines = QString::fromUtf8(readFile(m_f->results()));
     QVERIFY2(lines.contains(m_f->fav() + sep() + "Other|z.url|NO|YES||\r\n"), qPrintable(lines));
     QVERIFY2(!lines.contains("|a.url|"), qPrintable(lines));
     QTRY_VERIFY(gridRows(w.model()).contains(sep() + "Other|z|http://z.test/||NO|YES||"));
+}
+
+// The folder list is the Favorites folder's as the last load found it: after 还原 the backup's folders, after a save
+// a folder made by hand meanwhile, and none that is gone.
+void EditDialogTest::folderListFollowsEveryLoad()
+{
+    QVERIFY(m_f->start());
+    ui::MainWindow& w = m_f->window();
+    ModalWatcher watcher; // closes the message 备份收藏夹完成！
+    const auto runToTheEnd = [&w](table::Command command) {
+        QSignalSpy finished(&w, &ui::MainWindow::commandFinished);
+        QSignalSpy loaded(&w, &ui::MainWindow::tableLoaded);
+        w.runCommand(command);
+        return (!finished.isEmpty() || finished.wait(30000)) &&
+               (command == table::Command::Backup || !loaded.isEmpty() || loaded.wait(10000));
+    };
+    const auto shownFolders = [&] {
+        DialogRun run;
+        run.press = "cancel";
+        editRow(w, watcher, 1, run);
+        return run.folderList;
+    };
+    QCOMPARE(shownFolders(), QStringList({"", sep() + "Other", sep() + "Sub", sep() + "Sub" + sep() + "Deep"}));
+
+    // The backup holds other folders than start-up found; 还原 brings them back.
+    QVERIFY(QDir(m_f->fav()).rename("Other", "Renamed"));
+    QVERIFY(QDir().mkpath(m_f->fav() + "/Sub/New"));
+    QVERIFY(runToTheEnd(table::Command::Backup));
+    QVERIFY(QDir(m_f->fav()).rename("Renamed", "Other"));
+    QVERIFY(QDir(m_f->fav() + "/Sub/New").removeRecursively());
+    QVERIFY(runToTheEnd(table::Command::Restore));
+    const QStringList restored{"", sep() + "Renamed", sep() + "Sub", sep() + "Sub" + sep() + "Deep",
+                               sep() + "Sub" + sep() + "New"};
+    QCOMPARE(shownFolders(), restored);
+
+    // A folder made meanwhile is there after the next load, and an edit takes the favorite into it.
+    QVERIFY(QDir().mkpath(m_f->fav() + "/Later"));
+    QVERIFY(runToTheEnd(table::Command::SaveResults));
+    DialogRun run;
+    run.folderIndex = 1;
+    run.name = "a";
+    run.address = "http://a.test/";
+    editRow(w, watcher, 1, run);
+    QCOMPARE(run.folderList, QStringList({"", sep() + "Later"}) + restored.mid(1));
+    QVERIFY(!run.openAfterPress);
+    QVERIFY(QFileInfo::exists(m_f->fav() + "/Later/a.url"));
 }
 
 void EditDialogTest::lockedFolderFailures_data()

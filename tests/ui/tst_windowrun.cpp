@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QMessageBox>
 #include <QSet>
@@ -14,6 +15,8 @@
 #include "support/ModalWatcher.h"
 #include "support/WindowFixture.h"
 #include "table/AppState.h"
+#include "ui/FavoritesFilter.h"
+#include "ui/GridPanel.h"
 #include "ui/MainWindow.h"
 
 using ui::LinkTableModel;
@@ -28,6 +31,7 @@ private slots:
     void runFillsResultColumnAndEndsWithMessage();
     void sliderRebuildsIndicatorsAndLayout();
     void currentCellFollowsTheLoadAndTheVerdicts();
+    void sortAndFilterLeaveTheCheckAlone();
 };
 
 void WindowRunTest::runFillsResultColumnAndEndsWithMessage()
@@ -59,7 +63,7 @@ void WindowRunTest::runFillsResultColumnAndEndsWithMessage()
         });
     });
 
-    window.Toolbar1_ButtonClick(table::Command::StartCheck);
+    window.runCommand(table::Command::StartCheck);
     QCOMPARE(window.panelText(5), QString("正在检测"));
     QVERIFY(finished.wait(15000));
     QTRY_COMPARE(boxText, QString("检测完毕"));
@@ -118,8 +122,8 @@ void WindowRunTest::currentCellFollowsTheLoadAndTheVerdicts()
         QVERIFY(f.addFavorite(QStringLiteral("f%1.url").arg(i, 2, 10, QLatin1Char('0')), server.url("/200")));
     QVERIFY(f.start());
     ui::MainWindow& w = f.window();
-    QTableView& grid = *w.grid();
-    auto cell = [&](int row, int column) { return w.model().index(row - 1, column); };
+    ui::FavoritesGrid& grid = *w.grid();
+    auto cell = [&](int row, int column) { return w.grid()->indexOf(row, column); };
     auto inView = [&](const QModelIndex& index) { return grid.viewport()->rect().contains(grid.visualRect(index)); };
     // The load ends on its last cell, its row scrolled to with the folder column still in sight.
     QCOMPARE(grid.currentIndex(), cell(rows, LinkTableModel::History4Column));
@@ -141,21 +145,55 @@ void WindowRunTest::currentCellFollowsTheLoadAndTheVerdicts()
         const QModelIndex current = grid.currentIndex();
         if (judged.isEmpty())
             return;
-        visited.insert(current.row());
-        if (current.column() != LinkTableModel::ResultColumn || !judged.contains(current.row() + 1) || !inView(current))
+        visited.insert(w.grid()->tableRow(current));
+        if (current.column() != LinkTableModel::ResultColumn || !judged.contains(w.grid()->tableRow(current)) ||
+            !inView(current))
             ++wrong;
     });
     testsupport::ModalWatcher watcher;
     QSignalSpy finished(&w, &ui::MainWindow::checkFinished);
     w.slider()->setValue(10);
     sampler.start(5);
-    w.Toolbar1_ButtonClick(table::Command::StartCheck);
+    w.runCommand(table::Command::StartCheck);
     QVERIFY(finished.wait(20000));
     QCOMPARE(judged.size(), rows);
     QTRY_COMPARE(watcher.messageTexts(), QStringList{"检测完毕"});
     QCOMPARE(grid.currentIndex(), cell(lastRow, LinkTableModel::ResultColumn));
     QCOMPARE(wrong, 0);
     QVERIFY(visited.size() >= 2);
+}
+
+// Sorted the other way and narrowed to the rows found dead, the grid shows the check as it goes, but the check asks
+// the table's rows in their order, every one of them, and the current cell follows each verdict's row.
+void WindowRunTest::sortAndFilterLeaveTheCheckAlone()
+{
+    testsupport::LoopbackHttpServer server;
+    QVERIFY(server.listen());
+    testsupport::WindowFixture f;
+    const int rows = 8;
+    for (int i = 1; i <= rows; ++i)
+        QVERIFY(f.addFavorite(QStringLiteral("f%1.url").arg(i), server.url(i % 2 ? "/200" : "/reset")));
+    QVERIFY(f.start());
+    ui::MainWindow& w = f.window();
+    ui::FavoritesGrid& grid = *w.grid();
+    grid.sortByColumn(LinkTableModel::NameColumn, Qt::DescendingOrder);
+    w.gridPanel()->shownChoice()->setCurrentIndex(int(ui::FavoritesFilter::Shown::DeadThisCheck));
+    QCOMPARE(grid.model()->rowCount(), 0);
+    QList<int> asked;
+    connect(&w.checker(), &checker::LinkChecker::verdict, this, [&](int row) { asked.append(row); });
+    testsupport::ModalWatcher watcher;
+    QSignalSpy finished(&w, &ui::MainWindow::checkFinished);
+    w.runCommand(table::Command::StartCheck); // one channel: the rows one after another
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(asked, QList<int>({1, 2, 3, 4, 5, 6, 7, 8}));
+    // The last dead row, shown first, is the current one.
+    QTRY_COMPARE(grid.currentIndex(), grid.indexOf(rows, LinkTableModel::ResultColumn));
+    QCOMPARE(grid.currentIndex().row(), 0);
+    QStringList shown;
+    for (int r = 0; r < grid.model()->rowCount(); ++r)
+        shown << grid.model()->index(r, LinkTableModel::NameColumn).data().toString();
+    QCOMPARE(shown, QStringList({"f8", "f6", "f4", "f2"}));
+    QTRY_COMPARE(watcher.messageTexts(), QStringList{"检测完毕"});
 }
 
 QTEST_MAIN(WindowRunTest)
