@@ -48,6 +48,7 @@ long peakRssKb()
     return -1;
 }
 
+#ifndef __GLIBC__
 long currentRssKb()
 {
     QFile status(QStringLiteral("/proc/self/status"));
@@ -59,6 +60,7 @@ long currentRssKb()
     }
     return -1;
 }
+#endif
 
 bool dropCaches()
 {

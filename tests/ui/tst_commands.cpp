@@ -251,7 +251,7 @@ void CommandsTest::saveNamesTheTrueReasonOfEachUnstoredRow()
     table.setFavorite(row, outside, table.filePath(row), table.rowFolder(row), table.rowUrl(row));
 
     ModalWatcher watcher;
-    QVERIFY(runCommand(w, Command::SaveResults));
+    QVERIFY(runToTheEnd(w, Command::SaveResults));
     QCOMPARE(watcher.count(), 1);
     QCOMPARE(watcher.seen().constFirst().title, QString("保存检测结果"));
     QCOMPARE(watcher.messageTexts(),
