@@ -170,8 +170,8 @@ void MainWindow::setupChecker()
     m_checker = new checker::LinkChecker(m_state.table, this);
     // The grid shows the verdict through the table; the window only follows it with the current cell.
     connect(m_checker, &checker::LinkChecker::verdict, m_grid, &FavoritesGrid::followVerdict);
-    connect(m_checker, &checker::LinkChecker::channelStateChanged, this,
-            [this](int channel, checker::TransferChannel::State state) { showIndicator(channel, dialPicture(state)); });
+    connect(m_checker, &checker::LinkChecker::channelStageChanged, this,
+            [this](int channel, checker::TransferChannel::Stage stage) { showIndicator(channel, dialPicture(stage)); });
     connect(m_checker, &checker::LinkChecker::channelIdle, this,
             [this](int channel) { showIndicator(channel, IdleDialPicture); });
     connect(m_checker, &checker::LinkChecker::threadCountChanged, this, [this](int n) {
@@ -213,7 +213,7 @@ void MainWindow::updateIndicators(int count)
         label->setAccessibleName(QStringLiteral("探测通道 %1").arg(channel + 1));
         label->setAlignment(Qt::AlignCenter);
         m_indicators.push_back(label);
-        showIndicator(channel, dialPicture(m_checker->shownState(channel)));
+        showIndicator(channel, dialPicture(m_checker->shownStage(channel)));
         label->show();
     }
 }
