@@ -314,6 +314,9 @@ bool TransferChannel::start(const QByteArray& url, const QByteArray& proxy)
     // Whether the server answers is the question, not who it is: nothing is sent but the request.
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 0L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
+    // Nor is the system's store of certificates read for each request, as it would be to verify one.
+    curl_easy_setopt(easy, CURLOPT_CAINFO, nullptr);
+    curl_easy_setopt(easy, CURLOPT_CAPATH, nullptr);
     // One question per address and run: the connection is of no use once the answer is in. Left open, idle
     // connections would pile up one per server visited until the program runs out of descriptors.
     curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);

@@ -818,7 +818,7 @@ void TestChecker::indicatorFollowsRequest()
     IndicatorLog log(m_checker);
     int pictureAtVerdict = -1;
     connect(m_checker, &LinkChecker::verdict, this, [&] { pictureAtVerdict = pictureOf(0); });
-    // Each stage shown is what the channel's request reported, a stage of its way (the final states are verdicts).
+    // Each stage shown is what the channel's request reported, in the order the request went through them.
     QList<int> stages;
     connect(m_checker, &LinkChecker::channelStageChanged, this, [&](int channel, TransferChannel::Stage stage) {
         if (m_checker->shownStage(channel) == stage)

@@ -174,6 +174,8 @@ private slots:
     void requestTargetAsWritten();
     void proxyAsTheEnvironmentNamesIt_data();
     void proxyAsTheEnvironmentNamesIt();
+    void proxyAnswersJudged_data();
+    void proxyAnswersJudged();
     void proxysOwnErrorIsNoAnswer_data();
     void proxysOwnErrorIsNoAnswer();
     void eachServerAskedOnce_data();
@@ -441,6 +443,93 @@ void TestHostileServers::proxyAsTheEnvironmentNamesIt()
         QCOMPARE(server.requests().constFirst().target, QByteArray("/page?x=%41"));
         QCOMPARE(testsupport::lastOutcome(finished), Outcome::answer(404));
     }
+}
+
+void TestHostileServers::proxyAnswersJudged_data()
+{
+    // A proxy of the test's own: its answer for any address it has no route for (a name that cannot exist, among
+    // them) stands for its own error page; its answer for the favorite is the row's.
+    QTest::addColumn<int>("ownStatus");
+    QTest::addColumn<QByteArray>("ownHeaders");
+    QTest::addColumn<QString>("favorite"); // asked through the proxy
+    QTest::addColumn<int>("status");       // the proxy's answer for the favorite (for https: to its CONNECT)
+    QTest::addColumn<QByteArray>("headers");
+    QTest::addColumn<Outcome>("expected");
+
+    const QString site = QStringLiteral("http://site.tessaly.test/page");
+    const QString secure = QStringLiteral("https://site.tessaly.test/page");
+    const QByteArray tiny = "Server: proxy/1.0\r\nContent-Type: text/html\r\n";
+    const Outcome couldNotReach = Outcome::failure(Reason::ProxyCouldNotReach);
+    const Outcome notAsked = Outcome::of(table::Verdict::None);
+    QTest::newRow("squid's mark") << 404 << QByteArray() << site << 503
+                                  << QByteArray("X-Squid-Error: ERR_DNS_FAIL 0\r\n") << couldNotReach;
+    QTest::newRow("an error in Proxy-Status")
+        << 404 << QByteArray() << site << 502 << QByteArray("Proxy-Status: edge; error=dns_error; rcode=NXDOMAIN\r\n")
+        << couldNotReach;
+    QTest::newRow("Proxy-Status without an error")
+        << 500 << tiny << site << 503 << QByteArray("Proxy-Status: cache; hit\r\n") << Outcome::answer(503);
+    QTest::newRow("407: the proxy wants credentials") << 404 << QByteArray() << site << 407 << QByteArray() << notAsked;
+    QTest::newRow("the proxy's own 403 refuses")
+        << 404 << QByteArray() << site << 403 << QByteArray("X-Squid-Error: ERR_ACCESS_DENIED 0\r\n") << notAsked;
+    QTest::newRow("a page like the proxy's own, any status") << 500 << tiny << site << 502 << tiny << couldNotReach;
+    QTest::newRow("the server's 500 forwarded with Via")
+        << 500 << tiny << site << 500 << QByteArray(tiny + "Via: 1.1 proxy\r\n") << Outcome::answer(500);
+    QTest::newRow("the server's own error page")
+        << 500 << tiny << site << 500 << QByteArray("Server: nginx\r\nContent-Type: text/html\r\n")
+        << Outcome::answer(500);
+    QTest::newRow("a plain own page: the same status and nothing more")
+        << 502 << QByteArray("Content-Type: text/html\r\n") << site << 502 << QByteArray("Content-Type: text/html\r\n")
+        << couldNotReach;
+    QTest::newRow("a plain own page: a server's with more")
+        << 502 << QByteArray("Content-Type: text/html\r\n") << site << 502
+        << QByteArray("Content-Type: text/html\r\nX-App: 1\r\n") << Outcome::answer(502);
+    QTest::newRow("a plain own page: another status")
+        << 502 << QByteArray("Content-Type: text/html\r\n") << site << 503 << QByteArray("Content-Type: text/html\r\n")
+        << Outcome::answer(503);
+    QTest::newRow("below 400 the server's") << 500 << tiny << site << 200 << tiny << Outcome::answer(200);
+    QTest::newRow("a tunnel refused by policy") << 404 << QByteArray() << secure << 403 << QByteArray() << notAsked;
+    QTest::newRow("a tunnel the proxy could not open")
+        << 404 << QByteArray() << secure << 502 << QByteArray() << couldNotReach;
+}
+
+void TestHostileServers::proxyAnswersJudged()
+{
+    if (ranInOwnNamespace(QStringLiteral("proxyAnswersJudged")))
+        return;
+    QFETCH(int, ownStatus);
+    QFETCH(QByteArray, ownHeaders);
+    QFETCH(QString, favorite);
+    QFETCH(int, status);
+    QFETCH(QByteArray, headers);
+    QFETCH(Outcome, expected);
+    QVERIFY(testsupport::inOwnResolverNamespace(kNameServer));
+    LoopbackHttpServer proxy;
+    QVERIFY(proxy.listen());
+    LoopbackHttpServer::Route own;
+    own.status = ownStatus;
+    own.extraHeaders = ownHeaders;
+    proxy.setOtherPathsRoute(own);
+    LoopbackHttpServer::Route answer;
+    answer.status = status;
+    answer.extraHeaders = headers;
+    const bool secure = favorite.startsWith(QLatin1String("https:"));
+    // A proxy is asked for the whole address, or for a tunnel to host and port.
+    proxy.setRoute(secure ? QStringLiteral("site.tessaly.test:443") : favorite, answer);
+    const QByteArray address = "http://127.0.0.1:" + QByteArray::number(proxy.port());
+    qputenv("http_proxy", address);
+    qputenv("https_proxy", address);
+
+    TransferChannel channel(kLongTimeoutMs);
+    QSignalSpy finished(&channel, &TransferChannel::finished);
+    QVERIFY(channel.head(favorite));
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 2 * kLongTimeoutMs + kGraceMs);
+    QCOMPARE(testsupport::lastOutcome(finished), expected);
+    // The proxy was asked for the favorite first, and for a name that cannot exist only where its answer had to be
+    // compared with its own.
+    QVERIFY(!proxy.requests().isEmpty());
+    QVERIFY(proxy.requests().constFirst().target.contains("site.tessaly.test"));
+    for (const LoopbackHttpServer::Request& request : proxy.requests().mid(1))
+        QVERIFY2(request.target.endsWith(".invalid/"), request.target.constData());
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -108,7 +108,7 @@ QSslConfiguration tlsConfiguration()
 
 } // namespace
 
-LoopbackHttpServer::LoopbackHttpServer(QObject* parent) : QObject(parent)
+LoopbackHttpServer::LoopbackHttpServer(QObject* parent) : QObject(parent), m_otherPaths(answerRoute(404))
 {
     m_routes.insert(QStringLiteral("/200"), answerRoute(200));
     m_routes.insert(QStringLiteral("/404"), answerRoute(404));
@@ -447,7 +447,7 @@ void LoopbackHttpServer::handle(QTcpSocket* socket, const Request& request)
     if (!m_sockets.contains(socket))
         return;
 
-    const Route route = m_routes.value(request.path, answerRoute(404));
+    const Route route = m_routes.value(request.path, m_otherPaths);
     switch (route.kind) {
     case Route::Answer: {
         int delay = route.delayMs;

@@ -103,6 +103,8 @@ public:
 
     /// Adds or replaces the behaviour of a path.
     void setRoute(const QString& path, const Route& route);
+    /// The behaviour of every path without a route of its own (by default a 404).
+    void setOtherPathsRoute(const Route& route) { m_otherPaths = route; }
     /// Also answers name look-ups (DNS over UDP) on a loopback address and port: each query after delayMs, an A
     /// query with the address answer, any other with no record. With names, only those names are known: a query for
     /// any other is answered that the name does not exist (NXDOMAIN). False when the port cannot be bound.
@@ -172,6 +174,7 @@ private:
 
     QList<QTcpServer*> m_servers;
     QHash<QString, Route> m_routes;
+    Route m_otherPaths;
     QSet<QTcpSocket*> m_sockets;
     QHash<QTcpSocket*, QByteArray> m_buffers;
     QHash<QTcpSocket*, int> m_pending; // requests in flight per connection
