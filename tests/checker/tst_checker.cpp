@@ -620,6 +620,16 @@ void TestChecker::verdictsOfARun()
         QCOMPARE(args.at(1).value<table::Verdict>(), m_table.verdict(args.at(0).toInt()));
     // The redirect was an answer, not a reason to ask elsewhere.
     QCOMPARE(m_server->requestCount(QStringLiteral("/200")), 1);
+    // Each row holds why, as its request found it: the status, the redirect's new place, the kind of failure.
+    using table::Outcome;
+    using table::Reason;
+    QCOMPARE(m_table.outcome(1), Outcome::answer(200));
+    QCOMPARE(m_table.outcome(2), Outcome::answer(404));
+    QCOMPARE(m_table.outcome(3), Outcome::answer(301, m_server->url(QStringLiteral("/200"))));
+    QCOMPARE(m_table.outcome(5), Outcome::failure(Reason::ConnectionReset));
+    QCOMPARE(m_table.outcome(6), Outcome::failure(Reason::ConnectionRefused));
+    QCOMPARE(m_table.outcome(7), Outcome());
+    QCOMPARE(m_table.outcome(9), Outcome::failure(Reason::ClosedWithoutAnswer));
     for (int i = 0; i < m_checker->threadCount(); ++i)
         QCOMPARE(pictureOf(i), 1);
     QVERIFY(nothingDue());
