@@ -1,4 +1,5 @@
-// Pace of a whole check run against a fast local server, and what it costs the event loop and memory.
+// Pace of a whole check run against a fast local server (over http and over https), and what it costs the event loop
+// and memory; how the channels' first ticks spread; what a hostile server costs once its verdict is in.
 //
 //   bench_check           the full set of figures (a few minutes)
 //   bench_check --help    the options for single runs and servers (kUsage below)
@@ -56,9 +57,12 @@ QHostAddress hostAddress(int i)
     return QHostAddress(QStringLiteral("127.0.0.%1").arg(2 + i % kHosts));
 }
 
-QString linkUrl(int i, quint16 port)
+QString linkUrl(int i, quint16 port, bool https = false)
 {
-    return QStringLiteral("http://%1:%2/200?i=%3").arg(hostAddress(i).toString()).arg(port).arg(i);
+    return QStringLiteral("%1://%2:%3/200?i=%4")
+        .arg(QLatin1String(https ? "https" : "http"), hostAddress(i).toString())
+        .arg(port)
+        .arg(i);
 }
 
 // Processor time (user and system) of this process, and of the calling thread, in ms.
@@ -77,27 +81,25 @@ double threadCpuMs()
     return t.tv_sec * 1000.0 + t.tv_nsec / 1e6;
 }
 
-// Listens on 127.0.0.1 (the page) and 127.0.0.2..9 (the links), all on one port.
-quint16 listenEverywhere(LoopbackHttpServer& server)
+// Listens on 127.0.0.1 (the page) and 127.0.0.2..9 (the links), all on one port, plain or over TLS.
+quint16 listenEverywhere(LoopbackHttpServer& server, bool tls = false)
 {
     for (int attempt = 0; attempt < 20; ++attempt) {
-        auto* candidate = new LoopbackHttpServer;
-        if (!candidate->listen(QHostAddress(QHostAddress::LocalHost), 0)) {
-            delete candidate;
-            continue;
-        }
-        const quint16 port = candidate->port();
-        delete candidate;
-        bool ok = server.listen(QHostAddress(QHostAddress::LocalHost), port);
+        const quint16 port = LoopbackHttpServer::closedPort();
+        auto listen = [&](const QHostAddress& address) {
+            return tls ? server.listenTls(address, port) : server.listen(address, port);
+        };
+        bool ok = port != 0 && listen(QHostAddress(QHostAddress::LocalHost));
         for (int i = 0; ok && i < kHosts; ++i)
-            ok = server.listen(hostAddress(i), port);
+            ok = listen(hostAddress(i));
         if (ok)
             return port;
     }
     return 0;
 }
 
-// The benchmark's server on a thread of its own, listening on 127.0.0.1..9.
+// The benchmark's server on a thread of its own, listening on 127.0.0.1..9, on one port plainly and on another over
+// TLS.
 class BenchServer : public testsupport::ServerThread
 {
 public:
@@ -106,9 +108,10 @@ public:
         call([this](LoopbackHttpServer& server) {
             server.setRecordRequests(false);
             m_port = listenEverywhere(server);
+            m_tlsPort = listenEverywhere(server, true);
         });
     }
-    quint16 port() const { return m_port; }
+    quint16 port(bool tls = false) const { return tls ? m_tlsPort : m_port; }
     /// The processor time the server's thread has used so far, in ms.
     double cpuMs()
     {
@@ -119,6 +122,7 @@ public:
 
 private:
     quint16 m_port = 0;
+    quint16 m_tlsPort = 0;
 };
 
 struct RunFigures
@@ -128,19 +132,19 @@ struct RunFigures
     qint64 workMs = 0; // start to last verdict
     qint64 runMs = 0;  // start to runFinished (includes the completion watch's granularity)
     qint64 maxStallMs = 0;
-    double meanRequestMs = 0; // from "requesting" to the final state, per request
+    double meanRequestMs = 0; // from the first stage reported to the end, per request
     int wrong = -1;           // verdicts other than expected, when expected verdicts are given
     int maxSockets = -1;      // peaks of this process's open sockets and descriptors, when sampled
     int maxDescriptors = -1;
     double cpuMs = 0; // this process's processor time over the run
 };
 
-QStringList plainUrls(int rows, quint16 port)
+QStringList plainUrls(int rows, quint16 port, bool https = false)
 {
     QStringList urls;
     urls.reserve(rows);
     for (int i = 0; i < rows; ++i)
-        urls << linkUrl(i, port);
+        urls << linkUrl(i, port, https);
     return urls;
 }
 
@@ -153,6 +157,7 @@ RunFigures timedRun(const QStringList& urls, int threads, const QStringList& exp
 
     checker::LinkChecker checker(linkTable);
     checker.setThreadCount(threads);
+    checker.setHttpsAsked(true);
 
     RunFigures figures;
     QElapsedTimer clock;
@@ -166,8 +171,8 @@ RunFigures timedRun(const QStringList& urls, int threads, const QStringList& exp
     std::vector<qint64> requestStart(std::size_t(threads), -1);
     qint64 requestNs = 0;
     int requestsTimed = 0;
-    // From the first state a request reports to its end.
-    QObject::connect(&checker, &checker::LinkChecker::channelStateChanged, [&](int channel) {
+    // From the first stage a request reports to its end.
+    QObject::connect(&checker, &checker::LinkChecker::channelStageChanged, [&](int channel) {
         if (requestStart[std::size_t(channel)] < 0)
             requestStart[std::size_t(channel)] = clock.nsecsElapsed();
     });
@@ -245,11 +250,11 @@ void connectionCap(BenchServer& server)
     clock.start();
     for (int i = 0; i < requests; ++i) {
         channels.push_back(std::make_unique<checker::TransferChannel>());
-        QObject::connect(channels.back().get(), &checker::TransferChannel::StateChanged, [&](int state) {
-            if (state >= checker::TransferChannel::icError && ++done == requests)
+        QObject::connect(channels.back().get(), &checker::TransferChannel::finished, [&] {
+            if (++done == requests)
                 loop.quit();
         });
-        channels.back()->Execute(url, QStringLiteral("HEAD"));
+        channels.back()->head(url);
     }
     loop.exec();
     std::printf("%d channels: %d HEAD requests of 300 ms to one host: %.2f s, at most %d at once\n", requests, requests,
@@ -473,17 +478,96 @@ int client(quint16 port, int threads, int rows)
 }
 
 // One run against the benchmark's own server, with the processor time this process spent on it.
-void serverRun(BenchServer& server, int threads, int rows)
+void serverRun(BenchServer& server, int threads, int rows, bool https = false)
 {
     server.resetCounters();
     const double serverCpuBefore = server.cpuMs();
-    const RunFigures f = timedRun(plainUrls(rows, server.port()), threads);
+    const RunFigures f = timedRun(plainUrls(rows, server.port(https), https), threads);
     const double serverCpu = server.cpuMs() - serverCpuBefore;
-    printRun("run", rows, threads, f);
+    printRun(https ? "https run" : "run", rows, threads, f);
     std::printf("           server saw %d requests over at most %d connections; processor time %.0f ms per 1,000 "
-                "favorites (the server's thread left out)\n",
-                server.totalRequests(), server.maxOpenConnections(), (f.cpuMs - serverCpu) * 1000.0 / qMax(1, rows));
+                "favorites (the server's thread left out; it spent %.0f ms)\n",
+                server.totalRequests(), server.maxOpenConnections(), (f.cpuMs - serverCpu) * 1000.0 / qMax(1, rows),
+                serverCpu * 1000.0 / qMax(1, rows));
     std::fflush(stdout);
+}
+
+// Channels started together have their first ticks spread over one period instead of all falling at its end. Four
+// channels, a period of a second: when their first requests reach the server.
+void tickSpread()
+{
+    constexpr int kPeriodMs = 1000;
+    constexpr int kChannels = 4;
+    testsupport::ServerThread server;
+    if (!server.listen(QHostAddress(QHostAddress::LocalHost))) {
+        std::fprintf(stderr, "tick spread: cannot listen on 127.0.0.1\n");
+        return;
+    }
+    QStringList urls;
+    for (int r = 0; r < kChannels; ++r)
+        urls << server.url(QStringLiteral("/200?row=%1").arg(r + 1));
+    table::LinkTable linkTable;
+    testsupport::setRows(linkTable, urls);
+    checker::LinkChecker checker(linkTable);
+    checker.setDispatchInterval(kPeriodMs);
+    checker.setThreadCount(kChannels);
+    QElapsedTimer clock;
+    QList<qint64> sent;
+    QObject::connect(&checker, &checker::LinkChecker::channelStageChanged,
+                     [&](int, checker::TransferChannel::Stage stage) {
+                         if (stage == checker::TransferChannel::Stage::Resolving)
+                             sent << clock.elapsed();
+                     });
+    QEventLoop loop;
+    QObject::connect(&checker, &checker::LinkChecker::runFinished, &loop, &QEventLoop::quit);
+    clock.start();
+    checker.start();
+    loop.exec();
+    QStringList times;
+    for (qint64 ms : sent)
+        times << QString::number(ms);
+    std::printf("tick spread: %d channels started together, period %d ms: first requests at %s ms (spread %lld ms of "
+                "the %d ms between the first and the last tick)\n",
+                kChannels, kPeriodMs, qPrintable(times.join(QLatin1String(", "))),
+                sent.size() >= 2 ? static_cast<long long>(sent.last() - sent.first()) : 0LL,
+                kPeriodMs * (kChannels - 1) / kChannels);
+    std::fflush(stdout);
+}
+
+// What a hostile server costs this process once its verdict is in and its connection closed: processor time and
+// memory growth over the next 500 ms, for the servers that flood or trickle.
+void hostileAtRest()
+{
+    const QHash<QString, LoopbackHttpServer::Route> routes = LoopbackHttpServer::hostileRoutes();
+    for (const char* path : {"/endless-body", "/endless-chunked", "/endless-1xx", "/endless-head", "/huge-head-lines",
+                             "/trickle", "/status-then-silence"}) {
+        testsupport::ServerThread server;
+        for (auto it = routes.begin(); it != routes.end(); ++it)
+            server.setRoute(it.key(), it.value());
+        if (!server.listen(QHostAddress(QHostAddress::LocalHost)))
+            return;
+        checker::TransferChannel channel(1000);
+        QEventLoop loop;
+        table::Outcome outcome;
+        QObject::connect(&channel, &checker::TransferChannel::finished, [&](const table::Outcome& o) {
+            outcome = o;
+            loop.quit();
+        });
+        channel.head(server.url(QLatin1String(path)));
+        loop.exec();
+        while (server.openConnections() > 0)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        const double cpuBefore = processCpuMs();
+        const qint64 rssBefore = testsupport::processStatusKb("VmRSS:");
+        QTimer::singleShot(500, &loop, &QEventLoop::quit);
+        loop.exec();
+        std::printf("hostile %-22s %s: then %.1f ms of processor time and %+lld kB of memory in 500 ms; %lld bytes "
+                    "flooded\n",
+                    path, outcome.verdict == table::Verdict::Alive ? "YES" : "NO", processCpuMs() - cpuBefore,
+                    static_cast<long long>(testsupport::processStatusKb("VmRSS:") - rssBefore),
+                    static_cast<long long>(server.floodedBytes()));
+        std::fflush(stdout);
+    }
 }
 
 int fullSet()
@@ -498,8 +582,12 @@ int fullSet()
     connectionCap(server);
     idleThreads();
 
-    for (int threads : {1, 10, 40})
+    for (int threads : {1, 10, 40}) {
         serverRun(server, threads, 1000);
+        serverRun(server, threads, 1000, true);
+    }
+    tickSpread();
+    hostileAtRest();
 
     const qint64 hwmBefore = testsupport::processStatusKb("VmHWM:");
     const qint64 rssBefore = testsupport::processStatusKb("VmRSS:");
@@ -523,7 +611,10 @@ int fullSet()
 const char kUsage[] =
     "Usage: bench_check [option]\n"
     "The pace of check runs over loopback servers, and what they cost. Without an option, the full set of figures.\n"
-    "  --run THREADS ROWS             one timed run against the benchmark's own server (127.0.0.2..9)\n"
+    "  --run THREADS ROWS [https]     one timed run against the benchmark's own server (127.0.0.2..9), over https\n"
+    "                                 (TLS, the certificate not verified) when asked\n"
+    "  --tick-spread                  when the first requests of channels started together reach the server\n"
+    "  --hostile                      processor time and memory in the 500 ms after the verdict on hostile servers\n"
     "  --spread SERVERS THREADS       one timed run over SERVERS favorites on as many loopback servers\n"
     "                                 (127.66.x.y), under the 1024 open files a desktop session gives a program\n"
     "  --lookups FAVORITES MS         one timed run over FAVORITES favorites on as many names, each looked up in\n"
@@ -557,7 +648,15 @@ int main(int argc, char** argv)
         return client(quint16(args[2].toUInt()), args[3].toInt(), args[4].toInt());
     if (args.size() >= 4 && args[1] == QLatin1String("--run")) {
         BenchServer server;
-        serverRun(server, args[2].toInt(), args[3].toInt());
+        serverRun(server, args[2].toInt(), args[3].toInt(), args.size() >= 5 && args[4] == QLatin1String("https"));
+        return 0;
+    }
+    if (args.size() >= 2 && args[1] == QLatin1String("--tick-spread")) {
+        tickSpread();
+        return 0;
+    }
+    if (args.size() >= 2 && args[1] == QLatin1String("--hostile")) {
+        hostileAtRest();
         return 0;
     }
     if (args.size() >= 2) {

@@ -12,9 +12,10 @@ TESSALY_PACKAGES=(
     desktop-file-utils appstream dpkg-dev
 )
 
-# Only for the tests (test.sh): the format check (clang-format-14), and the accessibility check, which runs the
-# program on a virtual X screen in a D-Bus session of its own and reads it through the AT-SPI bus with pyatspi.
-TESSALY_TEST_PACKAGES=(clang-format-14 xvfb dbus-daemon at-spi2-core python3-pyatspi)
+# Only for the tests (test.sh): the format check (clang-format-14), the accessibility check, which runs the
+# program on a virtual X screen in a D-Bus session of its own and reads it through the AT-SPI bus with pyatspi, and
+# the real proxies the checker is tested through (each started by the test in a network namespace of its own).
+TESSALY_TEST_PACKAGES=(clang-format-14 xvfb dbus-daemon at-spi2-core python3-pyatspi tinyproxy privoxy squid)
 # The Windows check cross-compiles with MinGW-w64 and runs under Wine.
 # TESSALY_WINDOWS_CHECK=0 leaves them out (the check is then skipped, except under CI where it fails).
 if [ "${TESSALY_WINDOWS_CHECK:-1}" != "0" ]; then

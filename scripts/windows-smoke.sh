@@ -584,6 +584,100 @@ run_save_outside_code_page() {
 }
 run_save_outside_code_page
 
+# --- https on request ---------------------------------------------------------------------------------------------
+# A Favorites folder of https favorites: one on a loopback TLS server with a self-signed certificate (the one of the
+# tests), one on a closed port, and one whose address holds "http://" further on, which is asked even with the command
+# off. The program in a folder of its own whose settings file tessaly.ini turns 同时检测 https 地址 on; a check and a
+# save: each https favorite is asked over TLS through libcurl (Schannel) without its certificate being verified.
+run_https_check() {
+    local what="https on request"
+    local tls_port https_favorites_win='C:\测试\安全收藏夹' https_favorites=$drive_c/测试/安全收藏夹
+    local folder=$drive_c/https检测/Tessaly
+    tls_port=$(free_port)
+    python3 - "$tls_port" "$TESSALY_ROOT/tests/data/tls" >"$work/tls.log" 2>&1 <<'PY' &
+import http.server, ssl, sys
+class Answer(http.server.BaseHTTPRequestHandler):
+    def do_HEAD(self):
+        self.send_response(200)
+        self.end_headers()
+server = http.server.HTTPServer(("127.0.0.1", int(sys.argv[1])), Answer)
+context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+context.load_cert_chain(sys.argv[2] + "/loopback-cert.pem", sys.argv[2] + "/loopback-key.pem")
+server.socket = context.wrap_socket(server.socket, server_side=True)
+server.serve_forever()
+PY
+    local tls_pid=$!
+    for _ in $(seq 50); do
+        (exec 3<>"/dev/tcp/127.0.0.1/$tls_port") 2>/dev/null && break
+        sleep 0.1
+    done
+    mkdir -p "$https_favorites" "$folder"
+    local saved_favorites=$favorites
+    favorites=$https_favorites
+    shortcut 'https 网站.url' "https://127.0.0.1:$tls_port/安全"
+    shortcut 'https 旧式.url' "https://127.0.0.1:$tls_port/旧?from=http://example.invalid/"
+    shortcut 'https 关闭.url' "https://127.0.0.1:$closed_port/"
+    favorites=$saved_favorites
+    wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders' /v Favorites /t REG_SZ \
+        /d "$https_favorites_win" /f >/dev/null 2>&1
+    "$WINESERVER" -w
+    cp -r "$program"/. "$folder/"
+    printf '[check]\r\nhttps=true\r\n' >"$folder/tessaly.ini"
+
+    echo "== $what: C:\\https检测\\Tessaly\\tessaly.exe"
+    start_program "$folder" 'C:\https检测\Tessaly\tessaly.exe'
+    if [ -z "$window" ]; then
+        fail "$what: no window titled $title appeared"
+        kill "$tls_pid" 2>/dev/null || true
+        return
+    fi
+    sleep 3 # the table loads through its timers
+    click_button 1
+    local box
+    box=$(wait_for_window '^检测$')
+    if [ -n "$box" ]; then
+        pass "$what: 开始检测 ran to the box 检测完毕"
+        xdotool key --window "$box" Return
+    else
+        fail "$what: 开始检测 brought no box 检测完毕 within 30 s"
+    fi
+    is_saved() { [ -s "$folder/data.txt" ]; }
+    if click_until 3 is_saved; then
+        sleep 0.5 # let the writer finish
+        local saved
+        saved=$(iconv -f GBK -t UTF-8 "$folder/data.txt" | tr -d '\r')
+        grep -qxF 'C:\测试\安全收藏夹|https 旧式.url|YES|||' <<<"$saved" &&
+            pass "$what: an https favorite with \"http://\" in it was asked over TLS and answered (YES)" ||
+            fail "$what: the https favorite with \"http://\" in it has no YES"
+        grep -qxF 'C:\测试\安全收藏夹|https 网站.url|YES|||' <<<"$saved" &&
+            pass "$what: with 同时检测 https 地址 on (tessaly.ini), an https favorite was asked over TLS, its certificate not verified (YES)" ||
+            fail "$what: with 同时检测 https 地址 on (tessaly.ini), the https favorite has no YES"
+        grep -qxF 'C:\测试\安全收藏夹|https 关闭.url|NO|||' <<<"$saved" &&
+            pass "$what: an https favorite on a closed port is NO" ||
+            fail "$what: the https favorite on a closed port is not NO"
+        echo "$saved" | sed 's/^/   /'
+    else
+        fail "$what: 保存检测结果 wrote no data.txt"
+    fi
+    local asked
+    asked=$(grep -c '"HEAD ' "$work/tls.log" || true)
+    [ "$asked" -eq 2 ] && pass "$what: the TLS server was asked twice, with HEAD" ||
+        fail "$what: the TLS server was asked $asked times"
+    click_button 8
+    for _ in $(seq 40); do
+        kill -0 "$program_pid" 2>/dev/null || break
+        sleep 0.25
+    done
+    if kill -0 "$program_pid" 2>/dev/null; then
+        fail "$what: 退出程序 did not end the program"
+        kill "$program_pid" 2>/dev/null || true
+    fi
+    kill "$tls_pid" 2>/dev/null || true
+    "$WINESERVER" -w
+}
+program_env=
+run_https_check
+
 exit_code=0
 [ $failures -eq 0 ] || exit_code=1
 echo "windows-smoke: $failures failed, $((SECONDS - started)) s"

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QTimer>
 
+#include "checker/ProxyProfiles.h"
 #include "table/LinkTable.h"
 
 namespace checker
@@ -15,7 +16,7 @@ LinkChecker::LinkChecker(table::LinkTable& table, QObject* parent)
     : QObject(parent), m_table(table), m_completionWatch(new QTimer(this))
 {
     m_completionWatch->setInterval(kWatchIntervalMs);
-    connect(m_completionWatch, &QTimer::timeout, this, &LinkChecker::Timer1_Timer);
+    connect(m_completionWatch, &QTimer::timeout, this, &LinkChecker::completionTick);
     connect(&m_table, &table::LinkTable::rowsAboutToBeReset, this, &LinkChecker::tableAboutToBeReloaded);
     connect(&m_table, &table::LinkTable::rowsReset, this, &LinkChecker::tableReloaded);
     m_channels.push_back(makeChannel(0));
@@ -45,7 +46,7 @@ int LinkChecker::rowCursor() const
     return m_cursorGeneration == m_table.generation() ? m_rowCursor : 0;
 }
 
-std::optional<TransferChannel::State> LinkChecker::shownState(int channel) const
+std::optional<TransferChannel::Stage> LinkChecker::shownStage(int channel) const
 {
     if (channel < 0 || channel >= threadCount())
         return std::nullopt;
@@ -76,22 +77,7 @@ void LinkChecker::setRequestTimeout(int ms)
         channel.transfer->setRequestTimeout(m_requestTimeoutMs);
 }
 
-void LinkChecker::setThreadCount(int n)
-{
-    Slider1_Change(n);
-}
-
-void LinkChecker::start()
-{
-    StartTh();
-}
-
-void LinkChecker::stop()
-{
-    StopTh();
-}
-
-void LinkChecker::Slider1_Change(int value)
+void LinkChecker::setThreadCount(int value)
 {
     const int n = qBound(kMinThreads, value, kMaxThreads);
     const int old = threadCount();
@@ -103,7 +89,7 @@ void LinkChecker::Slider1_Change(int value)
         for (int i = n; i < old; ++i) {
             Channel& channel = m_channels[std::size_t(i)];
             // A request already sent is not sent again by another channel: the channel finishes it and goes then.
-            if (channel.phase == Channel::Phase::Probing && channel.transfer->StillExecuting())
+            if (channel.phase == Channel::Phase::Probing && channel.transfer->isBusy())
                 letGo(channel);
             else
                 destroyChannel(channel);
@@ -124,7 +110,7 @@ void LinkChecker::Slider1_Change(int value)
     emit threadCountChanged(n);
 }
 
-void LinkChecker::StartTh()
+void LinkChecker::start()
 {
     if (m_runState == RunState::Running)
         return;
@@ -135,13 +121,15 @@ void LinkChecker::StartTh()
     m_rowCursor = 0;
     m_cursorGeneration = m_table.generation();
     m_askedBefore.clear();
+    // A run learns afresh how the proxies answer for themselves: the user may have set another one since.
+    ProxyProfiles::forThisThread()->forget();
     for (Channel& channel : m_leaving)
         destroyChannel(channel);
     m_leaving.clear();
     std::vector<int> all;
     for (int i = 0; i < threadCount(); ++i) {
         Channel& channel = m_channels[std::size_t(i)];
-        channel.transfer->Cancel();
+        channel.transfer->cancel();
         channel.row = 0;
         all.push_back(i);
     }
@@ -151,13 +139,12 @@ void LinkChecker::StartTh()
         emit runStarted();
 }
 
-void LinkChecker::StopTh()
+void LinkChecker::stop()
 {
     for (int i = 0; i < threadCount(); ++i) {
         Channel& channel = m_channels[std::size_t(i)];
         channel.dispatchTimer->stop();
-        if (channel.transfer->StillExecuting())
-            channel.transfer->Cancel();
+        channel.transfer->cancel();
         channel.phase = Channel::Phase::Idle;
         show(i, std::nullopt);
     }
@@ -185,11 +172,11 @@ void LinkChecker::setHttpsAsked(bool on)
     m_httpsAsked = on;
 }
 
-void LinkChecker::Timer_Timer(int Index)
+void LinkChecker::dispatchTick(int index)
 {
-    if (Index < 0 || Index >= threadCount())
+    if (index < 0 || index >= threadCount())
         return;
-    Channel& channel = m_channels[std::size_t(Index)];
+    Channel& channel = m_channels[std::size_t(index)];
     channel.dispatchTimer->stop();
     if (m_runState != RunState::Running || channel.phase == Channel::Phase::Probing)
         return;
@@ -203,47 +190,44 @@ void LinkChecker::Timer_Timer(int Index)
     }
     const QString& address = m_table.rowUrl(channel.row);
     if (!isAsked(address, m_httpsAsked)) {
-        arm(Index);
+        arm(index);
         return;
     }
     channel.favorite = {m_table.filePath(channel.row), m_table.fileName(channel.row), address};
-    if (channel.transfer->Execute(address, QStringLiteral("HEAD"))) {
+    if (channel.transfer->head(address)) {
         channel.phase = Channel::Phase::Probing;
         return;
     }
     // No request can be made of this address (a bookmarklet, no host, a port out of range), or none can be
     // made right now (out of descriptors): the row keeps its previous result, as no server was asked, and the
     // channel goes on with the next row rather than fall silent for the rest of the run.
-    arm(Index);
+    arm(index);
 }
 
-void LinkChecker::Inet_StateChanged(int Index, TransferChannel::State state)
+void LinkChecker::stageReported(int index, TransferChannel::Stage stage)
 {
-    if (Index < 0 || Index >= threadCount() || state < TransferChannel::icNone ||
-        state > TransferChannel::icResponseCompleted)
+    if (index >= 0 && index < threadCount())
+        show(index, stage);
+}
+
+void LinkChecker::probeFinished(int index, const table::Outcome& outcome)
+{
+    if (index < 0 || index >= threadCount())
         return;
-    if (state < TransferChannel::icError) {
-        show(Index, state);
-        return;
-    }
-    Channel& channel = m_channels[std::size_t(Index)];
-    // A final state can only come from a request that has ended; one arriving while the channel still probes
-    // is not about that request.
-    if (channel.transfer->StillExecuting())
-        return;
+    Channel& channel = m_channels[std::size_t(index)];
     // Everything the verdict needs is taken, and the channel is idle, before anything is announced: whoever
     // hears of it may resize the pool, this very channel included, and must not take its row for one whose
     // request is still out.
-    const bool write = judged(channel, state);
+    const bool write = judged(channel, outcome);
     const Channel asked = channel;
     channel.phase = Channel::Phase::Idle;
-    show(Index, std::nullopt);
+    show(index, std::nullopt);
     if (write)
-        writeVerdict(asked, outcomeOf(state));
-    arm(Index);
+        writeVerdict(asked, outcome);
+    arm(index);
 }
 
-void LinkChecker::Timer1_Timer()
+void LinkChecker::completionTick()
 {
     if (!isRunning()) {
         m_completionWatch->stop();
@@ -280,16 +264,18 @@ LinkChecker::Channel LinkChecker::makeChannel(int index)
     channel.dispatchTimer->setSingleShot(true);
     // The pace of a run is one row per tick and channel: keep the period exact.
     channel.dispatchTimer->setTimerType(Qt::PreciseTimer);
-    connect(channel.transfer, &TransferChannel::StateChanged, this,
-            [this, index](TransferChannel::State state) { Inet_StateChanged(index, state); });
-    connect(channel.dispatchTimer, &QTimer::timeout, this, [this, index] { Timer_Timer(index); });
+    connect(channel.transfer, &TransferChannel::stageReached, this,
+            [this, index](TransferChannel::Stage stage) { stageReported(index, stage); });
+    connect(channel.transfer, &TransferChannel::finished, this,
+            [this, index](const table::Outcome& outcome) { probeFinished(index, outcome); });
+    connect(channel.dispatchTimer, &QTimer::timeout, this, [this, index] { dispatchTick(index); });
     return channel;
 }
 
 void LinkChecker::destroyChannel(Channel& channel)
 {
     disconnect(channel.transfer, nullptr, this, nullptr);
-    channel.transfer->Cancel();
+    channel.transfer->cancel();
     // Later, in case this runs inside one of the channel's own reports.
     channel.transfer->deleteLater();
     channel.transfer = nullptr;
@@ -303,32 +289,30 @@ void LinkChecker::destroyChannel(Channel& channel)
 
 void LinkChecker::letGo(Channel& channel)
 {
-    // The pool no longer has the channel: no dial, no tick; only its request's final state is still heard.
+    // The pool no longer has the channel: no dial, no tick; only its request's end is still heard.
     disconnect(channel.transfer, nullptr, this, nullptr);
     disconnect(channel.dispatchTimer, nullptr, this, nullptr);
     channel.dispatchTimer->deleteLater();
     channel.dispatchTimer = nullptr;
     TransferChannel* transfer = channel.transfer;
-    connect(transfer, &TransferChannel::StateChanged, this,
-            [this, transfer](TransferChannel::State state) { leavingChannelReported(transfer, state); });
+    connect(transfer, &TransferChannel::finished, this,
+            [this, transfer](const table::Outcome& outcome) { leavingChannelFinished(transfer, outcome); });
     m_leaving.push_back(channel);
 }
 
-void LinkChecker::leavingChannelReported(TransferChannel* transfer, TransferChannel::State state)
+void LinkChecker::leavingChannelFinished(TransferChannel* transfer, const table::Outcome& outcome)
 {
-    if (state < TransferChannel::icError || state > TransferChannel::icResponseCompleted || transfer->StillExecuting())
-        return;
     const auto it = std::find_if(m_leaving.begin(), m_leaving.end(),
                                  [transfer](const Channel& channel) { return channel.transfer == transfer; });
     if (it == m_leaving.end())
         return;
-    // Gone before the verdict is announced, for the same reason as in Inet_StateChanged.
+    // Gone before the verdict is announced, for the same reason as in probeFinished.
     Channel asked = *it;
     m_leaving.erase(it);
-    const bool write = judged(asked, state);
+    const bool write = judged(asked, outcome);
     destroyChannel(asked);
     if (write)
-        writeVerdict(asked, outcomeOf(state));
+        writeVerdict(asked, outcome);
 }
 
 void LinkChecker::arm(int index, std::optional<int> ms)
@@ -351,30 +335,23 @@ void LinkChecker::armTogether(const std::vector<int>& indices)
         arm(indices[std::size_t(k)], m_dispatchMs * (k + 1) / n);
 }
 
-void LinkChecker::show(int index, std::optional<TransferChannel::State> state)
+void LinkChecker::show(int index, std::optional<TransferChannel::Stage> stage)
 {
     Channel& channel = m_channels[std::size_t(index)];
-    if (channel.shown == state)
+    if (channel.shown == stage)
         return;
-    channel.shown = state;
-    if (state)
-        emit channelStateChanged(index, *state);
+    channel.shown = stage;
+    if (stage)
+        emit channelStageChanged(index, *stage);
     else
         emit channelIdle(index);
 }
 
-bool LinkChecker::judged(const Channel& channel, TransferChannel::State state) const
+bool LinkChecker::judged(const Channel& channel, const table::Outcome& outcome)
 {
-    // No answer because this program ran out of descriptors or sockets says nothing about the server: the row
-    // keeps its previous result.
-    return channel.phase == Channel::Phase::Probing &&
-           (state == TransferChannel::icResponseCompleted || !channel.transfer->failedLocally());
-}
-
-table::Outcome LinkChecker::outcomeOf(TransferChannel::State state)
-{
-    return table::Outcome::of(state == TransferChannel::icResponseCompleted ? table::Verdict::Alive
-                                                                            : table::Verdict::Dead);
+    // A server that was never asked (this program ran out of descriptors or sockets, the proxy refused) has said
+    // nothing: the row keeps its previous result.
+    return channel.phase == Channel::Phase::Probing && outcome.verdict != table::Verdict::None;
 }
 
 void LinkChecker::writeVerdict(const Channel& channel, const table::Outcome& outcome)

@@ -26,10 +26,10 @@ namespace checker
 ///
 /// Everything runs on the thread that owns the checker. A run hands the rows 1..rowCount out in ascending
 /// order, each row once, to whichever channel's one-shot dispatch timer fires next; a row whose address is not
-/// asked (isAsked: by default, one that lacks "http://", case-sensitive, anywhere in the address) is skipped. The final
-/// state of a request writes "YES" (any HTTP answer) or "NO" (none) into the outcome of the row it was sent for and
-/// re-arms the channel. The completion watch ends the run once every row has been handed out and no request is in
-/// progress, or at its first tick after stop().
+/// asked (isAsked: by default, one that lacks "http://", case-sensitive, anywhere in the address) is skipped. The end
+/// of a request writes its outcome (alive or dead, and why: TransferChannel) into the row it was sent for and re-arms
+/// the channel. The completion watch ends the run once every row has been handed out and no request is in progress,
+/// or at its first tick after stop().
 ///
 /// A run is Idle, Running, or Stopping (stopped, waiting for the watch's tick to end it). A channel is idle,
 /// armed (its dispatch tick is due) or probing (its request is in progress); it remembers the row it took last
@@ -53,9 +53,10 @@ namespace checker
 /// - the pool can be resized during a run: new channels join the run; a channel that goes while its request
 ///   is in progress finishes that request first (its verdict counts, its row is never asked again) and goes
 ///   then, without a dial; one with no request goes at once;
-/// - an address no request can be made of keeps its previous result and its channel goes on; so does a row
-///   whose request failed because this program ran out of descriptors or sockets (never "NO" for that: the
-///   server was not asked). Every row handed out reaches its outcome within the time-out.
+/// - an address no request can be made of keeps its previous result and its channel goes on; so does a row whose
+///   server was not asked, because this program ran out of descriptors or sockets or because the proxy refused (never
+///   "NO" for that). Every row handed out reaches its outcome within the time-out (twice that when the proxy's way of
+///   answering for itself is being learnt, see ProxyProfiles).
 class LinkChecker : public QObject
 {
     Q_OBJECT
@@ -96,9 +97,9 @@ public:
     RunState runState() const { return m_runState; }
     /// True from start() until runFinished.
     bool isRunning() const { return m_runState != RunState::Idle; }
-    /// What the indicator of a channel shows: the last state its request in progress reported, or nothing
-    /// while the channel is idle (also for a channel that does not exist).
-    std::optional<TransferChannel::State> shownState(int channel) const;
+    /// What the indicator of a channel shows: the last stage its request in progress reached, or nothing while the
+    /// channel is idle (also for a channel that does not exist).
+    std::optional<TransferChannel::Stage> shownStage(int channel) const;
     /// Number of requests in progress, those of channels on their way out included.
     int requestsInProgress() const;
 
@@ -119,7 +120,8 @@ public:
     bool httpsAsked() const { return m_httpsAsked; }
 
 public slots:
-    /// Makes the pool n channels (clamped to 1..40); emits threadCountChanged. During a run new channels join it.
+    /// Makes the pool n channels (clamped to 1..40); emits threadCountChanged. During a run new channels join it; a
+    /// channel that goes finishes the request it has sent first.
     void setThreadCount(int n);
     /// Starts a run from row 1; does nothing while one is Running (a Stopping run is replaced).
     void start();
@@ -127,8 +129,8 @@ public slots:
     void stop();
 
 signals:
-    /// The request of a channel has reported a state 0..10: its indicator shows that stage.
-    void channelStateChanged(int channel, checker::TransferChannel::State state);
+    /// The request of a channel has reached a stage: its indicator shows it.
+    void channelStageChanged(int channel, checker::TransferChannel::Stage stage);
     /// A channel is idle again (its request has ended, or it was stopped): its indicator shows the idle dial.
     void channelIdle(int channel);
     /// The current check's outcome of row `row` has just been set; its verdict is `value`.
@@ -140,20 +142,6 @@ signals:
     /// The pool now has n channels; new channels are idle.
     void threadCountChanged(int n);
 
-private slots:
-    // The handlers of the pool's controls: the slider, the start and stop commands, the channels' dispatch timers
-    // and transfers, the completion watch.
-    void Slider1_Change(int value);
-    void StartTh();
-    void StopTh();
-    /// Dispatch tick of channel Index: takes the next row and probes or skips it.
-    void Timer_Timer(int Index);
-    /// A state report of channel Index's transfer: moves the indicator, at 11/12 writes the verdict. States
-    /// outside 0..12 are ignored.
-    void Inet_StateChanged(int Index, checker::TransferChannel::State state);
-    /// Completion watch tick: ends the run when nothing is left to do.
-    void Timer1_Timer();
-
 private:
     struct Channel
     {
@@ -163,13 +151,13 @@ private:
             Armed,   // its dispatch tick is due
             Probing, // its request is in progress
         };
-        TransferChannel* transfer = nullptr; // the channel's transfer control (Inet)
-        QTimer* dispatchTimer = nullptr;     // one-shot dispatch tick (Timer)
+        TransferChannel* transfer = nullptr; // its requests
+        QTimer* dispatchTimer = nullptr;     // its one-shot dispatch tick
         Phase phase = Phase::Idle;
         int row = 0;                                 // the row taken last in this run; 0 for none
         quint64 generation = 0;                      // the table generation that row belongs to
         Favorite favorite;                           // what the request in progress was sent for
-        std::optional<TransferChannel::State> shown; // what the indicator shows; nothing while idle
+        std::optional<TransferChannel::Stage> shown; // what the indicator shows; nothing while idle
     };
 
     // An answer that waits for the table being loaded: the favorite it is for, and the verdict.
@@ -179,15 +167,23 @@ private:
         table::Outcome outcome;
     };
 
+    /// Dispatch tick of a channel: takes the next row and probes or skips it.
+    void dispatchTick(int channel);
+    /// A channel's request has reached a stage: its indicator shows it.
+    void stageReported(int channel, TransferChannel::Stage stage);
+    /// A channel's request has ended: its outcome goes to the row it was sent for, and the channel takes the next.
+    void probeFinished(int channel, const table::Outcome& outcome);
+    /// Completion watch tick: ends the run when nothing is left to do.
+    void completionTick();
+
     Channel makeChannel(int index);
     void destroyChannel(Channel& channel);
     void letGo(Channel& channel);
-    void leavingChannelReported(TransferChannel* transfer, TransferChannel::State state);
+    void leavingChannelFinished(TransferChannel* transfer, const table::Outcome& outcome);
     void arm(int index, std::optional<int> ms = std::nullopt);
     void armTogether(const std::vector<int>& indices);
-    void show(int index, std::optional<TransferChannel::State> state);
-    bool judged(const Channel& channel, TransferChannel::State state) const;
-    static table::Outcome outcomeOf(TransferChannel::State state);
+    void show(int index, std::optional<TransferChannel::Stage> stage);
+    static bool judged(const Channel& channel, const table::Outcome& outcome);
     void writeVerdict(const Channel& channel, const table::Outcome& outcome);
     void write(int row, const table::Outcome& outcome);
     bool isRowOf(int row, const Favorite& favorite) const;
@@ -205,7 +201,7 @@ private:
     QSet<QPair<QString, QString>> m_askedBefore; // favorites handed out before the last reload of this run
     std::vector<HeldVerdict> m_held;             // answers that came in while a reload was pending, for the new table
     RunState m_runState = RunState::Idle;
-    QTimer* m_completionWatch = nullptr; // Timer1
+    QTimer* m_completionWatch = nullptr;
     int m_dispatchMs = kDispatchIntervalMs;
     int m_requestTimeoutMs = TransferChannel::kRequestTimeoutMs;
     bool m_httpsAsked = false;

@@ -24,5 +24,9 @@ int socketRecheckIntervalMs();
 /// True when a system error number (errno, or a Windows socket error) says that this program ran short of
 /// descriptors, socket buffers or memory, rather than anything about the network or the other end.
 bool isResourceShortage(int systemError);
+/// True when a system error number says the other end refused the connection: nothing listens on that port.
+bool isConnectionRefused(int systemError);
+/// True when a system error number says the other end reset the connection (also when a write found it reset).
+bool isConnectionReset(int systemError);
 
 } // namespace platform

@@ -72,4 +72,15 @@ bool isResourceShortage(int systemError)
     return systemError == EMFILE || systemError == ENFILE || systemError == ENOBUFS || systemError == ENOMEM;
 }
 
+bool isConnectionRefused(int systemError)
+{
+    return systemError == ECONNREFUSED;
+}
+
+bool isConnectionReset(int systemError)
+{
+    // Writing to a connection the other end has reset fails with EPIPE.
+    return systemError == ECONNRESET || systemError == EPIPE;
+}
+
 } // namespace platform

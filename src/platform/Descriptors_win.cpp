@@ -49,4 +49,14 @@ bool isResourceShortage(int systemError)
            systemError == ERROR_NO_SYSTEM_RESOURCES;
 }
 
+bool isConnectionRefused(int systemError)
+{
+    return systemError == WSAECONNREFUSED;
+}
+
+bool isConnectionReset(int systemError)
+{
+    return systemError == WSAECONNRESET;
+}
+
 } // namespace platform

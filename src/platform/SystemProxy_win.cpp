@@ -6,7 +6,7 @@
 namespace platform
 {
 
-std::optional<QByteArray> systemProxy(const QUrl& url)
+QByteArray systemProxy(const QUrl& url)
 {
     for (const QNetworkProxy& proxy : QNetworkProxyFactory::systemProxyForQuery(QNetworkProxyQuery(url))) {
         QUrl named;

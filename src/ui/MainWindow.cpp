@@ -132,12 +132,12 @@ void MainWindow::setupChecker()
     m_checker = new checker::LinkChecker(m_state.table, this);
     // The grid shows the verdict through the table; the window only follows it with the current cell.
     connect(m_checker, &checker::LinkChecker::verdict, grid(), &FavoritesGrid::followVerdict);
-    connect(m_checker, &checker::LinkChecker::channelStateChanged, this,
-            [this](int channel, checker::TransferChannel::State state) { showIndicator(channel, dialPicture(state)); });
+    connect(m_checker, &checker::LinkChecker::channelStageChanged, this,
+            [this](int channel, checker::TransferChannel::Stage stage) { showIndicator(channel, dialPicture(stage)); });
     connect(m_checker, &checker::LinkChecker::channelIdle, this,
             [this](int channel) { showIndicator(channel, IdleDialPicture); });
     const auto setDialCount = [this](int n) {
-        m_dials->setCount(n, [this](int channel) { return dialPicture(m_checker->shownState(channel)); });
+        m_dials->setCount(n, [this](int channel) { return dialPicture(m_checker->shownStage(channel)); });
     };
     connect(m_checker, &checker::LinkChecker::threadCountChanged, this, [this, setDialCount](int n) {
         m_statusBar->setPanelText(3, QStringLiteral("线程数：") + QString::number(n));

@@ -1,23 +1,26 @@
-// Servers that answer badly or not at all, against one transfer channel and against a whole check run.
+// Servers that answer badly or not at all, against one transfer channel and against a whole check run; and real
+// proxies that answer for servers they cannot reach.
 //
-// The rule: an HTTP answer is a complete response head (a status line, as libcurl reads it, and a header block
-// ending in an empty line) of any status, interim ones (1xx) included; it gives state 12, "YES", at once, whatever
-// follows it. Anything else gives state 11, "NO". Every request is sent once, has exactly one final state, at the
-// latest at its time-out, and its connection is closed once the verdict is in; the channel is ready for its next
-// request afterwards, also on the same server. The request asks for the address as written, through the proxy
-// the environment names as curl reads it. The servers run on a thread of their own, as a server on another machine
-// would, so that a flood never waits on the checker nor the other way round.
+// The rule: once a status line that libcurl takes has come from the server, the favorite is alive ("YES", Answered
+// with that status), whatever follows it: a close, a reset, silence, a head too large or without end. Anything else
+// is dead ("NO"), and why (table::Reason). Every request is sent once, has exactly one outcome, at the latest at its
+// time-out, and its connection is closed once the outcome is in; the channel is ready for its next request
+// afterwards, also on the same server. The request asks for the address as written, through the proxy the
+// environment names as curl reads it; a proxy's own error page is no answer of the server's. The servers run on a
+// thread of their own, as a server on another machine would, so that a flood never waits on the checker nor the other
+// way round.
 
 #include <algorithm>
 #include <memory>
 
-#include <unistd.h>
-
 #include <QElapsedTimer>
-#include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "checker/LinkChecker.h"
@@ -32,31 +35,28 @@
 
 using checker::LinkChecker;
 using checker::TransferChannel;
-using testsupport::finalCount;
+using table::Outcome;
+using table::Reason;
 using testsupport::LoopbackHttpServer;
 using testsupport::ServerThread;
-using testsupport::statesOf;
+using testsupport::stagesOf;
 
 namespace
 {
 
-// A final state that has not come this long after the time-out is a hang.
-constexpr int kGraceMs = 5000;
 // The cases that can only end at the deadline meet a short one; the others a long one, long before which they end.
 constexpr int kShortTimeoutMs = 1000;
 constexpr int kLongTimeoutMs = 30000;
+// A request that has not ended this long after its time-out is a hang.
+constexpr int kGraceMs = 5000;
 
-// The name server of the proxy test, inside its own network namespace.
+// The name server of the tests in a network namespace of their own.
 const QHostAddress kNameServer(QStringLiteral("127.0.0.1"));
 
 // The mixed run: 2,000 rows, 40 channels, the real dispatch and watch intervals, a short time-out.
 constexpr int kMixedRows = 2000;
 constexpr int kMixedChannels = 40;
 constexpr int kMixedTimeoutMs = 2000;
-constexpr qint64 kPeakRssLimitKb = 500 * 1024;
-// What this process may still use once a probe's verdict is in and its connection closed, over half a second.
-constexpr qint64 kRestCpuMs = 100;
-constexpr qint64 kRestGrowthKb = 2 * 1024;
 
 // The listeners of a hostile server on each of its addresses, in this order.
 enum Listener
@@ -64,6 +64,7 @@ enum Listener
     Serving = 0, // handles requests by path, hostile routes included
     Resetting,   // resets every connection as soon as it is accepted
     Silent,      // accepts connections and never reads from them nor writes to them
+    Greeting,    // greets as an SSH server does, then keeps silent
     ListenersPerAddress,
 };
 
@@ -72,80 +73,55 @@ struct Behaviour
     const char* name;
     const char* path; // on the serving listener; the other listeners never read it
     Listener listener;
-    int finalState; // 12: an answer, 11: none
-    bool floods;    // the server sends without end once it has the request
-    bool atTimeOut; // only the time-out can end it
+    Outcome expected;       // movedTo relative to the server ("/new/place") where the answer names one
+    bool floods = false;    // the server sends without end once it has the request
+    bool atTimeOut = false; // only the time-out can end it
 };
 
-// A flood that nobody reads stops once the kernel's buffers on both ends are full: a few MiB on
-// loopback. Far more than that means someone is reading it.
+// A flood that nobody reads stops once the kernel's buffers on both ends are full: a few MiB on loopback. Far more
+// than that means someone is reading it.
 constexpr qint64 kFloodBound = 32 * 1024 * 1024;
 
-// Waits until the server's floods have sent nothing more for half a second; returns the bytes sent,
-// or -1 when they are still going after 5 s.
-qint64 floodAtRest(ServerThread& server)
+Outcome movedTo(int status, const char* path)
 {
-    QElapsedTimer clock;
-    clock.start();
-    qint64 last = server.floodedBytes();
-    QElapsedTimer still;
-    still.start();
-    while (clock.elapsed() < 5000) {
-        QTest::qWait(100);
-        const qint64 now = server.floodedBytes();
-        if (now != last) {
-            last = now;
-            still.restart();
-        } else if (still.elapsed() >= 500) {
-            return now;
-        }
-    }
-    return -1;
+    return Outcome::answer(status, QLatin1String(path));
 }
 
 const Behaviour kBehaviours[] = {
-    {"accept and never answer", "/200", Silent, 11, false, true},
-    {"head one byte a second", "/trickle", Serving, 11, false, true},
-    {"endless body to HEAD", "/endless-body", Serving, 12, true, false},
-    {"endless chunked body", "/endless-chunked", Serving, 12, true, false},
-    {"1 MiB head in 1 KiB lines", "/huge-head-lines", Serving, 11, false, false},
-    {"1 MiB head in one line", "/huge-head-line", Serving, 11, false, false},
-    {"garbage bytes", "/garbage", Serving, 11, false, false},
-    {"HTTP/0.9 reply", "/http09", Serving, 11, false, false},
-    {"TLS handshake on the plain port", "/tls", Serving, 11, false, false},
-    {"close after the status line", "/status-only", Serving, 11, false, false},
-    {"close after the status line and a header", "/status-and-header", Serving, 11, false, false},
-    {"reset after accept", "/200", Resetting, 11, false, false},
-    {"reset after the request", "/reset", Serving, 11, false, false},
-    {"status line with two blanks", "/two-blanks", Serving, 12, false, false},
-    {"version in lower case", "/lower-case", Serving, 12, false, false},
-    {"100 Continue then close", "/only-100-close", Serving, 12, false, false},
-    {"100 Continue then silence", "/only-1xx", Serving, 12, false, false},
-    {"103 Early Hints then close", "/only-103-close", Serving, 12, false, false},
-    {"103 Early Hints then silence", "/only-103", Serving, 12, false, false},
-    {"100 Continue without end", "/endless-1xx", Serving, 12, true, false},
-    {"header lines without end", "/endless-head", Serving, 11, true, false},
+    {"accept and never answer", "/200", Silent, Outcome::failure(Reason::TimedOut), false, true},
+    {"head one byte a second", "/trickle", Serving, Outcome::failure(Reason::TimedOut), false, true},
+    {"redirect, then silence", "/redirect-then-silence", Serving, movedTo(301, "/new/place"), false, true},
+    {"endless body to HEAD", "/endless-body", Serving, Outcome::answer(200), true},
+    {"endless chunked body", "/endless-chunked", Serving, Outcome::answer(200), true},
+    {"1 MiB head in 1 KiB lines", "/huge-head-lines", Serving, Outcome::answer(200)},
+    {"1 MiB head in one line", "/huge-head-line", Serving, Outcome::answer(200)},
+    {"status line of 200 KiB", "/long-status-line", Serving, Outcome::failure(Reason::HeadTooLarge)},
+    {"garbage bytes", "/garbage", Serving, Outcome::failure(Reason::NotHttp)},
+    {"HTTP/0.9 reply", "/http09", Serving, Outcome::failure(Reason::NotHttp)},
+    {"TLS handshake on the plain port", "/tls", Serving, Outcome::failure(Reason::NotHttp)},
+    {"another protocol's greeting", "/200", Greeting, Outcome::failure(Reason::NotHttp)},
+    {"close after the status line", "/status-only", Serving, Outcome::answer(200)},
+    {"close after the status line and a header", "/status-and-header", Serving, Outcome::answer(200)},
+    {"reset after the status line", "/status-then-reset", Serving, Outcome::answer(200)},
+    {"silence after the status line", "/status-then-silence", Serving, Outcome::answer(200)},
+    {"reset after accept", "/200", Resetting, Outcome::failure(Reason::ConnectionReset)},
+    {"reset after the request", "/reset", Serving, Outcome::failure(Reason::ConnectionReset)},
+    {"closed without a word", "/close", Serving, Outcome::failure(Reason::ClosedWithoutAnswer)},
+    {"status line with two blanks", "/two-blanks", Serving, Outcome::answer(200)},
+    {"version in lower case", "/lower-case", Serving, Outcome::answer(200)},
+    {"100 Continue then close", "/only-100-close", Serving, Outcome::answer(100)},
+    {"100 Continue then silence", "/only-1xx", Serving, Outcome::answer(100)},
+    {"103 Early Hints then close", "/only-103-close", Serving, Outcome::answer(103)},
+    {"103 Early Hints then silence", "/only-103", Serving, Outcome::answer(103)},
+    {"100 Continue without end", "/endless-1xx", Serving, Outcome::answer(100), true},
+    {"header lines without end", "/endless-head", Serving, Outcome::answer(200), true},
 };
 
 // Rows of the mixed run that answer plainly, among the hostile ones.
 const Behaviour kControls[] = {
-    {"control 200", "/200", Serving, 12, false, false},
-    {"control 404", "/404", Serving, 12, false, false},
+    {"control 200", "/200", Serving, Outcome::answer(200)},
+    {"control 404", "/404", Serving, Outcome::answer(404)},
 };
-
-// This process's processor time (user and system) so far, in ms; -1 where it cannot be read.
-qint64 processCpuMs()
-{
-    QFile stat(QStringLiteral("/proc/self/stat"));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    // Fields 14 and 15 (utime, stime) in clock ticks, counted after the command name's closing parenthesis.
-    const QByteArray line = stat.readAll();
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return -1;
-    return (fields[11].toLongLong() + fields[12].toLongLong()) * 1000 / sysconf(_SC_CLK_TCK);
-}
 
 bool ipv6LoopbackAvailable()
 {
@@ -163,7 +139,8 @@ std::unique_ptr<ServerThread> startHostileServer(const QList<QHostAddress>& addr
     server->call([](LoopbackHttpServer& s) { s.setRecordRequests(false); });
     for (const QHostAddress& address : addresses) {
         if (!server->listen(address) || !server->listen(address, 0, LoopbackHttpServer::OnAccept::Reset) ||
-            !server->listen(address, 0, LoopbackHttpServer::OnAccept::Silent))
+            !server->listen(address, 0, LoopbackHttpServer::OnAccept::Silent) ||
+            !server->listen(address, 0, LoopbackHttpServer::OnAccept::Greet))
             return nullptr;
     }
     return server;
@@ -174,6 +151,15 @@ QString addressOf(ServerThread& server, const Behaviour& behaviour, int addressI
     return server.url(QLatin1String(behaviour.path), addressIndex * ListenersPerAddress + behaviour.listener);
 }
 
+// The outcome a behaviour must have on a server whose address starts with base ("http://127.0.0.1:<port>").
+Outcome expectedOn(const Behaviour& behaviour, const QString& base)
+{
+    Outcome expected = behaviour.expected;
+    if (!expected.movedTo.isEmpty())
+        expected.movedTo.prepend(base);
+    return expected;
+}
+
 } // namespace
 
 class TestHostileServers : public QObject
@@ -181,42 +167,46 @@ class TestHostileServers : public QObject
     Q_OBJECT
 
 private slots:
-    void verdictPerBehaviour_data();
-    void verdictPerBehaviour();
+    void cleanupTestCase();
+    void outcomePerBehaviour_data();
+    void outcomePerBehaviour();
     void requestTargetAsWritten_data();
     void requestTargetAsWritten();
     void proxyAsTheEnvironmentNamesIt_data();
     void proxyAsTheEnvironmentNamesIt();
+    void proxyAnswersJudged_data();
+    void proxyAnswersJudged();
+    void proxysOwnErrorIsNoAnswer_data();
+    void proxysOwnErrorIsNoAnswer();
     void eachServerAskedOnce_data();
     void eachServerAskedOnce();
     void mixedRun();
+
+private:
+    /// In the parent: runs every row of the function in one child in a network namespace of its own (once), and
+    /// reports the current row's result from there; true then. False in the child, which runs the row itself.
+    bool ranInOwnNamespace(const QString& function);
+
+    QHash<QString, QByteArray> m_childOutput; // test function -> what its run in a namespace of its own printed
+    class ProxyLab* m_lab = nullptr;          // the real proxies, in a namespace of their own
 };
 
-void TestHostileServers::verdictPerBehaviour_data()
+void TestHostileServers::outcomePerBehaviour_data()
 {
     QTest::addColumn<QString>("host");
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<int>("listener");
-    QTest::addColumn<int>("finalState");
-    QTest::addColumn<bool>("floods");
-    QTest::addColumn<bool>("atTimeOut");
+    QTest::addColumn<int>("behaviour");
 
     for (const char* host : {"127.0.0.1", "::1"}) {
-        for (const Behaviour& b : kBehaviours) {
-            QTest::addRow("%s %s", host, b.name) << QString::fromLatin1(host) << QString::fromLatin1(b.path)
-                                                 << int(b.listener) << b.finalState << b.floods << b.atTimeOut;
-        }
+        for (int b = 0; b < int(std::size(kBehaviours)); ++b)
+            QTest::addRow("%s %s", host, kBehaviours[b].name) << QString::fromLatin1(host) << b;
     }
 }
 
-void TestHostileServers::verdictPerBehaviour()
+void TestHostileServers::outcomePerBehaviour()
 {
     QFETCH(QString, host);
-    QFETCH(QString, path);
-    QFETCH(int, listener);
-    QFETCH(int, finalState);
-    QFETCH(bool, floods);
-    QFETCH(bool, atTimeOut);
+    QFETCH(int, behaviour);
+    const Behaviour& b = kBehaviours[behaviour];
 
     const QHostAddress address(host);
     if (address.protocol() == QAbstractSocket::IPv6Protocol && !ipv6LoopbackAvailable())
@@ -224,58 +214,36 @@ void TestHostileServers::verdictPerBehaviour()
     std::unique_ptr<ServerThread> server = startHostileServer({address});
     QVERIFY(server);
 
-    const int timeoutMs = atTimeOut ? kShortTimeoutMs : kLongTimeoutMs;
+    const int timeoutMs = b.atTimeOut ? kShortTimeoutMs : kLongTimeoutMs;
     TransferChannel channel(timeoutMs);
-    QSignalSpy states(&channel, &TransferChannel::StateChanged);
-    QElapsedTimer clock;
-    clock.start();
-    QVERIFY(channel.Execute(server->url(path, listener), QStringLiteral("HEAD")));
-    QTRY_COMPARE_WITH_TIMEOUT(finalCount(states), 1, timeoutMs + kGraceMs);
-    const qint64 elapsed = clock.elapsed();
-    QVERIFY(!channel.StillExecuting());
-    const QList<int> seen = statesOf(states);
-    qInfo("%s %s: states %s after %lld ms (time-out %d ms)", qPrintable(host), qPrintable(path),
-          qPrintable(testsupport::describeStates(seen)), static_cast<long long>(elapsed), timeoutMs);
-    QCOMPARE(seen.last(), finalState);
-    // What the server did decides, not the deadline: the verdict comes long before it (a bound for hangs, however
-    // busy the machine; the times are printed above).
-    if (!atTimeOut)
-        QVERIFY2(elapsed < kLongTimeoutMs / 3, qPrintable(QStringLiteral("%1 ms").arg(elapsed)));
+    QSignalSpy stages(&channel, &TransferChannel::stageReached);
+    QSignalSpy finished(&channel, &TransferChannel::finished);
+    QVERIFY(channel.head(addressOf(*server, b)));
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, timeoutMs + kGraceMs);
+    QVERIFY(!channel.isBusy());
+    const QList<int> seen = stagesOf(stages);
+    qInfo("%s %s: stages %s", qPrintable(host), b.path, qPrintable(testsupport::describeStages(seen)));
+    // What the server did decides, and says why: a deadline met where the server had done something would show as
+    // TimedOut here.
+    QCOMPARE(testsupport::lastOutcome(finished), expectedOn(b, server->url(QString(), b.listener)));
     // Whatever the server did, it was asked: this program was short of nothing.
     QVERIFY(!channel.failedLocally());
-    QCOMPARE(seen.first(), int(TransferChannel::icResolvingHost));
-    // The answer is a complete head, nothing else.
-    QCOMPARE(seen.contains(TransferChannel::icResponseReceived), finalState == TransferChannel::icResponseCompleted);
-    for (int s : seen)
-        QVERIFY(s >= TransferChannel::icNone && s <= TransferChannel::icResponseCompleted);
+    QCOMPARE(seen.first(), int(TransferChannel::Stage::Resolving));
+    QCOMPARE(seen.last(), int(TransferChannel::Stage::Closing));
 
-    // Once the verdict is in, the connection is closed: nothing more is read of it, and a server that sends
-    // without end costs this process neither memory nor processor time from then on.
+    // Once the outcome is in, the connection is closed: nothing more is read of it, and a flood stops at what the
+    // kernel's buffers hold.
     QTRY_COMPARE(server->openConnections(), 0);
-    if (floods) {
-        const qint64 flooded = floodAtRest(*server);
-        qInfo("flood at rest after %lld bytes", static_cast<long long>(flooded));
-        QVERIFY2(flooded >= 0, "the flood did not come to rest within 5 s");
+    if (b.floods) {
+        const qint64 flooded = server->floodedBytes();
+        qInfo("flooded %lld bytes before the connection was closed", static_cast<long long>(flooded));
         QVERIFY(flooded < kFloodBound);
     }
-    const qint64 cpuBefore = processCpuMs();
-    const qint64 rssBefore = testsupport::processStatusKb("VmRSS:");
-    QTest::qWait(500);
-    QCOMPARE(finalCount(states), 1);
-    if (cpuBefore >= 0 && rssBefore >= 0) {
-        const qint64 cpu = processCpuMs() - cpuBefore;
-        const qint64 growth = testsupport::processStatusKb("VmRSS:") - rssBefore;
-        QVERIFY2(cpu < kRestCpuMs && growth < kRestGrowthKb,
-                 qPrintable(QStringLiteral("after the verdict: %1 ms of processor time, %2 kB more memory in 500 ms")
-                                .arg(cpu)
-                                .arg(growth)));
-    }
 
-    // The channel is free for its next row, on the very same server.
-    states.clear();
-    QVERIFY(channel.Execute(server->url(QStringLiteral("/200")), QStringLiteral("HEAD")));
-    QTRY_COMPARE_WITH_TIMEOUT(finalCount(states), 1, timeoutMs + kGraceMs);
-    QCOMPARE(statesOf(states).last(), int(TransferChannel::icResponseCompleted));
+    // The channel is free for its next row, on the very same server; that request brings the one outcome more.
+    QVERIFY(channel.head(server->url(QStringLiteral("/404"))));
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, kLongTimeoutMs + kGraceMs);
+    QCOMPARE(testsupport::lastOutcome(finished), Outcome::answer(404));
 }
 
 void TestHostileServers::requestTargetAsWritten_data()
@@ -296,6 +264,8 @@ void TestHostileServers::requestTargetAsWritten_data()
         << QByteArray("/gr%C3%B6%C3%9Fe?stadt=k%C3%B6ln&q=%E6%94%B6%E8%97%8F");
     QTest::newRow("no path") << "" << QByteArray("/");
     QTest::newRow("a fragment is not sent") << "/page?x=1#part two" << QByteArray("/page?x=1");
+    // libcurl takes the dot segments out, as browsers do: the server is asked for the resource the address means.
+    QTest::newRow("dot segments, as browsers send them") << "/a/./b/../c?d=../e" << QByteArray("/a/c?d=../e");
 }
 
 void TestHostileServers::requestTargetAsWritten()
@@ -308,10 +278,10 @@ void TestHostileServers::requestTargetAsWritten()
     QVERIFY(server.listen(QHostAddress(QHostAddress::LocalHost)));
     const QString address = server.url(QString()) + written;
     TransferChannel channel(kLongTimeoutMs);
-    QSignalSpy states(&channel, &TransferChannel::StateChanged);
-    QVERIFY2(channel.Execute(address, QStringLiteral("HEAD")), qPrintable(address));
-    QTRY_COMPARE_WITH_TIMEOUT(finalCount(states), 1, kLongTimeoutMs + kGraceMs);
-    QCOMPARE(statesOf(states).last(), int(TransferChannel::icResponseCompleted));
+    QSignalSpy finished(&channel, &TransferChannel::finished);
+    QVERIFY2(channel.head(address), qPrintable(address));
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, kLongTimeoutMs + kGraceMs);
+    QCOMPARE(testsupport::lastOutcome(finished).verdict, table::Verdict::Alive);
     QList<QByteArray> seen;
     server.call([&](LoopbackHttpServer& s) {
         for (const LoopbackHttpServer::Request& request : s.requests())
@@ -320,76 +290,477 @@ void TestHostileServers::requestTargetAsWritten()
     QCOMPARE(seen, QList<QByteArray>{target});
 }
 
+namespace
+{
+
+// The result of the current row in a child's output ("PASS", "FAIL", "SKIP", or "" when it did not run), and in
+// *lines what the child printed about that row.
+QByteArray rowResult(const QByteArray& output, const QString& function, QByteArray* lines)
+{
+    const QByteArray row =
+        "TestHostileServers::" + function.toLatin1() + '(' + QByteArray(QTest::currentDataTag()) + ')';
+    QByteArray result;
+    bool within = false;
+    for (const QByteArray& line : output.split('\n')) {
+        // A message's further lines are indented.
+        if (line.contains(row) || (within && line.startsWith("   "))) {
+            within = true;
+            *lines += line + '\n';
+            if (line.startsWith("PASS   :") || line.startsWith("FAIL!  :") || line.startsWith("SKIP   :"))
+                result = line.left(4);
+        } else {
+            within = false;
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+bool TestHostileServers::ranInOwnNamespace(const QString& function)
+{
+    if (testsupport::isChildRun())
+        return false;
+    // Every row of the function runs in one child, inside a network namespace that has only loopback, where names are
+    // looked up at a name server of the test's own: a request that misses the proxy can reach nothing else. Its
+    // servers and proxies start once for all the rows; here each row takes its result from there.
+    if (!m_childOutput.contains(function)) {
+        QByteArray printed;
+        QString why;
+        const int code = testsupport::runInOwnResolverNamespace(function, kNameServer, &printed, &why);
+        if (code == -1)
+            printed = "SKIP: " + why.toUtf8();
+        for (const QByteArray& line : printed.split('\n')) {
+            if (line.contains("proxy answers:"))
+                qInfo("%s", line.mid(line.indexOf("proxy answers:")).constData());
+        }
+        m_childOutput.insert(function, printed);
+    }
+    const QByteArray output = m_childOutput.value(function);
+    QByteArray lines;
+    const QByteArray result = output.startsWith("SKIP: ") ? "SKIP" : rowResult(output, function, &lines);
+    if (result == "SKIP")
+        QTest::qSkip(lines.isEmpty() ? output.mid(6).constData() : lines.constData(), __FILE__, __LINE__);
+    else
+        QTest::qVerify(result == "PASS", "the row passed in its namespace",
+                       (lines.isEmpty() ? output.right(3000) : lines).constData(), __FILE__, __LINE__);
+    return true;
+}
+
 void TestHostileServers::proxyAsTheEnvironmentNamesIt_data()
 {
     QTest::addColumn<QStringList>("environment"); // NAME=value; %PROXY% stands for the proxy's host and port
-    QTest::addColumn<QString>("host");            // the favorite's host
+    QTest::addColumn<QString>("url");             // %PORT% stands for the server's port (its TLS port for https)
     QTest::addColumn<bool>("viaProxy");
 
-    const QString site = QStringLiteral("site.tessaly.test");
+    const QString site = QStringLiteral("http://site.tessaly.test:%PORT%/page?x=%41");
+    const QString secure = QStringLiteral("https://site.tessaly.test:%PORT%/page?x=%41");
     QTest::newRow("http_proxy without a scheme") << QStringList{"http_proxy=%PROXY%"} << site << true;
     QTest::newRow("http_proxy with a scheme") << QStringList{"http_proxy=http://%PROXY%"} << site << true;
     QTest::newRow("all_proxy") << QStringList{"all_proxy=http://%PROXY%"} << site << true;
+    QTest::newRow("ALL_PROXY in capitals") << QStringList{"ALL_PROXY=http://%PROXY%"} << site << true;
     QTest::newRow("HTTP_PROXY in capitals is not read") << QStringList{"HTTP_PROXY=http://%PROXY%"} << site << false;
+    QTest::newRow("an empty http_proxy is none") << QStringList{"http_proxy=", "all_proxy=%PROXY%"} << site << true;
     QTest::newRow("https_proxy is not for http") << QStringList{"https_proxy=%PROXY%"} << site << false;
+    QTest::newRow("https_proxy for https") << QStringList{"https_proxy=%PROXY%"} << secure << true;
+    QTest::newRow("HTTPS_PROXY in capitals for https") << QStringList{"HTTPS_PROXY=%PROXY%"} << secure << true;
+    QTest::newRow("http_proxy is not for https") << QStringList{"http_proxy=%PROXY%"} << secure << false;
     QTest::newRow("no_proxy names the host")
         << QStringList{"http_proxy=%PROXY%", "no_proxy=site.tessaly.test"} << site << false;
     QTest::newRow("no_proxy names its domain")
         << QStringList{"all_proxy=%PROXY%", "no_proxy=tessaly.test"} << site << false;
+    QTest::newRow("no_proxy with dots around the domain")
+        << QStringList{"http_proxy=%PROXY%", "no_proxy=.tessaly.test."} << site << false;
+    QTest::newRow("no_proxy among blanks and commas")
+        << QStringList{"http_proxy=%PROXY%", "no_proxy=a.test, ,,SITE.tessaly.test b.test"} << site << false;
+    QTest::newRow("NO_PROXY in capitals")
+        << QStringList{"http_proxy=%PROXY%", "NO_PROXY=tessaly.test"} << site << false;
+    QTest::newRow("no_proxy * for every host") << QStringList{"https_proxy=%PROXY%", "no_proxy=*"} << secure << false;
+    QTest::newRow("no_proxy does not name a longer name")
+        << QStringList{"http_proxy=%PROXY%", "no_proxy=ite.tessaly.test"} << site << true;
+    QTest::newRow("an address in a no_proxy range goes directly")
+        << QStringList{"http_proxy=%PROXY%", "no_proxy=10.0.0.0/8"} << "http://10.9.8.7:%PORT%/page?x=%41" << false;
+    QTest::newRow("an address outside it through the proxy")
+        << QStringList{"http_proxy=%PROXY%", "no_proxy=192.168.0.0/16,10.9.8.6"} << "http://10.9.8.7:%PORT%/page?x=%41"
+        << true;
     QTest::newRow("loopback by number is reached directly")
-        << QStringList{"http_proxy=%PROXY%", "all_proxy=%PROXY%"} << "127.0.0.1" << false;
+        << QStringList{"http_proxy=%PROXY%", "all_proxy=%PROXY%"} << "http://127.0.0.1:%PORT%/page?x=%41" << false;
     QTest::newRow("localhost is reached directly")
-        << QStringList{"http_proxy=%PROXY%", "all_proxy=%PROXY%"} << "localhost" << false;
+        << QStringList{"http_proxy=%PROXY%", "all_proxy=%PROXY%"} << "http://localhost:%PORT%/page?x=%41" << false;
 }
 
 void TestHostileServers::proxyAsTheEnvironmentNamesIt()
 {
-    if (!testsupport::isChildRun()) {
-        // Inside a network namespace that has only loopback, where the favorite's name is looked up at a name
-        // server of the test's own: a request that misses the proxy can reach nothing else.
-        QByteArray output;
-        QString why;
-        const QString function =
-            QStringLiteral("proxyAsTheEnvironmentNamesIt:") + QLatin1String(QTest::currentDataTag());
-        const int code = testsupport::runInOwnResolverNamespace(function, kNameServer, &output, &why);
-        if (code == -1)
-            QSKIP(qPrintable(why));
-        QVERIFY2(code == 0, output.right(6000).constData());
+    if (ranInOwnNamespace(QStringLiteral("proxyAsTheEnvironmentNamesIt")))
         return;
-    }
     QFETCH(QStringList, environment);
-    QFETCH(QString, host);
+    QFETCH(QString, url);
     QFETCH(bool, viaProxy);
     QVERIFY(testsupport::inOwnResolverNamespace(kNameServer));
-    // Every name is the server's, on 127.0.0.1; the proxy answers whatever it is asked.
+    // Every name is the server's, on 127.0.0.1; the proxy answers 200 for the address it is asked for.
     LoopbackHttpServer server;
     LoopbackHttpServer proxy;
-    QVERIFY(server.listen() && proxy.listen());
+    QVERIFY(server.listen() && server.listenTls() && proxy.listen());
     QVERIFY(server.listenNameService(kNameServer, 53, QHostAddress(QHostAddress::LocalHost), 0));
+    const bool secure = url.startsWith(QLatin1String("https:"));
+    url.replace(QLatin1String("%PORT%"), QString::number(server.port(secure ? 1 : 0)));
+    proxy.setRoute(url.left(url.indexOf(QLatin1Char('?'))), LoopbackHttpServer::Route());
     const QString proxyAddress = QStringLiteral("127.0.0.1:%1").arg(proxy.port());
     for (QString setting : std::as_const(environment)) {
         setting.replace(QLatin1String("%PROXY%"), proxyAddress);
         const int equals = int(setting.indexOf(QLatin1Char('=')));
         qputenv(setting.left(equals).toLatin1().constData(), setting.mid(equals + 1).toLatin1());
     }
-    const QByteArray target = "/page?x=%41";
-    const QString address = QStringLiteral("http://%1:%2").arg(host).arg(server.port()) + QLatin1String(target);
+    const QUrl address(url);
+    const bool reachable = address.host() != QLatin1String("10.9.8.7");
 
     TransferChannel channel(kLongTimeoutMs);
-    QSignalSpy states(&channel, &TransferChannel::StateChanged);
-    QVERIFY(channel.Execute(address, QStringLiteral("HEAD")));
-    QTRY_COMPARE_WITH_TIMEOUT(finalCount(states), 1, kLongTimeoutMs + kGraceMs);
-    QCOMPARE(statesOf(states).last(), int(TransferChannel::icResponseCompleted));
+    QSignalSpy finished(&channel, &TransferChannel::finished);
+    QVERIFY(channel.head(url));
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, kLongTimeoutMs + kGraceMs);
     if (viaProxy) {
-        // A proxy is asked for the whole address.
+        // A proxy is asked for the whole address, or for a tunnel to the server.
         QCOMPARE(server.totalRequests(), 0);
         QCOMPARE(proxy.totalRequests(), 1);
-        QCOMPARE(proxy.requests().constFirst().target, address.toLatin1());
+        const LoopbackHttpServer::Request& asked = proxy.requests().constFirst();
+        if (secure) {
+            QCOMPARE(asked.method, QByteArray("CONNECT"));
+            QCOMPARE(asked.target, QStringLiteral("%1:%2").arg(address.host()).arg(address.port()).toLatin1());
+            // It would not open the tunnel (no route of this proxy's answers CONNECT): its own error.
+            QCOMPARE(testsupport::lastOutcome(finished), Outcome::failure(Reason::ProxyCouldNotReach));
+        } else {
+            QCOMPARE(asked.target, url.toLatin1());
+            QCOMPARE(testsupport::lastOutcome(finished), Outcome::answer(200));
+        }
     } else {
         QCOMPARE(proxy.acceptedConnections(), 0);
+        if (!reachable) {
+            // Nothing but loopback here: tried directly, the address cannot be reached.
+            QCOMPARE(testsupport::lastOutcome(finished), Outcome::failure(Reason::CouldNotConnect));
+            return;
+        }
         QCOMPARE(server.totalRequests(), 1);
-        QCOMPARE(server.requests().constFirst().target, target);
+        QCOMPARE(server.requests().constFirst().target, QByteArray("/page?x=%41"));
+        QCOMPARE(testsupport::lastOutcome(finished), Outcome::answer(404));
     }
+}
+
+void TestHostileServers::proxyAnswersJudged_data()
+{
+    // A proxy of the test's own: its answer for any address it has no route for (a name that cannot exist, among
+    // them) stands for its own error page; its answer for the favorite is the row's.
+    QTest::addColumn<int>("ownStatus");
+    QTest::addColumn<QByteArray>("ownHeaders");
+    QTest::addColumn<QString>("favorite"); // asked through the proxy
+    QTest::addColumn<int>("status");       // the proxy's answer for the favorite (for https: to its CONNECT)
+    QTest::addColumn<QByteArray>("headers");
+    QTest::addColumn<Outcome>("expected");
+
+    const QString site = QStringLiteral("http://site.tessaly.test/page");
+    const QString secure = QStringLiteral("https://site.tessaly.test/page");
+    const QByteArray tiny = "Server: proxy/1.0\r\nContent-Type: text/html\r\n";
+    const Outcome couldNotReach = Outcome::failure(Reason::ProxyCouldNotReach);
+    const Outcome notAsked = Outcome::of(table::Verdict::None);
+    QTest::newRow("squid's mark") << 404 << QByteArray() << site << 503
+                                  << QByteArray("X-Squid-Error: ERR_DNS_FAIL 0\r\n") << couldNotReach;
+    QTest::newRow("an error in Proxy-Status")
+        << 404 << QByteArray() << site << 502 << QByteArray("Proxy-Status: edge; error=dns_error; rcode=NXDOMAIN\r\n")
+        << couldNotReach;
+    QTest::newRow("Proxy-Status without an error")
+        << 500 << tiny << site << 503 << QByteArray("Proxy-Status: cache; hit\r\n") << Outcome::answer(503);
+    QTest::newRow("407: the proxy wants credentials") << 404 << QByteArray() << site << 407 << QByteArray() << notAsked;
+    QTest::newRow("the proxy's own 403 refuses")
+        << 404 << QByteArray() << site << 403 << QByteArray("X-Squid-Error: ERR_ACCESS_DENIED 0\r\n") << notAsked;
+    QTest::newRow("a page like the proxy's own, any status") << 500 << tiny << site << 502 << tiny << couldNotReach;
+    QTest::newRow("the server's 500 forwarded with Via")
+        << 500 << tiny << site << 500 << QByteArray(tiny + "Via: 1.1 proxy\r\n") << Outcome::answer(500);
+    QTest::newRow("the server's own error page")
+        << 500 << tiny << site << 500 << QByteArray("Server: nginx\r\nContent-Type: text/html\r\n")
+        << Outcome::answer(500);
+    QTest::newRow("a plain own page: the same status and nothing more")
+        << 502 << QByteArray("Content-Type: text/html\r\n") << site << 502 << QByteArray("Content-Type: text/html\r\n")
+        << couldNotReach;
+    QTest::newRow("a plain own page: a server's with more")
+        << 502 << QByteArray("Content-Type: text/html\r\n") << site << 502
+        << QByteArray("Content-Type: text/html\r\nX-App: 1\r\n") << Outcome::answer(502);
+    QTest::newRow("a plain own page: another status")
+        << 502 << QByteArray("Content-Type: text/html\r\n") << site << 503 << QByteArray("Content-Type: text/html\r\n")
+        << Outcome::answer(503);
+    QTest::newRow("below 400 the server's") << 500 << tiny << site << 200 << tiny << Outcome::answer(200);
+    QTest::newRow("a tunnel refused by policy") << 404 << QByteArray() << secure << 403 << QByteArray() << notAsked;
+    QTest::newRow("a tunnel the proxy could not open")
+        << 404 << QByteArray() << secure << 502 << QByteArray() << couldNotReach;
+}
+
+void TestHostileServers::proxyAnswersJudged()
+{
+    if (ranInOwnNamespace(QStringLiteral("proxyAnswersJudged")))
+        return;
+    QFETCH(int, ownStatus);
+    QFETCH(QByteArray, ownHeaders);
+    QFETCH(QString, favorite);
+    QFETCH(int, status);
+    QFETCH(QByteArray, headers);
+    QFETCH(Outcome, expected);
+    QVERIFY(testsupport::inOwnResolverNamespace(kNameServer));
+    LoopbackHttpServer proxy;
+    QVERIFY(proxy.listen());
+    LoopbackHttpServer::Route own;
+    own.status = ownStatus;
+    own.extraHeaders = ownHeaders;
+    proxy.setOtherPathsRoute(own);
+    LoopbackHttpServer::Route answer;
+    answer.status = status;
+    answer.extraHeaders = headers;
+    const bool secure = favorite.startsWith(QLatin1String("https:"));
+    // A proxy is asked for the whole address, or for a tunnel to host and port.
+    proxy.setRoute(secure ? QStringLiteral("site.tessaly.test:443") : favorite, answer);
+    const QByteArray address = "http://127.0.0.1:" + QByteArray::number(proxy.port());
+    qputenv("http_proxy", address);
+    qputenv("https_proxy", address);
+
+    TransferChannel channel(kLongTimeoutMs);
+    QSignalSpy finished(&channel, &TransferChannel::finished);
+    QVERIFY(channel.head(favorite));
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 2 * kLongTimeoutMs + kGraceMs);
+    QCOMPARE(testsupport::lastOutcome(finished), expected);
+    // The proxy was asked for the favorite first, and for a name that cannot exist only where its answer had to be
+    // compared with its own.
+    QVERIFY(!proxy.requests().isEmpty());
+    QVERIFY(proxy.requests().constFirst().target.contains("site.tessaly.test"));
+    for (const LoopbackHttpServer::Request& request : proxy.requests().mid(1))
+        QVERIFY2(request.target.endsWith(".invalid/"), request.target.constData());
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Real proxies
+
+// Real proxies from the system's packages, each started once for the child that runs every row of the proxy test,
+// in its network namespace, beside the servers they are asked for: a live one (200, 404, 500, 503, and over TLS), a
+// silent one, a refused port, and a name server that knows the live names and no other.
+class ProxyLab
+{
+public:
+    struct Proxy
+    {
+        QString name;
+        quint16 port = 0;
+        std::unique_ptr<QProcess> process;
+    };
+
+    ~ProxyLab()
+    {
+        for (Proxy& proxy : m_proxies) {
+            proxy.process->kill();
+            proxy.process->waitForFinished(5000);
+        }
+    }
+
+    // The proxies that are not installed, by name.
+    static QStringList missing()
+    {
+        QStringList names;
+        for (const char* name : {"tinyproxy", "privoxy", "squid"}) {
+            if (program(QLatin1String(name)).isEmpty())
+                names << QLatin1String(name);
+        }
+        return names;
+    }
+
+    bool start(QString* failure)
+    {
+        if (!m_dir.isValid() || !servers.listen(QHostAddress(QHostAddress::LocalHost)) ||
+            !servers.listen(QHostAddress(QHostAddress::LocalHost), 0, LoopbackHttpServer::OnAccept::Silent) ||
+            !servers.listenTls(QHostAddress(QHostAddress::LocalHost)) ||
+            !servers.listenNameService(kNameServer, 53, QHostAddress(QHostAddress::LocalHost), 0,
+                                       {QStringLiteral("live.tessaly.test"), QStringLiteral("silent.tessaly.test"),
+                                        QStringLiteral("refused.tessaly.test")})) {
+            *failure = QStringLiteral("the servers could not listen");
+            return false;
+        }
+        livePort = QUrl(servers.url(QStringLiteral("/"), 0)).port();
+        silentPort = QUrl(servers.url(QStringLiteral("/"), 1)).port();
+        tlsPort = QUrl(servers.url(QStringLiteral("/"), 2)).port();
+        refusedPort = LoopbackHttpServer::closedPort();
+        // Each proxy gives up on a silent server after 2 s (the requests wait longer): what it says then is tested.
+        launch(QStringLiteral("tinyproxy"), {QStringLiteral("-d"), QStringLiteral("-c"), QStringLiteral("%CONF%")},
+               "Port %PORT%\nListen 127.0.0.1\nTimeout 2\nMaxClients 100\nAllow 127.0.0.1\nViaProxyName \"tinyproxy\"\n"
+               "LogLevel Critical\n");
+        launch(QStringLiteral("privoxy"), {QStringLiteral("--no-daemon"), QStringLiteral("%CONF%")},
+               "listen-address 127.0.0.1:%PORT%\nconfdir /etc/privoxy\nsocket-timeout 2\n");
+        // Squid started by root switches to its own user, which this namespace does not have: it runs as another user
+        // of a namespace of its own instead.
+        launch(QStringLiteral("squid"),
+               {QStringLiteral("--map-user=1"), QStringLiteral("--map-group=1"), program(QStringLiteral("squid")),
+                QStringLiteral("-N"), QStringLiteral("-f"), QStringLiteral("%CONF%")},
+               "http_port 127.0.0.1:%PORT%\nhttp_access allow all\ncache deny all\ncache_mem 8 MB\npid_filename none\n"
+               "cache_log %DIR%/squid-cache.log\naccess_log none\nlogfile_rotate 0\nshutdown_lifetime 0 seconds\n"
+               "connect_timeout 2 seconds\nread_timeout 2 seconds\npinger_enable off\nvisible_hostname tessaly-test\n"
+               "dns_nameservers 127.0.0.1\ncoredump_dir %DIR%\n",
+               QStringLiteral("unshare"));
+        for (Proxy& proxy : m_proxies) {
+            const bool up = QTest::qWaitFor(
+                [&] { return accepts(proxy.port) || proxy.process->state() == QProcess::NotRunning; }, 60000);
+            if (!up || !accepts(proxy.port)) {
+                *failure = QStringLiteral("%1 did not start: %2")
+                               .arg(proxy.name, QString::fromLocal8Bit(proxy.process->readAll().right(2000)));
+                return false;
+            }
+        }
+        return true;
+    }
+
+    quint16 port(const QString& name) const
+    {
+        for (const Proxy& proxy : m_proxies) {
+            if (proxy.name == name)
+                return proxy.port;
+        }
+        return 0;
+    }
+
+    ServerThread servers;
+    int livePort = 0;
+    int silentPort = 0;
+    int tlsPort = 0;
+    int refusedPort = 0;
+
+private:
+    static QString program(const QString& name)
+    {
+        return QStandardPaths::findExecutable(name, {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin"),
+                                                     QStringLiteral("/sbin"), QStringLiteral("/bin")});
+    }
+
+    static bool accepts(quint16 port)
+    {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
+        return socket.waitForConnected(200);
+    }
+
+    void launch(const QString& name, QStringList arguments, QByteArray configuration,
+                const QString& command = QString())
+    {
+        Proxy proxy;
+        proxy.name = name;
+        proxy.port = LoopbackHttpServer::closedPort();
+        const QString file = m_dir.filePath(name + QStringLiteral(".conf"));
+        configuration.replace("%PORT%", QByteArray::number(proxy.port)).replace("%DIR%", m_dir.path().toLocal8Bit());
+        QFile conf(file);
+        if (!conf.open(QIODevice::WriteOnly) || conf.write(configuration) != configuration.size())
+            qWarning("cannot write %s", qPrintable(file));
+        conf.close();
+        arguments.replaceInStrings(QStringLiteral("%CONF%"), file);
+        proxy.process = std::make_unique<QProcess>();
+        proxy.process->setProcessChannelMode(QProcess::MergedChannels);
+        proxy.process->start(program(command.isEmpty() ? name : command), arguments);
+        m_proxies.push_back(std::move(proxy));
+    }
+
+    QTemporaryDir m_dir;
+    std::vector<Proxy> m_proxies;
+};
+
+namespace
+{
+
+// What a proxy answers when asked for a URL, as a raw HEAD request sees it: the status line and the headers that tell
+// whose answer it is.
+QByteArray rawAnswer(quint16 proxy, const QByteArray& url)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress(QHostAddress::LocalHost), proxy);
+    if (!socket.waitForConnected(5000))
+        return "(no connection)";
+    socket.write("HEAD " + url + " HTTP/1.1\r\nHost: " + QUrl::fromEncoded(url).host().toLatin1() +
+                 "\r\nConnection: close\r\n\r\n");
+    QByteArray head;
+    while (!head.contains("\r\n\r\n") && socket.waitForReadyRead(15000))
+        head += socket.readAll();
+    QByteArrayList shown;
+    for (const QByteArray& line : head.left(head.indexOf("\r\n\r\n")).split('\n')) {
+        const QByteArray lower = line.toLower();
+        if (shown.isEmpty() || lower.startsWith("server:") || lower.startsWith("via:") ||
+            lower.startsWith("x-squid-error:") || lower.startsWith("last-modified:") ||
+            lower.startsWith("proxy-status:"))
+            shown << line.trimmed();
+    }
+    return shown.isEmpty() ? QByteArray("(nothing, the connection closed)") : shown.join("; ");
+}
+
+} // namespace
+
+void TestHostileServers::proxysOwnErrorIsNoAnswer_data()
+{
+    QTest::addColumn<QString>("proxy");
+    QTest::addColumn<QString>("url"); // %LIVE%, %SILENT%, %TLS%, %REFUSED% stand for the servers' ports
+    QTest::addColumn<Outcome>("expected");
+
+    const Outcome couldNotReach = Outcome::failure(Reason::ProxyCouldNotReach);
+    for (const char* proxy : {"tinyproxy", "privoxy", "squid"}) {
+        const QString name = QLatin1String(proxy);
+        auto row = [&](const char* what, const char* url, const Outcome& expected) {
+            QTest::addRow("%s, %s", proxy, what) << name << QString::fromLatin1(url) << expected;
+        };
+        row("dead name", "http://gone.tessaly.test:%LIVE%/200", couldNotReach);
+        row("refused port", "http://refused.tessaly.test:%REFUSED%/", couldNotReach);
+        // tinyproxy closes the connection without a word when the server is silent; the others say so.
+        row("silent server", "http://silent.tessaly.test:%SILENT%/",
+            name == QLatin1String("tinyproxy") ? Outcome::failure(Reason::ClosedWithoutAnswer) : couldNotReach);
+        row("200", "http://live.tessaly.test:%LIVE%/200", Outcome::answer(200));
+        row("404", "http://live.tessaly.test:%LIVE%/404", Outcome::answer(404));
+        row("500", "http://live.tessaly.test:%LIVE%/500", Outcome::answer(500));
+        row("503", "http://live.tessaly.test:%LIVE%/503", Outcome::answer(503));
+        row("https 200", "https://live.tessaly.test:%TLS%/200", Outcome::answer(200));
+        row("https dead name", "https://gone.tessaly.test:%TLS%/", couldNotReach);
+        row("https refused port", "https://refused.tessaly.test:%REFUSED%/", couldNotReach);
+    }
+}
+
+void TestHostileServers::proxysOwnErrorIsNoAnswer()
+{
+    if (ranInOwnNamespace(QStringLiteral("proxysOwnErrorIsNoAnswer")))
+        return;
+    QFETCH(QString, proxy);
+    QFETCH(QString, url);
+    QFETCH(Outcome, expected);
+    const QStringList missing = ProxyLab::missing();
+    if (!missing.isEmpty()) {
+        // CI installs them all (scripts/deps.sh): there a missing proxy is a failure.
+        const QByteArray why = "not installed: " + missing.join(QLatin1String(", ")).toUtf8();
+        if (qgetenv("CI") == "true")
+            QFAIL(why.constData());
+        QSKIP(why.constData());
+    }
+    if (!m_lab) {
+        QVERIFY(testsupport::inOwnResolverNamespace(kNameServer));
+        m_lab = new ProxyLab;
+        QString failure;
+        QVERIFY2(m_lab->start(&failure), qPrintable(failure));
+    }
+    url.replace(QLatin1String("%LIVE%"), QString::number(m_lab->livePort))
+        .replace(QLatin1String("%SILENT%"), QString::number(m_lab->silentPort))
+        .replace(QLatin1String("%TLS%"), QString::number(m_lab->tlsPort))
+        .replace(QLatin1String("%REFUSED%"), QString::number(m_lab->refusedPort));
+    const QByteArray address = "http://127.0.0.1:" + QByteArray::number(m_lab->port(proxy));
+    qputenv("http_proxy", address);
+    qputenv("https_proxy", address);
+    const QString tag = QLatin1String(QTest::currentDataTag());
+    if (tag.endsWith(QLatin1String(", dead name")) || tag.endsWith(QLatin1String(", refused port")))
+        qInfo("proxy answers: %s: %s", qPrintable(tag), rawAnswer(m_lab->port(proxy), url.toLatin1()).constData());
+
+    TransferChannel channel(kLongTimeoutMs);
+    QSignalSpy finished(&channel, &TransferChannel::finished);
+    QVERIFY(channel.head(url));
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 2 * kLongTimeoutMs + kGraceMs);
+    QCOMPARE(testsupport::lastOutcome(finished), expected);
+}
+
+void TestHostileServers::cleanupTestCase()
+{
+    delete m_lab;
+    m_lab = nullptr;
 }
 
 void TestHostileServers::eachServerAskedOnce_data()
@@ -407,7 +778,7 @@ void TestHostileServers::eachServerAskedOnce()
     std::unique_ptr<ServerThread> server = startHostileServer({QHostAddress(QHostAddress::LocalHost)});
     QVERIFY(server);
     server->call([](LoopbackHttpServer& s) { s.setRecordRequests(true); });
-    const char* const paths[] = {"/reset", "/status-and-header", "/http09"};
+    const char* const paths[] = {"/reset", "/close", "/http09"};
     constexpr int kRowsEach = 10;
     QStringList urls;
     for (int r = 0; r < 3 * kRowsEach; ++r)
@@ -423,8 +794,8 @@ void TestHostileServers::eachServerAskedOnce()
     QSignalSpy finished(&checker, &LinkChecker::runFinished);
     checker.start();
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 60000);
-    QTest::qWait(300);
-
+    // The run is over: no request is out that could bring another verdict.
+    QCOMPARE(checker.requestsInProgress(), 0);
     QCOMPARE(verdicts.count(), 3 * kRowsEach);
     for (int r = 1; r <= 3 * kRowsEach; ++r) {
         int asked = 0;
@@ -477,12 +848,10 @@ void TestHostileServers::mixedRun()
     // Generous: every row waiting for its time-out on one channel alone would still fit.
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 300000);
     const qint64 elapsed = clock.elapsed();
-    QTest::qWait(300);
-    QCOMPARE(finished.count(), 1);
     QCOMPARE(checker.requestsInProgress(), 0);
 
     QHash<int, int> perRow;
-    for (const QList<QVariant>& args : verdicts) {
+    for (const QList<QVariant>& args : std::as_const(verdicts)) {
         ++perRow[args.at(0).toInt()];
         QCOMPARE(args.at(1).value<table::Verdict>(), linkTable.verdict(args.at(0).toInt()));
     }
@@ -501,27 +870,27 @@ void TestHostileServers::mixedRun()
             perRow.value(r) == 1,
             qPrintable(
                 QStringLiteral("row %1 (%2): %3 verdicts").arg(r).arg(QLatin1String(b.name)).arg(perRow.value(r))));
-        const QString state = table::verdictText(linkTable.verdict(r));
         QPair<int, int>& counts = tally[QLatin1String(b.name)];
         (linkTable.verdict(r) == table::Verdict::Alive ? counts.first : counts.second)++;
-        const QString expected = table::verdictText(
-            b.finalState == TransferChannel::icResponseCompleted ? table::Verdict::Alive : table::Verdict::Dead);
-        QVERIFY2(state == expected, qPrintable(QStringLiteral("row %1 (%2, %3): %4, expected %5")
-                                                   .arg(r)
-                                                   .arg(QLatin1String(b.name), urls[r - 1], state, expected)));
+        const int listener = (r - 1) % int(addresses.size()) * ListenersPerAddress + b.listener;
+        const Outcome expected = expectedOn(b, server->url(QString(), listener));
+        if (linkTable.outcome(r) != expected) {
+            const std::unique_ptr<char[]> got(table::toString(linkTable.outcome(r)));
+            const std::unique_ptr<char[]> wanted(table::toString(expected));
+            QFAIL(qPrintable(
+                QStringLiteral("row %1 (%2, %3): %4, expected %5")
+                    .arg(r)
+                    .arg(QLatin1String(b.name), urls[r - 1], QLatin1String(got.get()), QLatin1String(wanted.get()))));
+        }
     }
 
+    // (The pace and the memory of such runs are measured by bench_check --hostile.)
     const qint64 peakKb = testsupport::processStatusKb("VmHWM:");
     qInfo("mixed run: %d rows on %d address(es), %d channels, time-out %d ms: %lld ms; peak RSS %lld kB", kMixedRows,
           int(addresses.size()), kMixedChannels, kMixedTimeoutMs, static_cast<long long>(elapsed),
           static_cast<long long>(peakKb));
     for (auto it = tally.cbegin(); it != tally.cend(); ++it)
-        qInfo("  %-34s YES %4d  NO %4d", qPrintable(it.key()), it.value().first, it.value().second);
-#ifndef TESSALY_SANITIZED
-    // (AddressSanitizer keeps up to 256 MB of freed memory aside to catch late uses: there the figure says little.)
-    if (peakKb >= 0)
-        QVERIFY2(peakKb < kPeakRssLimitKb, qPrintable(QStringLiteral("peak RSS %1 kB").arg(peakKb)));
-#endif
+        qInfo("  %-42s YES %4d  NO %4d", qPrintable(it.key()), it.value().first, it.value().second);
 }
 
 QTEST_GUILESS_MAIN(TestHostileServers)

@@ -167,28 +167,25 @@ bool inOwnResolverNamespace(const QHostAddress& nameserver)
            resolv.readAll().trimmed() == "nameserver " + nameserver.toString().toLatin1();
 }
 
-QList<int> statesOf(const QSignalSpy& spy)
+QList<int> stagesOf(const QSignalSpy& spy)
 {
-    QList<int> states;
+    QList<int> stages;
     for (const QList<QVariant>& args : spy)
-        states.append(args.at(0).toInt());
-    return states;
+        stages.append(int(args.at(0).value<checker::TransferChannel::Stage>()));
+    return stages;
 }
 
-int finalCount(const QSignalSpy& spy)
-{
-    const QList<int> states = statesOf(spy);
-    return int(std::count_if(states.begin(), states.end(), [](int s) {
-        return s == checker::TransferChannel::icError || s == checker::TransferChannel::icResponseCompleted;
-    }));
-}
-
-QString describeStates(const QList<int>& states)
+QString describeStages(const QList<int>& stages)
 {
     QStringList parts;
-    for (int s : states)
+    for (int s : stages)
         parts << QString::number(s);
     return parts.join(QLatin1Char(' '));
+}
+
+table::Outcome lastOutcome(const QSignalSpy& spy)
+{
+    return spy.isEmpty() ? table::Outcome() : spy.last().at(0).value<table::Outcome>();
 }
 
 } // namespace testsupport
@@ -200,6 +197,59 @@ char* toString(Verdict verdict)
 {
     const QString text = verdictText(verdict);
     return qstrdup(text.isEmpty() ? "(none)" : qPrintable(text));
+}
+
+namespace
+{
+
+const char* reasonName(Reason reason)
+{
+    switch (reason) {
+    case Reason::Unknown:
+        return "Unknown";
+    case Reason::Answered:
+        return "Answered";
+    case Reason::NameNotResolved:
+        return "NameNotResolved";
+    case Reason::ConnectionRefused:
+        return "ConnectionRefused";
+    case Reason::CouldNotConnect:
+        return "CouldNotConnect";
+    case Reason::ConnectionReset:
+        return "ConnectionReset";
+    case Reason::ClosedWithoutAnswer:
+        return "ClosedWithoutAnswer";
+    case Reason::NotHttp:
+        return "NotHttp";
+    case Reason::HeadTooLarge:
+        return "HeadTooLarge";
+    case Reason::TimedOut:
+        return "TimedOut";
+    case Reason::ProxyCouldNotReach:
+        return "ProxyCouldNotReach";
+    case Reason::SecureConnectionFailed:
+        return "SecureConnectionFailed";
+    }
+    return "?";
+}
+
+} // namespace
+
+char* toString(Reason reason)
+{
+    return qstrdup(reasonName(reason));
+}
+
+char* toString(const Outcome& outcome)
+{
+    QString text = verdictText(outcome.verdict);
+    text = (text.isEmpty() ? QStringLiteral("(none)") : text) + QLatin1Char(' ') +
+           QLatin1String(reasonName(outcome.reason));
+    if (outcome.status != 0)
+        text += QLatin1Char(' ') + QString::number(outcome.status);
+    if (!outcome.movedTo.isEmpty())
+        text += QStringLiteral(" -> ") + outcome.movedTo;
+    return qstrdup(qPrintable(text));
 }
 
 char* toString(const History& history)

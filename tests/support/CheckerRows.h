@@ -16,6 +16,8 @@ class LinkTable;
 // How QCOMPARE prints the table's values.
 char* toString(Verdict verdict);
 char* toString(const History& history);
+char* toString(Reason reason);
+char* toString(const Outcome& outcome);
 } // namespace table
 
 namespace testsupport
@@ -66,11 +68,11 @@ int runInOwnResolverNamespace(const QString& testFunction, const QHostAddress& n
 /// child has any other interface or the resolver configuration is not the one written.
 bool inOwnResolverNamespace(const QHostAddress& nameserver);
 
-/// The states a transfer channel reported, from a spy on its StateChanged signal.
-QList<int> statesOf(const QSignalSpy& spy);
-/// How many of them are final (11 no answer, 12 an answer).
-int finalCount(const QSignalSpy& spy);
-/// States as text, "1 2 3 ... 12", for messages.
-QString describeStates(const QList<int>& states);
+/// The stages a transfer channel reported, from a spy on its stageReached signal, as numbers (Resolving 0 ..).
+QList<int> stagesOf(const QSignalSpy& spy);
+/// Stages as text, "0 1 2 ...", for messages.
+QString describeStages(const QList<int>& stages);
+/// The outcome a spy on a transfer channel's finished signal caught last (none when it caught nothing).
+table::Outcome lastOutcome(const QSignalSpy& spy);
 
 } // namespace testsupport

@@ -2,7 +2,11 @@
 
 #include <algorithm>
 
+#include <QFile>
 #include <QNetworkDatagram>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -38,6 +42,8 @@ QByteArray reasonPhrase(int status)
         return "Method Not Allowed";
     case 500:
         return "Internal Server Error";
+    case 503:
+        return "Service Unavailable";
     default:
         return "Status";
     }
@@ -83,12 +89,31 @@ void resetNow(QTcpSocket* socket)
 // How much a flood keeps queued in the socket beyond what the kernel has taken.
 constexpr qint64 kFloodWindow = 64 * 1024;
 
+// What an SSH server says first, before it has read anything.
+const QByteArray kGreeting = "SSH-2.0-OpenSSH_9.2p1 Debian-2\r\n";
+
+// The self-signed certificate of the tests' TLS listeners, for localhost, 127.0.0.1 and ::1.
+QSslConfiguration tlsConfiguration()
+{
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    QFile certificate(QStringLiteral(TESSALY_TEST_DATA "/tls/loopback-cert.pem"));
+    QFile key(QStringLiteral(TESSALY_TEST_DATA "/tls/loopback-key.pem"));
+    if (certificate.open(QIODevice::ReadOnly) && key.open(QIODevice::ReadOnly)) {
+        configuration.setLocalCertificate(QSslCertificate(certificate.readAll()));
+        configuration.setPrivateKey(QSslKey(key.readAll(), QSsl::Ec));
+    }
+    configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
+    return configuration;
+}
+
 } // namespace
 
-LoopbackHttpServer::LoopbackHttpServer(QObject* parent) : QObject(parent)
+LoopbackHttpServer::LoopbackHttpServer(QObject* parent) : QObject(parent), m_otherPaths(answerRoute(404))
 {
     m_routes.insert(QStringLiteral("/200"), answerRoute(200));
     m_routes.insert(QStringLiteral("/404"), answerRoute(404));
+    m_routes.insert(QStringLiteral("/500"), answerRoute(500));
+    m_routes.insert(QStringLiteral("/503"), answerRoute(503));
     m_routes.insert(QStringLiteral("/405"), answerRoute(405, "Allow: GET\r\n"));
     m_routes.insert(QStringLiteral("/301"), answerRoute(301, "Location: /200\r\n"));
     m_routes.insert(QStringLiteral("/401"), answerRoute(401, "WWW-Authenticate: Basic realm=\"test\"\r\n"));
@@ -118,14 +143,34 @@ LoopbackHttpServer::~LoopbackHttpServer()
 
 bool LoopbackHttpServer::listen(const QHostAddress& address, quint16 port, OnAccept onAccept)
 {
-    if (!address.isLoopback())
-        return false;
-    auto* server = new QTcpServer(this);
-    if (!server->listen(address, port)) {
+    return addListener(new QTcpServer(this), address, port, onAccept);
+}
+
+bool LoopbackHttpServer::listenTls(const QHostAddress& address, quint16 port)
+{
+    auto* server = new QSslServer(this);
+    const QSslConfiguration configuration = tlsConfiguration();
+    if (configuration.localCertificate().isNull() || configuration.privateKey().isNull()) {
         delete server;
         return false;
     }
-    connect(server, &QTcpServer::newConnection, this, [this, server, onAccept] { onNewConnection(server, onAccept); });
+    server->setSslConfiguration(configuration);
+    return addListener(server, address, port, OnAccept::Serve);
+}
+
+bool LoopbackHttpServer::addListener(QTcpServer* server, const QHostAddress& address, quint16 port, OnAccept onAccept)
+{
+    if (!address.isLoopback() || !server->listen(address, port)) {
+        delete server;
+        return false;
+    }
+    // A TLS listener has a connection for us only once its handshake is done, and says so with this signal alone.
+    if (qobject_cast<QSslServer*>(server))
+        connect(server, &QTcpServer::pendingConnectionAvailable, this,
+                [this, server, onAccept] { onNewConnection(server, onAccept); });
+    else
+        connect(server, &QTcpServer::newConnection, this,
+                [this, server, onAccept] { onNewConnection(server, onAccept); });
     m_servers.append(server);
     return true;
 }
@@ -146,7 +191,11 @@ QString LoopbackHttpServer::url(const QString& path, int listener) const
     const QString hostText = host.protocol() == QAbstractSocket::IPv6Protocol
                                  ? QLatin1Char('[') + host.toString() + QLatin1Char(']')
                                  : host.toString();
-    return QStringLiteral("http://%1:%2%3").arg(hostText).arg(port(listener)).arg(path);
+    const bool tls = listener >= 0 && listener < m_servers.size() && qobject_cast<QSslServer*>(m_servers[listener]);
+    return QStringLiteral("%1://%2:%3%4")
+        .arg(QLatin1String(tls ? "https" : "http"), hostText)
+        .arg(port(listener))
+        .arg(path);
 }
 
 void LoopbackHttpServer::setRoute(const QString& path, const Route& route)
@@ -168,7 +217,7 @@ void LoopbackHttpServer::resetCounters()
 }
 
 bool LoopbackHttpServer::listenNameService(const QHostAddress& address, quint16 port, const QHostAddress& answer,
-                                           int delayMs)
+                                           int delayMs, const QStringList& names)
 {
     if (!address.isLoopback())
         return false;
@@ -178,11 +227,15 @@ bool LoopbackHttpServer::listenNameService(const QHostAddress& address, quint16 
         return false;
     }
     const quint32 ipv4 = answer.toIPv4Address();
-    connect(socket, &QUdpSocket::readyRead, this, [this, socket, ipv4, delayMs] { onQuery(socket, ipv4, delayMs); });
+    QSet<QByteArray> known;
+    for (const QString& name : names)
+        known.insert(name.toLower().toLatin1() + '.');
+    connect(socket, &QUdpSocket::readyRead, this,
+            [this, socket, ipv4, delayMs, known] { onQuery(socket, ipv4, delayMs, known); });
     return true;
 }
 
-void LoopbackHttpServer::onQuery(QUdpSocket* socket, quint32 answer, int delayMs)
+void LoopbackHttpServer::onQuery(QUdpSocket* socket, quint32 answer, int delayMs, const QSet<QByteArray>& names)
 {
     while (socket->hasPendingDatagrams()) {
         const QNetworkDatagram datagram = socket->receiveDatagram();
@@ -197,11 +250,12 @@ void LoopbackHttpServer::onQuery(QUdpSocket* socket, quint32 answer, int delayMs
         at += 1;
         if (at + 4 > query.size())
             continue;
-        const bool typeA = query[at] == 0 && query[at + 1] == 1;
+        const bool exists = names.isEmpty() || names.contains(name.toLower());
+        const bool typeA = exists && query[at] == 0 && query[at + 1] == 1;
         // The reply repeats the header and the question (and nothing the query added after it).
         QByteArray reply = query.left(at + 4);
         reply[2] = char(0x84 | (query[2] & 0x01)); // a response, authoritative, recursion as desired
-        reply[3] = char(0x80);                     // recursion available, no error
+        reply[3] = char(exists ? 0x80 : 0x83);     // recursion available; no error, or no such name
         const char counts[] = {0, 1, 0, char(typeA ? 1 : 0), 0, 0, 0, 0};
         reply.replace(4, 8, counts, 8);
         if (typeA) {
@@ -291,6 +345,14 @@ QHash<QString, LoopbackHttpServer::Route> LoopbackHttpServer::hostileRoutes()
     routes.insert(QStringLiteral("/tls"), rawRoute(Route::Raw, hello));
 
     routes.insert(QStringLiteral("/status-only"), rawRoute(Route::Raw, "HTTP/1.1 200 OK\r\n", QByteArray(), true));
+    Route statusThenReset = rawRoute(Route::Raw, "HTTP/1.1 200 OK\r\n");
+    statusThenReset.resetAfter = true;
+    routes.insert(QStringLiteral("/status-then-reset"), statusThenReset);
+    routes.insert(QStringLiteral("/status-then-silence"), rawRoute(Route::Raw, "HTTP/1.1 200 OK\r\n"));
+    routes.insert(QStringLiteral("/redirect-then-silence"),
+                  rawRoute(Route::Raw, "HTTP/1.1 301 Moved Permanently\r\nLocation: /new/place\r\n"));
+    routes.insert(QStringLiteral("/long-status-line"),
+                  rawRoute(Route::Raw, "HTTP/1.1 200 " + QByteArray(200 * 1024, 'k') + "\r\n\r\n", QByteArray(), true));
     routes.insert(QStringLiteral("/status-and-header"),
                   rawRoute(Route::Raw, "HTTP/1.1 200 OK\r\nServer: test\r\n", QByteArray(), true));
     const QByteArray continueHead = "HTTP/1.1 100 Continue\r\n\r\n";
@@ -321,6 +383,8 @@ void LoopbackHttpServer::onNewConnection(QTcpServer* server, OnAccept onAccept)
             socket->deleteLater();
             continue;
         }
+        if (onAccept == OnAccept::Greet)
+            socket->write(kGreeting);
         m_sockets.insert(socket);
         m_maxOpen = qMax(m_maxOpen, int(m_sockets.size()));
         if (onAccept == OnAccept::Serve)
@@ -383,7 +447,7 @@ void LoopbackHttpServer::handle(QTcpSocket* socket, const Request& request)
     if (!m_sockets.contains(socket))
         return;
 
-    const Route route = m_routes.value(request.path, answerRoute(404));
+    const Route route = m_routes.value(request.path, m_otherPaths);
     switch (route.kind) {
     case Route::Answer: {
         int delay = route.delayMs;
@@ -427,7 +491,11 @@ void LoopbackHttpServer::takeOver(QTcpSocket* socket, const Route& route)
     switch (route.kind) {
     case Route::Raw:
         socket->write(route.raw);
-        if (route.closeAfter) {
+        if (route.resetAfter) {
+            socket->flush();
+            dropRequest(socket);
+            resetNow(socket);
+        } else if (route.closeAfter) {
             dropRequest(socket);
             socket->disconnectFromHost();
         }

@@ -21,9 +21,11 @@ namespace testsupport
 /// A small HTTP/1.1 server for tests and benchmarks, listening on loopback addresses only.
 ///
 /// It answers by path (the query is ignored for routing, but available to behaviours):
-///   /200, /404, /405 (405 to HEAD, with Allow: GET), /301 (Location: /200), /401 (a Basic challenge),
+///   /200, /404, /500, /503, /405 (405 to HEAD, with Allow: GET), /301 (Location: /200), /401 (a Basic challenge),
 ///   /reset (the connection is reset at once, no answer), /close (closed without an answer),
 ///   /hang (accepted and never answered), /slow?ms=N (200 after N ms). Any other path gets 404.
+/// A listener may speak TLS (listenTls), with the self-signed certificate of tests/data/tls for localhost and the
+/// loopback addresses; it serves the same routes.
 /// Routes can be added or replaced with setRoute(). Faults are injected with the raw kinds of Route
 /// (bytes sent as they are, trickled, or flooded without end) and, before any request is read, with
 /// the accept action of a listener (reset at once, or never read). hostileRoutes() has a ready set.
@@ -61,6 +63,7 @@ public:
         QByteArray flood; // Flood: repeated after raw (must not be empty)
         int byteIntervalMs = 1000;
         bool closeAfter = false;
+        bool resetAfter = false; // Raw: reset the connection after the bytes instead
     };
 
     /// What a listener does with a connection before reading anything from it.
@@ -69,6 +72,7 @@ public:
         Serve,  // read requests and handle them by route
         Reset,  // reset the connection at once (TCP RST)
         Silent, // keep the connection open, never read from it and never write to it
+        Greet,  // send another protocol's greeting (an SSH server's) at once, then keep silent
     };
 
     /// A request as received.
@@ -88,18 +92,24 @@ public:
     /// a non-loopback address or a port that cannot be bound.
     bool listen(const QHostAddress& address = QHostAddress(QHostAddress::LocalHost), quint16 port = 0,
                 OnAccept onAccept = OnAccept::Serve);
+    /// The same for a listener that speaks TLS: it serves requests by route once the handshake is done.
+    bool listenTls(const QHostAddress& address = QHostAddress(QHostAddress::LocalHost), quint16 port = 0);
     /// The port of listener i (in the order of listen calls); 0 when there is none.
     quint16 port(int listener = 0) const;
     /// The address of listener i.
     QHostAddress address(int listener = 0) const;
-    /// "http://<address>:<port><path>" for listener i; path starts with '/'.
+    /// "http://<address>:<port><path>" for listener i ("https://" for a TLS listener); path starts with '/'.
     QString url(const QString& path, int listener = 0) const;
 
     /// Adds or replaces the behaviour of a path.
     void setRoute(const QString& path, const Route& route);
+    /// The behaviour of every path without a route of its own (by default a 404).
+    void setOtherPathsRoute(const Route& route) { m_otherPaths = route; }
     /// Also answers name look-ups (DNS over UDP) on a loopback address and port: each query after delayMs, an A
-    /// query with the address answer, any other with no record. False when the port cannot be bound.
-    bool listenNameService(const QHostAddress& address, quint16 port, const QHostAddress& answer, int delayMs);
+    /// query with the address answer, any other with no record. With names, only those names are known: a query for
+    /// any other is answered that the name does not exist (NXDOMAIN). False when the port cannot be bound.
+    bool listenNameService(const QHostAddress& address, quint16 port, const QHostAddress& answer, int delayMs,
+                           const QStringList& names = QStringList());
     /// The names whose look-ups are waiting for their answer, the most of them at once, and the queries answered.
     int lookupsInFlight() const { return int(m_lookups.size()); }
     int maxLookupsInFlight() const { return m_maxLookups; }
@@ -136,11 +146,13 @@ public:
     /// of 1 KiB lines or of one line, then close), /garbage (binary bytes, connection kept open), /http09
     /// (a bare HTML body, then close), /tls (a TLS ServerHello record, connection kept open),
     /// /status-only (a 200 status line, then close), /status-and-header (a 200 status line and one header, then
-    /// close), /only-1xx (one 100 Continue, then nothing), /only-100-close (one 100 Continue, then close),
-    /// /only-103 (one 103 Early Hints, then nothing), /only-103-close (the same, then close), /endless-1xx
-    /// (100 Continue responses without end), /endless-head (a 200 status line, then header lines without end),
-    /// /two-blanks ("HTTP/1.1  200 OK", two blanks after the version), /lower-case ("http/1.1 200 OK"). /hang is
-    /// the existing route.
+    /// close), /status-then-reset (a 200 status line, then a reset), /status-then-silence (a 200 status line, then
+    /// nothing), /redirect-then-silence (a 301 status line and its Location, then nothing), /long-status-line (a status
+    /// line of 200 KiB, longer than libcurl takes), /only-1xx (one 100 Continue, then nothing), /only-100-close (one
+    /// 100 Continue, then close), /only-103 (one 103 Early Hints, then nothing), /only-103-close (the same, then
+    /// close), /endless-1xx (100 Continue responses without end), /endless-head (a 200 status line, then header lines
+    /// without end), /two-blanks ("HTTP/1.1  200 OK", two blanks after the version), /lower-case ("http/1.1 200 OK").
+    /// /hang is the existing route.
     static QHash<QString, Route> hostileRoutes();
 
 signals:
@@ -157,10 +169,12 @@ private:
     void answer(QTcpSocket* socket, const Route& route, const QByteArray& method);
     void dropRequest(QTcpSocket* socket);
     void forget(QTcpSocket* socket);
-    void onQuery(QUdpSocket* socket, quint32 answer, int delayMs);
+    void onQuery(QUdpSocket* socket, quint32 answer, int delayMs, const QSet<QByteArray>& names);
+    bool addListener(QTcpServer* server, const QHostAddress& address, quint16 port, OnAccept onAccept);
 
     QList<QTcpServer*> m_servers;
     QHash<QString, Route> m_routes;
+    Route m_otherPaths;
     QSet<QTcpSocket*> m_sockets;
     QHash<QTcpSocket*, QByteArray> m_buffers;
     QHash<QTcpSocket*, int> m_pending; // requests in flight per connection

@@ -35,6 +35,13 @@ bool ServerThread::listen(const QHostAddress& address, quint16 port, LoopbackHtt
     return ok;
 }
 
+bool ServerThread::listenTls(const QHostAddress& address, quint16 port)
+{
+    bool ok = false;
+    call([&](LoopbackHttpServer& server) { ok = server.listenTls(address, port); });
+    return ok;
+}
+
 quint16 ServerThread::listenSpread(int count)
 {
     quint16 port = 0;
@@ -55,10 +62,11 @@ quint16 ServerThread::listenSpread(int count)
     return port;
 }
 
-bool ServerThread::listenNameService(const QHostAddress& address, quint16 port, const QHostAddress& answer, int delayMs)
+bool ServerThread::listenNameService(const QHostAddress& address, quint16 port, const QHostAddress& answer, int delayMs,
+                                     const QStringList& names)
 {
     bool ok = false;
-    call([&](LoopbackHttpServer& server) { ok = server.listenNameService(address, port, answer, delayMs); });
+    call([&](LoopbackHttpServer& server) { ok = server.listenNameService(address, port, answer, delayMs, names); });
     return ok;
 }
 

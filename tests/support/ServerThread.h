@@ -30,11 +30,14 @@ public:
     /// LoopbackHttpServer::listen on the server's thread; false when it refuses.
     bool listen(const QHostAddress& address, quint16 port = 0,
                 LoopbackHttpServer::OnAccept onAccept = LoopbackHttpServer::OnAccept::Serve);
+    /// LoopbackHttpServer::listenTls on the server's thread; false when it refuses.
+    bool listenTls(const QHostAddress& address, quint16 port = 0);
     /// Listens on the address of every server of the spread 0..count-1 that is not Refused (see
     /// CheckerRows.h), all on one port, and returns that port; 0 when no common port could be bound.
     quint16 listenSpread(int count);
     /// LoopbackHttpServer::listenNameService on the server's thread; false when it refuses.
-    bool listenNameService(const QHostAddress& address, quint16 port, const QHostAddress& answer, int delayMs);
+    bool listenNameService(const QHostAddress& address, quint16 port, const QHostAddress& answer, int delayMs,
+                           const QStringList& names = QStringList());
     /// LoopbackHttpServer::url of listener i.
     QString url(const QString& path, int listener = 0);
     /// Adds or replaces the behaviour of a path.

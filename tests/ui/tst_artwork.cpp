@@ -94,8 +94,8 @@ private slots:
     void dialPictures_data();
     void dialPictures();
     void dialPicturesIndexing();
-    void dialPictureForState_data();
-    void dialPictureForState();
+    void dialPictureForStage_data();
+    void dialPictureForStage();
     void verdictPictures();
     void windowIconSizes();
     void windowIconFile();
@@ -277,24 +277,29 @@ void TestArtwork::dialPicturesIndexing()
     QCOMPARE(sharp.at(ui::IdleDialPicture).deviceIndependentSize(), QSizeF(20, 20));
 }
 
-void TestArtwork::dialPictureForState_data()
+void TestArtwork::dialPictureForStage_data()
 {
-    QTest::addColumn<int>("state");
+    using Stage = checker::TransferChannel::Stage;
+    QTest::addColumn<Stage>("stage");
     QTest::addColumn<int>("picture");
-    for (int s = 0; s <= 10; ++s)
-        QTest::addRow("state %d", s) << s << s + 2;
-    QTest::newRow("error") << 11 << 1;
-    QTest::newRow("completed") << 12 << 1;
-    QTest::newRow("below range") << -1 << 1;
-    QTest::newRow("above range") << 13 << 1;
+    QTest::newRow("resolving") << Stage::Resolving << 3;
+    QTest::newRow("connecting") << Stage::Connecting << 5;
+    QTest::newRow("sending") << Stage::Sending << 7;
+    QTest::newRow("waiting") << Stage::Waiting << 8;
+    QTest::newRow("receiving") << Stage::Receiving << 10;
+    QTest::newRow("closing") << Stage::Closing << 12;
 }
 
-void TestArtwork::dialPictureForState()
+void TestArtwork::dialPictureForStage()
 {
-    // A request's states turn the dial one twelfth further each; its end, and anything out of range, shows idle.
-    QFETCH(int, state);
+    // A request's stages turn the dial forwards, never to the idle picture; its end shows idle.
+    using Stage = checker::TransferChannel::Stage;
+    QFETCH(Stage, stage);
     QFETCH(int, picture);
-    QCOMPARE(ui::dialPicture(checker::TransferChannel::State(state)), picture);
+    QCOMPARE(ui::dialPicture(stage), picture);
+    if (stage != Stage::Resolving)
+        QVERIFY(ui::dialPicture(Stage(int(stage) - 1)) < picture);
+    QVERIFY(picture > ui::IdleDialPicture && picture <= ui::DialPictureCount);
     QCOMPARE(ui::dialPicture(std::nullopt), ui::IdleDialPicture);
 }
 

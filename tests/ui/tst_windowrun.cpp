@@ -81,7 +81,7 @@ void WindowRunTest::runFillsResultColumnAndEndsWithMessage()
     QVERIFY(!window.model().data(cross, Qt::DecorationRole).value<QPixmap>().isNull());
     // Every dial is back at its idle picture.
     for (int i = 0; i < window.indicatorCount(); ++i) {
-        QVERIFY(!window.checker().shownState(i));
+        QVERIFY(!window.checker().shownStage(i));
         QCOMPARE(window.indicator(i)->accessibleDescription(), QString("空闲"));
     }
 }
