@@ -159,9 +159,9 @@ void CrashSafetyTest::init()
     m_backup = favorites::backupFolderPath(m_program);
     QVERIFY(QDir().mkpath(m_fav));
     QVERIFY(QDir().mkpath(m_program));
-    // The helper and the program inherit it: what they put in the Recycle Bin, and their locks, stay in here.
-    m_trash = testsupport::trashInside(m_work);
-    // Where the program's locks on Favorites folders go, the user's own.
+    // The helper and the program inherit it: what they put in the Recycle Bin stays in the test.
+    m_trash = testsupport::emptyTrash();
+    // The session's runtime folder, the user's own (oneProgramPerFolder starts copies from other sessions too).
     const QString runtime = path(QStringLiteral("runtime"));
     QVERIFY(QDir().mkpath(runtime));
     QVERIFY(QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
