@@ -130,15 +130,15 @@ void LoadSequence::settle()
         load_stop_Timer();
 }
 
-void LoadSequence::stop()
+bool LoadSequence::stop(int waitMs)
 {
     for (QTimer* timer : {m_loadStart, m_loadIe, m_loadStop, m_workTimer})
         timer->stop();
     m_work = nullptr;
     m_afterWork = nullptr;
     m_afterLoad = nullptr;
-    m_worker.stop();
     m_working = false;
+    return m_worker.stop(waitMs);
 }
 
 void LoadSequence::setWorking(bool working)
