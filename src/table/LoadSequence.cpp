@@ -109,6 +109,7 @@ void LoadSequence::reloadFromDisk(CurrentVerdicts verdicts, std::function<void()
     m_afterLoad = std::move(then);
     setWorking(true);
     emit cleared();
+    announce(LongWork::Load);
     m_loadStart->start();
     m_loadIe->start();
 }
@@ -119,6 +120,7 @@ void LoadSequence::runBehindBusyNotice(LongWork kind, Work work, std::function<v
     m_kind = kind;
     m_work = std::move(work);
     m_afterWork = std::move(then);
+    announce(kind);
     m_loadStart->start();
     m_workTimer->start();
 }
@@ -139,6 +141,14 @@ bool LoadSequence::stop(int waitMs)
     m_afterLoad = nullptr;
     m_working = false;
     return m_worker.stop(waitMs);
+}
+
+void LoadSequence::announce(LongWork kind)
+{
+    // The words of the work to come, before the notice shows them: never the last work's text and count. Work that
+    // still runs tells its own until it is over.
+    if (!m_worker.isRunning())
+        emit progressChanged(kind, 0, 0);
 }
 
 void LoadSequence::setWorking(bool working)

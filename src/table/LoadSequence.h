@@ -102,6 +102,7 @@ private slots:
 
 private:
     void setWorking(bool working);
+    void announce(LongWork kind);
     void runWork();
     void afterStep(const std::function<void()>& then);
     void workProgressed(int done, int total);
