@@ -5,7 +5,7 @@ set -euo pipefail
 
 TESSALY_PACKAGES=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev libcurl4-openssl-dev
+    qt6-base-dev libcurl4-openssl-dev libglib2.0-dev
     qt6-translations-l10n
     fonts-noto-cjk
     util-linux

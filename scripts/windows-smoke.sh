@@ -22,7 +22,8 @@
 # here in the work folder), byte for byte, without a message; 备份收藏夹 and, after a change, 还原收藏夹 (the fifth and
 # sixth) copy the folder exactly both ways, the favorites the restore replaced going to the Recycle Bin as one folder
 # "收藏夹（还原前 …）"; Shift+F10 on the grid opens the menu of the first row, whose 复制地址 puts that favorite's
-# address on the clipboard; a click on 退出程序 (the eighth) ends the process with status 0. Then the same again, without a
+# address on the clipboard; a click on 退出程序 (the eighth) ends the process with status 0. Killed three times over,
+# the program gets in at once at each next start: its locks went with the killed process. Then the same again, without a
 # check, with a program folder that the user cannot write to: the results file goes to %APPDATA%\Tessaly instead;
 # there the program finds no Recycle Bin (its Trash cannot be made), so 删除收藏夹无效地址 asks first, and Esc (取消)
 # leaves the favorite where it is. Last, three favorites whose names GBK cannot write: the save names them for what
@@ -352,6 +353,69 @@ run_second_copy() {
     fi
 }
 
+# Starts the program in its folder (a Windows path) and waits for its window, or for the box a start says that another
+# copy runs in; sets program_pid, window and refused.
+start_or_refused() {
+    local folder=$1 exe=$2
+    ( cd "$folder" && exec env LOCPATH="$work/locale" LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8 "$WINE" "$exe" ) \
+        >"$work/program.log" 2>&1 &
+    program_pid=$!
+    window= refused=
+    for _ in $(seq 120); do
+        window=$(xdotool search --onlyvisible --name "$title_pattern" 2>/dev/null | head -1 || true)
+        refused=$(xdotool search --onlyvisible --name '^Tessaly$' 2>/dev/null | head -1 || true)
+        [ -n "$window$refused" ] && break
+        kill -0 "$program_pid" 2>/dev/null || break
+        sleep 0.5
+    done
+}
+
+# A copy killed as a crash ends it (SIGKILL to the Wine process), three times over: each next start gets in at once,
+# since the system let go of the killed copy's locks with it. (Wine gives a new process the number of one that ended,
+# which a lock file naming its holder's number took for that holder, still running.)
+run_kills() {
+    local folder_win=$1 folder=$2 what=$3 round status=0
+    echo "== $what: $folder_win\\tessaly.exe killed and started again, three times"
+    start_or_refused "$folder" "$folder_win\\tessaly.exe"
+    if [ -z "$window" ]; then
+        fail "$what: the first start did not show its window"
+        return
+    fi
+    for round in 1 2 3; do
+        kill -9 "$program_pid"
+        wait "$program_pid" 2>/dev/null || true
+        # Its window goes with its connection to the X server.
+        for _ in $(seq 40); do
+            window_shown "$title_pattern" || break
+            sleep 0.25
+        done
+        start_or_refused "$folder" "$folder_win\\tessaly.exe"
+        if [ -n "$window" ] && [ -z "$refused" ]; then
+            pass "$what: killed ($round of 3), the next start got in at once"
+        else
+            fail "$what: killed ($round of 3), the next start did not get in (box '${refused}')"
+            iconv -c -f GBK -t UTF-8 "$work/program.log" | tail -5 | sed 's/^/   /'
+            [ -n "$refused" ] && xdotool key --window "$refused" Return
+            return
+        fi
+    done
+    sleep 2 # the table loads through its timers
+    click_button 8
+    for _ in $(seq 40); do
+        kill -0 "$program_pid" 2>/dev/null || break
+        sleep 0.25
+    done
+    if kill -0 "$program_pid" 2>/dev/null; then
+        fail "$what: 退出程序 did not end the program"
+        kill "$program_pid" 2>/dev/null || true
+        return
+    fi
+    wait "$program_pid" || status=$?
+    [ "$status" -eq 0 ] && pass "$what: 退出程序 ended the last one with status 0" ||
+        fail "$what: the last one ended with status $status"
+    "$WINESERVER" -w
+}
+
 # Where the program finds no Recycle Bin: 删除收藏夹无效地址 asks first, and 取消 (Esc) leaves everything as it was.
 run_delete_without_recycle_bin() {
     local what=$1 box
@@ -508,6 +572,7 @@ run_session 'C:\绿色软件\Tessaly' "$drive_c/绿色软件/Tessaly" "$drive_c/
     "own folder" "$screenshot" check "" backup
 [ ! -e "$appdata/Tessaly/data.txt" ] && pass "own folder: nothing written to %APPDATA%" ||
     fail "own folder: a results file appeared in $appdata/Tessaly"
+run_kills 'C:\绿色软件\Tessaly' "$drive_c/绿色软件/Tessaly" "own folder"
 
 # A folder the user cannot write to, as C:\Program Files is: the results file is in %APPDATA%\Tessaly. The Trash
 # cannot be made (a file stands where its folder would go), so Wine's shell has no Recycle Bin.

@@ -1,6 +1,9 @@
+#include <atomic>
 #include <cstdio>
+#include <memory>
 
 #include <QApplication>
+#include <QFile>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -8,6 +11,7 @@
 #include "platform/Descriptors.h"
 #include "platform/FavoritesFolder.h"
 #include "platform/Paths.h"
+#include "platform/ProcessLock.h"
 #include "table/AppState.h"
 #include "table/FolderLock.h"
 #include "ui/Artwork.h"
@@ -28,8 +32,37 @@ void quitLaterWhenAsked(QApplication& app)
         QTimer::singleShot(delay, &app, &QCoreApplication::quit);
 }
 
+// Test hook, not a user option: TESSALY_STALL_WORK=exit:PATH (or close:PATH) holds the worker in one long system call
+// at the first entry of its first work, as a hung network drive would: it says so on stderr, asks the program to end
+// as 退出程序 does (or closes the window), and opens the named pipe at PATH for reading, which waits in the system
+// until something opens it for writing. Scripts see the program end all the same.
+void stallWorkWhenAsked(ui::MainWindow& window)
+{
+    const QString asked = qEnvironmentVariable("TESSALY_STALL_WORK");
+    const bool close = asked.startsWith(QLatin1String("close:"));
+    if (!close && !asked.startsWith(QLatin1String("exit:")))
+        return;
+    const QString pipe = asked.section(u':', 1);
+    auto stalled = std::make_shared<std::atomic<bool>>(false);
+    window.loadSequence().setStepHook([&window, close, pipe, stalled](int, int) {
+        if (stalled->exchange(true))
+            return;
+        std::fprintf(stderr, "the worker is stalled\n");
+        if (close)
+            QMetaObject::invokeMethod(&window, &QWidget::close, Qt::QueuedConnection);
+        else
+            QMetaObject::invokeMethod(
+                &window, [&window] { window.runCommand(table::Command::Exit); }, Qt::QueuedConnection);
+        QFile stall(pipe);
+        stall.open(QIODevice::ReadOnly);
+    });
+}
+
 // The exit code of a second start on a data folder or a Favorites folder that a running copy already uses.
 constexpr int kAlreadyRunning = 2;
+
+// How long the end of the program waits for work on the favorites to stop at its next entry.
+constexpr int kExitWaitMs = 500;
 
 // Another copy of the program works on the folder of this lock: its window is brought up, the user is told, and this
 // copy ends without having touched anything.
@@ -90,6 +123,13 @@ int main(int argc, char* argv[])
             window.activateWindow();
         });
     }
+    stallWorkWhenAsked(window);
     window.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // Work on the favorites still under way stops at its next entry, as it would at a failure there. Work stuck in one
+    // long system call (a hung network drive) is not waited for: the program ends as a kill would end it, and the next
+    // start finishes or undoes what the work left, as after a crash.
+    if (!window.loadSequence().stop(kExitWaitMs))
+        platform::endProcessNow(status);
+    return status;
 }

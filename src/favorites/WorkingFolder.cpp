@@ -7,10 +7,10 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 
 #include "favorites/FileOps.h"
 #include "platform/Paths.h"
+#include "platform/ProcessLock.h"
 #include "platform/SaveFile.h"
 
 namespace favorites
@@ -65,7 +65,7 @@ Phase phaseOf(const QByteArray& text)
 struct HeldFolders
 {
     std::mutex mutex;
-    std::map<QString, std::unique_ptr<QLockFile>> locks;
+    std::map<QString, std::unique_ptr<platform::ProcessLock>> locks;
 };
 
 HeldFolders& heldFolders()
@@ -171,16 +171,9 @@ bool WorkingFolder::isInUse() const
         if (held.locks.count(heldKey(m_path)) != 0)
             return true;
     }
-    if (platform::entryType(platform::toNativePath(lockPath())) == platform::EntryType::Missing)
-        return false;
-    // The lock of a process that is gone is taken over here, and let go of again.
-    QLockFile probe(lockPath());
-    probe.setStaleLockTime(0);
-    if (platform::takeLockFile(probe, lockPath())) {
-        probe.unlock();
-        return false;
-    }
-    return probe.error() == QLockFile::LockFailedError;
+    // The lock of a process that is gone went with it; a lock file without a lock is left by such a process.
+    platform::ProcessLock probe;
+    return probe.lockFile(lockPath(), false) == platform::LockState::Held;
 }
 
 bool WorkingFolder::create(Phase phase, Failure* failure, const QString& name)
@@ -226,9 +219,8 @@ void WorkingFolder::unmark()
 
 void WorkingFolder::hold()
 {
-    auto lock = std::make_unique<QLockFile>(lockPath());
-    lock->setStaleLockTime(0);
-    if (!platform::takeLockFile(*lock, lockPath()))
+    auto lock = std::make_unique<platform::ProcessLock>();
+    if (lock->lockFile(lockPath()) != platform::LockState::Taken)
         return;
     HeldFolders& held = heldFolders();
     const std::lock_guard<std::mutex> guard(held.mutex);
@@ -237,7 +229,7 @@ void WorkingFolder::hold()
 
 void WorkingFolder::release()
 {
-    std::unique_ptr<QLockFile> lock;
+    std::unique_ptr<platform::ProcessLock> lock;
     {
         HeldFolders& held = heldFolders();
         const std::lock_guard<std::mutex> guard(held.mutex);
@@ -247,8 +239,9 @@ void WorkingFolder::release()
         lock = std::move(found->second);
         held.locks.erase(found);
     }
-    // Its file goes with it.
+    // Its file goes with it: a folder let go of holds nothing of the lock's.
     lock->unlock();
+    platform::removeEntry(platform::toNativePath(lockPath()));
 }
 
 bool WorkingFolder::remove(Failure* failure)

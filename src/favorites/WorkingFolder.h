@@ -32,9 +32,10 @@ enum class Phase
 /// the work can be finished or undone after the program was stopped half-way. A folder without the marker is never
 /// used, changed or removed.
 ///
-/// The work that makes a working folder holds it, by a lock file beside the marker, until the work is over: a
-/// working folder in use is another piece of work under way, which nobody else finishes, undoes or removes. Its lock
-/// goes with the process, so that what a killed program left is known to be left.
+/// The work that makes a working folder holds it, by a lock on a file beside the marker (platform::ProcessLock), until
+/// the work is over: a working folder in use is another piece of work under way, which nobody else finishes, undoes or
+/// removes. The system lets go of the lock when the process ends, so that what a killed program left is known to be
+/// left at once.
 class WorkingFolder
 {
 public:

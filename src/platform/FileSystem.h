@@ -7,8 +7,6 @@
 
 #include "platform/SystemError.h"
 
-class QLockFile;
-
 // The file system as the system itself names things: every name exactly as it is stored (on Linux a name that is
 // not valid UTF-8 keeps its bytes), links never followed, and nothing opened that is not a file. Backup and restore
 // work at this level so that they are exact; the rest of the program works with Qt's paths.
@@ -104,14 +102,5 @@ void copyMode(const NativePath& source, const NativePath& destination);
 /// Makes a file or folder hidden, or shown again, where being hidden is an attribute (Windows); elsewhere a name that
 /// begins with "." is hidden already, and no other is.
 void setHidden(const NativePath& path, bool hidden = true);
-
-/// Whether a running process holds the lock file at path (a QLockFile's) by the system's own lock on it, which goes
-/// with the process.
-bool lockFileIsHeld(const NativePath& path);
-
-/// Takes the lock file at path as QLockFile::tryLock(0) does, and also the one a process was stopped (killed, the
-/// machine off) between making and writing: without its owner's details Qt never finds it stale, and it would keep
-/// everyone out for good; nobody holds it, so it is taken over.
-bool takeLockFile(QLockFile& lock, const QString& path);
 
 } // namespace platform

@@ -12,7 +12,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -326,16 +325,5 @@ void copyMode(const NativePath& source, const NativePath& destination)
 }
 
 void setHidden(const NativePath&, bool) {}
-
-bool lockFileIsHeld(const NativePath& path)
-{
-    // QLockFile holds an flock() on its file from right after making it.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-    ::close(fd);
-    return held;
-}
 
 } // namespace platform

@@ -226,15 +226,4 @@ void setHidden(const NativePath& path, bool hidden)
                            hidden ? attributes | FILE_ATTRIBUTE_HIDDEN : attributes & ~DWORD(FILE_ATTRIBUTE_HIDDEN));
 }
 
-bool lockFileIsHeld(const NativePath& path)
-{
-    // QLockFile keeps its file open, sharing it for reading only, for as long as it holds it.
-    const HANDLE file =
-        CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return GetLastError() == ERROR_SHARING_VIOLATION;
-    CloseHandle(file);
-    return false;
-}
-
 } // namespace platform

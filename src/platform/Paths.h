@@ -40,10 +40,4 @@ bool isInside(const QString& child, const QString& parent);
 /// what belongs to a folder (a lock), not for opening it.
 QString folderIdentity(const QString& path);
 
-/// The folder in which every copy of the program that this user runs keeps its locks on folders (one user's copies
-/// must find each other's, whatever their data folders): the user's runtime folder ($XDG_RUNTIME_DIR) on Linux, which
-/// the system empties at logout, and the user's own temporary folder on Windows. Nothing is kept there for long.
-/// Empty when there is none.
-QString userLockFolder();
-
 } // namespace platform

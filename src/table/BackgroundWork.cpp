@@ -64,17 +64,17 @@ bool BackgroundWork::start(Work work, std::function<void()> then)
     return true;
 }
 
-void BackgroundWork::stop()
+bool BackgroundWork::stop(int waitMs)
 {
-    if (!m_running)
-        return;
-    m_running = false;
-    m_then = nullptr;
-    m_watcher.cancel();
-    m_stopping = true;
-    m_watcher.waitForFinished();
-    // The worker lets go of the promise (and with it what the work captured) once it returns.
-    m_pool.waitForDone();
+    if (m_running) {
+        m_running = false;
+        m_then = nullptr;
+        m_watcher.cancel();
+        m_stopping = true;
+    }
+    // The work ends at its next entry (or at once after it, when it has none left), and the worker lets go of the
+    // promise, and with it what the work captured, once it returns.
+    return m_pool.waitForDone(waitMs);
 }
 
 void BackgroundWork::workFinished()

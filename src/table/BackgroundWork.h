@@ -38,8 +38,11 @@ public:
     bool start(Work work, std::function<void()> then);
     /// True from start() until the continuation runs (or the work was stopped).
     bool isRunning() const { return m_running; }
-    /// Asks the work to stop at its next entry and waits until it has; its continuation does not run.
-    void stop();
+    /// Asks the work to stop at its next entry and waits until it has, at most waitMs (-1: for as long as it takes);
+    /// its continuation does not run. False when the work is still in a step by then (stuck in a long system call):
+    /// it goes on in the worker, and since this object waits for it when it goes, the caller then ends the process
+    /// (platform::endProcessNow), as a kill would, which the file work is made to be put right after.
+    bool stop(int waitMs = -1);
     /// True from the moment stop() has asked the work to stop until the next start(); safe to ask from any thread.
     bool isStopping() const { return m_stopping; }
     /// For tests: hook is called at every step of every work started from now on.

@@ -1,12 +1,9 @@
 #include "table/FolderLock.h"
 
 #include <QCryptographicHash>
-#include <QDir>
-#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 
-#include "platform/FileSystem.h"
 #include "platform/Paths.h"
 
 namespace table
@@ -29,42 +26,37 @@ QString folderKey(const QString& folder)
 
 const QString FolderLock::kDataFolderFileName = QStringLiteral("tessaly.lock");
 
-FolderLock::FolderLock(const QString& lockFile, const QString& serverName)
-    : m_lockFile(lockFile), m_serverName(serverName), m_lock(lockFile)
+FolderLock::FolderLock(const QString& path, bool onFile, const QString& serverName)
+    : m_path(path), m_onFile(onFile), m_serverName(serverName)
 {
-    // A lock is held for as long as the program runs: it is never stale by age, only when its owner is gone.
-    m_lock.setStaleLockTime(0);
 }
 
 FolderLock::~FolderLock() = default;
 
 std::unique_ptr<FolderLock> FolderLock::onDataFolder(const QString& dataFolder)
 {
-    return std::unique_ptr<FolderLock>(new FolderLock(platform::joinPath(dataFolder, kDataFolderFileName),
+    return std::unique_ptr<FolderLock>(new FolderLock(platform::joinPath(dataFolder, kDataFolderFileName), true,
                                                       QStringLiteral("tessaly-") + folderKey(dataFolder)));
 }
 
 std::unique_ptr<FolderLock> FolderLock::onFavorites(const QString& favPath)
 {
-    const QString name = QStringLiteral("tessaly-favorites-") + folderKey(favPath);
-    const QString folder = platform::userLockFolder();
-    const bool made = !folder.isEmpty() && QDir().mkpath(folder);
-    return std::unique_ptr<FolderLock>(new FolderLock(
-        made ? QDir::toNativeSeparators(folder + u'/' + name + QStringLiteral(".lock")) : QString(), name));
+    return std::unique_ptr<FolderLock>(
+        new FolderLock(favPath, false, QStringLiteral("tessaly-favorites-") + folderKey(favPath)));
 }
 
 bool FolderLock::tryLock()
 {
-    if (m_lockFile.isEmpty())
-        return true;
-    if (!platform::takeLockFile(m_lock, m_lockFile) && m_lock.error() == QLockFile::LockFailedError)
+    const platform::LockState state = m_onFile ? m_lock.lockFile(m_path) : m_lock.lockFolder(m_path);
+    if (state == platform::LockState::Held)
         return false;
-    if (!m_lock.isLocked())
+    if (state != platform::LockState::Taken)
         return true;
-    // Whoever listened under this name before is gone: the lock says so.
-    QLocalServer::removeServer(m_serverName);
+    // Where every copy finds it whatever its temporary folder says (Linux's abstract names; elsewhere the option is
+    // ignored and the name is the system's own, a named pipe on Windows). Whoever listened under it before is gone:
+    // the lock says so, and an abstract name goes with its process.
     m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    m_server->setSocketOptions(QLocalServer::AbstractNamespaceOption);
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = m_server->nextPendingConnection()) {
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
@@ -87,6 +79,7 @@ bool FolderLock::isLocked() const
 bool FolderLock::askHolderToShow() const
 {
     QLocalSocket socket;
+    socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
     socket.connectToServer(m_serverName);
     if (!socket.waitForConnected(kAnswerMs))
         return false;

@@ -2,9 +2,10 @@
 
 #include <memory>
 
-#include <QLockFile>
 #include <QObject>
 #include <QString>
+
+#include "platform/ProcessLock.h"
 
 class QLocalServer;
 
@@ -19,7 +20,8 @@ namespace table
 ///   beside an installed one read the same registry value) mix it into something that is neither the old folder nor
 ///   either backup, and one copy's start-up would take the other's restore for one that was stopped.
 ///
-/// The lock is a lock file, held for as long as the program runs; one left by a copy that crashed is taken over.
+/// Both are platform::ProcessLock: the system lets go of them when the program ends, however it ends, so a copy that
+/// crashed leaves nothing that keeps the next one out; and every copy finds them, whatever its session and environment.
 class FolderLock : public QObject
 {
     Q_OBJECT
@@ -29,23 +31,19 @@ public:
     /// The file name of the lock in a data folder.
     static const QString kDataFolderFileName;
 
-    /// The lock on a data folder: a lock file in the folder itself.
+    /// The lock on a data folder: on the file kDataFolderFileName in the folder itself.
     static std::unique_ptr<FolderLock> onDataFolder(const QString& dataFolder);
-    /// The lock on a Favorites folder: a lock file named after the folder's identity (platform::folderIdentity: the
-    /// same folder however its path is written), in the user's lock folder (platform::userLockFolder), where every
-    /// copy the user runs looks whatever its data folder. Nothing is put in the Favorites folder.
+    /// The lock on a Favorites folder: on the folder itself, which gets nothing added (see platform::ProcessLock).
     static std::unique_ptr<FolderLock> onFavorites(const QString& favPath);
 
     ~FolderLock() override;
 
-    /// Takes the lock. False only when another running copy of the program holds it; when the lock file cannot be
-    /// made at all (a folder that cannot be written), true: the lock cannot protect anything there, and what the
+    /// Takes the lock. False only when another running copy of the program holds it; when no lock can be made there
+    /// at all (a folder that cannot be opened or written), true: the lock cannot protect anything there, and what the
     /// program then cannot write it reports when it tries.
     bool tryLock();
     /// True while this object holds the lock.
     bool isLocked() const;
-    /// Where the lock file is.
-    QString lockFilePath() const { return m_lockFile; }
 
     /// Asks the copy that holds this lock to show its window; false when none answers in time.
     bool askHolderToShow() const;
@@ -55,11 +53,12 @@ signals:
     void showRequested();
 
 private:
-    FolderLock(const QString& lockFile, const QString& serverName);
+    FolderLock(const QString& path, bool onFile, const QString& serverName);
 
-    QString m_lockFile;
+    QString m_path; // the lock file, or the folder locked itself
+    bool m_onFile;  // the lock is on the file m_path, not on the folder m_path
     QString m_serverName;
-    QLockFile m_lock;
+    platform::ProcessLock m_lock;
     QLocalServer* m_server = nullptr;
 };
 

@@ -108,6 +108,7 @@ void LoadSequence::reloadFromDisk(CurrentVerdicts verdicts, std::function<void()
     m_afterLoad = std::move(then);
     setWorking(true);
     emit cleared();
+    announce(LongWork::Load);
     m_loadStart->start();
     m_loadIe->start();
 }
@@ -118,6 +119,7 @@ void LoadSequence::runBehindBusyNotice(LongWork kind, Work work, std::function<v
     m_kind = kind;
     m_work = std::move(work);
     m_afterWork = std::move(then);
+    announce(kind);
     m_loadStart->start();
     m_workTimer->start();
 }
@@ -129,15 +131,23 @@ void LoadSequence::settle()
         load_stop_Timer();
 }
 
-void LoadSequence::stop()
+bool LoadSequence::stop(int waitMs)
 {
     for (QTimer* timer : {m_loadStart, m_loadIe, m_loadStop, m_workTimer})
         timer->stop();
     m_work = nullptr;
     m_afterWork = nullptr;
     m_afterLoad = nullptr;
-    m_worker.stop();
     m_working = false;
+    return m_worker.stop(waitMs);
+}
+
+void LoadSequence::announce(LongWork kind)
+{
+    // The words of the work to come, before the notice shows them: never the last work's text and count. Work that
+    // still runs tells its own until it is over.
+    if (!m_worker.isRunning())
+        emit progressChanged(kind, 0, 0);
 }
 
 void LoadSequence::setWorking(bool working)

@@ -66,9 +66,12 @@ public:
     /// Hides the busy notice at once: the window waits for nothing now, as it must before it asks the user something
     /// or tells the end of a command.
     void settle();
-    /// Stops what runs at its next safe point, waits for it there, and runs nothing of what was to follow: what
-    /// exit does. The work stops as it would at a failure there, so nothing is left half done.
-    void stop();
+    /// Stops what runs at its next safe point, waits for it there (at most waitMs; -1: for as long as it takes), and
+    /// runs nothing of what was to follow: what exit does. The work stops as it would at a failure there, so nothing
+    /// is left half done. False when the work has not stopped in time (it is stuck in one long step, such as a system
+    /// call on a hung drive) and still runs in the worker: the process must then end before this object goes (see
+    /// BackgroundWork::stop).
+    bool stop(int waitMs = -1);
     /// True while stop() waits for the work; safe to ask from any thread.
     bool isStopping() const { return m_worker.isStopping(); }
     /// For tests: called in the worker at every step of the work, before it goes on (it may hold the worker there).
@@ -99,6 +102,7 @@ private slots:
 
 private:
     void setWorking(bool working);
+    void announce(LongWork kind);
     void runWork();
     void afterStep(const std::function<void()>& then);
     void workProgressed(int done, int total);

@@ -120,6 +120,10 @@ void FullDiskTest::init()
     m_backup = favorites::backupFolderPath(m_program);
     QVERIFY(QDir().mkpath(m_fav));
     QVERIFY(QDir().mkpath(m_program));
+    // The small file system is the user's home volume, which holds the user's Trash: what a restore replaces goes
+    // there (the Trash GIO finds for a folder on the home volume; it keeps none on a tmpfs of its own).
+    qputenv("HOME", QFile::encodeName(m_root));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_root + QStringLiteral("/.local/share")));
     m_state.catalogue = favorites::Catalogue();
     m_state.table.load({});
     m_state.catalogue.favPath = m_fav;

@@ -49,7 +49,7 @@ void MaintenanceTest::init()
     m_dir = std::make_unique<QTemporaryDir>();
     m_fav = platform::joinPath(m_dir->path(), "Favorites");
     m_backup = favorites::backupFolderPath(platform::joinPath(m_dir->path(), "program"));
-    m_trash = testsupport::trashInside(m_dir->path());
+    m_trash = testsupport::emptyTrash();
     QVERIFY(QDir().mkpath(m_fav));
     QVERIFY(QDir().mkpath(platform::joinPath(m_dir->path(), "program")));
 }

@@ -184,7 +184,7 @@ void HostileFilesTest::init()
     QVERIFY(m_dir->isValid());
     m_fav = platform::joinPath(m_dir->path(), QStringLiteral("Favorites"));
     m_program = platform::joinPath(m_dir->path(), QStringLiteral("program"));
-    testsupport::trashInside(m_dir->path());
+    testsupport::emptyTrash();
     QVERIFY(QDir().mkpath(m_fav));
     QVERIFY(QDir().mkpath(m_program));
     m_results = table::resultsFilePath(m_program);

@@ -72,7 +72,7 @@ int runSelfInChild(const QStringList& wrapper, const QString& testFunction, cons
     return finish(process, output, timeoutMs);
 }
 
-QStringList ownTmpfsWrapper(const QString& options, QString* why)
+QStringList ownTmpfsWrapper(const QString& options, QString* why, const QString& type)
 {
 #ifndef Q_OS_LINUX
     *why = QStringLiteral("a file system of its own needs Linux mount namespaces");
@@ -82,7 +82,7 @@ QStringList ownTmpfsWrapper(const QString& options, QString* why)
         *why = QStringLiteral("unshare (util-linux) is not installed");
         return {};
     }
-    const QString mount = QStringLiteral("mount -t tmpfs -o %1 tessaly-test \"$0\" && exec \"$@\"").arg(options);
+    const QString mount = QStringLiteral("mount -t %1 -o %2 tessaly-test \"$0\" && exec \"$@\"").arg(type, options);
     QByteArray output;
     // As a user, a user namespace brings the right to mount; as root a mount namespace is enough.
     for (const QString& flags : {QStringLiteral("-rm"), QStringLiteral("-m")}) {
@@ -121,10 +121,10 @@ bool runCurrentRowOnOwnTmpfs(const QStringList& wrapper, QByteArray* output)
     return code == 0 && passed.match(QString::fromUtf8(*output)).hasMatch();
 }
 
-void rerunOnOwnTmpfs(const QString& options)
+void rerunOnOwnTmpfs(const QString& options, const QString& type)
 {
     QString why;
-    const QStringList wrapper = ownTmpfsWrapper(options, &why);
+    const QStringList wrapper = ownTmpfsWrapper(options, &why, type);
     if (wrapper.isEmpty())
         QSKIP(qPrintable(why));
     QByteArray output;

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include "favorites/Enumeration.h"
 #include "platform/Paths.h"
@@ -78,11 +79,13 @@ bool everyFavoriteKept(const QMap<QString, QByteArray>& before, const QString& f
     return true;
 }
 
-QString trashInside(const QString& root)
+QString emptyTrash()
 {
-    const QString dataHome = root + QStringLiteral("/.local/share");
-    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome));
-    return dataHome + QStringLiteral("/Trash");
+    static const QTemporaryDir dataHome;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
+    const QString trash = dataHome.path() + QStringLiteral("/Trash");
+    QDir(trash).removeRecursively();
+    return trash;
 }
 
 bool markWorkingFolder(const QString& folder, const QByteArray& phase, const QString& name)

@@ -36,10 +36,12 @@ QStringList tableNames(const table::LinkTable& table);
 bool everyFavoriteKept(const QMap<QString, QByteArray>& before, const QString& fav, const QString& backup,
                        const QStringList& except = {});
 
-/// Points the user's data folder, and with it the freedesktop Trash that stands for the Recycle Bin, into root
-/// (XDG_DATA_HOME=root/.local/share): what the program puts in the Recycle Bin stays inside the test, on the file
-/// system of the favorites made there, where the Trash takes it. Returns the Trash folder.
-QString trashInside(const QString& root);
+/// The freedesktop Trash that stands for the Recycle Bin, emptied: the user's data folder (XDG_DATA_HOME) points into
+/// a temporary folder of this test process, for as long as it runs, on the file system of the temporary folders where
+/// the tests make their favorites, so that what the program puts in the Recycle Bin stays inside the test. One for the
+/// whole process: GIO reads the user's data folder once per process, as it does its home folder (which must be on that
+/// file system too, as it is for a user's own files). Processes the test starts inherit it. Returns the Trash folder.
+QString emptyTrash();
 
 /// Marks folder (made when missing) as a working folder of a backup or restore stopped at the given phase, with the
 /// marker exactly as the program writes it ("copying", "set aside", "in", ...): what a program of this or an earlier

@@ -325,7 +325,7 @@ FavoritesFixture::FavoritesFixture()
 {
     QDir().mkpath(m_fav);
     QDir().mkpath(m_program);
-    m_trash = trashInside(m_dir.path());
+    m_trash = emptyTrash();
 }
 
 FavoritesFixture::~FavoritesFixture()

@@ -74,7 +74,7 @@ QStringList overlappingChildren(const QWidget* container, const QWidget* over = 
 QStringList rerunWithOtherStandIns(const QString& testFunction);
 
 /// A temporary folder holding a Favorites folder "Favorites" and a program folder "prog", and the program's state.
-/// The Recycle Bin (the freedesktop Trash) is inside it too, for as long as the fixture lives.
+/// The Recycle Bin (the freedesktop Trash) is the test process's own (emptyTrash), empty when the fixture is made.
 class FavoritesFixture
 {
 public:

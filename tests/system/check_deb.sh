@@ -35,7 +35,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Architecture)" = "$arch" ] && pass "Architecture: $arch" || fail "Architecture is '$(field Architecture)'"
 depends=$(field Depends)
 echo "   Depends: $depends"
-for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 qt6-translations-l10n; do
+for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libglib2.0-0 qt6-translations-l10n; do
     case ", $depends" in
     *", $lib"[\ ,]* | *", $lib") pass "depends on $lib" ;;
     *) fail "Depends lacks $lib" ;;

@@ -5,6 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QUrl>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -96,6 +99,9 @@ private slots:
     void removedFavoritesGoToTheRecycleBin();
     void withoutRecycleBinNothingGoesUnasked_data();
     void withoutRecycleBinNothingGoesUnasked();
+    void trashThatCannotBeWrittenIsNoRecycleBin_data();
+    void trashThatCannotBeWrittenIsNoRecycleBin();
+    void anotherVolumeHasItsOwnTrash();
     void refusalsWhenFavoritesFolderUnusable_data();
     void refusalsWhenFavoritesFolderUnusable();
     void restoreWithoutBackupChangesNothing_data();
@@ -626,7 +632,7 @@ void CommandRulesTest::removedFavoritesGoToTheRecycleBin_data()
 }
 
 // What the delete and the restore remove is in the Recycle Bin (the freedesktop Trash here), byte for byte, with where
-// it came from; nothing is asked or told.
+// it came from as file managers read it (escaped as in a URL, as GLib writes it) and when; nothing is asked or told.
 void CommandRulesTest::removedFavoritesGoToTheRecycleBin()
 {
     QFETCH(Command, command);
@@ -634,7 +640,12 @@ void CommandRulesTest::removedFavoritesGoToTheRecycleBin()
     QVERIFY(f.addFavorite("dead.url", "http://dead/"));
     QVERIFY(f.addFavorite("Sub/dead2.url", "http://dead2/"));
     QVERIFY(f.addFavorite("keep.url", "http://keep/"));
-    QVERIFY(f.writeResults({"|dead.url|NO|NO|NO|NO", "/Sub|dead2.url|NO|NO|NO|NO"}));
+    // Names that an unescaped path would lose or change: "%" not followed by two hex digits, an escape of its own.
+    const QStringList odd{"100%.url", "a%20b.url", "甲 b.url"};
+    for (const QString& name : odd)
+        QVERIFY(f.addFavorite(name, "http://odd/"));
+    QVERIFY(f.writeResults({"|dead.url|NO|NO|NO|NO", "/Sub|dead2.url|NO|NO|NO|NO", "|100%.url|NO|NO|NO|NO",
+                            "|a%20b.url|NO|NO|NO|NO", "|甲 b.url|NO|NO|NO|NO"}));
     QVERIFY(writeFile(f.backup() + "/keep.url", shortcutBytes("http://keep/")));
     QVERIFY(writeFile(f.backup() + "/Old/from-backup.url", shortcutBytes("http://old/")));
     QVERIFY(f.start());
@@ -646,17 +657,33 @@ void CommandRulesTest::removedFavoritesGoToTheRecycleBin()
     QVERIFY(command == Command::Restore || f.reports.constFirst().second.leftOut.isEmpty());
     const QString files = f.trash() + "/files/";
     const QString info = f.trash() + "/info/";
+    // The temporary folder's path has nothing to escape.
+    const QByteArray fav = QFile::encodeName(f.fav());
+    QVERIFY(QUrl::toPercentEncoding(QString::fromUtf8(fav), "/") == fav);
+    const QRegularExpression trashInfo(
+        "^\\[Trash Info\\]\nPath=(.*)\nDeletionDate=\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\n$");
+    const auto pathIn = [&](const QString& name) {
+        const QRegularExpressionMatch match = trashInfo.match(QString::fromUtf8(readFile(info + name + ".trashinfo")));
+        return match.hasMatch() ? match.captured(1).toUtf8() : QByteArray("(no trash info)");
+    };
     if (command == Command::DeleteDead) {
-        QCOMPARE(folderContents(files), (QMap<QString, QByteArray>{{"dead.url", shortcutBytes("http://dead/")},
-                                                                   {"dead2.url", shortcutBytes("http://dead2/")}}));
-        QVERIFY(readFile(info + "dead2.url.trashinfo").contains("\nPath=" + QFile::encodeName(f.fav()) + "/Sub/"));
+        QMap<QString, QByteArray> expected{{"dead.url", shortcutBytes("http://dead/")},
+                                           {"dead2.url", shortcutBytes("http://dead2/")}};
+        for (const QString& name : odd)
+            expected.insert(name, shortcutBytes("http://odd/"));
+        QCOMPARE(folderContents(files), expected);
+        QCOMPARE(pathIn("dead.url"), fav + "/dead.url");
+        QCOMPARE(pathIn("dead2.url"), fav + "/Sub/dead2.url");
+        QCOMPARE(pathIn("100%.url"), fav + "/100%25.url");
+        QCOMPARE(pathIn("a%20b.url"), fav + "/a%2520b.url");
+        QCOMPARE(pathIn("甲 b.url"), fav + "/%E7%94%B2%20b.url");
         QCOMPARE(tableNames(f.state.table), QStringList{s() + "keep"});
     } else {
         const QString name = QStringLiteral("Favorites before the restore");
         QCOMPARE(folderContents(f.fav()), folderContents(f.backup()));
         QCOMPARE(QDir(files).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{name});
         QCOMPARE(folderContents(files + name), before);
-        QVERIFY(readFile(info + name + ".trashinfo").contains("\nPath=" + QFile::encodeName(f.fav()) + '/'));
+        QCOMPARE(pathIn(name), fav + "/Favorites%20before%20the%20restore");
     }
     QCOMPARE(tableNames(f.state.table), diskNames(f.fav()));
 }
@@ -712,6 +739,80 @@ void CommandRulesTest::withoutRecycleBinNothingGoesUnasked()
         expected.remove("Sub/dead2.url");
     }
     QCOMPARE(folderContents(fav), deleteForGood && command == Command::Restore ? backup : expected);
+    QCOMPARE(tableNames(f.state.table), diskNames(fav));
+#endif
+}
+
+void CommandRulesTest::trashThatCannotBeWrittenIsNoRecycleBin_data()
+{
+    QTest::addColumn<Command>("command");
+    QTest::addColumn<QString>("locked"); // the part of the Trash that may not be written
+    QTest::newRow("delete, its info folder") << Command::DeleteDead << "info";
+    QTest::newRow("delete, its files folder") << Command::DeleteDead << "files";
+    QTest::newRow("restore, its info folder") << Command::Restore << "info";
+}
+
+// A Trash that the user may not write (here its info or files folder) is no Recycle Bin: the question before deleting
+// for good comes, once, and 取消 changes nothing; the command never waits for a Trash that cannot take anything.
+// Run as the user "nobody" when this run is root, whom permissions do not stop.
+void CommandRulesTest::trashThatCannotBeWrittenIsNoRecycleBin()
+{
+    QFETCH(Command, command);
+    QFETCH(QString, locked);
+    if (testsupport::isSuperuser() && !testsupport::isUnprivilegedChild()) {
+        QTemporaryDir home;
+        QVERIFY(home.isValid() && testsupport::setMode(home.path(), 0777));
+        const testsupport::NobodyRun run = testsupport::runCurrentRowAsNobody(home.path());
+        QVERIFY2(run.made, qPrintable("cannot run as nobody: " + run.why));
+        QVERIFY2(run.passed, qPrintable(run.output));
+        return;
+    }
+#ifdef Q_OS_UNIX
+    CommandFixture f;
+    QVERIFY(f.addFavorite("dead.url", "http://dead/"));
+    QVERIFY(f.addFavorite("keep.url", "http://keep/"));
+    QVERIFY(f.writeResults({"|dead.url|NO|NO|NO|NO"}));
+    QVERIFY(writeFile(f.backup() + "/keep.url", shortcutBytes("http://keep/")));
+    QVERIFY(QDir().mkpath(f.trash() + "/info") && QDir().mkpath(f.trash() + "/files"));
+    QVERIFY(testsupport::setMode(f.trash() + '/' + locked, 0555));
+    QVERIFY(f.start());
+    const QMap<QString, QByteArray> before = folderContents(f.fav());
+
+    QVERIFY(f.run(command));
+    testsupport::setMode(f.trash() + '/' + locked, 0755);
+    QCOMPARE(f.deleteQuestions.size(), 1);
+    QCOMPARE(f.deleteQuestions.constFirst().second,
+             command == Command::DeleteDead ? QStringList{f.fav() + "/dead.url"} : QStringList{f.fav()});
+    QVERIFY(f.failures.isEmpty());
+    QCOMPARE(folderContents(f.fav()), before);
+    QCOMPARE(folderContents(f.trash()), (QMap<QString, QByteArray>{{"files/", {}}, {"info/", {}}}));
+#endif
+}
+
+// A Favorites folder on another volume than the user's home, on which the desktops keep a Trash (here a ramfs of its
+// own): what the delete removes goes to the Trash at the top of that volume, .Trash-<uid>, with its path from there,
+// as file managers look for it; nothing goes to the user's Trash, and nothing is asked.
+void CommandRulesTest::anotherVolumeHasItsOwnTrash()
+{
+    if (!testsupport::isChildRun())
+        return testsupport::rerunOnOwnTmpfs(QStringLiteral("mode=0755"), QStringLiteral("ramfs"));
+#ifdef Q_OS_UNIX
+    const QString volume = testsupport::childRunValue();
+    CommandFixture f;
+    const QString fav = volume + "/Favorites";
+    QVERIFY(writeFile(fav + "/Sub/dead one.url", shortcutBytes("http://dead/")));
+    QVERIFY(writeFile(fav + "/keep.url", shortcutBytes("http://keep/")));
+    QVERIFY(writeFile(f.results(), platform::encodeSystem(fav + "/Sub|dead one.url|NO|NO|NO|NO\r\n")));
+    QVERIFY(f.start(fav));
+
+    QVERIFY(f.run(Command::DeleteDead));
+    QVERIFY(f.deleteQuestions.isEmpty() && f.failures.isEmpty());
+    const QString trash = volume + QStringLiteral("/.Trash-%1").arg(::getuid());
+    QCOMPARE(folderContents(trash + "/files"),
+             (QMap<QString, QByteArray>{{"dead one.url", shortcutBytes("http://dead/")}}));
+    QVERIFY2(readFile(trash + "/info/dead one.url.trashinfo").contains("\nPath=Favorites/Sub/dead%20one.url\n"),
+             readFile(trash + "/info/dead one.url.trashinfo").constData());
+    QVERIFY(!QFileInfo::exists(f.trash()));
     QCOMPARE(tableNames(f.state.table), diskNames(fav));
 #endif
 }

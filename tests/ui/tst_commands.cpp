@@ -450,8 +450,9 @@ void CommandsTest::windowAnswersDuringLongWork_data()
 }
 
 // The work on the favorites runs in a worker, held here at its first entry: meanwhile the window answers. The busy
-// notice says how far the work is, in words that fit; the commands that change data are greyed and do nothing, nor does
-// a double click; the others stay. Let go, the work ends as it would have, and everything is enabled again.
+// notice says how far the work is, in words that fit, from the moment it shows: never the words and count of the work
+// before (the load's "正在读取收藏夹…… 12 / 12"). The commands that change data are greyed and do nothing, nor does a
+// double click; the others stay. Let go, the work ends as it would have, and everything is enabled again.
 void CommandsTest::windowAnswersDuringLongWork()
 {
     QFETCH(table::LongWork, work);
@@ -462,12 +463,24 @@ void CommandsTest::windowAnswersDuringLongWork()
     ui::MainWindow& w = f.window();
     QSignalSpy finished(&w, &ui::MainWindow::commandFinished);
     QSignalSpy loaded(&w, &ui::MainWindow::tableLoaded);
+    auto* text = w.busyNotice()->findChild<QLabel*>(QStringLiteral("busyText"));
+    // What the notice says whenever it is shown or drawn.
+    QStringList shown;
+    const auto noteText = [&] {
+        if (w.busyNotice()->isVisible())
+            shown << text->text();
+    };
+    testsupport::EventWatch shows(w.busyNotice(), QEvent::Show, noteText);
+    testsupport::EventWatch drawn(text, QEvent::Paint, noteText);
     if (work != table::LongWork::Load)
         w.runCommand(commandOf(work));
     QTRY_VERIFY_WITH_TIMEOUT(gate->isHeld(), 10000);
 
-    auto* text = w.busyNotice()->findChild<QLabel*>(QStringLiteral("busyText"));
     QTRY_COMPARE(text->text(), notice);
+    QVERIFY(!shown.isEmpty());
+    const QString words = notice.section(QStringLiteral("……"), 0, 0);
+    for (const QString& seen : shown)
+        QVERIFY2(seen == ui::BusyNotice::progressText(work, 0, 0) || seen.startsWith(words), qPrintable(seen));
     QVERIFY(w.busyNotice()->isVisible());
     QVERIFY(QRect(QPoint(), w.busyNotice()->size()).contains(text->geometry()));
     QVERIFY(text->width() >= text->sizeHint().width());

@@ -1,6 +1,8 @@
-// Checks the Qt-free Windows platform layer on a real registry (Windows or Wine).
+// Checks the Qt-free Windows platform layer on a real registry and file system (Windows or Wine).
 // Usage: check_platform_win.exe EXPECTED_FAVORITES
 // EXPECTED_FAVORITES is the "Favorites" shell folder as `reg query` shows it. Exit code 0 when every check passes.
+// The locks are checked against copies of this program that hold them (started with --hold-file PATH or --hold-mutex
+// NAME, which take the lock, say so by a file PATH.held or in the temporary folder, and wait to be killed).
 
 #include <cstdio>
 #include <string>
@@ -9,11 +11,15 @@
 #include <windows.h>
 
 #include "platform/win/CodePageWin.h"
+#include "platform/win/LockWin.h"
 #include "platform/win/RegistryWin.h"
 
 using platform::win::canEncode;
 using platform::win::fromWide;
 using platform::win::isValidInCodePage;
+using platform::win::lockFileExclusive;
+using platform::win::lockNamedMutex;
+using platform::win::LockResult;
 using platform::win::readRegistryStringA;
 using platform::win::RegistryBufferSize;
 using platform::win::toWide;
@@ -250,10 +256,168 @@ void checkChineseValue()
     RegDeleteTreeA(HKEY_CURRENT_USER, ScratchKey);
 }
 
+const char* nameOf(LockResult result)
+{
+    switch (result) {
+    case LockResult::Taken:
+        return "taken";
+    case LockResult::Held:
+        return "held";
+    case LockResult::Unavailable:
+        break;
+    }
+    return "unavailable";
+}
+
+void checkLock(const char* what, LockResult actual, LockResult expected)
+{
+    checkEqual(what, std::string(nameOf(actual)), std::string(nameOf(expected)));
+}
+
+// Where a holder says it holds its lock.
+std::wstring heldSignOf(const std::wstring& what)
+{
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring sign = temp;
+    for (wchar_t c : what)
+        sign += (c == L'\\' || c == L':' || c == L'/') ? L'_' : c;
+    return sign + L".held";
+}
+
+// Another process of this program holding the lock: started, and once it says it holds it, returned; null when it
+// never does. Killed (TerminateProcess) by the caller.
+HANDLE startHolder(const wchar_t* mode, const std::wstring& what)
+{
+    const std::wstring sign = heldSignOf(what);
+    DeleteFileW(sign.c_str());
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(self) + L"\" " + mode + L" \"" + what + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return nullptr;
+    CloseHandle(process.hThread);
+    for (int waited = 0; waited < 60000; waited += 20) {
+        if (GetFileAttributesW(sign.c_str()) != INVALID_FILE_ATTRIBUTES)
+            return process.hProcess;
+        if (WaitForSingleObject(process.hProcess, 20) == WAIT_OBJECT_0)
+            break;
+    }
+    TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hProcess);
+    return nullptr;
+}
+
+// The holder's side: takes the lock, says so, and waits to be killed.
+int holdLock(const std::wstring& mode, const std::wstring& what)
+{
+    HANDLE handle = nullptr;
+    const LockResult result =
+        mode == L"--hold-file" ? lockFileExclusive(what, true, &handle) : lockNamedMutex(what, &handle);
+    if (result != LockResult::Taken)
+        return 3;
+    const HANDLE sign =
+        CreateFileW(heldSignOf(what).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    CloseHandle(sign);
+    Sleep(INFINITE);
+    return 0;
+}
+
+// The locks that tell a running copy of the program from a crashed one: a lock on a file (LockFileEx) and a named
+// mutex, both let go of by the system when their process ends, however it ends.
+void checkLocks()
+{
+    std::printf("-- locks that die with their process\n");
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring file = std::wstring(temp) + L"tessaly-check.lock";
+    const std::wstring missing = std::wstring(temp) + L"tessaly-check-missing.lock";
+    DeleteFileW(file.c_str());
+    DeleteFileW(missing.c_str());
+    const std::wstring mutex = L"Global\\Tessaly-check-" + std::to_wstring(GetCurrentProcessId());
+
+    HANDLE first = nullptr;
+    HANDLE second = nullptr;
+    checkLock("a lock on a file is taken, the file made", lockFileExclusive(file, true, &first), LockResult::Taken);
+    checkTrue("the lock file is there", GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES);
+    checkLock("a second lock on the file in the same process is refused", lockFileExclusive(file, true, &second),
+              LockResult::Held);
+    CloseHandle(first);
+    checkLock("once closed, the file's lock is taken again", lockFileExclusive(file, true, &first), LockResult::Taken);
+    CloseHandle(first);
+    checkLock("no file, none made: no lock", lockFileExclusive(missing, false, &first), LockResult::Unavailable);
+    checkTrue("no file made", GetFileAttributesW(missing.c_str()) == INVALID_FILE_ATTRIBUTES);
+    checkLock("a lock in a folder that does not exist cannot be made",
+              lockFileExclusive(std::wstring(temp) + L"no such folder\\x.lock", true, &first), LockResult::Unavailable);
+
+    checkLock("a named mutex is taken", lockNamedMutex(mutex, &first), LockResult::Taken);
+    checkLock("a second lock on the mutex in the same process is refused", lockNamedMutex(mutex, &second),
+              LockResult::Held);
+    HANDLE fromThread = nullptr;
+    LockResult inThread = LockResult::Taken;
+    struct Args
+    {
+        const std::wstring* name;
+        HANDLE* handle;
+        LockResult* result;
+    } args{&mutex, &fromThread, &inThread};
+    const HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](LPVOID raw) -> DWORD {
+            Args* a = static_cast<Args*>(raw);
+            *a->result = lockNamedMutex(*a->name, a->handle);
+            return 0;
+        },
+        &args, 0, nullptr);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    checkLock("nor from another thread of it", inThread, LockResult::Held);
+    platform::win::releaseMutex(first);
+    checkLock("once let go of, the mutex is taken again", lockNamedMutex(mutex, &first), LockResult::Taken);
+    platform::win::releaseMutex(first);
+
+    // Another process holds each; killed, three times over, its lock is taken at once by the next.
+    for (const auto& [mode, what] : {std::pair<const wchar_t*, std::wstring>{L"--hold-file", file},
+                                     std::pair<const wchar_t*, std::wstring>{L"--hold-mutex", mutex}}) {
+        const bool onFile = std::wstring(mode) == L"--hold-file";
+        for (int round = 1; round <= 3; ++round) {
+            const HANDLE holder = startHolder(mode, what);
+            checkTrue(onFile ? "another process holds the file's lock" : "another process holds the mutex",
+                      holder != nullptr);
+            if (!holder)
+                return;
+            HANDLE mine = nullptr;
+            const LockResult whileHeld = onFile ? lockFileExclusive(what, true, &mine) : lockNamedMutex(what, &mine);
+            checkLock(onFile ? "the file's lock of a running process is refused"
+                             : "the mutex of a running process is refused",
+                      whileHeld, LockResult::Held);
+            TerminateProcess(holder, 9);
+            WaitForSingleObject(holder, INFINITE);
+            CloseHandle(holder);
+            const LockResult afterKill = onFile ? lockFileExclusive(what, true, &mine) : lockNamedMutex(what, &mine);
+            checkLock(onFile ? "the file's lock of a killed process is taken at once"
+                             : "the mutex of a killed process is taken at once",
+                      afterKill, LockResult::Taken);
+            if (afterKill == LockResult::Taken) {
+                if (onFile)
+                    CloseHandle(mine);
+                else
+                    platform::win::releaseMutex(mine);
+            }
+        }
+    }
+    DeleteFileW(file.c_str());
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t* argv[])
 {
+    if (argc == 3 && (std::wstring(argv[1]) == L"--hold-file" || std::wstring(argv[1]) == L"--hold-mutex"))
+        return holdLock(argv[1], argv[2]);
     if (argc != 2) {
         std::printf("usage: check_platform_win.exe EXPECTED_FAVORITES\n");
         return 2;
@@ -262,6 +426,7 @@ int wmain(int argc, wchar_t* argv[])
     checkValueKinds();
     checkCodePages();
     checkChineseValue();
+    checkLocks();
     std::printf("windows platform checks: %d passed, %d failed\n", g_passed, g_failed);
     return g_failed == 0 && g_passed > 0 ? 0 : 1;
 }
