@@ -104,6 +104,9 @@ struct Failure
 bool fail(Failure* failure, FailureKind kind, const QString& path = QString(), const QString& otherPath = QString(),
           const SystemError& system = SystemError());
 
+/// Passes a failure found before on to *failure when one is given, and returns false.
+bool fail(Failure* failure, const Failure& problem);
+
 } // namespace platform
 
 Q_DECLARE_METATYPE(platform::FailureKind)

@@ -1,6 +1,9 @@
 #include "table/CommandRules.h"
 
+#include "favorites/Backup.h"
+#include "favorites/DeleteFavorites.h"
 #include "favorites/Maintenance.h"
+#include "favorites/Restore.h"
 #include "table/LoadSequence.h"
 #include "table/ResultsFile.h"
 #include "table/Rules.h"

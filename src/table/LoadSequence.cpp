@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "favorites/Enumeration.h"
+#include "favorites/Maintenance.h"
 #include "platform/FavoritesFolder.h"
 #include "table/Loader.h"
 #include "table/ResultsFile.h"

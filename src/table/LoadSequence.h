@@ -4,7 +4,7 @@
 
 #include <QObject>
 
-#include "favorites/Maintenance.h"
+#include "favorites/Recovery.h"
 #include "favorites/Progress.h"
 #include "platform/Failure.h"
 #include "table/AppState.h"

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include "checker/LinkChecker.h"
+#include "favorites/Maintenance.h"
 #include "table/LoadSequence.h"
 #include "ui/AboutBox.h"
 #include "ui/Artwork.h"

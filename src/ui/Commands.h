@@ -6,7 +6,7 @@
 #include <QObject>
 #include <QString>
 
-#include "favorites/Maintenance.h"
+#include "favorites/Recovery.h"
 #include "table/AppState.h"
 #include "table/CommandRules.h"
 #include "table/LoadSequence.h"

@@ -14,7 +14,9 @@
 #include <QElapsedTimer>
 
 #include "favorites/Enumeration.h"
+#include "favorites/Backup.h"
 #include "favorites/Maintenance.h"
+#include "favorites/Restore.h"
 #include "platform/Paths.h"
 #include "table/AppState.h"
 #include "table/FavoriteEdit.h"

@@ -18,7 +18,10 @@
 #include <QThread>
 
 #include "favorites/Enumeration.h"
+#include "favorites/Backup.h"
 #include "favorites/Maintenance.h"
+#include "favorites/Recovery.h"
+#include "favorites/Restore.h"
 #include "favorites/WorkingFolder.h"
 #include "platform/Paths.h"
 #include "support/CheckerRows.h"

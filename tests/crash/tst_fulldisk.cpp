@@ -13,7 +13,9 @@
 #include <QTest>
 
 #include "favorites/Enumeration.h"
+#include "favorites/Backup.h"
 #include "favorites/Maintenance.h"
+#include "favorites/Restore.h"
 #include "favorites/ShortcutFile.h"
 #include "platform/Paths.h"
 #include "support/CheckerRows.h"

@@ -6,7 +6,11 @@
 #include <QTest>
 
 #include "favorites/FileOps.h"
+#include "favorites/Backup.h"
+#include "favorites/DeleteFavorites.h"
 #include "favorites/Maintenance.h"
+#include "favorites/Recovery.h"
+#include "favorites/Restore.h"
 #include "favorites/WorkingFolder.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"

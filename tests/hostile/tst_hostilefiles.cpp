@@ -22,7 +22,10 @@
 #endif
 
 #include "favorites/Enumeration.h"
+#include "favorites/Backup.h"
+#include "favorites/DeleteFavorites.h"
 #include "favorites/Maintenance.h"
+#include "favorites/Restore.h"
 #include "favorites/ShortcutFile.h"
 #include "platform/CodePage.h"
 #include "platform/Paths.h"

@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include "checker/LinkChecker.h"
+#include "favorites/Backup.h"
 #include "favorites/Maintenance.h"
 #include "platform/Paths.h"
 #include "platform/CodePage.h"

@@ -11,7 +11,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "favorites/Maintenance.h"
 #include "favorites/WorkingFolder.h"
 #include "platform/Paths.h"
 #include "support/CheckerRows.h"
