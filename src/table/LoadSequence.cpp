@@ -7,6 +7,7 @@
 
 #include "favorites/Enumeration.h"
 #include "favorites/Maintenance.h"
+#include "jobs/RecoveryJob.h"
 #include "platform/FavoritesFolder.h"
 #include "table/Loader.h"
 #include "table/ResultsFile.h"
@@ -30,26 +31,8 @@ struct LoadResult
 {
     favorites::Catalogue catalogue;
     QVector<LinkRow> rows;
-    favorites::InterruptedRestore found = favorites::InterruptedRestore::None; // at start-up
-    platform::Failure failure;                                                 // at start-up: of the recovery
+    jobs::RecoveryResult recovery; // at start-up
 };
-
-// Start-up's work before the Favorites folder is listed: a restore stopped half-way left the favorites partly in
-// working folders, a backup stopped half-way left working folders beside the backup.
-void recoverStoppedWork(const QString& favPath, const QString& programFolder, LoadResult& result)
-{
-    // What a stopped backup left: the next backup or restore would put it right too, and says so when it cannot;
-    // until then it is only in the way.
-    platform::Failure ignored;
-    if (!programFolder.isEmpty())
-        favorites::recoverInterruptedBackup(favorites::backupFolderPath(programFolder), &ignored);
-    if (favorites::favoritesFolderProblem(favPath).failed())
-        return;
-    favorites::recoverInterruptedRestore(favPath, &result.found, &result.failure);
-    // A restore under way in another running copy is that copy's to finish.
-    if (result.failure.kind == favorites::MaintenanceFailure::WorkingFolderInUse)
-        result.failure = platform::Failure();
-}
 
 // The files collected afresh (and, at start-up, the folders: they are listed once, for the edit dialog's choice) and
 // read into rows, which keep the verdicts they had in before. No Favorites folder, or none by that name: nothing is
@@ -204,7 +187,7 @@ void LoadSequence::load_ie_Timer()
     m_worker.start(
         [favPath, programFolder, startUp, before, result](favorites::Progress& progress) {
             if (startUp)
-                recoverStoppedWork(favPath, programFolder, *result);
+                result->recovery = jobs::recoverStoppedWork(favPath, programFolder);
             readFromDisk(favPath, resultsFilePath(programFolder), startUp, before, *result, progress);
         },
         [this, startUp, result] {
@@ -216,8 +199,8 @@ void LoadSequence::load_ie_Timer()
             if (startUp) {
                 cat.folderCount = result->catalogue.folderCount;
                 cat.folderList = result->catalogue.folderList;
-                m_foundAtStartUp = result->found;
-                m_startUpFailure = result->failure;
+                m_foundAtStartUp = result->recovery.found;
+                m_startUpFailure = result->recovery.failure;
             }
             if (m_countTold != cat.fileCount)
                 emit favoritesCounted(cat.fileCount);

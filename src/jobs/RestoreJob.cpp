@@ -1,0 +1,70 @@
+#include "jobs/RestoreJob.h"
+
+#include "favorites/Maintenance.h"
+
+namespace jobs
+{
+
+using End = std::function<void(const RestoreResult&)>;
+
+namespace
+{
+
+void endRestore(const JobContext& job, const RestoreResult& result, End end)
+{
+    // All or nothing: a restore that failed has changed nothing, and the table stays as it is (unless what it replaced
+    // could be neither put in the Recycle Bin nor back).
+    const bool changed =
+        result.ok() ? !result.undone : result.failure.kind == favorites::MaintenanceFailure::ReplacedFavoritesKept;
+    reloadIfChanged(job.load, changed, [end = std::move(end), result] { end(result); });
+}
+
+// Complete, but what it replaced cannot go to the Recycle Bin: gone for good, or the restore undone.
+void settleRestore(const JobContext& job, const QString& favPath, const RestoreResult& restored, End end)
+{
+    const bool deleteOld = job.answers.confirmDeleteForGood(table::Command::Restore, {favPath}, restored.replaced.why);
+    runInWorker<JobResult>(
+        job.load, table::LongWork::Restore,
+        [favPath, deleteOld](favorites::Progress&) {
+            JobResult settled;
+            favorites::settleRestore(favPath, deleteOld, &settled.failure);
+            return settled;
+        },
+        [job, restored, deleteOld, end = std::move(end)](const JobResult& settled) {
+            RestoreResult result = restored;
+            result.failure = settled.failure;
+            result.undone = settled.ok() && !deleteOld;
+            endRestore(job, result, end);
+        });
+}
+
+} // namespace
+
+RestoreResult restoreFiles(const QString& backupFolder, const QString& favPath, const QString& replacedName,
+                           favorites::Progress& progress)
+{
+    RestoreResult result;
+    result.replaced.name = replacedName;
+    favorites::restoreFavorites(backupFolder, favPath, &result.failure, &result.leftOut, &result.replaced, &progress);
+    return result;
+}
+
+void startRestore(const JobContext& job, End end)
+{
+    const QString favPath = job.state.catalogue.favPath;
+    const QString backupFolder = favorites::backupFolderPath(job.state.programFolder);
+    const QString replacedName = job.answers.replacedFavoritesName();
+    runInWorker<RestoreResult>(
+        job.load, table::LongWork::Restore,
+        [backupFolder, favPath, replacedName](favorites::Progress& progress) {
+            return restoreFiles(backupFolder, favPath, replacedName, progress);
+        },
+        [job, favPath, end = std::move(end)](const RestoreResult& restored) {
+            if (!restored.ok() || restored.replaced.inRecycleBin)
+                endRestore(job, restored, end);
+            else
+                settleRestore(job, favPath, restored, end);
+        });
+}
+
+} // namespace jobs
