@@ -12,8 +12,10 @@ namespace
 
 void endDeleteDead(const JobContext& job, const DeleteDeadResult& result, End end)
 {
-    // The table shows what is on disk: a delete that stopped half-way has changed it too.
-    reloadIfChanged(job.load, result.ok() || result.deleted > 0, [end = std::move(end), result] { end(result); });
+    // The table shows what is on disk: a delete that stopped half-way has changed it too, and one that ended
+    // unexpectedly may have.
+    const bool changed = result.ok() || result.deleted > 0 || result.failure.kind == table::WorkFailure::Unexpected;
+    reloadIfChanged(job.load, changed, [end = std::move(end), result] { end(result); });
 }
 
 // Where there is no Recycle Bin, a favorite is deleted for good only when the user says so; else it stays.

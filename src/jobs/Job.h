@@ -36,7 +36,8 @@ struct JobContext
 };
 
 /// Runs work (Result work(favorites::Progress&)) in the worker behind the busy notice that kind names, then
-/// end(const Result&) on this thread.
+/// end(const Result&) on this thread. A work that ends in an exception ends with a Result that holds only that failure
+/// (table::WorkFailure::Unexpected).
 template <class Result, class Work, class End>
 void runInWorker(table::LoadSequence& load, table::LongWork kind, Work work, End end)
 {
@@ -44,7 +45,13 @@ void runInWorker(table::LoadSequence& load, table::LongWork kind, Work work, End
     auto result = std::make_shared<Result>();
     load.runBehindBusyNotice(
         kind, [work = std::move(work), result](favorites::Progress& progress) { *result = work(progress); },
-        [result, end = std::move(end)] { end(*result); });
+        [result, end = std::move(end)](const platform::Failure& unexpected) {
+            if (unexpected.failed()) {
+                *result = Result();
+                result->failure = unexpected;
+            }
+            end(*result);
+        });
 }
 
 /// Loads the table again when the job has changed what is on disk, the favorites still there keeping the verdicts of

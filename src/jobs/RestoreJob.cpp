@@ -1,6 +1,7 @@
 #include "jobs/RestoreJob.h"
 
 #include "favorites/Maintenance.h"
+#include "favorites/Recovery.h"
 
 namespace jobs
 {
@@ -10,8 +11,31 @@ using End = std::function<void(const RestoreResult&)>;
 namespace
 {
 
-void endRestore(const JobContext& job, const RestoreResult& result, End end)
+// The work ended in an exception, perhaps half-way: what it left is finished or undone at once, as the next start
+// would, and the table shows the outcome. When that fails too, its failure says where the old favorites are.
+void recoverThenEnd(const JobContext& job, const QString& favPath, const RestoreResult& result, End end)
 {
+    runInWorker<JobResult>(
+        job.load, table::LongWork::Restore,
+        [favPath](favorites::Progress&) {
+            JobResult recovered;
+            favorites::recoverInterruptedRestore(favPath, nullptr, &recovered.failure);
+            return recovered;
+        },
+        [job, result, end = std::move(end)](const JobResult& recovered) {
+            RestoreResult told = result;
+            if (!recovered.ok())
+                told.failure = recovered.failure;
+            reloadIfChanged(job.load, true, [end, told] { end(told); });
+        });
+}
+
+void endRestore(const JobContext& job, const QString& favPath, const RestoreResult& result, End end)
+{
+    if (result.failure.kind == table::WorkFailure::Unexpected) {
+        recoverThenEnd(job, favPath, result, std::move(end));
+        return;
+    }
     // All or nothing: a restore that failed has changed nothing, and the table stays as it is (unless what it replaced
     // could be neither put in the Recycle Bin nor back).
     const bool changed =
@@ -30,11 +54,11 @@ void settleRestore(const JobContext& job, const QString& favPath, const RestoreR
             favorites::settleRestore(favPath, deleteOld, &settled.failure);
             return settled;
         },
-        [job, restored, deleteOld, end = std::move(end)](const JobResult& settled) {
+        [job, favPath, restored, deleteOld, end = std::move(end)](const JobResult& settled) {
             RestoreResult result = restored;
             result.failure = settled.failure;
             result.undone = settled.ok() && !deleteOld;
-            endRestore(job, result, end);
+            endRestore(job, favPath, result, end);
         });
 }
 
@@ -61,7 +85,7 @@ void startRestore(const JobContext& job, End end)
         },
         [job, favPath, end = std::move(end)](const RestoreResult& restored) {
             if (!restored.ok() || restored.replaced.inRecycleBin)
-                endRestore(job, restored, end);
+                endRestore(job, favPath, restored, end);
             else
                 settleRestore(job, favPath, restored, end);
         });

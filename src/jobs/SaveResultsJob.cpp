@@ -9,6 +9,11 @@ namespace jobs
 void startSaveResults(const JobContext& job, std::function<void(const SaveResultsResult&)> end)
 {
     SaveResultsResult result;
+    if (job.load.loadFailure().failed()) {
+        result.failure = job.load.loadFailure();
+        end(result);
+        return;
+    }
     if (table::looksLikeDeadNetwork(job.state.table) && !job.answers.confirmSaveWithoutAnswers()) {
         result.declined = true;
         end(result);

@@ -97,7 +97,7 @@ void LoadSequence::reloadFromDisk(CurrentVerdicts verdicts, std::function<void()
     m_loadIe->start();
 }
 
-void LoadSequence::runBehindBusyNotice(LongWork kind, Work work, std::function<void()> then)
+void LoadSequence::runBehindBusyNotice(LongWork kind, Work work, BackgroundWork::Then then)
 {
     setWorking(true);
     m_kind = kind;
@@ -138,7 +138,12 @@ void LoadSequence::runWork()
     m_workTimer->stop();
     emit progressChanged(m_kind, 0, 0);
     m_worker.start(std::exchange(m_work, nullptr),
-                   [this, then = std::exchange(m_afterWork, nullptr)] { afterStep(then); });
+                   [this, then = std::exchange(m_afterWork, nullptr)](const platform::Failure& unexpected) {
+                       afterStep([&] {
+                           if (then)
+                               then(unexpected);
+                       });
+                   });
 }
 
 void LoadSequence::afterStep(const std::function<void()>& then)
@@ -190,7 +195,13 @@ void LoadSequence::load_ie_Timer()
                 result->recovery = jobs::recoverStoppedWork(favPath, programFolder);
             readFromDisk(favPath, resultsFilePath(programFolder), startUp, before, *result, progress);
         },
-        [this, startUp, result] {
+        [this, startUp, result](const platform::Failure& unexpected) {
+            // Nothing read can be vouched for: the table stays empty until a load succeeds.
+            m_loadFailure = unexpected;
+            if (unexpected.failed()) {
+                *result = LoadResult();
+                m_loadFailure.kind = WorkFailure::UnexpectedWhileLoading;
+            }
             // The catalogue and the table are replaced in one step.
             favorites::Catalogue& cat = m_state.catalogue;
             cat.fileCount = result->catalogue.fileCount;
@@ -207,6 +218,8 @@ void LoadSequence::load_ie_Timer()
             m_state.table.load(std::move(result->rows));
             m_loadedSinceNotice = true;
             emit loaded();
+            if (m_loadFailure.failed())
+                emit loadFailed(m_loadFailure);
             afterStep(std::exchange(m_afterLoad, nullptr));
         });
 }

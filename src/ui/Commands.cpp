@@ -219,7 +219,8 @@ void Commands::reportFailure(Command command, const platform::Failure& failure)
                                   failure.kind == favorites::MaintenanceFailure::InterruptedRestoreNotRecovered ||
                                   failure.kind == favorites::MaintenanceFailure::ReplacedFavoritesKept ||
                                   failure.kind == favorites::MaintenanceFailure::ReplacedFavoritesNotDeleted ||
-                                  failure.kind == favorites::MaintenanceFailure::WorkingFolderGone;
+                                  failure.kind == favorites::MaintenanceFailure::WorkingFolderGone ||
+                                  failure.kind == table::WorkFailure::Unexpected;
     if (command == Command::Restore && !restoreSaysWhere)
         message += QStringLiteral("。收藏夹没有任何改变。");
     emit failed(message);
@@ -280,6 +281,12 @@ void Commands::tellInterruptedRestore(favorites::InterruptedRestore found, const
     else if (found == favorites::InterruptedRestore::Undone)
         QMessageBox::information(m_window, name,
                                  QStringLiteral("上次的还原被中断了，收藏夹已经恢复成还原之前的样子。"));
+}
+
+void Commands::tellLoadFailure(const platform::Failure& failure)
+{
+    m_load.settle();
+    QMessageBox::warning(m_window, kProductName, failureText(failure) + QStringLiteral("。"));
 }
 
 } // namespace ui

@@ -55,6 +55,8 @@ public:
     void run(table::Command command);
     /// Tells the user what start-up found of a restore that had been stopped half-way.
     void tellInterruptedRestore(favorites::InterruptedRestore found, const platform::Failure& failure);
+    /// Tells the user that a load of the table ended unexpectedly (failure), leaving it empty.
+    void tellLoadFailure(const platform::Failure& failure);
 
 signals:
     /// A command failed; the text (also shown in a message box) names the command and what failed.

@@ -5,6 +5,7 @@
 
 #include "favorites/Maintenance.h"
 #include "favorites/ShortcutFile.h"
+#include "table/BackgroundWork.h"
 #include "table/FavoriteEdit.h"
 #include "platform/Paths.h"
 
@@ -153,6 +154,12 @@ QString editSentence(table::EditFailure kind)
     return QString();
 }
 
+QString workSentence(table::WorkFailure kind)
+{
+    return kind == table::WorkFailure::UnexpectedWhileLoading ? QStringLiteral("读取收藏夹时出现意外错误")
+                                                              : QStringLiteral("处理时出现意外错误");
+}
+
 QString sentence(const platform::FailureKind& kind)
 {
     if (const auto files = kind.as<platform::FileFailure>())
@@ -163,6 +170,8 @@ QString sentence(const platform::FailureKind& kind)
         return maintenanceSentence(*maintenance);
     if (const auto edit = kind.as<table::EditFailure>())
         return editSentence(*edit);
+    if (const auto work = kind.as<table::WorkFailure>())
+        return workSentence(*work);
     return QStringLiteral("未知的错误：%1");
 }
 
@@ -274,6 +283,9 @@ QString failureText(const platform::Failure& failure)
     QString text = fillIn(sentence(failure.kind),
                           {failure.path, failure.otherPath, QString::number(favorites::maxShortcutFileSize),
                            QString(platform::separator())});
+    // What the exception said, when it said something: not the user's language, but what a report of it needs.
+    if (failure.kind.as<table::WorkFailure>() && !failure.path.isEmpty())
+        text += QStringLiteral("：") + failure.path;
     QString reason = systemReasonText(failure.system, {failure.path, failure.otherPath});
     if (failure.kind == platform::FileFailure::FolderNotRemoved) {
         // Emptied as far as the listing shows, yet not empty to the system: the listing leaves out names that

@@ -83,6 +83,7 @@ MainWindow::MainWindow(table::AppState& state, QWidget* parent)
     connect(m_commands, &Commands::failed, this, &MainWindow::commandFailed);
     connect(m_commands, &Commands::finished, this, &MainWindow::commandFinished);
     connect(m_load, &table::LoadSequence::interruptedRestoreHandled, m_commands, &Commands::tellInterruptedRestore);
+    connect(m_load, &table::LoadSequence::loadFailed, m_commands, &Commands::tellLoadFailure);
 
     Form_Load();
     setupKeyboard();

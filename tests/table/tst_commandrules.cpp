@@ -2,6 +2,10 @@
 // worked on real folders without a window: what each does, when it refuses, and that a refusal or a failure
 // changes nothing and loses nothing. What the user sees of them is tests/ui/tst_commands.cpp.
 
+#include <atomic>
+#include <memory>
+#include <new>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -21,6 +25,7 @@
 #include "support/TreeSnapshot.h"
 #include "support/Unprivileged.h"
 #include "support/WindowFixture.h"
+#include "table/BackgroundWork.h"
 #include "table/LoadSequence.h"
 #include "table/ResultsFile.h"
 #include "ui/FailureText.h"
@@ -66,6 +71,16 @@ QString s()
     return QString(platform::separator());
 }
 
+// Two dead favorites (one in a subfolder) and one to keep, and a backup that holds the one to keep and another.
+bool addDeadKeptAndBackup(const CommandFixture& f)
+{
+    return f.addFavorite("dead.url", "http://dead/") && f.addFavorite("Sub/dead2.url", "http://dead2/") &&
+           f.addFavorite("keep.url", "http://keep/") &&
+           f.writeResults({"|dead.url|NO|NO|NO|NO", "/Sub|dead2.url|NO|NO|NO|NO"}) &&
+           writeFile(f.backup() + "/keep.url", shortcutBytes("http://keep/")) &&
+           writeFile(f.backup() + "/Old/from-backup.url", shortcutBytes("http://old/"));
+}
+
 } // namespace
 
 class CommandRulesTest : public QObject
@@ -107,6 +122,8 @@ private slots:
     void restoreThenDeleteRightAwayDeletesNoLiveFavorite();
     void lockedFolderFailures_data();
     void lockedFolderFailures();
+    void workEndingInAnExceptionFailsOnlyItsCommand_data();
+    void workEndingInAnExceptionFailsOnlyItsCommand();
 };
 
 void CommandRulesTest::saveFoldsResultsIntoHistory()
@@ -621,12 +638,7 @@ void CommandRulesTest::removedFavoritesGoToTheRecycleBin()
 {
     QFETCH(Command, command);
     CommandFixture f;
-    QVERIFY(f.addFavorite("dead.url", "http://dead/"));
-    QVERIFY(f.addFavorite("Sub/dead2.url", "http://dead2/"));
-    QVERIFY(f.addFavorite("keep.url", "http://keep/"));
-    QVERIFY(f.writeResults({"|dead.url|NO|NO|NO|NO", "/Sub|dead2.url|NO|NO|NO|NO"}));
-    QVERIFY(writeFile(f.backup() + "/keep.url", shortcutBytes("http://keep/")));
-    QVERIFY(writeFile(f.backup() + "/Old/from-backup.url", shortcutBytes("http://old/")));
+    QVERIFY(addDeadKeptAndBackup(f));
     QVERIFY(f.start());
     const QMap<QString, QByteArray> before = folderContents(f.fav());
 
@@ -943,6 +955,81 @@ void CommandRulesTest::lockedFolderFailures()
     QCOMPARE(readFile(f.results()), resultsBefore);
     testsupport::setMode(locked, 0755);
 #endif
+}
+
+void CommandRulesTest::workEndingInAnExceptionFailsOnlyItsCommand_data()
+{
+    QTest::addColumn<Command>("command"); // the command whose work throws; SaveResults: its reload; About: start-up
+    QTest::newRow("delete") << Command::DeleteDead;
+    QTest::newRow("backup") << Command::Backup;
+    QTest::newRow("restore") << Command::Restore;
+    QTest::newRow("the reload after a save") << Command::SaveResults;
+    QTest::newRow("the load at start-up") << Command::About;
+}
+
+// The worker's code throws at the first entry of a piece of work, as an allocation that fails would. The work ends
+// there, its command fails with what the exception said, and the program goes on: nothing of the user's is lost, the
+// table shows what is on disk (after a load that threw, nothing, and a save is refused rather than wipe every history),
+// and the same command works the next time.
+void CommandRulesTest::workEndingInAnExceptionFailsOnlyItsCommand()
+{
+    QFETCH(Command, command);
+    CommandFixture f;
+    QVERIFY(addDeadKeptAndBackup(f));
+    const QMap<QString, QByteArray> favBefore = folderContents(f.fav());
+    const QMap<QString, QByteArray> backupBefore = folderContents(f.backup());
+    auto throws = std::make_shared<std::atomic<bool>>(true);
+    const auto throwOnce = [throws](int done, int) {
+        if (done == 1 && throws->exchange(false))
+            throw std::bad_alloc();
+    };
+    QSignalSpy loadFailed(&f.load(), &table::LoadSequence::loadFailed);
+    if (command == Command::About)
+        f.load().setStepHook(throwOnce);
+    QVERIFY(f.start());
+    f.load().setStepHook(throwOnce);
+    if (command != Command::About)
+        QVERIFY(f.run(command));
+    QVERIFY(!*throws);
+
+    platform::Failure unexpected;
+    if (command == Command::SaveResults || command == Command::About) {
+        QCOMPARE(loadFailed.count(), 1);
+        QCOMPARE(f.state.table.rowCount(), 0);
+        unexpected = f.load().loadFailure();
+        QCOMPARE(unexpected.kind, FailureKind(table::WorkFailure::UnexpectedWhileLoading));
+        const QByteArray results = readFile(f.results());
+        // The save itself was done; it is the table that could not be read again.
+        QVERIFY(f.failures.isEmpty());
+        QCOMPARE(f.reports.size(), command == Command::SaveResults ? 1 : 0);
+        f.reports.clear();
+        QVERIFY(f.run(Command::SaveResults));
+        QVERIFY(failedWith(f, Command::SaveResults, table::WorkFailure::UnexpectedWhileLoading));
+        QCOMPARE(readFile(f.results()), results);
+        // A command that loads the table again brings it back, and then a save works.
+        QVERIFY(f.run(Command::DeleteDead));
+        QVERIFY(!f.load().loadFailure().failed());
+        command = Command::SaveResults;
+    } else {
+        QVERIFY(failedWith(f, command, table::WorkFailure::Unexpected));
+        unexpected = f.failures.constFirst().second;
+        QCOMPARE(folderContents(f.fav()), favBefore);
+        QCOMPARE(folderContents(f.backup()), backupBefore);
+    }
+    QCOMPARE(unexpected.path, QString("std::bad_alloc"));
+    QCOMPARE(unexpected.system.reason, platform::SystemReason::OutOfMemory);
+    QCOMPARE(tableNames(f.state.table), diskNames(f.fav()));
+
+    f.failures.clear();
+    QVERIFY(f.run(command));
+    QVERIFY(f.failures.isEmpty());
+    QCOMPARE(tableNames(f.state.table), diskNames(f.fav()));
+    if (command == Command::DeleteDead)
+        QVERIFY(!QFileInfo::exists(f.fav() + "/dead.url"));
+    else if (command == Command::SaveResults)
+        QCOMPARE(resultLines(f.results()).size(), f.state.table.rowCount());
+    else
+        QCOMPARE(folderContents(f.fav()), folderContents(f.backup()));
 }
 
 QTEST_GUILESS_MAIN(CommandRulesTest)

@@ -1,6 +1,10 @@
 // What the user sees of the toolbar commands in the real window: the end of a check, the question before a save,
 // the busy notice while a command works, the messages. The rules behind them are tests/table/tst_commandrules.cpp.
 
+#include <atomic>
+#include <memory>
+#include <new>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
@@ -132,6 +136,7 @@ private slots:
     void windowAnswersDuringLongWork();
     void exitDuringLongWorkLeavesNothingBroken_data();
     void exitDuringLongWorkLeavesNothingBroken();
+    void unexpectedErrorsAreToldAndTheWindowGoesOn();
 };
 
 void CommandsTest::initTestCase()
@@ -504,6 +509,34 @@ void CommandsTest::exitDuringLongWorkLeavesNothingBroken()
     QVERIFY(f.start());
     QCOMPARE(watcher.count(), 0);
     QCOMPARE(f.window().model().dataRowCount(), kLongWorkFavorites - recycled.size());
+}
+
+// The work of the load at start-up, then that of a backup, throws at its first entry, as an allocation that fails
+// would: each is told in a message that says what failed (in Chinese, but for what the exception said), and the window
+// goes on, the next backup working.
+void CommandsTest::unexpectedErrorsAreToldAndTheWindowGoesOn()
+{
+    WindowFixture f;
+    QVERIFY(f.addFavorite("a.url", "http://a/"));
+    f.open();
+    auto throws = std::make_shared<std::atomic<bool>>(true);
+    f.window().loadSequence().setStepHook([throws](int done, int) {
+        if (done == 1 && throws->exchange(false))
+            throw std::bad_alloc();
+    });
+    ModalWatcher watcher;
+    QVERIFY(f.waitLoaded());
+    QTRY_COMPARE(watcher.messageTexts(), QStringList{"读取收藏夹时出现意外错误：std::bad_alloc（内存不足）。"});
+    QCOMPARE(watcher.seen().constFirst().title, QString("Tessaly"));
+    QCOMPARE(f.window().model().dataRowCount(), 0);
+
+    watcher.clear();
+    *throws = true;
+    QVERIFY(runCommand(f.window(), Command::Backup));
+    QVERIFY(runCommand(f.window(), Command::Backup));
+    QCOMPARE(watcher.messageTexts(),
+             QStringList({"备份收藏夹失败：处理时出现意外错误：std::bad_alloc（内存不足）", kBackupDone}));
+    QCOMPARE(folderContents(f.backup()), folderContents(f.fav()));
 }
 
 QTEST_MAIN(CommandsTest)
