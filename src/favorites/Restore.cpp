@@ -43,6 +43,17 @@ bool prepareRestore(const QString& backupFolder, const QString& favPath, Working
            fresh.remove(failure) && old.remove(failure);
 }
 
+// After a failure once the old favorites have begun to move: they are put back where they were; when they cannot
+// be, the failure says where they are. False either way.
+bool undoAfterFailure(const NativePath& fav, const QString& favPath, WorkingFolder& old, WorkingFolder& fresh,
+                      Failure* failure)
+{
+    Failure undoFailure;
+    if (!undoRestore(fav, old, fresh, &undoFailure))
+        return failLeavingOldFavorites(failure, MaintenanceFailure::RestoreNotUndone, favPath, old, undoFailure.system);
+    return false;
+}
+
 // Step 2: the old favorites are set aside in `old`, named for the folder they go to the Recycle Bin in; a failure puts
 // back those already moved.
 bool setOldAside(const NativePath& fav, const QString& favPath, WorkingFolder& old, WorkingFolder& fresh,
@@ -52,17 +63,8 @@ bool setOldAside(const NativePath& fav, const QString& favPath, WorkingFolder& o
         fresh.remove();
         return false;
     }
-    if (!moveAll(fav, old.nativePath(), failure, movableByRestore)) {
-        Failure undoFailure;
-        if (!undoRestore(fav, old, fresh, &undoFailure))
-            return failLeavingOldFavorites(failure, MaintenanceFailure::RestoreNotUndone, favPath, old,
-                                           undoFailure.system);
-        return false;
-    }
-    if (!old.setPhase(Phase::In, failure)) {
-        undoRestore(fav, old, fresh, nullptr);
-        return false;
-    }
+    if (!moveAll(fav, old.nativePath(), failure, movableByRestore) || !old.setPhase(Phase::In, failure))
+        return undoAfterFailure(fav, favPath, old, fresh, failure);
     return true;
 }
 

@@ -1,5 +1,8 @@
 #include "jobs/RestoreJob.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "favorites/Maintenance.h"
 #include "favorites/Recovery.h"
 
@@ -24,9 +27,9 @@ void recoverThenEnd(const JobContext& job, const QString& favPath, const Restore
         },
         [job, result, end = std::move(end)](const JobResult& recovered) {
             RestoreResult told = result;
-            if (!recovered.ok())
+            if (restoreLeftFavoritesChanged(recovered.failure))
                 told.failure = recovered.failure;
-            reloadIfChanged(job.load, true, [end, told] { end(told); });
+            reloadIfChanged(job.load, restoreLeftFavoritesChanged(told.failure), [end, told] { end(told); });
         });
 }
 
@@ -36,10 +39,9 @@ void endRestore(const JobContext& job, const QString& favPath, const RestoreResu
         recoverThenEnd(job, favPath, result, std::move(end));
         return;
     }
-    // All or nothing: a restore that failed has changed nothing, and the table stays as it is (unless what it replaced
-    // could be neither put in the Recycle Bin nor back).
-    const bool changed =
-        result.ok() ? !result.undone : result.failure.kind == favorites::MaintenanceFailure::ReplacedFavoritesKept;
+    // All or nothing: unless its failure says otherwise, a restore that failed has changed nothing, and the table stays
+    // as it is, with the verdicts of the check not saved yet.
+    const bool changed = result.ok() ? !result.undone : restoreLeftFavoritesChanged(result.failure);
     reloadIfChanged(job.load, changed, [end = std::move(end), result] { end(result); });
 }
 
@@ -63,6 +65,20 @@ void settleRestore(const JobContext& job, const QString& favPath, const RestoreR
 }
 
 } // namespace
+
+bool restoreLeftFavoritesChanged(const platform::Failure& failure)
+{
+    using favorites::MaintenanceFailure;
+    static const platform::FailureKind kChanged[] = {
+        MaintenanceFailure::RestoreNotUndone,
+        MaintenanceFailure::WorkingFolderGone,
+        MaintenanceFailure::ReplacedFavoritesKept,
+        MaintenanceFailure::ReplacedFavoritesNotDeleted,
+        MaintenanceFailure::InterruptedRestoreNotRecovered,
+        table::WorkFailure::Unexpected,
+    };
+    return std::find(std::begin(kChanged), std::end(kChanged), failure.kind) != std::end(kChanged);
+}
 
 RestoreResult restoreFiles(const QString& backupFolder, const QString& favPath, const QString& replacedName,
                            favorites::Progress& progress)

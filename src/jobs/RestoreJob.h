@@ -22,6 +22,12 @@ struct RestoreResult : JobResult
     bool undone = false; // complete, but the user would not lose what it replaced for good: it has been undone
 };
 
+/// True when a restore that failed so has left the Favorites folder changed: it could be neither completed nor undone
+/// (or only in part), it completed but could not put what it replaced in the Recycle Bin, or its work ended
+/// unexpectedly. The table is then loaded again, and the message says where the favorites are instead of that nothing
+/// has changed.
+bool restoreLeftFavoritesChanged(const platform::Failure& failure);
+
 /// The file work, in the worker: favPath made what backupFolder holds as favorites::restoreFavorites does, the
 /// favorites it replaces going to the Recycle Bin in one folder of the given name, or waiting for settleRestore.
 RestoreResult restoreFiles(const QString& backupFolder, const QString& favPath, const QString& replacedName,

@@ -9,7 +9,7 @@
 #include <QWidget>
 
 #include "checker/LinkChecker.h"
-#include "favorites/Maintenance.h"
+#include "jobs/RestoreJob.h"
 #include "table/LoadSequence.h"
 #include "ui/AboutBox.h"
 #include "ui/Artwork.h"
@@ -215,13 +215,7 @@ void Commands::reportFailure(Command command, const platform::Failure& failure)
     const QString name = nameOf(command);
     QString message = name + QStringLiteral("失败：") + failureText(failure);
     // A restore is all or nothing: unless it says otherwise, the Favorites folder is as it was.
-    const bool restoreSaysWhere = failure.kind == favorites::MaintenanceFailure::RestoreNotUndone ||
-                                  failure.kind == favorites::MaintenanceFailure::InterruptedRestoreNotRecovered ||
-                                  failure.kind == favorites::MaintenanceFailure::ReplacedFavoritesKept ||
-                                  failure.kind == favorites::MaintenanceFailure::ReplacedFavoritesNotDeleted ||
-                                  failure.kind == favorites::MaintenanceFailure::WorkingFolderGone ||
-                                  failure.kind == table::WorkFailure::Unexpected;
-    if (command == Command::Restore && !restoreSaysWhere)
+    if (command == Command::Restore && !jobs::restoreLeftFavoritesChanged(failure))
         message += QStringLiteral("。收藏夹没有任何改变。");
     emit failed(message);
     QMessageBox::warning(m_window, name, message);

@@ -19,6 +19,7 @@
 #include "platform/CodePage.h"
 #include "support/CheckerRows.h"
 #include "support/ChildRun.h"
+#include "support/FailingRenames.h"
 #include "support/FileModes.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/TempFavorites.h"
@@ -124,6 +125,8 @@ private slots:
     void lockedFolderFailures();
     void workEndingInAnExceptionFailsOnlyItsCommand_data();
     void workEndingInAnExceptionFailsOnlyItsCommand();
+    void restoreFailingAfterAChangeLoadsTheTableAgain_data();
+    void restoreFailingAfterAChangeLoadsTheTableAgain();
 };
 
 void CommandRulesTest::saveFoldsResultsIntoHistory()
@@ -1030,6 +1033,69 @@ void CommandRulesTest::workEndingInAnExceptionFailsOnlyItsCommand()
         QCOMPARE(resultLines(f.results()).size(), f.state.table.rowCount());
     else
         QCOMPARE(folderContents(f.fav()), folderContents(f.backup()));
+}
+
+void CommandRulesTest::restoreFailingAfterAChangeLoadsTheTableAgain_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<platform::FailureKind>("kind");
+    QTest::newRow("undone: nothing changed") << "undone" << FailureKind(FileFailure::MoveFailed);
+    QTest::newRow("the old favorites cannot be moved back")
+        << "not undone" << FailureKind(favorites::MaintenanceFailure::RestoreNotUndone);
+    QTest::newRow("the working folder taken away")
+        << "taken away" << FailureKind(favorites::MaintenanceFailure::WorkingFolderGone);
+    QTest::newRow("the phase not recorded, the old favorites not moved back")
+        << "phase" << FailureKind(favorites::MaintenanceFailure::RestoreNotUndone);
+}
+
+// The second favorite the restore sets aside cannot be moved (the system refuses, or the working folder it goes to has
+// been taken away), or, once they are all aside, the working folder's marker cannot record it. Moved back, the
+// favorites are as they were, and so is the table, with the verdicts of the check; when they cannot be moved back
+// either, they are where the failure says, and the table is loaded again so as to show what is in the Favorites folder
+// now.
+void CommandRulesTest::restoreFailingAfterAChangeLoadsTheTableAgain()
+{
+    QFETCH(QString, how);
+    QFETCH(platform::FailureKind, kind);
+    if (!testsupport::FailingRenames::isAvailable())
+        QSKIP("renames are made to fail on Linux only");
+    CommandFixture f;
+    for (const char* name : {"a.url", "b.url", "c.url", "Sub/d.url"})
+        QVERIFY(f.addFavorite(name, QStringLiteral("http://%1/").arg(QString::fromLatin1(name))));
+    QVERIFY(writeFile(f.backup() + "/from-backup.url", shortcutBytes("http://backup/")));
+    QVERIFY(f.start());
+    testsupport::setAllStates(f.state.table, table::Verdict::Alive);
+    const QVector<table::LinkRow> rows = f.state.table.rows();
+    const QByteArray aside = QFile::encodeName(f.fav() + "/.tessaly-restore-old/");
+    const QByteArray takenAway = QFile::encodeName(f.root() + "/taken-away");
+    auto setAside = std::make_shared<std::atomic<int>>(0); // favorites moved into the working folder
+    const testsupport::FailingRenames renames([=](const QByteArray& from, const QByteArray& to) {
+        const auto isFavorite = [](const QByteArray& path) { return !path.contains("/.tessaly-working-folder"); };
+        // The marker is saved whole, a new copy taking the old one's place: the one that records them all aside.
+        if (how == "phase" && to == aside + ".tessaly-working-folder" && readFile(from).contains("phase=in\r\n"))
+            return EIO;
+        if (how != "phase" && to.startsWith(aside) && isFavorite(to) && ++*setAside == 2) {
+            if (how != "taken away")
+                return EIO;
+            testsupport::renameForReal(aside.chopped(1), takenAway);
+        }
+        const bool movedBack = from.startsWith(aside) && isFavorite(from);
+        return movedBack && (how == "not undone" || how == "phase") ? EACCES : 0;
+    });
+
+    QVERIFY(f.run(Command::Restore));
+    QVERIFY(failedWith(f, Command::Restore, kind));
+    QCOMPARE(tableNames(f.state.table), diskNames(f.fav()));
+    if (how == "undone") {
+        QCOMPARE(f.loads, 1);
+        QCOMPARE(f.state.table.rows(), rows);
+        return;
+    }
+    QCOMPARE(f.loads, 2);
+    QCOMPARE(f.failures[0].second.path, how == "taken away" ? f.fav() : QString::fromLocal8Bit(aside.chopped(1)));
+    const QString where = how == "taken away" ? QString::fromLocal8Bit(takenAway) : f.failures[0].second.path;
+    QCOMPARE(diskNames(where).size(), how == "phase" ? 4 : 1);
+    QCOMPARE(f.state.table.rowCount(), 4 - diskNames(where).size());
 }
 
 QTEST_GUILESS_MAIN(CommandRulesTest)

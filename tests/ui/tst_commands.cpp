@@ -19,6 +19,7 @@
 #include "platform/Paths.h"
 #include "support/CheckerRows.h"
 #include "support/ChildRun.h"
+#include "support/FailingRenames.h"
 #include "support/FileModes.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/ModalWatcher.h"
@@ -137,6 +138,7 @@ private slots:
     void exitDuringLongWorkLeavesNothingBroken_data();
     void exitDuringLongWorkLeavesNothingBroken();
     void unexpectedErrorsAreToldAndTheWindowGoesOn();
+    void restoreNotUndoneSaysWhereTheFavoritesAre();
 };
 
 void CommandsTest::initTestCase()
@@ -537,6 +539,36 @@ void CommandsTest::unexpectedErrorsAreToldAndTheWindowGoesOn()
     QCOMPARE(watcher.messageTexts(),
              QStringList({"备份收藏夹失败：处理时出现意外错误：std::bad_alloc（内存不足）", kBackupDone}));
     QCOMPARE(folderContents(f.backup()), folderContents(f.fav()));
+}
+
+// A restore that fails once it has set the old favorites aside and cannot move them back (the system refuses each
+// move, here once the marker of their working folder could not record them all aside): the message says where they are
+// rather than that nothing changed, and the grid shows what is left in the Favorites folder.
+void CommandsTest::restoreNotUndoneSaysWhereTheFavoritesAre()
+{
+    if (!testsupport::FailingRenames::isAvailable())
+        QSKIP("renames are made to fail on Linux only");
+    WindowFixture f;
+    QVERIFY(f.addFavorite("a.url", "http://a/"));
+    QVERIFY(writeFile(f.backup() + "/b.url", shortcutBytes("http://b/")));
+    QVERIFY(f.start());
+    const QByteArray aside = QFile::encodeName(f.fav() + "/.tessaly-restore-old/");
+    const testsupport::FailingRenames renames([aside](const QByteArray& from, const QByteArray& to) {
+        const bool recordsAllAside =
+            to == aside + ".tessaly-working-folder" && testsupport::readFile(from).contains("phase=in");
+        const bool movesBack = from.startsWith(aside) && !from.contains("/.tessaly-working-folder");
+        return recordsAllAside ? EIO : movesBack ? EACCES : 0;
+    });
+    ModalWatcher watcher;
+    QVERIFY(runCommand(f.window(), Command::Restore));
+    QCOMPARE(watcher.count(), 1);
+    const QString text = watcher.messageTexts().constFirst();
+    QVERIFY2(text.startsWith("还原收藏夹失败：还原没有完成，也无法恢复原状；原来的收藏都在 " +
+                             QString::fromLocal8Bit(aside.chopped(1))),
+             qPrintable(text));
+    QVERIFY2(!text.contains("没有任何改变"), qPrintable(text));
+    // The message comes once the table has been loaded again.
+    QCOMPARE(f.window().model().dataRowCount(), 0);
 }
 
 QTEST_MAIN(CommandsTest)
