@@ -13,7 +13,7 @@ namespace table
 struct AppState
 {
     favorites::Catalogue catalogue;
-    LinkTable table;
+    table::LinkTable table;
     QString programFolder; // holds the results file "data.txt" and the backup folder "data"
 };
 

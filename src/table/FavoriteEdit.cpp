@@ -161,8 +161,8 @@ bool applyFavoriteEdit(AppState& state, int row, const FavoriteEdit& edit, Failu
             return false;
         }
     }
-    state.table.setFavorite(row, plan.newName, plan.newFolder, relativeFolder(state.catalogue.favPath, plan.newFolder),
-                            edit.address);
+    state.table.setFavorite(row, plan.newName, plan.newFolder,
+                            table::relativeFolder(state.catalogue.favPath, plan.newFolder), edit.address);
     return true;
 }
 

@@ -30,15 +30,15 @@ QTimer* oneShotTimer(QObject* parent, int intervalMs)
 struct LoadResult
 {
     favorites::Catalogue catalogue;
-    QVector<LinkRow> rows;
+    QVector<table::LinkRow> rows;
     jobs::RecoveryResult recovery; // at start-up
 };
 
 // The files collected afresh (and, at start-up, the folders: they are listed once, for the edit dialog's choice) and
 // read into rows, which keep the verdicts they had in before. No Favorites folder, or none by that name: nothing is
 // collected, and the program stays usable.
-void readFromDisk(const QString& favPath, const QString& resultsPath, bool startUp, const QVector<LinkRow>& before,
-                  LoadResult& result, favorites::Progress& progress)
+void readFromDisk(const QString& favPath, const QString& resultsPath, bool startUp,
+                  const QVector<table::LinkRow>& before, LoadResult& result, favorites::Progress& progress)
 {
     favorites::Catalogue& catalogue = result.catalogue;
     catalogue.favPath = favPath;
@@ -47,8 +47,8 @@ void readFromDisk(const QString& favPath, const QString& resultsPath, bool start
             favorites::ListFolders(catalogue, favPath);
         favorites::collectFiles(catalogue);
     }
-    result.rows = readRows(catalogue, resultsPath, &progress);
-    keepVerdicts(before, result.rows);
+    result.rows = table::readRows(catalogue, resultsPath, &progress);
+    table::keepVerdicts(before, result.rows);
 }
 
 } // namespace
@@ -75,20 +75,20 @@ void LoadSequence::startUp()
     cat.clearFiles();
     cat.clearFolders();
     cat.favPath = platform::favoritesFolder();
-    m_verdicts = CurrentVerdicts::Cleared;
+    m_verdicts = table::CurrentVerdicts::Cleared;
     m_startUp = true;
     setWorking(true);
     m_loadStart->start();
     m_loadIe->start();
 }
 
-void LoadSequence::reloadFromDisk(CurrentVerdicts verdicts, std::function<void()> then)
+void LoadSequence::reloadFromDisk(table::CurrentVerdicts verdicts, std::function<void()> then)
 {
     // From now until the new table stands, a check's answers wait for it (see LinkChecker).
     m_state.table.announceReload();
     // Once cleared is asked for (a save has folded the verdicts into the histories), a later request cannot undo it.
-    if (m_loadIe->isActive() && m_verdicts == CurrentVerdicts::Cleared)
-        verdicts = CurrentVerdicts::Cleared;
+    if (m_loadIe->isActive() && m_verdicts == table::CurrentVerdicts::Cleared)
+        verdicts = table::CurrentVerdicts::Cleared;
     m_verdicts = verdicts;
     m_afterLoad = std::move(then);
     setWorking(true);
@@ -179,12 +179,13 @@ void LoadSequence::load_ie_Timer()
     m_loadIe->stop();
     // The worker's own copies of what it reads.
     const bool startUp = std::exchange(m_startUp, false);
-    const CurrentVerdicts verdicts = std::exchange(m_verdicts, CurrentVerdicts::Cleared);
+    const table::CurrentVerdicts verdicts = std::exchange(m_verdicts, table::CurrentVerdicts::Cleared);
     const QString favPath = m_state.catalogue.favPath;
     const QString programFolder = m_state.programFolder;
     // The verdicts of the check not saved yet: nothing writes to the rows from the moment the reload was announced
     // until the new ones stand.
-    const QVector<LinkRow> before = verdicts == CurrentVerdicts::Kept ? m_state.table.rows() : QVector<LinkRow>();
+    const QVector<table::LinkRow> before =
+        verdicts == table::CurrentVerdicts::Kept ? m_state.table.rows() : QVector<table::LinkRow>();
     auto result = std::make_shared<LoadResult>();
     m_kind = LongWork::Load;
     m_countTold = -1;
@@ -193,7 +194,7 @@ void LoadSequence::load_ie_Timer()
         [favPath, programFolder, startUp, before, result](favorites::Progress& progress) {
             if (startUp)
                 result->recovery = jobs::recoverStoppedWork(favPath, programFolder);
-            readFromDisk(favPath, resultsFilePath(programFolder), startUp, before, *result, progress);
+            readFromDisk(favPath, table::resultsFilePath(programFolder), startUp, before, *result, progress);
         },
         [this, startUp, result](const platform::Failure& unexpected) {
             // Nothing read can be vouched for: the table stays empty until a load succeeds.

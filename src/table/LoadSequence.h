@@ -58,7 +58,8 @@ public:
     /// After a command has changed what is on disk: the grid cleared at once; behind the busy notice the files
     /// collected again (the count told as soon as it is known) and the table loaded; then `then`. A load already
     /// scheduled that clears the verdicts still does.
-    void reloadFromDisk(CurrentVerdicts verdicts = CurrentVerdicts::Cleared, std::function<void()> then = {});
+    void reloadFromDisk(table::CurrentVerdicts verdicts = table::CurrentVerdicts::Cleared,
+                        std::function<void()> then = {});
     /// Runs work in the worker behind the busy notice, which tells how far it has come; then `then`, here, with the
     /// failure of a work that ended in an exception (none when it returned).
     void runBehindBusyNotice(LongWork kind, Work work, BackgroundWork::Then then);
@@ -120,11 +121,11 @@ private:
     Work m_work;                      // the work waiting for m_workTimer
     BackgroundWork::Then m_afterWork;
     std::function<void()> m_afterLoad;
-    CurrentVerdicts m_verdicts = CurrentVerdicts::Cleared; // what the scheduled load does with them
-    bool m_startUp = false;                                // the scheduled load is the one of start-up
-    int m_countTold = -1;                                  // the favorites count last told during this load
-    bool m_loadedSinceNotice = false;                      // a load ran since the busy notice was last hidden
-    bool m_busyShown = false;                              // the busy notice is on screen
+    table::CurrentVerdicts m_verdicts = table::CurrentVerdicts::Cleared; // what the scheduled load does with them
+    bool m_startUp = false;                                              // the scheduled load is the one of start-up
+    int m_countTold = -1;             // the favorites count last told during this load
+    bool m_loadedSinceNotice = false; // a load ran since the busy notice was last hidden
+    bool m_busyShown = false;         // the busy notice is on screen
     bool m_working = false;
     favorites::InterruptedRestore m_foundAtStartUp = favorites::InterruptedRestore::None;
     platform::Failure m_startUpFailure;
