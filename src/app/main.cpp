@@ -33,7 +33,7 @@ constexpr int kAlreadyRunning = 2;
 
 // Another copy of the program works on the folder of this lock: its window is brought up, the user is told, and this
 // copy ends without having touched anything.
-int tellAlreadyRunning(const table::FolderLock& lock, const QString& text)
+int tellAlreadyRunning(const jobs::FolderLock& lock, const QString& text)
 {
     lock.askHolderToShow();
     std::fprintf(stderr, "%s\n", text.toUtf8().constData());
@@ -65,26 +65,26 @@ int main(int argc, char* argv[])
 
     quitLaterWhenAsked(app);
 
-    table::AppState state;
+    jobs::AppState state;
     // Beside the program when that folder is writable, else in the user's data folder (an installed copy).
     state.programFolder = platform::dataFolder(platform::programFolder());
-    const std::unique_ptr<table::FolderLock> dataLock = table::FolderLock::onDataFolder(state.programFolder);
+    const std::unique_ptr<jobs::FolderLock> dataLock = jobs::FolderLock::onDataFolder(state.programFolder);
     if (!dataLock->tryLock())
         return tellAlreadyRunning(*dataLock, ui::alreadyRunningText(state.programFolder));
     // Both locks are held before anything of the Favorites folder is looked at: the window's start-up finishes or
     // undoes a restore it finds stopped, which must never be another copy's restore at work.
     const QString favPath = platform::favoritesFolder();
-    std::unique_ptr<table::FolderLock> favoritesLock;
+    std::unique_ptr<jobs::FolderLock> favoritesLock;
     if (!favPath.isEmpty()) {
-        favoritesLock = table::FolderLock::onFavorites(favPath);
+        favoritesLock = jobs::FolderLock::onFavorites(favPath);
         if (!favoritesLock->tryLock())
             return tellAlreadyRunning(*favoritesLock, ui::favoritesInUseText(favPath));
     }
     ui::MainWindow window(state);
-    for (table::FolderLock* lock : {dataLock.get(), favoritesLock.get()}) {
+    for (jobs::FolderLock* lock : {dataLock.get(), favoritesLock.get()}) {
         if (!lock)
             continue;
-        QObject::connect(lock, &table::FolderLock::showRequested, &window, [&window] {
+        QObject::connect(lock, &jobs::FolderLock::showRequested, &window, [&window] {
             window.showNormal();
             window.raise();
             window.activateWindow();

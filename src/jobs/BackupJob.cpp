@@ -18,7 +18,7 @@ void startBackup(const JobContext& job, std::function<void(const BackupResult&)>
     const QString favPath = job.state.catalogue.favPath;
     const QString backupFolder = favorites::backupFolderPath(job.state.programFolder);
     runInWorker<BackupResult>(
-        job.load, table::LongWork::Backup,
+        job.load, LongWork::Backup,
         [favPath, backupFolder](favorites::Progress& progress) { return backUpFiles(favPath, backupFolder, progress); },
         std::move(end));
 }

@@ -14,7 +14,7 @@ void endDeleteDead(const JobContext& job, const DeleteDeadResult& result, End en
 {
     // The table shows what is on disk: a delete that stopped half-way has changed it too, and one that ended
     // unexpectedly may have.
-    const bool changed = result.ok() || result.deleted > 0 || result.failure.kind == table::WorkFailure::Unexpected;
+    const bool changed = result.ok() || result.deleted > 0 || result.failure.kind == WorkFailure::Unexpected;
     reloadIfChanged(job.load, changed, [end = std::move(end), result] { end(result); });
 }
 
@@ -22,12 +22,12 @@ void endDeleteDead(const JobContext& job, const DeleteDeadResult& result, End en
 void deleteNotRecycled(const JobContext& job, const QString& favPath, const DeleteDeadResult& recycled, End end)
 {
     if (!recycled.ok() || recycled.notRecycled.isEmpty() ||
-        !job.answers.confirmDeleteForGood(table::Command::DeleteDead, recycled.notRecycled, platform::SystemError())) {
+        !job.answers.confirmDeleteForGood(Command::DeleteDead, recycled.notRecycled, platform::SystemError())) {
         endDeleteDead(job, recycled, std::move(end));
         return;
     }
     runInWorker<DeleteDeadResult>(
-        job.load, table::LongWork::DeleteDead,
+        job.load, LongWork::DeleteDead,
         [favPath, files = recycled.notRecycled](favorites::Progress& progress) {
             return deleteFiles(favPath, files, favorites::Removal::ForGood, progress);
         },
@@ -54,7 +54,7 @@ void startDeleteDead(const JobContext& job, End end)
     const QStringList dead = table::deadFavorites(job.state.table);
     const QString favPath = job.state.catalogue.favPath;
     runInWorker<DeleteDeadResult>(
-        job.load, table::LongWork::DeleteDead,
+        job.load, LongWork::DeleteDead,
         [favPath, dead](favorites::Progress& progress) {
             return deleteFiles(favPath, dead, favorites::Removal::ToRecycleBin, progress);
         },

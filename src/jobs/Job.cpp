@@ -3,7 +3,7 @@
 namespace jobs
 {
 
-void reloadIfChanged(table::LoadSequence& load, bool changed, std::function<void()> then)
+void reloadIfChanged(LoadSequence& load, bool changed, std::function<void()> then)
 {
     if (!changed) {
         then();

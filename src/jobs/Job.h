@@ -13,7 +13,7 @@
 // What the jobs the user starts from the toolbar share. A job's file holds its file work, which runs in the worker
 // from copies of what it needs and returns a typed result, and its end, the continuation that runs here once the work
 // is over: the questions to the user between its steps, the reload of the table, and the result handed to the command
-// rules, which tell the user (table::CommandRules, worded by ui::Commands).
+// rules, which tell the user (CommandRules, worded by ui::Commands).
 
 namespace jobs
 {
@@ -30,16 +30,15 @@ struct JobResult
 /// table again, and the user's answers. All outlive the job.
 struct JobContext
 {
-    table::AppState& state;
-    table::LoadSequence& load;
-    table::CommandAnswers& answers;
+    AppState& state;
+    LoadSequence& load;
+    CommandAnswers& answers;
 };
 
 /// Runs work (Result work(favorites::Progress&)) in the worker behind the busy notice that kind names, then
 /// end(const Result&) on this thread. A work that ends in an exception ends with a Result that holds only that failure
-/// (table::WorkFailure::Unexpected).
-template <class Result, class Work, class End>
-void runInWorker(table::LoadSequence& load, table::LongWork kind, Work work, End end)
+/// (WorkFailure::Unexpected).
+template <class Result, class Work, class End> void runInWorker(LoadSequence& load, LongWork kind, Work work, End end)
 {
     // Written by the worker, read by the end once the work is over.
     auto result = std::make_shared<Result>();
@@ -56,6 +55,6 @@ void runInWorker(table::LoadSequence& load, table::LongWork kind, Work work, End
 
 /// Loads the table again when the job has changed what is on disk, the favorites still there keeping the verdicts of
 /// the check, which is not saved yet; then `then`.
-void reloadIfChanged(table::LoadSequence& load, bool changed, std::function<void()> then);
+void reloadIfChanged(LoadSequence& load, bool changed, std::function<void()> then);
 
 } // namespace jobs

@@ -17,10 +17,10 @@ struct RecoveryResult : JobResult
 };
 
 /// Start-up's work before the Favorites folder is listed, in the worker as part of the first load
-/// (table::LoadSequence::startUp): what a stopped backup left beside the backup folder of programFolder is put right,
+/// (LoadSequence::startUp): what a stopped backup left beside the backup folder of programFolder is put right,
 /// and a restore of favPath stopped half-way, which left the favorites partly in working folders, is finished or
 /// undone, unless another running copy is at work on them. What it found is told once the table stands
-/// (table::LoadSequence::interruptedRestoreHandled).
+/// (LoadSequence::interruptedRestoreHandled).
 RecoveryResult recoverStoppedWork(const QString& favPath, const QString& programFolder);
 
 } // namespace jobs

@@ -19,7 +19,7 @@ namespace
 void recoverThenEnd(const JobContext& job, const QString& favPath, const RestoreResult& result, End end)
 {
     runInWorker<JobResult>(
-        job.load, table::LongWork::Restore,
+        job.load, LongWork::Restore,
         [favPath](favorites::Progress&) {
             JobResult recovered;
             favorites::recoverInterruptedRestore(favPath, nullptr, &recovered.failure);
@@ -35,7 +35,7 @@ void recoverThenEnd(const JobContext& job, const QString& favPath, const Restore
 
 void endRestore(const JobContext& job, const QString& favPath, const RestoreResult& result, End end)
 {
-    if (result.failure.kind == table::WorkFailure::Unexpected) {
+    if (result.failure.kind == WorkFailure::Unexpected) {
         recoverThenEnd(job, favPath, result, std::move(end));
         return;
     }
@@ -48,9 +48,9 @@ void endRestore(const JobContext& job, const QString& favPath, const RestoreResu
 // Complete, but what it replaced cannot go to the Recycle Bin: gone for good, or the restore undone.
 void settleRestore(const JobContext& job, const QString& favPath, const RestoreResult& restored, End end)
 {
-    const bool deleteOld = job.answers.confirmDeleteForGood(table::Command::Restore, {favPath}, restored.replaced.why);
+    const bool deleteOld = job.answers.confirmDeleteForGood(Command::Restore, {favPath}, restored.replaced.why);
     runInWorker<JobResult>(
-        job.load, table::LongWork::Restore,
+        job.load, LongWork::Restore,
         [favPath, deleteOld](favorites::Progress&) {
             JobResult settled;
             favorites::settleRestore(favPath, deleteOld, &settled.failure);
@@ -75,7 +75,7 @@ bool restoreLeftFavoritesChanged(const platform::Failure& failure)
         MaintenanceFailure::ReplacedFavoritesKept,
         MaintenanceFailure::ReplacedFavoritesNotDeleted,
         MaintenanceFailure::InterruptedRestoreNotRecovered,
-        table::WorkFailure::Unexpected,
+        WorkFailure::Unexpected,
     };
     return std::find(std::begin(kChanged), std::end(kChanged), failure.kind) != std::end(kChanged);
 }
@@ -95,7 +95,7 @@ void startRestore(const JobContext& job, End end)
     const QString backupFolder = favorites::backupFolderPath(job.state.programFolder);
     const QString replacedName = job.answers.replacedFavoritesName();
     runInWorker<RestoreResult>(
-        job.load, table::LongWork::Restore,
+        job.load, LongWork::Restore,
         [backupFolder, favPath, replacedName](favorites::Progress& progress) {
             return restoreFiles(backupFolder, favPath, replacedName, progress);
         },

@@ -7,7 +7,7 @@
 
 #include <QPromise>
 
-namespace table
+namespace jobs
 {
 
 namespace
@@ -110,4 +110,4 @@ void BackgroundWork::workFinished()
         then(*m_unexpected);
 }
 
-} // namespace table
+} // namespace jobs

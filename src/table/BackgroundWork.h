@@ -11,7 +11,7 @@
 #include "favorites/Progress.h"
 #include "platform/Failure.h"
 
-namespace table
+namespace jobs
 {
 
 /// The failures of work that ended in an exception instead of returning: nothing the program's own code throws, but
@@ -77,8 +77,8 @@ private:
     std::atomic<bool> m_stopping{false};
 };
 
-} // namespace table
+} // namespace jobs
 
-template <> struct platform::IsFailureKind<table::WorkFailure> : std::true_type
+template <> struct platform::IsFailureKind<jobs::WorkFailure> : std::true_type
 {
 };

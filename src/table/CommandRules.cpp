@@ -7,7 +7,7 @@
 #include "jobs/SaveResultsJob.h"
 #include "table/LoadSequence.h"
 
-namespace table
+namespace jobs
 {
 
 CommandRules::CommandRules(AppState& state, LoadSequence& load, CommandAnswers& answers, QObject* parent)
@@ -83,4 +83,4 @@ void CommandRules::restore()
     });
 }
 
-} // namespace table
+} // namespace jobs

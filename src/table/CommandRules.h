@@ -8,7 +8,7 @@
 #include "platform/Failure.h"
 #include "table/AppState.h"
 
-namespace table
+namespace jobs
 {
 
 class LoadSequence;
@@ -74,7 +74,7 @@ public:
 
 signals:
     /// The command's work is over (done, refused or failed), its report given.
-    void commandFinished(table::Command command);
+    void commandFinished(jobs::Command command);
 
 private:
     /// False, the command over, while work runs; false, with the command's failure reported, when there is no usable
@@ -90,6 +90,6 @@ private:
     CommandAnswers& m_answers;
 };
 
-} // namespace table
+} // namespace jobs
 
-Q_DECLARE_METATYPE(table::Command)
+Q_DECLARE_METATYPE(jobs::Command)

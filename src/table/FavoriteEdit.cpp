@@ -8,7 +8,7 @@
 #include "platform/Paths.h"
 #include "table/Loader.h"
 
-namespace table
+namespace jobs
 {
 
 using platform::fail;
@@ -166,4 +166,4 @@ bool applyFavoriteEdit(AppState& state, int row, const FavoriteEdit& edit, Failu
     return true;
 }
 
-} // namespace table
+} // namespace jobs

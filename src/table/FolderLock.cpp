@@ -9,7 +9,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 
-namespace table
+namespace jobs
 {
 
 namespace
@@ -96,4 +96,4 @@ bool FolderLock::askHolderToShow() const
     return sent;
 }
 
-} // namespace table
+} // namespace jobs

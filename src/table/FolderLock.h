@@ -8,7 +8,7 @@
 
 class QLocalServer;
 
-namespace table
+namespace jobs
 {
 
 /// Keeps a second copy of the program off a folder for as long as it lives, and lets a second start on it bring this
@@ -63,4 +63,4 @@ private:
     QLocalServer* m_server = nullptr;
 };
 
-} // namespace table
+} // namespace jobs

@@ -12,7 +12,7 @@
 #include "table/Loader.h"
 #include "table/ResultsFile.h"
 
-namespace table
+namespace jobs
 {
 
 namespace
@@ -240,4 +240,4 @@ void LoadSequence::load_stop_Timer()
         QTimer::singleShot(0, this, [this, found, failure] { emit interruptedRestoreHandled(found, failure); });
 }
 
-} // namespace table
+} // namespace jobs

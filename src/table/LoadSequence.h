@@ -13,7 +13,7 @@
 
 class QTimer;
 
-namespace table
+namespace jobs
 {
 
 /// The long pieces of work the busy notice tells of.
@@ -88,7 +88,7 @@ signals:
     /// The busy notice is to be shown (true) or hidden (false).
     void busyChanged(bool shown);
     /// The work behind the busy notice has done `done` of `total` entries (total 0 while it is not known).
-    void progressChanged(table::LongWork kind, int done, int total);
+    void progressChanged(jobs::LongWork kind, int done, int total);
     /// isWorking() has changed.
     void workingChanged(bool working);
     /// The table has been loaded.
@@ -132,6 +132,6 @@ private:
     platform::Failure m_loadFailure; // of the last load
 };
 
-} // namespace table
+} // namespace jobs
 
-Q_DECLARE_METATYPE(table::LongWork)
+Q_DECLARE_METATYPE(jobs::LongWork)

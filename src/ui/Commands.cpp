@@ -18,7 +18,7 @@
 namespace ui
 {
 
-using table::Command;
+using jobs::Command;
 
 namespace
 {
@@ -99,22 +99,22 @@ bool Commands::changesData(Command command)
     return false;
 }
 
-QString Commands::progressText(table::LongWork kind, int done, int total)
+QString Commands::progressText(jobs::LongWork kind, int done, int total)
 {
     if (total <= 0)
         return QStringLiteral("正在处理数据，请稍候......");
     QString what;
     switch (kind) {
-    case table::LongWork::Load:
+    case jobs::LongWork::Load:
         what = QStringLiteral("正在读取收藏夹");
         break;
-    case table::LongWork::DeleteDead:
+    case jobs::LongWork::DeleteDead:
         what = QStringLiteral("正在删除收藏夹无效地址");
         break;
-    case table::LongWork::Backup:
+    case jobs::LongWork::Backup:
         what = QStringLiteral("正在备份收藏夹");
         break;
-    case table::LongWork::Restore:
+    case jobs::LongWork::Restore:
         what = QStringLiteral("正在还原收藏夹");
         break;
     }
@@ -123,10 +123,10 @@ QString Commands::progressText(table::LongWork kind, int done, int total)
     return QStringLiteral("%1…… %2 / %3").arg(what, chinese.toString(qBound(0, done, total)), chinese.toString(total));
 }
 
-Commands::Commands(table::AppState& state, checker::LinkChecker& checker, table::LoadSequence& load, QWidget* window)
+Commands::Commands(jobs::AppState& state, checker::LinkChecker& checker, jobs::LoadSequence& load, QWidget* window)
     : QObject(window), m_checker(checker), m_load(load), m_rules(state, load, *this), m_window(window)
 {
-    connect(&m_rules, &table::CommandRules::commandFinished, this, &Commands::finished);
+    connect(&m_rules, &jobs::CommandRules::commandFinished, this, &Commands::finished);
 }
 
 void Commands::run(Command command)
@@ -221,7 +221,7 @@ void Commands::reportFailure(Command command, const platform::Failure& failure)
     QMessageBox::warning(m_window, name, message);
 }
 
-void Commands::reportDone(Command command, const table::CommandReport& report)
+void Commands::reportDone(Command command, const jobs::CommandReport& report)
 {
     // Only a backup says it is done; the others speak only of what they could not take along.
     QMessageBox::Icon icon = QMessageBox::Information;

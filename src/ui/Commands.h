@@ -24,8 +24,8 @@ namespace ui
 /// The eight toolbar commands as the user meets them: each one's name (the button's tooltip), picture and
 /// keyboard shortcut, the question the save may ask and every message the commands give. The toolbar is made from
 /// this table; adding a command is adding a row. What the commands that change data do, and when they refuse, is
-/// table::CommandRules; start and stop are the checker's.
-class Commands : public QObject, public table::CommandAnswers
+/// jobs::CommandRules; start and stop are the checker's.
+class Commands : public QObject, public jobs::CommandAnswers
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Commands)
@@ -33,7 +33,7 @@ class Commands : public QObject, public table::CommandAnswers
 public:
     struct Entry
     {
-        table::Command id;
+        jobs::Command id;
         QString name;          // exactly as the button's tooltip shows it
         int cell;              // its picture in the toolbar strip (ui::ToolbarCell)
         QKeySequence shortcut; // the usual key where there is one, else Ctrl and an initial
@@ -42,17 +42,17 @@ public:
     /// Every command, in its order on the toolbar.
     static const std::vector<Entry>& all();
     /// The command's name (its tooltip).
-    static QString nameOf(table::Command command);
+    static QString nameOf(jobs::Command command);
     /// True for the commands that change data (save, delete, backup, restore): they wait while such work runs.
-    static bool changesData(table::Command command);
+    static bool changesData(jobs::Command command);
     /// What the busy notice says while the work runs: what it is and how far it has come, once that is known.
-    static QString progressText(table::LongWork kind, int done, int total);
+    static QString progressText(jobs::LongWork kind, int done, int total);
 
     /// Commands working on state, the checker and the load sequence; message boxes open over window.
-    Commands(table::AppState& state, checker::LinkChecker& checker, table::LoadSequence& load, QWidget* window);
+    Commands(jobs::AppState& state, checker::LinkChecker& checker, jobs::LoadSequence& load, QWidget* window);
 
     /// Runs the command (a command that works behind the busy notice ends later: see finished).
-    void run(table::Command command);
+    void run(jobs::Command command);
     /// Tells the user what start-up found of a restore that had been stopped half-way.
     void tellInterruptedRestore(favorites::InterruptedRestore found, const platform::Failure& failure);
     /// Tells the user that a load of the table ended unexpectedly (failure), leaving it empty.
@@ -62,19 +62,19 @@ signals:
     /// A command failed; the text (also shown in a message box) names the command and what failed.
     void failed(const QString& message);
     /// A command that changes data is over: done, refused or failed, and the user told.
-    void finished(table::Command command);
+    void finished(jobs::Command command);
 
 private:
     bool confirmSaveWithoutAnswers() override;
-    bool confirmDeleteForGood(table::Command command, const QStringList& paths,
+    bool confirmDeleteForGood(jobs::Command command, const QStringList& paths,
                               const platform::SystemError& why) override;
     QString replacedFavoritesName() override;
-    void reportFailure(table::Command command, const platform::Failure& failure) override;
-    void reportDone(table::Command command, const table::CommandReport& report) override;
+    void reportFailure(jobs::Command command, const platform::Failure& failure) override;
+    void reportDone(jobs::Command command, const jobs::CommandReport& report) override;
 
     checker::LinkChecker& m_checker;
-    table::LoadSequence& m_load;
-    table::CommandRules m_rules;
+    jobs::LoadSequence& m_load;
+    jobs::CommandRules m_rules;
     QWidget* m_window;
 };
 

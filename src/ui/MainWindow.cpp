@@ -29,7 +29,7 @@ const QString kProductName = QStringLiteral("Tessaly(2005版)");
 
 } // namespace
 
-MainWindow::MainWindow(table::AppState& state, QWidget* parent)
+MainWindow::MainWindow(jobs::AppState& state, QWidget* parent)
     : QMainWindow(parent), m_state(state), m_model(state.table)
 {
     setObjectName(QStringLiteral("Form1"));
@@ -59,31 +59,31 @@ MainWindow::MainWindow(table::AppState& state, QWidget* parent)
     setupBusyNotice();
     setupChecker();
 
-    m_load = new table::LoadSequence(m_state, this);
-    connect(m_load, &table::LoadSequence::cleared, this, &MainWindow::myClear);
-    connect(m_load, &table::LoadSequence::favoritesCounted, this, [this](int n) {
+    m_load = new jobs::LoadSequence(m_state, this);
+    connect(m_load, &jobs::LoadSequence::cleared, this, &MainWindow::myClear);
+    connect(m_load, &jobs::LoadSequence::favoritesCounted, this, [this](int n) {
         m_statusBar->setPanelText(3, QStringLiteral("地址 ") + QString::number(n) + QStringLiteral(" 条"));
     });
-    connect(m_load, &table::LoadSequence::busyChanged, this, [this](bool shown) {
+    connect(m_load, &jobs::LoadSequence::busyChanged, this, [this](bool shown) {
         m_busyNotice->setVisible(shown);
         m_busyNotice->raise();
     });
-    connect(m_load, &table::LoadSequence::progressChanged, this, &MainWindow::showProgress);
+    connect(m_load, &jobs::LoadSequence::progressChanged, this, &MainWindow::showProgress);
     // While the favorites are being read or changed, the commands that change data wait (greyed), and so does the
     // edit dialog; a check goes on.
-    connect(m_load, &table::LoadSequence::workingChanged, this, [this](bool working) { enableDataCommands(!working); });
-    connect(m_load, &table::LoadSequence::loaded, this, [this] {
+    connect(m_load, &jobs::LoadSequence::workingChanged, this, [this](bool working) { enableDataCommands(!working); });
+    connect(m_load, &jobs::LoadSequence::loaded, this, [this] {
         // The load writes every row, the last cell of the last row last; the current cell is moved there once, at
         // the end, rather than along with each row. Only the row is scrolled to: the folder and name stay in sight.
         m_grid->setCurrentCell(m_model.dataRowCount(), LinkTableModel::History4Column, FavoritesGrid::VerticalScroll);
     });
-    connect(m_load, &table::LoadSequence::finished, this, &MainWindow::tableLoaded);
+    connect(m_load, &jobs::LoadSequence::finished, this, &MainWindow::tableLoaded);
 
     m_commands = new Commands(m_state, *m_checker, *m_load, this);
     connect(m_commands, &Commands::failed, this, &MainWindow::commandFailed);
     connect(m_commands, &Commands::finished, this, &MainWindow::commandFinished);
-    connect(m_load, &table::LoadSequence::interruptedRestoreHandled, m_commands, &Commands::tellInterruptedRestore);
-    connect(m_load, &table::LoadSequence::loadFailed, m_commands, &Commands::tellLoadFailure);
+    connect(m_load, &jobs::LoadSequence::interruptedRestoreHandled, m_commands, &Commands::tellInterruptedRestore);
+    connect(m_load, &jobs::LoadSequence::loadFailed, m_commands, &Commands::tellLoadFailure);
 
     Form_Load();
     setupKeyboard();
@@ -117,7 +117,7 @@ void MainWindow::setupBusyNotice()
     pal.setColor(QPalette::Window, QColor(0x80, 0xFF, 0xFF));
     pal.setColor(QPalette::WindowText, QColor(0x00, 0x80, 0x80));
     m_busyNotice->setPalette(pal);
-    m_busyText = new QLabel(Commands::progressText(table::LongWork::Load, 0, 0), m_busyNotice);
+    m_busyText = new QLabel(Commands::progressText(jobs::LongWork::Load, 0, 0), m_busyNotice);
     m_busyText->setObjectName(QStringLiteral("Label1"));
     m_busyText->setAccessibleName(m_busyText->text());
     m_busyText->setAccessibleDescription(QStringLiteral("忙碌提示"));
@@ -130,7 +130,7 @@ void MainWindow::setupBusyNotice()
     m_busyNotice->hide();
 }
 
-void MainWindow::showProgress(table::LongWork kind, int done, int total)
+void MainWindow::showProgress(jobs::LongWork kind, int done, int total)
 {
     const QString text = Commands::progressText(kind, done, total);
     if (text == m_busyText->text())
@@ -239,7 +239,7 @@ QSlider* MainWindow::slider() const
     return m_toolbar->slider();
 }
 
-QAction* MainWindow::action(table::Command command) const
+QAction* MainWindow::action(jobs::Command command) const
 {
     return m_toolbar->action(command);
 }
@@ -255,7 +255,7 @@ void MainWindow::StopTh()
     m_checker->stop();
 }
 
-void MainWindow::Toolbar1_ButtonClick(table::Command command)
+void MainWindow::Toolbar1_ButtonClick(jobs::Command command)
 {
     m_commands->run(command);
 }

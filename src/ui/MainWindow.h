@@ -34,8 +34,8 @@ class StatusPanels;
 ///
 /// Children are placed by the window's own layout rule (in twips, 15 per pixel) on a client widget that fills
 /// the window; the window itself is a QMainWindow only so that screen readers see a frame with a status bar. The
-/// window shows what the core reports: the commands' rules live in table::CommandRules (worded by Commands), the
-/// loading of the table in table::LoadSequence, the data in the AppState it is given. It opens centred on the screen
+/// window shows what the core reports: the commands' rules live in jobs::CommandRules (worded by Commands), the
+/// loading of the table in jobs::LoadSequence, the data in the AppState it is given. It opens centred on the screen
 /// and cannot be made so small that its parts overlap.
 class MainWindow : public QMainWindow
 {
@@ -45,7 +45,7 @@ class MainWindow : public QMainWindow
 public:
     /// Builds the window and runs the start-up sequence: finds the Favorites folder, collects the files and
     /// schedules the table load.
-    explicit MainWindow(table::AppState& state, QWidget* parent = nullptr);
+    explicit MainWindow(jobs::AppState& state, QWidget* parent = nullptr);
     /// Work still running stops at its next safe point first, with the window already out of sight.
     ~MainWindow() override;
 
@@ -58,7 +58,7 @@ public:
     QString panelText(int panel) const;
     LinkTableModel& model() { return m_model; }
     checker::LinkChecker& checker() { return *m_checker; }
-    table::LoadSequence& loadSequence() { return *m_load; }
+    jobs::LoadSequence& loadSequence() { return *m_load; }
     FavoritesGrid* grid() const { return m_grid; }
     QFrame* busyNotice() const { return m_busyNotice; }
     QSlider* slider() const;
@@ -67,14 +67,14 @@ public:
     /// Status bar panel 1..7.
     QLabel* panel(int panel) const;
     /// The action of the command's toolbar button.
-    QAction* action(table::Command command) const;
+    QAction* action(jobs::Command command) const;
     /// The indicator of probe channel i (0-based).
     QLabel* indicator(int channel) const;
     int indicatorCount() const { return int(m_indicators.size()); }
 
 public slots:
     /// Runs the command of the toolbar button that was pressed.
-    void Toolbar1_ButtonClick(table::Command command);
+    void Toolbar1_ButtonClick(jobs::Command command);
     /// Opens the edit dialog for grid row `row` (1-based); rows without a favorite are ignored.
     void MSHFlexGrid1_DblClick(int row);
 
@@ -84,14 +84,14 @@ signals:
     /// A command failed; the text (also shown in a message box) names the command and what failed.
     void commandFailed(const QString& message);
     /// A command that changes data is over (it may run behind the busy notice, after Toolbar1_ButtonClick returned).
-    void commandFinished(table::Command command);
+    void commandFinished(jobs::Command command);
     /// The check has ended (the message box "检测完毕" is about to show).
     void checkFinished();
 
 private:
     void Form_Load();
     void setupBusyNotice();
-    void showProgress(table::LongWork kind, int done, int total);
+    void showProgress(jobs::LongWork kind, int done, int total);
     void fitBusyNotice();
     void enableDataCommands(bool enabled);
     void setupChecker();
@@ -105,10 +105,10 @@ private:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
 
-    table::AppState& m_state;
+    jobs::AppState& m_state;
     LinkTableModel m_model;
     checker::LinkChecker* m_checker = nullptr;
-    table::LoadSequence* m_load = nullptr;
+    jobs::LoadSequence* m_load = nullptr;
     Commands* m_commands = nullptr;
     QWidget* m_client = nullptr; // fills the window and holds every visible part
     CommandBar* m_toolbar = nullptr;

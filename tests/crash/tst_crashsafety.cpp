@@ -529,11 +529,11 @@ void CrashSafetyTest::workUnderWayIsLeftAlone()
 
     // Another copy of the program starts on the same folders.
     qputenv("TESSALY_FAVORITES", QFile::encodeName(m_fav));
-    table::AppState state;
+    jobs::AppState state;
     state.programFolder = m_program;
-    table::LoadSequence load(state);
-    QSignalSpy told(&load, &table::LoadSequence::interruptedRestoreHandled);
-    QSignalSpy loaded(&load, &table::LoadSequence::finished);
+    jobs::LoadSequence load(state);
+    QSignalSpy told(&load, &jobs::LoadSequence::interruptedRestoreHandled);
+    QSignalSpy loaded(&load, &jobs::LoadSequence::finished);
     load.startUp();
     QVERIFY(loaded.wait(30000));
     QCoreApplication::processEvents();
@@ -568,17 +568,17 @@ void CrashSafetyTest::oneProgramPerFolder()
     const QString linked = path(QStringLiteral("FavoritesLink"));
     QVERIFY(QFile::link(m_fav, linked));
     const auto lockOf = [&](const QString& folder) {
-        return oneDataFolder ? table::FolderLock::onDataFolder(folder) : table::FolderLock::onFavorites(folder);
+        return oneDataFolder ? jobs::FolderLock::onDataFolder(folder) : jobs::FolderLock::onFavorites(folder);
     };
     const QString firstFolder = oneDataFolder ? m_program : m_fav;
     const QString secondFolder = oneDataFolder ? m_program : linked;
 
     // The lock itself, in this process: a second lock is refused, and the holder hears a second start's request.
     {
-        const std::unique_ptr<table::FolderLock> holder = lockOf(firstFolder);
+        const std::unique_ptr<jobs::FolderLock> holder = lockOf(firstFolder);
         QVERIFY(holder->tryLock());
-        QSignalSpy shown(holder.get(), &table::FolderLock::showRequested);
-        const std::unique_ptr<table::FolderLock> second = lockOf(secondFolder);
+        QSignalSpy shown(holder.get(), &jobs::FolderLock::showRequested);
+        const std::unique_ptr<jobs::FolderLock> second = lockOf(secondFolder);
         QVERIFY(second->askHolderToShow());
         QVERIFY(shown.wait(5000));
         QVERIFY(!second->tryLock());
@@ -609,8 +609,8 @@ void CrashSafetyTest::oneProgramPerFolder()
         return process.waitForStarted(10000);
     };
     const QString dataLock =
-        platform::joinPath(path(QStringLiteral("portable")), table::FolderLock::kDataFolderFileName);
-    const QString favoritesLock = table::FolderLock::onFavorites(m_fav)->lockFilePath();
+        platform::joinPath(path(QStringLiteral("portable")), jobs::FolderLock::kDataFolderFileName);
+    const QString favoritesLock = jobs::FolderLock::onFavorites(m_fav)->lockFilePath();
     const auto everything = [this] {
         QMap<QString, QByteArray> all = testsupport::folderContents(m_work);
         // Of what else is in the test's folder (the user's data folder, where Qt may keep caches of its own), the

@@ -174,7 +174,7 @@ private:
     QString m_program;
     QString m_results;
     QString m_backup;
-    table::AppState m_state;
+    jobs::AppState m_state;
     std::unique_ptr<LinkTableModel> m_model;
     QVector<Favorite> m_ordinary;
     QByteArray m_lines; // results lines of the ordinary favorites, each with its CR LF
@@ -419,7 +419,7 @@ void HostileFilesTest::hostileShortcutFiles()
 
     // The edit dialog stores a new address, or refuses with the file's name and leaves it as it was.
     platform::Failure error;
-    const bool stored = table::applyFavoriteEdit(
+    const bool stored = jobs::applyFavoriteEdit(
         m_state, row, {QStringLiteral("/Links"), QStringLiteral("hostile"), QStringLiteral("http://new.example/")},
         &error);
     QCOMPARE(stored, editable);
@@ -532,10 +532,10 @@ void HostileFilesTest::hostileNames()
     QVERIFY(row > 0);
     const bool shortcut = name.endsWith(QStringLiteral(".url"), Qt::CaseInsensitive);
     const bool renamed =
-        table::applyFavoriteEdit(m_state, row, {folder, QStringLiteral("renamed"), hostile.address}, &error);
+        jobs::applyFavoriteEdit(m_state, row, {folder, QStringLiteral("renamed"), hostile.address}, &error);
     QVERIFY2(renamed == shortcut, qPrintable(ui::failureText(error)));
     if (!shortcut) {
-        QCOMPARE(error.kind, table::EditFailure::NotAShortcut);
+        QCOMPARE(error.kind, jobs::EditFailure::NotAShortcut);
         QCOMPARE(testsupport::snapshotTree(m_fav), original);
         return;
     }
@@ -654,7 +654,7 @@ void HostileFilesTest::unreadableFoldersAndFiles()
     verifyOrdinary(true);
 
     // Its address cannot be changed; it says why and leaves the file alone.
-    QVERIFY(!table::applyFavoriteEdit(
+    QVERIFY(!jobs::applyFavoriteEdit(
         m_state, row, {QStringLiteral("/Links"), QStringLiteral("unreadable"), QStringLiteral("http://x/")}, &error));
     QVERIFY2(error.path.endsWith(QStringLiteral("unreadable.url")), qPrintable(ui::failureText(error)));
     QCOMPARE(testsupport::modeOf(unreadable), 0000);

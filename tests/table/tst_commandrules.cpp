@@ -36,9 +36,9 @@
 #include <unistd.h>
 #endif
 
+using jobs::Command;
 using platform::FailureKind;
 using platform::FileFailure;
-using table::Command;
 using testsupport::CommandFixture;
 using testsupport::diskNames;
 using testsupport::everyFavoriteKept;
@@ -986,7 +986,7 @@ void CommandRulesTest::workEndingInAnExceptionFailsOnlyItsCommand()
         if (done == 1 && throws->exchange(false))
             throw std::bad_alloc();
     };
-    QSignalSpy loadFailed(&f.load(), &table::LoadSequence::loadFailed);
+    QSignalSpy loadFailed(&f.load(), &jobs::LoadSequence::loadFailed);
     if (command == Command::About)
         f.load().setStepHook(throwOnce);
     QVERIFY(f.start());
@@ -1000,21 +1000,21 @@ void CommandRulesTest::workEndingInAnExceptionFailsOnlyItsCommand()
         QCOMPARE(loadFailed.count(), 1);
         QCOMPARE(f.state.table.rowCount(), 0);
         unexpected = f.load().loadFailure();
-        QCOMPARE(unexpected.kind, FailureKind(table::WorkFailure::UnexpectedWhileLoading));
+        QCOMPARE(unexpected.kind, FailureKind(jobs::WorkFailure::UnexpectedWhileLoading));
         const QByteArray results = readFile(f.results());
         // The save itself was done; it is the table that could not be read again.
         QVERIFY(f.failures.isEmpty());
         QCOMPARE(f.reports.size(), command == Command::SaveResults ? 1 : 0);
         f.reports.clear();
         QVERIFY(f.run(Command::SaveResults));
-        QVERIFY(failedWith(f, Command::SaveResults, table::WorkFailure::UnexpectedWhileLoading));
+        QVERIFY(failedWith(f, Command::SaveResults, jobs::WorkFailure::UnexpectedWhileLoading));
         QCOMPARE(readFile(f.results()), results);
         // A command that loads the table again brings it back, and then a save works.
         QVERIFY(f.run(Command::DeleteDead));
         QVERIFY(!f.load().loadFailure().failed());
         command = Command::SaveResults;
     } else {
-        QVERIFY(failedWith(f, command, table::WorkFailure::Unexpected));
+        QVERIFY(failedWith(f, command, jobs::WorkFailure::Unexpected));
         unexpected = f.failures.constFirst().second;
         QCOMPARE(folderContents(f.fav()), favBefore);
         QCOMPARE(folderContents(f.backup()), backupBefore);

@@ -36,7 +36,7 @@
 #include <sys/stat.h>
 #endif
 
-using table::Command;
+using jobs::Command;
 using testsupport::folderContents;
 using testsupport::gridRows;
 using testsupport::ModalWatcher;
@@ -75,7 +75,7 @@ constexpr int kLongWorkFavorites = 12;
 // A Favorites folder of kLongWorkFavorites favorites in three folders, each dead four times over, with a backup of
 // it that differs from it in each favorite's address; opened in the window, whose worker is held at the given entry of
 // its first load when `work` is the load, else of the command's work (which the test starts).
-bool openForLongWork(WindowFixture& f, table::LongWork work, int step, std::unique_ptr<testsupport::WorkerGate>& gate)
+bool openForLongWork(WindowFixture& f, jobs::LongWork work, int step, std::unique_ptr<testsupport::WorkerGate>& gate)
 {
     QStringList lines;
     for (int i = 1; i <= kLongWorkFavorites; ++i) {
@@ -90,7 +90,7 @@ bool openForLongWork(WindowFixture& f, table::LongWork work, int step, std::uniq
         return false;
     f.open();
     gate = std::make_unique<testsupport::WorkerGate>(f.window().loadSequence(), step);
-    if (work == table::LongWork::Load)
+    if (work == jobs::LongWork::Load)
         return true;
     if (!QTest::qWaitFor([&] { return gate->isHeld(); }, 10000))
         return false;
@@ -101,11 +101,11 @@ bool openForLongWork(WindowFixture& f, table::LongWork work, int step, std::uniq
     return true;
 }
 
-Command commandOf(table::LongWork work)
+Command commandOf(jobs::LongWork work)
 {
-    return work == table::LongWork::DeleteDead ? Command::DeleteDead
-           : work == table::LongWork::Backup   ? Command::Backup
-                                               : Command::Restore;
+    return work == jobs::LongWork::DeleteDead ? Command::DeleteDead
+           : work == jobs::LongWork::Backup   ? Command::Backup
+                                              : Command::Restore;
 }
 
 // Clicks the command's button and waits until its work is over.
@@ -407,12 +407,12 @@ void CommandsTest::restoreWithoutRecycleBinAsksFirst()
 
 void CommandsTest::windowAnswersDuringLongWork_data()
 {
-    QTest::addColumn<table::LongWork>("work");
+    QTest::addColumn<jobs::LongWork>("work");
     QTest::addColumn<QString>("notice"); // while the worker is held at its first entry
-    QTest::newRow("load at start-up") << table::LongWork::Load << "正在读取收藏夹…… 1 / 12";
-    QTest::newRow("delete") << table::LongWork::DeleteDead << "正在删除收藏夹无效地址…… 1 / 12";
-    QTest::newRow("backup") << table::LongWork::Backup << "正在备份收藏夹…… 1 / 12";
-    QTest::newRow("restore") << table::LongWork::Restore << "正在还原收藏夹…… 1 / 12";
+    QTest::newRow("load at start-up") << jobs::LongWork::Load << "正在读取收藏夹…… 1 / 12";
+    QTest::newRow("delete") << jobs::LongWork::DeleteDead << "正在删除收藏夹无效地址…… 1 / 12";
+    QTest::newRow("backup") << jobs::LongWork::Backup << "正在备份收藏夹…… 1 / 12";
+    QTest::newRow("restore") << jobs::LongWork::Restore << "正在还原收藏夹…… 1 / 12";
 }
 
 // The work on the favorites runs in a worker, held here at its first entry: meanwhile the window answers. The busy
@@ -420,7 +420,7 @@ void CommandsTest::windowAnswersDuringLongWork_data()
 // a double click; the others stay. Let go, the work ends as it would have, and everything is enabled again.
 void CommandsTest::windowAnswersDuringLongWork()
 {
-    QFETCH(table::LongWork, work);
+    QFETCH(jobs::LongWork, work);
     QFETCH(QString, notice);
     WindowFixture f;
     std::unique_ptr<testsupport::WorkerGate> gate;
@@ -428,7 +428,7 @@ void CommandsTest::windowAnswersDuringLongWork()
     ui::MainWindow& w = f.window();
     QSignalSpy finished(&w, &ui::MainWindow::commandFinished);
     QSignalSpy loaded(&w, &ui::MainWindow::tableLoaded);
-    if (work != table::LongWork::Load)
+    if (work != jobs::LongWork::Load)
         w.Toolbar1_ButtonClick(commandOf(work));
     QTRY_VERIFY_WITH_TIMEOUT(gate->isHeld(), 10000);
 
@@ -455,26 +455,26 @@ void CommandsTest::windowAnswersDuringLongWork()
     QVERIFY(gate->isHeld() && gate->reached() == 1);
 
     gate->open();
-    if (work != table::LongWork::Backup)
+    if (work != jobs::LongWork::Backup)
         QVERIFY(!loaded.isEmpty() || loaded.wait(10000));
-    QTRY_VERIFY(finished.count() == (work == table::LongWork::Load ? 4 : 5) && !w.loadSequence().isWorking());
+    QTRY_VERIFY(finished.count() == (work == jobs::LongWork::Load ? 4 : 5) && !w.loadSequence().isWorking());
     QTRY_VERIFY(!w.busyNotice()->isVisible());
     for (const ui::Commands::Entry& entry : ui::Commands::all())
         QVERIFY2(w.action(entry.id)->isEnabled(), qPrintable(entry.name));
-    QCOMPARE(w.model().dataRowCount(), work == table::LongWork::DeleteDead ? 0 : kLongWorkFavorites);
-    if (work == table::LongWork::Backup)
+    QCOMPARE(w.model().dataRowCount(), work == jobs::LongWork::DeleteDead ? 0 : kLongWorkFavorites);
+    if (work == jobs::LongWork::Backup)
         QCOMPARE(folderContents(f.backup()), folderContents(f.fav()));
-    if (work == table::LongWork::Restore)
+    if (work == jobs::LongWork::Restore)
         QCOMPARE(w.model().cell(1, LinkTableModel::AddressColumn).left(15), QString("http://old.test"));
 }
 
 void CommandsTest::exitDuringLongWorkLeavesNothingBroken_data()
 {
-    QTest::addColumn<table::LongWork>("work");
-    QTest::newRow("load at start-up") << table::LongWork::Load;
-    QTest::newRow("delete") << table::LongWork::DeleteDead;
-    QTest::newRow("backup") << table::LongWork::Backup;
-    QTest::newRow("restore") << table::LongWork::Restore;
+    QTest::addColumn<jobs::LongWork>("work");
+    QTest::newRow("load at start-up") << jobs::LongWork::Load;
+    QTest::newRow("delete") << jobs::LongWork::DeleteDead;
+    QTest::newRow("backup") << jobs::LongWork::Backup;
+    QTest::newRow("restore") << jobs::LongWork::Restore;
 }
 
 // The window closes (退出程序, or its close button) while the worker is at the third entry of its work: the work stops
@@ -483,13 +483,13 @@ void CommandsTest::exitDuringLongWorkLeavesNothingBroken_data()
 // has put the two favorites before that entry into the Recycle Bin. The next start has nothing to put right.
 void CommandsTest::exitDuringLongWorkLeavesNothingBroken()
 {
-    QFETCH(table::LongWork, work);
+    QFETCH(jobs::LongWork, work);
     WindowFixture f;
     std::unique_ptr<testsupport::WorkerGate> gate;
     QVERIFY(openForLongWork(f, work, 3, gate));
     QMap<QString, QByteArray> fav = folderContents(f.fav());
     const QMap<QString, QByteArray> backup = folderContents(f.backup());
-    if (work != table::LongWork::Load)
+    if (work != jobs::LongWork::Load)
         f.window().Toolbar1_ButtonClick(commandOf(work));
     QTRY_VERIFY_WITH_TIMEOUT(gate->isHeld(), 10000);
 
@@ -499,7 +499,7 @@ void CommandsTest::exitDuringLongWorkLeavesNothingBroken()
     QCOMPARE(QDir(f.backup() + "/..").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList({"data", "data.txt"}));
     const QMap<QString, QByteArray> recycled = folderContents(f.trash() + "/files");
-    QCOMPARE(recycled.size(), work == table::LongWork::DeleteDead ? 2 : 0);
+    QCOMPARE(recycled.size(), work == jobs::LongWork::DeleteDead ? 2 : 0);
     for (auto it = recycled.begin(); it != recycled.end(); ++it) {
         const QStringList from =
             fav.keys().filter(QRegularExpression("/" + QRegularExpression::escape(it.key()) + "$"));

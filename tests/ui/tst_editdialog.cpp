@@ -386,7 +386,7 @@ void EditDialogTest::doubleClickOffDataRowsDoesNothing()
     QTest::mouseDClick(w.grid()->viewport(), Qt::LeftButton, Qt::NoModifier,
                        QPoint(5, w.grid()->viewport()->height() - 3));
     // While a command's reload is pending the grid holds only its blank row.
-    w.Toolbar1_ButtonClick(table::Command::DeleteDead);
+    w.Toolbar1_ButtonClick(jobs::Command::DeleteDead);
     w.MSHFlexGrid1_DblClick(1);
     QTest::qWait(50);
     QCOMPARE(watcher.count(), 0);
@@ -422,7 +422,7 @@ void EditDialogTest::savedHistoryFollowsTheNewName()
     QVERIFY(run.opened && !run.openAfterPress);
     QVERIFY(QFileInfo::exists(m_f->fav() + "/Other/z.url"));
 
-    w.Toolbar1_ButtonClick(table::Command::SaveResults);
+    w.Toolbar1_ButtonClick(jobs::Command::SaveResults);
     const QString lines = QString::fromUtf8(readFile(m_f->results()));
     QVERIFY2(lines.contains(m_f->fav() + sep() + "Other|z.url|NO|YES||\r\n"), qPrintable(lines));
     QVERIFY2(!lines.contains("|a.url|"), qPrintable(lines));
@@ -454,7 +454,7 @@ void EditDialogTest::lockedFolderFailures()
     if (testsupport::isUnprivilegedChild()) {
         const QString root = qEnvironmentVariable("TESSALY_TEST_ROOT");
         qputenv("TESSALY_FAVORITES", (root + "/Favorites").toUtf8());
-        table::AppState state;
+        jobs::AppState state;
         state.programFolder = root + "/prog";
         ui::MainWindow w(state);
         QSignalSpy loaded(&w, &ui::MainWindow::tableLoaded);

@@ -41,7 +41,7 @@ void WindowRunTest::runFillsResultColumnAndEndsWithMessage()
     QVERIFY(f.addFavorite("d-ftp.url", "ftp://127.0.0.1/"));
     QVERIFY(f.start());
     ui::MainWindow& window = f.window();
-    table::AppState& state = f.state;
+    jobs::AppState& state = f.state;
     testsupport::setVerdict(state.table, 4, table::Verdict::Alive); // from an earlier check
 
     window.slider()->setValue(3);
@@ -59,7 +59,7 @@ void WindowRunTest::runFillsResultColumnAndEndsWithMessage()
         });
     });
 
-    window.Toolbar1_ButtonClick(table::Command::StartCheck);
+    window.Toolbar1_ButtonClick(jobs::Command::StartCheck);
     QCOMPARE(window.panelText(5), QString("正在检测"));
     QVERIFY(finished.wait(15000));
     QTRY_COMPARE(boxText, QString("检测完毕"));
@@ -149,7 +149,7 @@ void WindowRunTest::currentCellFollowsTheLoadAndTheVerdicts()
     QSignalSpy finished(&w, &ui::MainWindow::checkFinished);
     w.slider()->setValue(10);
     sampler.start(5);
-    w.Toolbar1_ButtonClick(table::Command::StartCheck);
+    w.Toolbar1_ButtonClick(jobs::Command::StartCheck);
     QVERIFY(finished.wait(20000));
     QCOMPARE(judged.size(), rows);
     QTRY_COMPARE(watcher.messageTexts(), QStringList{"检测完毕"});
