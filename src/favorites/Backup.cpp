@@ -87,7 +87,9 @@ bool backupFavorites(const QString& favPath, const QString& backupFolder, Failur
     };
     if (!copyIntoWorkingFolder(source, fresh, notCopied, favPath, failure, leftOut, progress))
         return false;
-    return putInPlace(fresh, old, backupFolder, backupType == EntryType::Folder, failure);
+    // Looked at again: the recovery of a backup stopped between its renames may have put a backup in place.
+    const bool hadBackup = platform::entryType(platform::toNativePath(backupFolder)) == EntryType::Folder;
+    return putInPlace(fresh, old, backupFolder, hadBackup, failure);
 }
 
 } // namespace favorites
