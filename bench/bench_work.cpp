@@ -19,7 +19,7 @@
 #include <QWidget>
 
 #include "FavoritesGenerator.h"
-#include "table/AppState.h"
+#include "jobs/AppState.h"
 #include "table/ResultsFile.h"
 #include "ui/LinkTableModel.h"
 #include "ui/MainWindow.h"

@@ -4,12 +4,12 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include "jobs/AppState.h"
+#include "jobs/FolderLock.h"
 #include "platform/AppMutex.h"
 #include "platform/Descriptors.h"
 #include "platform/FavoritesFolder.h"
 #include "platform/Paths.h"
-#include "table/AppState.h"
-#include "table/FolderLock.h"
 #include "ui/Artwork.h"
 #include "ui/FailureText.h"
 #include "ui/MainWindow.h"

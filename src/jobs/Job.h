@@ -5,10 +5,10 @@
 #include <utility>
 
 #include "favorites/Progress.h"
+#include "jobs/AppState.h"
+#include "jobs/CommandRules.h"
+#include "jobs/LoadSequence.h"
 #include "platform/Failure.h"
-#include "table/AppState.h"
-#include "table/CommandRules.h"
-#include "table/LoadSequence.h"
 
 // What the jobs the user starts from the toolbar share. A job's file holds its file work, which runs in the worker
 // from copies of what it needs and returns a typed result, and its end, the continuation that runs here once the work

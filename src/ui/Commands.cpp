@@ -9,8 +9,8 @@
 #include <QWidget>
 
 #include "checker/LinkChecker.h"
+#include "jobs/LoadSequence.h"
 #include "jobs/RestoreJob.h"
-#include "table/LoadSequence.h"
 #include "ui/AboutBox.h"
 #include "ui/Artwork.h"
 #include "ui/FailureText.h"

@@ -7,9 +7,9 @@
 #include <QString>
 
 #include "favorites/Recovery.h"
-#include "table/AppState.h"
-#include "table/CommandRules.h"
-#include "table/LoadSequence.h"
+#include "jobs/AppState.h"
+#include "jobs/CommandRules.h"
+#include "jobs/LoadSequence.h"
 
 class QWidget;
 

@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "table/FavoriteEdit.h"
+#include "jobs/FavoriteEdit.h"
 #include "table/Loader.h"
 #include "ui/FailureText.h"
 #include "ui/FormLayout.h"

@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "table/AppState.h"
+#include "jobs/AppState.h"
 
 class QComboBox;
 class QLineEdit;

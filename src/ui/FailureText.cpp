@@ -5,8 +5,8 @@
 
 #include "favorites/Maintenance.h"
 #include "favorites/ShortcutFile.h"
-#include "table/BackgroundWork.h"
-#include "table/FavoriteEdit.h"
+#include "jobs/BackgroundWork.h"
+#include "jobs/FavoriteEdit.h"
 #include "platform/Paths.h"
 
 namespace ui

@@ -6,9 +6,9 @@
 #include <QPixmap>
 #include <QVector>
 
-#include "table/AppState.h"
-#include "table/CommandRules.h"
-#include "table/LoadSequence.h"
+#include "jobs/AppState.h"
+#include "jobs/CommandRules.h"
+#include "jobs/LoadSequence.h"
 #include "ui/FavoritesGrid.h"
 #include "ui/LinkTableModel.h"
 

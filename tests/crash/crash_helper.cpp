@@ -17,9 +17,9 @@
 #include "favorites/Backup.h"
 #include "favorites/Maintenance.h"
 #include "favorites/Restore.h"
+#include "jobs/AppState.h"
+#include "jobs/FavoriteEdit.h"
 #include "platform/Paths.h"
-#include "table/AppState.h"
-#include "table/FavoriteEdit.h"
 #include "table/Loader.h"
 #include "table/ResultsFile.h"
 

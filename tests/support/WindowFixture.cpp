@@ -19,11 +19,11 @@
 #include <QThread>
 
 #include "favorites/Maintenance.h"
+#include "jobs/LoadSequence.h"
 #include "platform/CodePage.h"
 #include "platform/Paths.h"
 #include "support/ChildRun.h"
 #include "support/TempFavorites.h"
-#include "table/LoadSequence.h"
 #include "table/ResultsFile.h"
 #include "ui/CommandBar.h"
 #include "ui/Fonts.h"

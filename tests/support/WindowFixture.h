@@ -14,8 +14,8 @@
 #include <QTemporaryDir>
 #include <QVector>
 
-#include "table/AppState.h"
-#include "table/CommandRules.h"
+#include "jobs/AppState.h"
+#include "jobs/CommandRules.h"
 
 namespace jobs
 {

@@ -1,5 +1,5 @@
 // What the user sees of the toolbar commands in the real window: the end of a check, the question before a save,
-// the busy notice while a command works, the messages. The rules behind them are tests/table/tst_commandrules.cpp.
+// the busy notice while a command works, the messages. The rules behind them are tests/jobs/tst_commandrules.cpp.
 
 #include <atomic>
 #include <memory>
@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include "favorites/WorkingFolder.h"
+#include "jobs/LoadSequence.h"
 #include "platform/Paths.h"
 #include "support/CheckerRows.h"
 #include "support/ChildRun.h"
@@ -26,7 +27,6 @@
 #include "support/TempFavorites.h"
 #include "support/TreeSnapshot.h"
 #include "support/WindowFixture.h"
-#include "table/LoadSequence.h"
 #include "ui/Commands.h"
 #include "ui/LinkTableModel.h"
 #include "ui/MainWindow.h"

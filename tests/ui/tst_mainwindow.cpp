@@ -19,11 +19,11 @@
 #include <QToolBar>
 #include <QToolTip>
 
+#include "jobs/AppState.h"
 #include "platform/Paths.h"
 #include "support/ChildRun.h"
 #include "support/ModalWatcher.h"
 #include "support/WindowFixture.h"
-#include "table/AppState.h"
 #include "table/LinkTable.h"
 #include "ui/CommandBar.h"
 #include "ui/EditDialog.h"

@@ -9,11 +9,11 @@
 #include <QTimer>
 
 #include "checker/LinkChecker.h"
+#include "jobs/AppState.h"
 #include "support/CheckerRows.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/ModalWatcher.h"
 #include "support/WindowFixture.h"
-#include "table/AppState.h"
 #include "ui/MainWindow.h"
 
 using ui::LinkTableModel;

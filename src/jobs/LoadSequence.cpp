@@ -1,4 +1,4 @@
-#include "table/LoadSequence.h"
+#include "jobs/LoadSequence.h"
 
 #include <memory>
 #include <utility>

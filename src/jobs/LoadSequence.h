@@ -6,9 +6,9 @@
 
 #include "favorites/Recovery.h"
 #include "favorites/Progress.h"
+#include "jobs/AppState.h"
+#include "jobs/BackgroundWork.h"
 #include "platform/Failure.h"
-#include "table/AppState.h"
-#include "table/BackgroundWork.h"
 #include "table/Loader.h"
 
 class QTimer;

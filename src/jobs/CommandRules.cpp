@@ -1,11 +1,11 @@
-#include "table/CommandRules.h"
+#include "jobs/CommandRules.h"
 
 #include "favorites/Maintenance.h"
 #include "jobs/BackupJob.h"
 #include "jobs/DeleteDeadJob.h"
+#include "jobs/LoadSequence.h"
 #include "jobs/RestoreJob.h"
 #include "jobs/SaveResultsJob.h"
-#include "table/LoadSequence.h"
 
 namespace jobs
 {

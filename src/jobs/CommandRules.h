@@ -5,8 +5,8 @@
 #include <QStringList>
 
 #include "favorites/FileOps.h"
+#include "jobs/AppState.h"
 #include "platform/Failure.h"
-#include "table/AppState.h"
 
 namespace jobs
 {

@@ -1,4 +1,4 @@
-#include "table/FolderLock.h"
+#include "jobs/FolderLock.h"
 
 #include <QCryptographicHash>
 #include <QDir>

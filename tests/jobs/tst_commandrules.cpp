@@ -15,6 +15,8 @@
 #include "checker/LinkChecker.h"
 #include "favorites/Backup.h"
 #include "favorites/Maintenance.h"
+#include "jobs/BackgroundWork.h"
+#include "jobs/LoadSequence.h"
 #include "platform/Paths.h"
 #include "platform/CodePage.h"
 #include "support/CheckerRows.h"
@@ -26,8 +28,6 @@
 #include "support/TreeSnapshot.h"
 #include "support/Unprivileged.h"
 #include "support/WindowFixture.h"
-#include "table/BackgroundWork.h"
-#include "table/LoadSequence.h"
 #include "table/ResultsFile.h"
 #include "ui/FailureText.h"
 

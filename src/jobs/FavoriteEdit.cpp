@@ -1,4 +1,4 @@
-#include "table/FavoriteEdit.h"
+#include "jobs/FavoriteEdit.h"
 
 #include <QDir>
 #include <QFileInfo>

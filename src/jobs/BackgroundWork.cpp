@@ -1,4 +1,4 @@
-#include "table/BackgroundWork.h"
+#include "jobs/BackgroundWork.h"
 
 #include <exception>
 #include <memory>

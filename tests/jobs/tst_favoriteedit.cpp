@@ -7,12 +7,12 @@
 
 #include "favorites/Enumeration.h"
 #include "favorites/ShortcutFile.h"
+#include "jobs/FavoriteEdit.h"
 #include "platform/Paths.h"
 #include "support/CheckerRows.h"
 #include "support/TempFavorites.h"
 #include "support/TreeSnapshot.h"
 #include "support/WindowFixture.h"
-#include "table/FavoriteEdit.h"
 #include "table/Loader.h"
 #include "ui/FailureText.h"
 #include "ui/LinkTableModel.h"

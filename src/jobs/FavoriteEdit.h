@@ -2,8 +2,8 @@
 
 #include <QString>
 
+#include "jobs/AppState.h"
 #include "platform/Failure.h"
-#include "table/AppState.h"
 
 namespace jobs
 {
