@@ -19,7 +19,7 @@
 #include <QWidget>
 
 #include "FavoritesGenerator.h"
-#include "table/AppState.h"
+#include "jobs/AppState.h"
 #include "table/ResultsFile.h"
 #include "ui/LinkTableModel.h"
 #include "ui/MainWindow.h"
@@ -89,7 +89,7 @@ bool waitFor(QSignalSpy& spy, int count)
     return spy.count() >= count;
 }
 
-Figures runCommand(const char* work, ui::MainWindow& window, StallMeter& meter, table::Command command, bool reloads)
+Figures runCommand(const char* work, ui::MainWindow& window, StallMeter& meter, jobs::Command command, bool reloads)
 {
     QSignalSpy finished(&window, &ui::MainWindow::commandFinished);
     QSignalSpy loaded(&window, &ui::MainWindow::tableLoaded);
@@ -131,7 +131,7 @@ int main(int argc, char* argv[])
     results.close();
     qputenv("TESSALY_FAVORITES", root.toUtf8());
 
-    table::AppState state;
+    jobs::AppState state;
     state.programFolder = program;
     StallMeter meter;
     QVector<Figures> figures;
@@ -148,9 +148,9 @@ int main(int argc, char* argv[])
     figures.append(
         {"load at start-up", clock.nsecsElapsed() / 1e6, meter.longestWaitMs(), window.model().dataRowCount()});
 
-    figures.append(runCommand("backup", window, meter, table::Command::Backup, false));
-    figures.append(runCommand("restore", window, meter, table::Command::Restore, true));
-    figures.append(runCommand("delete (all dead)", window, meter, table::Command::DeleteDead, true));
+    figures.append(runCommand("backup", window, meter, jobs::Command::Backup, false));
+    figures.append(runCommand("restore", window, meter, jobs::Command::Restore, true));
+    figures.append(runCommand("delete (all dead)", window, meter, jobs::Command::DeleteDead, true));
 
     std::printf("favorites %d in %d folders\n", favorites, folders);
     std::printf("%-20s %12s %22s %8s\n", "work", "total", "longest wait (window)", "rows");

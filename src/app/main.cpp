@@ -7,13 +7,13 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include "jobs/AppState.h"
+#include "jobs/FolderLock.h"
 #include "platform/AppMutex.h"
 #include "platform/Descriptors.h"
 #include "platform/FavoritesFolder.h"
 #include "platform/Paths.h"
 #include "platform/ProcessLock.h"
-#include "table/AppState.h"
-#include "table/FolderLock.h"
 #include "ui/Artwork.h"
 #include "ui/FailureText.h"
 #include "ui/MainWindow.h"
@@ -52,7 +52,7 @@ void stallWorkWhenAsked(ui::MainWindow& window)
             QMetaObject::invokeMethod(&window, &QWidget::close, Qt::QueuedConnection);
         else
             QMetaObject::invokeMethod(
-                &window, [&window] { window.runCommand(table::Command::Exit); }, Qt::QueuedConnection);
+                &window, [&window] { window.runCommand(jobs::Command::Exit); }, Qt::QueuedConnection);
         QFile stall(pipe);
         stall.open(QIODevice::ReadOnly);
     });
@@ -66,7 +66,7 @@ constexpr int kExitWaitMs = 500;
 
 // Another copy of the program works on the folder of this lock: its window is brought up, the user is told, and this
 // copy ends without having touched anything.
-int tellAlreadyRunning(const table::FolderLock& lock, const QString& text)
+int tellAlreadyRunning(const jobs::FolderLock& lock, const QString& text)
 {
     lock.askHolderToShow();
     std::fprintf(stderr, "%s\n", text.toUtf8().constData());
@@ -98,26 +98,26 @@ int main(int argc, char* argv[])
 
     quitLaterWhenAsked(app);
 
-    table::AppState state;
+    jobs::AppState state;
     // Beside the program when that folder is writable, else in the user's data folder (an installed copy).
     state.programFolder = platform::dataFolder(platform::programFolder());
-    const std::unique_ptr<table::FolderLock> dataLock = table::FolderLock::onDataFolder(state.programFolder);
+    const std::unique_ptr<jobs::FolderLock> dataLock = jobs::FolderLock::onDataFolder(state.programFolder);
     if (!dataLock->tryLock())
         return tellAlreadyRunning(*dataLock, ui::alreadyRunningText(state.programFolder));
     // Both locks are held before anything of the Favorites folder is looked at: the window's start-up finishes or
     // undoes a restore it finds stopped, which must never be another copy's restore at work.
     const QString favPath = platform::favoritesFolder();
-    std::unique_ptr<table::FolderLock> favoritesLock;
+    std::unique_ptr<jobs::FolderLock> favoritesLock;
     if (!favPath.isEmpty()) {
-        favoritesLock = table::FolderLock::onFavorites(favPath);
+        favoritesLock = jobs::FolderLock::onFavorites(favPath);
         if (!favoritesLock->tryLock())
             return tellAlreadyRunning(*favoritesLock, ui::favoritesInUseText(favPath));
     }
     ui::MainWindow window(state);
-    for (table::FolderLock* lock : {dataLock.get(), favoritesLock.get()}) {
+    for (jobs::FolderLock* lock : {dataLock.get(), favoritesLock.get()}) {
         if (!lock)
             continue;
-        QObject::connect(lock, &table::FolderLock::showRequested, &window, [&window] {
+        QObject::connect(lock, &jobs::FolderLock::showRequested, &window, [&window] {
             window.showNormal();
             window.raise();
             window.activateWindow();

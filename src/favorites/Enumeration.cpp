@@ -3,7 +3,7 @@
 #include <functional>
 #include <vector>
 
-#include "favorites/Maintenance.h"
+#include "favorites/WorkingFolder.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 

@@ -1,26 +1,28 @@
 #pragma once
 
-#include <QString>
-#include <QStringList>
+#include <functional>
+#include <initializer_list>
 
-#include "favorites/Catalogue.h"
+#include <QString>
+
 #include "favorites/FileOps.h"
 #include "favorites/Progress.h"
+#include "favorites/WorkingFolder.h"
 #include "platform/Failure.h"
-#include "platform/SystemError.h"
 
-// The commands that change the Favorites folder as a whole: deleting the dead favorites, backing the folder up and
-// restoring it. Each checks its preconditions first and touches nothing when they fail. Backup and restore are
-// exact (names byte for byte, links as links, every mode kept) and all or nothing: a failure, or the program being
-// stopped at any moment, never leaves a backup or a Favorites folder that is neither the old one nor the new one.
-// What delete and restore remove from the Favorites folder goes to the Recycle Bin; where there is none, it is
-// deleted for good only once the caller, having asked the user, says so. The long ones count their entries through a
-// Progress, which may ask them to stop: they stop at the next entry, as safely as at a failure there.
+// What the work on the Favorites folder as a whole shares: deleting the dead favorites (DeleteFavorites.h), backing
+// the folder up (Backup.h), restoring it (Restore.h) and putting right a backup or restore stopped half-way
+// (Recovery.h). Each checks its preconditions first and touches nothing when they fail. Backup and restore are exact
+// (names byte for byte, links as links, every mode kept) and all or nothing: a failure, or the program being stopped
+// at any moment, never leaves a backup or a Favorites folder that is neither the old one nor the new one. What delete
+// and restore remove from the Favorites folder goes to the Recycle Bin; where there is none, it is deleted for good
+// only once the caller, having asked the user, says so. The long ones count their entries through a Progress, which
+// may ask them to stop: they stop at the next entry, as safely as at a failure there.
 
 namespace favorites
 {
 
-/// The failures of the commands on the Favorites folder as a whole.
+/// The failures of the work on the Favorites folder as a whole.
 enum class MaintenanceFailure
 {
     NoFavoritesFolder,              // no path
@@ -44,21 +46,6 @@ enum class MaintenanceFailure
     WorkingFolderGone,              // path: the Favorites folder, whose working folder was taken away during a restore
 };
 
-/// How a command removes favorites.
-enum class Removal
-{
-    ToRecycleBin, // into the system's Recycle Bin, where the user can bring them back from
-    ForGood,      // deleted: only once the user has agreed, where there is no Recycle Bin
-};
-
-/// What became of the favorites a restore replaced.
-struct ReplacedFavorites
-{
-    QString name;              // in: the name of the one folder they go to the Recycle Bin in; out: the one it got
-    bool inRecycleBin = false; // out: they are there; else they are kept aside until settleRestore()
-    platform::SystemError why; // out, when not in the Recycle Bin: why not (none: no Recycle Bin for the volume)
-};
-
 /// The backup folder of a program folder: program folder + separator + "data".
 QString backupFolderPath(const QString& programFolder);
 
@@ -68,72 +55,22 @@ platform::Failure favoritesFolderProblem(const QString& favPath);
 /// True when one of the two folders is the other or lies inside it (after resolving links and "..").
 bool foldersOverlap(const QString& a, const QString& b);
 
-/// Removes each of the given shortcut files (full paths) that lies inside favPath, in order, stopping at the first
-/// that cannot be removed. A file already gone counts as removed. deleted receives how many are gone. Into the Recycle
-/// Bin, each file on its own: one for which the system has none stays where it is and is listed in *notRecycled.
-/// Returns false with the reason in *failure; nothing is done when favPath cannot be worked on. Each file is a step of
-/// progress.
-bool deleteFavorites(const QString& favPath, const QStringList& files, Removal how, int* deleted = nullptr,
-                     platform::Failure* failure = nullptr, QStringList* notRecycled = nullptr,
-                     Progress* progress = nullptr);
+/// Why a backup or a restore cannot be made between these folders (no failure when it can): the Favorites folder must
+/// be usable, and as backup and restore empty and rename the backup folder and its working folders, none of those may
+/// be, hold or lie inside the Favorites folder.
+platform::Failure backupProblem(const QString& favPath, const QString& backupFolder);
 
-/// Replaces the backup folder with a fresh copy of favPath. The copy is built beside the old backup, in the working
-/// folder backupFolder + ".new", and takes its place only once it is complete, the previous one set aside in
-/// backupFolder + ".old" until then: a failed backup leaves the previous one whole. A backup stopped half-way is
-/// put right first. Named pipes, sockets and devices (and, on Windows, links) cannot be backed up: they are left
-/// out and listed in *leftOut. Refuses when favPath cannot be worked on, something other than a folder stands where
-/// the backup goes, a folder of a working folder's name is not the program's own, or any of them lies inside the
-/// Favorites folder or the other way round. Each entry copied is a step of progress; stopped, the backup is as it was.
-bool backupFavorites(const QString& favPath, const QString& backupFolder, platform::Failure* failure = nullptr,
-                     LeftOut* leftOut = nullptr, Progress* progress = nullptr);
+/// False, with WorkingFolderNotOurs, when something that is not the program's own stands at the working folder's path.
+bool refuseUnlessOursOrAbsent(const WorkingFolder& folder, platform::Failure* failure);
 
-/// Makes the contents of favPath those of the backup folder, all or nothing. The backup is first copied whole into
-/// a working folder inside favPath; only then are the current entries moved aside into a second working folder and
-/// the new ones moved in, by renames; only then does the old set go to the Recycle Bin, as one folder inside favPath
-/// named replaced->name (from where the Recycle Bin puts it back). When a step fails, everything is put back as it
-/// was and *failure says what failed. Entries at the top of favPath that are hidden or system are kept where they
-/// are (and an entry of the backup with the same name is not brought in). What the backup cannot hold or this
-/// system cannot make is left out and listed in *leftOut. Refuses, changing nothing, when there is no backup
-/// folder, favPath cannot be worked on, the two folders lie inside each other, or another restore is under way. The
-/// backup itself is never changed, except that a backup stopped between setting the previous one aside and putting
-/// the new one in place is first put in place.
-///
-/// When the old set cannot go to the Recycle Bin, the restore waits, holding it aside, with replaced->inRecycleBin
-/// false: settleRestore() then deletes it for good or undoes the restore. Without replaced, the restore is undone
-/// at once and fails with NoRecycleBin.
-///
-/// Each entry of the backup copied in is a step of progress; stopped then, the Favorites folder is as it was. The
-/// renames after the copy are not stopped.
-bool restoreFavorites(const QString& backupFolder, const QString& favPath, platform::Failure* failure = nullptr,
-                      LeftOut* leftOut = nullptr, ReplacedFavorites* replaced = nullptr, Progress* progress = nullptr);
+/// False, naming the first, when one of the working folders is held by a backup or a restore under way.
+bool refuseWhileInUse(std::initializer_list<const WorkingFolder*> folders, platform::Failure* failure);
 
-/// Ends a restore of favPath that waits with the old favorites held aside: deletes them for good (deleteOld), or
-/// puts them back, undoing the restore. Nothing waiting: nothing done.
-bool settleRestore(const QString& favPath, bool deleteOld, platform::Failure* failure = nullptr);
-
-/// What was found of a restore that was stopped half-way (the program killed, the machine off).
-enum class InterruptedRestore
-{
-    None,     // nothing: no restore was under way
-    Undone,   // stopped before the new favorites were moved in (or the old ones could not go to the Recycle Bin, which
-              // the user had not agreed to): the Favorites folder is as it was before
-    Finished, // stopped once the old favorites were all set aside: the restore has been completed
-};
-
-/// Finishes or undoes a restore of favPath that was stopped half-way, as far as it had come, and says which in
-/// *found. Returns false with the reason when it cannot; everything then stays where it was found (the old
-/// favorites in the working folder the failure names), and nothing is deleted. A restore still at work (its working
-/// folders held by the running program that makes them) is left alone: false with WorkingFolderInUse.
-bool recoverInterruptedRestore(const QString& favPath, InterruptedRestore* found = nullptr,
-                               platform::Failure* failure = nullptr);
-
-/// Puts right what a backup stopped half-way left beside backupFolder: the newest complete backup is put in place
-/// when there is none, and what is left of the working folders is removed. A backup still at work is left alone:
-/// false with WorkingFolderInUse.
-bool recoverInterruptedBackup(const QString& backupFolder, platform::Failure* failure = nullptr);
-
-/// True for a working folder of a restore inside the Favorites folder (the program's own, hidden from the table).
-bool isRestoreWorkingFolder(const QString& path);
+/// Copies what source holds, but what skip names, into a working folder just made, and records the copy complete.
+/// Stopped (reported at favPath) or failed, the working folder goes again.
+bool copyIntoWorkingFolder(const platform::NativePath& source, WorkingFolder& fresh,
+                           const std::function<bool(const platform::NativePath& name)>& skip, const QString& favPath,
+                           platform::Failure* failure, LeftOut* leftOut, Progress* progress);
 
 } // namespace favorites
 

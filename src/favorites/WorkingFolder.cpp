@@ -28,6 +28,8 @@ const QString kLockName = kMarkerName + QStringLiteral(".lock");
 const QByteArray kSignature = "Tessaly working folder: the program removes it when its work is done.\r\nphase=";
 const QByteArray kNameKey = "name=";
 constexpr qint64 kMarkerMaxSize = 4096;
+const QString kRestoreNewName = QStringLiteral(".tessaly-restore-new");
+const QString kRestoreOldName = QStringLiteral(".tessaly-restore-old");
 
 // The phases as the marker spells them. These texts stay as they are: a program of another version may have to finish
 // or undo the work it finds.
@@ -91,6 +93,31 @@ QByteArray lineAt(const QByteArray& bytes, qsizetype from)
 } // namespace
 
 WorkingFolder::WorkingFolder(const QString& path) : m_path(path) {}
+
+WorkingFolder WorkingFolder::freshBackup(const QString& backupFolder)
+{
+    return WorkingFolder(backupFolder + QStringLiteral(".new"));
+}
+
+WorkingFolder WorkingFolder::oldBackup(const QString& backupFolder)
+{
+    return WorkingFolder(backupFolder + QStringLiteral(".old"));
+}
+
+WorkingFolder WorkingFolder::restoreNew(const QString& favPath)
+{
+    return WorkingFolder(platform::joinPath(favPath, kRestoreNewName));
+}
+
+WorkingFolder WorkingFolder::restoreOld(const QString& favPath)
+{
+    return WorkingFolder(platform::joinPath(favPath, kRestoreOldName));
+}
+
+bool WorkingFolder::isRestoreName(const QString& name)
+{
+    return name == kRestoreNewName || name == kRestoreOldName;
+}
 
 QString WorkingFolder::markerPath() const
 {
@@ -265,6 +292,11 @@ bool WorkingFolder::remove(Failure* failure)
 bool WorkingFolder::isMarkerName(const platform::NativePath& name)
 {
     return platform::fromNativePath(name).startsWith(kMarkerName);
+}
+
+bool isRestoreWorkingFolder(const QString& path)
+{
+    return WorkingFolder::isRestoreName(QFileInfo(path).fileName()) && WorkingFolder(path).isOursOrEmpty();
 }
 
 } // namespace favorites

@@ -41,6 +41,17 @@ class WorkingFolder
 public:
     explicit WorkingFolder(const QString& path);
 
+    /// The working folders of a backup, beside the backup folder: the new copy being made ("data.new") and the
+    /// previous backup set aside until the new one is in its place ("data.old").
+    static WorkingFolder freshBackup(const QString& backupFolder);
+    static WorkingFolder oldBackup(const QString& backupFolder);
+    /// The working folders of a restore, inside the Favorites folder: the copy of the backup (".tessaly-restore-new")
+    /// and the old favorites set aside (".tessaly-restore-old").
+    static WorkingFolder restoreNew(const QString& favPath);
+    static WorkingFolder restoreOld(const QString& favPath);
+    /// True for the names of a restore's working folders.
+    static bool isRestoreName(const QString& name);
+
     const QString& path() const { return m_path; }
     platform::NativePath nativePath() const { return platform::toNativePath(m_path); }
 
@@ -89,5 +100,8 @@ private:
 
     QString m_path;
 };
+
+/// True for a working folder of a restore inside the Favorites folder (the program's own, hidden from the table).
+bool isRestoreWorkingFolder(const QString& path);
 
 } // namespace favorites

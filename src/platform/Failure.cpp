@@ -16,4 +16,11 @@ bool fail(Failure* failure, FailureKind kind, const QString& path, const QString
     return false;
 }
 
+bool fail(Failure* failure, const Failure& problem)
+{
+    if (failure)
+        *failure = problem;
+    return false;
+}
+
 } // namespace platform

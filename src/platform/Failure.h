@@ -10,7 +10,7 @@
 
 // What the program reports when an operation fails. Each module names the kinds of failure it reports in an enum
 // of its own, beside the functions that report them (platform::FileFailure below for files and folders,
-// favorites::ShortcutFailure, favorites::MaintenanceFailure, table::EditFailure), marked with IsFailureKind; a
+// favorites::ShortcutFailure, favorites::MaintenanceFailure, jobs::EditFailure), marked with IsFailureKind; a
 // Failure holds one value of any of them. The core only says what failed and where; the window words it
 // (ui/FailureText.h), so that every text the user sees is written in one place.
 
@@ -103,6 +103,9 @@ struct Failure
 /// can end with `return fail(...)`.
 bool fail(Failure* failure, FailureKind kind, const QString& path = QString(), const QString& otherPath = QString(),
           const SystemError& system = SystemError());
+
+/// Passes a failure found before on to *failure when one is given, and returns false.
+bool fail(Failure* failure, const Failure& problem);
 
 } // namespace platform
 

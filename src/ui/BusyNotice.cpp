@@ -18,7 +18,7 @@ BusyNotice::BusyNotice(QWidget* parent) : QFrame(parent)
     pal.setColor(QPalette::Window, QColor(0x80, 0xFF, 0xFF));
     pal.setColor(QPalette::WindowText, QColor(0x00, 0x80, 0x80));
     setPalette(pal);
-    m_text = new QLabel(progressText(table::LongWork::Load, 0, 0), this);
+    m_text = new QLabel(progressText(jobs::LongWork::Load, 0, 0), this);
     m_text->setObjectName(QStringLiteral("busyText"));
     m_text->setAccessibleName(m_text->text());
     m_text->setAccessibleDescription(QStringLiteral("忙碌提示"));
@@ -31,22 +31,22 @@ BusyNotice::BusyNotice(QWidget* parent) : QFrame(parent)
     hide();
 }
 
-QString BusyNotice::progressText(table::LongWork kind, int done, int total)
+QString BusyNotice::progressText(jobs::LongWork kind, int done, int total)
 {
     if (total <= 0)
         return QStringLiteral("正在处理数据，请稍候......");
     QString what;
     switch (kind) {
-    case table::LongWork::Load:
+    case jobs::LongWork::Load:
         what = QStringLiteral("正在读取收藏夹");
         break;
-    case table::LongWork::DeleteDead:
+    case jobs::LongWork::DeleteDead:
         what = QStringLiteral("正在删除收藏夹无效地址");
         break;
-    case table::LongWork::Backup:
+    case jobs::LongWork::Backup:
         what = QStringLiteral("正在备份收藏夹");
         break;
-    case table::LongWork::Restore:
+    case jobs::LongWork::Restore:
         what = QStringLiteral("正在还原收藏夹");
         break;
     }
@@ -55,7 +55,7 @@ QString BusyNotice::progressText(table::LongWork kind, int done, int total)
     return QStringLiteral("%1…… %2 / %3").arg(what, chinese.toString(qBound(0, done, total)), chinese.toString(total));
 }
 
-void BusyNotice::showProgress(table::LongWork kind, int done, int total)
+void BusyNotice::showProgress(jobs::LongWork kind, int done, int total)
 {
     const QString text = progressText(kind, done, total);
     if (text == m_text->text())

@@ -3,7 +3,7 @@
 #include <QFrame>
 #include <QString>
 
-#include "table/LoadSequence.h"
+#include "jobs/LoadSequence.h"
 
 class QLabel;
 
@@ -22,10 +22,10 @@ public:
     explicit BusyNotice(QWidget* parent);
 
     /// What the notice says while the work runs: what it is and how far it has come, once that is known.
-    static QString progressText(table::LongWork kind, int done, int total);
+    static QString progressText(jobs::LongWork kind, int done, int total);
 
     /// Shows how far the work has come.
-    void showProgress(table::LongWork kind, int done, int total);
+    void showProgress(jobs::LongWork kind, int done, int total);
     /// Puts the notice at its place (pixels of its parent), widened about its centre when its text needs it.
     void place(const QRect& geometry);
     QLabel* textLabel() const { return m_text; }

@@ -63,10 +63,10 @@ CommandBar::CommandBar(const std::vector<CommandEntry>& commands, int minThreads
     addSliderGroup(minThreads, maxThreads);
 }
 
-QAction* CommandBar::action(table::Command command) const
+QAction* CommandBar::action(jobs::Command command) const
 {
     for (QAction* a : m_actions) {
-        if (a->data().value<table::Command>() == command)
+        if (a->data().value<jobs::Command>() == command)
             return a;
     }
     return nullptr;

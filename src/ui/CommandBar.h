@@ -23,7 +23,7 @@ public:
     CommandBar(const std::vector<CommandEntry>& commands, int minThreads, int maxThreads, QWidget* parent);
 
     /// The action of the command.
-    QAction* action(table::Command command) const;
+    QAction* action(jobs::Command command) const;
     /// The buttons, in their order.
     std::vector<QWidget*> buttons() const;
     QSlider* slider() const { return m_slider; }
@@ -32,7 +32,7 @@ public:
 
 signals:
     /// The button of a command was pressed (or its shortcut used).
-    void triggered(table::Command command);
+    void triggered(jobs::Command command);
 
 private:
     void addSliderGroup(int minThreads, int maxThreads);

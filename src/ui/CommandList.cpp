@@ -5,7 +5,7 @@
 namespace ui
 {
 
-using table::Command;
+using jobs::Command;
 
 const std::vector<CommandEntry>& commandList()
 {

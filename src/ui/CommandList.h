@@ -5,7 +5,7 @@
 #include <QKeySequence>
 #include <QString>
 
-#include "table/CommandRules.h"
+#include "jobs/CommandRules.h"
 
 namespace ui
 {
@@ -13,7 +13,7 @@ namespace ui
 /// One of the eight toolbar commands as the user meets it.
 struct CommandEntry
 {
-    table::Command id;
+    jobs::Command id;
     QString name;          // exactly as the button's tooltip shows it
     int cell;              // its picture in the toolbar strip (ui::ToolbarCell)
     QKeySequence shortcut; // the usual key where there is one, else Ctrl and an initial
@@ -23,8 +23,8 @@ struct CommandEntry
 /// an entry.
 const std::vector<CommandEntry>& commandList();
 /// The command's name (its tooltip).
-QString commandName(table::Command command);
+QString commandName(jobs::Command command);
 /// True for the commands that change data (save, delete, backup, restore): they wait while such work runs.
-bool changesData(table::Command command);
+bool changesData(jobs::Command command);
 
 } // namespace ui

@@ -8,7 +8,8 @@
 #include <QWidget>
 
 #include "checker/LinkChecker.h"
-#include "table/LoadSequence.h"
+#include "jobs/LoadSequence.h"
+#include "jobs/RestoreJob.h"
 #include "ui/AboutBox.h"
 #include "ui/CommandList.h"
 #include "ui/FailureText.h"
@@ -16,7 +17,7 @@
 namespace ui
 {
 
-using table::Command;
+using jobs::Command;
 
 namespace
 {
@@ -73,10 +74,10 @@ QString unstoredText(const table::UnstoredRows& unstored)
 
 } // namespace
 
-Commands::Commands(table::AppState& state, checker::LinkChecker& checker, table::LoadSequence& load, QWidget* window)
+Commands::Commands(jobs::AppState& state, checker::LinkChecker& checker, jobs::LoadSequence& load, QWidget* window)
     : QObject(window), m_checker(checker), m_load(load), m_rules(state, load, *this), m_window(window)
 {
-    connect(&m_rules, &table::CommandRules::commandFinished, this, &Commands::finished);
+    connect(&m_rules, &jobs::CommandRules::commandFinished, this, &Commands::finished);
 }
 
 void Commands::run(Command command)
@@ -165,18 +166,13 @@ void Commands::reportFailure(Command command, const platform::Failure& failure)
     const QString name = commandName(command);
     QString message = name + QStringLiteral("失败：") + failureText(failure);
     // A restore is all or nothing: unless it says otherwise, the Favorites folder is as it was.
-    const bool restoreSaysWhere = failure.kind == favorites::MaintenanceFailure::RestoreNotUndone ||
-                                  failure.kind == favorites::MaintenanceFailure::InterruptedRestoreNotRecovered ||
-                                  failure.kind == favorites::MaintenanceFailure::ReplacedFavoritesKept ||
-                                  failure.kind == favorites::MaintenanceFailure::ReplacedFavoritesNotDeleted ||
-                                  failure.kind == favorites::MaintenanceFailure::WorkingFolderGone;
-    if (command == Command::Restore && !restoreSaysWhere)
+    if (command == Command::Restore && !jobs::restoreLeftFavoritesChanged(failure))
         message += QStringLiteral("。收藏夹没有任何改变。");
     emit failed(message);
     QMessageBox::warning(m_window, name, message);
 }
 
-void Commands::reportDone(Command command, const table::CommandReport& report)
+void Commands::reportDone(Command command, const jobs::CommandReport& report)
 {
     // Only a backup says it is done; the others speak only of what they could not take along.
     QMessageBox::Icon icon = QMessageBox::Information;
@@ -227,6 +223,12 @@ void Commands::tellInterruptedRestore(favorites::InterruptedRestore found, const
     else if (found == favorites::InterruptedRestore::Undone)
         QMessageBox::information(m_window, name,
                                  QStringLiteral("上次的还原被中断了，收藏夹已经恢复成还原之前的样子。"));
+}
+
+void Commands::tellLoadFailure(const platform::Failure& failure)
+{
+    m_load.settle();
+    QMessageBox::warning(m_window, kProductName, failureText(failure) + QStringLiteral("。"));
 }
 
 } // namespace ui

@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "table/FavoriteEdit.h"
+#include "jobs/FavoriteEdit.h"
 #include "table/Loader.h"
 #include "ui/FailureText.h"
 #include "ui/FormLayout.h"
@@ -30,7 +30,7 @@ QRect twips(int left, int top, int width, int height)
 
 } // namespace
 
-EditDialog::EditDialog(table::AppState& state, int row, QWidget* parent)
+EditDialog::EditDialog(jobs::AppState& state, int row, QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       m_state(state), m_row(row)
 {
@@ -101,9 +101,9 @@ void EditDialog::fillFromRow()
 
 void EditDialog::apply()
 {
-    const table::FavoriteEdit edit{m_folderBox->currentText(), m_nameBox->text(), m_addressBox->text()};
+    const jobs::FavoriteEdit edit{m_folderBox->currentText(), m_nameBox->text(), m_addressBox->text()};
     platform::Failure failure;
-    if (table::applyFavoriteEdit(m_state, m_row, edit, &failure)) {
+    if (jobs::applyFavoriteEdit(m_state, m_row, edit, &failure)) {
         accept();
         return;
     }

@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "table/AppState.h"
+#include "jobs/AppState.h"
 
 class QComboBox;
 class QLineEdit;
@@ -21,7 +21,7 @@ class EditDialog : public QDialog
 
 public:
     /// The dialog for table row `row` (1-based); a row the table does not hold shows empty boxes, and applying says so.
-    EditDialog(table::AppState& state, int row, QWidget* parent = nullptr);
+    EditDialog(jobs::AppState& state, int row, QWidget* parent = nullptr);
 
     int row() const { return m_row; }
     QComboBox* folderBox() const { return m_folderBox; }
@@ -44,7 +44,7 @@ protected:
 private:
     void fillFromRow();
 
-    table::AppState& m_state;
+    jobs::AppState& m_state;
     const int m_row;
     QComboBox* m_folderBox = nullptr;
     QLineEdit* m_nameBox = nullptr;

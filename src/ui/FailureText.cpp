@@ -5,7 +5,8 @@
 
 #include "favorites/Maintenance.h"
 #include "favorites/ShortcutFile.h"
-#include "table/FavoriteEdit.h"
+#include "jobs/BackgroundWork.h"
+#include "jobs/FavoriteEdit.h"
 #include "platform/Paths.h"
 
 namespace ui
@@ -130,27 +131,33 @@ QString maintenanceSentence(favorites::MaintenanceFailure kind)
     return QString();
 }
 
-QString editSentence(table::EditFailure kind)
+QString editSentence(jobs::EditFailure kind)
 {
     switch (kind) {
-    case table::EditFailure::NoSuchRow:
+    case jobs::EditFailure::NoSuchRow:
         return QStringLiteral("没有这一行：%1");
-    case table::EditFailure::NotAShortcut:
+    case jobs::EditFailure::NotAShortcut:
         return QStringLiteral("这不是网址快捷方式文件，不能修改：%1");
-    case table::EditFailure::NameEmpty:
+    case jobs::EditFailure::NameEmpty:
         return QStringLiteral("名称不能为空");
-    case table::EditFailure::NameNotAllowed:
+    case jobs::EditFailure::NameNotAllowed:
         return QStringLiteral("名称不能是“.”或“..”，也不能含有 \\ / : * ? \" < > | 或控制字符：%1");
-    case table::EditFailure::NameWouldBeHidden:
+    case jobs::EditFailure::NameWouldBeHidden:
         return QStringLiteral("这样的名称会使收藏成为隐藏文件：%1");
-    case table::EditFailure::FolderNeedsSeparator:
+    case jobs::EditFailure::FolderNeedsSeparator:
         return QStringLiteral("目录必须以 %4 开头：%1");
-    case table::EditFailure::TargetFolderMissing:
+    case jobs::EditFailure::TargetFolderMissing:
         return QStringLiteral("目录不存在：%1");
-    case table::EditFailure::TargetFolderOutside:
+    case jobs::EditFailure::TargetFolderOutside:
         return QStringLiteral("目录不在收藏夹中：%1");
     }
     return QString();
+}
+
+QString workSentence(jobs::WorkFailure kind)
+{
+    return kind == jobs::WorkFailure::UnexpectedWhileLoading ? QStringLiteral("读取收藏夹时出现意外错误")
+                                                             : QStringLiteral("处理时出现意外错误");
 }
 
 QString sentence(const platform::FailureKind& kind)
@@ -161,8 +168,10 @@ QString sentence(const platform::FailureKind& kind)
         return shortcutSentence(*shortcut);
     if (const auto maintenance = kind.as<favorites::MaintenanceFailure>())
         return maintenanceSentence(*maintenance);
-    if (const auto edit = kind.as<table::EditFailure>())
+    if (const auto edit = kind.as<jobs::EditFailure>())
         return editSentence(*edit);
+    if (const auto work = kind.as<jobs::WorkFailure>())
+        return workSentence(*work);
     return QStringLiteral("未知的错误：%1");
 }
 
@@ -274,6 +283,9 @@ QString failureText(const platform::Failure& failure)
     QString text = fillIn(sentence(failure.kind),
                           {failure.path, failure.otherPath, QString::number(favorites::maxShortcutFileSize),
                            QString(platform::separator())});
+    // What the exception said, when it said something: not the user's language, but what a report of it needs.
+    if (failure.kind.as<jobs::WorkFailure>() && !failure.path.isEmpty())
+        text += QStringLiteral("：") + failure.path;
     QString reason = systemReasonText(failure.system, {failure.path, failure.otherPath});
     if (failure.kind == platform::FileFailure::FolderNotRemoved) {
         // Emptied as far as the listing shows, yet not empty to the system: the listing leaves out names that

@@ -21,7 +21,7 @@
 namespace ui
 {
 
-FavoritesGrid::FavoritesGrid(table::AppState& state, LinkTableModel& model, QWidget* parent)
+FavoritesGrid::FavoritesGrid(jobs::AppState& state, LinkTableModel& model, QWidget* parent)
     : QTableView(parent), m_model(model), m_filter(new FavoritesFilter(model, this)), m_menu(new RowMenu(state, this)),
       m_followTimer(new QTimer(this))
 {

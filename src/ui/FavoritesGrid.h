@@ -2,7 +2,7 @@
 
 #include <QTableView>
 
-#include "table/AppState.h"
+#include "jobs/AppState.h"
 
 class QTimer;
 
@@ -34,7 +34,7 @@ public:
     };
 
     /// A grid showing model, which must outlive it, with the menu acting on state's favorites.
-    FavoritesGrid(table::AppState& state, LinkTableModel& model, QWidget* parent);
+    FavoritesGrid(jobs::AppState& state, LinkTableModel& model, QWidget* parent);
 
     /// Row `row` (1-based) and the column become the current cell, scrolled into view; nothing for a row that shows
     /// no favorite or is not shown. It wins over a verdict waiting to be followed.

@@ -10,7 +10,7 @@
 namespace ui
 {
 
-GridPanel::GridPanel(table::AppState& state, LinkTableModel& model, QWidget* parent)
+GridPanel::GridPanel(jobs::AppState& state, LinkTableModel& model, QWidget* parent)
     : QWidget(parent), m_bar(new QWidget(this)), m_shownChoice(new QComboBox(m_bar)),
       m_grid(new FavoritesGrid(state, model, this))
 {

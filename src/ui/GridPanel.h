@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "table/AppState.h"
+#include "jobs/AppState.h"
 
 class QComboBox;
 
@@ -21,7 +21,7 @@ class GridPanel : public QWidget
 
 public:
     /// A panel for model (which must outlive it); the grid's menu acts on state's favorites.
-    GridPanel(table::AppState& state, LinkTableModel& model, QWidget* parent);
+    GridPanel(jobs::AppState& state, LinkTableModel& model, QWidget* parent);
 
     FavoritesGrid* grid() const { return m_grid; }
     QComboBox* shownChoice() const { return m_shownChoice; }

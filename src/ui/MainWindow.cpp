@@ -33,7 +33,7 @@ const QString kProductName = QStringLiteral("Tessaly(2005版)");
 
 } // namespace
 
-MainWindow::MainWindow(table::AppState& state, QWidget* parent)
+MainWindow::MainWindow(jobs::AppState& state, QWidget* parent)
     : QMainWindow(parent), m_state(state), m_model(state.table)
 {
     setObjectName(QStringLiteral("mainWindow"));
@@ -69,7 +69,8 @@ MainWindow::MainWindow(table::AppState& state, QWidget* parent)
     m_commands = new Commands(m_state, *m_checker, *m_load, this);
     connect(m_commands, &Commands::failed, this, &MainWindow::commandFailed);
     connect(m_commands, &Commands::finished, this, &MainWindow::commandFinished);
-    connect(m_load, &table::LoadSequence::interruptedRestoreHandled, m_commands, &Commands::tellInterruptedRestore);
+    connect(m_load, &jobs::LoadSequence::interruptedRestoreHandled, m_commands, &Commands::tellInterruptedRestore);
+    connect(m_load, &jobs::LoadSequence::loadFailed, m_commands, &Commands::tellLoadFailure);
 
     setupToolbar();
     m_load->startUp();
@@ -95,25 +96,25 @@ void MainWindow::setupToolbar()
 
 void MainWindow::setupLoadSequence()
 {
-    m_load = new table::LoadSequence(m_state, this);
-    connect(m_load, &table::LoadSequence::cleared, this, &MainWindow::clearGrid);
-    connect(m_load, &table::LoadSequence::favoritesCounted, this, [this](int n) {
+    m_load = new jobs::LoadSequence(m_state, this);
+    connect(m_load, &jobs::LoadSequence::cleared, this, &MainWindow::clearGrid);
+    connect(m_load, &jobs::LoadSequence::favoritesCounted, this, [this](int n) {
         m_statusBar->setPanelText(3, QStringLiteral("地址 ") + QString::number(n) + QStringLiteral(" 条"));
     });
-    connect(m_load, &table::LoadSequence::busyChanged, this, [this](bool shown) {
+    connect(m_load, &jobs::LoadSequence::busyChanged, this, [this](bool shown) {
         m_busyNotice->setVisible(shown);
         m_busyNotice->raise();
     });
-    connect(m_load, &table::LoadSequence::progressChanged, m_busyNotice, &BusyNotice::showProgress);
+    connect(m_load, &jobs::LoadSequence::progressChanged, m_busyNotice, &BusyNotice::showProgress);
     // While the favorites are being read or changed, the commands that change data wait (greyed), and so do the edit
     // dialog and the row menu's edits; a check goes on.
-    connect(m_load, &table::LoadSequence::workingChanged, this, [this](bool working) { enableDataCommands(!working); });
-    connect(m_load, &table::LoadSequence::loaded, this, [this] {
+    connect(m_load, &jobs::LoadSequence::workingChanged, this, [this](bool working) { enableDataCommands(!working); });
+    connect(m_load, &jobs::LoadSequence::loaded, this, [this] {
         // The load writes every row, the last cell of the last row last; the current cell is moved there once, at
         // the end, rather than along with each row. Only the row is scrolled to: the folder and name stay in sight.
         grid()->setCurrentCell(m_model.dataRowCount(), LinkTableModel::History4Column, FavoritesGrid::VerticalScroll);
     });
-    connect(m_load, &table::LoadSequence::finished, this, &MainWindow::tableLoaded);
+    connect(m_load, &jobs::LoadSequence::finished, this, &MainWindow::tableLoaded);
 }
 
 void MainWindow::enableDataCommands(bool enabled)
@@ -191,7 +192,7 @@ QSlider* MainWindow::slider() const
     return m_toolbar->slider();
 }
 
-QAction* MainWindow::action(table::Command command) const
+QAction* MainWindow::action(jobs::Command command) const
 {
     return m_toolbar->action(command);
 }
@@ -202,7 +203,7 @@ void MainWindow::clearGrid()
     m_statusBar->setPanelText(3, QString());
 }
 
-void MainWindow::runCommand(table::Command command)
+void MainWindow::runCommand(jobs::Command command)
 {
     m_commands->run(command);
 }

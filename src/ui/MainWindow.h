@@ -4,9 +4,9 @@
 
 #include <QMainWindow>
 
-#include "table/AppState.h"
-#include "table/CommandRules.h"
-#include "table/LoadSequence.h"
+#include "jobs/AppState.h"
+#include "jobs/CommandRules.h"
+#include "jobs/LoadSequence.h"
 #include "ui/FavoritesGrid.h"
 #include "ui/LinkTableModel.h"
 
@@ -36,8 +36,8 @@ class StatusPanels;
 ///
 /// Children are placed by the window's own layout rule (in twips, 15 per pixel) on a client widget that fills
 /// the window; the window itself is a QMainWindow only so that screen readers see a frame with a status bar. The
-/// window shows what the core reports: the commands' rules live in table::CommandRules (worded by Commands), the
-/// loading of the table in table::LoadSequence, the data in the AppState it is given. It opens centred on the screen
+/// window shows what the core reports: the commands' rules live in jobs::CommandRules (worded by Commands), the
+/// loading of the table in jobs::LoadSequence, the data in the AppState it is given. It opens centred on the screen
 /// and cannot be made so small that its parts overlap.
 class MainWindow : public QMainWindow
 {
@@ -47,7 +47,7 @@ class MainWindow : public QMainWindow
 public:
     /// Builds the window and runs the start-up sequence: finds the Favorites folder, collects the files and
     /// schedules the table load.
-    explicit MainWindow(table::AppState& state, QWidget* parent = nullptr);
+    explicit MainWindow(jobs::AppState& state, QWidget* parent = nullptr);
     /// Work still running stops at its next safe point first, with the window already out of sight.
     ~MainWindow() override;
 
@@ -58,7 +58,7 @@ public:
     QString panelText(int panel) const;
     LinkTableModel& model() { return m_model; }
     checker::LinkChecker& checker() { return *m_checker; }
-    table::LoadSequence& loadSequence() { return *m_load; }
+    jobs::LoadSequence& loadSequence() { return *m_load; }
     FavoritesGrid* grid() const;
     /// The grid with the bar above it: the grid's place in the window's layout.
     GridPanel* gridPanel() const { return m_gridPanel; }
@@ -70,14 +70,14 @@ public:
     /// Status bar panel 1..7.
     QLabel* panel(int panel) const;
     /// The action of the command's toolbar button.
-    QAction* action(table::Command command) const;
+    QAction* action(jobs::Command command) const;
     /// The dial of probe channel i (0-based).
     QLabel* indicator(int channel) const;
     int indicatorCount() const;
 
 public slots:
     /// Runs the command of the toolbar button that was pressed.
-    void runCommand(table::Command command);
+    void runCommand(jobs::Command command);
     /// Opens the edit dialog for table row `row` (1-based); rows without a favorite are ignored.
     void openEditor(int row);
 
@@ -87,7 +87,7 @@ signals:
     /// A command failed; the text (also shown in a message box) names the command and what failed.
     void commandFailed(const QString& message);
     /// A command that changes data is over (it may run behind the busy notice, after runCommand returned).
-    void commandFinished(table::Command command);
+    void commandFinished(jobs::Command command);
     /// The check has ended (the message box "检测完毕" is about to show).
     void checkFinished();
 
@@ -105,10 +105,10 @@ private:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
 
-    table::AppState& m_state;
+    jobs::AppState& m_state;
     LinkTableModel m_model;
     checker::LinkChecker* m_checker = nullptr;
-    table::LoadSequence* m_load = nullptr;
+    jobs::LoadSequence* m_load = nullptr;
     Commands* m_commands = nullptr;
     QWidget* m_client = nullptr; // fills the window and holds every visible part
     CommandBar* m_toolbar = nullptr;

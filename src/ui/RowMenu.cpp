@@ -5,14 +5,14 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 
-#include "table/FavoriteEdit.h"
+#include "jobs/FavoriteEdit.h"
 #include "table/Loader.h"
 #include "ui/FailureText.h"
 
 namespace ui
 {
 
-RowMenu::RowMenu(table::AppState& state, QWidget* parent) : QMenu(parent), m_state(state)
+RowMenu::RowMenu(jobs::AppState& state, QWidget* parent) : QMenu(parent), m_state(state)
 {
     setObjectName(QStringLiteral("rowMenu"));
     setAccessibleName(QStringLiteral("收藏操作"));
@@ -101,9 +101,9 @@ void RowMenu::useNewAddress()
     if (address.isEmpty())
         return;
     const table::LinkTable& table = m_state.table;
-    const table::FavoriteEdit edit{table.rowFolder(m_row), table::displayName(table.fileName(m_row)), address};
+    const jobs::FavoriteEdit edit{table.rowFolder(m_row), table::displayName(table.fileName(m_row)), address};
     platform::Failure failure;
-    if (table::applyFavoriteEdit(m_state, m_row, edit, &failure)) {
+    if (jobs::applyFavoriteEdit(m_state, m_row, edit, &failure)) {
         emit addressReplaced(m_row);
         return;
     }

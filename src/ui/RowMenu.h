@@ -3,7 +3,7 @@
 #include <QMenu>
 #include <QUrl>
 
-#include "table/AppState.h"
+#include "jobs/AppState.h"
 
 namespace ui
 {
@@ -19,7 +19,7 @@ class RowMenu : public QMenu
     Q_DISABLE_COPY_MOVE(RowMenu)
 
 public:
-    RowMenu(table::AppState& state, QWidget* parent);
+    RowMenu(jobs::AppState& state, QWidget* parent);
 
     /// Opens the menu at globalPos for table row `row` (1-based); nothing for a row the table does not hold.
     void openFor(int row, const QPoint& globalPos);
@@ -55,7 +55,7 @@ private:
     void openInBrowser();
     void useNewAddress();
 
-    table::AppState& m_state;
+    jobs::AppState& m_state;
     QAction* m_open = nullptr;
     QAction* m_copy = nullptr;
     QAction* m_newAddress = nullptr;

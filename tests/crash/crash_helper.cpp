@@ -14,10 +14,12 @@
 #include <QElapsedTimer>
 
 #include "favorites/Enumeration.h"
+#include "favorites/Backup.h"
 #include "favorites/Maintenance.h"
+#include "favorites/Restore.h"
+#include "jobs/AppState.h"
+#include "jobs/FavoriteEdit.h"
 #include "platform/Paths.h"
-#include "table/AppState.h"
-#include "table/FavoriteEdit.h"
 #include "table/Loader.h"
 #include "table/ResultsFile.h"
 
@@ -63,7 +65,7 @@ int main(int argc, char** argv)
     const QString favPath = platform::joinPath(work, QStringLiteral("Favorites"));
     const QString favPathB = platform::joinPath(work, QStringLiteral("FavoritesB"));
 
-    table::AppState state;
+    jobs::AppState state;
     state.catalogue.favPath = favPath;
     state.programFolder = program;
     favorites::ListFolders(state.catalogue, favPath);
@@ -103,12 +105,11 @@ int main(int argc, char** argv)
             }
             if (row == 0)
                 return failed(command, QStringLiteral("the moving favorite is not there"));
-            const table::FavoriteEdit edit = atOne
-                                                 ? table::FavoriteEdit{QStringLiteral("/Two"), QStringLiteral("moved"),
+            const jobs::FavoriteEdit edit = atOne ? jobs::FavoriteEdit{QStringLiteral("/Two"), QStringLiteral("moved"),
                                                                        QStringLiteral("http://two.example/moved")}
-                                                 : table::FavoriteEdit{QStringLiteral("/One"), QStringLiteral("moving"),
+                                                  : jobs::FavoriteEdit{QStringLiteral("/One"), QStringLiteral("moving"),
                                                                        QStringLiteral("http://one.example/moving")};
-            if (!table::applyFavoriteEdit(state, row, edit, &error))
+            if (!jobs::applyFavoriteEdit(state, row, edit, &error))
                 return failed(command, error);
         } else {
             return 2;

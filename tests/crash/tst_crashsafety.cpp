@@ -18,15 +18,18 @@
 #include <QThread>
 
 #include "favorites/Enumeration.h"
+#include "favorites/Backup.h"
 #include "favorites/Maintenance.h"
+#include "favorites/Recovery.h"
+#include "favorites/Restore.h"
 #include "favorites/WorkingFolder.h"
+#include "jobs/FolderLock.h"
+#include "jobs/LoadSequence.h"
 #include "platform/Paths.h"
 #include "support/CheckerRows.h"
 #include "support/TempFavorites.h"
 #include "support/TreeSnapshot.h"
 #include "support/Unprivileged.h"
-#include "table/FolderLock.h"
-#include "table/LoadSequence.h"
 #include "table/Loader.h"
 #include "table/ResultsFile.h"
 #include "ui/FailureText.h"
@@ -530,11 +533,11 @@ void CrashSafetyTest::workUnderWayIsLeftAlone()
 
     // Another copy of the program starts on the same folders.
     qputenv("TESSALY_FAVORITES", QFile::encodeName(m_fav));
-    table::AppState state;
+    jobs::AppState state;
     state.programFolder = m_program;
-    table::LoadSequence load(state);
-    QSignalSpy told(&load, &table::LoadSequence::interruptedRestoreHandled);
-    QSignalSpy loaded(&load, &table::LoadSequence::finished);
+    jobs::LoadSequence load(state);
+    QSignalSpy told(&load, &jobs::LoadSequence::interruptedRestoreHandled);
+    QSignalSpy loaded(&load, &jobs::LoadSequence::finished);
     load.startUp();
     QVERIFY(loaded.wait(30000));
     QCoreApplication::processEvents();
@@ -573,7 +576,7 @@ void CrashSafetyTest::oneProgramPerFolder()
     const QString firstData = path(QStringLiteral("portable"));
     QVERIFY(QDir().mkpath(firstData));
     const auto lockOf = [&](const QString& folder) {
-        return oneDataFolder ? table::FolderLock::onDataFolder(folder) : table::FolderLock::onFavorites(folder);
+        return oneDataFolder ? jobs::FolderLock::onDataFolder(folder) : jobs::FolderLock::onFavorites(folder);
     };
     const QString firstFolder = oneDataFolder ? firstData : m_fav;
     const QString secondFolder = oneDataFolder ? firstData : linked;
@@ -604,9 +607,9 @@ void CrashSafetyTest::oneProgramPerFolder()
     // The lock itself, in this process: a second lock is refused, and the holder hears a second start's request, from
     // whatever environment the second comes.
     {
-        const std::unique_ptr<table::FolderLock> holder = lockOf(firstFolder);
+        const std::unique_ptr<jobs::FolderLock> holder = lockOf(firstFolder);
         QVERIFY(holder->tryLock() && holder->isLocked());
-        QSignalSpy shown(holder.get(), &table::FolderLock::showRequested);
+        QSignalSpy shown(holder.get(), &jobs::FolderLock::showRequested);
         for (const Session& session : sessions) {
             if (session.otherUser)
                 continue;
@@ -618,7 +621,7 @@ void CrashSafetyTest::oneProgramPerFolder()
                 else
                     qputenv(name.toLatin1(), QFile::encodeName(value));
             }
-            const std::unique_ptr<table::FolderLock> second = lockOf(secondFolder);
+            const std::unique_ptr<jobs::FolderLock> second = lockOf(secondFolder);
             const bool asked = second->askHolderToShow();
             const bool refused = !second->tryLock();
             for (auto it = before.begin(); it != before.end(); ++it) {
@@ -699,15 +702,15 @@ void CrashSafetyTest::oneProgramPerFolder()
     };
     // A running copy holds both locks once it answers on both.
     const auto holdsBoth = [&] {
-        return table::FolderLock::onDataFolder(firstData)->askHolderToShow() &&
-               table::FolderLock::onFavorites(m_fav)->askHolderToShow();
+        return jobs::FolderLock::onDataFolder(firstData)->askHolderToShow() &&
+               jobs::FolderLock::onFavorites(m_fav)->askHolderToShow();
     };
     const auto everything = [this, &secondData] {
         QMap<QString, QByteArray> all = testsupport::folderContents(m_work);
         // Of what else is in the test's folder (the user's data folder, where Qt may keep caches of its own, the
         // sessions' folders), the program's copies. The second copy's own lock file, in a data folder of its own, is
         // where its lock on that folder is held.
-        const QString ownLock = QFileInfo(secondData).fileName() + u'/' + table::FolderLock::kDataFolderFileName;
+        const QString ownLock = QFileInfo(secondData).fileName() + u'/' + jobs::FolderLock::kDataFolderFileName;
         for (const QString& key : all.keys()) {
             if ((!key.startsWith(QStringLiteral("Favorites/")) && !key.startsWith(QStringLiteral("portable"))) ||
                 key == ownLock)

@@ -13,15 +13,17 @@
 #include <QTest>
 
 #include "favorites/Enumeration.h"
+#include "favorites/Backup.h"
 #include "favorites/Maintenance.h"
+#include "favorites/Restore.h"
 #include "favorites/ShortcutFile.h"
+#include "jobs/AppState.h"
+#include "jobs/FavoriteEdit.h"
 #include "platform/Paths.h"
 #include "support/CheckerRows.h"
 #include "support/ChildRun.h"
 #include "support/TempFavorites.h"
 #include "support/TreeSnapshot.h"
-#include "table/AppState.h"
-#include "table/FavoriteEdit.h"
 #include "ui/LinkTableModel.h"
 #include "table/Loader.h"
 #include "table/ResultsFile.h"
@@ -90,7 +92,7 @@ private:
     QString m_program;
     QString m_results;
     QString m_backup;
-    table::AppState m_state;
+    jobs::AppState m_state;
     std::unique_ptr<ui::LinkTableModel> m_model;
 };
 
@@ -311,7 +313,7 @@ void FullDiskTest::editOnFullDisk()
 
     fillUp(0);
     platform::Failure error;
-    QVERIFY(!table::applyFavoriteEdit(m_state, row, {folder, name, address}, &error));
+    QVERIFY(!jobs::applyFavoriteEdit(m_state, row, {folder, name, address}, &error));
     qInfo("editing on a full disk: %s", qPrintable(ui::failureText(error)));
     QVERIFY2(mentionsFullDisk(error), qPrintable(ui::failureText(error)));
     QVERIFY2(error.path.endsWith(QStringLiteral("fav1.url")) || error.otherPath.endsWith(QStringLiteral("fav1.url")),
@@ -324,7 +326,7 @@ void FullDiskTest::editOnFullDisk()
     QCOMPARE(model.cell(row, ui::LinkTableModel::AddressColumn), oldUrl);
 
     emptyFiller();
-    QVERIFY2(table::applyFavoriteEdit(m_state, row, {folder, name, address}, &error),
+    QVERIFY2(jobs::applyFavoriteEdit(m_state, row, {folder, name, address}, &error),
              qPrintable(ui::failureText(error)));
     QCOMPARE(favorites::GetUrl(platform::joinPath(m_fav + folder, name + QStringLiteral(".url"))), address);
 }

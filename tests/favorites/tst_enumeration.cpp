@@ -11,7 +11,7 @@
 #endif
 
 #include "favorites/Enumeration.h"
-#include "favorites/Maintenance.h"
+#include "favorites/Backup.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "support/FileModes.h"

@@ -6,7 +6,11 @@
 #include <QTest>
 
 #include "favorites/FileOps.h"
+#include "favorites/Backup.h"
+#include "favorites/DeleteFavorites.h"
 #include "favorites/Maintenance.h"
+#include "favorites/Recovery.h"
+#include "favorites/Restore.h"
 #include "favorites/WorkingFolder.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
@@ -28,6 +32,8 @@ private slots:
     void backupTwiceReplacesTheFirst();
     void backupOfEmptyFolderIsEmpty();
     void failedBackupLeavesPreviousBackupWhole();
+    void backupAfterOneStoppedBetweenItsRenames_data();
+    void backupAfterOneStoppedBetweenItsRenames();
     void restoreBringsBackDeletedAndRemovesAdded();
     void restoreWithoutBackupDeletesNothing();
     void refusalsForUnusableFavoritesFolder();
@@ -92,6 +98,33 @@ void MaintenanceTest::failedBackupLeavesPreviousBackupWhole()
     QVERIFY(error.failed());
     QCOMPARE(readFile(m_backup + "/a.url"), shortcutBytes("http://a/"));
     QVERIFY(!QFile::exists(m_backup + "/b.url"));
+}
+
+void MaintenanceTest::backupAfterOneStoppedBetweenItsRenames_data()
+{
+    QTest::addColumn<bool>("newCopyComplete"); // data.new holds a complete copy beside data.old
+    QTest::newRow("the previous backup set aside") << false;
+    QTest::newRow("and the new one complete") << true;
+}
+
+// A backup stopped between setting the previous backup aside and putting the new one in its place leaves no backup
+// folder: the next backup puts the newest complete one back first, then replaces it with its own copy.
+void MaintenanceTest::backupAfterOneStoppedBetweenItsRenames()
+{
+    QFETCH(bool, newCopyComplete);
+    QVERIFY(writeFile(m_fav + "/a.url", shortcutBytes("http://a/")));
+    QVERIFY(writeFile(m_fav + "/Sub/b.url", shortcutBytes("http://b/")));
+    QVERIFY(writeFile(m_backup + ".old/previous.url", shortcutBytes("http://previous/")));
+    QVERIFY(testsupport::markWorkingFolder(m_backup + ".old", "set aside"));
+    if (newCopyComplete) {
+        QVERIFY(writeFile(m_backup + ".new/new.url", shortcutBytes("http://new/")));
+        QVERIFY(testsupport::markWorkingFolder(m_backup + ".new", "complete"));
+    }
+    platform::Failure error;
+    QVERIFY2(favorites::backupFavorites(m_fav, m_backup, &error), qPrintable(ui::failureText(error)));
+    QCOMPARE(testsupport::folderContents(m_backup), testsupport::folderContents(m_fav));
+    QVERIFY(!QFile::exists(m_backup + ".new"));
+    QVERIFY(!QFile::exists(m_backup + ".old"));
 }
 
 void MaintenanceTest::restoreBringsBackDeletedAndRemovesAdded()

@@ -22,8 +22,13 @@
 #endif
 
 #include "favorites/Enumeration.h"
+#include "favorites/Backup.h"
+#include "favorites/DeleteFavorites.h"
 #include "favorites/Maintenance.h"
+#include "favorites/Restore.h"
 #include "favorites/ShortcutFile.h"
+#include "jobs/AppState.h"
+#include "jobs/FavoriteEdit.h"
 #include "platform/CodePage.h"
 #include "platform/Paths.h"
 #include "support/CheckerRows.h"
@@ -32,8 +37,6 @@
 #include "support/TempFavorites.h"
 #include "support/TreeSnapshot.h"
 #include "support/Unprivileged.h"
-#include "table/AppState.h"
-#include "table/FavoriteEdit.h"
 #include "table/Loader.h"
 #include "table/ResultsFile.h"
 #include "table/Rules.h"
@@ -171,7 +174,7 @@ private:
     QString m_program;
     QString m_results;
     QString m_backup;
-    table::AppState m_state;
+    jobs::AppState m_state;
     std::unique_ptr<LinkTableModel> m_model;
     QVector<Favorite> m_ordinary;
     QByteArray m_lines; // results lines of the ordinary favorites, each with its CR LF
@@ -416,7 +419,7 @@ void HostileFilesTest::hostileShortcutFiles()
 
     // The edit dialog stores a new address, or refuses with the file's name and leaves it as it was.
     platform::Failure error;
-    const bool stored = table::applyFavoriteEdit(
+    const bool stored = jobs::applyFavoriteEdit(
         m_state, row, {QStringLiteral("/Links"), QStringLiteral("hostile"), QStringLiteral("http://new.example/")},
         &error);
     QCOMPARE(stored, editable);
@@ -529,10 +532,10 @@ void HostileFilesTest::hostileNames()
     QVERIFY(row > 0);
     const bool shortcut = name.endsWith(QStringLiteral(".url"), Qt::CaseInsensitive);
     const bool renamed =
-        table::applyFavoriteEdit(m_state, row, {folder, QStringLiteral("renamed"), hostile.address}, &error);
+        jobs::applyFavoriteEdit(m_state, row, {folder, QStringLiteral("renamed"), hostile.address}, &error);
     QVERIFY2(renamed == shortcut, qPrintable(ui::failureText(error)));
     if (!shortcut) {
-        QCOMPARE(error.kind, table::EditFailure::NotAShortcut);
+        QCOMPARE(error.kind, jobs::EditFailure::NotAShortcut);
         QCOMPARE(testsupport::snapshotTree(m_fav), original);
         return;
     }
@@ -651,7 +654,7 @@ void HostileFilesTest::unreadableFoldersAndFiles()
     verifyOrdinary(true);
 
     // Its address cannot be changed; it says why and leaves the file alone.
-    QVERIFY(!table::applyFavoriteEdit(
+    QVERIFY(!jobs::applyFavoriteEdit(
         m_state, row, {QStringLiteral("/Links"), QStringLiteral("unreadable"), QStringLiteral("http://x/")}, &error));
     QVERIFY2(error.path.endsWith(QStringLiteral("unreadable.url")), qPrintable(ui::failureText(error)));
     QCOMPARE(testsupport::modeOf(unreadable), 0000);

@@ -19,11 +19,11 @@
 #include <QThread>
 
 #include "favorites/Maintenance.h"
+#include "jobs/LoadSequence.h"
 #include "platform/CodePage.h"
 #include "platform/Paths.h"
 #include "support/ChildRun.h"
 #include "support/TempFavorites.h"
-#include "table/LoadSequence.h"
 #include "table/ResultsFile.h"
 #include "ui/BusyNotice.h"
 #include "ui/CommandBar.h"
@@ -393,7 +393,7 @@ bool WindowFixture::waitLoaded() const
     return loaded.wait(5000);
 }
 
-WorkerGate::WorkerGate(table::LoadSequence& load, int step)
+WorkerGate::WorkerGate(jobs::LoadSequence& load, int step)
 {
     // The worker may still be in the hook when the gate has gone: it holds on to the state.
     load.setStepHook([state = m_state, step, &load](int done, int) {
@@ -407,11 +407,11 @@ WorkerGate::WorkerGate(table::LoadSequence& load, int step)
 }
 
 CommandFixture::CommandFixture()
-    : m_load(std::make_unique<table::LoadSequence>(state)),
-      m_rules(std::make_unique<table::CommandRules>(state, *m_load, *this))
+    : m_load(std::make_unique<jobs::LoadSequence>(state)),
+      m_rules(std::make_unique<jobs::CommandRules>(state, *m_load, *this))
 {
-    QObject::connect(m_load.get(), &table::LoadSequence::loaded, [this] { ++loads; });
-    QObject::connect(m_load.get(), &table::LoadSequence::cleared, [this] { ++cleared; });
+    QObject::connect(m_load.get(), &jobs::LoadSequence::loaded, [this] { ++loads; });
+    QObject::connect(m_load.get(), &jobs::LoadSequence::cleared, [this] { ++cleared; });
 }
 
 CommandFixture::~CommandFixture() = default;
@@ -423,19 +423,19 @@ bool CommandFixture::start(const QString& favoritesValue, const QString& program
     return QTest::qWaitFor([this] { return !m_load->isWorking(); }, 5000) && loads == 1;
 }
 
-void CommandFixture::click(table::Command command)
+void CommandFixture::click(jobs::Command command)
 {
     switch (command) {
-    case table::Command::SaveResults:
+    case jobs::Command::SaveResults:
         m_rules->saveResults();
         break;
-    case table::Command::DeleteDead:
+    case jobs::Command::DeleteDead:
         m_rules->deleteDead();
         break;
-    case table::Command::Backup:
+    case jobs::Command::Backup:
         m_rules->backup();
         break;
-    case table::Command::Restore:
+    case jobs::Command::Restore:
         m_rules->restore();
         break;
     default:
@@ -443,9 +443,9 @@ void CommandFixture::click(table::Command command)
     }
 }
 
-bool CommandFixture::run(table::Command command)
+bool CommandFixture::run(jobs::Command command)
 {
-    QSignalSpy finished(m_rules.get(), &table::CommandRules::commandFinished);
+    QSignalSpy finished(m_rules.get(), &jobs::CommandRules::commandFinished);
     click(command);
     return (!finished.isEmpty() || finished.wait(30000)) &&
            QTest::qWaitFor([this] { return !m_load->isWorking(); }, 5000);
@@ -457,8 +457,7 @@ bool CommandFixture::confirmSaveWithoutAnswers()
     return saveAnyway;
 }
 
-bool CommandFixture::confirmDeleteForGood(table::Command command, const QStringList& paths,
-                                          const platform::SystemError&)
+bool CommandFixture::confirmDeleteForGood(jobs::Command command, const QStringList& paths, const platform::SystemError&)
 {
     deleteQuestions.append({command, paths});
     return deleteForGood;
@@ -469,12 +468,12 @@ QString CommandFixture::replacedFavoritesName()
     return QStringLiteral("Favorites before the restore");
 }
 
-void CommandFixture::reportFailure(table::Command command, const platform::Failure& failure)
+void CommandFixture::reportFailure(jobs::Command command, const platform::Failure& failure)
 {
     failures.append({command, failure});
 }
 
-void CommandFixture::reportDone(table::Command command, const table::CommandReport& report)
+void CommandFixture::reportDone(jobs::Command command, const jobs::CommandReport& report)
 {
     reports.append({command, report});
 }

@@ -14,10 +14,10 @@
 #include <QTemporaryDir>
 #include <QVector>
 
-#include "table/AppState.h"
-#include "table/CommandRules.h"
+#include "jobs/AppState.h"
+#include "jobs/CommandRules.h"
 
-namespace table
+namespace jobs
 {
 class LoadSequence;
 }
@@ -96,7 +96,7 @@ public:
     /// the Favorites folder ("" or "/Sub"); each line is stored with the folder's full path.
     bool writeResults(const QStringList& lines) const;
 
-    table::AppState state;
+    jobs::AppState state;
 
 protected:
     /// Points the program at the Favorites folder (the fixture's by default) and the program folder.
@@ -139,7 +139,7 @@ private:
 class WorkerGate
 {
 public:
-    WorkerGate(table::LoadSequence& load, int step);
+    WorkerGate(jobs::LoadSequence& load, int step);
     ~WorkerGate() { open(); }
 
     /// True once the worker has reached the step and waits there (or went on after it).
@@ -161,7 +161,7 @@ private:
 
 /// The fixture's folders and the commands' rules working on them, without a window: it answers the rules'
 /// question as told and records what they report.
-class CommandFixture : public FavoritesFixture, public table::CommandAnswers
+class CommandFixture : public FavoritesFixture, public jobs::CommandAnswers
 {
 public:
     CommandFixture();
@@ -170,34 +170,34 @@ public:
     /// Loads the table as start-up does, and waits for the load. False when it does not come.
     bool start(const QString& favoritesValue = QString(), const QString& programFolder = QString());
     /// Runs the command and waits until it is over, the load it scheduled included. False when it does not end.
-    bool run(table::Command command);
+    bool run(jobs::Command command);
     /// Runs the command's rule and returns at once, as a click does.
-    void click(table::Command command);
+    void click(jobs::Command command);
 
-    table::LoadSequence& load() const { return *m_load; }
-    table::CommandRules& rules() const { return *m_rules; }
+    jobs::LoadSequence& load() const { return *m_load; }
+    jobs::CommandRules& rules() const { return *m_rules; }
 
     // The user's answers to the dead-network question and to deleting for good, and what the rules asked and
     // reported.
     bool saveAnyway = false;
     bool deleteForGood = false;
     int questions = 0;
-    QList<std::pair<table::Command, QStringList>> deleteQuestions;
-    QList<std::pair<table::Command, platform::Failure>> failures;
-    QList<std::pair<table::Command, table::CommandReport>> reports;
+    QList<std::pair<jobs::Command, QStringList>> deleteQuestions;
+    QList<std::pair<jobs::Command, platform::Failure>> failures;
+    QList<std::pair<jobs::Command, jobs::CommandReport>> reports;
     int loads = 0;   // tables loaded since start
     int cleared = 0; // times the grid was told to show no rows
 
 private:
     bool confirmSaveWithoutAnswers() override;
-    bool confirmDeleteForGood(table::Command command, const QStringList& paths,
+    bool confirmDeleteForGood(jobs::Command command, const QStringList& paths,
                               const platform::SystemError& why) override;
     QString replacedFavoritesName() override;
-    void reportFailure(table::Command command, const platform::Failure& failure) override;
-    void reportDone(table::Command command, const table::CommandReport& report) override;
+    void reportFailure(jobs::Command command, const platform::Failure& failure) override;
+    void reportDone(jobs::Command command, const jobs::CommandReport& report) override;
 
-    std::unique_ptr<table::LoadSequence> m_load;
-    std::unique_ptr<table::CommandRules> m_rules;
+    std::unique_ptr<jobs::LoadSequence> m_load;
+    std::unique_ptr<jobs::CommandRules> m_rules;
 };
 
 } // namespace testsupport

@@ -1,5 +1,9 @@
 // What the user sees of the toolbar commands in the real window: the end of a check, the question before a save,
-// the busy notice while a command works, the messages. The rules behind them are tests/table/tst_commandrules.cpp.
+// the busy notice while a command works, the messages. The rules behind them are tests/jobs/tst_commandrules.cpp.
+
+#include <atomic>
+#include <memory>
+#include <new>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -11,18 +15,18 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "favorites/Maintenance.h"
 #include "favorites/WorkingFolder.h"
+#include "jobs/LoadSequence.h"
 #include "platform/Paths.h"
 #include "support/CheckerRows.h"
 #include "support/ChildRun.h"
+#include "support/FailingRenames.h"
 #include "support/FileModes.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/ModalWatcher.h"
 #include "support/TempFavorites.h"
 #include "support/TreeSnapshot.h"
 #include "support/WindowFixture.h"
-#include "table/LoadSequence.h"
 #include "ui/BusyNotice.h"
 #include "ui/CommandList.h"
 #include "ui/LinkTableModel.h"
@@ -33,7 +37,7 @@
 #include <sys/stat.h>
 #endif
 
-using table::Command;
+using jobs::Command;
 using testsupport::folderContents;
 using testsupport::gridRows;
 using testsupport::ModalWatcher;
@@ -72,7 +76,7 @@ constexpr int kLongWorkFavorites = 12;
 // A Favorites folder of kLongWorkFavorites favorites in three folders, each dead four times over, with a backup of
 // it that differs from it in each favorite's address; opened in the window, whose worker is held at the given entry of
 // its first load when `work` is the load, else of the command's work (which the test starts).
-bool openForLongWork(WindowFixture& f, table::LongWork work, int step, std::unique_ptr<testsupport::WorkerGate>& gate)
+bool openForLongWork(WindowFixture& f, jobs::LongWork work, int step, std::unique_ptr<testsupport::WorkerGate>& gate)
 {
     QStringList lines;
     for (int i = 1; i <= kLongWorkFavorites; ++i) {
@@ -87,7 +91,7 @@ bool openForLongWork(WindowFixture& f, table::LongWork work, int step, std::uniq
         return false;
     f.open();
     gate = std::make_unique<testsupport::WorkerGate>(f.window().loadSequence(), step);
-    if (work == table::LongWork::Load)
+    if (work == jobs::LongWork::Load)
         return true;
     if (!QTest::qWaitFor([&] { return gate->isHeld(); }, 10000))
         return false;
@@ -98,11 +102,11 @@ bool openForLongWork(WindowFixture& f, table::LongWork work, int step, std::uniq
     return true;
 }
 
-Command commandOf(table::LongWork work)
+Command commandOf(jobs::LongWork work)
 {
-    return work == table::LongWork::DeleteDead ? Command::DeleteDead
-           : work == table::LongWork::Backup   ? Command::Backup
-                                               : Command::Restore;
+    return work == jobs::LongWork::DeleteDead ? Command::DeleteDead
+           : work == jobs::LongWork::Backup   ? Command::Backup
+                                              : Command::Restore;
 }
 
 // Clicks the command's button and waits until its work is over.
@@ -135,6 +139,8 @@ private slots:
     void windowAnswersDuringLongWork();
     void exitDuringLongWorkLeavesNothingBroken_data();
     void exitDuringLongWorkLeavesNothingBroken();
+    void unexpectedErrorsAreToldAndTheWindowGoesOn();
+    void restoreNotUndoneSaysWhereTheFavoritesAre();
 };
 
 void CommandsTest::initTestCase()
@@ -441,12 +447,12 @@ void CommandsTest::restoreWithoutRecycleBinAsksFirst()
 
 void CommandsTest::windowAnswersDuringLongWork_data()
 {
-    QTest::addColumn<table::LongWork>("work");
+    QTest::addColumn<jobs::LongWork>("work");
     QTest::addColumn<QString>("notice"); // while the worker is held at its first entry
-    QTest::newRow("load at start-up") << table::LongWork::Load << "正在读取收藏夹…… 1 / 12";
-    QTest::newRow("delete") << table::LongWork::DeleteDead << "正在删除收藏夹无效地址…… 1 / 12";
-    QTest::newRow("backup") << table::LongWork::Backup << "正在备份收藏夹…… 1 / 12";
-    QTest::newRow("restore") << table::LongWork::Restore << "正在还原收藏夹…… 1 / 12";
+    QTest::newRow("load at start-up") << jobs::LongWork::Load << "正在读取收藏夹…… 1 / 12";
+    QTest::newRow("delete") << jobs::LongWork::DeleteDead << "正在删除收藏夹无效地址…… 1 / 12";
+    QTest::newRow("backup") << jobs::LongWork::Backup << "正在备份收藏夹…… 1 / 12";
+    QTest::newRow("restore") << jobs::LongWork::Restore << "正在还原收藏夹…… 1 / 12";
 }
 
 // The work on the favorites runs in a worker, held here at its first entry: meanwhile the window answers. The busy
@@ -455,7 +461,7 @@ void CommandsTest::windowAnswersDuringLongWork_data()
 // double click; the others stay. Let go, the work ends as it would have, and everything is enabled again.
 void CommandsTest::windowAnswersDuringLongWork()
 {
-    QFETCH(table::LongWork, work);
+    QFETCH(jobs::LongWork, work);
     QFETCH(QString, notice);
     WindowFixture f;
     std::unique_ptr<testsupport::WorkerGate> gate;
@@ -472,7 +478,7 @@ void CommandsTest::windowAnswersDuringLongWork()
     };
     testsupport::EventWatch shows(w.busyNotice(), QEvent::Show, noteText);
     testsupport::EventWatch drawn(text, QEvent::Paint, noteText);
-    if (work != table::LongWork::Load)
+    if (work != jobs::LongWork::Load)
         w.runCommand(commandOf(work));
     QTRY_VERIFY_WITH_TIMEOUT(gate->isHeld(), 10000);
 
@@ -502,26 +508,26 @@ void CommandsTest::windowAnswersDuringLongWork()
     QVERIFY(gate->isHeld() && gate->reached() == 1);
 
     gate->open();
-    if (work != table::LongWork::Backup)
+    if (work != jobs::LongWork::Backup)
         QVERIFY(!loaded.isEmpty() || loaded.wait(10000));
-    QTRY_VERIFY(finished.count() == (work == table::LongWork::Load ? 4 : 5) && !w.loadSequence().isWorking());
+    QTRY_VERIFY(finished.count() == (work == jobs::LongWork::Load ? 4 : 5) && !w.loadSequence().isWorking());
     QTRY_VERIFY(!w.busyNotice()->isVisible());
     for (const ui::CommandEntry& entry : ui::commandList())
         QVERIFY2(w.action(entry.id)->isEnabled(), qPrintable(entry.name));
-    QCOMPARE(w.model().dataRowCount(), work == table::LongWork::DeleteDead ? 0 : kLongWorkFavorites);
-    if (work == table::LongWork::Backup)
+    QCOMPARE(w.model().dataRowCount(), work == jobs::LongWork::DeleteDead ? 0 : kLongWorkFavorites);
+    if (work == jobs::LongWork::Backup)
         QCOMPARE(folderContents(f.backup()), folderContents(f.fav()));
-    if (work == table::LongWork::Restore)
+    if (work == jobs::LongWork::Restore)
         QCOMPARE(w.model().cell(1, LinkTableModel::AddressColumn).left(15), QString("http://old.test"));
 }
 
 void CommandsTest::exitDuringLongWorkLeavesNothingBroken_data()
 {
-    QTest::addColumn<table::LongWork>("work");
-    QTest::newRow("load at start-up") << table::LongWork::Load;
-    QTest::newRow("delete") << table::LongWork::DeleteDead;
-    QTest::newRow("backup") << table::LongWork::Backup;
-    QTest::newRow("restore") << table::LongWork::Restore;
+    QTest::addColumn<jobs::LongWork>("work");
+    QTest::newRow("load at start-up") << jobs::LongWork::Load;
+    QTest::newRow("delete") << jobs::LongWork::DeleteDead;
+    QTest::newRow("backup") << jobs::LongWork::Backup;
+    QTest::newRow("restore") << jobs::LongWork::Restore;
 }
 
 // The window closes (退出程序, or its close button) while the worker is at the third entry of its work: the work stops
@@ -530,13 +536,13 @@ void CommandsTest::exitDuringLongWorkLeavesNothingBroken_data()
 // has put the two favorites before that entry into the Recycle Bin. The next start has nothing to put right.
 void CommandsTest::exitDuringLongWorkLeavesNothingBroken()
 {
-    QFETCH(table::LongWork, work);
+    QFETCH(jobs::LongWork, work);
     WindowFixture f;
     std::unique_ptr<testsupport::WorkerGate> gate;
     QVERIFY(openForLongWork(f, work, 3, gate));
     QMap<QString, QByteArray> fav = folderContents(f.fav());
     const QMap<QString, QByteArray> backup = folderContents(f.backup());
-    if (work != table::LongWork::Load)
+    if (work != jobs::LongWork::Load)
         f.window().runCommand(commandOf(work));
     QTRY_VERIFY_WITH_TIMEOUT(gate->isHeld(), 10000);
 
@@ -546,7 +552,7 @@ void CommandsTest::exitDuringLongWorkLeavesNothingBroken()
     QCOMPARE(QDir(f.backup() + "/..").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList({"data", "data.txt"}));
     const QMap<QString, QByteArray> recycled = folderContents(f.trash() + "/files");
-    QCOMPARE(recycled.size(), work == table::LongWork::DeleteDead ? 2 : 0);
+    QCOMPARE(recycled.size(), work == jobs::LongWork::DeleteDead ? 2 : 0);
     for (auto it = recycled.begin(); it != recycled.end(); ++it) {
         const QStringList from =
             fav.keys().filter(QRegularExpression("/" + QRegularExpression::escape(it.key()) + "$"));
@@ -558,6 +564,64 @@ void CommandsTest::exitDuringLongWorkLeavesNothingBroken()
     QVERIFY(f.start());
     QCOMPARE(watcher.count(), 0);
     QCOMPARE(f.window().model().dataRowCount(), kLongWorkFavorites - recycled.size());
+}
+
+// The work of the load at start-up, then that of a backup, throws at its first entry, as an allocation that fails
+// would: each is told in a message that says what failed (in Chinese, but for what the exception said), and the window
+// goes on, the next backup working.
+void CommandsTest::unexpectedErrorsAreToldAndTheWindowGoesOn()
+{
+    WindowFixture f;
+    QVERIFY(f.addFavorite("a.url", "http://a/"));
+    f.open();
+    auto throws = std::make_shared<std::atomic<bool>>(true);
+    f.window().loadSequence().setStepHook([throws](int done, int) {
+        if (done == 1 && throws->exchange(false))
+            throw std::bad_alloc();
+    });
+    ModalWatcher watcher;
+    QVERIFY(f.waitLoaded());
+    QTRY_COMPARE(watcher.messageTexts(), QStringList{"读取收藏夹时出现意外错误：std::bad_alloc（内存不足）。"});
+    QCOMPARE(watcher.seen().constFirst().title, QString("Tessaly"));
+    QCOMPARE(f.window().model().dataRowCount(), 0);
+
+    watcher.clear();
+    *throws = true;
+    QVERIFY(runToTheEnd(f.window(), Command::Backup));
+    QVERIFY(runToTheEnd(f.window(), Command::Backup));
+    QCOMPARE(watcher.messageTexts(),
+             QStringList({"备份收藏夹失败：处理时出现意外错误：std::bad_alloc（内存不足）", kBackupDone}));
+    QCOMPARE(folderContents(f.backup()), folderContents(f.fav()));
+}
+
+// A restore that fails once it has set the old favorites aside and cannot move them back (the system refuses each
+// move, here once the marker of their working folder could not record them all aside): the message says where they are
+// rather than that nothing changed, and the grid shows what is left in the Favorites folder.
+void CommandsTest::restoreNotUndoneSaysWhereTheFavoritesAre()
+{
+    if (!testsupport::FailingRenames::isAvailable())
+        QSKIP("renames are made to fail on Linux only");
+    WindowFixture f;
+    QVERIFY(f.addFavorite("a.url", "http://a/"));
+    QVERIFY(writeFile(f.backup() + "/b.url", shortcutBytes("http://b/")));
+    QVERIFY(f.start());
+    const QByteArray aside = QFile::encodeName(f.fav() + "/.tessaly-restore-old/");
+    const testsupport::FailingRenames renames([aside](const QByteArray& from, const QByteArray& to) {
+        const bool recordsAllAside =
+            to == aside + ".tessaly-working-folder" && testsupport::readFile(from).contains("phase=in");
+        const bool movesBack = from.startsWith(aside) && !from.contains("/.tessaly-working-folder");
+        return recordsAllAside ? EIO : movesBack ? EACCES : 0;
+    });
+    ModalWatcher watcher;
+    QVERIFY(runToTheEnd(f.window(), Command::Restore));
+    QCOMPARE(watcher.count(), 1);
+    const QString text = watcher.messageTexts().constFirst();
+    QVERIFY2(text.startsWith("还原收藏夹失败：还原没有完成，也无法恢复原状；原来的收藏都在 " +
+                             QString::fromLocal8Bit(aside.chopped(1))),
+             qPrintable(text));
+    QVERIFY2(!text.contains("没有任何改变"), qPrintable(text));
+    // The message comes once the table has been loaded again.
+    QCOMPARE(f.window().model().dataRowCount(), 0);
 }
 
 QTEST_MAIN(CommandsTest)

@@ -387,7 +387,7 @@ void EditDialogTest::doubleClickOffDataRowsDoesNothing()
     QTest::mouseDClick(w.grid()->viewport(), Qt::LeftButton, Qt::NoModifier,
                        QPoint(5, w.grid()->viewport()->height() - 3));
     // While a command's reload is pending the grid holds only its blank row.
-    w.runCommand(table::Command::DeleteDead);
+    w.runCommand(jobs::Command::DeleteDead);
     w.openEditor(1);
     QTest::qWait(50);
     QCOMPARE(watcher.count(), 0);
@@ -423,7 +423,7 @@ void EditDialogTest::savedHistoryFollowsTheNewName()
     QVERIFY(run.opened && !run.openAfterPress);
     QVERIFY(QFileInfo::exists(m_f->fav() + "/Other/z.url"));
 
-    w.runCommand(table::Command::SaveResults);
+    w.runCommand(jobs::Command::SaveResults);
     const QString lines = QString::fromUtf8(readFile(m_f->results()));
     QVERIFY2(lines.contains(m_f->fav() + sep() + "Other|z.url|NO|YES||\r\n"), qPrintable(lines));
     QVERIFY2(!lines.contains("|a.url|"), qPrintable(lines));
@@ -437,12 +437,12 @@ void EditDialogTest::folderListFollowsEveryLoad()
     QVERIFY(m_f->start());
     ui::MainWindow& w = m_f->window();
     ModalWatcher watcher; // closes the message 备份收藏夹完成！
-    const auto runToTheEnd = [&w](table::Command command) {
+    const auto runToTheEnd = [&w](jobs::Command command) {
         QSignalSpy finished(&w, &ui::MainWindow::commandFinished);
         QSignalSpy loaded(&w, &ui::MainWindow::tableLoaded);
         w.runCommand(command);
         return (!finished.isEmpty() || finished.wait(30000)) &&
-               (command == table::Command::Backup || !loaded.isEmpty() || loaded.wait(10000));
+               (command == jobs::Command::Backup || !loaded.isEmpty() || loaded.wait(10000));
     };
     const auto shownFolders = [&] {
         DialogRun run;
@@ -455,17 +455,17 @@ void EditDialogTest::folderListFollowsEveryLoad()
     // The backup holds other folders than start-up found; 还原 brings them back.
     QVERIFY(QDir(m_f->fav()).rename("Other", "Renamed"));
     QVERIFY(QDir().mkpath(m_f->fav() + "/Sub/New"));
-    QVERIFY(runToTheEnd(table::Command::Backup));
+    QVERIFY(runToTheEnd(jobs::Command::Backup));
     QVERIFY(QDir(m_f->fav()).rename("Renamed", "Other"));
     QVERIFY(QDir(m_f->fav() + "/Sub/New").removeRecursively());
-    QVERIFY(runToTheEnd(table::Command::Restore));
+    QVERIFY(runToTheEnd(jobs::Command::Restore));
     const QStringList restored{"", sep() + "Renamed", sep() + "Sub", sep() + "Sub" + sep() + "Deep",
                                sep() + "Sub" + sep() + "New"};
     QCOMPARE(shownFolders(), restored);
 
     // A folder made meanwhile is there after the next load, and an edit takes the favorite into it.
     QVERIFY(QDir().mkpath(m_f->fav() + "/Later"));
-    QVERIFY(runToTheEnd(table::Command::SaveResults));
+    QVERIFY(runToTheEnd(jobs::Command::SaveResults));
     DialogRun run;
     run.folderIndex = 1;
     run.name = "a";
@@ -501,7 +501,7 @@ void EditDialogTest::lockedFolderFailures()
     if (testsupport::isUnprivilegedChild()) {
         const QString root = qEnvironmentVariable("TESSALY_TEST_ROOT");
         qputenv("TESSALY_FAVORITES", (root + "/Favorites").toUtf8());
-        table::AppState state;
+        jobs::AppState state;
         state.programFolder = root + "/prog";
         ui::MainWindow w(state);
         QSignalSpy loaded(&w, &ui::MainWindow::tableLoaded);

@@ -35,7 +35,6 @@
 #include "support/ModalWatcher.h"
 #include "support/TempFavorites.h"
 #include "support/WindowFixture.h"
-#include "table/AppState.h"
 #include "table/LinkTable.h"
 #include "ui/BusyNotice.h"
 #include "ui/CommandBar.h"
@@ -840,7 +839,7 @@ void MainWindowTest::shownChoiceNarrowsAndHeadersSort()
     // 删除收藏夹无效地址 takes exactly what 将被删除 listed, whatever the grid shows.
     choice->setCurrentIndex(1);
     QSignalSpy loaded(&w, &ui::MainWindow::tableLoaded);
-    w.runCommand(table::Command::DeleteDead);
+    w.runCommand(jobs::Command::DeleteDead);
     QVERIFY(loaded.wait(10000));
     for (const QString& path : toBeDeleted)
         QVERIFY2(!QFileInfo::exists(path), qPrintable(path));
@@ -933,7 +932,7 @@ void MainWindowTest::httpsOptionDecidesWhatIsAsked()
         w.httpsOption()->click();
     ModalWatcher watcher;
     QSignalSpy finished(&w, &ui::MainWindow::checkFinished);
-    w.runCommand(table::Command::StartCheck);
+    w.runCommand(jobs::Command::StartCheck);
     QVERIFY(finished.wait(20000));
     QCOMPARE(f.state.table.verdict(1), on ? table::Verdict::Dead : table::Verdict::None);
     QTRY_COMPARE(watcher.messageTexts(), QStringList{"检测完毕"});

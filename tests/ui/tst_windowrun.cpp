@@ -10,11 +10,11 @@
 #include <QTimer>
 
 #include "checker/LinkChecker.h"
+#include "jobs/AppState.h"
 #include "support/CheckerRows.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/ModalWatcher.h"
 #include "support/WindowFixture.h"
-#include "table/AppState.h"
 #include "ui/FavoritesFilter.h"
 #include "ui/GridPanel.h"
 #include "ui/MainWindow.h"
@@ -45,7 +45,7 @@ void WindowRunTest::runFillsResultColumnAndEndsWithMessage()
     QVERIFY(f.addFavorite("d-ftp.url", "ftp://127.0.0.1/"));
     QVERIFY(f.start());
     ui::MainWindow& window = f.window();
-    table::AppState& state = f.state;
+    jobs::AppState& state = f.state;
     testsupport::setVerdict(state.table, 4, table::Verdict::Alive); // from an earlier check
 
     window.slider()->setValue(3);
@@ -63,7 +63,7 @@ void WindowRunTest::runFillsResultColumnAndEndsWithMessage()
         });
     });
 
-    window.runCommand(table::Command::StartCheck);
+    window.runCommand(jobs::Command::StartCheck);
     QCOMPARE(window.panelText(5), QString("正在检测"));
     QVERIFY(finished.wait(15000));
     QTRY_COMPARE(boxText, QString("检测完毕"));
@@ -154,7 +154,7 @@ void WindowRunTest::currentCellFollowsTheLoadAndTheVerdicts()
     QSignalSpy finished(&w, &ui::MainWindow::checkFinished);
     w.slider()->setValue(10);
     sampler.start(5);
-    w.runCommand(table::Command::StartCheck);
+    w.runCommand(jobs::Command::StartCheck);
     QVERIFY(finished.wait(20000));
     QCOMPARE(judged.size(), rows);
     QTRY_COMPARE(watcher.messageTexts(), QStringList{"检测完毕"});
@@ -183,7 +183,7 @@ void WindowRunTest::sortAndFilterLeaveTheCheckAlone()
     connect(&w.checker(), &checker::LinkChecker::verdict, this, [&](int row) { asked.append(row); });
     testsupport::ModalWatcher watcher;
     QSignalSpy finished(&w, &ui::MainWindow::checkFinished);
-    w.runCommand(table::Command::StartCheck); // one channel: the rows one after another
+    w.runCommand(jobs::Command::StartCheck); // one channel: the rows one after another
     QVERIFY(finished.wait(20000));
     QCOMPARE(asked, QList<int>({1, 2, 3, 4, 5, 6, 7, 8}));
     // The last dead row, shown first, is the current one.

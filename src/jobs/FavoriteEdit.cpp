@@ -1,4 +1,4 @@
-#include "table/FavoriteEdit.h"
+#include "jobs/FavoriteEdit.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -8,7 +8,7 @@
 #include "platform/Paths.h"
 #include "table/Loader.h"
 
-namespace table
+namespace jobs
 {
 
 using platform::fail;
@@ -161,9 +161,9 @@ bool applyFavoriteEdit(AppState& state, int row, const FavoriteEdit& edit, Failu
             return false;
         }
     }
-    state.table.setFavorite(row, plan.newName, plan.newFolder, relativeFolder(state.catalogue.favPath, plan.newFolder),
-                            edit.address);
+    state.table.setFavorite(row, plan.newName, plan.newFolder,
+                            table::relativeFolder(state.catalogue.favPath, plan.newFolder), edit.address);
     return true;
 }
 
-} // namespace table
+} // namespace jobs

@@ -9,7 +9,7 @@
 
 class QLocalServer;
 
-namespace table
+namespace jobs
 {
 
 /// Keeps a second copy of the program off a folder for as long as it lives, and lets a second start on it bring this
@@ -62,4 +62,4 @@ private:
     QLocalServer* m_server = nullptr;
 };
 
-} // namespace table
+} // namespace jobs

@@ -4,16 +4,16 @@
 
 #include <QObject>
 
-#include "favorites/Maintenance.h"
+#include "favorites/Recovery.h"
 #include "favorites/Progress.h"
+#include "jobs/AppState.h"
+#include "jobs/BackgroundWork.h"
 #include "platform/Failure.h"
-#include "table/AppState.h"
-#include "table/BackgroundWork.h"
 #include "table/Loader.h"
 
 class QTimer;
 
-namespace table
+namespace jobs
 {
 
 /// The long pieces of work the busy notice tells of.
@@ -58,9 +58,11 @@ public:
     /// After a command has changed what is on disk: the grid cleared at once; behind the busy notice the files
     /// collected again (the count told as soon as it is known) and the table loaded; then `then`. A load already
     /// scheduled that clears the verdicts still does.
-    void reloadFromDisk(CurrentVerdicts verdicts = CurrentVerdicts::Cleared, std::function<void()> then = {});
-    /// Runs work in the worker behind the busy notice, which tells how far it has come; then `then`, here.
-    void runBehindBusyNotice(LongWork kind, Work work, std::function<void()> then);
+    void reloadFromDisk(table::CurrentVerdicts verdicts = table::CurrentVerdicts::Cleared,
+                        std::function<void()> then = {});
+    /// Runs work in the worker behind the busy notice, which tells how far it has come; then `then`, here, with the
+    /// failure of a work that ended in an exception (none when it returned).
+    void runBehindBusyNotice(LongWork kind, Work work, BackgroundWork::Then then);
     /// True from the moment a load or a piece of work is scheduled until the last continuation of it has returned.
     bool isWorking() const { return m_working; }
     /// Hides the busy notice at once: the window waits for nothing now, as it must before it asks the user something
@@ -72,9 +74,13 @@ public:
     /// call on a hung drive) and still runs in the worker: the process must then end before this object goes (see
     /// BackgroundWork::stop).
     bool stop(int waitMs = -1);
+    /// Why the last load read nothing, its work having ended in an exception (WorkFailure::UnexpectedWhileLoading);
+    /// none once a load has succeeded.
+    const platform::Failure& loadFailure() const { return m_loadFailure; }
     /// True while stop() waits for the work; safe to ask from any thread.
     bool isStopping() const { return m_worker.isStopping(); }
-    /// For tests: called in the worker at every step of the work, before it goes on (it may hold the worker there).
+    /// For tests: called in the worker at every step of the work, before it goes on (it may hold the worker there, or
+    /// throw as the work's own code might).
     void setStepHook(BackgroundWork::StepHook hook) { m_worker.setStepHook(std::move(hook)); }
 
 signals:
@@ -85,11 +91,13 @@ signals:
     /// The busy notice is to be shown (true) or hidden (false).
     void busyChanged(bool shown);
     /// The work behind the busy notice has done `done` of `total` entries (total 0 while it is not known).
-    void progressChanged(table::LongWork kind, int done, int total);
+    void progressChanged(jobs::LongWork kind, int done, int total);
     /// isWorking() has changed.
     void workingChanged(bool working);
     /// The table has been loaded.
     void loaded();
+    /// The load's work ended in an exception (failure): the table has been loaded empty.
+    void loadFailed(const platform::Failure& failure);
     /// A load is over and the busy notice hidden again.
     void finished();
     /// At start-up a restore stopped half-way was found and finished or undone, or could not be (failure).
@@ -115,18 +123,19 @@ private:
     QTimer* m_workTimer = nullptr;    // starts the waiting work at load_ie's interval
     LongWork m_kind = LongWork::Load; // what the worker does (or is about to)
     Work m_work;                      // the work waiting for m_workTimer
-    std::function<void()> m_afterWork;
+    BackgroundWork::Then m_afterWork;
     std::function<void()> m_afterLoad;
-    CurrentVerdicts m_verdicts = CurrentVerdicts::Cleared; // what the scheduled load does with them
-    bool m_startUp = false;                                // the scheduled load is the one of start-up
-    int m_countTold = -1;                                  // the favorites count last told during this load
-    bool m_loadedSinceNotice = false;                      // a load ran since the busy notice was last hidden
-    bool m_busyShown = false;                              // the busy notice is on screen
+    table::CurrentVerdicts m_verdicts = table::CurrentVerdicts::Cleared; // what the scheduled load does with them
+    bool m_startUp = false;                                              // the scheduled load is the one of start-up
+    int m_countTold = -1;             // the favorites count last told during this load
+    bool m_loadedSinceNotice = false; // a load ran since the busy notice was last hidden
+    bool m_busyShown = false;         // the busy notice is on screen
     bool m_working = false;
     favorites::InterruptedRestore m_foundAtStartUp = favorites::InterruptedRestore::None;
     platform::Failure m_startUpFailure;
+    platform::Failure m_loadFailure; // of the last load
 };
 
-} // namespace table
+} // namespace jobs
 
-Q_DECLARE_METATYPE(table::LongWork)
+Q_DECLARE_METATYPE(jobs::LongWork)

@@ -1,17 +1,15 @@
 #pragma once
 
-#include <memory>
-
 #include <QMetaType>
 #include <QObject>
 #include <QStringList>
 
 #include "favorites/FileOps.h"
+#include "jobs/AppState.h"
 #include "platform/Failure.h"
-#include "table/AppState.h"
 #include "table/ResultsFile.h"
 
-namespace table
+namespace jobs
 {
 
 class LoadSequence;
@@ -33,7 +31,7 @@ enum class Command
 struct CommandReport
 {
     favorites::LeftOut leftOut; // backup, restore: entries that are no file, folder or link this system can make
-    UnstoredRows unstoredRows;  // save: the favorites whose folder or name the results file cannot hold, by why
+    table::UnstoredRows unstoredRows;  // save: the favorites whose folder or name the results file cannot hold, by why
 };
 
 /// What only the user can answer, and what the user is told: the window implements it with its message boxes.
@@ -57,13 +55,10 @@ public:
 };
 
 /// The rules of the commands that change the user's data: save the results, delete the dead favorites, back the
-/// Favorites folder up and restore it. Each checks first and, when it refuses, changes nothing, the table included;
-/// what changed on disk is loaded again before the command reports. The file work of delete, backup and restore runs
-/// in a worker behind the busy notice (LoadSequence), from copies of what it needs; the questions to the user come
-/// between its steps, on the window's thread. While a load or another command's work runs, a command does nothing
-/// (the window greys it): the rows may not be those on disk yet. What delete and restore remove goes to the Recycle
-/// Bin; where it cannot, it is deleted for good only when the user agrees. The checks and the order of the steps are
-/// here; the questions and the messages are the window's.
+/// Favorites folder up and restore it. While a load or another command's work runs, a command does nothing (the window
+/// greys it): the rows may not be those on disk yet. Without a usable Favorites folder it is refused. Otherwise the
+/// command's job does its work (jobs/SaveResultsJob.h, DeleteDeadJob.h, BackupJob.h, RestoreJob.h), and the rules tell
+/// its result through the answers: the questions and the messages are the window's.
 class CommandRules : public QObject
 {
     Q_OBJECT
@@ -80,24 +75,22 @@ public:
 
 signals:
     /// The command's work is over (done, refused or failed), its report given.
-    void commandFinished(table::Command command);
+    void commandFinished(jobs::Command command);
 
 private:
-    struct Outcome;
-
     /// False, the command over, while work runs; false, with the command's failure reported, when there is no usable
     /// Favorites folder.
     bool startable(Command command);
-    void finish(Command command, bool ok, const platform::Failure& failure, const CommandReport& report);
-    void finish(Command command, const Outcome& outcome);
-    /// The table is loaded again when the command has changed what is on disk, then the command reports.
-    void reloadThenFinish(Command command, bool changed, const std::shared_ptr<Outcome>& outcome);
+    /// Tells the user how the command ended (done, with what it reports besides, or failed), unless it ended silently
+    /// (the user declined it, or had it undone); then it is over.
+    void finish(Command command, const platform::Failure& failure, const CommandReport& report = CommandReport(),
+                bool silently = false);
 
     AppState& m_state;
     LoadSequence& m_load;
     CommandAnswers& m_answers;
 };
 
-} // namespace table
+} // namespace jobs
 
-Q_DECLARE_METATYPE(table::Command)
+Q_DECLARE_METATYPE(jobs::Command)

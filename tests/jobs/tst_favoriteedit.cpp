@@ -7,12 +7,12 @@
 
 #include "favorites/Enumeration.h"
 #include "favorites/ShortcutFile.h"
+#include "jobs/FavoriteEdit.h"
 #include "platform/Paths.h"
 #include "support/CheckerRows.h"
 #include "support/TempFavorites.h"
 #include "support/TreeSnapshot.h"
 #include "support/WindowFixture.h"
-#include "table/FavoriteEdit.h"
 #include "table/Loader.h"
 #include "ui/FailureText.h"
 #include "ui/LinkTableModel.h"
@@ -59,7 +59,7 @@ private:
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_fav;
-    table::AppState m_state;
+    jobs::AppState m_state;
     std::unique_ptr<LinkTableModel> m_model;
 };
 
@@ -148,7 +148,7 @@ void FavoriteEditTest::applyPaths_data()
     QTest::newRow("empty name") << "Sub/b.url"
                                 << "/Sub"
                                 << "" << false << "Sub/b.url" << false
-                                << platform::FailureKind(table::EditFailure::NameEmpty);
+                                << platform::FailureKind(jobs::EditFailure::NameEmpty);
     // A favorite of that name in the target folder: refused before the new address is written anywhere.
     QTest::newRow("name taken") << "a.url"
                                 << "/Sub"
@@ -172,36 +172,36 @@ void FavoriteEditTest::applyPaths_data()
     QTest::newRow("folder missing") << "a.url"
                                     << "/Nope"
                                     << "a" << false << "a.url" << false
-                                    << platform::FailureKind(table::EditFailure::TargetFolderMissing);
+                                    << platform::FailureKind(jobs::EditFailure::TargetFolderMissing);
     QTest::newRow("folder without leading separator")
         << "a.url"
         << "Sub"
-        << "a" << false << "a.url" << false << platform::FailureKind(table::EditFailure::FolderNeedsSeparator);
+        << "a" << false << "a.url" << false << platform::FailureKind(jobs::EditFailure::FolderNeedsSeparator);
     QTest::newRow("folder outside the Favorites")
         << "a.url"
         << "/../x"
-        << "a" << false << "a.url" << false << platform::FailureKind(table::EditFailure::TargetFolderOutside);
+        << "a" << false << "a.url" << false << platform::FailureKind(jobs::EditFailure::TargetFolderOutside);
     QTest::newRow("folder outside, existing")
         << "a.url"
         << "/../Outside"
-        << "a" << false << "a.url" << false << platform::FailureKind(table::EditFailure::TargetFolderOutside);
+        << "a" << false << "a.url" << false << platform::FailureKind(jobs::EditFailure::TargetFolderOutside);
     QTest::newRow("name with a separator")
         << "a.url"
         << ""
-        << "../../Outside/a" << false << "a.url" << false << platform::FailureKind(table::EditFailure::NameNotAllowed);
+        << "../../Outside/a" << false << "a.url" << false << platform::FailureKind(jobs::EditFailure::NameNotAllowed);
     QTest::newRow("name into a subfolder")
         << "a.url"
         << ""
-        << "Sub/a" << false << "a.url" << false << platform::FailureKind(table::EditFailure::NameNotAllowed);
+        << "Sub/a" << false << "a.url" << false << platform::FailureKind(jobs::EditFailure::NameNotAllowed);
     QTest::newRow("name dot dot") << "Sub/b.url"
                                   << "/Sub"
                                   << ".." << false << "Sub/b.url" << false
-                                  << platform::FailureKind(table::EditFailure::NameNotAllowed);
+                                  << platform::FailureKind(jobs::EditFailure::NameNotAllowed);
     // What a Windows file name cannot hold, and what the results file cannot store, on every platform.
     for (const char* name : {"a|b", "a:b", "a*b", "a?b", "a\"b", "a<b", "a>b", "a\\b", "line\nbreak", "tab\tin"})
         QTest::addRow("name %s", name) << "a.url"
                                        << "" << QString::fromLatin1(name) << false << "a.url" << false
-                                       << platform::FailureKind(table::EditFailure::NameNotAllowed);
+                                       << platform::FailureKind(jobs::EditFailure::NameNotAllowed);
 }
 
 void FavoriteEditTest::applyPaths()
@@ -226,7 +226,7 @@ void FavoriteEditTest::applyPaths()
     const QString address = "http://changed.test/?q=1";
 
     platform::Failure error;
-    const bool ok = table::applyFavoriteEdit(m_state, row, {folder, name, address}, &error);
+    const bool ok = jobs::applyFavoriteEdit(m_state, row, {folder, name, address}, &error);
     QCOMPARE(ok, applied);
     QCOMPARE(error.kind, refusal);
 
@@ -270,7 +270,7 @@ void FavoriteEditTest::caseOnlyRenameIsAMove()
     if (QFileInfo::exists(m_fav + "/A.url"))
         QSKIP("The temporary folder ignores letter case; the copy would meet the file itself.");
     const int row = rowOf("a.url");
-    QVERIFY(table::applyFavoriteEdit(m_state, row, {"", "A", "http://a.test/"}));
+    QVERIFY(jobs::applyFavoriteEdit(m_state, row, {"", "A", "http://a.test/"}));
     QVERIFY(QFileInfo::exists(m_fav + "/A.url"));
     QVERIFY(!QDir(m_fav).entryList(QDir::Files).contains("a.url"));
     QCOMPARE(m_model->cell(row, LinkTableModel::NameColumn), QString("A"));
@@ -281,7 +281,7 @@ void FavoriteEditTest::rowsOutsideTheTableAreRefused()
     const QMap<QString, QByteArray> disk = folderContents(m_dir->path());
     for (int row : {-1, 0, 3, 100}) {
         platform::Failure error;
-        QVERIFY(!table::applyFavoriteEdit(m_state, row, {"", "z", "http://z/"}, &error));
+        QVERIFY(!jobs::applyFavoriteEdit(m_state, row, {"", "z", "http://z/"}, &error));
         QVERIFY(error.failed());
     }
     QCOMPARE(folderContents(m_dir->path()), disk);
@@ -295,10 +295,10 @@ void FavoriteEditTest::favoriteGoneSinceTheLoadIsNotMadeAgain()
     QVERIFY(QFile::remove(m_fav + "/a.url"));
     const QMap<QString, QByteArray> disk = folderContents(m_dir->path());
     const QStringList cells = rowCells(row);
-    for (const table::FavoriteEdit& edit :
-         {table::FavoriteEdit{"", "a", "http://new/"}, table::FavoriteEdit{"/Sub", "moved", "http://new/"}}) {
+    for (const jobs::FavoriteEdit& edit :
+         {jobs::FavoriteEdit{"", "a", "http://new/"}, jobs::FavoriteEdit{"/Sub", "moved", "http://new/"}}) {
         platform::Failure error;
-        QVERIFY(!table::applyFavoriteEdit(m_state, row, edit, &error));
+        QVERIFY(!jobs::applyFavoriteEdit(m_state, row, edit, &error));
         QCOMPARE(error.kind, platform::FileFailure::FileMissing);
         QCOMPARE(error.path, QDir::toNativeSeparators(m_fav + "/a.url"));
     }
@@ -313,7 +313,7 @@ void FavoriteEditTest::addressThatCannotBeStoredChangesNothing()
     const QStringList cells = rowCells(row);
     platform::Failure error;
     // A line break would end the entry and start a section of its own in the file.
-    QVERIFY(!table::applyFavoriteEdit(m_state, row, {"", "moved", "http://x.test/\r\n[Evil]\r\nURL=y"}, &error));
+    QVERIFY(!jobs::applyFavoriteEdit(m_state, row, {"", "moved", "http://x.test/\r\n[Evil]\r\nURL=y"}, &error));
     QVERIFY(error.failed());
     QCOMPARE(folderContents(m_dir->path()), disk);
     QCOMPARE(rowCells(row), cells);
@@ -324,7 +324,7 @@ void FavoriteEditTest::addressThatCannotBeStoredChangesNothing()
 void FavoriteEditTest::movedFavoriteIsFoundAtTheNextLoad()
 {
     const int row = rowOf("Sub/b.url");
-    QVERIFY(table::applyFavoriteEdit(m_state, row, {platform::separator() + QString("Other"), "c", "http://c.test/"}));
+    QVERIFY(jobs::applyFavoriteEdit(m_state, row, {platform::separator() + QString("Other"), "c", "http://c.test/"}));
     favorites::collectFiles(m_state.catalogue);
     LinkTableModel reloaded(m_state.table);
     table::loadTable(m_state.catalogue, m_state.table, m_dir->filePath("data.txt"));
@@ -372,8 +372,8 @@ void FavoriteEditTest::onlyShortcutFilesAreEdited()
     const QStringList cells = rowCells(row);
 
     platform::Failure error;
-    QVERIFY(!table::applyFavoriteEdit(m_state, row, {folder, name, address}, &error));
-    QCOMPARE(error.kind, table::EditFailure::NotAShortcut);
+    QVERIFY(!jobs::applyFavoriteEdit(m_state, row, {folder, name, address}, &error));
+    QCOMPARE(error.kind, jobs::EditFailure::NotAShortcut);
     QCOMPARE(error.path, QDir::toNativeSeparators(m_fav + "/" + file));
     QCOMPARE(folderContents(m_dir->path()), disk);
     QCOMPARE(rowCells(row), cells);
@@ -389,12 +389,12 @@ void FavoriteEditTest::extensionKeepsItsCase()
     const int row = rowOf("NEWS.URL");
     QVERIFY(row > 0);
     platform::Failure error;
-    QVERIFY2(table::applyFavoriteEdit(m_state, row, {"", "NEWS", "http://news.test/new"}, &error),
+    QVERIFY2(jobs::applyFavoriteEdit(m_state, row, {"", "NEWS", "http://news.test/new"}, &error),
              qPrintable(ui::failureText(error)));
     QCOMPARE(QDir(m_fav).entryList({"news*"}, QDir::Files), QStringList{"NEWS.URL"});
     QCOMPARE(favorites::GetUrl(m_fav + "/NEWS.URL"), QString("http://news.test/new"));
 
-    QVERIFY2(table::applyFavoriteEdit(m_state, row, {"", "Daily", "http://news.test/new"}, &error),
+    QVERIFY2(jobs::applyFavoriteEdit(m_state, row, {"", "Daily", "http://news.test/new"}, &error),
              qPrintable(ui::failureText(error)));
     QCOMPARE(QDir(m_fav).entryList({"news*", "daily*"}, QDir::Files), QStringList{"Daily.URL"});
     QCOMPARE(m_state.table.fileName(row), QString("Daily.URL"));

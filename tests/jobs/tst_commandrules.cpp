@@ -2,6 +2,10 @@
 // worked on real folders without a window: what each does, when it refuses, and that a refusal or a failure
 // changes nothing and loses nothing. What the user sees of them is tests/ui/tst_commands.cpp.
 
+#include <atomic>
+#include <memory>
+#include <new>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,18 +16,21 @@
 #include <QTest>
 
 #include "checker/LinkChecker.h"
+#include "favorites/Backup.h"
 #include "favorites/Maintenance.h"
+#include "jobs/BackgroundWork.h"
+#include "jobs/LoadSequence.h"
 #include "platform/Paths.h"
 #include "platform/CodePage.h"
 #include "support/CheckerRows.h"
 #include "support/ChildRun.h"
+#include "support/FailingRenames.h"
 #include "support/FileModes.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/TempFavorites.h"
 #include "support/TreeSnapshot.h"
 #include "support/Unprivileged.h"
 #include "support/WindowFixture.h"
-#include "table/LoadSequence.h"
 #include "table/ResultsFile.h"
 #include "ui/FailureText.h"
 
@@ -32,9 +39,9 @@
 #include <unistd.h>
 #endif
 
+using jobs::Command;
 using platform::FailureKind;
 using platform::FileFailure;
-using table::Command;
 using testsupport::CommandFixture;
 using testsupport::diskNames;
 using testsupport::everyFavoriteKept;
@@ -66,6 +73,16 @@ bool failedWith(const CommandFixture& f, Command command, FailureKind kind)
 QString s()
 {
     return QString(platform::separator());
+}
+
+// Two dead favorites (one in a subfolder) and one to keep, and a backup that holds the one to keep and another.
+bool addDeadKeptAndBackup(const CommandFixture& f)
+{
+    return f.addFavorite("dead.url", "http://dead/") && f.addFavorite("Sub/dead2.url", "http://dead2/") &&
+           f.addFavorite("keep.url", "http://keep/") &&
+           f.writeResults({"|dead.url|NO|NO|NO|NO", "/Sub|dead2.url|NO|NO|NO|NO"}) &&
+           writeFile(f.backup() + "/keep.url", shortcutBytes("http://keep/")) &&
+           writeFile(f.backup() + "/Old/from-backup.url", shortcutBytes("http://old/"));
 }
 
 } // namespace
@@ -112,6 +129,10 @@ private slots:
     void restoreThenDeleteRightAwayDeletesNoLiveFavorite();
     void lockedFolderFailures_data();
     void lockedFolderFailures();
+    void workEndingInAnExceptionFailsOnlyItsCommand_data();
+    void workEndingInAnExceptionFailsOnlyItsCommand();
+    void restoreFailingAfterAChangeLoadsTheTableAgain_data();
+    void restoreFailingAfterAChangeLoadsTheTableAgain();
 };
 
 void CommandRulesTest::saveFoldsResultsIntoHistory()
@@ -1054,6 +1075,144 @@ void CommandRulesTest::lockedFolderFailures()
     QCOMPARE(readFile(f.results()), resultsBefore);
     testsupport::setMode(locked, 0755);
 #endif
+}
+
+void CommandRulesTest::workEndingInAnExceptionFailsOnlyItsCommand_data()
+{
+    QTest::addColumn<Command>("command"); // the command whose work throws; SaveResults: its reload; About: start-up
+    QTest::newRow("delete") << Command::DeleteDead;
+    QTest::newRow("backup") << Command::Backup;
+    QTest::newRow("restore") << Command::Restore;
+    QTest::newRow("the reload after a save") << Command::SaveResults;
+    QTest::newRow("the load at start-up") << Command::About;
+}
+
+// The worker's code throws at the first entry of a piece of work, as an allocation that fails would. The work ends
+// there, its command fails with what the exception said, and the program goes on: nothing of the user's is lost, the
+// table shows what is on disk (after a load that threw, nothing, and a save is refused rather than wipe every history),
+// and the same command works the next time.
+void CommandRulesTest::workEndingInAnExceptionFailsOnlyItsCommand()
+{
+    QFETCH(Command, command);
+    CommandFixture f;
+    QVERIFY(addDeadKeptAndBackup(f));
+    const QMap<QString, QByteArray> favBefore = folderContents(f.fav());
+    const QMap<QString, QByteArray> backupBefore = folderContents(f.backup());
+    auto throws = std::make_shared<std::atomic<bool>>(true);
+    const auto throwOnce = [throws](int done, int) {
+        if (done == 1 && throws->exchange(false))
+            throw std::bad_alloc();
+    };
+    QSignalSpy loadFailed(&f.load(), &jobs::LoadSequence::loadFailed);
+    if (command == Command::About)
+        f.load().setStepHook(throwOnce);
+    QVERIFY(f.start());
+    f.load().setStepHook(throwOnce);
+    if (command != Command::About)
+        QVERIFY(f.run(command));
+    QVERIFY(!*throws);
+
+    platform::Failure unexpected;
+    if (command == Command::SaveResults || command == Command::About) {
+        QCOMPARE(loadFailed.count(), 1);
+        QCOMPARE(f.state.table.rowCount(), 0);
+        unexpected = f.load().loadFailure();
+        QCOMPARE(unexpected.kind, FailureKind(jobs::WorkFailure::UnexpectedWhileLoading));
+        const QByteArray results = readFile(f.results());
+        // The save itself was done; it is the table that could not be read again.
+        QVERIFY(f.failures.isEmpty());
+        QCOMPARE(f.reports.size(), command == Command::SaveResults ? 1 : 0);
+        f.reports.clear();
+        QVERIFY(f.run(Command::SaveResults));
+        QVERIFY(failedWith(f, Command::SaveResults, jobs::WorkFailure::UnexpectedWhileLoading));
+        QCOMPARE(readFile(f.results()), results);
+        // A command that loads the table again brings it back, and then a save works.
+        QVERIFY(f.run(Command::DeleteDead));
+        QVERIFY(!f.load().loadFailure().failed());
+        command = Command::SaveResults;
+    } else {
+        QVERIFY(failedWith(f, command, jobs::WorkFailure::Unexpected));
+        unexpected = f.failures.constFirst().second;
+        QCOMPARE(folderContents(f.fav()), favBefore);
+        QCOMPARE(folderContents(f.backup()), backupBefore);
+    }
+    QCOMPARE(unexpected.path, QString("std::bad_alloc"));
+    QCOMPARE(unexpected.system.reason, platform::SystemReason::OutOfMemory);
+    QCOMPARE(tableNames(f.state.table), diskNames(f.fav()));
+
+    f.failures.clear();
+    QVERIFY(f.run(command));
+    QVERIFY(f.failures.isEmpty());
+    QCOMPARE(tableNames(f.state.table), diskNames(f.fav()));
+    if (command == Command::DeleteDead)
+        QVERIFY(!QFileInfo::exists(f.fav() + "/dead.url"));
+    else if (command == Command::SaveResults)
+        QCOMPARE(resultLines(f.results()).size(), f.state.table.rowCount());
+    else
+        QCOMPARE(folderContents(f.fav()), folderContents(f.backup()));
+}
+
+void CommandRulesTest::restoreFailingAfterAChangeLoadsTheTableAgain_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<platform::FailureKind>("kind");
+    QTest::newRow("undone: nothing changed") << "undone" << FailureKind(FileFailure::MoveFailed);
+    QTest::newRow("the old favorites cannot be moved back")
+        << "not undone" << FailureKind(favorites::MaintenanceFailure::RestoreNotUndone);
+    QTest::newRow("the working folder taken away")
+        << "taken away" << FailureKind(favorites::MaintenanceFailure::WorkingFolderGone);
+    QTest::newRow("the phase not recorded, the old favorites not moved back")
+        << "phase" << FailureKind(favorites::MaintenanceFailure::RestoreNotUndone);
+}
+
+// The second favorite the restore sets aside cannot be moved (the system refuses, or the working folder it goes to has
+// been taken away), or, once they are all aside, the working folder's marker cannot record it. Moved back, the
+// favorites are as they were, and so is the table, with the verdicts of the check; when they cannot be moved back
+// either, they are where the failure says, and the table is loaded again so as to show what is in the Favorites folder
+// now.
+void CommandRulesTest::restoreFailingAfterAChangeLoadsTheTableAgain()
+{
+    QFETCH(QString, how);
+    QFETCH(platform::FailureKind, kind);
+    if (!testsupport::FailingRenames::isAvailable())
+        QSKIP("renames are made to fail on Linux only");
+    CommandFixture f;
+    for (const char* name : {"a.url", "b.url", "c.url", "Sub/d.url"})
+        QVERIFY(f.addFavorite(name, QStringLiteral("http://%1/").arg(QString::fromLatin1(name))));
+    QVERIFY(writeFile(f.backup() + "/from-backup.url", shortcutBytes("http://backup/")));
+    QVERIFY(f.start());
+    testsupport::setAllStates(f.state.table, table::Verdict::Alive);
+    const QVector<table::LinkRow> rows = f.state.table.rows();
+    const QByteArray aside = QFile::encodeName(f.fav() + "/.tessaly-restore-old/");
+    const QByteArray takenAway = QFile::encodeName(f.root() + "/taken-away");
+    auto setAside = std::make_shared<std::atomic<int>>(0); // favorites moved into the working folder
+    const testsupport::FailingRenames renames([=](const QByteArray& from, const QByteArray& to) {
+        const auto isFavorite = [](const QByteArray& path) { return !path.contains("/.tessaly-working-folder"); };
+        // The marker is saved whole, a new copy taking the old one's place: the one that records them all aside.
+        if (how == "phase" && to == aside + ".tessaly-working-folder" && readFile(from).contains("phase=in\r\n"))
+            return EIO;
+        if (how != "phase" && to.startsWith(aside) && isFavorite(to) && ++*setAside == 2) {
+            if (how != "taken away")
+                return EIO;
+            testsupport::renameForReal(aside.chopped(1), takenAway);
+        }
+        const bool movedBack = from.startsWith(aside) && isFavorite(from);
+        return movedBack && (how == "not undone" || how == "phase") ? EACCES : 0;
+    });
+
+    QVERIFY(f.run(Command::Restore));
+    QVERIFY(failedWith(f, Command::Restore, kind));
+    QCOMPARE(tableNames(f.state.table), diskNames(f.fav()));
+    if (how == "undone") {
+        QCOMPARE(f.loads, 1);
+        QCOMPARE(f.state.table.rows(), rows);
+        return;
+    }
+    QCOMPARE(f.loads, 2);
+    QCOMPARE(f.failures[0].second.path, how == "taken away" ? f.fav() : QString::fromLocal8Bit(aside.chopped(1)));
+    const QString where = how == "taken away" ? QString::fromLocal8Bit(takenAway) : f.failures[0].second.path;
+    QCOMPARE(diskNames(where).size(), how == "phase" ? 4 : 1);
+    QCOMPARE(f.state.table.rowCount(), 4 - diskNames(where).size());
 }
 
 QTEST_GUILESS_MAIN(CommandRulesTest)

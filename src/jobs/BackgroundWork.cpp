@@ -1,11 +1,13 @@
-#include "table/BackgroundWork.h"
+#include "jobs/BackgroundWork.h"
 
+#include <exception>
 #include <memory>
+#include <new>
 #include <utility>
 
 #include <QPromise>
 
-namespace table
+namespace jobs
 {
 
 namespace
@@ -13,6 +15,18 @@ namespace
 
 // The recursive copies and deletions of a deep folder tree need the stack the window's thread has.
 constexpr uint kWorkerStackBytes = 8u * 1024u * 1024u;
+
+// The failure of a work that threw `exception` (null: something that is no std::exception).
+platform::Failure unexpectedFailure(const std::exception* exception)
+{
+    platform::Failure failure;
+    failure.kind = WorkFailure::Unexpected;
+    if (exception)
+        failure.path = QString::fromLocal8Bit(exception->what());
+    if (dynamic_cast<const std::bad_alloc*>(exception))
+        failure.system.reason = platform::SystemReason::OutOfMemory;
+    return failure;
+}
 
 } // namespace
 
@@ -34,7 +48,7 @@ BackgroundWork::~BackgroundWork()
     stop();
 }
 
-bool BackgroundWork::start(Work work, std::function<void()> then)
+bool BackgroundWork::start(Work work, Then then)
 {
     if (m_running)
         return false;
@@ -42,11 +56,12 @@ bool BackgroundWork::start(Work work, std::function<void()> then)
     m_stopping = false;
     m_then = std::move(then);
     m_total = 0;
+    m_unexpected = std::make_shared<platform::Failure>();
     // Shared: the pool takes copyable functions, and a promise is moved only.
     auto promise = std::make_shared<QPromise<void>>();
     m_watcher.setFuture(promise->future());
     promise->start();
-    m_pool.start([promise, work = std::move(work), hook = m_stepHook] {
+    m_pool.start([promise, work = std::move(work), hook = m_stepHook, unexpected = m_unexpected] {
         int total = 0;
         favorites::Progress progress([&](int done, int of) {
             if (of != total) {
@@ -58,7 +73,14 @@ bool BackgroundWork::start(Work work, std::function<void()> then)
                 hook(done, total);
             return !promise->isCanceled();
         });
-        work(progress);
+        // Whatever the work throws ends it, not the program; its continuation tells what it was.
+        try {
+            work(progress);
+        } catch (const std::exception& exception) {
+            *unexpected = unexpectedFailure(&exception);
+        } catch (...) {
+            *unexpected = unexpectedFailure(nullptr);
+        }
         promise->finish();
     });
     return true;
@@ -83,9 +105,9 @@ void BackgroundWork::workFinished()
     if (!m_running)
         return;
     m_running = false;
-    const std::function<void()> then = std::exchange(m_then, nullptr);
+    const Then then = std::exchange(m_then, nullptr);
     if (then)
-        then();
+        then(*m_unexpected);
 }
 
-} // namespace table
+} // namespace jobs

@@ -2,10 +2,10 @@
 
 #include <QString>
 
+#include "jobs/AppState.h"
 #include "platform/Failure.h"
-#include "table/AppState.h"
 
-namespace table
+namespace jobs
 {
 
 /// Why the edit of one favorite is refused.
@@ -45,8 +45,8 @@ platform::Failure favoriteEditProblem(const AppState& state, int row, const Favo
 /// false with the reason in *failure.
 bool applyFavoriteEdit(AppState& state, int row, const FavoriteEdit& edit, platform::Failure* failure = nullptr);
 
-} // namespace table
+} // namespace jobs
 
-template <> struct platform::IsFailureKind<table::EditFailure> : std::true_type
+template <> struct platform::IsFailureKind<jobs::EditFailure> : std::true_type
 {
 };

@@ -5,7 +5,7 @@
 #include "favorites/Catalogue.h"
 #include "table/LinkTable.h"
 
-namespace table
+namespace jobs
 {
 
 /// Everything the program knows for the whole of its run: the favorites catalogue, the link table and where its
@@ -13,8 +13,8 @@ namespace table
 struct AppState
 {
     favorites::Catalogue catalogue;
-    LinkTable table;
+    table::LinkTable table;
     QString programFolder; // holds the results file "data.txt" and the backup folder "data"
 };
 
-} // namespace table
+} // namespace jobs

@@ -1,4 +1,4 @@
-#include "table/LoadSequence.h"
+#include "jobs/LoadSequence.h"
 
 #include <memory>
 #include <utility>
@@ -6,11 +6,13 @@
 #include <QTimer>
 
 #include "favorites/Enumeration.h"
+#include "favorites/Maintenance.h"
+#include "jobs/RecoveryJob.h"
 #include "platform/FavoritesFolder.h"
 #include "table/Loader.h"
 #include "table/ResultsFile.h"
 
-namespace table
+namespace jobs
 {
 
 namespace
@@ -28,32 +30,14 @@ QTimer* oneShotTimer(QObject* parent, int intervalMs)
 struct LoadResult
 {
     favorites::Catalogue catalogue;
-    QVector<LinkRow> rows;
-    favorites::InterruptedRestore found = favorites::InterruptedRestore::None; // at start-up
-    platform::Failure failure;                                                 // at start-up: of the recovery
+    QVector<table::LinkRow> rows;
+    jobs::RecoveryResult recovery; // at start-up
 };
-
-// Start-up's work before the Favorites folder is listed: a restore stopped half-way left the favorites partly in
-// working folders, a backup stopped half-way left working folders beside the backup.
-void recoverStoppedWork(const QString& favPath, const QString& programFolder, LoadResult& result)
-{
-    // What a stopped backup left: the next backup or restore would put it right too, and says so when it cannot;
-    // until then it is only in the way.
-    platform::Failure ignored;
-    if (!programFolder.isEmpty())
-        favorites::recoverInterruptedBackup(favorites::backupFolderPath(programFolder), &ignored);
-    if (favorites::favoritesFolderProblem(favPath).failed())
-        return;
-    favorites::recoverInterruptedRestore(favPath, &result.found, &result.failure);
-    // A restore under way in another running copy is that copy's to finish.
-    if (result.failure.kind == favorites::MaintenanceFailure::WorkingFolderInUse)
-        result.failure = platform::Failure();
-}
 
 // The folders (the edit dialog's choice, as they are now: a restore or a hand may have changed them) and the files
 // collected afresh, and read into rows, which keep the verdicts they had in before. No Favorites folder, or none by
 // that name: nothing is collected, and the program stays usable.
-void readFromDisk(const QString& favPath, const QString& resultsPath, const QVector<LinkRow>& before,
+void readFromDisk(const QString& favPath, const QString& resultsPath, const QVector<table::LinkRow>& before,
                   LoadResult& result, favorites::Progress& progress)
 {
     favorites::Catalogue& catalogue = result.catalogue;
@@ -62,8 +46,8 @@ void readFromDisk(const QString& favPath, const QString& resultsPath, const QVec
         favorites::ListFolders(catalogue, favPath);
         favorites::collectFiles(catalogue);
     }
-    result.rows = readRows(catalogue, resultsPath, &progress);
-    keepVerdicts(before, result.rows);
+    result.rows = table::readRows(catalogue, resultsPath, &progress);
+    table::keepVerdicts(before, result.rows);
 }
 
 } // namespace
@@ -90,20 +74,20 @@ void LoadSequence::startUp()
     cat.clearFiles();
     cat.clearFolders();
     cat.favPath = platform::favoritesFolder();
-    m_verdicts = CurrentVerdicts::Cleared;
+    m_verdicts = table::CurrentVerdicts::Cleared;
     m_startUp = true;
     setWorking(true);
     m_loadStart->start();
     m_loadIe->start();
 }
 
-void LoadSequence::reloadFromDisk(CurrentVerdicts verdicts, std::function<void()> then)
+void LoadSequence::reloadFromDisk(table::CurrentVerdicts verdicts, std::function<void()> then)
 {
     // From now until the new table stands, a check's answers wait for it (see LinkChecker).
     m_state.table.announceReload();
     // Once cleared is asked for (a save has folded the verdicts into the histories), a later request cannot undo it.
-    if (m_loadIe->isActive() && m_verdicts == CurrentVerdicts::Cleared)
-        verdicts = CurrentVerdicts::Cleared;
+    if (m_loadIe->isActive() && m_verdicts == table::CurrentVerdicts::Cleared)
+        verdicts = table::CurrentVerdicts::Cleared;
     m_verdicts = verdicts;
     m_afterLoad = std::move(then);
     setWorking(true);
@@ -113,7 +97,7 @@ void LoadSequence::reloadFromDisk(CurrentVerdicts verdicts, std::function<void()
     m_loadIe->start();
 }
 
-void LoadSequence::runBehindBusyNotice(LongWork kind, Work work, std::function<void()> then)
+void LoadSequence::runBehindBusyNotice(LongWork kind, Work work, BackgroundWork::Then then)
 {
     setWorking(true);
     m_kind = kind;
@@ -163,7 +147,12 @@ void LoadSequence::runWork()
     m_workTimer->stop();
     emit progressChanged(m_kind, 0, 0);
     m_worker.start(std::exchange(m_work, nullptr),
-                   [this, then = std::exchange(m_afterWork, nullptr)] { afterStep(then); });
+                   [this, then = std::exchange(m_afterWork, nullptr)](const platform::Failure& unexpected) {
+                       afterStep([&] {
+                           if (then)
+                               then(unexpected);
+                       });
+                   });
 }
 
 void LoadSequence::afterStep(const std::function<void()>& then)
@@ -199,12 +188,13 @@ void LoadSequence::load_ie_Timer()
     m_loadIe->stop();
     // The worker's own copies of what it reads.
     const bool startUp = std::exchange(m_startUp, false);
-    const CurrentVerdicts verdicts = std::exchange(m_verdicts, CurrentVerdicts::Cleared);
+    const table::CurrentVerdicts verdicts = std::exchange(m_verdicts, table::CurrentVerdicts::Cleared);
     const QString favPath = m_state.catalogue.favPath;
     const QString programFolder = m_state.programFolder;
     // The verdicts of the check not saved yet: nothing writes to the rows from the moment the reload was announced
     // until the new ones stand.
-    const QVector<LinkRow> before = verdicts == CurrentVerdicts::Kept ? m_state.table.rows() : QVector<LinkRow>();
+    const QVector<table::LinkRow> before =
+        verdicts == table::CurrentVerdicts::Kept ? m_state.table.rows() : QVector<table::LinkRow>();
     auto result = std::make_shared<LoadResult>();
     m_kind = LongWork::Load;
     m_countTold = -1;
@@ -212,10 +202,16 @@ void LoadSequence::load_ie_Timer()
     m_worker.start(
         [favPath, programFolder, startUp, before, result](favorites::Progress& progress) {
             if (startUp)
-                recoverStoppedWork(favPath, programFolder, *result);
-            readFromDisk(favPath, resultsFilePath(programFolder), before, *result, progress);
+                result->recovery = jobs::recoverStoppedWork(favPath, programFolder);
+            readFromDisk(favPath, table::resultsFilePath(programFolder), before, *result, progress);
         },
-        [this, startUp, result] {
+        [this, startUp, result](const platform::Failure& unexpected) {
+            // Nothing read can be vouched for: the table stays empty until a load succeeds.
+            m_loadFailure = unexpected;
+            if (unexpected.failed()) {
+                *result = LoadResult();
+                m_loadFailure.kind = WorkFailure::UnexpectedWhileLoading;
+            }
             // The catalogue and the table are replaced in one step.
             favorites::Catalogue& cat = m_state.catalogue;
             cat.fileCount = result->catalogue.fileCount;
@@ -224,14 +220,16 @@ void LoadSequence::load_ie_Timer()
             cat.folderCount = result->catalogue.folderCount;
             cat.folderList = result->catalogue.folderList;
             if (startUp) {
-                m_foundAtStartUp = result->found;
-                m_startUpFailure = result->failure;
+                m_foundAtStartUp = result->recovery.found;
+                m_startUpFailure = result->recovery.failure;
             }
             if (m_countTold != cat.fileCount)
                 emit favoritesCounted(cat.fileCount);
             m_state.table.load(std::move(result->rows));
             m_loadedSinceNotice = true;
             emit loaded();
+            if (m_loadFailure.failed())
+                emit loadFailed(m_loadFailure);
             afterStep(std::exchange(m_afterLoad, nullptr));
         });
 }
@@ -251,4 +249,4 @@ void LoadSequence::load_stop_Timer()
         QTimer::singleShot(0, this, [this, found, failure] { emit interruptedRestoreHandled(found, failure); });
 }
 
-} // namespace table
+} // namespace jobs

@@ -1,4 +1,4 @@
-#include "table/FolderLock.h"
+#include "jobs/FolderLock.h"
 
 #include <QCryptographicHash>
 #include <QLocalServer>
@@ -6,7 +6,7 @@
 
 #include "platform/Paths.h"
 
-namespace table
+namespace jobs
 {
 
 namespace
@@ -89,4 +89,4 @@ bool FolderLock::askHolderToShow() const
     return sent;
 }
 
-} // namespace table
+} // namespace jobs
