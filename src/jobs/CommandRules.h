@@ -30,8 +30,8 @@ enum class Command
 /// What a command that has done its work reports besides it: what it could not take along.
 struct CommandReport
 {
-    favorites::LeftOut leftOut; // backup, restore: entries that are no file, folder or link this system can make
-    table::UnstoredRows unstoredRows;  // save: the favorites whose folder or name the results file cannot hold, by why
+    favorites::LeftOut leftOut;       // backup, restore: entries that are no file, folder or link this system can make
+    table::UnstoredRows unstoredRows; // save: the favorites whose folder or name the results file cannot hold, by why
 };
 
 /// What only the user can answer, and what the user is told: the window implements it with its message boxes.
