@@ -53,12 +53,12 @@ void readFromDisk(const QString& favPath, const QString& resultsPath, const QVec
 } // namespace
 
 LoadSequence::LoadSequence(AppState& state, QObject* parent)
-    : QObject(parent), m_state(state), m_loadStart(oneShotTimer(this, 100)), m_loadIe(oneShotTimer(this, 200)),
-      m_loadStop(oneShotTimer(this, 100)), m_workTimer(oneShotTimer(this, 200))
+    : QObject(parent), m_state(state), m_showNoticeTimer(oneShotTimer(this, 100)), m_readTimer(oneShotTimer(this, 200)),
+      m_hideNoticeTimer(oneShotTimer(this, 100)), m_workTimer(oneShotTimer(this, 200))
 {
-    connect(m_loadStart, &QTimer::timeout, this, &LoadSequence::load_start_Timer);
-    connect(m_loadIe, &QTimer::timeout, this, &LoadSequence::load_ie_Timer);
-    connect(m_loadStop, &QTimer::timeout, this, &LoadSequence::load_stop_Timer);
+    connect(m_showNoticeTimer, &QTimer::timeout, this, &LoadSequence::showBusyNotice);
+    connect(m_readTimer, &QTimer::timeout, this, &LoadSequence::readFavorites);
+    connect(m_hideNoticeTimer, &QTimer::timeout, this, &LoadSequence::hideBusyNotice);
     connect(m_workTimer, &QTimer::timeout, this, &LoadSequence::runWork);
     connect(&m_worker, &BackgroundWork::progressChanged, this, &LoadSequence::workProgressed);
 }
@@ -77,8 +77,8 @@ void LoadSequence::startUp()
     m_verdicts = table::CurrentVerdicts::Cleared;
     m_startUp = true;
     setWorking(true);
-    m_loadStart->start();
-    m_loadIe->start();
+    m_showNoticeTimer->start();
+    m_readTimer->start();
 }
 
 void LoadSequence::reloadFromDisk(table::CurrentVerdicts verdicts, std::function<void()> then)
@@ -86,15 +86,15 @@ void LoadSequence::reloadFromDisk(table::CurrentVerdicts verdicts, std::function
     // From now until the new table stands, a check's answers wait for it (see LinkChecker).
     m_state.table.announceReload();
     // Once cleared is asked for (a save has folded the verdicts into the histories), a later request cannot undo it.
-    if (m_loadIe->isActive() && m_verdicts == table::CurrentVerdicts::Cleared)
+    if (m_readTimer->isActive() && m_verdicts == table::CurrentVerdicts::Cleared)
         verdicts = table::CurrentVerdicts::Cleared;
     m_verdicts = verdicts;
     m_afterLoad = std::move(then);
     setWorking(true);
     emit cleared();
     announce(LongWork::Load);
-    m_loadStart->start();
-    m_loadIe->start();
+    m_showNoticeTimer->start();
+    m_readTimer->start();
 }
 
 void LoadSequence::runBehindBusyNotice(LongWork kind, Work work, BackgroundWork::Then then)
@@ -104,20 +104,20 @@ void LoadSequence::runBehindBusyNotice(LongWork kind, Work work, BackgroundWork:
     m_work = std::move(work);
     m_afterWork = std::move(then);
     announce(kind);
-    m_loadStart->start();
+    m_showNoticeTimer->start();
     m_workTimer->start();
 }
 
 void LoadSequence::settle()
 {
-    m_loadStart->stop();
-    if (m_busyShown || m_loadStop->isActive())
-        load_stop_Timer();
+    m_showNoticeTimer->stop();
+    if (m_busyShown || m_hideNoticeTimer->isActive())
+        hideBusyNotice();
 }
 
 bool LoadSequence::stop(int waitMs)
 {
-    for (QTimer* timer : {m_loadStart, m_loadIe, m_loadStop, m_workTimer})
+    for (QTimer* timer : {m_showNoticeTimer, m_readTimer, m_hideNoticeTimer, m_workTimer})
         timer->stop();
     m_work = nullptr;
     m_afterWork = nullptr;
@@ -160,8 +160,8 @@ void LoadSequence::afterStep(const std::function<void()>& then)
     if (then)
         then();
     // Nothing follows: the notice goes, and the work is over.
-    if (!m_loadIe->isActive() && !m_workTimer->isActive() && !m_worker.isRunning()) {
-        m_loadStop->start();
+    if (!m_readTimer->isActive() && !m_workTimer->isActive() && !m_worker.isRunning()) {
+        m_hideNoticeTimer->start();
         setWorking(false);
     }
 }
@@ -176,16 +176,16 @@ void LoadSequence::workProgressed(int done, int total)
     }
 }
 
-void LoadSequence::load_start_Timer()
+void LoadSequence::showBusyNotice()
 {
-    m_loadStart->stop();
+    m_showNoticeTimer->stop();
     m_busyShown = true;
     emit busyChanged(true);
 }
 
-void LoadSequence::load_ie_Timer()
+void LoadSequence::readFavorites()
 {
-    m_loadIe->stop();
+    m_readTimer->stop();
     // The worker's own copies of what it reads.
     const bool startUp = std::exchange(m_startUp, false);
     const table::CurrentVerdicts verdicts = std::exchange(m_verdicts, table::CurrentVerdicts::Cleared);
@@ -234,9 +234,9 @@ void LoadSequence::load_ie_Timer()
         });
 }
 
-void LoadSequence::load_stop_Timer()
+void LoadSequence::hideBusyNotice()
 {
-    m_loadStop->stop();
+    m_hideNoticeTimer->stop();
     m_busyShown = false;
     emit busyChanged(false);
     if (!std::exchange(m_loadedSinceNotice, false))

@@ -31,8 +31,8 @@ enum class LongWork
 ///
 /// The file work runs in a worker (BackgroundWork), so that the window goes on answering and repainting while it
 /// runs; what it found is applied on this object's thread in one step: the catalogue's files and the table's rows
-/// replaced at once. One-shot timers keep the order the user sees: load_start (100 ms) shows the notice, load_ie
-/// (200 ms) starts the load (or the work) in the worker, load_stop (100 ms after the last of it) hides the notice.
+/// replaced at once. One-shot timers keep the order the user sees: one (100 ms) shows the notice, the next
+/// (200 ms) starts the load (or the work) in the worker, a third (100 ms after the last of it) hides the notice.
 /// From the first of these until the last continuation has returned, isWorking() is true: the commands that change
 /// data wait for it (the window greys them). What comes after a piece of work (a question to the user, the next
 /// step, the reload, the message at the end) is its continuation, run here between two pieces of work.
@@ -104,9 +104,9 @@ signals:
     void interruptedRestoreHandled(favorites::InterruptedRestore found, const platform::Failure& failure);
 
 private slots:
-    void load_start_Timer();
-    void load_ie_Timer();
-    void load_stop_Timer();
+    void showBusyNotice();
+    void readFavorites();
+    void hideBusyNotice();
 
 private:
     void setWorking(bool working);
@@ -117,10 +117,10 @@ private:
 
     AppState& m_state;
     BackgroundWork m_worker;
-    QTimer* m_loadStart = nullptr;
-    QTimer* m_loadIe = nullptr;
-    QTimer* m_loadStop = nullptr;
-    QTimer* m_workTimer = nullptr;    // starts the waiting work at load_ie's interval
+    QTimer* m_showNoticeTimer = nullptr;
+    QTimer* m_readTimer = nullptr;
+    QTimer* m_hideNoticeTimer = nullptr;
+    QTimer* m_workTimer = nullptr;    // starts the waiting work at the read's interval
     LongWork m_kind = LongWork::Load; // what the worker does (or is about to)
     Work m_work;                      // the work waiting for m_workTimer
     BackgroundWork::Then m_afterWork;
