@@ -215,6 +215,28 @@ start_program() {
 
 # Clicks toolbar button n (1-based) of the program's window.
 click_button() { tessaly_click_toolbar "$window" "$1"; }
+# Clicks 退出程序 (the eighth button) and gives the program 10 s to end; a program that does not is a failure of
+# "$1" and is killed. With a second argument ("the program", "the last one"), its exit status must be 0.
+exit_program() {
+    local what=$1 which=${2:-} status=0
+    click_button 8
+    for _ in $(seq 40); do
+        kill -0 "$program_pid" 2>/dev/null || break
+        sleep 0.25
+    done
+    if kill -0 "$program_pid" 2>/dev/null; then
+        fail "$what: 退出程序 did not end the program"
+        kill "$program_pid" 2>/dev/null || true
+        wait "$program_pid" 2>/dev/null || true
+    else
+        wait "$program_pid" || status=$?
+        if [ -n "$which" ]; then
+            [ "$status" -eq 0 ] && pass "$what: 退出程序 ended $which with status 0" ||
+                fail "$what: $which ended with status $status"
+        fi
+    fi
+    "$WINESERVER" -w
+}
 # Clicks toolbar button n, a command that changes data, until the test that follows succeeds (tessaly_click_until).
 click_until() { tessaly_click_until "$window" "$@"; }
 # Tests for click_until.
@@ -374,7 +396,7 @@ start_or_refused() {
 # since the system let go of the killed copy's locks with it. (Wine gives a new process the number of one that ended,
 # which a lock file naming its holder's number took for that holder, still running.)
 run_kills() {
-    local folder_win=$1 folder=$2 what=$3 round status=0
+    local folder_win=$1 folder=$2 what=$3 round
     echo "== $what: $folder_win\\tessaly.exe killed and started again, three times"
     start_or_refused "$folder" "$folder_win\\tessaly.exe"
     if [ -z "$window" ]; then
@@ -400,20 +422,7 @@ run_kills() {
         fi
     done
     sleep 2 # the table loads through its timers
-    click_button 8
-    for _ in $(seq 40); do
-        kill -0 "$program_pid" 2>/dev/null || break
-        sleep 0.25
-    done
-    if kill -0 "$program_pid" 2>/dev/null; then
-        fail "$what: 退出程序 did not end the program"
-        kill "$program_pid" 2>/dev/null || true
-        return
-    fi
-    wait "$program_pid" || status=$?
-    [ "$status" -eq 0 ] && pass "$what: 退出程序 ended the last one with status 0" ||
-        fail "$what: the last one ended with status $status"
-    "$WINESERVER" -w
+    exit_program "$what" "the last one"
 }
 
 # Where the program finds no Recycle Bin: 删除收藏夹无效地址 asks first, and 取消 (Esc) leaves everything as it was.
@@ -545,21 +554,7 @@ run_session() {
     fi
     [ -n "$backup" ] && run_backup_and_restore "$what" "$folder"
 
-    click_button 8
-    local status=0
-    for _ in $(seq 40); do
-        kill -0 "$program_pid" 2>/dev/null || break
-        sleep 0.25
-    done
-    if kill -0 "$program_pid" 2>/dev/null; then
-        fail "$what: 退出程序 did not end the program"
-        kill "$program_pid" 2>/dev/null || true
-        return
-    fi
-    wait "$program_pid" || status=$?
-    [ "$status" -eq 0 ] && pass "$what: 退出程序 ended the program with status 0" ||
-        fail "$what: the program ended with status $status"
-    "$WINESERVER" -w
+    exit_program "$what" "the program"
 }
 
 appdata_win=$(wine cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')
@@ -634,14 +629,7 @@ run_save_outside_code_page() {
         else
             fail "$what: data.txt is not the other favorites' lines alone"
         fi
-        click_button 8
-        for _ in $(seq 40); do
-            kill -0 "$program_pid" 2>/dev/null || break
-            sleep 0.25
-        done
-        kill "$program_pid" 2>/dev/null || true
-        wait "$program_pid" 2>/dev/null || true
-        "$WINESERVER" -w
+        exit_program "$what"
     fi
     for name in "${outside[@]}"; do
         rm -f "$favorites/$name"
@@ -728,17 +716,8 @@ PY
     asked=$(grep -c '"HEAD ' "$work/tls.log" || true)
     [ "$asked" -eq 2 ] && pass "$what: the TLS server was asked twice, with HEAD" ||
         fail "$what: the TLS server was asked $asked times"
-    click_button 8
-    for _ in $(seq 40); do
-        kill -0 "$program_pid" 2>/dev/null || break
-        sleep 0.25
-    done
-    if kill -0 "$program_pid" 2>/dev/null; then
-        fail "$what: 退出程序 did not end the program"
-        kill "$program_pid" 2>/dev/null || true
-    fi
+    exit_program "$what"
     kill "$tls_pid" 2>/dev/null || true
-    "$WINESERVER" -w
 }
 program_env=
 run_https_check
