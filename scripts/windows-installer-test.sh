@@ -161,10 +161,20 @@ wine_idle || true
 # --- What is there before any install -----------------------------------------------------------------------
 # The profile's files and folders, and HKCU\Software as reg export writes it (UTF-16).
 list_profile() { (cd "$profile" && find . -mindepth 1 | LC_ALL=C sort); }
+# Right after an uninstall Wine may still be writing the registry, and reg export then fails now and again: it is
+# asked again once Wine is idle, a few times, before that counts as a failure.
 export_software() {
-    rm -f "$work/software.reg"
-    wine reg export 'HKCU\Software' "Z:$(echo "$work/software.reg" | tr / '\\')" /y >/dev/null 2>&1
-    wine_idle || true
+    for _ in 1 2 3 4 5; do
+        rm -f "$work/software.reg"
+        wine_idle || true
+        wine reg export 'HKCU\Software' "Z:$(echo "$work/software.reg" | tr / '\\')" /y >>"$work/reg-export.log" 2>&1 || true
+        wine_idle || true
+        [ -s "$work/software.reg" ] && break
+    done
+    if [ ! -s "$work/software.reg" ]; then
+        fail "reg export of HKCU\\Software wrote nothing (5 attempts; see $work/reg-export.log)" >&2
+        return 0
+    fi
     iconv -f UTF-16 -t UTF-8 "$work/software.reg" | tr -d '\r'
 }
 list_profile >"$work/profile-before.txt"
