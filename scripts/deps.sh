@@ -4,7 +4,7 @@
 set -euo pipefail
 
 TESSALY_PACKAGES=(
-    cmake ninja-build g++ pkg-config
+    cmake ninja-build g++ pkg-config ccache
     qt6-base-dev libcurl4-openssl-dev libglib2.0-dev
     qt6-translations-l10n
     fonts-noto-cjk
