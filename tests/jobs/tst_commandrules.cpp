@@ -75,12 +75,18 @@ QString s()
     return QString(platform::separator());
 }
 
-// Two dead favorites (one in a subfolder) and one to keep, and a backup that holds the one to keep and another.
-bool addDeadKeptAndBackup(const CommandFixture& f)
+// Two dead favorites (one in a subfolder) and one to keep, and a backup that holds the one to keep and another; and
+// moreDead at the top, dead too.
+bool addDeadKeptAndBackup(const CommandFixture& f, const QStringList& moreDead = {})
 {
+    QStringList results{"|dead.url|NO|NO|NO|NO", "/Sub|dead2.url|NO|NO|NO|NO"};
+    for (const QString& name : moreDead) {
+        if (!f.addFavorite(name, "http://odd/"))
+            return false;
+        results << "|" + name + "|NO|NO|NO|NO";
+    }
     return f.addFavorite("dead.url", "http://dead/") && f.addFavorite("Sub/dead2.url", "http://dead2/") &&
-           f.addFavorite("keep.url", "http://keep/") &&
-           f.writeResults({"|dead.url|NO|NO|NO|NO", "/Sub|dead2.url|NO|NO|NO|NO"}) &&
+           f.addFavorite("keep.url", "http://keep/") && f.writeResults(results) &&
            writeFile(f.backup() + "/keep.url", shortcutBytes("http://keep/")) &&
            writeFile(f.backup() + "/Old/from-backup.url", shortcutBytes("http://old/"));
 }
@@ -658,17 +664,9 @@ void CommandRulesTest::removedFavoritesGoToTheRecycleBin()
 {
     QFETCH(Command, command);
     CommandFixture f;
-    QVERIFY(f.addFavorite("dead.url", "http://dead/"));
-    QVERIFY(f.addFavorite("Sub/dead2.url", "http://dead2/"));
-    QVERIFY(f.addFavorite("keep.url", "http://keep/"));
     // Names that an unescaped path would lose or change: "%" not followed by two hex digits, an escape of its own.
     const QStringList odd{"100%.url", "a%20b.url", "甲 b.url"};
-    for (const QString& name : odd)
-        QVERIFY(f.addFavorite(name, "http://odd/"));
-    QVERIFY(f.writeResults({"|dead.url|NO|NO|NO|NO", "/Sub|dead2.url|NO|NO|NO|NO", "|100%.url|NO|NO|NO|NO",
-                            "|a%20b.url|NO|NO|NO|NO", "|甲 b.url|NO|NO|NO|NO"}));
-    QVERIFY(writeFile(f.backup() + "/keep.url", shortcutBytes("http://keep/")));
-    QVERIFY(writeFile(f.backup() + "/Old/from-backup.url", shortcutBytes("http://old/")));
+    QVERIFY(addDeadKeptAndBackup(f, odd));
     QVERIFY(f.start());
     const QMap<QString, QByteArray> before = folderContents(f.fav());
 
